@@ -1,0 +1,97 @@
+#include "filesystem/BufferedWriter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "filesystem/ByteOrder.h"
+
+namespace gridport {
+
+namespace {
+
+constexpr std::size_t kLargestWrite = std::size_t{1} << 30;
+
+}  // namespace
+
+BufferedWriter::BufferedWriter(File& file, std::size_t capacity)
+    : file_(file), buffer_(std::max<std::size_t>(capacity, 8)) {}
+
+void BufferedWriter::WriteThrough(const std::uint8_t* data, std::size_t count) {
+    while (count > 0) {
+        const auto piece = static_cast<std::uint32_t>(std::min(count, kLargestWrite));
+        if (file_.Write(data, piece) != piece) {
+            ok_ = false;
+        }
+        data += piece;
+        count -= piece;
+    }
+}
+
+void BufferedWriter::Drain() {
+    WriteThrough(buffer_.data(), used_);
+    used_ = 0;
+}
+
+std::uint8_t* BufferedWriter::Room(std::size_t count) {
+    if (buffer_.size() - used_ < count) {
+        Drain();
+    }
+    std::uint8_t* place = buffer_.data() + used_;
+    used_ += count;
+    return place;
+}
+
+void BufferedWriter::PutU16(std::uint32_t value) {
+    StoreU16(Room(2), value);
+}
+
+void BufferedWriter::PutU32(std::uint32_t value) {
+    StoreU32(Room(4), value);
+}
+
+void BufferedWriter::PutF32(float value) {
+    StoreF32(Room(4), value);
+}
+
+void BufferedWriter::PutBytes(const void* data, std::size_t count) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    if (count >= buffer_.size()) {
+        Drain();
+        WriteThrough(bytes, count);
+        return;
+    }
+    std::memcpy(Room(count), bytes, count);
+}
+
+void BufferedWriter::PutZeros(std::size_t count) {
+    while (count > 0) {
+        const std::size_t piece = std::min(count, buffer_.size());
+        std::memset(Room(piece), 0, piece);
+        count -= piece;
+    }
+}
+
+void BufferedWriter::PutLow16(const std::uint32_t* values, std::size_t count) {
+    while (count > 0) {
+        std::size_t piece = std::min(count, (buffer_.size() - used_) / 2);
+        if (piece == 0) {
+            Drain();
+            continue;
+        }
+        std::uint8_t* out = buffer_.data() + used_;
+        for (std::size_t i = 0; i < piece; ++i) {
+            out[2 * i] = static_cast<std::uint8_t>(values[i]);
+            out[2 * i + 1] = static_cast<std::uint8_t>(values[i] >> 8);
+        }
+        used_ += 2 * piece;
+        values += piece;
+        count -= piece;
+    }
+}
+
+bool BufferedWriter::Flush() {
+    Drain();
+    return ok_;
+}
+
+}  // namespace gridport

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "filesystem/File.h"
+
+namespace gridport {
+
+// Collects the small fields of a record format into blocks, so that a file
+// is written with one File::Write per block instead of one per field. The
+// bytes that reach the file are the same. Flush must be called at the end;
+// it reports whether every write so far was taken in full.
+class BufferedWriter {
+public:
+    explicit BufferedWriter(File& file, std::size_t capacity = 64 * 1024);
+
+    void PutU8(std::uint32_t value) { *Room(1) = static_cast<std::uint8_t>(value); }
+    void PutU16(std::uint32_t value);
+    void PutU32(std::uint32_t value);
+    void PutF32(float value);
+    void PutBytes(const void* data, std::size_t count);
+    void PutZeros(std::size_t count);
+    // The low 16 bits of each value, in order.
+    void PutLow16(const std::uint32_t* values, std::size_t count);
+
+    bool Flush();
+
+private:
+    std::uint8_t* Room(std::size_t count);
+    void Drain();
+    void WriteThrough(const std::uint8_t* data, std::size_t count);
+
+    File& file_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t used_ = 0;
+    bool ok_ = true;
+};
+
+}  // namespace gridport

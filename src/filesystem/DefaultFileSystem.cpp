@@ -1,0 +1,7 @@
+#include "filesystem/DefaultFileSystem.h"
+
+namespace gridport {
+
+StdioFileSystem defaultFileSystem;
+
+}  // namespace gridport

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdio>
+
+#include "filesystem/File.h"
+
+namespace gridport {
+
+// A File on a C library stream, which it owns and closes.
+class StdioFile final : public File {
+public:
+    explicit StdioFile(std::FILE* stream) noexcept : stream_(stream) {}
+    ~StdioFile() override;
+
+    std::uint32_t Read(void* buffer, std::uint32_t count) override;
+    std::uint32_t Write(const void* data, std::uint32_t count) override;
+    std::int64_t Size() override;
+    std::int64_t Tell() override;
+    int Seek(std::int64_t position) override;
+    bool Close() override;
+
+private:
+    std::FILE* stream_;
+};
+
+}  // namespace gridport

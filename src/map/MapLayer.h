@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tileset/SegmentList.h"
+
+namespace gridport {
+
+// A named grid of 32-bit tile indices with its factors, rates, flags and
+// segments. Cell (x, y) is tiles[y * width + x]; tiles always holds
+// width * height cells.
+class MapLayer {
+public:
+    // Keeps the top-left overlap; other cells are 0. Returns false, with the
+    // layer unchanged, for a negative size or a grid that can't be allocated.
+    bool Resize(std::int32_t newWidth, std::int32_t newHeight);
+    void SetName(std::string_view text) { name.assign(text); }
+
+    std::string name;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint32_t> tiles;
+    bool factorsEnabled = false;
+    float factorX = 1.0F;
+    float factorY = 1.0F;
+    float rateX = 0.0F;
+    float rateY = 0.0F;
+    bool showFlag = true;
+    bool auxFlag = false;
+    SegmentList segments;
+};
+
+}  // namespace gridport

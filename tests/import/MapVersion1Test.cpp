@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include "import/ImportSteps.h"
+#include "support/ImportFixture.h"
+
+namespace gridport {
+namespace {
+
+using testing::Bytes;
+using testing::ImportFixture;
+using testing::MapV1File;
+using testing::PatternRts;
+using testing::PatternVsp;
+
+MapV1File Grid(std::uint16_t width, std::uint16_t height, std::uint16_t value = 1) {
+    MapV1File file;
+    file.width = width;
+    file.height = height;
+    file.background.assign(std::size_t{width} * height, value);
+    file.foreground.assign(std::size_t{width} * height, value);
+    return file;
+}
+
+// A map that holds something in every member the import resets or keeps.
+void Fill(TileMap& map) {
+    map.SetLinkedFileName("old");
+    map.textA = "a";
+    map.textB = "b";
+    map.textList[1] = "kept";
+    map.AppendLayer(MapLayer());
+    static const MapEntity entity;
+    map.entities.push_back(entity);
+    map.zones.resize(2);
+    map.SetHeaderX(11);
+    map.SetHeaderY(12);
+    map.SetHeaderLayer(13);
+    map.SetHeaderMode(14);
+    map.tileset.AppendBlankTiles(3);
+}
+
+void ExpectResetOnly(const TileMap& map) {
+    EXPECT_TRUE(map.linkedFileName.empty());
+    EXPECT_TRUE(map.textA.empty());
+    EXPECT_TRUE(map.textB.empty());
+    EXPECT_TRUE(map.layers.empty());
+    EXPECT_TRUE(map.entities.empty());
+    EXPECT_EQ(map.textList[1], "kept");
+    EXPECT_EQ(map.zones.size(), 2U);
+    EXPECT_EQ(map.headerX, 11);
+    EXPECT_EQ(map.headerLayer, 13);
+    EXPECT_EQ(map.headerMode, 14);
+    EXPECT_EQ(map.tileset.TileCount(), 3);
+}
+
+struct Failing {
+    const char* what;
+    Bytes map;
+    Bytes tileset;
+};
+
+void PrintTo(const Failing& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class MapImportFailure : public ::testing::TestWithParam<Failing> {};
+
+TEST_P(MapImportFailure, LeavesTheMapAsTheResetLeftIt) {
+    ImportFixture fixture;
+    Fill(fixture.map);
+    EXPECT_FALSE(fixture.Import(GetParam().map, GetParam().tileset));
+    ExpectResetOnly(fixture.map);
+    EXPECT_EQ(fixture.files.OpenFiles(), 0);
+}
+
+Bytes WithIndex(std::uint16_t background, std::uint16_t foreground) {
+    MapV1File file = Grid(2, 2, 0);
+    file.background[3] = background;
+    file.foreground[3] = foreground;
+    return file.Build();
+}
+
+Bytes Prefix(const Bytes& bytes, std::size_t size) {
+    return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MapImportFailure,
+    ::testing::Values(Failing{"empty file", {}, PatternVsp(4).Build()},
+                      Failing{"lone version byte", {4}, PatternVsp(4).Build()},
+                      Failing{"version 3", {3, 0, 0, 0, 0, 0, 0, 0}, PatternVsp(4).Build()},
+                      Failing{"near v2 signature", {0x4D, 0x41, 0x50, 0xF9, 0x35, 0x01}, PatternVsp(4).Build()},
+                      Failing{"short v2 signature", {0x4D, 0x41, 0x50, 0xF9, 0x35}, PatternVsp(4).Build()},
+                      Failing{"index T in background", WithIndex(4, 0), PatternVsp(4).Build()},
+                      Failing{"index T in foreground", WithIndex(0, 4), PatternVsp(4).Build()},
+                      Failing{"index 65535", WithIndex(65535, 1), PatternVsp(4).Build()},
+                      Failing{"tileset without tiles", Grid(0, 0).Build(), PatternVsp(0).Build()},
+                      Failing{"broken tileset", Grid(1, 1).Build(), Bytes(771, 0)},
+                      Failing{"layers beyond the file", Prefix(Grid(300, 300).Build(), 1000),
+                              PatternVsp(4).Build()}));
+
+TEST(MapVersion1, IndexBelowTheTileCountImportsAndZeroForegroundIsTheNewTile) {
+    ImportFixture fixture;
+    ASSERT_TRUE(fixture.Import(WithIndex(9, 9), 10));
+    const TileMap& map = fixture.map;
+    ASSERT_EQ(map.layers.size(), 2U);
+    EXPECT_EQ(map.layers[0].name, "Background");
+    EXPECT_EQ(map.layers[1].name, "Foreground");
+    EXPECT_EQ(map.layers[0].tiles, (std::vector<std::uint32_t>{0, 0, 0, 9}));
+    EXPECT_EQ(map.layers[1].tiles, (std::vector<std::uint32_t>{10, 10, 10, 9}));
+    ASSERT_EQ(map.tileset.TileCount(), 11);
+    EXPECT_EQ(map.tileset.tiles[10].image.pixels, Bytes(16 * 16 * 4, 0));
+    EXPECT_EQ(map.headerMode, 4);
+    EXPECT_EQ(fixture.files.OpenFiles(), 0);
+}
+
+TEST(MapVersion1, CellsLandRowByRow) {
+    MapV1File file = Grid(3, 2);
+    file.background = {1, 2, 3, 4, 5, 6};
+    file.foreground = {6, 5, 4, 3, 2, 1};
+    ImportFixture fixture;
+    ASSERT_TRUE(fixture.Import(file.Build(), 7));
+    for (const MapLayer& layer : fixture.map.layers) {
+        EXPECT_EQ(layer.width, 3);
+        EXPECT_EQ(layer.height, 2);
+    }
+    EXPECT_EQ(fixture.map.layers[0].tiles[1 * 3 + 2], 6U);
+    EXPECT_EQ(fixture.map.layers[1].tiles[1 * 3 + 0], 3U);
+}
+
+TEST(MapVersion1, EmptyGridsStillGainTheTransparentTile) {
+    for (const auto& [width, height] : {std::pair{0, 0}, std::pair{5, 0}, std::pair{0, 9}}) {
+        ImportFixture fixture;
+        MapV1File file = Grid(static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height));
+        ASSERT_TRUE(fixture.Import(file.Build(), 1));
+        EXPECT_EQ(fixture.map.layers[1].width, width);
+        EXPECT_EQ(fixture.map.layers[1].height, height);
+        EXPECT_EQ(fixture.map.tileset.TileCount(), 2);
+    }
+}
+
+TEST(MapVersion1, LayerSelectorAndHeaderValues) {
+    const std::pair<std::uint8_t, std::int32_t> cases[] = {{0, 0}, {1, 1}, {2, 1}, {3, 0}, {200, 7}, {4, 7}};
+    for (const auto& [selector, headerLayer] : cases) {
+        MapV1File file = Grid(1, 1);
+        file.selector = selector;
+        file.headerX = 65535;
+        file.headerY = 65534;
+        ImportFixture fixture;
+        fixture.map.SetHeaderLayer(7);
+        ASSERT_TRUE(fixture.Import(file.Build(), 2));
+        EXPECT_EQ(fixture.map.headerLayer, headerLayer) << int{selector};
+        EXPECT_EQ(fixture.map.headerX, 65535);
+        EXPECT_EQ(fixture.map.headerY, 65534);
+    }
+}
+
+TEST(MapVersion1, HeaderTextRunsToItsFirstZeroWithinTheHeader) {
+    const auto text = [](const Bytes& bytes) {
+        ImportFixture fixture;
+        EXPECT_TRUE(fixture.Import(bytes, 2));
+        return fixture.map.linkedFileName;
+    };
+    MapV1File file = Grid(1, 1);
+    file.text = "ABCDEFGHIJKLM";
+    EXPECT_EQ(text(file.Build()), "ABCDEFGHIJKLM");
+    file.text = "";
+    EXPECT_EQ(text(file.Build()), "");
+    // A nonzero selector carries the text on into the bytes after it.
+    file.text = "ABCDEFGHIJKLM";
+    file.selector = 2;
+    Bytes bytes = file.Build();
+    bytes[28] = 'x';
+    bytes[29] = 'y';
+    EXPECT_EQ(text(bytes), "ABCDEFGHIJKLM\x02xy");
+    // With no zero byte at all, it ends with the header (a 257 x 257 map,
+    // since the size fields are in the text's way too).
+    bytes.assign(100 + 4 * 257 * 257, 0);
+    bytes[0] = 4;
+    std::fill(bytes.begin() + 14, bytes.begin() + 100, 'z');
+    std::fill(bytes.begin() + 68, bytes.begin() + 72, 1);
+    const std::string ended = text(bytes);
+    EXPECT_EQ(ended.size(), 86U);
+    EXPECT_EQ(ended.back(), 'z');
+}
+
+TEST(MapVersion1, TransparentTileTakesTheRtsTileSize) {
+    ImportFixture fixture;
+    ASSERT_TRUE(fixture.Import(Grid(2, 2).Build(), PatternRts(3, 32, 8).Build(), "tiles.rts"));
+    ASSERT_EQ(fixture.map.tileset.TileCount(), 4);
+    EXPECT_EQ(fixture.map.tileset.tileWidth, 32);
+    EXPECT_EQ(fixture.map.tileset.tiles[3].image.width, 32);
+    EXPECT_EQ(fixture.map.tileset.tiles[3].image.height, 8);
+    EXPECT_EQ(fixture.map.tileset.tiles[3].image.pixels, Bytes(32 * 8 * 4, 0));
+}
+
+TEST(MapVersion1, ImportingOverContentReplacesLayersAndKeepsTheRest) {
+    ImportFixture fixture;
+    Fill(fixture.map);
+    ASSERT_TRUE(fixture.Import(Grid(1, 1).Build(), 2));
+    EXPECT_EQ(fixture.map.layers.size(), 2U);
+    EXPECT_TRUE(fixture.map.entities.empty());
+    EXPECT_TRUE(fixture.map.textA.empty());
+    EXPECT_EQ(fixture.map.textList[1], "kept");
+    EXPECT_EQ(fixture.map.zones.size(), 2U);
+    EXPECT_EQ(fixture.map.tileset.TileCount(), 3);
+}
+
+TEST(MapVersion1, EveryTruncatedFileFails) {
+    MapV1File file = Grid(3, 2);
+    const Bytes whole = file.Build();
+    for (std::size_t size = 0; size < whole.size(); ++size) {
+        ImportFixture fixture;
+        EXPECT_FALSE(fixture.Import(Prefix(whole, size), 2)) << size;
+    }
+    Bytes longer = whole;
+    longer.push_back(0xEE);
+    ImportFixture fixture;
+    EXPECT_TRUE(fixture.Import(longer, 2));
+}
+
+TEST(TilesetChoice, EndingDecidesTheReader) {
+    for (const char* vsp : {"tiles.VSP", "TILES.vsp", "a.Vsp", ".vsp"}) {
+        EXPECT_TRUE(IsVspPath(vsp)) << vsp;
+    }
+    for (const char* rts : {"tiles.vsp.rts", "tiles.rts", "tiles", "vsp", "", "x.vsq", "avsp"}) {
+        EXPECT_FALSE(IsVspPath(rts)) << rts;
+    }
+}
+
+}  // namespace
+}  // namespace gridport

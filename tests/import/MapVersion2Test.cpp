@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include "support/ImportFixture.h"
+
+namespace gridport {
+namespace {
+
+using testing::Bytes;
+using testing::ImportFixture;
+using testing::MapV2File;
+using testing::MapV2Layer;
+using testing::PatternRts;
+
+using Cells = std::vector<std::uint32_t>;
+
+MapV2Layer Filled(std::uint16_t width, std::uint16_t height, std::uint16_t value) {
+    return MapV2Layer{width, height, std::vector<std::uint16_t>(std::size_t{width} * height, value), {}};
+}
+
+// N layers of 2 x 1, layer i filled with i + 1.
+MapV2File Layers(std::size_t count, std::string order) {
+    MapV2File file;
+    file.order = std::move(order);
+    for (std::size_t i = 0; i < count; ++i) {
+        file.layers.push_back(Filled(2, 1, static_cast<std::uint16_t>(i + 1)));
+    }
+    return file;
+}
+
+struct WordsCase {
+    std::vector<std::uint16_t> words;
+    std::size_t cells;
+    Cells expected;
+};
+
+void PrintTo(const WordsCase& c, std::ostream* os) {
+    *os << std::hex;
+    for (const std::uint16_t word : c.words) {
+        *os << word << ' ';
+    }
+    *os << std::dec << "for " << c.cells << " cells";
+}
+
+class CompressedCells : public ::testing::TestWithParam<WordsCase> {};
+
+TEST_P(CompressedCells, DecodeIntoTheLayerThenTheNextLayerFollows) {
+    MapV2File file;
+    file.order = "12";
+    MapV2Layer first{static_cast<std::uint16_t>(GetParam().cells), 1, {}, GetParam().words};
+    file.layers = {first, MapV2Layer{2, 1, {3, 4}, {}}};
+    ImportFixture fixture;
+    ASSERT_TRUE(fixture.Import(file.Build(), 0xFFFF));
+    ASSERT_EQ(fixture.map.layers.size(), 2U);
+    EXPECT_EQ(fixture.map.layers[0].tiles, GetParam().expected);
+    EXPECT_EQ(fixture.map.layers[1].tiles, (Cells{3, 4}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, CompressedCells,
+    ::testing::Values(WordsCase{{0x0005}, 1, {5}}, WordsCase{{0x00FF}, 1, {0xFF}}, WordsCase{{0xFEFF}, 1, {0xFEFF}},
+                      WordsCase{{0xFF03, 0x0007}, 3, {7, 7, 7}}, WordsCase{{0xFF01, 0x0007, 1}, 2, {7, 1}},
+                      WordsCase{{0xFF00, 0x0007, 1}, 2, {7, 1}}, WordsCase{{0xFF02, 0xFFFE}, 2, {0xFFFE, 0xFFFE}},
+                      WordsCase{{0xFFFF, 0x002A}, 255, Cells(255, 42)},
+                      // A run ending exactly at the last cell, and one crossing it.
+                      WordsCase{{1, 0xFF02, 9}, 3, {1, 9, 9}}, WordsCase{{1, 0xFF09, 9}, 3, {1, 9, 9}}));
+
+TEST(MapVersion2, LayersKeepTheirOwnSizes) {
+    MapV2File file;
+    file.order = "12";
+    file.layers = {MapV2Layer{2, 1, {1, 2}, {}}, MapV2Layer{3, 2, {1, 2, 3, 4, 5, 6}, {}}};
+    ImportFixture fixture;
+    ASSERT_TRUE(fixture.Import(file.Build(), 7));
+    const auto& layers = fixture.map.layers;
+    EXPECT_EQ(layers[0].width, 2);
+    EXPECT_EQ(layers[0].height, 1);
+    EXPECT_EQ(layers[1].width, 3);
+    EXPECT_EQ(layers[1].height, 2);
+    EXPECT_EQ(layers[1].tiles, (Cells{1, 2, 3, 4, 5, 6}));
+    // Indices are kept as they are: no transparent tile, 0 is tile 0.
+    EXPECT_EQ(fixture.map.tileset.TileCount(), 7);
+    EXPECT_EQ(fixture.map.headerMode, 0);
+}
+
+struct OrderCase {
+    std::string order;
+    std::size_t fileLayers;
+    std::string names;  // the letters of the map's layers, in order
+    std::int32_t headerLayer;  // 99: unchanged
+};
+
+void PrintTo(const OrderCase& c, std::ostream* os) {
+    *os << '"' << c.order << "\" over " << c.fileLayers << " layers";
+}
+
+class LayerOrder : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(LayerOrder, DecidesLayersAndHeaderLayer) {
+    ImportFixture fixture;
+    fixture.map.SetHeaderLayer(99);
+    ASSERT_TRUE(fixture.Import(Layers(GetParam().fileLayers, GetParam().order).Build(), 8));
+    std::string names;
+    for (const MapLayer& layer : fixture.map.layers) {
+        ASSERT_EQ(layer.name.substr(0, 6), "Layer ");
+        names += layer.name.substr(6);
+        EXPECT_EQ(layer.tiles, Cells(2, static_cast<std::uint32_t>(layer.name[6] - 'A' + 1)));
+    }
+    EXPECT_EQ(names, GetParam().names);
+    EXPECT_EQ(fixture.map.headerLayer, GetParam().headerLayer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, LayerOrder,
+                         ::testing::Values(OrderCase{"21", 2, "BA", 99}, OrderCase{"112", 2, "AAB", 99},
+                                           OrderCase{"1x3e", 3, "AC", 99}, OrderCase{"1E2", 2, "AB", 0},
+                                           OrderCase{"2E", 2, "B", 1}, OrderCase{"1E2E", 2, "AB", 1},
+                                           OrderCase{"31E", 3, "CA", 0}, OrderCase{"", 3, "", 99},
+                                           OrderCase{"no digits", 3, "", 99},
+                                           // Digits beyond the file's layers do nothing at all.
+                                           OrderCase{"13E", 2, "A", 0}, OrderCase{"E1", 2, "A", 99},
+                                           OrderCase{"7E0", 7, "", 99}, OrderCase{"654321E", 6, "FEDCBA", 0},
+                                           OrderCase{"3E", 3, "C", 2}, OrderCase{"", 0, "", 99}));
+
+TEST(MapVersion2, CopiesOfOneLayerAreIndependent) {
+    ImportFixture fixture;
+    ASSERT_TRUE(fixture.Import(Layers(1, "11").Build(), 2));
+    fixture.map.layers[0].tiles[0] = 0;
+    EXPECT_EQ(fixture.map.layers[1].tiles, (Cells{1, 1}));
+}
+
+TEST(MapVersion2, HeaderTextsRunOnPastTheirFields) {
+    MapV2File file = Layers(2, std::string(20, 'E'));
+    file.text = std::string(60, 't');
+    file.headerX = '2' | ('1' << 8);  // bytes 150 and 151 read as "21"
+    ImportFixture fixture;
+    fixture.map.SetHeaderLayer(99);
+    ASSERT_TRUE(fixture.Import(file.Build(), 3));
+    EXPECT_EQ(fixture.map.linkedFileName, std::string(60, 't') + std::string(20, 'E') + "21");
+    ASSERT_EQ(fixture.map.layers.size(), 2U);
+    EXPECT_EQ(fixture.map.layers[0].name, "Layer B");
+    EXPECT_EQ(fixture.map.layers[1].name, "Layer A");
+    EXPECT_EQ(fixture.map.headerLayer, 99);
+    EXPECT_EQ(fixture.map.headerX, 0x3132);
+}
+
+struct FailCase {
+    const char* what;
+    MapV2File file;
+};
+
+void PrintTo(const FailCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class MapVersion2Failure : public ::testing::TestWithParam<FailCase> {};
+
+TEST_P(MapVersion2Failure, FailsWithTheMapReset) {
+    ImportFixture fixture;
+    fixture.map.SetHeaderLayer(5);
+    EXPECT_FALSE(fixture.Import(GetParam().file.Build(), 8));
+    EXPECT_TRUE(fixture.map.layers.empty());
+    EXPECT_EQ(fixture.map.headerLayer, 5);
+    EXPECT_EQ(fixture.map.tileset.TileCount(), 0);
+    EXPECT_EQ(fixture.files.OpenFiles(), 0);
+}
+
+MapV2File SeventhOutOfRange() {
+    MapV2File file = Layers(7, "123456");
+    file.layers[6].cells[1] = 8;
+    return file;
+}
+
+MapV2File UnnamedAtTileCount() {
+    MapV2File file = Layers(3, "13");
+    file.layers[1].cells[0] = 8;
+    return file;
+}
+
+MapV2File EightLayers() {
+    MapV2File file = Layers(7, "1");
+    file.countField = 8;
+    return file;
+}
+
+MapV2File Huge() {
+    MapV2File file = Layers(1, "1");
+    file.layers[0].width = 65535;
+    file.layers[0].height = 65535;
+    return file;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MapVersion2Failure,
+                         ::testing::Values(FailCase{"seventh layer out of range", SeventhOutOfRange()},
+                                           FailCase{"unnamed layer at the tile count", UnnamedAtTileCount()},
+                                           FailCase{"more than seven layers", EightLayers()},
+                                           FailCase{"layer larger than the file can hold", Huge()}));
+
+TEST(MapVersion2, NoLayersNeedsATileAll) {
+    ImportFixture fixture;
+    EXPECT_FALSE(fixture.Import(Layers(0, "").Build(), 0));
+    EXPECT_TRUE(fixture.Import(Layers(0, "").Build(), PatternRts(1, 8, 8).Build(), "tiles.rts"));
+    EXPECT_TRUE(fixture.map.layers.empty());
+}
+
+TEST(MapVersion2, EveryTruncatedFileFails) {
+    MapV2File file;
+    file.order = "12";
+    file.layers = {MapV2Layer{4, 1, {1, 1, 1, 2}, {}}, MapV2Layer{0, 3, {}, {}}, MapV2Layer{1, 2, {3, 4}, {}}};
+    const Bytes whole = file.Build();
+    for (std::size_t size = 0; size < whole.size(); ++size) {
+        ImportFixture fixture;
+        EXPECT_FALSE(fixture.Import(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)), 5))
+            << size;
+    }
+    ImportFixture fixture;
+    EXPECT_TRUE(fixture.Import(whole, 5));
+}
+
+}  // namespace
+}  // namespace gridport

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "map/TileMap.h"
+#include "support/Builders.h"
+#include "support/MemoryFileSystem.h"
+
+namespace gridport::testing {
+
+// Imports MAP and tileset bytes held in memory into one map.
+struct ImportFixture {
+    bool Import(const Bytes& mapBytes, const Bytes& tilesetBytes, const std::string& tilesetPath = "tiles.vsp") {
+        files.Put("map.map", mapBytes);
+        files.Put(tilesetPath, tilesetBytes);
+        return map.ImportMap("map.map", tilesetPath, files);
+    }
+    // A VSP tileset of count tiles.
+    bool Import(const Bytes& mapBytes, std::uint16_t tileCount) {
+        return Import(mapBytes, PatternVsp(tileCount).Build());
+    }
+
+    MemoryFileSystem files;
+    TileMap map;
+};
+
+}  // namespace gridport::testing
