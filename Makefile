@@ -1,15 +1,22 @@
 # Wraps the CMake presets for people; CI runs the same targets.
-.PHONY: all build test demo clean
+BASE_PACKAGES := g++ cmake make libgtest-dev
+JOBS ?= 2
+
+.PHONY: all deps build test demo examples clean
 
 all: build
 
-build:
+deps:
+	@tools/install-deps $(BASE_PACKAGES)
+
+build: deps
 	cmake --preset release
-	cmake --build --preset release -j 2
+	cmake --build --preset release -j $(JOBS)
 
 test: build
-	ctest --preset release -j 2
+	ctest --preset release -j $(JOBS)
 
+# Converts every example into build/demo/NAME.rmp.
 demo: build
 	@mkdir -p build/demo
 	@set -e; for map in examples/*.map; do \
@@ -19,6 +26,10 @@ demo: build
 	  echo "converted $$map with $$tiles -> build/demo/$$name.rmp"; \
 	done
 	@echo "The converted maps are in build/demo/."
+
+# Makes the example inputs again from their generator.
+examples: build
+	./build/tools/make_examples examples
 
 clean:
 	rm -rf build build-dev
