@@ -67,10 +67,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(MapVersion2, LayersKeepTheirOwnSizes) {
     MapV2File file;
     file.order = "12";
-    file.layers = {MapV2Layer{2, 1, {1, 2}, {}}, MapV2Layer{3, 2, {1, 2, 3, 4, 5, 6}, {}}};
+    file.layers = {MapV2Layer{2, 1, {0, 2}, {}}, MapV2Layer{3, 2, {1, 2, 3, 4, 5, 6}, {}}};
     ImportFixture fixture;
     ASSERT_TRUE(fixture.Import(file.Build(), 7));
     const auto& layers = fixture.map.layers;
+    EXPECT_EQ(layers[0].tiles, (Cells{0, 2}));
     EXPECT_EQ(layers[0].width, 2);
     EXPECT_EQ(layers[0].height, 1);
     EXPECT_EQ(layers[1].width, 3);
