@@ -1,7 +1,9 @@
 // Runs every case of a cases.tsv (from make_bench_inputs) through gridport
 // and through the copy baseline, alternating the two so that drift in the
 // machine's load hits both, and prints one table of medians: wall time of
-// each, and gridport's peak resident memory against the map model.
+// each, and gridport's peak resident memory against the map model. The last
+// column compares processor time (user and system), which the other work on
+// a shared machine disturbs less than wall time.
 //
 //   run_bench GRIDPORT BASELINE CASES.TSV [RUNS]
 
@@ -31,6 +33,7 @@ struct Case {
 struct Sample {
     double ms = 0;
     double peakBytes = 0;
+    double cpuMs = 0;
 };
 
 constexpr double kMiB = 1024.0 * 1024.0;
@@ -76,8 +79,9 @@ Sample Run(const std::vector<std::string>& command) {
         std::exit(1);
     }
     const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
+    const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + t.tv_usec / 1e3; };
     // ru_maxrss is in KiB on Linux.
-    return {elapsed.count(), static_cast<double>(usage.ru_maxrss) * 1024.0};
+    return {elapsed.count(), static_cast<double>(usage.ru_maxrss) * 1024.0, ms(usage.ru_utime) + ms(usage.ru_stime)};
 }
 
 Sample Median(std::vector<Sample> samples) {
@@ -90,7 +94,7 @@ Sample Median(std::vector<Sample> samples) {
         const std::size_t n = values.size();
         return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
     };
-    return {middle(&Sample::ms), middle(&Sample::peakBytes)};
+    return {middle(&Sample::ms), middle(&Sample::peakBytes), middle(&Sample::cpuMs)};
 }
 
 }  // namespace
@@ -111,8 +115,13 @@ int main(int argc, char** argv) {
     }
     const std::string dir = casesPath.substr(0, casesPath.find_last_of('/') + 1);
 
-    std::printf("%-11s %11s %11s %10s %11s %6s %13s %9s %9s\n", "case", "input B", "output B", "gridport ms",
-                "baseline ms", "time x", "gridport MiB", "model MiB", "memory x");
+    std::ifstream loadFile("/proc/loadavg");
+    std::string load;
+    if (std::getline(loadFile, load)) {
+        std::printf("load average before the runs: %s\n", load.c_str());
+    }
+    std::printf("%-11s %11s %11s %10s %11s %6s %13s %9s %9s %6s\n", "case", "input B", "output B", "gridport ms",
+                "baseline ms", "time x", "gridport MiB", "model MiB", "memory x", "cpu x");
     for (const Case& c : cases) {
         const std::string output = dir + c.name + ".rmp";
         const std::string copy = dir + c.name + ".copy";
@@ -133,9 +142,9 @@ int main(int argc, char** argv) {
         }
         const Sample a = Median(ours);
         const Sample b = Median(theirs);
-        std::printf("%-11s %11lld %11lld %11.1f %11.1f %6.2f %13.1f %9.1f %9.2f\n", c.name.c_str(),
+        std::printf("%-11s %11lld %11lld %11.1f %11.1f %6.2f %13.1f %9.1f %9.2f %6.2f\n", c.name.c_str(),
                     FileSize(c.map) + FileSize(c.tileset), outputBytes, a.ms, b.ms, a.ms / b.ms, a.peakBytes / kMiB,
-                    c.modelBytes / kMiB, a.peakBytes / c.modelBytes);
+                    c.modelBytes / kMiB, a.peakBytes / c.modelBytes, a.cpuMs / b.cpuMs);
         std::fflush(stdout);
     }
     return 0;
