@@ -2,7 +2,7 @@
 BASE_PACKAGES := g++ cmake make libgtest-dev
 JOBS ?= 2
 
-.PHONY: all deps build test demo examples clean
+.PHONY: all deps build test demo examples bench clean
 
 all: build
 
@@ -30,6 +30,13 @@ demo: build
 # Makes the example inputs again from their generator.
 examples: build
 	./build/tools/make_examples examples
+
+# Times gridport against a plain copy of the same bytes on generated inputs
+# (in build/bench/data, not committed) and prints one table of medians.
+bench: build
+	@mkdir -p build/bench/data
+	./build/bench/make_bench_inputs build/bench/data
+	./build/bench/run_bench build/gridport build/bench/copy_baseline build/bench/data/cases.tsv
 
 clean:
 	rm -rf build build-dev

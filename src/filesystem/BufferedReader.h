@@ -51,6 +51,16 @@ public:
         return true;
     }
 
+    // The bytes in the buffer that no read has taken yet, for a reader that
+    // decodes many small items in place; Take(count) then takes count of
+    // them, at most BufferedSize(). Nothing is buffered after a failure.
+    const std::uint8_t* BufferedData() const { return buffer_.data() + begin_; }
+    std::size_t BufferedSize() const { return end_ - begin_; }
+    void Take(std::size_t count) {
+        begin_ += count;
+        remaining_ -= count;
+    }
+
 private:
     bool Refill();
     bool Fail();

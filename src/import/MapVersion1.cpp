@@ -7,6 +7,7 @@
 #include "filesystem/BufferedReader.h"
 #include "filesystem/ByteOrder.h"
 #include "import/ImportSteps.h"
+#include "map/GridMemory.h"
 
 namespace gridport {
 
@@ -21,25 +22,37 @@ constexpr std::size_t kWidthOffset = 68;
 constexpr std::size_t kHeightOffset = 70;
 constexpr std::int32_t kMode = 4;
 
-// Reads a layer's 16-bit cells straight into its 32-bit grid, a block at a
-// time, and raises largest to the largest cell read.
-bool ReadCells(BufferedReader& in, std::vector<std::uint32_t>& cells, std::uint32_t& largest) {
-    constexpr std::size_t kBlockCells = 16 * 1024;
-    std::uint8_t block[2 * kBlockCells];
+// Cells per block: the block's file bytes are at least a reader buffer, so
+// they go straight from the file into the block.
+constexpr std::size_t kBlockCells = 64 * 1024;
+
+// Reads a layer of width x height 16-bit cells into the layer's 32-bit grid
+// and raises largest to the largest cell read. The grid grows a block at a
+// time, and each block is widened from the file's bytes while it is still in
+// cache.
+bool ReadLayer(BufferedReader& in, std::uint16_t width, std::uint16_t height, std::vector<std::uint8_t>& block,
+               MapLayer& layer, std::uint32_t& largest) {
+    const std::size_t total = std::size_t{width} * height;
+    std::vector<std::uint32_t>& cells = layer.tiles;
+    ReserveGrid(cells, total);
     std::uint32_t top = largest;
-    for (std::size_t done = 0; done < cells.size();) {
-        const std::size_t count = std::min(kBlockCells, cells.size() - done);
-        if (!in.Read(block, 2 * count)) {
+    while (cells.size() < total) {
+        const std::size_t done = cells.size();
+        const std::size_t count = std::min(kBlockCells, total - done);
+        if (!in.Read(block.data(), 2 * count)) {
             return false;
         }
+        cells.resize(done + count);
+        const std::uint8_t* bytes = block.data();
         std::uint32_t* out = cells.data() + done;
         for (std::size_t i = 0; i < count; ++i) {
-            const std::uint32_t value = LoadU16(block + 2 * i);
+            const std::uint32_t value = LoadU16(bytes + 2 * i);
             out[i] = value;
             top = std::max(top, value);
         }
-        done += count;
     }
+    layer.width = width;
+    layer.height = height;
     largest = top;
     return true;
 }
@@ -76,11 +89,10 @@ bool ImportMapVersion1(File& file, const std::string& tilesetPath, FileSystem& f
     MapLayer foreground;
     background.SetName("Background");
     foreground.SetName("Foreground");
-    if (!background.Resize(width, height) || !foreground.Resize(width, height)) {
-        return false;
-    }
     std::uint32_t largest = 0;
-    if (!ReadCells(in, background.tiles, largest) || !ReadCells(in, foreground.tiles, largest)) {
+    std::vector<std::uint8_t> block(2 * std::min<std::size_t>(kBlockCells, std::size_t{width} * height));
+    if (!ReadLayer(in, width, height, block, background, largest) ||
+        !ReadLayer(in, width, height, block, foreground, largest)) {
         return false;
     }
 
@@ -92,7 +104,10 @@ bool ImportMapVersion1(File& file, const std::string& tilesetPath, FileSystem& f
     if (largest >= transparent) {
         return false;
     }
-    std::replace(foreground.tiles.begin(), foreground.tiles.end(), std::uint32_t{0}, transparent);
+    // Written without a branch, so that the loop vectorises.
+    for (std::uint32_t& cell : foreground.tiles) {
+        cell = cell == 0 ? transparent : cell;
+    }
     tileset.AppendBlankTiles(1);
     std::vector<std::uint8_t>& pixels = tileset.tiles.back().image.pixels;
     std::fill(pixels.begin(), pixels.end(), std::uint8_t{0});

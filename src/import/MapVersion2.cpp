@@ -8,6 +8,7 @@
 #include "filesystem/BufferedReader.h"
 #include "filesystem/ByteOrder.h"
 #include "import/ImportSteps.h"
+#include "map/GridMemory.h"
 
 namespace gridport {
 
@@ -37,32 +38,83 @@ std::uint64_t FewestCellBytes(std::uint64_t cells) {
     return cells / kLongestRun * 4 + (rest == 0 ? 0 : rest == 1 ? 2 : 4);
 }
 
-// Fills the grid from the word stream. A run longer than the cells left is
-// cut at the layer's last cell.
-bool DecodeCells(BufferedReader& in, std::vector<std::uint32_t>& cells, std::uint32_t& largest) {
-    std::uint32_t top = largest;
-    std::size_t filled = 0;
-    while (filled < cells.size()) {
+// Where decoded cells go: a single value fills one cell, a run r cells (one
+// for a run length of 0 or 1), cut at the layer's last cell.
+struct CellSink {
+    void Single(std::uint16_t value) {
+        out[filled++] = value;
+        top = std::max<std::uint32_t>(top, value);
+    }
+    void Run(std::uint16_t marker, std::uint16_t value) {
+        const std::size_t length = std::max<std::size_t>(marker & 0xFF, 1);
+        const std::size_t run = std::min(length, total - filled);
+        std::fill_n(out + filled, run, value);
+        filled += run;
+        top = std::max<std::uint32_t>(top, value);
+    }
+
+    std::uint32_t* out;
+    std::size_t total;
+    std::size_t filled;
+    std::uint32_t top;
+};
+
+bool IsRunMarker(std::uint16_t word) {
+    return (word & kRunMarker) == kRunMarker;
+}
+
+// Fills a layer of width x height cells from the word stream and raises
+// largest to the largest cell. The grid grows a block ahead of the decoder,
+// so that each block is zeroed and overwritten while it is still in cache.
+// Items are decoded straight from the reader's buffer while a whole one
+// (at most four bytes) is there; the rest go through ReadU16, which refills.
+bool DecodeLayer(BufferedReader& in, LayerSize size, MapLayer& layer, std::uint32_t& largest) {
+    constexpr std::size_t kBlockCells = 64 * 1024;
+    const std::size_t total = std::size_t{size.width} * size.height;
+    std::vector<std::uint32_t>& cells = layer.tiles;
+    ReserveGrid(cells, total);
+    // The room is reserved, so the cells stay where they are as the grid grows.
+    CellSink sink{cells.data(), total, 0, largest};
+    while (sink.filled < total) {
+        if (cells.size() - sink.filled <= kLongestRun) {
+            cells.resize(std::min(total, cells.size() + kBlockCells));
+        }
+        // Below stop, even the longest run stays inside the grown cells.
+        const std::size_t stop = cells.size() == total ? total : cells.size() - kLongestRun;
+        const std::uint8_t* const start = in.BufferedData();
+        const std::uint8_t* const end = start + in.BufferedSize();
+        const std::uint8_t* p = start;
+        while (sink.filled < stop && end - p >= 4) {
+            const std::uint16_t word = LoadU16(p);
+            if (IsRunMarker(word)) {
+                sink.Run(word, LoadU16(p + 2));
+                p += 4;
+            } else {
+                sink.Single(word);
+                p += 2;
+            }
+        }
+        in.Take(static_cast<std::size_t>(p - start));
+        if (p != start) {
+            continue;
+        }
         std::uint16_t word = 0;
         if (!in.ReadU16(word)) {
             return false;
         }
-        if ((word & kRunMarker) != kRunMarker) {
-            cells[filled++] = word;
-            top = std::max<std::uint32_t>(top, word);
+        if (!IsRunMarker(word)) {
+            sink.Single(word);
             continue;
         }
         std::uint16_t value = 0;
         if (!in.ReadU16(value)) {
             return false;
         }
-        const std::size_t length = std::max<std::size_t>(word & 0xFF, 1);
-        const std::size_t run = std::min(length, cells.size() - filled);
-        std::fill_n(cells.begin() + static_cast<std::ptrdiff_t>(filled), run, value);
-        filled += run;
-        top = std::max<std::uint32_t>(top, value);
+        sink.Run(word, value);
     }
-    largest = top;
+    layer.width = size.width;
+    layer.height = size.height;
+    largest = sink.top;
     return true;
 }
 
@@ -138,8 +190,7 @@ bool ImportMapVersion2(File& file, const std::string& tilesetPath, FileSystem& f
     for (std::size_t i = 0; i < layerCount; ++i) {
         MapLayer& layer = fileLayers[i];
         layer.SetName(std::string("Layer ") + static_cast<char>('A' + i));
-        if (!layer.Resize(sizes[i].width, sizes[i].height) || !in.Skip(kLayerPrefixSize) ||
-            !DecodeCells(in, layer.tiles, largest)) {
+        if (!in.Skip(kLayerPrefixSize) || !DecodeLayer(in, sizes[i], layer, largest)) {
             return false;
         }
     }

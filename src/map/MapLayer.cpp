@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "map/GridMemory.h"
+
 namespace gridport {
 
 bool MapLayer::Resize(std::int32_t newWidth, std::int32_t newHeight) {
@@ -15,7 +17,9 @@ bool MapLayer::Resize(std::int32_t newWidth, std::int32_t newHeight) {
     const auto columns = static_cast<std::size_t>(newWidth);
     std::vector<std::uint32_t> resized;
     try {
-        resized.resize(columns * static_cast<std::size_t>(newHeight));
+        const std::size_t cells = columns * static_cast<std::size_t>(newHeight);
+        ReserveGrid(resized, cells);
+        resized.resize(cells);
     } catch (const std::bad_alloc&) {
         return false;
     }

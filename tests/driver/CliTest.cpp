@@ -191,6 +191,27 @@ TEST_F(Cli, ConvertsWithAnRtsTilesetOfOtherTileSizes) {
     EXPECT_EQ(ReadDiskFile(work / "town.rmp"), ExpectedVersion1(Town(), rts));
 }
 
+// Both layers span several read blocks and write buffers, and the tiles have
+// an odd size: the output is still the layout, byte for byte.
+TEST_F(Cli, LargeMapWithOddSizedTilesConvertsByteForByte) {
+    RtsFile rts = PatternRts(300, 7, 3);
+    rts.tiles[299].segments = {{6, 2, 0, 1}, {1, 1, 5, 2}};
+    MapV1File map;
+    map.width = 300;
+    map.height = 257;
+    for (std::size_t i = 0; i < std::size_t{map.width} * map.height; ++i) {
+        map.background.push_back(static_cast<std::uint16_t>(i * 7 % 300));
+        map.foreground.push_back(static_cast<std::uint16_t>(i / 11 % 300));
+    }
+    Put("large.map", map.Build());
+    Put("tiles.rts", rts.Build());
+    ASSERT_EQ(Gridport({"large.map", "tiles.rts", "large.rmp"}).status, 0);
+    testing::RtsTile clear;
+    clear.pixels.assign(7 * 3 * 4, 0);
+    rts.tiles.push_back(clear);
+    EXPECT_EQ(ReadDiskFile(work / "large.rmp"), ExpectedVersion1(map, rts));
+}
+
 TEST_F(Cli, SaveFailures) {
     Put("town.map", Town().Build());
     Put("tiles.vsp", PatternVsp(5).Build());

@@ -205,6 +205,32 @@ TEST(MapVersion1, ImportingOverContentReplacesLayersAndKeepsTheRest) {
     EXPECT_EQ(fixture.map.tileset.TileCount(), 3);
 }
 
+// Layers are read in blocks of 65536 cells: sizes at, just below and well
+// past a block, and a layer whose largest index is its very last cell.
+TEST(MapVersion1, LayersAcrossReadBlocksKeepEveryCell) {
+    constexpr std::uint16_t kTiles = 1000;
+    for (const auto& [width, height] : {std::pair{256, 256}, std::pair{257, 255}, std::pair{65535, 3}}) {
+        MapV1File file = Grid(static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height));
+        for (std::size_t i = 0; i < file.background.size(); ++i) {
+            file.background[i] = static_cast<std::uint16_t>(i * 7 % kTiles);
+            file.foreground[i] = static_cast<std::uint16_t>(i * 13 % kTiles);
+        }
+        std::vector<std::uint32_t> background(file.background.begin(), file.background.end());
+        std::vector<std::uint32_t> foreground;
+        for (const std::uint16_t cell : file.foreground) {
+            foreground.push_back(cell == 0 ? kTiles : cell);
+        }
+        ImportFixture fixture;
+        ASSERT_TRUE(fixture.Import(file.Build(), PatternRts(kTiles, 1, 1).Build(), "tiles.rts")) << width;
+        EXPECT_EQ(fixture.map.layers[0].tiles, background) << width;
+        EXPECT_EQ(fixture.map.layers[1].tiles, foreground) << width;
+
+        file.foreground.back() = kTiles;
+        ImportFixture tooLarge;
+        EXPECT_FALSE(tooLarge.Import(file.Build(), PatternRts(kTiles, 1, 1).Build(), "tiles.rts")) << width;
+    }
+}
+
 TEST(MapVersion1, EveryTruncatedFileFails) {
     MapV1File file = Grid(3, 2);
     const Bytes whole = file.Build();

@@ -194,6 +194,46 @@ INSTANTIATE_TEST_SUITE_P(Cases, MapVersion2Failure,
                                            FailCase{"more than seven layers", EightLayers()},
                                            FailCase{"layer larger than the file can hold", Huge()}));
 
+// The decoder takes items straight from the reader's 64 KiB buffer while a
+// whole item is there. The layer's words start at file offset 222, so word
+// 32656 holds the buffer's last two bytes: a run marker there has its value
+// in the next fill. The grid grows in blocks of 65536 cells, which the run at
+// cell 65500 crosses, and the last run is cut at the layer's end.
+class BoundaryRun : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(BoundaryRun, DecodesLikeAnyOtherRun) {
+    const std::size_t markerWord = GetParam();
+    constexpr std::size_t kCells = 70000;
+    std::vector<std::uint16_t> words;
+    Cells expected;
+    const auto singles = [&](std::size_t upTo) {
+        while (expected.size() < upTo) {
+            const auto value = static_cast<std::uint16_t>(expected.size() % 997);
+            words.push_back(value);
+            expected.push_back(value);
+        }
+    };
+    const auto run = [&](std::uint16_t length, std::uint16_t value, std::size_t cells) {
+        words.push_back(static_cast<std::uint16_t>(0xFF00 | length));
+        words.push_back(value);
+        expected.insert(expected.end(), cells, value);
+    };
+    singles(markerWord);
+    run(200, 777, 200);
+    singles(65500);
+    run(255, 888, 255);
+    singles(kCells - 2);
+    run(9, 999, 2);
+    MapV2File file;
+    file.order = "1";
+    file.layers = {MapV2Layer{1000, 70, {}, words}};
+    ImportFixture fixture;
+    ASSERT_TRUE(fixture.Import(file.Build(), 1000));
+    EXPECT_EQ(fixture.map.layers[0].tiles, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(MarkerWords, BoundaryRun, ::testing::Values(32654, 32655, 32656, 32657));
+
 TEST(MapVersion2, NoLayersNeedsATileAll) {
     ImportFixture fixture;
     EXPECT_FALSE(fixture.Import(Layers(0, "").Build(), 0));

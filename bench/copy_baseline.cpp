@@ -1,0 +1,43 @@
+// The benchmark's baseline: only the I/O a conversion can't avoid. Reads
+// every input file through a 1 MiB buffer and writes a file of exactly
+// OUTBYTES bytes, taken from what was read.
+//
+//   copy_baseline OUTBYTES OUTPUT INPUT...
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: copy_baseline OUTBYTES OUTPUT INPUT...\n");
+        return 2;
+    }
+    constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+    std::vector<unsigned char> buffer(kBufferSize);
+    for (int i = 3; i < argc; ++i) {
+        std::FILE* in = std::fopen(argv[i], "rb");
+        if (in == nullptr) {
+            std::fprintf(stderr, "cannot open %s\n", argv[i]);
+            return 1;
+        }
+        while (std::fread(buffer.data(), 1, buffer.size(), in) == buffer.size()) {
+        }
+        std::fclose(in);
+    }
+    std::FILE* out = std::fopen(argv[2], "wb");
+    if (out == nullptr) {
+        std::fprintf(stderr, "cannot open %s\n", argv[2]);
+        return 1;
+    }
+    std::uint64_t left = std::strtoull(argv[1], nullptr, 10);
+    bool ok = true;
+    while (left > 0 && ok) {
+        const std::size_t piece = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
+        ok = std::fwrite(buffer.data(), 1, piece, out) == piece;
+        left -= piece;
+    }
+    ok = std::fclose(out) == 0 && ok;
+    return ok ? 0 : 1;
+}
