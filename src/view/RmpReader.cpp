@@ -12,6 +12,7 @@
 
 #include "filesystem/BufferedReader.h"
 #include "filesystem/ByteOrder.h"
+#include "tileset/RtsLayout.h"
 
 namespace gridport {
 
@@ -27,15 +28,6 @@ constexpr std::uint16_t kEntityStringCount = 5;
 constexpr std::size_t kEntityTrailerSize = 16;
 constexpr std::size_t kStringLengthSize = 2;
 constexpr std::size_t kSegmentSize = 16;
-
-constexpr std::size_t kRtsHeaderSize = 256;
-constexpr std::size_t kRtsInfoBlockSize = 32;
-constexpr std::size_t kRtsSegmentSize = 8;
-constexpr std::uint8_t kRtsSignature[4] = {'.', 'r', 't', 's'};
-constexpr std::uint16_t kRtsVersion = 1;
-constexpr std::uint16_t kRtsBitsPerPixel = 32;
-constexpr std::uint8_t kRtsSegmentsAsPixelMask = 1;
-constexpr std::uint8_t kRtsSegmentsAsList = 2;
 
 // Where reading stopped, and why.
 struct Stop {
@@ -208,9 +200,8 @@ bool ReadLayer(Parser& in, std::size_t index, MapLayer& layer) {
         if (!in.Read(record, sizeof record, segments)) {
             return false;
         }
-        layer.segments.Append(static_cast<std::int32_t>(LoadU32(record)), static_cast<std::int32_t>(LoadU32(record + 4)),
-                              static_cast<std::int32_t>(LoadU32(record + 8)),
-                              static_cast<std::int32_t>(LoadU32(record + 12)));
+        const auto value = [&record](std::size_t at) { return static_cast<std::int32_t>(LoadU32(record + at)); };
+        layer.segments.Append(value(0), value(4), value(8), value(12));
     }
     return true;
 }
@@ -279,40 +270,40 @@ bool ReadZone(Parser& in, std::size_t index, MapZone& zone) {
 // RTS loader read it from the File.
 bool ReadTileset(Parser& in, File& file, Tileset& tileset) {
     const std::uint64_t start = in.Offset();
-    std::uint8_t header[kRtsHeaderSize];
+    std::uint8_t header[rts::kHeaderSize];
     if (!in.Read(header, sizeof header, "the tileset header")) {
         return false;
     }
-    if (std::memcmp(header, kRtsSignature, sizeof kRtsSignature) != 0) {
+    if (std::memcmp(header, rts::kSignature, sizeof rts::kSignature) != 0) {
         return in.Fail(start, "the tileset does not start with \".rts\"");
     }
     const std::uint16_t version = LoadU16(header + 4);
-    if (version != kRtsVersion) {
+    if (version != rts::kVersion) {
         return in.Fail(start + 4, "unknown tileset version " + std::to_string(version));
     }
     const std::uint16_t bits = LoadU16(header + 12);
-    if (bits != kRtsBitsPerPixel) {
+    if (bits != rts::kBitsPerPixel) {
         return in.Fail(start + 12, "the tileset has " + std::to_string(bits) + " bits per pixel, not 32");
     }
     const std::uint16_t count = LoadU16(header + 6);
     const std::uint64_t pixelCount = std::uint64_t{LoadU16(header + 8)} * LoadU16(header + 10);
-    const bool hasSegmentData = header[15] != 0;
+    const bool hasSegmentData = header[rts::kSegmentFlagOffset] != 0;
     if (!in.Skip(pixelCount * RgbaImage::kBytesPerPixel * count, "the pixels of the tileset's " +
                                                                       std::to_string(count) + " tiles")) {
         return false;
     }
     for (std::size_t i = 0; i < count; ++i) {
         const std::string what = Numbered("tileset tile ", i);
-        std::uint8_t block[kRtsInfoBlockSize];
+        std::uint8_t block[rts::kInfoBlockSize];
         if (!in.Read(block, sizeof block, "the information block of " + what)) {
             return false;
         }
-        if (hasSegmentData && block[7] == kRtsSegmentsAsPixelMask &&
+        if (hasSegmentData && block[rts::kSegmentTypeOffset] == rts::kSegmentsAsPixelMask &&
             !in.Skip(pixelCount, "the segment mask of " + what)) {
             return false;
         }
-        if (hasSegmentData && block[7] == kRtsSegmentsAsList &&
-            !in.Skip(std::uint64_t{kRtsSegmentSize} * LoadU16(block + 8), "the segments of " + what)) {
+        if (hasSegmentData && block[rts::kSegmentTypeOffset] == rts::kSegmentsAsList &&
+            !in.Skip(std::uint64_t{rts::kSegmentRecordSize} * LoadU16(block + 8), "the segments of " + what)) {
             return false;
         }
     }
@@ -335,8 +326,8 @@ bool ReadDocument(Parser& in, File& file, RmpDocument& document) {
         return false;
     }
     // Each layer takes at least its header and its name's length.
-    if (!in.Need((kLayerHeaderSize + kStringLengthSize) * counts.layers, "the header's " +
-                                                                            std::to_string(counts.layers) + " layers")) {
+    if (!in.Need((kLayerHeaderSize + kStringLengthSize) * counts.layers,
+                 "the header's " + std::to_string(counts.layers) + " layers")) {
         return false;
     }
     map.layers.resize(counts.layers);

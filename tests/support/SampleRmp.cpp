@@ -6,7 +6,8 @@ namespace gridport::testing {
 
 namespace {
 
-SampleRmp Converted(std::string name, const Bytes& mapBytes, const Bytes& tilesetBytes, const std::string& tilesetPath) {
+SampleRmp Converted(std::string name, const Bytes& mapBytes, const Bytes& tilesetBytes,
+                    const std::string& tilesetPath) {
     SampleRmp sample{std::move(name), std::make_unique<TileMap>(), {}, {}};
     MemoryFileSystem files;
     files.Put("map.map", mapBytes);
@@ -36,8 +37,8 @@ SampleRmp VersionTwo() {
     file.text = "sample.rts";
     file.order = "21E3";
     file.headerX = 0xFFFF;
-    file.layers = {MapV2Layer{4, 2, {0, 1, 2, 3, 3, 3, 3, 2}, {}}, MapV2Layer{4, 2, std::vector<std::uint16_t>(8, 1), {}},
-                   MapV2Layer{2, 3, {2, 2, 2, 0, 1, 2}, {}}};
+    file.layers = {MapV2Layer{4, 2, {0, 1, 2, 3, 3, 3, 3, 2}, {}},
+                   MapV2Layer{4, 2, std::vector<std::uint16_t>(8, 1), {}}, MapV2Layer{2, 3, {2, 2, 2, 0, 1, 2}, {}}};
     RtsFile tiles = PatternRts(4, 8, 4);
     tiles.tiles[1].infoFlag = 1;
     tiles.tiles[1].infoValueA = 0xFFFF;
