@@ -86,7 +86,7 @@ public:
 
     bool String(std::string& text, const std::string& what) {
         std::uint16_t length = 0;
-        if (!U16(length, what)) {
+        if (!U16(length, what) || !Need(length, what)) {
             return false;
         }
         text.assign(length, '\0');
