@@ -1,5 +1,5 @@
 # Wraps the CMake presets for people; CI runs the same targets.
-BASE_PACKAGES := g++ cmake make libgtest-dev
+BASE_PACKAGES := g++ cmake make libgtest-dev libpng-dev
 JOBS ?= 2
 
 .PHONY: all deps build test demo examples bench clean
@@ -16,16 +16,21 @@ build: deps
 test: build
 	ctest --preset release -j $(JOBS)
 
-# Converts every example into build/demo/NAME.rmp.
+# Converts every example into build/demo/NAME.rmp, draws each into
+# build/demo/NAME.png with rmpview, and refreshes the README's picture.
+DEMO_PICTURE := village
+
 demo: build
 	@mkdir -p build/demo
 	@set -e; for map in examples/*.map; do \
 	  name=$$(basename $$map .map); \
 	  tiles=$$(ls examples/$$name.vsp examples/$$name.rts 2>/dev/null | head -n 1); \
 	  ./build/gridport $$map $$tiles build/demo/$$name.rmp; \
-	  echo "converted $$map with $$tiles -> build/demo/$$name.rmp"; \
+	  ./build/rmpview --png build/demo/$$name.png build/demo/$$name.rmp; \
+	  echo "converted $$map with $$tiles -> build/demo/$$name.rmp, drawn into build/demo/$$name.png"; \
 	done
-	@echo "The converted maps are in build/demo/."
+	@cp build/demo/$(DEMO_PICTURE).png docs/example.png
+	@echo "The converted maps and their pictures are in build/demo/; docs/example.png shows $(DEMO_PICTURE)."
 
 # Makes the example inputs again from their generator.
 examples: build

@@ -7,20 +7,14 @@
 #include "filesystem/BufferedReader.h"
 #include "filesystem/BufferedWriter.h"
 #include "filesystem/ByteOrder.h"
+#include "tileset/RtsLayout.h"
 #include "tileset/Tileset.h"
 
 namespace gridport {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 256;
-constexpr std::size_t kInfoBlockSize = 32;
-constexpr std::size_t kSegmentRecordSize = 8;
-constexpr std::uint8_t kSignature[4] = {'.', 'r', 't', 's'};
-constexpr std::uint16_t kVersion = 1;
-constexpr std::uint16_t kBitsPerPixel = 32;
-constexpr std::uint8_t kSegmentsAsPixelMask = 1;
-constexpr std::uint8_t kSegmentsAsList = 2;
+using namespace rts;
 
 bool ReadInformationSection(BufferedReader& in, bool hasSegmentData, std::uint64_t pixelCount,
                             std::vector<Tile>& tiles) {
@@ -35,11 +29,11 @@ bool ReadInformationSection(BufferedReader& in, bool hasSegmentData, std::uint64
         if (!hasSegmentData) {
             continue;
         }
-        if (block[7] == kSegmentsAsPixelMask) {
+        if (block[kSegmentTypeOffset] == kSegmentsAsPixelMask) {
             if (!in.Skip(pixelCount)) {
                 return false;
             }
-        } else if (block[7] == kSegmentsAsList) {
+        } else if (block[kSegmentTypeOffset] == kSegmentsAsList) {
             const std::uint16_t count = LoadU16(block + 8);
             if (count * kSegmentRecordSize > in.Remaining()) {
                 return false;
@@ -78,7 +72,7 @@ bool Tileset::Load(File& file) {
         const std::uint16_t count = LoadU16(header + 6);
         const std::uint16_t width = LoadU16(header + 8);
         const std::uint16_t height = LoadU16(header + 10);
-        const bool hasSegmentData = header[15] != 0;
+        const bool hasSegmentData = header[kSegmentFlagOffset] != 0;
         const std::uint64_t pixelCount = std::uint64_t{width} * height;
         const std::uint64_t pixelBytes = pixelCount * RgbaImage::kBytesPerPixel;
         // Every tile takes at least its pixels and its information block.
@@ -132,7 +126,7 @@ bool Tileset::Save(File& file) const {
         StoreU16(header + 8, static_cast<std::uint32_t>(tileWidth));
         StoreU16(header + 10, static_cast<std::uint32_t>(tileHeight));
         StoreU16(header + 12, kBitsPerPixel);
-        header[15] = 1;
+        header[kSegmentFlagOffset] = 1;
         out.PutBytes(header, sizeof header);
         for (const Tile& tile : tiles) {
             out.PutBytes(tile.image.pixels.data(), tile.image.pixels.size());
@@ -142,7 +136,7 @@ bool Tileset::Save(File& file) const {
             block[1] = tile.infoFlag ? 1 : 0;
             StoreU16(block + 2, static_cast<std::uint32_t>(tile.infoValueA));
             StoreU16(block + 4, static_cast<std::uint32_t>(tile.infoValueB));
-            block[7] = kSegmentsAsList;
+            block[kSegmentTypeOffset] = kSegmentsAsList;
             StoreU16(block + 8, static_cast<std::uint32_t>(tile.segments.Count()));
             out.PutBytes(block, sizeof block);
             for (std::int32_t k = 0; k < tile.segments.Count(); ++k) {

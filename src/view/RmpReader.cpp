@@ -1,0 +1,391 @@
+// Reads an RMP map file back: the 256-byte header, nine strings, the layers
+// with their grids and segments, the entities, the zones and the embedded
+// RTS tileset, which must end exactly where the file ends. Nothing is
+// allocated for a count or a length before the bytes it needs are known to
+// be there.
+
+#include "view/RmpReader.h"
+
+#include <bit>
+#include <cstring>
+#include <new>
+
+#include "filesystem/BufferedReader.h"
+#include "filesystem/ByteOrder.h"
+#include "tileset/RtsLayout.h"
+
+namespace gridport {
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 256;
+constexpr std::size_t kLayerHeaderSize = 30;
+constexpr std::size_t kRecordHeaderSize = 16;
+constexpr std::uint8_t kSignature[4] = {'.', 'r', 'm', 'p'};
+constexpr std::uint16_t kVersion = 1;
+constexpr std::uint16_t kStringCount = 9;
+constexpr std::uint16_t kEntityStringCount = 5;
+constexpr std::size_t kEntityTrailerSize = 16;
+constexpr std::size_t kStringLengthSize = 2;
+constexpr std::size_t kSegmentSize = 16;
+
+// Where reading stopped, and why.
+struct Stop {
+    std::uint64_t offset = 0;
+    std::string reason;
+};
+
+std::string Numbered(const char* what, std::size_t index) {
+    return what + std::to_string(index);
+}
+
+// Exact reads that name what they were reading when the file falls short.
+// Every read first checks that its bytes remain and records its offset, so
+// a failure, an allocation failure included, knows where it happened.
+class Parser {
+public:
+    Parser(File& file, std::uint64_t size, Stop& stop) : in_(file), size_(size), stop_(stop) {}
+
+    bool Ok() const { return in_.Ok(); }
+    std::uint64_t Offset() const { return size_ - in_.Remaining(); }
+    std::uint64_t Remaining() const { return in_.Remaining(); }
+
+    bool Fail(std::uint64_t offset, std::string reason) {
+        stop_.offset = offset;
+        stop_.reason = std::move(reason);
+        return false;
+    }
+
+    bool Need(std::uint64_t count, const std::string& what) {
+        stop_.offset = Offset();
+        if (count > in_.Remaining()) {
+            return Fail(Offset(), "the file ends inside " + what + ": it needs " + std::to_string(count) +
+                                      " bytes, " + std::to_string(in_.Remaining()) + " remain");
+        }
+        return true;
+    }
+
+    bool Read(void* destination, std::size_t count, const std::string& what) {
+        const std::uint64_t offset = Offset();
+        return Need(count, what) && (in_.Read(destination, count) || Fail(offset, "cannot read " + what));
+    }
+
+    bool Skip(std::uint64_t count, const std::string& what) {
+        const std::uint64_t offset = Offset();
+        return Need(count, what) && (in_.Skip(count) || Fail(offset, "cannot read " + what));
+    }
+
+    bool U16(std::uint16_t& value, const std::string& what) {
+        std::uint8_t bytes[2];
+        if (!Read(bytes, sizeof bytes, what)) {
+            return false;
+        }
+        value = LoadU16(bytes);
+        return true;
+    }
+
+    bool String(std::string& text, const std::string& what) {
+        std::uint16_t length = 0;
+        if (!U16(length, what) || !Need(length, what)) {
+            return false;
+        }
+        text.assign(length, '\0');
+        return Read(text.data(), length, what);
+    }
+
+    // width * height cells of 16 bits each, widened into tiles.
+    bool Cells(std::vector<std::uint32_t>& tiles, const std::string& what) {
+        const std::uint64_t offset = Offset();
+        if (!Need(std::uint64_t{kStringLengthSize} * tiles.size(), what)) {
+            return false;
+        }
+        for (std::uint32_t& cell : tiles) {
+            std::uint16_t value = 0;
+            if (!in_.ReadU16(value)) {
+                return Fail(offset, "cannot read " + what);
+            }
+            cell = value;
+        }
+        return true;
+    }
+
+private:
+    BufferedReader in_;
+    std::uint64_t size_;
+    Stop& stop_;
+};
+
+// The header's counts.
+struct Counts {
+    std::uint8_t layers = 0;
+    std::uint16_t entities = 0;
+    std::uint16_t zones = 0;
+};
+
+bool ReadHeader(Parser& in, TileMap& map, Counts& counts) {
+    std::uint8_t header[kHeaderSize];
+    if (!in.Read(header, sizeof header, "the 256-byte header")) {
+        return false;
+    }
+    if (std::memcmp(header, kSignature, sizeof kSignature) != 0) {
+        return in.Fail(0, "not an RMP map file: it does not start with \".rmp\"");
+    }
+    const std::uint16_t version = LoadU16(header + 4);
+    if (version != kVersion) {
+        return in.Fail(4, "unknown RMP version " + std::to_string(version) + " (only version 1 is known)");
+    }
+    const std::uint16_t strings = LoadU16(header + 17);
+    if (strings != kStringCount) {
+        return in.Fail(17, "the header announces " + std::to_string(strings) + " strings; an RMP file has 9");
+    }
+    counts.layers = header[7];
+    counts.entities = LoadU16(header + 9);
+    counts.zones = LoadU16(header + 19);
+    map.headerX = LoadU16(header + 11);
+    map.headerY = LoadU16(header + 13);
+    map.headerLayer = header[15];
+    map.headerMode = header[16];
+    return true;
+}
+
+bool ReadStrings(Parser& in, RmpDocument& document) {
+    TileMap& map = document.map;
+    std::string* const targets[kStringCount] = {
+        &document.unnamedStrings[0], &map.linkedFileName, &document.unnamedStrings[1], &map.textA, &map.textB,
+        &map.textList[0], &map.textList[1], &map.textList[2], &map.textList[3]};
+    for (std::size_t i = 0; i < kStringCount; ++i) {
+        if (!in.String(*targets[i], Numbered("string ", i + 1) + " of 9")) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadLayer(Parser& in, std::size_t index, MapLayer& layer) {
+    const std::string what = Numbered("layer ", index);
+    std::uint8_t header[kLayerHeaderSize];
+    if (!in.Read(header, sizeof header, "the header of " + what)) {
+        return false;
+    }
+    const std::uint16_t width = LoadU16(header);
+    const std::uint16_t height = LoadU16(header + 2);
+    const std::uint16_t flags = LoadU16(header + 4);
+    layer.showFlag = (flags & 1U) == 0;
+    layer.factorsEnabled = (flags & 2U) != 0;
+    layer.factorX = std::bit_cast<float>(LoadU32(header + 6));
+    layer.factorY = std::bit_cast<float>(LoadU32(header + 10));
+    layer.rateX = std::bit_cast<float>(LoadU32(header + 14));
+    layer.rateY = std::bit_cast<float>(LoadU32(header + 18));
+    const std::uint32_t segmentCount = LoadU32(header + 22);
+    layer.auxFlag = header[26] != 0;
+    if (!in.String(layer.name, "the name of " + what)) {
+        return false;
+    }
+    const std::string grid = "the " + std::to_string(width) + " x " + std::to_string(height) + " grid of " + what;
+    if (!in.Need(std::uint64_t{kStringLengthSize} * width * height, grid)) {
+        return false;
+    }
+    if (!layer.Resize(width, height)) {
+        return in.Fail(in.Offset(), "out of memory for " + grid);
+    }
+    if (!in.Cells(layer.tiles, grid)) {
+        return false;
+    }
+    const std::string segments = "the " + std::to_string(segmentCount) + " segments of " + what;
+    if (!in.Need(std::uint64_t{kSegmentSize} * segmentCount, segments)) {
+        return false;
+    }
+    for (std::uint32_t k = 0; k < segmentCount; ++k) {
+        std::uint8_t record[kSegmentSize];
+        if (!in.Read(record, sizeof record, segments)) {
+            return false;
+        }
+        const auto value = [&record](std::size_t at) { return static_cast<std::int32_t>(LoadU32(record + at)); };
+        layer.segments.Append(value(0), value(4), value(8), value(12));
+    }
+    return true;
+}
+
+// Record type 1 holds kind 2 with all seven strings, type 2 kind 3 with
+// textA; type 0 holds no data and reads back as kind 0.
+bool ReadEntity(Parser& in, std::size_t index, MapEntity& entity) {
+    const std::string what = Numbered("entity ", index);
+    const std::uint64_t start = in.Offset();
+    std::uint8_t header[kRecordHeaderSize];
+    if (!in.Read(header, sizeof header, "the header of " + what)) {
+        return false;
+    }
+    entity.x = LoadU16(header);
+    entity.y = LoadU16(header + 2);
+    entity.layer = LoadU16(header + 4);
+    const std::uint16_t type = LoadU16(header + 6);
+    switch (type) {
+        case 0:
+            entity.kind = 0;
+            return true;
+        case 1: {
+            entity.kind = 2;
+            std::uint16_t count = 0;
+            if (!in.String(entity.textA, "the first text of " + what) ||
+                !in.String(entity.textB, "the second text of " + what) ||
+                !in.U16(count, "the string count of " + what)) {
+                return false;
+            }
+            if (count != kEntityStringCount) {
+                return in.Fail(in.Offset() - 2, what + " announces " + std::to_string(count) + " strings, not 5");
+            }
+            for (std::size_t k = 0; k < kEntityStringCount; ++k) {
+                if (!in.String(entity.textList[k], Numbered("list string ", k + 1) + " of " + what)) {
+                    return false;
+                }
+            }
+            return in.Skip(kEntityTrailerSize, "the 16 closing bytes of " + what);
+        }
+        case 2:
+            entity.kind = 3;
+            return in.String(entity.textA, "the text of " + what);
+        default:
+            return in.Fail(start + 6, what + " has the unknown record type " + std::to_string(type));
+    }
+}
+
+bool ReadZone(Parser& in, std::size_t index, MapZone& zone) {
+    const std::string what = Numbered("zone ", index);
+    std::uint8_t header[kRecordHeaderSize];
+    if (!in.Read(header, sizeof header, "the header of " + what)) {
+        return false;
+    }
+    zone.x1 = LoadU16(header);
+    zone.y1 = LoadU16(header + 2);
+    zone.x2 = LoadU16(header + 4);
+    zone.y2 = LoadU16(header + 6);
+    zone.layer = LoadU16(header + 8);
+    zone.auxValue = LoadU16(header + 10);
+    return in.String(zone.text, "the text of " + what);
+}
+
+// Walks the embedded RTS tileset to its end, the way the RTS loader reads it
+// (segment data by the header flag and each block's type), so that its
+// length is known exactly; then checks that nothing follows it and lets the
+// RTS loader read it from the File.
+bool ReadTileset(Parser& in, File& file, Tileset& tileset) {
+    const std::uint64_t start = in.Offset();
+    std::uint8_t header[rts::kHeaderSize];
+    if (!in.Read(header, sizeof header, "the tileset header")) {
+        return false;
+    }
+    if (std::memcmp(header, rts::kSignature, sizeof rts::kSignature) != 0) {
+        return in.Fail(start, "the tileset does not start with \".rts\"");
+    }
+    const std::uint16_t version = LoadU16(header + 4);
+    if (version != rts::kVersion) {
+        return in.Fail(start + 4, "unknown tileset version " + std::to_string(version));
+    }
+    const std::uint16_t bits = LoadU16(header + 12);
+    if (bits != rts::kBitsPerPixel) {
+        return in.Fail(start + 12, "the tileset has " + std::to_string(bits) + " bits per pixel, not 32");
+    }
+    const std::uint16_t count = LoadU16(header + 6);
+    const std::uint64_t pixelCount = std::uint64_t{LoadU16(header + 8)} * LoadU16(header + 10);
+    const bool hasSegmentData = header[rts::kSegmentFlagOffset] != 0;
+    if (!in.Skip(pixelCount * RgbaImage::kBytesPerPixel * count, "the pixels of the tileset's " +
+                                                                      std::to_string(count) + " tiles")) {
+        return false;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string what = Numbered("tileset tile ", i);
+        std::uint8_t block[rts::kInfoBlockSize];
+        if (!in.Read(block, sizeof block, "the information block of " + what)) {
+            return false;
+        }
+        if (hasSegmentData && block[rts::kSegmentTypeOffset] == rts::kSegmentsAsPixelMask &&
+            !in.Skip(pixelCount, "the segment mask of " + what)) {
+            return false;
+        }
+        if (hasSegmentData && block[rts::kSegmentTypeOffset] == rts::kSegmentsAsList &&
+            !in.Skip(std::uint64_t{rts::kSegmentRecordSize} * LoadU16(block + 8), "the segments of " + what)) {
+            return false;
+        }
+    }
+    if (in.Remaining() != 0) {
+        return in.Fail(in.Offset(), std::to_string(in.Remaining()) + " bytes follow the end of the tileset");
+    }
+    if (file.Seek(static_cast<std::int64_t>(start)) != 0 || !tileset.Load(file) || tileset.TileCount() != count) {
+        return in.Fail(start, "the tileset could not be loaded");
+    }
+    return true;
+}
+
+bool ReadDocument(Parser& in, File& file, RmpDocument& document) {
+    TileMap& map = document.map;
+    Counts counts;
+    if (!in.Ok()) {
+        return in.Fail(0, "cannot tell the size of the file");
+    }
+    if (!ReadHeader(in, map, counts) || !ReadStrings(in, document)) {
+        return false;
+    }
+    // Each layer takes at least its header and its name's length.
+    if (!in.Need((kLayerHeaderSize + kStringLengthSize) * counts.layers,
+                 "the header's " + std::to_string(counts.layers) + " layers")) {
+        return false;
+    }
+    map.layers.resize(counts.layers);
+    for (std::size_t i = 0; i < map.layers.size(); ++i) {
+        if (!ReadLayer(in, i, map.layers[i])) {
+            return false;
+        }
+    }
+    if (!in.Need(std::uint64_t{kRecordHeaderSize} * counts.entities,
+                 "the header's " + std::to_string(counts.entities) + " entities")) {
+        return false;
+    }
+    document.entityRecords.resize(counts.entities);
+    for (std::size_t i = 0; i < document.entityRecords.size(); ++i) {
+        if (!ReadEntity(in, i, document.entityRecords[i])) {
+            return false;
+        }
+    }
+    if (!in.Need((kRecordHeaderSize + kStringLengthSize) * counts.zones,
+                 "the header's " + std::to_string(counts.zones) + " zones")) {
+        return false;
+    }
+    map.zones.resize(counts.zones);
+    for (std::size_t i = 0; i < map.zones.size(); ++i) {
+        if (!ReadZone(in, i, map.zones[i])) {
+            return false;
+        }
+    }
+    if (!ReadTileset(in, file, map.tileset)) {
+        return false;
+    }
+    // The records are all in place: now the map may refer to them.
+    map.entities.assign(document.entityRecords.begin(), document.entityRecords.end());
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<RmpDocument> ReadRmp(const std::string& path, FileSystem& fileSystem, std::string& error) {
+    error.clear();
+    const std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Read);
+    if (file == nullptr) {
+        error = path + ": cannot open the file";
+        return nullptr;
+    }
+    Stop stop;
+    try {
+        const std::int64_t size = file->Size();
+        Parser in(*file, size > 0 ? static_cast<std::uint64_t>(size) : 0, stop);
+        auto document = std::make_unique<RmpDocument>();
+        if (ReadDocument(in, *file, *document)) {
+            return document;
+        }
+    } catch (const std::bad_alloc&) {
+        stop.reason = "out of memory";
+    }
+    error = path + ": stopped at byte " + std::to_string(stop.offset) + ": " + stop.reason;
+    return nullptr;
+}
+
+}  // namespace gridport

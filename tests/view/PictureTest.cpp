@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <array>
+
+#include "support/ImportFixture.h"
+#include "view/Picture.h"
+#include "view/PngWriter.h"
+
+namespace gridport {
+namespace {
+
+using testing::Bytes;
+using testing::ImportFixture;
+using testing::MapV1File;
+using testing::MemoryFileSystem;
+using testing::VspColour;
+using testing::VspFile;
+using Pixel = std::array<std::uint8_t, 4>;
+
+struct BlendCase {
+    Pixel below;
+    Pixel above;
+    Pixel expected;
+};
+
+class Blend : public ::testing::TestWithParam<BlendCase> {};
+
+TEST_P(Blend, IsSourceOver) {
+    Pixel pixel = GetParam().below;
+    BlendOver(pixel.data(), GetParam().above.data());
+    EXPECT_EQ(pixel, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Blend,
+                         ::testing::Values(BlendCase{{1, 2, 3, 255}, {9, 8, 7, 255}, {9, 8, 7, 255}},
+                                           BlendCase{{1, 2, 3, 255}, {9, 8, 7, 0}, {1, 2, 3, 255}},
+                                           BlendCase{{0, 0, 200, 255}, {200, 0, 0, 128}, {100, 0, 100, 255}},
+                                           BlendCase{{0, 0, 0, 0}, {200, 10, 0, 128}, {200, 10, 0, 128}},
+                                           BlendCase{{0, 0, 255, 128}, {255, 0, 0, 128}, {170, 0, 85, 192}}));
+
+Pixel At(const Bytes& rgba, std::size_t width, std::size_t x, std::size_t y) {
+    Pixel pixel;
+    std::copy_n(rgba.begin() + static_cast<std::ptrdiff_t>((y * width + x) * 4), 4, pixel.begin());
+    return pixel;
+}
+
+// A converted version-1 map of 3 x 1 cells. Tile 0 is all palette index 0
+// (transparent), tile 1 index 5, tile 2 index 7 in its top half and 0
+// below. Background 0 1 1, foreground (0, empty) empty empty 2.
+TEST(Picture, ConvertedMapDrawnToPngReadsBackWithLibpng) {
+    VspFile vsp;
+    vsp.count = 3;
+    vsp.indices.assign(3 * 256, 0);
+    std::fill_n(vsp.indices.begin() + 256, 256, 5);
+    std::fill_n(vsp.indices.begin() + 512, 128, 7);
+    MapV1File file;
+    file.width = 3;
+    file.height = 1;
+    file.background = {0, 1, 1};
+    file.foreground = {0, 0, 2};
+    ImportFixture fixture;
+    ASSERT_TRUE(fixture.Import(file.Build(), vsp.Build()));
+    RgbaImage picture;
+    std::string error;
+    ASSERT_TRUE(DrawPicture(fixture.map, std::nullopt, picture, error)) << error;
+    ASSERT_TRUE(WritePng(picture, "out.png", fixture.files));
+
+    const Bytes png = fixture.files.Get("out.png");
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size()));
+    image.format = PNG_FORMAT_RGBA;
+    ASSERT_EQ(image.width, 48U);
+    ASSERT_EQ(image.height, 16U);
+    Bytes rgba(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr));
+    const Pixel clear{0, 0, 0, 0};
+    const Pixel five = VspColour(vsp.palette, 5);
+    const Pixel seven = VspColour(vsp.palette, 7);
+    EXPECT_EQ(At(rgba, 48, 0, 0), clear);
+    EXPECT_EQ(At(rgba, 48, 15, 15), clear);
+    EXPECT_EQ(At(rgba, 48, 16, 0), five);  // under the foreground's transparent tile
+    EXPECT_EQ(At(rgba, 48, 31, 15), five);
+    EXPECT_EQ(At(rgba, 48, 32, 7), seven);
+    EXPECT_EQ(At(rgba, 48, 47, 8), five);
+}
+
+// Two layers of 2 x 1 cells over 1 x 1 tiles: tile 0 red, tile 1 blue.
+struct SmallMap {
+    SmallMap() {
+        map.tileset.tileWidth = 1;
+        map.tileset.tileHeight = 1;
+        map.tileset.tiles.resize(2, Tile(1, 1));
+        map.tileset.tiles[0].image.pixels = {255, 0, 0, 255};
+        map.tileset.tiles[1].image.pixels = {0, 0, 255, 255};
+        MapLayer layer;
+        layer.Resize(2, 1);
+        layer.tiles = {0, 99};
+        map.AppendLayer(layer);
+        layer.tiles = {1, 1};
+        layer.showFlag = false;
+        map.AppendLayer(layer);
+    }
+    Bytes Draw(std::optional<std::size_t> layer) {
+        EXPECT_TRUE(DrawPicture(map, layer, picture, error)) << error;
+        return picture.pixels;
+    }
+
+    TileMap map;
+    RgbaImage picture;
+    std::string error;
+};
+
+TEST(Picture, HiddenLayersOnlyAloneAndIndicesBeyondTheTilesetDrawNothing) {
+    SmallMap small;
+    EXPECT_EQ(small.Draw(std::nullopt), (Bytes{255, 0, 0, 255, 0, 0, 0, 0}));
+    EXPECT_EQ(small.Draw(1), (Bytes{0, 0, 255, 255, 0, 0, 255, 255}));
+    EXPECT_FALSE(DrawPicture(small.map, 2, small.picture, small.error));
+    EXPECT_EQ(small.error, "there is no layer 2; the map has 2 layers");
+}
+
+TEST(Picture, RefusesPicturesOverTheSideLimitAndEmptyOnes) {
+    SmallMap small;
+    small.map.tileset.tiles.clear();
+    small.map.tileset.tileWidth = 8192;
+    EXPECT_EQ(small.Draw(std::nullopt).size(), 16384U * 4);
+    const std::pair<std::int32_t, std::int32_t> refused[] = {{8193, 1}, {1, 16385}, {0, 1}};
+    const char* const reasons[] = {
+        "the picture would be 16386 x 1 pixels; rmpview draws at most 16384 pixels on a side",
+        "the picture would be 2 x 16385 pixels; rmpview draws at most 16384 pixels on a side",
+        "there is nothing to draw: the picture would be 0 x 1 pixels"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        small.map.tileset.tileWidth = refused[i].first;
+        small.map.tileset.tileHeight = refused[i].second;
+        EXPECT_FALSE(DrawPicture(small.map, std::nullopt, small.picture, small.error));
+        EXPECT_EQ(small.error, reasons[i]);
+    }
+}
+
+TEST(PngWriter, ReportsFilesItCannotWrite) {
+    MemoryFileSystem files;
+    files.FailAt(testing::FileOperation::Write, 2);
+    EXPECT_FALSE(WritePng(RgbaImage(4, 4), "out.png", files));
+    files.FailAt(testing::FileOperation::Open, 1);
+    EXPECT_FALSE(WritePng(RgbaImage(4, 4), "out.png", files));
+    EXPECT_FALSE(WritePng(RgbaImage(), "out.png", files));
+    EXPECT_EQ(files.OpenFiles(), 0);
+}
+
+}  // namespace
+}  // namespace gridport
