@@ -1,6 +1,7 @@
 // Writes the bundled examples: a version-1 village with a VSP tileset, a
 // version-1 castle with an RTS tileset of 24 x 24 tiles, and a version-2
-// harbour whose layer-order text reorders and repeats layers.
+// harbour with a compressed VSP tileset, whose layer-order text reorders and
+// repeats layers.
 //
 //   make_examples OUTDIR
 
@@ -53,8 +54,8 @@ bool Speckle(int x, int y, int salt, int oneIn) {
 // Each tile is a picture of side n, drawn as palette indices.
 using Art = std::function<std::uint8_t(int x, int y, int n)>;
 
-const std::array<Art, 9>& Tiles() {
-    static const std::array<Art, 9> tiles = {
+const std::array<Art, 10>& Tiles() {
+    static const std::array<Art, 10> tiles = {
         // 0 grass
         [](int x, int y, int) -> std::uint8_t {
             return Speckle(x, y, 1, 7) ? DarkGreen : Speckle(x, y, 2, 9) ? LightGreen : Green;
@@ -113,11 +114,13 @@ const std::array<Art, 9>& Tiles() {
         [](int x, int y, int n) -> std::uint8_t {
             return x % (n / 4) == 0 ? Trunk : Speckle(x, y, 9, 13) ? Trunk : Brown;
         },
+        // 9 nothing at all, for the parts of an upper layer that show what is below
+        [](int, int, int) -> std::uint8_t { return Clear; },
     };
     return tiles;
 }
 
-enum Tile : std::uint16_t { Grass, Water, Path, Wall, Tree, Flowers, Roof, Sand, Planks };
+enum Tile : std::uint16_t { Grass, Water, Path, Wall, Tree, Flowers, Roof, Sand, Planks, Empty };
 
 VspFile MakeVsp(std::uint16_t version) {
     VspFile vsp;
@@ -191,29 +194,31 @@ MapV1File Village(const char* tileset, std::uint16_t width, std::uint16_t height
     return map;
 }
 
-// A harbour: sea and shore (layer A), docks mostly empty (layer B, long
-// runs), a small island of trees (layer C, its own size).
+// A harbour: sea and shore (layer A), docks over the water (layer B, empty
+// elsewhere: long runs), a small grove of its own size (layer C).
 MapV2File Harbour() {
     MapV2File map;
     map.text = "harbour.vsp";
-    // B over A, then C, then A again; "E" makes file layer A the header layer.
-    map.order = "21E31";
+    // The grove before the docks, and again on top; "E" makes the grove's
+    // file layer number, 2, the header layer.
+    map.order = "13E23";
     map.headerX = 12;
     map.headerY = 9;
     MapV2Layer sea{30, 20, {}, {}};
     MapV2Layer docks{30, 20, {}, {}};
     for (int y = 0; y < 20; ++y) {
         for (int x = 0; x < 30; ++x) {
-            const bool land = x < 10 + (y % 5 == 0 ? 1 : 0);
-            sea.cells.push_back(land ? (x == 9 ? Sand : Grass) : Water);
-            docks.cells.push_back(y >= 8 && y <= 10 && x >= 10 && x < 20 ? Planks : (land && x == 4 ? Path : Grass));
+            const int shore = 10 + (y % 5 == 0 ? 1 : 0);
+            sea.cells.push_back(x < shore - 1 ? (x == 4 ? Path : Grass) : x < shore ? Sand : Water);
+            const bool pier = (y >= 8 && y <= 10 && x >= shore && x < 20) || (x >= 18 && x < 20 && y >= 4 && y < 16);
+            docks.cells.push_back(pier ? Planks : Empty);
         }
     }
-    MapV2Layer island{6, 4, {}, {}};
+    MapV2Layer grove{6, 4, {}, {}};
     for (int i = 0; i < 24; ++i) {
-        island.cells.push_back(i % 7 == 0 ? Flowers : Tree);
+        grove.cells.push_back(i == 4 ? Empty : i % 7 == 0 ? Flowers : Tree);
     }
-    map.layers = {sea, docks, island};
+    map.layers = {sea, docks, grove};
     return map;
 }
 
