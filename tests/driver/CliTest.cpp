@@ -238,6 +238,19 @@ TEST_F(Cli, ATilesetOf65535TilesCantTakeTheTransparentTile) {
     EXPECT_EQ(Gridport({"town.map", "tiles.rts", "town.rmp"}).status, 0);
 }
 
+TEST_F(Cli, ReadsAMapFileOver2GiB) {
+    // The zeros after the map make the file sparse, so they cost no disk
+    // space; its size needs more than 31 bits, which a 32-bit tell can't give.
+    const VspFile vsp = PatternVsp(5);
+    Put("town.map", Town().Build());
+    std::filesystem::resize_file(work / "town.map", std::uintmax_t{3} << 30);
+    Put("tiles.vsp", vsp.Build());
+    const Outcome run = Gridport({"town.map", "tiles.vsp", "town.rmp"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(ReadDiskFile(work / "town.rmp"), ExpectedVersion1(Town(), RtsFromVsp(vsp, true)));
+}
+
 MapV2File Harbour() {
     MapV2File map;
     map.text = "harbour";
