@@ -319,7 +319,8 @@ protected:
         }
     }
 
-    void ExpectConverts(const std::vector<std::string>& arguments, const Bytes& expected, const std::string& from = "") {
+    void ExpectConverts(const std::vector<std::string>& arguments, const Bytes& expected,
+                        const std::string& from = "") {
         const Outcome run = Gridport(arguments, from);
         EXPECT_EQ(run.status, 0) << arguments[0];
         EXPECT_EQ(run.out, "");
