@@ -1,8 +1,10 @@
 # Wraps the CMake presets for people; CI runs the same targets.
 BASE_PACKAGES := g++ cmake make libgtest-dev libpng-dev
+WINDOWS_PACKAGES := cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64
+WINE_PACKAGES := wine64
 JOBS ?= 2
 
-.PHONY: all deps build test demo examples bench clean
+.PHONY: all deps build test demo examples bench windows test-windows clean
 
 all: build
 
@@ -43,5 +45,19 @@ bench: build
 	./build/bench/make_bench_inputs build/bench/data
 	./build/bench/run_bench build/gridport build/bench/copy_baseline build/bench/data/cases.tsv
 
+# Cross-builds build-win32/gridport.exe and build-win64/gridport.exe with
+# MinGW-w64, runtimes linked in.
+windows:
+	@tools/install-deps $(WINDOWS_PACKAGES)
+	cmake --preset win32
+	cmake --build --preset win32 -j $(JOBS)
+	cmake --preset win64
+	cmake --build --preset win64 -j $(JOBS)
+
+# Runs the command-line suite against the Windows builds under Wine.
+test-windows: windows build
+	@tools/install-deps $(WINE_PACKAGES)
+	tools/test-windows
+
 clean:
-	rm -rf build build-dev
+	rm -rf build build-dev build-win32 build-win64

@@ -10,13 +10,17 @@ namespace gridport {
 
 namespace {
 
+// The path limit of the directory calls used here.
 constexpr DWORD kPathBuffer = 260;
 
 }  // namespace
 
 bool ExactNameExists(const char* path) {
-    char saved[kPathBuffer];
-    const DWORD savedLength = GetCurrentDirectoryA(kPathBuffer, saved);
+    // The directory to come back to is kept in UTF-16: its 8-bit form is lossy
+    // when a name in it lies outside the code page ("Ω" reads back as "O"), and
+    // going back by that form would fail and leave the process elsewhere.
+    wchar_t saved[kPathBuffer];
+    const DWORD savedLength = GetCurrentDirectoryW(kPathBuffer, saved);
     if (savedLength == 0 || savedLength >= kPathBuffer) {
         return false;
     }
@@ -41,22 +45,22 @@ bool ExactNameExists(const char* path) {
         SetCurrentDirectoryA(work);
     }
 
+    bool equal = false;
     WIN32_FIND_DATAA found;
     const HANDLE listing = FindFirstFileA("*", &found);
-    if (listing == INVALID_HANDLE_VALUE) {
-        SetCurrentDirectoryA(saved);
-        return false;
+    if (listing != INVALID_HANDLE_VALUE) {
+        do {
+            if (std::strcmp(found.cFileName, name) == 0) {
+                equal = true;
+                break;
+            }
+        } while (FindNextFileA(listing, &found));
+        FindClose(listing);
     }
-    bool equal = false;
-    do {
-        if (std::strcmp(found.cFileName, name) == 0) {
-            equal = true;
-            break;
-        }
-    } while (FindNextFileA(listing, &found));
-    FindClose(listing);
-    SetCurrentDirectoryA(saved);
-    return equal;
+    // A process that can't get back must not go on to open a relative path
+    // from the wrong directory, so a failed return fails the check.
+    const bool back = SetCurrentDirectoryW(saved) != 0;
+    return equal && back;
 }
 
 }  // namespace gridport

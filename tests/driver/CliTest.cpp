@@ -1,6 +1,8 @@
 // Runs the gridport command in a fresh temporary folder per case. The command
 // comes from GRIDPORT_COMMAND when it is set (for instance an emulator and a
 // Windows build), otherwise it is the binary built with this suite.
+// GRIDPORT_TARGET=windows says that the command is a Windows build: its lines
+// end in CR LF, and the Windows-only cases run.
 
 #include <gtest/gtest.h>
 
@@ -37,7 +39,16 @@ using testing::TempDir;
 using testing::VspFile;
 using testing::WriteDiskFile;
 
-const char kUsage[] = "Syntax: gridport <mapfile> <rss/vsp file> <rmpfile>\n";
+bool WindowsTarget() {
+    const char* target = std::getenv("GRIDPORT_TARGET");
+    return target != nullptr && std::string(target) == "windows";
+}
+
+// One line of standard output; the Windows C runtime writes text mode, so
+// the line break there is CR LF.
+std::string Line(const std::string& text) {
+    return text + (WindowsTarget() ? "\r\n" : "\n");
+}
 
 std::string Command() {
     const char* command = std::getenv("GRIDPORT_COMMAND");
@@ -69,10 +80,12 @@ struct Outcome {
 // so that the working folder holds only what the case and gridport put there.
 class Cli : public ::testing::Test {
 protected:
-    Outcome Gridport(const std::vector<std::string>& arguments) {
-        std::string line = "cd " + Quoted(work.Path().string()) + " && " + Command();
+    // Runs in the working folder, or in the given folder inside it.
+    Outcome Gridport(const std::vector<std::string>& arguments, const std::string& from = "") {
+        std::string line = "cd " + Quoted((work.Path() / from).string()) + " && " + Command();
         for (const std::string& argument : arguments) {
-            line += " " + Quoted(argument);
+            line += ' ';
+            line += Quoted(argument);
         }
         line += " >" + Quoted(capture / "out") + " 2>" + Quoted(capture / "err") + " </dev/null";
         const int raw = std::system(line.c_str());
@@ -83,19 +96,22 @@ protected:
         return run;
     }
 
-    void Put(const std::string& name, const Bytes& bytes) { WriteDiskFile(work / name, bytes); }
+    void Put(const std::string& name, const Bytes& bytes) {
+        std::filesystem::create_directories(std::filesystem::path(work / name).parent_path());
+        WriteDiskFile(work / name, bytes);
+    }
     bool Exists(const std::string& name) const { return std::filesystem::exists(work / name); }
     std::size_t Entries() const {
         return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(work.Path()),
                                                       std::filesystem::directory_iterator()));
     }
 
-    void ExpectImportFailure(const std::string& map, const std::string& tiles) {
-        const Outcome run = Gridport({map, tiles, "out.rmp"});
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "Error: Could not import MAP '" + map + "' '" + tiles + "'\n");
+    void ExpectImportFailure(const std::string& map, const std::string& tiles, const std::string& from = "") {
+        const Outcome run = Gridport({map, tiles, "out.rmp"}, from);
+        EXPECT_EQ(run.status, 1) << map;
+        EXPECT_EQ(run.out, Line("Error: Could not import MAP '" + map + "' '" + tiles + "'"));
         EXPECT_EQ(run.err, "");
-        EXPECT_FALSE(Exists("out.rmp"));
+        EXPECT_FALSE(Exists((std::filesystem::path(from) / "out.rmp").string()));
     }
 
     TempDir work;
@@ -145,7 +161,7 @@ TEST_F(Cli, WrongArgumentCountsPrintTheUsageLineAndTouchNothing) {
          {std::vector<std::string>{}, {"a.map", "b.vsp"}, {"a.map", "b.vsp", "c.rmp", "d"}}) {
         const Outcome run = Gridport(arguments);
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, kUsage);
+        EXPECT_EQ(run.out, Line("Syntax: gridport <mapfile> <rss/vsp file> <rmpfile>"));
         EXPECT_EQ(run.err, "");
         EXPECT_EQ(Entries(), 0U);
     }
@@ -217,12 +233,13 @@ TEST_F(Cli, SaveFailures) {
     Put("tiles.vsp", PatternVsp(5).Build());
     Outcome run = Gridport({"town.map", "tiles.vsp", "no/such/dir/out.rmp"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "Error: Could not save RMP 'no/such/dir/out.rmp'\n");
+    EXPECT_EQ(run.out, Line("Error: Could not save RMP 'no/such/dir/out.rmp'"));
     EXPECT_EQ(run.err, "");
+    // Under Wine, /dev/full is reached as Z:\dev\full on the drive that maps /.
     if (std::filesystem::exists("/dev/full")) {
         run = Gridport({"town.map", "tiles.vsp", "/dev/full"});
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "Error: Could not save RMP '/dev/full'\n");
+        EXPECT_EQ(run.out, Line("Error: Could not save RMP '/dev/full'"));
     }
 }
 
@@ -233,13 +250,26 @@ TEST_F(Cli, ATilesetOf65535TilesCantTakeTheTransparentTile) {
     Put("tiles.rts", PatternRts(65535, 1, 1).Build());
     const Outcome run = Gridport({"town.map", "tiles.rts", "town.rmp"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "Error: Could not save RMP 'town.rmp'\n");
+    EXPECT_EQ(run.out, Line("Error: Could not save RMP 'town.rmp'"));
     EXPECT_FALSE(Exists("town.rmp"));
     // One tile fewer fits.
     Put("tiles.rts", PatternRts(65534, 1, 1).Build());
     map.background[0] = 65533;
     Put("town.map", map.Build());
     EXPECT_EQ(Gridport({"town.map", "tiles.rts", "town.rmp"}).status, 0);
+}
+
+TEST_F(Cli, ReadsAMapFileOver2GiB) {
+    // The zeros after the map make the file sparse, so they cost no disk
+    // space; its size needs more than 31 bits, which a 32-bit tell can't give.
+    const VspFile vsp = PatternVsp(5);
+    Put("town.map", Town().Build());
+    std::filesystem::resize_file(work / "town.map", std::uintmax_t{3} << 30);
+    Put("tiles.vsp", vsp.Build());
+    const Outcome run = Gridport({"town.map", "tiles.vsp", "town.rmp"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(ReadDiskFile(work / "town.rmp"), ExpectedVersion1(Town(), RtsFromVsp(vsp, true)));
 }
 
 MapV2File Harbour() {
@@ -297,6 +327,143 @@ TEST_F(Cli, TruncationsAtSectionBoundariesFail) {
         Put("tiles.vsp", Bytes(vsp.begin(), vsp.begin() + static_cast<std::ptrdiff_t>(size)));
         ExpectImportFailure("harbour.map", "tiles.vsp");
     }
+}
+
+// Cases that only a Windows build can show: its file system ignores letter
+// case and takes both separators, and the exact-name check enters and leaves
+// directories of the running process.
+class WindowsCli : public Cli {
+protected:
+    void SetUp() override {
+        if (!WindowsTarget()) {
+            GTEST_SKIP() << "Windows build only (make test-windows sets GRIDPORT_TARGET=windows)";
+        }
+    }
+
+    void ExpectConverts(const std::vector<std::string>& arguments, const Bytes& expected,
+                        const std::string& from = "") {
+        const Outcome run = Gridport(arguments, from);
+        EXPECT_EQ(run.status, 0) << arguments[0];
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(ReadDiskFile(work / (std::filesystem::path(from) / arguments[2]).string()), expected);
+    }
+};
+
+TEST_F(WindowsCli, LetterCaseCountsAlthoughTheFileSystemIgnoresIt) {
+    const VspFile vsp = PatternVsp(5);
+    Put("Maps/town.map", Town().Build());
+    Put("tiles.vsp", vsp.Build());
+    Put("Maps/town.rmp", Bytes{1, 2, 3});
+    // The file system finds names in any letter case: writing Maps\TOWN.RMP
+    // replaces Maps/town.rmp instead of making a second file.
+    EXPECT_EQ(Gridport({"Maps\\town.map", "tiles.vsp", "Maps\\TOWN.RMP"}).status, 0);
+    EXPECT_EQ(ReadDiskFile(work / "Maps/town.rmp"), ExpectedVersion1(Town(), RtsFromVsp(vsp, true)));
+    EXPECT_FALSE(Exists("Maps/TOWN.RMP"));
+    // Only the check keeps reads to the exact spelling.
+    ExpectImportFailure("Maps\\Town.MAP", "tiles.vsp");
+    ExpectImportFailure("Maps/TOWN.map", "tiles.vsp");
+    ExpectImportFailure("Maps\\town.map", "TILES.VSP");
+}
+
+TEST_F(WindowsCli, PathsAreCutAtTheLastBackslash) {
+    const VspFile vsp = PatternVsp(5, 1);
+    const Bytes expected = ExpectedVersion1(Town(), RtsFromVsp(vsp, true));
+    Put("Maps/town.map", Town().Build());
+    Put("Maps/Sub/town.map", Town().Build());
+    Put("Maps/TILES.Vsp", vsp.Build());
+    // TILES.Vsp ends in .vsp in another letter case, so it is read as VSP.
+    ExpectConverts({"Maps\\town.map", "Maps\\TILES.Vsp", "a.rmp"}, expected);
+    ExpectConverts({"Maps/town.map", "Maps/TILES.Vsp", "b.rmp"}, expected);
+    ExpectConverts({"Maps\\Sub\\town.map", ".\\Maps\\TILES.Vsp", "c.rmp"}, expected);
+    // The name part of Maps\Sub/town.map is Sub/town.map, which Maps doesn't
+    // list, although the file system would open Maps/Sub/town.map.
+    ExpectImportFailure("Maps\\Sub/town.map", "Maps\\TILES.Vsp");
+    ExpectImportFailure("Maps\\", "Maps\\TILES.Vsp");
+    ExpectImportFailure("Missing\\town.map", "Maps\\TILES.Vsp");
+}
+
+// Gives a folder a drive letter of its own in the Wine prefix, for as long as
+// the object lives, so that the folder is the root of a drive.
+class DriveLetter {
+public:
+    DriveLetter(const std::filesystem::path& prefix, const std::filesystem::path& folder) {
+        for (char letter = 'd'; letter <= 'y' && link_.empty(); ++letter) {
+            const std::filesystem::path link = prefix / "dosdevices" / (std::string(1, letter) + ":");
+            std::error_code taken;
+            std::filesystem::create_directory_symlink(folder, link, taken);
+            if (!taken) {
+                link_ = link;
+            }
+        }
+    }
+    ~DriveLetter() {
+        std::error_code ignored;
+        std::filesystem::remove(link_, ignored);
+    }
+    DriveLetter(const DriveLetter&) = delete;
+    DriveLetter& operator=(const DriveLetter&) = delete;
+
+    bool Made() const { return !link_.empty(); }
+
+private:
+    std::filesystem::path link_;
+};
+
+TEST_F(WindowsCli, ALeadingBackslashComparesWithTheCurrentDirectory) {
+    const char* prefix = std::getenv("GRIDPORT_WINEPREFIX");
+    if (prefix == nullptr || *prefix == '\0') {
+        GTEST_SKIP() << "needs GRIDPORT_WINEPREFIX, the Wine prefix in which the case's folder gets a drive letter";
+    }
+    const DriveLetter drive(prefix, work.Path());
+    ASSERT_TRUE(drive.Made()) << "no free drive letter in " << prefix;
+    // The folder is the drive's root; gridport runs in its folder "run".
+    MapV1File root = Town();
+    root.headerX = 77;
+    Put("Town.map", root.Build());
+    Put("run/town.map", Town().Build());
+    const VspFile vsp = PatternVsp(5);
+    Put("run/tiles.vsp", vsp.Build());
+    // The check finds town.map in the current directory; the open then goes
+    // to the root of the drive, where the file system takes Town.map.
+    ExpectConverts({"\\town.map", "tiles.vsp", "a.rmp"}, ExpectedVersion1(root, RtsFromVsp(vsp, true)), "run");
+    // An exact town.map in the root alone doesn't pass: the root isn't listed.
+    std::filesystem::remove(work / "run/town.map");
+    std::filesystem::rename(work / "Town.map", work / "town.map");
+    ExpectImportFailure("\\town.map", "tiles.vsp", "run");
+}
+
+TEST_F(WindowsCli, TheCurrentDirectoryIsTheSameAfterEveryOpen) {
+    // The second folder's name lies outside the 8-bit code page.
+    for (const std::string folder : {"plain", "\xCE\xA9mega"}) {
+        const VspFile vsp = PatternVsp(5);
+        Put(folder + "/Maps/town.map", Town().Build());
+        Put(folder + "/tiles.vsp", vsp.Build());
+        // Had the check stayed in Maps, the tileset would come from here and
+        // lack the tile that the map uses, and the RMP file would land here.
+        Put(folder + "/Maps/tiles.vsp", PatternVsp(2).Build());
+        ExpectConverts({"Maps\\town.map", "tiles.vsp", "a.rmp"}, ExpectedVersion1(Town(), RtsFromVsp(vsp, true)),
+                       folder);
+        EXPECT_FALSE(Exists(folder + "/Maps/a.rmp"));
+        // A failed check in Maps ends the run; the next one starts afresh.
+        ExpectImportFailure("Maps\\Town.map", "tiles.vsp", folder);
+    }
+}
+
+TEST_F(WindowsCli, PathsOf260BytesOrMoreFailCleanly) {
+    std::string dots;
+    for (int i = 0; i < 127; ++i) {
+        dots += ".\\";
+    }
+    const VspFile vsp = PatternVsp(5);
+    Put("x.map", Town().Build());
+    Put("xy.map", Town().Build());
+    Put("tiles.vsp", vsp.Build());
+    ASSERT_EQ((dots + "x.map").size(), 259U);
+    ExpectConverts({dots + "x.map", "tiles.vsp", "a.rmp"}, ExpectedVersion1(Town(), RtsFromVsp(vsp, true)));
+    ExpectImportFailure(dots + "xy.map", "tiles.vsp");
+    ExpectImportFailure(dots + dots + dots + "x.map", "tiles.vsp");
+    ExpectImportFailure("x.map", dots + ".\\tiles.vsp");
 }
 
 }  // namespace
