@@ -1,8 +1,10 @@
 # Wraps the CMake presets for people; CI runs the same targets.
 BASE_PACKAGES := g++ cmake make libgtest-dev
+FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test demo examples clean
+.PHONY: all deps build test demo examples sanitize fuzz coverage clean
 
 all: build
 
@@ -31,5 +33,31 @@ demo: build
 examples: build
 	./build/tools/make_examples examples
 
+# Every test under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake --preset sanitize
+	cmake --build --preset sanitize -j $(JOBS)
+	ctest --preset sanitize -j $(JOBS)
+
+# Each libFuzzer target for FUZZ_SECONDS on its seed corpus; fails on a finding.
+fuzz:
+	@tools/install-deps $(BASE_PACKAGES) $(FUZZ_PACKAGES)
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	fuzz/run-fuzzers build-fuzz $(FUZZ_SECONDS)
+
+# Line and branch coverage of src/ by the whole test suite, with its floors.
+# Branches that only an exception or the compiler's own code can take are
+# left out.
+coverage:
+	@tools/install-deps $(BASE_PACKAGES) gcovr
+	cmake --preset coverage
+	cmake --build --preset coverage -j $(JOBS)
+	find build-coverage -name '*.gcda' -delete
+	ctest --preset coverage -j $(JOBS)
+	gcovr --root . --filter 'src/' --object-directory build-coverage -j $(JOBS) \
+	  --exclude-unreachable-branches --exclude-throw-branches \
+	  --print-summary --fail-under-line 95 --fail-under-branch 85
+
 clean:
-	rm -rf build build-dev
+	rm -rf build build-dev build-sanitize build-fuzz build-coverage

@@ -12,17 +12,20 @@
 #include <vector>
 
 #include "support/Builders.h"
+#include "support/Conversion.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace gridport {
 namespace {
 
 using testing::Bytes;
+using testing::HarbourMap;
 using testing::MapV1File;
 using testing::MapV2File;
 using testing::MapV2Layer;
@@ -34,6 +37,7 @@ using testing::RmpLayer;
 using testing::RtsFile;
 using testing::RtsFromVsp;
 using testing::TempDir;
+using testing::TownMap;
 using testing::VspFile;
 using testing::WriteDiskFile;
 
@@ -69,10 +73,11 @@ struct Outcome {
 // so that the working folder holds only what the case and gridport put there.
 class Cli : public ::testing::Test {
 protected:
-    Outcome Gridport(const std::vector<std::string>& arguments) {
-        std::string line = "cd " + Quoted(work.Path().string()) + " && " + Command();
+    // prefix, when given, runs the command under another user.
+    Outcome Gridport(const std::vector<std::string>& arguments, const std::string& prefix = "") {
+        std::string line = "cd " + Quoted(work.Path().string()) + " && " + prefix + Command();
         for (const std::string& argument : arguments) {
-            line += " " + Quoted(argument);
+            line.append(" ").append(Quoted(argument));
         }
         line += " >" + Quoted(capture / "out") + " 2>" + Quoted(capture / "err") + " </dev/null";
         const int raw = std::system(line.c_str());
@@ -101,19 +106,6 @@ protected:
     TempDir work;
     TempDir capture;
 };
-
-MapV1File Town() {
-    MapV1File map;
-    map.text = "town.vsp";
-    map.selector = 2;
-    map.headerX = 3;
-    map.headerY = 65535;
-    map.width = 3;
-    map.height = 2;
-    map.background = {0, 1, 2, 3, 4, 2};
-    map.foreground = {0, 0, 4, 1, 0, 3};
-    return map;
-}
 
 // The RMP file a version-1 map and its tileset convert to, from the layout.
 Bytes ExpectedVersion1(const MapV1File& map, const RtsFile& tileset) {
@@ -154,7 +146,7 @@ TEST_F(Cli, WrongArgumentCountsPrintTheUsageLineAndTouchNothing) {
 TEST_F(Cli, ImportFailuresNameBothPathsAsGiven) {
     ExpectImportFailure("", "");
     ExpectImportFailure("missing.map", "tiles.vsp");
-    Put("town.map", Town().Build());
+    Put("town.map", TownMap().Build());
     ExpectImportFailure("town.map", "missing.vsp");
     Put("tiles.vsp", PatternVsp(5).Build());
     ExpectImportFailure("Town.map", "tiles.vsp");
@@ -165,14 +157,14 @@ TEST_F(Cli, ImportFailuresNameBothPathsAsGiven) {
 
 TEST_F(Cli, ConvertsWithAVspTilesetAndPrintsNothing) {
     const VspFile vsp = PatternVsp(5, 1);
-    Put("town.map", Town().Build());
+    Put("town.map", TownMap().Build());
     Put("TILES.Vsp", vsp.Build());
     const Outcome run = Gridport({"town.map", "TILES.Vsp", "town.rmp"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "");
     const Bytes rmp = ReadDiskFile(work / "town.rmp");
-    EXPECT_EQ(rmp, ExpectedVersion1(Town(), RtsFromVsp(vsp, true)));
+    EXPECT_EQ(rmp, ExpectedVersion1(TownMap(), RtsFromVsp(vsp, true)));
     // 256 + 18 + strings, 32 + name + cells per layer, then the tileset.
     const std::size_t tileset = 256 + 6 * (16 * 16 * 4 + 32);
     EXPECT_EQ(rmp.size(), 256 + 18 + 8 + (32 + 10 + 12) * 2 + tileset);
@@ -182,17 +174,17 @@ TEST_F(Cli, ConvertsWithAnRtsTilesetOfOtherTileSizes) {
     RtsFile rts = PatternRts(5, 24, 12);
     rts.tiles[2].segments = {{1, 2, 3, 4}};
     rts.tiles[3].infoValueA = 300;
-    Put("town.map", Town().Build());
+    Put("town.map", TownMap().Build());
     Put("tiles.rts", rts.Build());
     ASSERT_EQ(Gridport({"town.map", "tiles.rts", "town.rmp"}).status, 0);
     testing::RtsTile clear;
     clear.pixels.assign(24 * 12 * 4, 0);
     rts.tiles.push_back(clear);
-    EXPECT_EQ(ReadDiskFile(work / "town.rmp"), ExpectedVersion1(Town(), rts));
+    EXPECT_EQ(ReadDiskFile(work / "town.rmp"), ExpectedVersion1(TownMap(), rts));
 }
 
 TEST_F(Cli, SaveFailures) {
-    Put("town.map", Town().Build());
+    Put("town.map", TownMap().Build());
     Put("tiles.vsp", PatternVsp(5).Build());
     Outcome run = Gridport({"town.map", "tiles.vsp", "no/such/dir/out.rmp"});
     EXPECT_EQ(run.status, 1);
@@ -205,8 +197,41 @@ TEST_F(Cli, SaveFailures) {
     }
 }
 
+TEST_F(Cli, SaveFailsOntoADirectoryAndIntoAReadOnlyDirectory) {
+    Put("town.map", TownMap().Build());
+    Put("tiles.vsp", PatternVsp(5).Build());
+    std::filesystem::create_directory(work / "out.rmp");
+    Outcome run = Gridport({"town.map", "tiles.vsp", "out.rmp"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Error: Could not save RMP 'out.rmp'\n");
+    EXPECT_TRUE(std::filesystem::is_directory(work / "out.rmp"));
+
+    // The superuser writes into read-only directories, so as root the command
+    // runs as the user nobody (uid 65534), which needs setpriv.
+    std::string prefix;
+    if (geteuid() == 0) {
+        if (std::system("command -v setpriv >/dev/null 2>&1") != 0) {
+            GTEST_SKIP() << "running as root without setpriv: no user to whom a directory is read-only";
+        }
+        prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        std::filesystem::permissions(work.Path(), std::filesystem::perms::all);
+    }
+    std::filesystem::create_directory(work / "locked");
+    std::filesystem::permissions(work / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                                                      std::filesystem::perms::group_read |
+                                                      std::filesystem::perms::group_exec |
+                                                      std::filesystem::perms::others_read |
+                                                      std::filesystem::perms::others_exec);
+    run = Gridport({"town.map", "tiles.vsp", "locked/out.rmp"}, prefix);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Error: Could not save RMP 'locked/out.rmp'\n");
+    EXPECT_FALSE(Exists("locked/out.rmp"));
+    // The same user can convert into the working directory.
+    EXPECT_EQ(Gridport({"town.map", "tiles.vsp", "open.rmp"}, prefix).status, 0);
+}
+
 TEST_F(Cli, ATilesetOf65535TilesCantTakeTheTransparentTile) {
-    MapV1File map = Town();
+    MapV1File map = TownMap();
     map.background = {65534, 0, 0, 0, 0, 0};
     Put("town.map", map.Build());
     Put("tiles.rts", PatternRts(65535, 1, 1).Build());
@@ -219,18 +244,6 @@ TEST_F(Cli, ATilesetOf65535TilesCantTakeTheTransparentTile) {
     map.background[0] = 65533;
     Put("town.map", map.Build());
     EXPECT_EQ(Gridport({"town.map", "tiles.rts", "town.rmp"}).status, 0);
-}
-
-MapV2File Harbour() {
-    MapV2File map;
-    map.text = "harbour";
-    map.order = "2x31E3";
-    map.headerX = 40000;
-    map.headerY = 2;
-    map.layers = {MapV2Layer{3, 2, {0, 1, 1, 1, 4, 0}, {}},
-                  MapV2Layer{2, 2, {}, std::vector<std::uint16_t>{0xFF00, 3, 0xFF03, 2}},
-                  MapV2Layer{4, 1, {4, 4, 4, 4}, {}}};
-    return map;
 }
 
 Bytes ExpectedHarbour(const Bytes& tileset) {
@@ -251,7 +264,7 @@ TEST_F(Cli, ConvertsVersion2WithEitherTileset) {
     const VspFile vsp = PatternVsp(5);
     RtsFile rts = PatternRts(5, 8, 8);
     rts.tiles[1].segments = {{7, 7, 0, 0}};
-    Put("harbour.map", Harbour().Build());
+    Put("harbour.map", HarbourMap().Build());
     Put("tiles.vsp", vsp.Build());
     Put("tiles.rts", rts.Build());
     ASSERT_EQ(Gridport({"harbour.map", "tiles.vsp", "a.rmp"}).status, 0);
@@ -261,11 +274,11 @@ TEST_F(Cli, ConvertsVersion2WithEitherTileset) {
 }
 
 TEST_F(Cli, TruncationsAtSectionBoundariesFail) {
-    const Bytes map = Harbour().Build();
+    const Bytes map = HarbourMap().Build();
     const Bytes vsp = PatternVsp(5).Build();
     Put("tiles.vsp", vsp);
     // Inside the header, at its end, after each record, inside each layer.
-    const std::size_t layerData = 206 + 3 * 12;
+    const std::size_t layerData = 206 + 4 * 12;
     for (const std::size_t size : {std::size_t{5}, std::size_t{100}, std::size_t{206}, std::size_t{218},
                                    layerData, layerData + 4, layerData + 10, map.size() - 1}) {
         Put("harbour.map", Bytes(map.begin(), map.begin() + static_cast<std::ptrdiff_t>(size)));

@@ -91,6 +91,7 @@ TEST(BufferedWriter, SameBytesWhateverTheBufferSize) {
         out.PutU32(0x01020304);
         out.PutF32(1.0F);
         out.PutZeros(21);
+        out.PutBytes(nullptr, 0);  // an empty name or pixel array
         out.PutLow16(cells.data(), cells.size());
         out.PutBytes(Counting(300).data(), 300);
         ASSERT_TRUE(out.Flush());
