@@ -35,7 +35,8 @@ Corpus ConversionSeeds() {
     map.height = 1;
     map.background = {2};
     map.foreground = {0};
-    Corpus corpus = {{"regression-null-pixels-of-zero-size-tiles", JoinConversionInput({map.Build(), ZeroSizeTiles()})}};
+    const ConversionInput zeroSize{map.Build(), ZeroSizeTiles(), false};
+    Corpus corpus = {{"regression-null-pixels-of-zero-size-tiles", JoinConversionInput(zeroSize)}};
     for (const ConversionSample& sample : SmallConversions()) {
         const ConversionInput input{sample.map, sample.tileset, gridport::IsVspPath(sample.tilesetPath)};
         corpus.emplace_back(sample.name, JoinConversionInput(input));

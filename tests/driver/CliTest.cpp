@@ -217,11 +217,9 @@ TEST_F(Cli, SaveFailsOntoADirectoryAndIntoAReadOnlyDirectory) {
         std::filesystem::permissions(work.Path(), std::filesystem::perms::all);
     }
     std::filesystem::create_directory(work / "locked");
-    std::filesystem::permissions(work / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
-                                                      std::filesystem::perms::group_read |
-                                                      std::filesystem::perms::group_exec |
-                                                      std::filesystem::perms::others_read |
-                                                      std::filesystem::perms::others_exec);
+    using std::filesystem::perms;
+    std::filesystem::permissions(work / "locked", perms::owner_write | perms::group_write | perms::others_write,
+                                 std::filesystem::perm_options::remove);
     run = Gridport({"town.map", "tiles.vsp", "locked/out.rmp"}, prefix);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "Error: Could not save RMP 'locked/out.rmp'\n");

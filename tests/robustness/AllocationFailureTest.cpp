@@ -7,7 +7,11 @@
 #include <cstdlib>
 #include <new>
 
+#include "filesystem/DefaultFileSystem.h"
+#include "map/WriteString.h"
 #include "support/Conversion.h"
+#include "support/Files.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -78,43 +82,81 @@ void FillBeforeImport(TileMap& map) {
     map.tileset.AppendBlankTiles(2);
 }
 
+// Runs the conversion of the sample with its failAt-th allocation failing
+// (none when failAt is 0) and checks what must hold whatever fails; the
+// number of allocations made is left in plan.count.
+ConversionOutcome ConvertFailing(FileSystem& files, const ConversionSample& sample, long failAt) {
+    TileMap map;
+    FillBeforeImport(map);
+    plan = {true, 0, failAt};
+    const ConversionOutcome outcome = testing::Convert(files, map, sample.tilesetPath);
+    plan.armed = false;
+    if (outcome == ConversionOutcome::ImportFailed) {
+        EXPECT_TRUE(map.layers.empty() && map.linkedFileName.empty() && map.textA.empty()) << failAt;
+        EXPECT_TRUE(map.headerX == 7 && map.textList[0] == "kept" && map.zones.size() == 1) << failAt;
+        EXPECT_EQ(map.tileset.TileCount(), 2) << failAt;
+    }
+    // No allocation fails unnoticed, and without a failure the map converts.
+    EXPECT_EQ(outcome == ConversionOutcome::Converted, plan.count < failAt || failAt == 0) << failAt;
+    return outcome;
+}
+
 class AllocationFailure : public ::testing::TestWithParam<ConversionSample> {};
 
-TEST_P(AllocationFailure, EachFailedAllocationFailsCleanlyOrChangesNothing) {
+TEST_P(AllocationFailure, EachFailedAllocationFailsTheConversionCleanly) {
     const ConversionSample& sample = GetParam();
-    Bytes expected;
-    for (long failAt = 1;; ++failAt) {
-        testing::MemoryFileSystem files;
+    const auto filesOf = [&](testing::MemoryFileSystem& files) {
         files.Put(testing::kMapPath, sample.map);
         files.Put(sample.tilesetPath, sample.tileset);
-        TileMap map;
-        FillBeforeImport(map);
-        plan = {true, 0, failAt};
-        const ConversionOutcome outcome = testing::Convert(files, map, sample.tilesetPath);
-        plan.armed = false;
-        const bool failed = plan.count >= failAt;
+    };
+    testing::MemoryFileSystem clean;
+    filesOf(clean);
+    ConvertFailing(clean, sample, 0);
+    const long count = plan.count;
+    ASSERT_EQ(testing::RmpFault(clean.Get(testing::kOutputPath)), "");
+    for (long failAt = 1; failAt <= count; ++failAt) {
+        testing::MemoryFileSystem files;
+        filesOf(files);
+        const bool imported = ConvertFailing(files, sample, failAt) != ConversionOutcome::ImportFailed;
         ASSERT_EQ(files.OpenFiles(), 0) << failAt;
-        if (outcome == ConversionOutcome::ImportFailed) {
-            EXPECT_TRUE(map.layers.empty() && map.linkedFileName.empty() && map.textA.empty()) << failAt;
-            EXPECT_TRUE(map.headerX == 7 && map.textList[0] == "kept" && map.zones.size() == 1) << failAt;
-            EXPECT_EQ(map.tileset.TileCount(), 2) << failAt;
-            EXPECT_FALSE(files.Has(testing::kOutputPath)) << failAt;
-        }
-        if (!failed) {
-            // Past the last allocation: the clean run, whose output the runs
-            // before must have matched whenever they succeeded.
-            ASSERT_EQ(outcome, ConversionOutcome::Converted);
-            expected = files.Get(testing::kOutputPath);
-            EXPECT_EQ(testing::RmpFault(expected), "");
-            std::printf("%s: %ld allocations\n", sample.name.c_str(), failAt - 1);
-            break;
-        }
-        EXPECT_NE(outcome, ConversionOutcome::Converted) << "allocation " << failAt << " failed unnoticed";
+        EXPECT_TRUE(imported || !files.Has(testing::kOutputPath)) << failAt;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, AllocationFailure, ::testing::ValuesIn(testing::SmallConversions()),
                          [](const auto& info) { return info.param.name; });
+
+// The same on disk, through the file system the command uses.
+TEST(AllocationFailure, OnDiskEachFailedAllocationFailsTheConversionCleanly) {
+    const ConversionSample sample = testing::SmallConversions().front();
+    testing::TempDir work;
+    const testing::ScopedWorkingDirectory inside(work.Path());
+    testing::WriteDiskFile(testing::kMapPath, sample.map);
+    testing::WriteDiskFile(sample.tilesetPath, sample.tileset);
+    ConvertFailing(defaultFileSystem, sample, 0);
+    const long count = plan.count;
+    for (long failAt = 1; failAt <= count; ++failAt) {
+        std::filesystem::remove(testing::kOutputPath);
+        const bool imported = ConvertFailing(defaultFileSystem, sample, failAt) != ConversionOutcome::ImportFailed;
+        EXPECT_TRUE(imported || !std::filesystem::exists(testing::kOutputPath)) << failAt;
+    }
+}
+
+// Operations outside the conversion that catch a failed allocation.
+TEST(AllocationFailure, SingleOperations) {
+    RgbaImage image(2, 3);
+    plan = {true, 0, 1};
+    image.Resize(4, 4);
+    plan.armed = false;
+    EXPECT_EQ(image.width, 2);
+    EXPECT_EQ(image.pixels.size(), 2U * 3 * 4);
+
+    testing::MemoryFileSystem files;
+    const auto file = files.Open("out", OpenMode::Write);
+    plan = {true, 0, 1};
+    EXPECT_FALSE(WriteString(*file, "text"));
+    plan.armed = false;
+}
 
 }  // namespace
 }  // namespace gridport

@@ -74,8 +74,9 @@ protected:
     Bytes expected;
 };
 
-// Too slow for the larger examples: the small samples only.
 class ByteSweep : public Sweep {};
+class PrefixSweep : public Sweep {};
+class FaultSweep : public Sweep {};
 
 TEST_P(ByteSweep, EveryChangedByteFailsCleanlyOrGivesAWellFormedFile) {
     const ConversionSample& sample = GetParam();
@@ -96,7 +97,7 @@ TEST_P(ByteSweep, EveryChangedByteFailsCleanlyOrGivesAWellFormedFile) {
 
 // A prefix that still holds every byte the import reads converts exactly as
 // the whole file; any shorter one fails without output.
-TEST_P(Sweep, EveryPrefixFailsCleanlyOrConvertsAsTheWholeFile) {
+TEST_P(PrefixSweep, EveryPrefixFailsCleanlyOrConvertsAsTheWholeFile) {
     const ConversionSample& sample = GetParam();
     for (const bool inMap : {true, false}) {
         const Bytes& whole = inMap ? sample.map : sample.tileset;
@@ -118,7 +119,7 @@ TEST_P(Sweep, EveryPrefixFailsCleanlyOrConvertsAsTheWholeFile) {
 
 // Each call of each file operation that a conversion makes fails once in
 // turn: every such failure makes the conversion fail.
-TEST_P(Sweep, EveryFailedFileOperationFailsTheConversion) {
+TEST_P(FaultSweep, EveryFailedFileOperationFailsTheConversion) {
     const ConversionSample& sample = GetParam();
     const auto fill = [&](MemoryFileSystem& files) {
         files.Put(testing::kMapPath, sample.map);
@@ -140,8 +141,12 @@ TEST_P(Sweep, EveryFailedFileOperationFailsTheConversion) {
     }
 }
 
-std::vector<ConversionSample> SamplesAndExamples() {
+std::vector<ConversionSample> SamplesAndExamples(bool large) {
     std::vector<ConversionSample> samples = testing::SmallConversions();
+    if (large) {
+        const std::vector<ConversionSample> more = testing::LargeConversions();
+        samples.insert(samples.end(), more.begin(), more.end());
+    }
     for (const auto& [name, tileset] : {std::pair{"village", "village.vsp"}, std::pair{"castle", "castle.rts"},
                                         std::pair{"harbour", "harbour.vsp"}}) {
         const std::filesystem::path examples(GRIDPORT_EXAMPLES);
@@ -153,8 +158,10 @@ std::vector<ConversionSample> SamplesAndExamples() {
 }
 
 const auto kNamed = [](const auto& info) { return info.param.name; };
-INSTANTIATE_TEST_SUITE_P(Samples, Sweep, ::testing::ValuesIn(SamplesAndExamples()), kNamed);
+// Every byte and every prefix of the large files would take too long.
 INSTANTIATE_TEST_SUITE_P(Samples, ByteSweep, ::testing::ValuesIn(testing::SmallConversions()), kNamed);
+INSTANTIATE_TEST_SUITE_P(Samples, PrefixSweep, ::testing::ValuesIn(SamplesAndExamples(false)), kNamed);
+INSTANTIATE_TEST_SUITE_P(Samples, FaultSweep, ::testing::ValuesIn(SamplesAndExamples(true)), kNamed);
 
 }  // namespace
 }  // namespace gridport

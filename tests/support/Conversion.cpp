@@ -81,7 +81,29 @@ std::vector<ConversionSample> SmallConversions() {
     return samples;
 }
 
-ConversionOutcome Convert(MemoryFileSystem& files, TileMap& map, const std::string& tilesetPath) {
+std::vector<ConversionSample> LargeConversions() {
+    MapV1File wide;
+    wide.width = 150;
+    wide.height = 120;
+    for (std::uint16_t i = 0; i < 150 * 120; ++i) {
+        wide.background.push_back(i % 300);
+        wide.foreground.push_back(i % 7);
+    }
+    // No two neighbours equal, so no runs: two bytes a cell.
+    MapV2File tall;
+    tall.order = "1E";
+    tall.layers = {MapV2Layer{200, 200, {}, {}}};
+    for (std::uint32_t i = 0; i < 200 * 200; ++i) {
+        tall.layers[0].cells.push_back(static_cast<std::uint16_t>(i * 7 % 60));
+    }
+    // The last tile's segments run across the first 64 KiB boundary.
+    RtsFile rts = PatternRts(60, 16, 16);
+    rts.tiles[59].segments.assign(300, {1, 2, 3, 4});
+    return {Sample("v1_large_plain_vsp", wide.Build(), PatternVsp(300).Build(), "tiles.vsp"),
+            Sample("v2_large_rts", tall.Build(), rts.Build(), "tiles.rts")};
+}
+
+ConversionOutcome Convert(FileSystem& files, TileMap& map, const std::string& tilesetPath) {
     if (!map.ImportMap(kMapPath, tilesetPath, files)) {
         return ConversionOutcome::ImportFailed;
     }

@@ -38,6 +38,9 @@ MapV2File HarbourMap();
 // files with every kind of segment data, some with trailing bytes. Small, so
 // that sweeps over every byte stay cheap.
 std::vector<ConversionSample> SmallConversions();
+// Files larger than the readers' and the writer's 64 KiB blocks, so that
+// reading and writing take several calls each.
+std::vector<ConversionSample> LargeConversions();
 
 enum class ConversionOutcome { ImportFailed, SaveFailed, Converted };
 
@@ -45,7 +48,7 @@ enum class ConversionOutcome { ImportFailed, SaveFailed, Converted };
 // into map, and only if that succeeds saves it as out.rmp.
 inline constexpr const char* kMapPath = "map.map";
 inline constexpr const char* kOutputPath = "out.rmp";
-ConversionOutcome Convert(MemoryFileSystem& files, TileMap& map, const std::string& tilesetPath);
+ConversionOutcome Convert(FileSystem& files, TileMap& map, const std::string& tilesetPath);
 // The same on a fresh map and file system holding the sample's two files;
 // output receives out.rmp when the conversion made one.
 ConversionOutcome Convert(const Bytes& mapBytes, const Bytes& tilesetBytes, const std::string& tilesetPath,
