@@ -68,7 +68,6 @@ void operator delete[](void* block, std::size_t) noexcept {
 namespace gridport {
 namespace {
 
-using testing::Bytes;
 using testing::ConversionOutcome;
 using testing::ConversionSample;
 

@@ -94,11 +94,12 @@ std::vector<ConversionSample> LargeConversions() {
     tall.order = "1E";
     tall.layers = {MapV2Layer{200, 200, {}, {}}};
     for (std::uint32_t i = 0; i < 200 * 200; ++i) {
-        tall.layers[0].cells.push_back(static_cast<std::uint16_t>(i * 7 % 60));
+        tall.layers[0].cells.push_back(static_cast<std::uint16_t>(i * 7 % 100));
     }
-    // The last tile's segments run across the first 64 KiB boundary.
-    RtsFile rts = PatternRts(60, 16, 16);
-    rts.tiles[59].segments.assign(300, {1, 2, 3, 4});
+    // The pixels run across the first 64 KiB boundary, the last tile's
+    // segments across the second.
+    RtsFile rts = PatternRts(100, 16, 16);
+    rts.tiles[99].segments.assign(3200, {1, 2, 3, 4});
     return {Sample("v1_large_plain_vsp", wide.Build(), PatternVsp(300).Build(), "tiles.vsp"),
             Sample("v2_large_rts", tall.Build(), rts.Build(), "tiles.rts")};
 }
