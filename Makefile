@@ -2,9 +2,11 @@
 BASE_PACKAGES := g++ cmake make libgtest-dev libpng-dev
 WINDOWS_PACKAGES := cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64
 WINE_PACKAGES := wine64
+FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test demo examples bench windows test-windows clean
+.PHONY: all deps build test demo examples bench windows test-windows sanitize fuzz coverage clean
 
 all: build
 
@@ -59,5 +61,32 @@ test-windows: windows build
 	@tools/install-deps $(WINE_PACKAGES)
 	tools/test-windows
 
+
+# Every test under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake --preset sanitize
+	cmake --build --preset sanitize -j $(JOBS)
+	ctest --preset sanitize -j $(JOBS)
+
+# Each libFuzzer target for FUZZ_SECONDS on its seed corpus; fails on a finding.
+fuzz:
+	@tools/install-deps $(BASE_PACKAGES) $(FUZZ_PACKAGES)
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	fuzz/run-fuzzers build-fuzz $(FUZZ_SECONDS)
+
+# Line and branch coverage of src/ by the whole test suite, with its floors.
+# Branches that only an exception or the compiler's own code can take are
+# left out.
+coverage:
+	@tools/install-deps $(BASE_PACKAGES) gcovr
+	cmake --preset coverage
+	cmake --build --preset coverage -j $(JOBS)
+	find build-coverage -name '*.gcda' -delete
+	ctest --preset coverage -j $(JOBS)
+	gcovr --root . --filter 'src/' --object-directory build-coverage -j $(JOBS) \
+	  --exclude-unreachable-branches --exclude-throw-branches \
+	  --print-summary --fail-under-line 95 --fail-under-branch 85
+
 clean:
-	rm -rf build build-dev build-win32 build-win64
+	rm -rf build build-dev build-sanitize build-fuzz build-coverage build-win32 build-win64

@@ -54,6 +54,11 @@ void BufferedWriter::PutF32(float value) {
 }
 
 void BufferedWriter::PutBytes(const void* data, std::size_t count) {
+    // An empty block may come from an empty vector or string view, whose data
+    // is null, and memcpy must not see a null pointer even for no bytes.
+    if (count == 0) {
+        return;
+    }
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     if (count >= buffer_.size()) {
         Drain();

@@ -14,17 +14,20 @@
 #include <vector>
 
 #include "support/Builders.h"
+#include "support/Conversion.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace gridport {
 namespace {
 
 using testing::Bytes;
+using testing::HarbourMap;
 using testing::MapV1File;
 using testing::MapV2File;
 using testing::MapV2Layer;
@@ -36,6 +39,7 @@ using testing::RmpLayer;
 using testing::RtsFile;
 using testing::RtsFromVsp;
 using testing::TempDir;
+using testing::TownMap;
 using testing::VspFile;
 using testing::WriteDiskFile;
 
@@ -80,12 +84,13 @@ struct Outcome {
 // so that the working folder holds only what the case and gridport put there.
 class Cli : public ::testing::Test {
 protected:
-    // Runs in the working folder, or in the given folder inside it.
-    Outcome Gridport(const std::vector<std::string>& arguments, const std::string& from = "") {
-        std::string line = "cd " + Quoted((work.Path() / from).string()) + " && " + Command();
+    // Runs in the working folder, or in the given folder inside it; prefix,
+    // when given, runs the command under another user.
+    Outcome Gridport(const std::vector<std::string>& arguments, const std::string& from = "",
+                     const std::string& prefix = "") {
+        std::string line = "cd " + Quoted((work.Path() / from).string()) + " && " + prefix + Command();
         for (const std::string& argument : arguments) {
-            line += ' ';
-            line += Quoted(argument);
+            line.append(" ").append(Quoted(argument));
         }
         line += " >" + Quoted(capture / "out") + " 2>" + Quoted(capture / "err") + " </dev/null";
         const int raw = std::system(line.c_str());
@@ -117,19 +122,6 @@ protected:
     TempDir work;
     TempDir capture;
 };
-
-MapV1File Town() {
-    MapV1File map;
-    map.text = "town.vsp";
-    map.selector = 2;
-    map.headerX = 3;
-    map.headerY = 65535;
-    map.width = 3;
-    map.height = 2;
-    map.background = {0, 1, 2, 3, 4, 2};
-    map.foreground = {0, 0, 4, 1, 0, 3};
-    return map;
-}
 
 // The RMP file a version-1 map and its tileset convert to, from the layout.
 Bytes ExpectedVersion1(const MapV1File& map, const RtsFile& tileset) {
@@ -170,7 +162,7 @@ TEST_F(Cli, WrongArgumentCountsPrintTheUsageLineAndTouchNothing) {
 TEST_F(Cli, ImportFailuresNameBothPathsAsGiven) {
     ExpectImportFailure("", "");
     ExpectImportFailure("missing.map", "tiles.vsp");
-    Put("town.map", Town().Build());
+    Put("town.map", TownMap().Build());
     ExpectImportFailure("town.map", "missing.vsp");
     Put("tiles.vsp", PatternVsp(5).Build());
     ExpectImportFailure("Town.map", "tiles.vsp");
@@ -181,14 +173,14 @@ TEST_F(Cli, ImportFailuresNameBothPathsAsGiven) {
 
 TEST_F(Cli, ConvertsWithAVspTilesetAndPrintsNothing) {
     const VspFile vsp = PatternVsp(5, 1);
-    Put("town.map", Town().Build());
+    Put("town.map", TownMap().Build());
     Put("TILES.Vsp", vsp.Build());
     const Outcome run = Gridport({"town.map", "TILES.Vsp", "town.rmp"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "");
     const Bytes rmp = ReadDiskFile(work / "town.rmp");
-    EXPECT_EQ(rmp, ExpectedVersion1(Town(), RtsFromVsp(vsp, true)));
+    EXPECT_EQ(rmp, ExpectedVersion1(TownMap(), RtsFromVsp(vsp, true)));
     // 256 + 18 + strings, 32 + name + cells per layer, then the tileset.
     const std::size_t tileset = 256 + 6 * (16 * 16 * 4 + 32);
     EXPECT_EQ(rmp.size(), 256 + 18 + 8 + (32 + 10 + 12) * 2 + tileset);
@@ -198,13 +190,13 @@ TEST_F(Cli, ConvertsWithAnRtsTilesetOfOtherTileSizes) {
     RtsFile rts = PatternRts(5, 24, 12);
     rts.tiles[2].segments = {{1, 2, 3, 4}};
     rts.tiles[3].infoValueA = 300;
-    Put("town.map", Town().Build());
+    Put("town.map", TownMap().Build());
     Put("tiles.rts", rts.Build());
     ASSERT_EQ(Gridport({"town.map", "tiles.rts", "town.rmp"}).status, 0);
     testing::RtsTile clear;
     clear.pixels.assign(24 * 12 * 4, 0);
     rts.tiles.push_back(clear);
-    EXPECT_EQ(ReadDiskFile(work / "town.rmp"), ExpectedVersion1(Town(), rts));
+    EXPECT_EQ(ReadDiskFile(work / "town.rmp"), ExpectedVersion1(TownMap(), rts));
 }
 
 // Both layers span several read blocks and write buffers, and the tiles have
@@ -229,7 +221,7 @@ TEST_F(Cli, LargeMapWithOddSizedTilesConvertsByteForByte) {
 }
 
 TEST_F(Cli, SaveFailures) {
-    Put("town.map", Town().Build());
+    Put("town.map", TownMap().Build());
     Put("tiles.vsp", PatternVsp(5).Build());
     Outcome run = Gridport({"town.map", "tiles.vsp", "no/such/dir/out.rmp"});
     EXPECT_EQ(run.status, 1);
@@ -243,8 +235,39 @@ TEST_F(Cli, SaveFailures) {
     }
 }
 
+TEST_F(Cli, SaveFailsOntoADirectoryAndIntoAReadOnlyDirectory) {
+    Put("town.map", TownMap().Build());
+    Put("tiles.vsp", PatternVsp(5).Build());
+    std::filesystem::create_directory(work / "out.rmp");
+    Outcome run = Gridport({"town.map", "tiles.vsp", "out.rmp"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Error: Could not save RMP 'out.rmp'\n");
+    EXPECT_TRUE(std::filesystem::is_directory(work / "out.rmp"));
+
+    // The superuser writes into read-only directories, so as root the command
+    // runs as the user nobody (uid 65534), which needs setpriv.
+    std::string prefix;
+    if (geteuid() == 0) {
+        if (std::system("command -v setpriv >/dev/null 2>&1") != 0) {
+            GTEST_SKIP() << "running as root without setpriv: no user to whom a directory is read-only";
+        }
+        prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        std::filesystem::permissions(work.Path(), std::filesystem::perms::all);
+    }
+    std::filesystem::create_directory(work / "locked");
+    using std::filesystem::perms;
+    std::filesystem::permissions(work / "locked", perms::owner_write | perms::group_write | perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    run = Gridport({"town.map", "tiles.vsp", "locked/out.rmp"}, "", prefix);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Error: Could not save RMP 'locked/out.rmp'\n");
+    EXPECT_FALSE(Exists("locked/out.rmp"));
+    // The same user can convert into the working directory.
+    EXPECT_EQ(Gridport({"town.map", "tiles.vsp", "open.rmp"}, "", prefix).status, 0);
+}
+
 TEST_F(Cli, ATilesetOf65535TilesCantTakeTheTransparentTile) {
-    MapV1File map = Town();
+    MapV1File map = TownMap();
     map.background = {65534, 0, 0, 0, 0, 0};
     Put("town.map", map.Build());
     Put("tiles.rts", PatternRts(65535, 1, 1).Build());
@@ -263,25 +286,13 @@ TEST_F(Cli, ReadsAMapFileOver2GiB) {
     // The zeros after the map make the file sparse, so they cost no disk
     // space; its size needs more than 31 bits, which a 32-bit tell can't give.
     const VspFile vsp = PatternVsp(5);
-    Put("town.map", Town().Build());
+    Put("town.map", TownMap().Build());
     std::filesystem::resize_file(work / "town.map", std::uintmax_t{3} << 30);
     Put("tiles.vsp", vsp.Build());
     const Outcome run = Gridport({"town.map", "tiles.vsp", "town.rmp"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(ReadDiskFile(work / "town.rmp"), ExpectedVersion1(Town(), RtsFromVsp(vsp, true)));
-}
-
-MapV2File Harbour() {
-    MapV2File map;
-    map.text = "harbour";
-    map.order = "2x31E3";
-    map.headerX = 40000;
-    map.headerY = 2;
-    map.layers = {MapV2Layer{3, 2, {0, 1, 1, 1, 4, 0}, {}},
-                  MapV2Layer{2, 2, {}, std::vector<std::uint16_t>{0xFF00, 3, 0xFF03, 2}},
-                  MapV2Layer{4, 1, {4, 4, 4, 4}, {}}};
-    return map;
+    EXPECT_EQ(ReadDiskFile(work / "town.rmp"), ExpectedVersion1(TownMap(), RtsFromVsp(vsp, true)));
 }
 
 Bytes ExpectedHarbour(const Bytes& tileset) {
@@ -302,7 +313,7 @@ TEST_F(Cli, ConvertsVersion2WithEitherTileset) {
     const VspFile vsp = PatternVsp(5);
     RtsFile rts = PatternRts(5, 8, 8);
     rts.tiles[1].segments = {{7, 7, 0, 0}};
-    Put("harbour.map", Harbour().Build());
+    Put("harbour.map", HarbourMap().Build());
     Put("tiles.vsp", vsp.Build());
     Put("tiles.rts", rts.Build());
     ASSERT_EQ(Gridport({"harbour.map", "tiles.vsp", "a.rmp"}).status, 0);
@@ -312,11 +323,11 @@ TEST_F(Cli, ConvertsVersion2WithEitherTileset) {
 }
 
 TEST_F(Cli, TruncationsAtSectionBoundariesFail) {
-    const Bytes map = Harbour().Build();
+    const Bytes map = HarbourMap().Build();
     const Bytes vsp = PatternVsp(5).Build();
     Put("tiles.vsp", vsp);
     // Inside the header, at its end, after each record, inside each layer.
-    const std::size_t layerData = 206 + 3 * 12;
+    const std::size_t layerData = 206 + 4 * 12;
     for (const std::size_t size : {std::size_t{5}, std::size_t{100}, std::size_t{206}, std::size_t{218},
                                    layerData, layerData + 4, layerData + 10, map.size() - 1}) {
         Put("harbour.map", Bytes(map.begin(), map.begin() + static_cast<std::ptrdiff_t>(size)));
@@ -352,13 +363,13 @@ protected:
 
 TEST_F(WindowsCli, LetterCaseCountsAlthoughTheFileSystemIgnoresIt) {
     const VspFile vsp = PatternVsp(5);
-    Put("Maps/town.map", Town().Build());
+    Put("Maps/town.map", TownMap().Build());
     Put("tiles.vsp", vsp.Build());
     Put("Maps/town.rmp", Bytes{1, 2, 3});
     // The file system finds names in any letter case: writing Maps\TOWN.RMP
     // replaces Maps/town.rmp instead of making a second file.
     EXPECT_EQ(Gridport({"Maps\\town.map", "tiles.vsp", "Maps\\TOWN.RMP"}).status, 0);
-    EXPECT_EQ(ReadDiskFile(work / "Maps/town.rmp"), ExpectedVersion1(Town(), RtsFromVsp(vsp, true)));
+    EXPECT_EQ(ReadDiskFile(work / "Maps/town.rmp"), ExpectedVersion1(TownMap(), RtsFromVsp(vsp, true)));
     EXPECT_FALSE(Exists("Maps/TOWN.RMP"));
     // Only the check keeps reads to the exact spelling.
     ExpectImportFailure("Maps\\Town.MAP", "tiles.vsp");
@@ -368,9 +379,9 @@ TEST_F(WindowsCli, LetterCaseCountsAlthoughTheFileSystemIgnoresIt) {
 
 TEST_F(WindowsCli, PathsAreCutAtTheLastBackslash) {
     const VspFile vsp = PatternVsp(5, 1);
-    const Bytes expected = ExpectedVersion1(Town(), RtsFromVsp(vsp, true));
-    Put("Maps/town.map", Town().Build());
-    Put("Maps/Sub/town.map", Town().Build());
+    const Bytes expected = ExpectedVersion1(TownMap(), RtsFromVsp(vsp, true));
+    Put("Maps/town.map", TownMap().Build());
+    Put("Maps/Sub/town.map", TownMap().Build());
     Put("Maps/TILES.Vsp", vsp.Build());
     // TILES.Vsp ends in .vsp in another letter case, so it is read as VSP.
     ExpectConverts({"Maps\\town.map", "Maps\\TILES.Vsp", "a.rmp"}, expected);
@@ -418,10 +429,10 @@ TEST_F(WindowsCli, ALeadingBackslashComparesWithTheCurrentDirectory) {
     const DriveLetter drive(prefix, work.Path());
     ASSERT_TRUE(drive.Made()) << "no free drive letter in " << prefix;
     // The folder is the drive's root; gridport runs in its folder "run".
-    MapV1File root = Town();
+    MapV1File root = TownMap();
     root.headerX = 77;
     Put("Town.map", root.Build());
-    Put("run/town.map", Town().Build());
+    Put("run/town.map", TownMap().Build());
     const VspFile vsp = PatternVsp(5);
     Put("run/tiles.vsp", vsp.Build());
     // The check finds town.map in the current directory; the open then goes
@@ -437,12 +448,12 @@ TEST_F(WindowsCli, TheCurrentDirectoryIsTheSameAfterEveryOpen) {
     // The second folder's name lies outside the 8-bit code page.
     for (const std::string folder : {"plain", "\xCE\xA9mega"}) {
         const VspFile vsp = PatternVsp(5);
-        Put(folder + "/Maps/town.map", Town().Build());
+        Put(folder + "/Maps/town.map", TownMap().Build());
         Put(folder + "/tiles.vsp", vsp.Build());
         // Had the check stayed in Maps, the tileset would come from here and
         // lack the tile that the map uses, and the RMP file would land here.
         Put(folder + "/Maps/tiles.vsp", PatternVsp(2).Build());
-        ExpectConverts({"Maps\\town.map", "tiles.vsp", "a.rmp"}, ExpectedVersion1(Town(), RtsFromVsp(vsp, true)),
+        ExpectConverts({"Maps\\town.map", "tiles.vsp", "a.rmp"}, ExpectedVersion1(TownMap(), RtsFromVsp(vsp, true)),
                        folder);
         EXPECT_FALSE(Exists(folder + "/Maps/a.rmp"));
         // A failed check in Maps ends the run; the next one starts afresh.
@@ -456,11 +467,11 @@ TEST_F(WindowsCli, PathsOf260BytesOrMoreFailCleanly) {
         dots += ".\\";
     }
     const VspFile vsp = PatternVsp(5);
-    Put("x.map", Town().Build());
-    Put("xy.map", Town().Build());
+    Put("x.map", TownMap().Build());
+    Put("xy.map", TownMap().Build());
     Put("tiles.vsp", vsp.Build());
     ASSERT_EQ((dots + "x.map").size(), 259U);
-    ExpectConverts({dots + "x.map", "tiles.vsp", "a.rmp"}, ExpectedVersion1(Town(), RtsFromVsp(vsp, true)));
+    ExpectConverts({dots + "x.map", "tiles.vsp", "a.rmp"}, ExpectedVersion1(TownMap(), RtsFromVsp(vsp, true)));
     ExpectImportFailure(dots + "xy.map", "tiles.vsp");
     ExpectImportFailure(dots + dots + dots + "x.map", "tiles.vsp");
     ExpectImportFailure("x.map", dots + ".\\tiles.vsp");

@@ -79,6 +79,20 @@ private:
     std::size_t room_;
 };
 
+TEST(BufferedReader, AFailedReadOrSeekOfTheFileFailsIt) {
+    for (const testing::FileOperation operation : {testing::FileOperation::Read, testing::FileOperation::Seek}) {
+        MemoryFileSystem files;
+        files.Put("f", Counting(1000));
+        const auto file = files.Open("f", OpenMode::Read);
+        BufferedReader in(*file, 8);
+        files.FailAt(operation, 1);
+        Bytes block(500);
+        // A block larger than the buffer is read, a long skip is a seek.
+        EXPECT_FALSE(operation == testing::FileOperation::Read ? in.Read(block.data(), 500) : in.Skip(500));
+        EXPECT_FALSE(in.Ok());
+    }
+}
+
 TEST(BufferedWriter, SameBytesWhateverTheBufferSize) {
     std::vector<std::uint32_t> cells(1001);
     std::iota(cells.begin(), cells.end(), 0x12340000U);
@@ -91,6 +105,7 @@ TEST(BufferedWriter, SameBytesWhateverTheBufferSize) {
         out.PutU32(0x01020304);
         out.PutF32(1.0F);
         out.PutZeros(21);
+        out.PutBytes(nullptr, 0);  // an empty name or pixel array
         out.PutLow16(cells.data(), cells.size());
         out.PutBytes(Counting(300).data(), 300);
         ASSERT_TRUE(out.Flush());

@@ -7,6 +7,12 @@
 #include "support/Files.h"
 #include "support/TempDir.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace gridport {
 namespace {
 
@@ -120,9 +126,26 @@ TEST(StdioFile, WriteCreatesAndEmptiesThenSizeSeekTell) {
     EXPECT_EQ(file->Read(rest, 20), 9U);
     EXPECT_TRUE(file->Close());
     EXPECT_EQ(file->Read(rest, 1), 0U);
+    EXPECT_EQ(file->Write(rest, 1), 0U);
     EXPECT_EQ(file->Size(), -1);
     EXPECT_EQ(file->Tell(), -1);
+    EXPECT_NE(file->Seek(0), 0);
+    EXPECT_FALSE(file->Close());
 }
+
+#ifndef _WIN32
+TEST(StdioFile, APipeHasNoSize) {
+    TempDir root;
+    ASSERT_EQ(mkfifo((root / "pipe").c_str(), 0600), 0);
+    // A writer first, so that opening the reading end doesn't wait.
+    const int writer = open((root / "pipe").c_str(), O_RDWR);
+    ASSERT_GE(writer, 0);
+    const auto file = defaultFileSystem.Open(root / "pipe", OpenMode::Read);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->Size(), -1);
+    close(writer);
+}
+#endif
 
 TEST(StdioFile, CloseReportsAWriteThatNeverReachedTheDisk) {
     if (!std::filesystem::exists("/dev/full")) {

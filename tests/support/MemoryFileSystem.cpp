@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace gridport::testing {
 
-std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, OpenMode mode) {
+// Like a disk, it reports exhausted memory as a failed open or a short write,
+// never by throwing.
+std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, OpenMode mode) try {
     if (faults_->Fails(FileOperation::Open)) {
         return nullptr;
     }
@@ -24,6 +27,8 @@ std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, OpenMode m
         return nullptr;
     }
     return std::make_unique<MemoryFile>(std::move(data), openFiles_, faults_);
+} catch (const std::bad_alloc&) {
+    return nullptr;
 }
 
 void MemoryFileSystem::Put(const std::string& path, Bytes bytes) {
@@ -58,7 +63,7 @@ std::uint32_t MemoryFile::Read(void* buffer, std::uint32_t count) {
     return available;
 }
 
-std::uint32_t MemoryFile::Write(const void* data, std::uint32_t count) {
+std::uint32_t MemoryFile::Write(const void* data, std::uint32_t count) try {
     if (faults_->Fails(FileOperation::Write) || !open_) {
         return 0;
     }
@@ -69,6 +74,8 @@ std::uint32_t MemoryFile::Write(const void* data, std::uint32_t count) {
     std::memcpy(data_->data() + position_, data, count);
     position_ = static_cast<std::int64_t>(end);
     return count;
+} catch (const std::bad_alloc&) {
+    return 0;
 }
 
 std::int64_t MemoryFile::Size() {

@@ -136,6 +136,7 @@ TEST(Tileset, AssignCopiesDeeply) {
     Tileset copy;
     copy.AppendBlankTiles(7);
     copy.Assign(source);
+    copy.Assign(copy);
     copy.tiles[1].image.pixels[0] = 5;
     copy.tiles[1].SetInfoValueA(9);
     copy.tiles[1].segments.Append(2, 2, 2, 2);

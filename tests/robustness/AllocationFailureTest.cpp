@@ -1,0 +1,161 @@
+// Makes the n-th allocation of a conversion throw std::bad_alloc, for every n
+// up to the number a conversion makes. The global operator new is replaced
+// for this whole binary; it counts, and fails, only while a test arms it.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+
+#include "filesystem/DefaultFileSystem.h"
+#include "map/WriteString.h"
+#include "support/Conversion.h"
+#include "support/Files.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct AllocationPlan {
+    bool armed = false;
+    long count = 0;
+    long failAt = 0;
+};
+
+AllocationPlan plan;
+
+void* Allocate(std::size_t size) {
+    if (plan.armed && ++plan.count == plan.failAt) {
+        throw std::bad_alloc();
+    }
+    void* block = std::malloc(size == 0 ? 1 : size);
+    if (block == nullptr) {
+        throw std::bad_alloc();
+    }
+    return block;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    std::free(block);
+}
+
+namespace gridport {
+namespace {
+
+using testing::ConversionOutcome;
+using testing::ConversionSample;
+
+// A map that already holds what an import must keep or clear.
+void FillBeforeImport(TileMap& map) {
+    map.headerX = 7;
+    map.textA = "old";
+    map.textList[0] = "kept";
+    map.zones.push_back(MapZone{1, 2, 3, 4, 5, 6, "zone"});
+    map.layers.emplace_back().SetName("old layer");
+    map.tileset.AppendBlankTiles(2);
+}
+
+// Runs the conversion of the sample with its failAt-th allocation failing
+// (none when failAt is 0) and checks what must hold whatever fails; the
+// number of allocations made is left in plan.count.
+ConversionOutcome ConvertFailing(FileSystem& files, const ConversionSample& sample, long failAt) {
+    TileMap map;
+    FillBeforeImport(map);
+    plan = {true, 0, failAt};
+    const ConversionOutcome outcome = testing::Convert(files, map, sample.tilesetPath);
+    plan.armed = false;
+    if (outcome == ConversionOutcome::ImportFailed) {
+        EXPECT_TRUE(map.layers.empty() && map.linkedFileName.empty() && map.textA.empty()) << failAt;
+        EXPECT_TRUE(map.headerX == 7 && map.textList[0] == "kept" && map.zones.size() == 1) << failAt;
+        EXPECT_EQ(map.tileset.TileCount(), 2) << failAt;
+    }
+    // No allocation fails unnoticed, and without a failure the map converts.
+    EXPECT_EQ(outcome == ConversionOutcome::Converted, plan.count < failAt || failAt == 0) << failAt;
+    return outcome;
+}
+
+class AllocationFailure : public ::testing::TestWithParam<ConversionSample> {};
+
+TEST_P(AllocationFailure, EachFailedAllocationFailsTheConversionCleanly) {
+    const ConversionSample& sample = GetParam();
+    const auto filesOf = [&](testing::MemoryFileSystem& files) {
+        files.Put(testing::kMapPath, sample.map);
+        files.Put(sample.tilesetPath, sample.tileset);
+    };
+    testing::MemoryFileSystem clean;
+    filesOf(clean);
+    ConvertFailing(clean, sample, 0);
+    const long count = plan.count;
+    ASSERT_EQ(testing::RmpFault(clean.Get(testing::kOutputPath)), "");
+    for (long failAt = 1; failAt <= count; ++failAt) {
+        testing::MemoryFileSystem files;
+        filesOf(files);
+        const bool imported = ConvertFailing(files, sample, failAt) != ConversionOutcome::ImportFailed;
+        ASSERT_EQ(files.OpenFiles(), 0) << failAt;
+        EXPECT_TRUE(imported || !files.Has(testing::kOutputPath)) << failAt;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, AllocationFailure, ::testing::ValuesIn(testing::SmallConversions()),
+                         [](const auto& info) { return info.param.name; });
+
+// The same on disk, through the file system the command uses.
+TEST(AllocationFailure, OnDiskEachFailedAllocationFailsTheConversionCleanly) {
+    const ConversionSample sample = testing::SmallConversions().front();
+    testing::TempDir work;
+    const testing::ScopedWorkingDirectory inside(work.Path());
+    testing::WriteDiskFile(testing::kMapPath, sample.map);
+    testing::WriteDiskFile(sample.tilesetPath, sample.tileset);
+    ConvertFailing(defaultFileSystem, sample, 0);
+    const long count = plan.count;
+    for (long failAt = 1; failAt <= count; ++failAt) {
+        std::filesystem::remove(testing::kOutputPath);
+        const bool imported = ConvertFailing(defaultFileSystem, sample, failAt) != ConversionOutcome::ImportFailed;
+        EXPECT_TRUE(imported || !std::filesystem::exists(testing::kOutputPath)) << failAt;
+    }
+}
+
+// Operations outside the conversion that catch a failed allocation.
+TEST(AllocationFailure, SingleOperations) {
+    RgbaImage image(2, 3);
+    plan = {true, 0, 1};
+    image.Resize(4, 4);
+    plan.armed = false;
+    EXPECT_EQ(image.width, 2);
+    EXPECT_EQ(image.pixels.size(), 2U * 3 * 4);
+
+    testing::MemoryFileSystem files;
+    const auto file = files.Open("out", OpenMode::Write);
+    plan = {true, 0, 1};
+    EXPECT_FALSE(WriteString(*file, "text"));
+    plan.armed = false;
+}
+
+}  // namespace
+}  // namespace gridport

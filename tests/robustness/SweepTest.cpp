@@ -1,0 +1,167 @@
+// Sweeps over broken variants of small valid inputs: every byte changed,
+// every prefix, every file operation failing. Whatever happens, no file stays
+// open, a failed import writes nothing, and a success is a well-formed RMP
+// file.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "support/Conversion.h"
+#include "support/Files.h"
+
+namespace gridport {
+namespace {
+
+using testing::Bytes;
+using testing::ConversionOutcome;
+using testing::ConversionSample;
+using testing::FileOperation;
+using testing::kOutputPath;
+using testing::MemoryFileSystem;
+
+struct Attempt {
+    ConversionOutcome outcome;
+    Bytes output;
+    // Empty when the run kept every promise.
+    std::string fault;
+};
+
+Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath) {
+    TileMap map;
+    Attempt run{testing::Convert(files, map, tilesetPath), files.Get(kOutputPath), {}};
+    if (files.OpenFiles() != 0) {
+        run.fault = "a file was left open";
+    } else if (run.outcome == ConversionOutcome::ImportFailed && files.Has(kOutputPath)) {
+        run.fault = "a failed import left an output file";
+    } else if (run.outcome == ConversionOutcome::Converted) {
+        run.fault = testing::RmpFault(run.output);
+    }
+    return run;
+}
+
+Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tilesetPath) {
+    MemoryFileSystem files;
+    files.Put(testing::kMapPath, map);
+    files.Put(tilesetPath, tileset);
+    return Checked(files, tilesetPath);
+}
+
+// The bytes a byte is replaced by: its complement, 0, 255 and each
+// single-bit flip, without repeats and without the byte itself.
+Bytes Replacements(std::uint8_t byte) {
+    Bytes values = {static_cast<std::uint8_t>(~byte), 0, 255};
+    for (int bit = 0; bit < 8; ++bit) {
+        values.push_back(static_cast<std::uint8_t>(byte ^ (1 << bit)));
+    }
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    std::erase(values, byte);
+    return values;
+}
+
+class Sweep : public ::testing::TestWithParam<ConversionSample> {
+protected:
+    void SetUp() override {
+        const ConversionSample& sample = GetParam();
+        const Attempt full = Checked(sample.map, sample.tileset, sample.tilesetPath);
+        ASSERT_EQ(full.outcome, ConversionOutcome::Converted);
+        ASSERT_EQ(full.fault, "");
+        expected = full.output;
+    }
+
+    Bytes expected;
+};
+
+class ByteSweep : public Sweep {};
+class PrefixSweep : public Sweep {};
+class FaultSweep : public Sweep {};
+
+TEST_P(ByteSweep, EveryChangedByteFailsCleanlyOrGivesAWellFormedFile) {
+    const ConversionSample& sample = GetParam();
+    for (const bool inMap : {true, false}) {
+        Bytes changed = inMap ? sample.map : sample.tileset;
+        for (std::size_t i = 0; i < changed.size(); ++i) {
+            const std::uint8_t original = changed[i];
+            for (const std::uint8_t value : Replacements(original)) {
+                changed[i] = value;
+                const Attempt run = inMap ? Checked(changed, sample.tileset, sample.tilesetPath)
+                                      : Checked(sample.map, changed, sample.tilesetPath);
+                ASSERT_EQ(run.fault, "") << (inMap ? "MAP" : "tileset") << " byte " << i << " = " << int{value};
+            }
+            changed[i] = original;
+        }
+    }
+}
+
+// A prefix that still holds every byte the import reads converts exactly as
+// the whole file; any shorter one fails without output.
+TEST_P(PrefixSweep, EveryPrefixFailsCleanlyOrConvertsAsTheWholeFile) {
+    const ConversionSample& sample = GetParam();
+    for (const bool inMap : {true, false}) {
+        const Bytes& whole = inMap ? sample.map : sample.tileset;
+        const std::size_t used = inMap ? sample.mapUsed : sample.tilesetUsed;
+        for (std::size_t size = 0; size <= whole.size(); ++size) {
+            const Bytes prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
+            const Attempt run = inMap ? Checked(prefix, sample.tileset, sample.tilesetPath)
+                                  : Checked(sample.map, prefix, sample.tilesetPath);
+            ASSERT_EQ(run.fault, "") << (inMap ? "MAP" : "tileset") << " prefix " << size;
+            if (size >= used) {
+                ASSERT_EQ(run.outcome, ConversionOutcome::Converted) << size;
+                ASSERT_EQ(run.output, expected) << size;
+            } else {
+                ASSERT_EQ(run.outcome, ConversionOutcome::ImportFailed) << size;
+            }
+        }
+    }
+}
+
+// Each call of each file operation that a conversion makes fails once in
+// turn: every such failure makes the conversion fail.
+TEST_P(FaultSweep, EveryFailedFileOperationFailsTheConversion) {
+    const ConversionSample& sample = GetParam();
+    const auto fill = [&](MemoryFileSystem& files) {
+        files.Put(testing::kMapPath, sample.map);
+        files.Put(sample.tilesetPath, sample.tileset);
+    };
+    MemoryFileSystem counted;
+    fill(counted);
+    ASSERT_EQ(Checked(counted, sample.tilesetPath).fault, "");
+    for (int op = 0; op < static_cast<int>(FileOperation::Count); ++op) {
+        const auto operation = static_cast<FileOperation>(op);
+        for (int call = 1; call <= counted.Calls(operation); ++call) {
+            MemoryFileSystem files;
+            fill(files);
+            files.FailAt(operation, call);
+            const Attempt run = Checked(files, sample.tilesetPath);
+            EXPECT_EQ(run.fault, "") << "operation " << op << " call " << call;
+            EXPECT_NE(run.outcome, ConversionOutcome::Converted) << "operation " << op << " call " << call;
+        }
+    }
+}
+
+std::vector<ConversionSample> SamplesAndExamples(bool large) {
+    std::vector<ConversionSample> samples = testing::SmallConversions();
+    if (large) {
+        const std::vector<ConversionSample> more = testing::LargeConversions();
+        samples.insert(samples.end(), more.begin(), more.end());
+    }
+    for (const auto& [name, tileset] : {std::pair{"village", "village.vsp"}, std::pair{"castle", "castle.rts"},
+                                        std::pair{"harbour", "harbour.vsp"}}) {
+        const std::filesystem::path examples(GRIDPORT_EXAMPLES_DIR);
+        const Bytes map = testing::ReadDiskFile((examples / (std::string(name) + ".map")).string());
+        const Bytes tiles = testing::ReadDiskFile((examples / tileset).string());
+        samples.push_back({std::string("example_") + name, map, tiles, tileset, map.size(), tiles.size()});
+    }
+    return samples;
+}
+
+const auto kNamed = [](const auto& info) { return info.param.name; };
+// Every byte and every prefix of the large files would take too long.
+INSTANTIATE_TEST_SUITE_P(Samples, ByteSweep, ::testing::ValuesIn(testing::SmallConversions()), kNamed);
+INSTANTIATE_TEST_SUITE_P(Samples, PrefixSweep, ::testing::ValuesIn(SamplesAndExamples(false)), kNamed);
+INSTANTIATE_TEST_SUITE_P(Samples, FaultSweep, ::testing::ValuesIn(SamplesAndExamples(true)), kNamed);
+
+}  // namespace
+}  // namespace gridport

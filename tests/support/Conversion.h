@@ -1,0 +1,63 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "map/TileMap.h"
+#include "support/Builders.h"
+#include "support/MemoryFileSystem.h"
+
+namespace gridport::testing {
+
+// A small valid MAP file and its tileset, named as an identifier, with the bytes the import reads:
+// anything past mapUsed and tilesetUsed is trailing bytes that it ignores.
+struct ConversionSample {
+    std::string name;
+    Bytes map;
+    Bytes tileset;
+    std::string tilesetPath;
+    std::size_t mapUsed = 0;
+    std::size_t tilesetUsed = 0;
+};
+
+// Test parameters print as their names.
+inline void PrintTo(const ConversionSample& sample, std::ostream* out) {
+    *out << sample.name;
+}
+
+// A version-1 map of 3 x 2 cells with indices up to 4 and header values
+// that need all 16 bits.
+MapV1File TownMap();
+// A version-2 map: singles, a run of length 0 and a run of three, layers of
+// their own sizes, one named twice and two named by no digit, "E" after a
+// digit. Indices up to 4.
+MapV2File HarbourMap();
+
+// Both MAP versions with both tileset kinds, plain and compressed VSP, RTS
+// files with every kind of segment data, some with trailing bytes. Small, so
+// that sweeps over every byte stay cheap.
+std::vector<ConversionSample> SmallConversions();
+// Files larger than the readers' and the writer's 64 KiB blocks, so that
+// reading and writing take several calls each.
+std::vector<ConversionSample> LargeConversions();
+
+enum class ConversionOutcome { ImportFailed, SaveFailed, Converted };
+
+// What the command does: imports map.map with the tileset at tilesetPath
+// into map, and only if that succeeds saves it as out.rmp.
+inline constexpr const char* kMapPath = "map.map";
+inline constexpr const char* kOutputPath = "out.rmp";
+ConversionOutcome Convert(FileSystem& files, TileMap& map, const std::string& tilesetPath);
+// The same on a fresh map and file system holding the sample's two files;
+// output receives out.rmp when the conversion made one.
+ConversionOutcome Convert(const Bytes& mapBytes, const Bytes& tilesetBytes, const std::string& tilesetPath,
+                          Bytes* output = nullptr);
+
+// Empty when the bytes are a well-formed RMP map file: every count and length
+// the file declares is followed by exactly that data, every tile index names
+// a tile of the embedded tileset, and the last record ends at the file's
+// last byte. Otherwise, what is wrong and where.
+std::string RmpFault(const Bytes& file);
+
+}  // namespace gridport::testing
