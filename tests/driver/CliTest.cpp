@@ -241,11 +241,15 @@ TEST_F(Cli, SaveFailsOntoADirectoryAndIntoAReadOnlyDirectory) {
     std::filesystem::create_directory(work / "out.rmp");
     Outcome run = Gridport({"town.map", "tiles.vsp", "out.rmp"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "Error: Could not save RMP 'out.rmp'\n");
+    EXPECT_EQ(run.out, Line("Error: Could not save RMP 'out.rmp'"));
     EXPECT_TRUE(std::filesystem::is_directory(work / "out.rmp"));
 
     // The superuser writes into read-only directories, so as root the command
-    // runs as the user nobody (uid 65534), which needs setpriv.
+    // runs as the user nobody (uid 65534), which needs setpriv. Wine keeps its
+    // prefix for the user who made it and won't start for another one.
+    if (WindowsTarget()) {
+        GTEST_SKIP() << "under Wine the command can't run as another user, to whom a directory is read-only";
+    }
     std::string prefix;
     if (geteuid() == 0) {
         if (std::system("command -v setpriv >/dev/null 2>&1") != 0) {
@@ -260,7 +264,7 @@ TEST_F(Cli, SaveFailsOntoADirectoryAndIntoAReadOnlyDirectory) {
                                  std::filesystem::perm_options::remove);
     run = Gridport({"town.map", "tiles.vsp", "locked/out.rmp"}, "", prefix);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "Error: Could not save RMP 'locked/out.rmp'\n");
+    EXPECT_EQ(run.out, Line("Error: Could not save RMP 'locked/out.rmp'"));
     EXPECT_FALSE(Exists("locked/out.rmp"));
     // The same user can convert into the working directory.
     EXPECT_EQ(Gridport({"town.map", "tiles.vsp", "open.rmp"}, "", prefix).status, 0);
