@@ -4,6 +4,7 @@
 #include <new>
 
 #include "filesystem/ByteOrder.h"
+#include "map/RmpLayout.h"
 #include "map/TileMap.h"
 #include "map/WriteString.h"
 
@@ -11,13 +12,7 @@ namespace gridport {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 256;
-constexpr std::size_t kLayerHeaderSize = 30;
-constexpr std::size_t kRecordHeaderSize = 16;
-constexpr std::uint16_t kVersion = 1;
-constexpr std::uint16_t kStringCount = 9;
-constexpr std::uint16_t kEntityStringCount = 5;
-constexpr std::size_t kEntityTrailerSize = 16;
+using namespace rmp;
 
 // Record types of the entity header, by kind.
 std::uint16_t EntityRecordType(std::int32_t kind) {
@@ -32,7 +27,7 @@ std::uint16_t EntityRecordType(std::int32_t kind) {
 }
 
 void WriteHeader(BufferedWriter& out, const TileMap& map) {
-    std::uint8_t header[kHeaderSize] = {'.', 'r', 'm', 'p'};
+    std::uint8_t header[kHeaderSize] = {kSignature[0], kSignature[1], kSignature[2], kSignature[3]};
     StoreU16(header + 4, kVersion);
     header[7] = static_cast<std::uint8_t>(map.layers.size());
     StoreU16(header + 9, static_cast<std::uint32_t>(map.entities.size()));

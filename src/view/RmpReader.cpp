@@ -12,22 +12,14 @@
 
 #include "filesystem/BufferedReader.h"
 #include "filesystem/ByteOrder.h"
+#include "map/RmpLayout.h"
 #include "tileset/RtsLayout.h"
 
 namespace gridport {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 256;
-constexpr std::size_t kLayerHeaderSize = 30;
-constexpr std::size_t kRecordHeaderSize = 16;
-constexpr std::uint8_t kSignature[4] = {'.', 'r', 'm', 'p'};
-constexpr std::uint16_t kVersion = 1;
-constexpr std::uint16_t kStringCount = 9;
-constexpr std::uint16_t kEntityStringCount = 5;
-constexpr std::size_t kEntityTrailerSize = 16;
-constexpr std::size_t kStringLengthSize = 2;
-constexpr std::size_t kSegmentSize = 16;
+using namespace rmp;
 
 // Where reading stopped, and why.
 struct Stop {
