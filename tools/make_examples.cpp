@@ -8,11 +8,12 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <exception>
 #include <functional>
 #include <string>
 
 #include "support/Builders.h"
+#include "support/Files.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ using gridport::testing::RtsFile;
 using gridport::testing::RtsTile;
 using gridport::testing::VspColour;
 using gridport::testing::VspFile;
+using gridport::testing::WriteDiskFile;
 
 // Palette indices of the art; index 0 is transparent.
 enum Colour : std::uint8_t {
@@ -222,15 +224,6 @@ MapV2File Harbour() {
     return map;
 }
 
-void Write(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-        std::fprintf(stderr, "make_examples: cannot write %s\n", path.c_str());
-        std::exit(1);
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -239,6 +232,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = std::string(argv[1]) + "/";
+    const auto Write = [](const std::string& path, const Bytes& bytes) {
+        try {
+            WriteDiskFile(path, bytes);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "make_examples: %s\n", error.what());
+            std::exit(1);
+        }
+    };
     Write(dir + "village.map", Village("village.vsp", 24, 16).Build());
     Write(dir + "village.vsp", MakeVsp(2).Build());
     Write(dir + "castle.map", Village("castle.rts", 16, 12).Build());
