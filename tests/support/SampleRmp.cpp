@@ -1,5 +1,6 @@
 #include "support/SampleRmp.h"
 
+#include "support/Conversion.h"
 #include "support/MemoryFileSystem.h"
 
 namespace gridport::testing {
@@ -10,10 +11,10 @@ SampleRmp Converted(std::string name, const Bytes& mapBytes, const Bytes& tilese
                     const std::string& tilesetPath) {
     SampleRmp sample{std::move(name), std::make_unique<TileMap>(), {}, {}};
     MemoryFileSystem files;
-    files.Put("map.map", mapBytes);
+    files.Put(kMapPath, mapBytes);
     files.Put(tilesetPath, tilesetBytes);
-    if (sample.map->ImportMap("map.map", tilesetPath, files)) {
-        sample.bytes = SaveToMemory(*sample.map);
+    if (Convert(files, *sample.map, tilesetPath) == ConversionOutcome::Converted) {
+        sample.bytes = files.Get(kOutputPath);
     }
     return sample;
 }
