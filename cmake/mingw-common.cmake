@@ -15,5 +15,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The C and C++ runtimes go into the executable, so that it runs alone.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # A release executable is what people download and run: without its symbol
-# tables it is about a third of the size.
+# tables it is well under half the size.
 set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
