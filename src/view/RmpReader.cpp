@@ -14,6 +14,8 @@
 #include "filesystem/ByteOrder.h"
 #include "map/RmpLayout.h"
 #include "tileset/RtsLayout.h"
+#include "view/StandardStreams.h"
+#include "view/Wording.h"
 
 namespace gridport {
 
@@ -51,8 +53,9 @@ public:
     bool Need(std::uint64_t count, const std::string& what) {
         stop_.offset = Offset();
         if (count > in_.Remaining()) {
-            return Fail(Offset(), "the file ends inside " + what + ": it needs " + std::to_string(count) +
-                                      " bytes, " + std::to_string(in_.Remaining()) + " remain");
+            return Fail(Offset(), "the file ends inside " + what + ": it needs " + Counted(count, "byte", "bytes") +
+                                      ", " + std::to_string(in_.Remaining()) +
+                                      (in_.Remaining() == 1 ? " remains" : " remain"));
         }
         return true;
     }
@@ -183,7 +186,7 @@ bool ReadLayer(Parser& in, std::size_t index, MapLayer& layer) {
     if (!in.Cells(layer.tiles, grid)) {
         return false;
     }
-    const std::string segments = "the " + std::to_string(segmentCount) + " segments of " + what;
+    const std::string segments = "the " + Counted(segmentCount, "segment", "segments") + " of " + what;
     if (!in.Need(std::uint64_t{kSegmentSize} * segmentCount, segments)) {
         return false;
     }
@@ -281,7 +284,7 @@ bool ReadTileset(Parser& in, File& file, Tileset& tileset) {
     const std::uint64_t pixelCount = std::uint64_t{LoadU16(header + 8)} * LoadU16(header + 10);
     const bool hasSegmentData = header[rts::kSegmentFlagOffset] != 0;
     if (!in.Skip(pixelCount * RgbaImage::kBytesPerPixel * count, "the pixels of the tileset's " +
-                                                                      std::to_string(count) + " tiles")) {
+                                                                      Counted(count, "tile", "tiles"))) {
         return false;
     }
     for (std::size_t i = 0; i < count; ++i) {
@@ -300,7 +303,7 @@ bool ReadTileset(Parser& in, File& file, Tileset& tileset) {
         }
     }
     if (in.Remaining() != 0) {
-        return in.Fail(in.Offset(), std::to_string(in.Remaining()) + " bytes follow the end of the tileset");
+        return in.Fail(in.Offset(), Counted(in.Remaining(), "byte follows", "bytes follow") + " the end of the tileset");
     }
     if (file.Seek(static_cast<std::int64_t>(start)) != 0 || !tileset.Load(file) || tileset.TileCount() != count) {
         return in.Fail(start, "the tileset could not be loaded");
@@ -319,7 +322,7 @@ bool ReadDocument(Parser& in, File& file, RmpDocument& document) {
     }
     // Each layer takes at least its header and its name's length.
     if (!in.Need((kLayerHeaderSize + kStringLengthSize) * counts.layers,
-                 "the header's " + std::to_string(counts.layers) + " layers")) {
+                 "the header's " + Counted(counts.layers, "layer", "layers"))) {
         return false;
     }
     map.layers.resize(counts.layers);
@@ -329,7 +332,7 @@ bool ReadDocument(Parser& in, File& file, RmpDocument& document) {
         }
     }
     if (!in.Need(std::uint64_t{kRecordHeaderSize} * counts.entities,
-                 "the header's " + std::to_string(counts.entities) + " entities")) {
+                 "the header's " + Counted(counts.entities, "entity", "entities"))) {
         return false;
     }
     document.entityRecords.resize(counts.entities);
@@ -339,7 +342,7 @@ bool ReadDocument(Parser& in, File& file, RmpDocument& document) {
         }
     }
     if (!in.Need((kRecordHeaderSize + kStringLengthSize) * counts.zones,
-                 "the header's " + std::to_string(counts.zones) + " zones")) {
+                 "the header's " + Counted(counts.zones, "zone", "zones"))) {
         return false;
     }
     map.zones.resize(counts.zones);
@@ -360,9 +363,10 @@ bool ReadDocument(Parser& in, File& file, RmpDocument& document) {
 
 std::unique_ptr<RmpDocument> ReadRmp(const std::string& path, FileSystem& fileSystem, std::string& error) {
     error.clear();
-    const std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Read);
+    Error openError;
+    const std::unique_ptr<File> file = OpenInput(fileSystem, path, openError);
     if (file == nullptr) {
-        error = path + ": cannot open the file";
+        error = openError.Text();
         return nullptr;
     }
     Stop stop;

@@ -262,7 +262,7 @@ TEST(RmpReader, ReportsFilesItCannotOpenOrRead) {
     files.Put("in.rmp", SampleRmpFiles()[0].bytes);
     std::string error;
     EXPECT_EQ(ReadRmp("other.rmp", files, error), nullptr);
-    EXPECT_EQ(error, "other.rmp: cannot open the file");
+    EXPECT_EQ(error, "other.rmp: cannot open: No such file or directory");
     files.FailAt(FileOperation::Read, 1);
     EXPECT_EQ(ReadRmp("in.rmp", files, error), nullptr);
     EXPECT_EQ(error, "in.rmp: stopped at byte 0: cannot read the 256-byte header");

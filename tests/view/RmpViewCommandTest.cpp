@@ -3,6 +3,7 @@
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
 #include "view/RmpViewCommand.h"
+#include "view/Version.h"
 
 namespace gridport {
 namespace {
@@ -23,7 +24,7 @@ void PrintTo(const Run& run, std::ostream* os) {
     }
 }
 
-constexpr const char* kUsage = "Usage: rmpview [--png OUT.png [--layer N]] FILE.rmp\n";
+constexpr const char* kUsage = "Usage: rmpview [options] FILE.rmp\n";
 
 std::string Misuse(const std::string& why) {
     return "rmpview: " + why + "\n" + kUsage;
@@ -54,37 +55,53 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"map.rmp"}, 0,
             "map.rmp: RMP map file, version 1\n"
             "header: x 65534, y 4464, layer 1, mode 44\n"
-            "linked file: \"linked.vsp\"\n"
+            "tileset name stored in the map: \"linked.vsp\"\n"
             "text A: \"A\"\n"
             "text B: \"B text\"\n"
             "text list 1: \"one\"\n"
             "text list 3: \"three\"\n"
             "text list 4: \"four\"\n"
             "layers: 2\n"
-            "  layer 0 \"ground\": 3 x 2, flags 3 (hidden, factors on), aux, 1 segments, 4 distinct tiles, "
-            "1 cells beyond the tileset (not drawn)\n"
-            "  layer 1 \"top\": 3 x 2, flags 0 (shown), aux, 1 segments, 4 distinct tiles, "
-            "1 cells beyond the tileset (not drawn)\n"
+            "  layer 0 \"ground\": 3 x 2, flags 3 (hidden, factors on), aux, 1 segment, 4 distinct tiles, "
+            "1 cell beyond the tileset (not drawn)\n"
+            "  layer 1 \"top\": 3 x 2, flags 0 (shown), aux, 1 segment, 4 distinct tiles, "
+            "1 cell beyond the tileset (not drawn)\n"
             "entities: 4\n"
             "zones: 2\n"
             "tileset: 2 x 3 pixels per tile, 3 tiles\n",
             ""},
         Run{{"--png", "out.png", "map.rmp"}, 0, "", ""},
         Run{{"map.rmp", "--layer", "0", "--png", "out.png"}, 0, "", ""},
-        Run{{}, 2, "", Misuse("no RMP file given")},
-        Run{{"a.rmp", "b.rmp"}, 2, "", Misuse("only one RMP file at a time")},
+        Run{{}, 2, "", Misuse("no input file given")},
+        Run{{"a.rmp", "b.rmp"}, 2, "", Misuse("too many input files")},
         Run{{"--layer", "1", "map.rmp"}, 2, "", Misuse("--layer goes with --png")},
         Run{{"map.rmp", "--png"}, 2, "", Misuse("--png needs a value")},
         Run{{"--png", "a.png", "--layer", "-1", "map.rmp"}, 2, "",
             Misuse("bad or repeated --layer '-1'")},
         Run{{"-x", "map.rmp"}, 2, "", Misuse("unknown option '-x'")},
-        Run{{"none.rmp"}, 1, "", "rmpview: none.rmp: cannot open the file\n"},
+        Run{{"none.rmp"}, 1, "", "rmpview: none.rmp: cannot open: No such file or directory\n"},
         Run{{"broken.rmp"}, 1, "",
             "rmpview: broken.rmp: stopped at byte 1008: the file ends inside the segments of tileset tile 2: it "
             "needs 8 bytes, 7 remain\n"},
         Run{{"--png", "out.png", "--layer", "2", "map.rmp"}, 1, "",
             "rmpview: map.rmp: there is no layer 2; the map has 2 layers\n"},
-        Run{{"--png", "", "map.rmp"}, 2, "", Misuse("bad or repeated --png ''")}));
+        Run{{"--png", "", "map.rmp"}, 2, "", Misuse("bad or repeated --png ''")},
+        Run{{"-V"}, 0, std::string("rmpview (gridport) ") + kVersion + "\n", ""},
+        Run{{"--png=out.png", "--", "map.rmp"}, 0, "", ""},
+        Run{{"--", "--help"}, 1, "", "rmpview: --help: cannot open: No such file or directory\n"},
+        Run{{"--scale", "2", "map.rmp"}, 2, "", Misuse("--scale goes with --png")},
+        Run{{"--png", "a.png", "--scale=0", "map.rmp"}, 2, "", Misuse("bad or repeated --scale '0'")},
+        Run{{"--png", "a.png", "--size", "0x5", "map.rmp"}, 2, "", Misuse("bad or repeated --size '0x5'")},
+        Run{{"--png", "a.png", "--scale", "1", "--size", "5x5", "map.rmp"}, 2, "",
+            Misuse("--scale and --size don't go together")},
+        Run{{"--png", "a.png", "--layer", "0", "--show-layer", "top", "map.rmp"}, 2, "",
+            Misuse("--layer draws one layer alone; it doesn't go with --show-layer, --hide-layer or "
+                   "--ignore-visibility")},
+        Run{{"--png", "out.png", "--hide-layer", "roof", "map.rmp"}, 1, "",
+            "rmpview: map.rmp: there is no layer named \"roof\"; the layers are \"ground\", \"top\"\n"},
+        Run{{"--png", "out.png", "--scale", "3000", "map.rmp"}, 1, "",
+            "rmpview: map.rmp: the picture would be 18000 x 18000 pixels; pictures are drawn at most 16384 "
+            "pixels on a side (--scale or --size draws it smaller)\n"}));
 
 }  // namespace
 }  // namespace gridport

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace gridport {
+
+// A percentage on one line of a terminal, rewritten in place, for work that
+// takes longer than a second; silent when not enabled (standard error is not
+// a terminal) and for work that ends sooner.
+class Progress {
+public:
+    Progress() = default;
+    Progress(std::FILE* stream, std::string label);
+
+    void Update(std::uint64_t done, std::uint64_t total);
+    // Ends the line if anything was shown, at 100% when the work completed.
+    void Finish(bool completed);
+
+private:
+    std::FILE* stream_ = nullptr;
+    std::string label_;
+    std::chrono::steady_clock::time_point start_;
+    int shown_ = -1;
+};
+
+}  // namespace gridport

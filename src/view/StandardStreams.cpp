@@ -1,0 +1,111 @@
+#include "view/StandardStreams.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <system_error>
+#include <vector>
+
+namespace gridport {
+
+namespace {
+
+// The bytes of a stream read to its end, read-only.
+class BytesFile final : public File {
+public:
+    explicit BytesFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
+    std::uint32_t Read(void* buffer, std::uint32_t count) override {
+        const auto available = static_cast<std::uint64_t>(bytes_.size()) - position_;
+        const auto taken = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, available));
+        if (taken > 0) {
+            std::memcpy(buffer, bytes_.data() + position_, taken);
+        }
+        position_ += taken;
+        return taken;
+    }
+    std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
+    std::int64_t Size() override { return static_cast<std::int64_t>(bytes_.size()); }
+    std::int64_t Tell() override { return static_cast<std::int64_t>(position_); }
+    int Seek(std::int64_t position) override {
+        if (position < 0 || static_cast<std::uint64_t>(position) > bytes_.size()) {
+            return -1;
+        }
+        position_ = static_cast<std::uint64_t>(position);
+        return 0;
+    }
+    bool Close() override { return true; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::uint64_t position_ = 0;
+};
+
+// Writes to a stream it doesn't own; Close flushes it and leaves it open.
+class StreamOutput final : public File {
+public:
+    explicit StreamOutput(std::FILE* stream) : stream_(stream) {}
+
+    std::uint32_t Read(void*, std::uint32_t) override { return 0; }
+    std::uint32_t Write(const void* data, std::uint32_t count) override {
+        return static_cast<std::uint32_t>(std::fwrite(data, 1, count, stream_));
+    }
+    std::int64_t Size() override { return -1; }
+    std::int64_t Tell() override { return -1; }
+    int Seek(std::int64_t) override { return -1; }
+    bool Close() override { return std::fflush(stream_) == 0 && std::ferror(stream_) == 0; }
+
+private:
+    std::FILE* stream_;
+};
+
+}  // namespace
+
+std::unique_ptr<File> StandardStreamFileSystem::Open(const std::string& path, OpenMode mode) {
+    if (path != "-") {
+        return files_.Open(path, mode);
+    }
+    try {
+        if ((static_cast<std::uint32_t>(mode) & static_cast<std::uint32_t>(OpenMode::Write)) != 0) {
+            return std::make_unique<StreamOutput>(output_);
+        }
+        std::vector<std::uint8_t> bytes;
+        std::uint8_t block[65536];
+        std::size_t got = 0;
+        while ((got = std::fread(block, 1, sizeof block, input_)) > 0) {
+            bytes.insert(bytes.end(), block, block + got);
+        }
+        if (std::ferror(input_) != 0) {
+            return nullptr;
+        }
+        return std::make_unique<BytesFile>(std::move(bytes));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+std::unique_ptr<File> OpenInput(FileSystem& fileSystem, const std::string& path, Error& error) {
+    errno = 0;
+    std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Read);
+    if (file == nullptr) {
+        // The exact-name check leaves errno alone when the name is missing.
+        std::error_code ignored;
+        const int reason = errno != 0 || std::filesystem::exists(path, ignored) ? errno : ENOENT;
+        if (reason != 0) {
+            error.FailSystem(path, "cannot open", reason);
+        } else {
+            error.Fail(path, "cannot open");
+        }
+        return nullptr;
+    }
+    std::error_code ignored;
+    if (path != "-" && std::filesystem::is_directory(path, ignored)) {
+        error.Fail(path, "is a directory, not a file");
+        return nullptr;
+    }
+    return file;
+}
+
+}  // namespace gridport
