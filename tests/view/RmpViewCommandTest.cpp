@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
+#include <png.h>
+
+#include <array>
+#include <cstdio>
 
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
 #include "view/RmpViewCommand.h"
+#include "view/StandardStreams.h"
 #include "view/Version.h"
 
 namespace gridport {
@@ -102,6 +107,141 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"--png", "out.png", "--scale", "3000", "map.rmp"}, 1, "",
             "rmpview: map.rmp: the picture would be 18000 x 18000 pixels; pictures are drawn at most 16384 "
             "pixels on a side (--scale or --size draws it smaller)\n"}));
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+using Pixel = std::array<std::uint8_t, 4>;
+
+struct Picture {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    Bytes rgba;
+    Pixel At(std::uint32_t x, std::uint32_t y) const {
+        Pixel pixel;
+        std::copy_n(rgba.begin() + (static_cast<std::ptrdiff_t>(y) * width + x) * 4, 4, pixel.begin());
+        return pixel;
+    }
+};
+
+Picture Decode(const Bytes& png) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Picture picture;
+    if (png_image_begin_read_from_memory(&image, png.data(), png.size()) != 0) {
+        image.format = PNG_FORMAT_RGBA;
+        picture.rgba.resize(PNG_IMAGE_SIZE(image));
+        if (png_image_finish_read(&image, nullptr, picture.rgba.data(), 0, nullptr) != 0) {
+            picture.width = image.width;
+            picture.height = image.height;
+        }
+    }
+    return picture;
+}
+
+constexpr Pixel kRed{255, 0, 0, 255};
+constexpr Pixel kBlue{0, 0, 255, 255};
+constexpr Pixel kClear{0, 0, 0, 0};
+
+// Tiles of one pixel: 0 red, 1 transparent, 2 blue. "Ground" (shown) is
+// red clear red red / blue blue red clear; "Roof" (hidden) is all blue.
+Bytes LayeredRmp() {
+    TileMap map;
+    map.tileset.tileWidth = 1;
+    map.tileset.tileHeight = 1;
+    map.tileset.tiles.resize(3, Tile(1, 1));
+    map.tileset.tiles[0].image.pixels.assign(kRed.begin(), kRed.end());
+    map.tileset.tiles[1].image.pixels.assign(kClear.begin(), kClear.end());
+    map.tileset.tiles[2].image.pixels.assign(kBlue.begin(), kBlue.end());
+    MapLayer ground;
+    ground.SetName("Ground");
+    ground.Resize(4, 2);
+    ground.tiles = {0, 1, 0, 0, 2, 2, 0, 1};
+    map.AppendLayer(ground);
+    MapLayer roof;
+    roof.SetName("Roof");
+    roof.Resize(4, 2);
+    roof.tiles.assign(8, 2);
+    roof.showFlag = false;
+    map.AppendLayer(roof);
+    map.headerLayer = 1;
+    return testing::SaveToMemory(map);
+}
+
+Picture Drawn(std::vector<std::string> options) {
+    MemoryFileSystem files;
+    files.Put("map.rmp", LayeredRmp());
+    options.insert(options.end(), {"--png", "out.png", "map.rmp"});
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunRmpView(options, files, out, err), 0) << err;
+    return Decode(files.Get("out.png"));
+}
+
+TEST(RmpViewPicture, SmallerAveragesWithAlphaWeightsLargerRepeatsPixels) {
+    const Picture half = Drawn({"--scale", "0.5"});
+    ASSERT_EQ(half.width, 2U);
+    ASSERT_EQ(half.height, 1U);
+    // Red, clear, blue, blue: three quarters covered, a third red, two thirds blue.
+    EXPECT_EQ(half.At(0, 0), (Pixel{85, 0, 170, 191}));
+    EXPECT_EQ(half.At(1, 0), (Pixel{255, 0, 0, 191}));
+    EXPECT_EQ(Drawn({"--size=2x2"}).rgba, half.rgba);
+
+    const Picture whole = Drawn({});
+    const Picture twice = Drawn({"--scale=2"});
+    ASSERT_EQ(twice.width, 8U);
+    ASSERT_EQ(twice.height, 4U);
+    for (std::uint32_t y = 0; y < 4; ++y) {
+        for (std::uint32_t x = 0; x < 8; ++x) {
+            EXPECT_EQ(twice.At(x, y), whole.At(x / 2, y / 2)) << x << ", " << y;
+        }
+    }
+    const Picture tiny = Drawn({"--size", "1x100"});
+    ASSERT_EQ(tiny.width, 1U);
+    EXPECT_EQ(tiny.height, 1U);
+}
+
+TEST(RmpViewPicture, LayersChosenByNameInAnyCaseOrAllOfThem) {
+    const Picture shown = Drawn({});
+    EXPECT_EQ(shown.At(0, 0), kRed);
+    EXPECT_EQ(shown.At(1, 0), kClear);
+    const Picture roof = Drawn({"--show-layer", "rOOF", "--hide-layer=GROUND"});
+    const Picture all = Drawn({"--ignore-visibility"});
+    for (std::uint32_t x = 0; x < 4; ++x) {
+        EXPECT_EQ(roof.At(x, 1), kBlue);
+        EXPECT_EQ(all.At(x, 0), kBlue);
+    }
+    EXPECT_EQ(Drawn({"--ignore-visibility", "--hide-layer", "roof"}).rgba, shown.rgba);
+    EXPECT_EQ(Drawn({"--layer", "1"}).rgba, roof.rgba);
+}
+
+// "-" reads the RMP file from standard input and "--png -" writes the
+// picture to standard output, as main wires them.
+TEST(RmpViewPicture, StandardInputAndOutput) {
+    std::FILE* input = std::tmpfile();
+    std::FILE* output = std::tmpfile();
+    ASSERT_NE(input, nullptr);
+    ASSERT_NE(output, nullptr);
+    const Bytes rmp = LayeredRmp();
+    std::fwrite(rmp.data(), 1, rmp.size(), input);
+    std::rewind(input);
+    MemoryFileSystem disk;
+    StandardStreamFileSystem files(disk, input, output);
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunRmpView({"--png", "-", "-"}, files, out, err), 0) << err;
+    Bytes png(static_cast<std::size_t>(std::ftell(output)));
+    std::rewind(output);
+    ASSERT_EQ(std::fread(png.data(), 1, png.size(), output), png.size());
+    EXPECT_EQ(Decode(png).rgba, Drawn({}).rgba);
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(disk.Has("-"));
+    std::fclose(input);
+    std::fclose(output);
+}
 
 }  // namespace
 }  // namespace gridport
