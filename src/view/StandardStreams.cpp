@@ -15,22 +15,22 @@ namespace {
 // The bytes of a stream read to its end, read-only.
 class BytesFile final : public File {
 public:
-    explicit BytesFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    explicit BytesFile(std::shared_ptr<const std::vector<std::uint8_t>> bytes) : bytes_(std::move(bytes)) {}
 
     std::uint32_t Read(void* buffer, std::uint32_t count) override {
-        const auto available = static_cast<std::uint64_t>(bytes_.size()) - position_;
+        const auto available = static_cast<std::uint64_t>(bytes_->size()) - position_;
         const auto taken = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, available));
         if (taken > 0) {
-            std::memcpy(buffer, bytes_.data() + position_, taken);
+            std::memcpy(buffer, bytes_->data() + position_, taken);
         }
         position_ += taken;
         return taken;
     }
     std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
-    std::int64_t Size() override { return static_cast<std::int64_t>(bytes_.size()); }
+    std::int64_t Size() override { return static_cast<std::int64_t>(bytes_->size()); }
     std::int64_t Tell() override { return static_cast<std::int64_t>(position_); }
     int Seek(std::int64_t position) override {
-        if (position < 0 || static_cast<std::uint64_t>(position) > bytes_.size()) {
+        if (position < 0 || static_cast<std::uint64_t>(position) > bytes_->size()) {
             return -1;
         }
         position_ = static_cast<std::uint64_t>(position);
@@ -39,7 +39,7 @@ public:
     bool Close() override { return true; }
 
 private:
-    std::vector<std::uint8_t> bytes_;
+    std::shared_ptr<const std::vector<std::uint8_t>> bytes_;
     std::uint64_t position_ = 0;
 };
 
@@ -71,16 +71,19 @@ std::unique_ptr<File> StandardStreamFileSystem::Open(const std::string& path, Op
         if ((static_cast<std::uint32_t>(mode) & static_cast<std::uint32_t>(OpenMode::Write)) != 0) {
             return std::make_unique<StreamOutput>(output_);
         }
-        std::vector<std::uint8_t> bytes;
-        std::uint8_t block[65536];
-        std::size_t got = 0;
-        while ((got = std::fread(block, 1, sizeof block, input_)) > 0) {
-            bytes.insert(bytes.end(), block, block + got);
+        if (inputBytes_ == nullptr) {
+            auto bytes = std::make_shared<std::vector<std::uint8_t>>();
+            std::uint8_t block[65536];
+            std::size_t got = 0;
+            while ((got = std::fread(block, 1, sizeof block, input_)) > 0) {
+                bytes->insert(bytes->end(), block, block + got);
+            }
+            if (std::ferror(input_) != 0) {
+                return nullptr;
+            }
+            inputBytes_ = std::move(bytes);
         }
-        if (std::ferror(input_) != 0) {
-            return nullptr;
-        }
-        return std::make_unique<BytesFile>(std::move(bytes));
+        return std::make_unique<BytesFile>(inputBytes_);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

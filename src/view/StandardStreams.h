@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "filesystem/Error.h"
 #include "filesystem/FileSystem.h"
@@ -10,9 +11,10 @@
 namespace gridport {
 
 // The viewers' files: the path "-" opened for reading is standard input (read
-// whole into memory first, so that readers can seek), opened for writing it
-// is standard output; every other path goes to the file system underneath.
-// A file really named "-" is reached as "./-".
+// whole into memory at the first open, so that readers can seek and a second
+// reader sees the same bytes), opened for writing it is standard output;
+// every other path goes to the file system underneath. A file really named
+// "-" is reached as "./-".
 class StandardStreamFileSystem final : public FileSystem {
 public:
     StandardStreamFileSystem(FileSystem& files, std::FILE* input, std::FILE* output)
@@ -24,6 +26,7 @@ private:
     FileSystem& files_;
     std::FILE* input_;
     std::FILE* output_;
+    std::shared_ptr<const std::vector<std::uint8_t>> inputBytes_;
 };
 
 // Opens an input for reading, with the reason when it can't be read: the
