@@ -71,7 +71,13 @@ enum class ConversionResult { Converted, ImportFailed, SaveFailed };
 // The whole conversion as gridport runs it. With outputPath empty it checks
 // everything the conversion checks (import and the RMP format's limits) and
 // writes nothing: that is mapview's verdict.
+// It runs in one streaming pass; its outcome (result, reason aside, and the
+// bytes written) is that of ConvertMapThroughModel.
 ConversionResult ConvertMap(const std::string& mapPath, const std::string& tilesetPath, const std::string& outputPath,
                             FileSystem& fileSystem, Error& error);
+// The same through the map model: TileMap::ImportMap, then the format check
+// and TileMap::Save. The reference the streaming pass is tested against.
+ConversionResult ConvertMapThroughModel(const std::string& mapPath, const std::string& tilesetPath,
+                                        const std::string& outputPath, FileSystem& fileSystem, Error& error);
 
 }  // namespace gridport

@@ -68,5 +68,9 @@ private:
 // "layer 2 ends after 617 of its 1024 cells": layers are counted from 1 in
 // reasons, as the version-2 layer-order text counts them.
 std::string LayerEndsEarly(std::size_t index, std::uint64_t decoded, std::uint64_t total);
+// "layer "Foreground" cell (3, 4) holds tile 10; the tileset has 10 tiles":
+// cell counts row by row from the layer's first.
+std::string CellBeyondTileset(const MapFileLayer& layer, std::uint64_t cell, std::uint32_t value,
+                              std::int32_t tileCount);
 
 }  // namespace gridport
