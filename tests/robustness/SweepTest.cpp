@@ -26,26 +26,54 @@ struct Attempt {
     Bytes output;
     // Empty when the run kept every promise.
     std::string fault;
+    std::string reasonFile;
 };
 
-Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath) {
-    TileMap map;
-    Attempt run{testing::Convert(files, map, tilesetPath), files.Get(kOutputPath), {}};
+// One conversion through the map model or in one streaming pass.
+Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath, bool streaming) {
+    Error error;
+    const ConversionOutcome outcome =
+        streaming ? testing::ConvertStreaming(files, tilesetPath, error)
+                  : ConvertMapThroughModel(testing::kMapPath, tilesetPath, kOutputPath, files, error);
+    Attempt run{outcome, files.Get(kOutputPath), {}, error.File()};
     if (files.OpenFiles() != 0) {
         run.fault = "a file was left open";
-    } else if (run.outcome == ConversionOutcome::ImportFailed && files.Has(kOutputPath)) {
+    } else if (!streaming && run.outcome == ConversionOutcome::ImportFailed && files.Has(kOutputPath)) {
         run.fault = "a failed import left an output file";
     } else if (run.outcome == ConversionOutcome::Converted) {
         run.fault = testing::RmpFault(run.output);
+    } else if (error.Text().empty()) {
+        run.fault = "a failure without a reason";
     }
     return run;
 }
 
-Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tilesetPath) {
-    MemoryFileSystem files;
-    files.Put(testing::kMapPath, map);
-    files.Put(tilesetPath, tileset);
-    return Checked(files, tilesetPath);
+// Both ways on the same files: the model's attempt, with a fault when the
+// streaming pass differs in outcome or bytes, or a failure's reason names
+// another file than failingFile.
+Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tilesetPath,
+                const std::string& failingFile = {}) {
+    Attempt runs[2];
+    for (const bool streaming : {false, true}) {
+        MemoryFileSystem files;
+        files.Put(testing::kMapPath, map);
+        files.Put(tilesetPath, tileset);
+        runs[streaming ? 1 : 0] = Checked(files, tilesetPath, streaming);
+    }
+    Attempt& model = runs[0];
+    const Attempt& streamed = runs[1];
+    if (model.fault.empty() && !streamed.fault.empty()) {
+        model.fault = "streaming: " + streamed.fault;
+    } else if (model.fault.empty() && (model.outcome != streamed.outcome || model.output != streamed.output)) {
+        model.fault = "the streaming pass differs from the model";
+    }
+    for (const Attempt* run : {&runs[0], &runs[1]}) {
+        if (model.fault.empty() && !failingFile.empty() && run->outcome == ConversionOutcome::ImportFailed &&
+            run->reasonFile != failingFile) {
+            model.fault = "the reason names " + run->reasonFile + ", not " + failingFile;
+        }
+    }
+    return model;
 }
 
 // The bytes a byte is replaced by: its complement, 0, 255 and each
@@ -104,8 +132,8 @@ TEST_P(PrefixSweep, EveryPrefixFailsCleanlyOrConvertsAsTheWholeFile) {
         const std::size_t used = inMap ? sample.mapUsed : sample.tilesetUsed;
         for (std::size_t size = 0; size <= whole.size(); ++size) {
             const Bytes prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
-            const Attempt run = inMap ? Checked(prefix, sample.tileset, sample.tilesetPath)
-                                  : Checked(sample.map, prefix, sample.tilesetPath);
+            const Attempt run = inMap ? Checked(prefix, sample.tileset, sample.tilesetPath, testing::kMapPath)
+                                  : Checked(sample.map, prefix, sample.tilesetPath, sample.tilesetPath);
             ASSERT_EQ(run.fault, "") << (inMap ? "MAP" : "tileset") << " prefix " << size;
             if (size >= used) {
                 ASSERT_EQ(run.outcome, ConversionOutcome::Converted) << size;
@@ -125,18 +153,21 @@ TEST_P(FaultSweep, EveryFailedFileOperationFailsTheConversion) {
         files.Put(testing::kMapPath, sample.map);
         files.Put(sample.tilesetPath, sample.tileset);
     };
-    MemoryFileSystem counted;
-    fill(counted);
-    ASSERT_EQ(Checked(counted, sample.tilesetPath).fault, "");
-    for (int op = 0; op < static_cast<int>(FileOperation::Count); ++op) {
-        const auto operation = static_cast<FileOperation>(op);
-        for (int call = 1; call <= counted.Calls(operation); ++call) {
-            MemoryFileSystem files;
-            fill(files);
-            files.FailAt(operation, call);
-            const Attempt run = Checked(files, sample.tilesetPath);
-            EXPECT_EQ(run.fault, "") << "operation " << op << " call " << call;
-            EXPECT_NE(run.outcome, ConversionOutcome::Converted) << "operation " << op << " call " << call;
+    for (const bool streaming : {false, true}) {
+        MemoryFileSystem counted;
+        fill(counted);
+        ASSERT_EQ(Checked(counted, sample.tilesetPath, streaming).fault, "");
+        for (int op = 0; op < static_cast<int>(FileOperation::Count); ++op) {
+            const auto operation = static_cast<FileOperation>(op);
+            for (int call = 1; call <= counted.Calls(operation); ++call) {
+                MemoryFileSystem files;
+                fill(files);
+                files.FailAt(operation, call);
+                const Attempt run = Checked(files, sample.tilesetPath, streaming);
+                EXPECT_EQ(run.fault, "") << "streaming " << streaming << " operation " << op << " call " << call;
+                EXPECT_NE(run.outcome, ConversionOutcome::Converted)
+                    << "streaming " << streaming << " operation " << op << " call " << call;
+            }
         }
     }
 }
