@@ -10,6 +10,7 @@
 
 #include "support/Conversion.h"
 #include "support/Files.h"
+#include "view/MapViewCommand.h"
 
 namespace gridport {
 namespace {
@@ -49,8 +50,8 @@ Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath, bool st
 }
 
 // Both ways on the same files: the model's attempt, with a fault when the
-// streaming pass differs in outcome or bytes, or a failure's reason names
-// another file than failingFile.
+// streaming pass differs in outcome or bytes, mapview's verdict differs from
+// the outcome, or a failure's reason names another file than failingFile.
 Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tilesetPath,
                 const std::string& failingFile = {}) {
     Attempt runs[2];
@@ -66,6 +67,17 @@ Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tiles
         model.fault = "streaming: " + streamed.fault;
     } else if (model.fault.empty() && (model.outcome != streamed.outcome || model.output != streamed.output)) {
         model.fault = "the streaming pass differs from the model";
+    }
+    if (model.fault.empty()) {
+        MemoryFileSystem files;
+        files.Put(testing::kMapPath, map);
+        files.Put(tilesetPath, tileset);
+        std::string out;
+        std::string err;
+        const bool converts = RunMapView({testing::kMapPath, tilesetPath}, files, out, err) == 0;
+        if (converts != (streamed.outcome == ConversionOutcome::Converted)) {
+            model.fault = "mapview's verdict differs from gridport's: " + err;
+        }
     }
     for (const Attempt* run : {&runs[0], &runs[1]}) {
         if (model.fault.empty() && !failingFile.empty() && run->outcome == ConversionOutcome::ImportFailed &&
