@@ -4,8 +4,11 @@
 #include <array>
 #include <cstdio>
 
+#include "filesystem/DefaultFileSystem.h"
+#include "support/Files.h"
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
+#include "support/TempDir.h"
 #include "view/RmpViewCommand.h"
 #include "view/StandardStreams.h"
 #include "view/Version.h"
@@ -241,6 +244,33 @@ TEST(RmpViewPicture, StandardInputAndOutput) {
     EXPECT_FALSE(disk.Has("-"));
     std::fclose(input);
     std::fclose(output);
+}
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// rmpview's own file errors on disk carry the system's reason.
+TEST(RmpViewFiles, ReasonsForInputsAndPicturePaths) {
+    const testing::TempDir folder;
+    const std::string rmp = folder / "map.rmp";
+    testing::WriteDiskFile(rmp, LayeredRmp());
+    const std::string name = folder.Path().string();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{folder / "none.rmp"}, folder / "none.rmp: cannot open: No such file or directory"},
+        {{name}, name + ": is a directory, not a file"},
+        {{"--png", folder / "no/out.png", rmp}, folder / "no/out.png: cannot open: No such file or directory"},
+        {{"--png", name, rmp}, name + ": cannot open: Is a directory"},
+        {{"--png", "/dev/full", rmp}, "/dev/full: cannot write: No space left on device"},
+    };
+    for (const auto& [arguments, reason] : cases) {
+        std::string out;
+        std::string err;
+        EXPECT_EQ(RunRmpView(arguments, defaultFileSystem, out, err), 1) << reason;
+        EXPECT_EQ(err, "rmpview: " + reason + "\n");
+    }
 }
 
 }  // namespace
