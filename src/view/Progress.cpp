@@ -2,15 +2,15 @@
 
 namespace gridport {
 
-Progress::Progress(std::FILE* stream, std::string label)
-    : stream_(stream), label_(std::move(label)), start_(std::chrono::steady_clock::now()) {}
+Progress::Progress(std::FILE* stream, std::string label, std::chrono::milliseconds delay)
+    : stream_(stream), label_(std::move(label)), start_(std::chrono::steady_clock::now()), delay_(delay) {}
 
 void Progress::Update(std::uint64_t done, std::uint64_t total) {
     if (stream_ == nullptr || total == 0) {
         return;
     }
     const int percent = static_cast<int>(done * 100 / total);
-    if (percent == shown_ || std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) {
+    if (percent == shown_ || std::chrono::steady_clock::now() - start_ < delay_) {
         return;
     }
     shown_ = percent;

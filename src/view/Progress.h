@@ -13,7 +13,8 @@ namespace gridport {
 class Progress {
 public:
     Progress() = default;
-    Progress(std::FILE* stream, std::string label);
+    // Nothing shows before `delay` has passed.
+    Progress(std::FILE* stream, std::string label, std::chrono::milliseconds delay = std::chrono::seconds(1));
 
     void Update(std::uint64_t done, std::uint64_t total);
     // Ends the line if anything was shown, at 100% when the work completed.
@@ -23,6 +24,7 @@ private:
     std::FILE* stream_ = nullptr;
     std::string label_;
     std::chrono::steady_clock::time_point start_;
+    std::chrono::milliseconds delay_{0};
     int shown_ = -1;
 };
 

@@ -10,6 +10,7 @@
 #include "support/SampleRmp.h"
 #include "support/TempDir.h"
 #include "view/RmpViewCommand.h"
+#include "view/Progress.h"
 #include "view/StandardStreams.h"
 #include "view/Version.h"
 
@@ -271,6 +272,32 @@ TEST(RmpViewFiles, ReasonsForInputsAndPicturePaths) {
         EXPECT_EQ(RunRmpView(arguments, defaultFileSystem, out, err), 1) << reason;
         EXPECT_EQ(err, "rmpview: " + reason + "\n");
     }
+}
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+std::string Shown(std::chrono::milliseconds delay, bool completed) {
+    std::FILE* stream = std::tmpfile();
+    Progress progress(stream, "drawing", delay);
+    progress.Update(1, 3);
+    progress.Update(1, 3);
+    progress.Update(2, 3);
+    progress.Finish(completed);
+    std::string text(static_cast<std::size_t>(std::ftell(stream)), '\0');
+    std::rewind(stream);
+    text.resize(std::fread(text.data(), 1, text.size(), stream));
+    std::fclose(stream);
+    return text;
+}
+
+TEST(Progress, RewritesOneLineAfterTheDelayAndEndsIt) {
+    EXPECT_EQ(Shown(std::chrono::milliseconds(0), true), "\rdrawing 33%\rdrawing 66%\rdrawing 100%\n");
+    EXPECT_EQ(Shown(std::chrono::milliseconds(0), false), "\rdrawing 33%\rdrawing 66%\n");
+    EXPECT_EQ(Shown(std::chrono::hours(1), true), "");
 }
 
 }  // namespace
