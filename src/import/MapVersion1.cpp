@@ -47,7 +47,7 @@ bool ReadVersion1Header(BufferedReader& in, const std::string& path, MapDescript
     const std::uint16_t height = LoadU16(header + kHeightOffset);
     const std::uint64_t layerBytes = 2 * std::uint64_t{width} * height;
     if (!in.Need(2 * layerBytes, path,
-                 "the two " + std::to_string(width) + " x " + std::to_string(height) + " layers", error)) {
+                 "the pair of " + std::to_string(width) + " x " + std::to_string(height) + " layers", error)) {
         return false;
     }
     description.version = 1;

@@ -129,7 +129,7 @@ bool ReadVersion2Header(BufferedReader& in, const std::string& path, MapDescript
         fewestBytes += kLayerPrefixSize + FewestCellBytes(layer.CellCount());
         description.fileLayers.push_back(std::move(layer));
     }
-    if (!in.Need(fewestBytes, path, "the cells of " + Counted(layerCount, "layer") + ", at their shortest,",
+    if (!in.Need(fewestBytes, path, "the shortest encoding of " + Counted(layerCount, "layer"),
                  error)) {
         return false;
     }

@@ -145,6 +145,7 @@ TEST(MapVersion2, HeaderTextsRunOnPastTheirFields) {
 struct FailCase {
     const char* what;
     MapV2File file;
+    std::string reason;
 };
 
 void PrintTo(const FailCase& c, std::ostream* os) {
@@ -157,6 +158,7 @@ TEST_P(MapVersion2Failure, FailsWithTheMapReset) {
     ImportFixture fixture;
     fixture.map.SetHeaderLayer(5);
     EXPECT_FALSE(fixture.Import(GetParam().file.Build(), 8));
+    EXPECT_EQ(fixture.error.Text(), GetParam().reason);
     EXPECT_TRUE(fixture.map.layers.empty());
     EXPECT_EQ(fixture.map.headerLayer, 5);
     EXPECT_EQ(fixture.map.tileset.TileCount(), 0);
@@ -189,10 +191,16 @@ MapV2File Huge() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MapVersion2Failure,
-                         ::testing::Values(FailCase{"seventh layer out of range", SeventhOutOfRange()},
-                                           FailCase{"unnamed layer at the tile count", UnnamedAtTileCount()},
-                                           FailCase{"more than seven layers", EightLayers()},
-                                           FailCase{"layer larger than the file can hold", Huge()}));
+                         ::testing::Values(
+                             FailCase{"seventh layer out of range", SeventhOutOfRange(),
+                                      "map.map: layer \"Layer G\" cell (1, 0) holds tile 8; the tileset has 8 tiles"},
+                             FailCase{"unnamed layer at the tile count", UnnamedAtTileCount(),
+                                      "map.map: layer \"Layer B\" cell (0, 0) holds tile 8; the tileset has 8 tiles"},
+                             FailCase{"more than seven layers", EightLayers(),
+                                      "map.map: byte 205: the header counts 8 layers; a version-2 map holds at most 7"},
+                             FailCase{"layer larger than the file can hold", Huge(),
+                                      "map.map: byte 218: the shortest encoding of 1 layer needs 67369984 bytes, 8 "
+                                      "are left"}));
 
 // The decoder takes items straight from the reader's 64 KiB buffer while a
 // whole item is there. The layer's words start at file offset 222, so word
@@ -237,6 +245,7 @@ INSTANTIATE_TEST_SUITE_P(MarkerWords, BoundaryRun, ::testing::Values(32654, 3265
 TEST(MapVersion2, NoLayersNeedsATileAll) {
     ImportFixture fixture;
     EXPECT_FALSE(fixture.Import(Layers(0, "").Build(), 0));
+    EXPECT_EQ(fixture.error.Text(), "tiles.vsp: the tileset has no tiles");
     EXPECT_TRUE(fixture.Import(Layers(0, "").Build(), PatternRts(1, 8, 8).Build(), "tiles.rts"));
     EXPECT_TRUE(fixture.map.layers.empty());
 }
@@ -250,7 +259,14 @@ TEST(MapVersion2, EveryTruncatedFileFails) {
         ImportFixture fixture;
         EXPECT_FALSE(fixture.Import(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)), 5))
             << size;
+        EXPECT_EQ(fixture.error.File(), "map.map") << size;
     }
+    // Inside the last layer's cells: the third layer's first cell is there,
+    // its second is not.
+    ImportFixture cut;
+    EXPECT_FALSE(cut.Import(Bytes(whole.begin(), whole.end() - 2), 5));
+    EXPECT_EQ(cut.error.Text(), "map.map: byte " + std::to_string(whole.size() - 2) +
+                                    ": layer 3 ends after 1 of its 2 cells");
     ImportFixture fixture;
     EXPECT_TRUE(fixture.Import(whole, 5));
 }
