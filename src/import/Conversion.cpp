@@ -148,8 +148,7 @@ private:
             if (beyond) {
                 return;
             }
-            const std::uint16_t largest = *std::max_element(cells, cells + count);
-            if (largest >= tileCount_) {
+            if (LargestCell(cells, count) >= tileCount_) {
                 const auto at = std::find_if(cells, cells + count, [this](std::uint16_t c) { return c >= tileCount_; });
                 error_.Fail(mapPath_, CellBeyondTileset(description.fileLayers[fileLayer],
                                                         done + static_cast<std::uint64_t>(at - cells), *at,

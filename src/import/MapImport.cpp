@@ -77,7 +77,7 @@ bool TileMap::ImportMap(const std::string& mapPath, const std::string& tilesetPa
             ReserveGrid(layer.tiles, static_cast<std::size_t>(stored.CellCount()));
             const CellVisitor append = [&layer, &largest](const std::uint16_t* cells, std::size_t count) {
                 layer.tiles.insert(layer.tiles.end(), cells, cells + count);
-                largest = std::max<std::uint32_t>(largest, *std::max_element(cells, cells + count));
+                largest = std::max<std::uint32_t>(largest, LargestCell(cells, count));
             };
             if (!reader.Decode(i, append, error)) {
                 return false;

@@ -65,6 +65,15 @@ private:
                                        std::size_t index, std::vector<std::uint16_t>& block,
                                        const CellVisitor& visit, Error& error);
 
+// The largest of count cells; a plain loop, which vectorises.
+inline std::uint16_t LargestCell(const std::uint16_t* cells, std::size_t count) {
+    std::uint16_t largest = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        largest = largest < cells[i] ? cells[i] : largest;
+    }
+    return largest;
+}
+
 // "layer 2 ends after 617 of its 1024 cells": layers are counted from 1 in
 // reasons, as the version-2 layer-order text counts them.
 std::string LayerEndsEarly(std::size_t index, std::uint64_t decoded, std::uint64_t total);

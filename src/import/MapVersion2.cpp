@@ -54,34 +54,26 @@ void ApplyLayerOrder(MapDescription& description) {
 }
 
 // The decoded cells of one layer on their way to the visitor, a block at a
-// time; a run may span blocks. Runs are cut at the layer's last cell.
+// time. A block is handed on once it has no room left for a whole run, so
+// no run is ever split; runs are cut at the layer's last cell.
 class CellBlock {
 public:
     CellBlock(std::vector<std::uint16_t>& block, std::uint64_t total, const CellVisitor& visit)
-        : out_(block.data()), capacity_(block.size()), total_(total), visit_(visit) {}
+        : out_(block.data()), limit_(block.size() - kLongestRun), left_(total), visit_(visit) {}
 
-    bool Full() const { return produced_ == total_; }
-    std::uint64_t Produced() const { return produced_; }
+    bool Full() const { return left_ == 0; }
+    bool Room() const { return filled_ < limit_; }
+    std::uint64_t Left() const { return left_; }
 
     void Single(std::uint16_t value) {
         out_[filled_++] = value;
-        ++produced_;
-        if (filled_ == capacity_) {
-            Flush();
-        }
+        --left_;
     }
     void Run(std::uint16_t marker, std::uint16_t value) {
-        std::uint64_t run = std::min<std::uint64_t>(std::max(marker & 0xFF, 1), total_ - produced_);
-        while (run > 0) {
-            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(run, capacity_ - filled_));
-            std::fill_n(out_ + filled_, piece, value);
-            filled_ += piece;
-            produced_ += piece;
-            run -= piece;
-            if (filled_ == capacity_) {
-                Flush();
-            }
-        }
+        const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(marker & 0xFF, 1), left_));
+        std::fill_n(out_ + filled_, run, value);
+        filled_ += run;
+        left_ -= run;
     }
     void Flush() {
         if (filled_ > 0) {
@@ -92,10 +84,9 @@ public:
 
 private:
     std::uint16_t* out_;
-    std::size_t capacity_;
+    std::size_t limit_;
     std::size_t filled_ = 0;
-    std::uint64_t total_;
-    std::uint64_t produced_ = 0;
+    std::uint64_t left_;
     const CellVisitor& visit_;
 };
 
@@ -147,10 +138,13 @@ bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapF
                          std::vector<std::uint16_t>& block, const CellVisitor& visit, Error& error) {
     CellBlock cells(block, layer.CellCount(), visit);
     while (!cells.Full()) {
+        if (!cells.Room()) {
+            cells.Flush();
+        }
         const std::uint8_t* const start = in.BufferedData();
         const std::uint8_t* const end = start + in.BufferedSize();
         const std::uint8_t* p = start;
-        while (end - p >= 4 && !cells.Full()) {
+        while (end - p >= 4 && cells.Room() && !cells.Full()) {
             const std::uint16_t word = LoadU16(p);
             if (IsRunMarker(word)) {
                 cells.Run(word, LoadU16(p + 2));
@@ -161,14 +155,15 @@ bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapF
             }
         }
         in.Take(static_cast<std::size_t>(p - start));
-        if (p != start) {
+        if (p != start || !cells.Room() || cells.Full()) {
             continue;
         }
         const std::uint64_t position = in.Position();
         std::uint16_t word = 0;
         std::uint16_t value = 0;
         if (!in.ReadU16(word) || (IsRunMarker(word) && !in.ReadU16(value))) {
-            return error.Fail(path, position, LayerEndsEarly(index, cells.Produced(), layer.CellCount()));
+            return error.Fail(path, position,
+                              LayerEndsEarly(index, layer.CellCount() - cells.Left(), layer.CellCount()));
         }
         if (IsRunMarker(word)) {
             cells.Run(word, value);
