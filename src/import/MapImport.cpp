@@ -75,9 +75,10 @@ bool TileMap::ImportMap(const std::string& mapPath, const std::string& tilesetPa
             const MapFileLayer& stored = description.fileLayers[i];
             layer.SetName(stored.name);
             ReserveGrid(layer.tiles, static_cast<std::size_t>(stored.CellCount()));
-            const CellVisitor append = [&layer, &largest](const std::uint16_t* cells, std::size_t count) {
+            const CellVisitor append = [&layer, &largest](const std::uint16_t* cells, std::size_t count,
+                                                          std::uint16_t top) {
                 layer.tiles.insert(layer.tiles.end(), cells, cells + count);
-                largest = std::max<std::uint32_t>(largest, LargestCell(cells, count));
+                largest = std::max<std::uint32_t>(largest, top);
             };
             if (!reader.Decode(i, append, error)) {
                 return false;

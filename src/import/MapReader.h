@@ -18,8 +18,9 @@
 
 namespace gridport {
 
-// Receives a layer's cells in row-major order, a block at a time.
-using CellVisitor = std::function<void(const std::uint16_t* cells, std::size_t count)>;
+// Receives a layer's cells in row-major order, a block at a time, with the
+// largest cell of the block, which the decoders know on the way.
+using CellVisitor = std::function<void(const std::uint16_t* cells, std::size_t count, std::uint16_t largest)>;
 
 class MapReader {
 public:
@@ -64,15 +65,6 @@ private:
 [[nodiscard]] bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
                                        std::size_t index, std::vector<std::uint16_t>& block,
                                        const CellVisitor& visit, Error& error);
-
-// The largest of count cells; a plain loop, which vectorises.
-inline std::uint16_t LargestCell(const std::uint16_t* cells, std::size_t count) {
-    std::uint16_t largest = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        largest = largest < cells[i] ? cells[i] : largest;
-    }
-    return largest;
-}
 
 // "layer 2 ends after 617 of its 1024 cells": layers are counted from 1 in
 // reasons, as the version-2 layer-order text counts them.

@@ -80,10 +80,12 @@ bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapF
             return error.Fail(path, position, "cannot read layer " + std::to_string(index + 1));
         }
         std::uint16_t* const out = block.data();
+        std::uint16_t largest = 0;
         for (std::size_t i = 0; i < count; ++i) {
             out[i] = LoadU16(bytes.data() + 2 * i);
+            largest = largest < out[i] ? out[i] : largest;
         }
-        visit(out, count);
+        visit(out, count, largest);
         done += count;
     }
     return true;

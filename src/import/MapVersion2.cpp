@@ -68,17 +68,45 @@ public:
     void Single(std::uint16_t value) {
         out_[filled_++] = value;
         --left_;
+        largest_ = std::max(largest_, value);
+    }
+    // Up to eight single values straight from the file's bytes, when none
+    // of them is a run marker.
+    bool Singles(const std::uint8_t* bytes) {
+        constexpr std::size_t kWords = 8;
+        if (left_ < kWords) {
+            return false;
+        }
+        bool marker = false;
+        for (std::size_t k = 0; k < kWords; ++k) {
+            marker |= bytes[2 * k + 1] == 0xFF;
+        }
+        if (marker) {
+            return false;
+        }
+        std::uint16_t largest = largest_;
+        for (std::size_t k = 0; k < kWords; ++k) {
+            const std::uint16_t value = LoadU16(bytes + 2 * k);
+            out_[filled_ + k] = value;
+            largest = largest < value ? value : largest;
+        }
+        largest_ = largest;
+        filled_ += kWords;
+        left_ -= kWords;
+        return true;
     }
     void Run(std::uint16_t marker, std::uint16_t value) {
         const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(marker & 0xFF, 1), left_));
         std::fill_n(out_ + filled_, run, value);
         filled_ += run;
         left_ -= run;
+        largest_ = std::max(largest_, value);
     }
     void Flush() {
         if (filled_ > 0) {
-            visit_(out_, filled_);
+            visit_(out_, filled_, largest_);
             filled_ = 0;
+            largest_ = 0;
         }
     }
 
@@ -87,6 +115,7 @@ private:
     std::size_t limit_;
     std::size_t filled_ = 0;
     std::uint64_t left_;
+    std::uint16_t largest_ = 0;
     const CellVisitor& visit_;
 };
 
@@ -144,6 +173,9 @@ bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapF
         const std::uint8_t* const start = in.BufferedData();
         const std::uint8_t* const end = start + in.BufferedSize();
         const std::uint8_t* p = start;
+        while (end - p >= 16 && cells.Room() && cells.Singles(p)) {
+            p += 16;
+        }
         while (end - p >= 4 && cells.Room() && !cells.Full()) {
             const std::uint16_t word = LoadU16(p);
             if (IsRunMarker(word)) {
