@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "import/MapDescription.h"
+#include "support/Conversion.h"
 #include "support/ImportFixture.h"
 
 namespace gridport {
@@ -269,6 +271,48 @@ TEST(MapVersion2, EveryTruncatedFileFails) {
                                     ": layer 3 ends after 1 of its 2 cells");
     ImportFixture fixture;
     EXPECT_TRUE(fixture.Import(whole, 5));
+}
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// The description and the cell streams that mapview builds on: every file
+// layer, the order text's picks, and cells as the file stores them.
+TEST(MapDescription, DescribesBothVersionsAndStreamsEveryFileLayer) {
+    const testing::MapV2File harbour = testing::HarbourMap();
+    const testing::MapV1File town = testing::TownMap();
+    for (const bool version2 : {true, false}) {
+        testing::MemoryFileSystem files;
+        files.Put("map.map", version2 ? harbour.Build() : town.Build());
+        const auto file = files.Open("map.map", OpenMode::Read);
+        MapDescription description;
+        Error error;
+        ASSERT_TRUE(DescribeMap(*file, "map.map", description, error)) << error.Text();
+        const std::vector<std::vector<std::uint16_t>> stored =
+            version2 ? std::vector<std::vector<std::uint16_t>>{harbour.layers[0].cells, {3, 2, 2, 2},
+                                                               harbour.layers[2].cells, {}}
+                     : std::vector<std::vector<std::uint16_t>>{town.background, town.foreground};
+        ASSERT_EQ(description.fileLayers.size(), stored.size());
+        EXPECT_EQ(description.outputLayers, version2 ? (std::vector<std::size_t>{1, 2, 0, 2})
+                                                     : (std::vector<std::size_t>{0, 1}));
+        EXPECT_EQ(description.headerLayer, std::optional<std::int32_t>(version2 ? 0 : 1));
+        EXPECT_EQ(description.layerOrder, version2 ? "2x31E3" : "");
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            std::vector<std::uint16_t> cells;
+            ASSERT_TRUE(VisitLayerCells(*file, "map.map", description, i,
+                                        [&cells](const std::uint16_t* block, std::size_t count) {
+                                            cells.insert(cells.end(), block, block + count);
+                                        },
+                                        error));
+            EXPECT_EQ(cells, stored[i]) << i;
+            EXPECT_EQ(cells.size(), description.fileLayers[i].CellCount());
+        }
+        EXPECT_FALSE(VisitLayerCells(*file, "map.map", description, stored.size(), {}, error));
+        EXPECT_EQ(error.Text(), "map.map: the map has no layer " + std::to_string(stored.size() + 1));
+    }
 }
 
 }  // namespace
