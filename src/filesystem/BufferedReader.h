@@ -29,18 +29,18 @@ public:
     // that name where a file went wrong. Meaningless after a failure.
     std::uint64_t Position() const { return static_cast<std::uint64_t>(filePosition_) - (end_ - begin_); }
 
-    bool Read(void* destination, std::size_t count);
-    bool Skip(std::uint64_t count);
+    [[nodiscard]] bool Read(void* destination, std::size_t count);
+    [[nodiscard]] bool Skip(std::uint64_t count);
 
     // The same, naming what is read for the reason when they fail: "<what>
     // needs 4096 bytes, 100 are left", or "cannot read <what>" when the bytes
     // are there but the file won't give them, at the position of the read.
-    bool Need(std::uint64_t count, const std::string& path, const std::string& what, Error& error) const;
-    bool Read(void* destination, std::size_t count, const std::string& path, const std::string& what,
+    [[nodiscard]] bool Need(std::uint64_t count, const std::string& path, const std::string& what, Error& error) const;
+    [[nodiscard]] bool Read(void* destination, std::size_t count, const std::string& path, const std::string& what,
               Error& error);
-    bool Skip(std::uint64_t count, const std::string& path, const std::string& what, Error& error);
+    [[nodiscard]] bool Skip(std::uint64_t count, const std::string& path, const std::string& what, Error& error);
 
-    bool ReadU8(std::uint8_t& value) {
+    [[nodiscard]] bool ReadU8(std::uint8_t& value) {
         if (begin_ == end_ && !Refill()) {
             return false;
         }
@@ -49,7 +49,7 @@ public:
         return true;
     }
 
-    bool ReadU16(std::uint16_t& value) {
+    [[nodiscard]] bool ReadU16(std::uint16_t& value) {
         if (end_ - begin_ < 2) {
             std::uint8_t bytes[2];
             if (!Read(bytes, 2)) {
@@ -70,7 +70,7 @@ public:
     const std::uint8_t* BufferedData() const { return buffer_.data() + begin_; }
     std::size_t BufferedSize() const { return end_ - begin_; }
     // Makes sure something is buffered, refilling when nothing is.
-    bool Fill() { return begin_ != end_ || Refill(); }
+    [[nodiscard]] bool Fill() { return begin_ != end_ || Refill(); }
     void Take(std::size_t count) {
         begin_ += count;
         remaining_ -= count;

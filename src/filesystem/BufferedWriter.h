@@ -26,7 +26,7 @@ public:
     void PutLow16(const std::uint32_t* values, std::size_t count) { PutWords(values, count); }
     void PutU16s(const std::uint16_t* values, std::size_t count) { PutWords(values, count); }
 
-    bool Flush();
+    [[nodiscard]] bool Flush();
 
 private:
     template <typename Value>

@@ -85,7 +85,8 @@ public:
             output_ = OpenRmpOutput(fileSystem_, outputPath, saveError_);
         }
         if (output_ != nullptr) {
-            writer_.emplace(*output_);
+            // Large blocks: the layers are most of what is written.
+            writer_.emplace(*output_, 256 * 1024);
         }
         if (!WriteLayers() || !WriteTileset(outputTiles)) {
             return ConversionResult::ImportFailed;
@@ -144,11 +145,10 @@ private:
         const bool foreground = description.version == 1 && fileLayer == 1;
         std::uint64_t done = 0;
         bool beyond = false;
-        const CellVisitor visit = [&](const std::uint16_t* cells, std::size_t count) {
+        const CellVisitor visit = [&](const std::uint16_t* cells, std::size_t count, std::uint16_t largest) {
             if (beyond) {
                 return;
             }
-            const std::uint16_t largest = *std::max_element(cells, cells + count);
             if (largest >= tileCount_) {
                 const auto at = std::find_if(cells, cells + count, [this](std::uint16_t c) { return c >= tileCount_; });
                 error_.Fail(mapPath_, CellBeyondTileset(description.fileLayers[fileLayer],

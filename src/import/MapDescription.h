@@ -73,11 +73,11 @@ enum class ConversionResult { Converted, ImportFailed, SaveFailed };
 // writes nothing: that is mapview's verdict.
 // It runs in one streaming pass; its outcome (result, reason aside, and the
 // bytes written) is that of ConvertMapThroughModel.
-ConversionResult ConvertMap(const std::string& mapPath, const std::string& tilesetPath, const std::string& outputPath,
+[[nodiscard]] ConversionResult ConvertMap(const std::string& mapPath, const std::string& tilesetPath, const std::string& outputPath,
                             FileSystem& fileSystem, Error& error);
 // The same through the map model: TileMap::ImportMap, then the format check
 // and TileMap::Save. The reference the streaming pass is tested against.
-ConversionResult ConvertMapThroughModel(const std::string& mapPath, const std::string& tilesetPath,
+[[nodiscard]] ConversionResult ConvertMapThroughModel(const std::string& mapPath, const std::string& tilesetPath,
                                         const std::string& outputPath, FileSystem& fileSystem, Error& error);
 
 }  // namespace gridport

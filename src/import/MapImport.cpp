@@ -24,10 +24,11 @@ std::string CellBeyondTileset(const MapFileLayer& layer, std::uint64_t cell, std
 namespace {
 
 // The first cell of the file layers, in file order, that names no tile.
-bool FailFirstCellBeyond(const std::string& path, const MapDescription& description,
-                         const std::vector<MapLayer>& layers, std::int32_t tileCount, Error& error) {
+bool FailFirstCellBeyond(const std::string& path, const std::string& tilesetPath,
+                         const MapDescription& description, const std::vector<MapLayer>& layers,
+                         std::int32_t tileCount, Error& error) {
     if (tileCount == 0) {
-        return error.Fail(path, "the tileset has no tiles");
+        return error.Fail(tilesetPath, "the tileset has no tiles");
     }
     for (std::size_t i = 0; i < layers.size(); ++i) {
         const std::vector<std::uint32_t>& cells = layers[i].tiles;
@@ -74,9 +75,10 @@ bool TileMap::ImportMap(const std::string& mapPath, const std::string& tilesetPa
             const MapFileLayer& stored = description.fileLayers[i];
             layer.SetName(stored.name);
             ReserveGrid(layer.tiles, static_cast<std::size_t>(stored.CellCount()));
-            const CellVisitor append = [&layer, &largest](const std::uint16_t* cells, std::size_t count) {
+            const CellVisitor append = [&layer, &largest](const std::uint16_t* cells, std::size_t count,
+                                                          std::uint16_t top) {
                 layer.tiles.insert(layer.tiles.end(), cells, cells + count);
-                largest = std::max<std::uint32_t>(largest, *std::max_element(cells, cells + count));
+                largest = std::max<std::uint32_t>(largest, top);
             };
             if (!reader.Decode(i, append, error)) {
                 return false;
@@ -91,7 +93,7 @@ bool TileMap::ImportMap(const std::string& mapPath, const std::string& tilesetPa
         }
         const std::int32_t tileCount = loaded.TileCount();
         if (largest >= static_cast<std::uint32_t>(tileCount)) {
-            return FailFirstCellBeyond(mapPath, description, fileLayers, tileCount, error);
+            return FailFirstCellBeyond(mapPath, tilesetPath, description, fileLayers, tileCount, error);
         }
         if (description.version == 1) {
             // Empty foreground cells point at the transparent tile appended

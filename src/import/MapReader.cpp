@@ -48,7 +48,7 @@ void MapReader::Adopt(const MapDescription& description) {
 }
 
 bool MapReader::LocateAll(Error& error) {
-    const CellVisitor ignore = [](const std::uint16_t*, std::size_t) {};
+    const CellVisitor ignore = [](const std::uint16_t*, std::size_t, std::uint16_t) {};
     while (located_ < description_.fileLayers.size()) {
         if (!Decode(located_ - 1, ignore, error)) {
             return false;
@@ -101,7 +101,9 @@ bool VisitLayerCells(File& file, const std::string& path, const MapDescription& 
     }
     MapReader reader(file, path);
     reader.Adopt(description);
-    return reader.Decode(fileLayer, visit, error);
+    return reader.Decode(
+        fileLayer, [&visit](const std::uint16_t* cells, std::size_t count, std::uint16_t) { visit(cells, count); },
+        error);
 }
 
 }  // namespace gridport

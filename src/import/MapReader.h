@@ -18,8 +18,9 @@
 
 namespace gridport {
 
-// Receives a layer's cells in row-major order, a block at a time.
-using CellVisitor = std::function<void(const std::uint16_t* cells, std::size_t count)>;
+// Receives a layer's cells in row-major order, a block at a time, with the
+// largest cell of the block, which the decoders know on the way.
+using CellVisitor = std::function<void(const std::uint16_t* cells, std::size_t count, std::uint16_t largest)>;
 
 class MapReader {
 public:

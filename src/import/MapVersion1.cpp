@@ -47,7 +47,7 @@ bool ReadVersion1Header(BufferedReader& in, const std::string& path, MapDescript
     const std::uint16_t height = LoadU16(header + kHeightOffset);
     const std::uint64_t layerBytes = 2 * std::uint64_t{width} * height;
     if (!in.Need(2 * layerBytes, path,
-                 "the two " + std::to_string(width) + " x " + std::to_string(height) + " layers", error)) {
+                 "the pair of " + std::to_string(width) + " x " + std::to_string(height) + " layers", error)) {
         return false;
     }
     description.version = 1;
@@ -80,10 +80,12 @@ bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapF
             return error.Fail(path, position, "cannot read layer " + std::to_string(index + 1));
         }
         std::uint16_t* const out = block.data();
+        std::uint16_t largest = 0;
         for (std::size_t i = 0; i < count; ++i) {
             out[i] = LoadU16(bytes.data() + 2 * i);
+            largest = largest < out[i] ? out[i] : largest;
         }
-        visit(out, count);
+        visit(out, count, largest);
         done += count;
     }
     return true;

@@ -54,48 +54,68 @@ void ApplyLayerOrder(MapDescription& description) {
 }
 
 // The decoded cells of one layer on their way to the visitor, a block at a
-// time; a run may span blocks. Runs are cut at the layer's last cell.
+// time. A block is handed on once it has no room left for a whole run, so
+// no run is ever split; runs are cut at the layer's last cell.
 class CellBlock {
 public:
     CellBlock(std::vector<std::uint16_t>& block, std::uint64_t total, const CellVisitor& visit)
-        : out_(block.data()), capacity_(block.size()), total_(total), visit_(visit) {}
+        : out_(block.data()), limit_(block.size() - kLongestRun), left_(total), visit_(visit) {}
 
-    bool Full() const { return produced_ == total_; }
-    std::uint64_t Produced() const { return produced_; }
+    bool Full() const { return left_ == 0; }
+    bool Room() const { return filled_ < limit_; }
+    std::uint64_t Left() const { return left_; }
 
     void Single(std::uint16_t value) {
         out_[filled_++] = value;
-        ++produced_;
-        if (filled_ == capacity_) {
-            Flush();
+        --left_;
+        largest_ = std::max(largest_, value);
+    }
+    // Up to eight single values straight from the file's bytes, when none
+    // of them is a run marker.
+    bool Singles(const std::uint8_t* bytes) {
+        constexpr std::size_t kWords = 8;
+        if (left_ < kWords) {
+            return false;
         }
+        bool marker = false;
+        for (std::size_t k = 0; k < kWords; ++k) {
+            marker |= bytes[2 * k + 1] == 0xFF;
+        }
+        if (marker) {
+            return false;
+        }
+        std::uint16_t largest = largest_;
+        for (std::size_t k = 0; k < kWords; ++k) {
+            const std::uint16_t value = LoadU16(bytes + 2 * k);
+            out_[filled_ + k] = value;
+            largest = largest < value ? value : largest;
+        }
+        largest_ = largest;
+        filled_ += kWords;
+        left_ -= kWords;
+        return true;
     }
     void Run(std::uint16_t marker, std::uint16_t value) {
-        std::uint64_t run = std::min<std::uint64_t>(std::max(marker & 0xFF, 1), total_ - produced_);
-        while (run > 0) {
-            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(run, capacity_ - filled_));
-            std::fill_n(out_ + filled_, piece, value);
-            filled_ += piece;
-            produced_ += piece;
-            run -= piece;
-            if (filled_ == capacity_) {
-                Flush();
-            }
-        }
+        const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(marker & 0xFF, 1), left_));
+        std::fill_n(out_ + filled_, run, value);
+        filled_ += run;
+        left_ -= run;
+        largest_ = std::max(largest_, value);
     }
     void Flush() {
         if (filled_ > 0) {
-            visit_(out_, filled_);
+            visit_(out_, filled_, largest_);
             filled_ = 0;
+            largest_ = 0;
         }
     }
 
 private:
     std::uint16_t* out_;
-    std::size_t capacity_;
+    std::size_t limit_;
     std::size_t filled_ = 0;
-    std::uint64_t total_;
-    std::uint64_t produced_ = 0;
+    std::uint64_t left_;
+    std::uint16_t largest_ = 0;
     const CellVisitor& visit_;
 };
 
@@ -129,7 +149,7 @@ bool ReadVersion2Header(BufferedReader& in, const std::string& path, MapDescript
         fewestBytes += kLayerPrefixSize + FewestCellBytes(layer.CellCount());
         description.fileLayers.push_back(std::move(layer));
     }
-    if (!in.Need(fewestBytes, path, "the cells of " + Counted(layerCount, "layer") + ", at their shortest,",
+    if (!in.Need(fewestBytes, path, "the shortest encoding of " + Counted(layerCount, "layer"),
                  error)) {
         return false;
     }
@@ -147,10 +167,16 @@ bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapF
                          std::vector<std::uint16_t>& block, const CellVisitor& visit, Error& error) {
     CellBlock cells(block, layer.CellCount(), visit);
     while (!cells.Full()) {
+        if (!cells.Room()) {
+            cells.Flush();
+        }
         const std::uint8_t* const start = in.BufferedData();
         const std::uint8_t* const end = start + in.BufferedSize();
         const std::uint8_t* p = start;
-        while (end - p >= 4 && !cells.Full()) {
+        while (end - p >= 16 && cells.Room() && cells.Singles(p)) {
+            p += 16;
+        }
+        while (end - p >= 4 && cells.Room() && !cells.Full()) {
             const std::uint16_t word = LoadU16(p);
             if (IsRunMarker(word)) {
                 cells.Run(word, LoadU16(p + 2));
@@ -161,14 +187,15 @@ bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapF
             }
         }
         in.Take(static_cast<std::size_t>(p - start));
-        if (p != start) {
+        if (p != start || !cells.Room() || cells.Full()) {
             continue;
         }
         const std::uint64_t position = in.Position();
         std::uint16_t word = 0;
         std::uint16_t value = 0;
         if (!in.ReadU16(word) || (IsRunMarker(word) && !in.ReadU16(value))) {
-            return error.Fail(path, position, LayerEndsEarly(index, cells.Produced(), layer.CellCount()));
+            return error.Fail(path, position,
+                              LayerEndsEarly(index, layer.CellCount() - cells.Left(), layer.CellCount()));
         }
         if (IsRunMarker(word)) {
             cells.Run(word, value);

@@ -38,7 +38,7 @@ struct RmpHead {
 
 class RmpWriter {
 public:
-    explicit RmpWriter(File& file) : out_(file) {}
+    explicit RmpWriter(File& file, std::size_t capacity = 64 * 1024) : out_(file, capacity) {}
 
     void Head(const RmpHead& head);
     // A layer: its header and name, from fields (all but its grid, which is

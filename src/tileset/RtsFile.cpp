@@ -66,6 +66,14 @@ bool Tileset::Load(File& file) {
 bool Tileset::Load(File& file, const std::string& path, Error& error) {
     try {
         BufferedReader in(file);
+        return Load(in, path, error);
+    } catch (const std::bad_alloc&) {
+        return error.Fail(path, "out of memory for the tileset");
+    }
+}
+
+bool Tileset::Load(BufferedReader& in, const std::string& path, Error& error) {
+    try {
         RtsReader reader(in, path);
         RtsHeader header;
         if (!reader.ReadHeader(header, error)) {

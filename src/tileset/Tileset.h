@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "filesystem/BufferedReader.h"
 #include "filesystem/Error.h"
 #include "filesystem/FileSystem.h"
 #include "tileset/Tile.h"
@@ -33,6 +34,8 @@ public:
     // From the file's position; path names the file in reasons.
     [[nodiscard]] bool Load(File& file, const std::string& path, Error& error);
     [[nodiscard]] bool Load(File& file);
+    // From the reader's position; the reader stands after the tileset then.
+    [[nodiscard]] bool Load(BufferedReader& in, const std::string& path, Error& error);
     // Whether the RTS format can describe this tileset in full; when not,
     // error names the limit, for the file path.
     [[nodiscard]] bool FitsRtsFormat(const std::string& path, Error& error) const;

@@ -170,14 +170,18 @@ TEST(RmpWriter, BlockBoundariesDontChangeTheBytes) {
 }
 
 TEST(RmpWriter, MapsTheFormatCantHoldAreRefusedBeforeTheFileIsMade) {
-    const auto refused = [](TileMap& map) {
+    std::string reason;
+    const auto refused = [&reason](TileMap& map) {
         MemoryFileSystem files;
-        const bool saved = map.Save("out.rmp", files);
+        Error error;
+        const bool saved = map.Save("out.rmp", files, error);
+        reason = error.Text();
         return !saved && !files.Has("out.rmp");
     };
     TileMap layers;
     layers.layers.resize(256);
     EXPECT_TRUE(refused(layers));
+    EXPECT_EQ(reason, "out.rmp: the RMP format holds at most 255 layers; the map has 256");
     layers.layers.resize(255);
     EXPECT_FALSE(refused(layers));
 
@@ -185,6 +189,7 @@ TEST(RmpWriter, MapsTheFormatCantHoldAreRefusedBeforeTheFileIsMade) {
     TileMap entities;
     entities.entities.assign(65536, entity);
     EXPECT_TRUE(refused(entities));
+    EXPECT_EQ(reason, "out.rmp: the RMP format holds at most 65535 entities and 65535 zones; the map has 65536 and 0");
 
     TileMap zones;
     zones.zones.resize(65536);
@@ -195,16 +200,23 @@ TEST(RmpWriter, MapsTheFormatCantHoldAreRefusedBeforeTheFileIsMade) {
     tiles.tileset.tileHeight = 1;
     tiles.tileset.AppendBlankTiles(65536);
     EXPECT_TRUE(refused(tiles));
+    EXPECT_EQ(reason, "out.rmp: the RMP format holds at most 65535 tiles; the map needs 65536");
 }
 
 TEST(RmpWriter, FailedOpenWriteOrCloseIsAFailedSave) {
-    for (const FileOperation operation : {FileOperation::Open, FileOperation::Write, FileOperation::Close}) {
+    const std::pair<FileOperation, const char*> failures[] = {{FileOperation::Open, "out.rmp: cannot open"},
+                                                             {FileOperation::Write, "out.rmp: cannot write the file"},
+                                                             {FileOperation::Close,
+                                                              "out.rmp: cannot finish writing the file"}};
+    for (const auto& [operation, reason] : failures) {
         TileMap map;
         map.AppendLayer(MapLayer());
         map.tileset.AppendBlankTiles(1);
         MemoryFileSystem files;
         files.FailAt(operation, 1);
-        EXPECT_FALSE(map.Save("out.rmp", files));
+        Error error;
+        EXPECT_FALSE(map.Save("out.rmp", files, error));
+        EXPECT_EQ(error.Text(), reason);
         files.FailAt(operation, 0);
         EXPECT_TRUE(map.Save("out.rmp", files));
         // The tileset's own writes come last.

@@ -50,8 +50,9 @@ Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath, bool st
 }
 
 // Both ways on the same files: the model's attempt, with a fault when the
-// streaming pass differs in outcome or bytes, mapview's verdict differs from
-// the outcome, or a failure's reason names another file than failingFile.
+// streaming pass differs in outcome or bytes, the check without an output in
+// outcome, mapview's verdict from gridport's outcome, or a failure's reason
+// names another file than failingFile.
 Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tilesetPath,
                 const std::string& failingFile = {}) {
     Attempt runs[2];
@@ -63,10 +64,18 @@ Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tiles
     }
     Attempt& model = runs[0];
     const Attempt& streamed = runs[1];
+    // The check without an output, mapview's verdict.
+    MemoryFileSystem files;
+    files.Put(testing::kMapPath, map);
+    files.Put(tilesetPath, tileset);
+    Error error;
+    const ConversionOutcome verdict = ConvertMap(testing::kMapPath, tilesetPath, {}, files, error);
     if (model.fault.empty() && !streamed.fault.empty()) {
         model.fault = "streaming: " + streamed.fault;
     } else if (model.fault.empty() && (model.outcome != streamed.outcome || model.output != streamed.output)) {
         model.fault = "the streaming pass differs from the model";
+    } else if (model.fault.empty() && verdict != model.outcome) {
+        model.fault = "the check without an output differs from the model";
     }
     if (model.fault.empty()) {
         MemoryFileSystem files;

@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
         MapViewRun{"missingMap", {"none.map", "tiles.vsp"}, 1, "", "mapview: none.map: cannot open\n"},
         MapViewRun{"missingTileset", {"town.map", "none.vsp"}, 1, "", "mapview: none.vsp: cannot open\n"},
         MapViewRun{"shortVersion1", {"short1.map", "tiles.vsp"}, 1, "",
-                   "mapview: short1.map: byte 100: the two 3 x 2 layers needs 24 bytes, 23 are left\n"},
+                   "mapview: short1.map: byte 100: the pair of 3 x 2 layers needs 24 bytes, 23 are left\n"},
         MapViewRun{"shortVersion2", {"short2.map"}, 1, "",
                    "mapview: short2.map: byte 284: layer 3 ends after 0 of its 4 cells\n"},
         MapViewRun{"indexBeyond", {"beyond.map", "tiles.vsp"}, 1, "",

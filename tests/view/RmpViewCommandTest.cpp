@@ -90,8 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"-x", "map.rmp"}, 2, "", Misuse("unknown option '-x'")},
         Run{{"none.rmp"}, 1, "", "rmpview: none.rmp: cannot open: No such file or directory\n"},
         Run{{"broken.rmp"}, 1, "",
-            "rmpview: broken.rmp: stopped at byte 1008: the file ends inside the segments of tileset tile 2: it "
-            "needs 8 bytes, 7 remain\n"},
+            "rmpview: broken.rmp: stopped at byte 1008: the segment list of tile 2 (1 segment) needs 8 bytes, 7 are "
+            "left\n"},
         Run{{"--png", "out.png", "--layer", "2", "map.rmp"}, 1, "",
             "rmpview: map.rmp: there is no layer 2; the map has 2 layers\n"},
         Run{{"--png", "", "map.rmp"}, 2, "", Misuse("bad or repeated --png ''")},
