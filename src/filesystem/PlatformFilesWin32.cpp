@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -31,6 +32,36 @@ bool Widen(const std::string& text, std::vector<wchar_t>& wide) {
     }
     wide.resize(static_cast<std::size_t>(length));
     return MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length) == length;
+}
+
+// The path of the file that handle has open, with links resolved and every
+// name in the letter case that the folder stores, as an 8-bit path; empty
+// when it has no exact 8-bit form.
+std::string FinalPath(HANDLE handle) {
+    std::vector<wchar_t> wide(MAX_PATH);
+    DWORD length = GetFinalPathNameByHandleW(handle, wide.data(), static_cast<DWORD>(wide.size()), 0);
+    if (length >= wide.size()) {
+        wide.resize(length + 1);
+        length = GetFinalPathNameByHandleW(handle, wide.data(), static_cast<DWORD>(wide.size()), 0);
+    }
+    if (length == 0 || length >= wide.size()) {
+        return {};
+    }
+    std::wstring path(wide.data(), length);
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        path = L"\\\\" + path.substr(8);
+    } else if (path.rfind(L"\\\\?\\", 0) == 0) {
+        path = path.substr(4);
+    }
+    BOOL lossy = FALSE;
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    if (bytes <= 1 || lossy) {
+        return {};
+    }
+    std::string narrow(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, narrow.data(), bytes, nullptr, &lossy);
+    narrow.pop_back();
+    return narrow;
 }
 
 }  // namespace
@@ -72,9 +103,17 @@ OutputTarget InspectOutput(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION information;
     const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
     const bool known = GetFileInformationByHandle(handle, &information) != 0;
-    CloseHandle(handle);
     const bool regular = disk && known && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     target.kind = regular ? OutputKind::Regular : OutputKind::Other;
+    // The file is replaced where links lead, and under the name it has: a
+    // rename to "TOWN.RMP" would otherwise change the stored "town.rmp".
+    if (regular) {
+        const std::string final = FinalPath(handle);
+        if (!final.empty()) {
+            target.file = final;
+        }
+    }
+    CloseHandle(handle);
     return target;
 }
 
