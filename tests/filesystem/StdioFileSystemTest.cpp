@@ -181,6 +181,24 @@ TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnClose) {
     Error error;
     EXPECT_EQ(defaultFileSystem.OpenOutput(root / "no/such/out.bin", error), nullptr);
     EXPECT_EQ(error.Text(), root / "no/such/out.bin" + ": cannot create a temporary file beside it: No such file or directory");
+#ifndef _WIN32
+    // Paths that are no regular file are opened in place, and fail there.
+    std::filesystem::create_directory(root.Path() / "dir");
+    for (const auto& [path, reason] : {std::pair{root / "dir", "cannot open: Is a directory"},
+                                       std::pair{root / "out.bin/x", "cannot open: Not a directory"}}) {
+        Error failed;
+        EXPECT_EQ(defaultFileSystem.OpenOutput(path, failed), nullptr);
+        EXPECT_EQ(failed.Text(), path + ": " + reason);
+    }
+    // A dangling link gets its file, and stays a link.
+    std::filesystem::create_symlink("made.bin", root.Path() / "dangling");
+    auto made = defaultFileSystem.OpenOutput(root / "dangling", error);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->Write(data, 3), 3U);
+    EXPECT_TRUE(made->Close());
+    EXPECT_TRUE(std::filesystem::is_symlink(root.Path() / "dangling"));
+    EXPECT_EQ(ReadDiskFile(root / "made.bin"), (Bytes{1, 2, 3}));
+#endif
     EXPECT_TRUE(defaultFileSystem.SameFile(root / "out.bin", (root.Path() / "." / "out.bin").string()));
     EXPECT_FALSE(defaultFileSystem.SameFile(root / "out.bin", root / "missing.bin"));
 }
