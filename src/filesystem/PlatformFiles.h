@@ -31,6 +31,10 @@ struct OutputTarget {
 
 OutputTarget InspectOutput(const std::string& path);
 
+// Whether this process may write to the existing file at path. A file that
+// it may not write keeps its protection: it is not replaced by a rename.
+bool Writable(const std::string& path);
+
 // Creates path, which must not exist yet (errno EEXIST when it does), and
 // opens it for writing bytes. It gets target.mode when that is set, and
 // otherwise what a plain create gives (0666 less the umask). Null on failure,

@@ -67,6 +67,10 @@ OutputTarget InspectOutput(const std::string& path) {
     return target;
 }
 
+bool Writable(const std::string& path) {
+    return access(path.c_str(), W_OK) == 0;
+}
+
 std::FILE* CreateNew(const std::string& path, const OutputTarget& target) {
     // A replacement starts private and gets the old file's bits before any
     // byte is written, so it is never more open than the file it replaces.

@@ -117,6 +117,10 @@ OutputTarget InspectOutput(const std::string& path) {
     return target;
 }
 
+bool Writable(const std::string& path) {
+    return _access(path.c_str(), 2) == 0;
+}
+
 std::FILE* CreateNew(const std::string& path, const OutputTarget&) {
     const int descriptor = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (descriptor < 0) {

@@ -81,6 +81,10 @@ std::unique_ptr<File> StdioFileSystem::OpenOutput(const std::string& path, Error
         file->Attach(stream, {});
         return file;
     }
+    if (target.kind == platform::OutputKind::Regular && !platform::Writable(target.file)) {
+        error.FailSystem(path, "cannot open", errno);
+        return nullptr;
+    }
     std::string temporary = TemporaryPattern(target.file);
     auto file = std::make_unique<OutputFile>(path, target.file, error);
     std::uint64_t state = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^

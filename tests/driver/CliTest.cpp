@@ -267,6 +267,12 @@ TEST_F(Cli, SaveFailsOntoADirectoryAndIntoAReadOnlyDirectory) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, Line("Error: Could not save RMP 'locked/out.rmp'"));
     EXPECT_FALSE(Exists("locked/out.rmp"));
+    // A read-only file is not replaced either, although its folder is open.
+    Put("read-only.rmp", Bytes{1, 2});
+    std::filesystem::permissions(work / "read-only.rmp", perms::owner_read | perms::group_read | perms::others_read);
+    run = Gridport({"town.map", "tiles.vsp", "read-only.rmp"}, "", prefix);
+    EXPECT_EQ(run.out, Line("Error: Could not save RMP 'read-only.rmp'"));
+    EXPECT_EQ(ReadDiskFile(work / "read-only.rmp"), (Bytes{1, 2}));
     // The same user can convert into the working directory.
     EXPECT_EQ(Gridport({"town.map", "tiles.vsp", "open.rmp"}, "", prefix).status, 0);
 }
