@@ -42,12 +42,16 @@ std::string LinkEnd(std::string path) {
 OutputTarget InspectOutput(const std::string& path) {
     OutputTarget target;
     struct stat status {};
+    struct stat end {};
     if (stat(path.c_str(), &status) != 0) {
         // A path that is missing is created, also where a dangling link
-        // leads; one that can't be looked at is left to the open in place,
-        // which gives the reason.
-        target.kind = errno == ENOENT ? OutputKind::Missing : OutputKind::Other;
-        target.file = target.kind == OutputKind::Missing ? LinkEnd(path) : path;
+        // leads; one that can't be looked at, or a link that can't be
+        // followed to its end, is left to the open in place, which gives the
+        // reason.
+        target.file = errno == ENOENT ? LinkEnd(path) : path;
+        const bool missing = lstat(target.file.c_str(), &end) != 0 && errno == ENOENT;
+        target.kind = missing ? OutputKind::Missing : OutputKind::Other;
+        target.file = missing ? target.file : path;
         return target;
     }
     if (!S_ISREG(status.st_mode)) {
@@ -56,10 +60,11 @@ OutputTarget InspectOutput(const std::string& path) {
         return target;
     }
     target.file = LinkEnd(path);
-    // A link that names the file in a way that can't be renamed over (such
-    // as /dev/stdout to a deleted file) writes in place, as before.
-    struct stat end {};
-    const bool same = stat(target.file.c_str(), &end) == 0 && end.st_dev == status.st_dev &&
+    // The end of the links must be the file itself, not a link: one that
+    // can't be followed there, or that names the file in a way that can't be
+    // renamed over (such as /dev/stdout to a deleted file), writes in place,
+    // as before.
+    const bool same = lstat(target.file.c_str(), &end) == 0 && end.st_dev == status.st_dev &&
                       end.st_ino == status.st_ino;
     target.kind = same ? OutputKind::Regular : OutputKind::Other;
     target.file = same ? target.file : path;

@@ -178,11 +178,29 @@ TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnClose) {
         EXPECT_EQ(contents(), std::vector<std::string>{"out.bin"});
         EXPECT_FALSE(error.Failed());
     }
+    Error missing;
+    EXPECT_EQ(defaultFileSystem.OpenOutput(root / "no/such/out.bin", missing), nullptr);
+    EXPECT_EQ(missing.Text(),
+              root / "no/such/out.bin" + ": cannot create a temporary file beside it: No such file or directory");
     Error error;
-    EXPECT_EQ(defaultFileSystem.OpenOutput(root / "no/such/out.bin", error), nullptr);
-    EXPECT_EQ(error.Text(), root / "no/such/out.bin" + ": cannot create a temporary file beside it: No such file or directory");
 #ifndef _WIN32
+    // A rename that fails removes the temporary file and says why.
+    auto file = defaultFileSystem.OpenOutput(root / "out.bin", error);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->Write(data, 3), 3U);
+    EXPECT_EQ(file->Size(), 3);
+    EXPECT_EQ(file->Seek(1), 0);
+    EXPECT_EQ(file->Tell(), 1);
+    std::uint8_t byte = 0;
+    EXPECT_EQ(file->Read(&byte, 1), 0U);  // written only
+    std::filesystem::remove(root / "out.bin");
+    std::filesystem::create_directories(root.Path() / "out.bin" / "sub");
+    EXPECT_FALSE(file->Close());
+    EXPECT_EQ(error.Text(), root / "out.bin" + ": cannot replace it with the new file: Is a directory");
+    EXPECT_EQ(contents(), std::vector<std::string>{"out.bin"});
+    std::filesystem::remove_all(root.Path() / "out.bin");
     // Paths that are no regular file are opened in place, and fail there.
+    WriteDiskFile(root / "out.bin", {7});
     std::filesystem::create_directory(root.Path() / "dir");
     for (const auto& [path, reason] : {std::pair{root / "dir", "cannot open: Is a directory"},
                                        std::pair{root / "out.bin/x", "cannot open: Not a directory"}}) {
