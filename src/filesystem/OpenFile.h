@@ -11,11 +11,7 @@ namespace gridport {
 // Opens a file for the codecs, recording why when it can't be opened.
 inline std::unique_ptr<File> OpenRecorded(FileSystem& fileSystem, const std::string& path, OpenMode mode,
                                           Error& error) {
-    std::unique_ptr<File> file = fileSystem.Open(path, mode);
-    if (file == nullptr) {
-        error.Fail(path, "cannot open");
-    }
-    return file;
+    return fileSystem.Open(path, mode, error);
 }
 
 }  // namespace gridport

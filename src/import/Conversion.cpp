@@ -82,7 +82,7 @@ public:
             saveError_.Fail(outputPath,
                             "the RMP format holds at most 65535 tiles; the map needs " + std::to_string(outputTiles));
         } else if (!outputPath.empty()) {
-            output_ = OpenRmpOutput(fileSystem_, outputPath, saveError_);
+            OpenOutput(outputPath);
         }
         if (output_ != nullptr) {
             // Large blocks: the layers are most of what is written.
@@ -105,6 +105,18 @@ public:
     }
 
 private:
+    // Writing over an input would destroy what is being read: that is a
+    // failed save, found before anything is written, and the checks go on.
+    void OpenOutput(const std::string& outputPath) {
+        for (const std::string* input : {&mapPath_, &tilesetPath_}) {
+            if (fileSystem_.SameFile(outputPath, *input)) {
+                saveError_.Fail(outputPath, "the output is the input " + *input);
+                return;
+            }
+        }
+        output_ = OpenRmpOutput(fileSystem_, outputPath, saveError_);
+    }
+
     bool ReadHeaders() {
         mapFile_ = OpenRecorded(fileSystem_, mapPath_, OpenMode::Read, error_);
         if (mapFile_ == nullptr) {
@@ -306,6 +318,12 @@ ConversionResult ConvertMapThroughModel(const std::string& mapPath, const std::s
     }
     if (outputPath.empty()) {
         return map.FitsRmpFormat(outputPath, error) ? ConversionResult::Converted : ConversionResult::SaveFailed;
+    }
+    for (const std::string* input : {&mapPath, &tilesetPath}) {
+        if (fileSystem.SameFile(outputPath, *input)) {
+            error.Fail(outputPath, "the output is the input " + *input);
+            return ConversionResult::SaveFailed;
+        }
     }
     return map.Save(outputPath, fileSystem, error) ? ConversionResult::Converted : ConversionResult::SaveFailed;
 }

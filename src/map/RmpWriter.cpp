@@ -6,7 +6,6 @@
 #include <new>
 
 #include "filesystem/ByteOrder.h"
-#include "filesystem/OpenFile.h"
 #include "map/RmpLayout.h"
 #include "map/TileMap.h"
 #include "map/WriteString.h"
@@ -127,7 +126,7 @@ void RmpWriter::Zone(const MapZone& zone) {
 }
 
 std::unique_ptr<File> OpenRmpOutput(FileSystem& fileSystem, const std::string& path, Error& error) {
-    return OpenRecorded(fileSystem, path, OpenMode::Write, error);
+    return fileSystem.OpenOutput(path, error);
 }
 
 bool CloseRmpOutput(File& file, const std::string& path, Error& error) {

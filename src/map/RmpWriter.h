@@ -61,9 +61,12 @@ private:
     BufferedWriter out_;
 };
 
-// Opens the RMP output, recording why when it can't be opened.
+// Opens the RMP output as a replacing output: nothing replaces the file at
+// path until CloseRmpOutput commits it, and destroying the File without that
+// leaves the path as it was. Reasons of the open, of failed writes and of
+// the commit go to error, which must outlive the File.
 std::unique_ptr<File> OpenRmpOutput(FileSystem& fileSystem, const std::string& path, Error& error);
-// Closes the output; a failure is recorded as the save's reason.
+// Commits the output; false, with the reason, when that fails.
 [[nodiscard]] bool CloseRmpOutput(File& file, const std::string& path, Error& error);
 
 }  // namespace gridport

@@ -189,7 +189,7 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
     TileMap map;
     error.Clear();
     if (!map.ImportMap(mapPath, tilesetPath, fileSystem, error) ||
-        !DrawMapToPng(map, mapPath, options, fileSystem, console, kText.name, error)) {
+        !DrawMapToPng(map, options.operands, options, fileSystem, console, kText.name, error)) {
         err += "mapview: " + error.Text() + "\n";
         return 1;
     }

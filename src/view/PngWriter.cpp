@@ -2,7 +2,6 @@
 
 #include <png.h>
 
-#include <cerrno>
 #include <csetjmp>
 
 namespace gridport {
@@ -19,16 +18,13 @@ constexpr int kFilters = PNG_FILTER_SUB;
 struct PngSink {
     File* file = nullptr;
     bool failed = false;
-    int errnoValue = 0;
 };
 
 void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
     auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
     while (length > 0 && !sink->failed) {
         const auto piece = static_cast<std::uint32_t>(length < 0x40000000U ? length : 0x40000000U);
-        errno = 0;
         sink->failed = sink->file->Write(data, piece) != piece;
-        sink->errnoValue = errno;
         data += piece;
         length -= piece;
     }
@@ -69,44 +65,37 @@ bool Encode(PngSink& sink, std::uint32_t width, std::uint32_t height, const PngR
     return !sink.failed;
 }
 
-// The system's reason when the platform left one, else a plain one.
-bool FailWrite(Error& error, const std::string& path, const std::string& what, int errnoValue) {
-    return errnoValue != 0 ? error.FailSystem(path, what, errnoValue) : error.Fail(path, what);
-}
-
 }  // namespace
 
 bool WritePng(std::uint32_t width, std::uint32_t height, const PngRowSource& rows, const std::string& path,
               FileSystem& fileSystem, Error& error) {
-    errno = 0;
-    const std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Write);
+    // The output records the reasons of its failed writes and of Close.
+    const std::unique_ptr<File> file = fileSystem.OpenOutput(path, error);
     if (file == nullptr) {
-        return FailWrite(error, path, "cannot open", errno);
+        return false;
     }
-    PngSink sink{file.get(), false, 0};
-    const bool encoded = Encode(sink, width, height, rows);
-    errno = 0;
-    const bool closed = file->Close();
-    if (sink.failed) {
-        return FailWrite(error, path, "cannot write", sink.errnoValue);
+    PngSink sink{file.get(), false};
+    if (!Encode(sink, width, height, rows)) {
+        return error.Fail(path, sink.failed ? "cannot write" : "cannot encode the picture");
     }
-    if (!encoded) {
-        return error.Fail(path, "cannot encode the picture");
-    }
-    return closed || FailWrite(error, path, "cannot write", errno);
+    return file->Close();
 }
 
-bool WritePng(const RgbaImage& image, const std::string& path, FileSystem& fileSystem) {
+bool WritePng(const RgbaImage& image, const std::string& path, FileSystem& fileSystem, Error& error) {
     if (image.width <= 0 || image.height <= 0 ||
         image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) *
                                     RgbaImage::kBytesPerPixel) {
-        return false;
+        return error.Fail(path, "there is no picture to write");
     }
     const std::size_t stride = static_cast<std::size_t>(image.width) * RgbaImage::kBytesPerPixel;
-    Error error;
     return WritePng(
         static_cast<std::uint32_t>(image.width), static_cast<std::uint32_t>(image.height),
         [&image, stride](std::uint32_t y) { return image.pixels.data() + y * stride; }, path, fileSystem, error);
+}
+
+bool WritePng(const RgbaImage& image, const std::string& path, FileSystem& fileSystem) {
+    Error ignored;
+    return WritePng(image, path, fileSystem, ignored);
 }
 
 }  // namespace gridport

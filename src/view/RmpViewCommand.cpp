@@ -40,7 +40,7 @@ int RunRmpView(const std::vector<std::string>& arguments, FileSystem& fileSystem
         return 0;
     }
     Error error;
-    if (!DrawMapToPng(document->map, input, options, fileSystem, console, kText.name, error)) {
+    if (!DrawMapToPng(document->map, options.operands, options, fileSystem, console, kText.name, error)) {
         err += "rmpview: " + error.Text() + "\n";
         return 1;
     }

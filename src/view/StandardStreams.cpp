@@ -1,7 +1,6 @@
 #include "view/StandardStreams.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -63,9 +62,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<File> StandardStreamFileSystem::Open(const std::string& path, OpenMode mode) {
+std::unique_ptr<File> StandardStreamFileSystem::Open(const std::string& path, OpenMode mode, Error& error) {
     if (path != "-") {
-        return files_.Open(path, mode);
+        return files_.Open(path, mode, error);
     }
     try {
         if ((static_cast<std::uint32_t>(mode) & static_cast<std::uint32_t>(OpenMode::Write)) != 0) {
@@ -79,30 +78,36 @@ std::unique_ptr<File> StandardStreamFileSystem::Open(const std::string& path, Op
                 bytes->insert(bytes->end(), block, block + got);
             }
             if (std::ferror(input_) != 0) {
+                error.Fail("standard input", "cannot read");
                 return nullptr;
             }
             inputBytes_ = std::move(bytes);
         }
         return std::make_unique<BytesFile>(inputBytes_);
     } catch (const std::bad_alloc&) {
+        error.Fail("standard input", "out of memory");
         return nullptr;
     }
 }
 
+std::unique_ptr<File> StandardStreamFileSystem::OpenOutput(const std::string& path, Error& error) {
+    if (path != "-") {
+        return files_.OpenOutput(path, error);
+    }
+    return Open(path, OpenMode::Write, error);
+}
+
+bool StandardStreamFileSystem::SameFile(const std::string& a, const std::string& b) {
+    return a != "-" && b != "-" && files_.SameFile(a, b);
+}
+
 std::unique_ptr<File> OpenInput(FileSystem& fileSystem, const std::string& path, Error& error) {
-    errno = 0;
-    std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Read);
+    std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Read, error);
     if (file == nullptr) {
-        // The exact-name check leaves errno alone when the name is missing.
-        std::error_code ignored;
-        const int reason = errno != 0 || std::filesystem::exists(path, ignored) ? errno : ENOENT;
-        if (reason != 0) {
-            error.FailSystem(path, "cannot open", reason);
-        } else {
-            error.Fail(path, "cannot open");
-        }
         return nullptr;
     }
+    // Opening a directory for reading succeeds on some systems; reading it
+    // then fails with no word of why.
     std::error_code ignored;
     if (path != "-" && std::filesystem::is_directory(path, ignored)) {
         error.Fail(path, "is a directory, not a file");

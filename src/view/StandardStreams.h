@@ -20,7 +20,11 @@ public:
     StandardStreamFileSystem(FileSystem& files, std::FILE* input, std::FILE* output)
         : files_(files), input_(input), output_(output) {}
 
-    std::unique_ptr<File> Open(const std::string& path, OpenMode mode) override;
+    using FileSystem::Open;
+    std::unique_ptr<File> Open(const std::string& path, OpenMode mode, Error& error) override;
+    std::unique_ptr<File> OpenOutput(const std::string& path, Error& error) override;
+    // Standard input and output are no file's.
+    bool SameFile(const std::string& a, const std::string& b) override;
 
 private:
     FileSystem& files_;

@@ -25,8 +25,8 @@ std::optional<int> StartViewCommand(const ViewCommandText& text, const std::vect
     return std::nullopt;
 }
 
-bool DrawMapToPng(const TileMap& map, const std::string& input, const ViewOptions& options, FileSystem& fileSystem,
-                  ViewConsole& console, const char* name, Error& error) {
+bool DrawMapToPng(const TileMap& map, const std::vector<std::string>& inputs, const ViewOptions& options,
+                  FileSystem& fileSystem, ViewConsole& console, const char* name, Error& error) {
     std::vector<bool> drawn;
     PictureScale scale{options.scale, std::nullopt};
     if (options.fitWidth && options.fitHeight) {
@@ -38,7 +38,13 @@ bool DrawMapToPng(const TileMap& map, const std::string& input, const ViewOption
     if (!ChooseLayers(map, LayerChoice{options.layer, options.showLayers, options.hideLayers, options.ignoreVisibility},
                       drawn, problem) ||
         !ScalePicture(MeasurePicture(map), scale, size, problem) || !rows.Start(map, drawn, size, problem)) {
-        return error.Fail(input, problem);
+        return error.Fail(inputs.front(), problem);
+    }
+    // Replacing an input would destroy what the picture is drawn from.
+    for (const std::string& input : inputs) {
+        if (fileSystem.SameFile(*options.png, input)) {
+            return error.Fail(*options.png, "the picture may not replace the input file");
+        }
     }
     Progress progress(console.progress, std::string(name) + ": drawing " + *options.png);
     const auto height = static_cast<std::uint32_t>(size.height);

@@ -39,9 +39,9 @@ std::optional<int> StartViewCommand(const ViewCommandText& text, const std::vect
                                     ViewOptions& options, ViewConsole& console);
 
 // Draws the map as the options ask into the PNG file options.png. Problems
-// with the picture are recorded against `input`, with the file against the
-// PNG path.
-bool DrawMapToPng(const TileMap& map, const std::string& input, const ViewOptions& options, FileSystem& fileSystem,
-                  ViewConsole& console, const char* name, Error& error);
+// with the picture are recorded against the first of `inputs`, with the file
+// against the PNG path; a PNG path that names one of the inputs is refused.
+bool DrawMapToPng(const TileMap& map, const std::vector<std::string>& inputs, const ViewOptions& options,
+                  FileSystem& fileSystem, ViewConsole& console, const char* name, Error& error);
 
 }  // namespace gridport

@@ -203,20 +203,22 @@ TEST(RmpWriter, MapsTheFormatCantHoldAreRefusedBeforeTheFileIsMade) {
     EXPECT_EQ(reason, "out.rmp: the RMP format holds at most 65535 tiles; the map needs 65536");
 }
 
-TEST(RmpWriter, FailedOpenWriteOrCloseIsAFailedSave) {
-    const std::pair<FileOperation, const char*> failures[] = {{FileOperation::Open, "out.rmp: cannot open"},
-                                                             {FileOperation::Write, "out.rmp: cannot write the file"},
-                                                             {FileOperation::Close,
-                                                              "out.rmp: cannot finish writing the file"}};
-    for (const auto& [operation, reason] : failures) {
+// A save that fails at any step leaves the old file as it was, and nothing
+// beside it.
+TEST(RmpWriter, FailedStepsOfTheSaveLeaveTheOldFile) {
+    for (const FileOperation operation :
+         {FileOperation::CreateTemporary, FileOperation::Write, FileOperation::Close, FileOperation::Rename}) {
         TileMap map;
         map.AppendLayer(MapLayer());
         map.tileset.AppendBlankTiles(1);
         MemoryFileSystem files;
+        files.Put("out.rmp", {1, 2, 3});
         files.FailAt(operation, 1);
         Error error;
         EXPECT_FALSE(map.Save("out.rmp", files, error));
-        EXPECT_EQ(error.Text(), reason);
+        EXPECT_EQ(error.File(), "out.rmp");
+        EXPECT_EQ(files.Get("out.rmp"), (Bytes{1, 2, 3}));
+        EXPECT_EQ(files.Paths(), std::vector<std::string>{"out.rmp"});
         files.FailAt(operation, 0);
         EXPECT_TRUE(map.Save("out.rmp", files));
         // The tileset's own writes come last.
@@ -224,6 +226,7 @@ TEST(RmpWriter, FailedOpenWriteOrCloseIsAFailedSave) {
             files.FailAt(operation, 2);
             EXPECT_FALSE(map.Save("out.rmp", files));
         }
+        EXPECT_EQ(files.OpenFiles(), 0);
     }
 }
 

@@ -149,7 +149,7 @@ TEST(VspImport, MissingFileAndClaimsBeyondTheFileFail) {
     Tileset tileset;
     Error missing;
     EXPECT_FALSE(tileset.ImportVsp("none.vsp", files, missing));
-    EXPECT_EQ(missing.Text(), "none.vsp: cannot open");
+    EXPECT_EQ(missing.Text(), "none.vsp: cannot open: No such file or directory");
     for (const std::uint16_t version : {1, 2}) {
         Bytes bytes = PatternVsp(1, version).Build();
         bytes[770] = 0xFF;

@@ -47,6 +47,8 @@ TEST_P(RmpView, PrintsAndEndsAsExpected) {
     Bytes broken = files.Get("map.rmp");
     broken.pop_back();
     files.Put("broken.rmp", broken);
+    files.Symlink("map.rmp", "link.rmp");
+    const Bytes input = files.Get("map.rmp");
     std::string out;
     std::string err;
     EXPECT_EQ(RunRmpView(GetParam().arguments, files, out, err), GetParam().status);
@@ -55,6 +57,7 @@ TEST_P(RmpView, PrintsAndEndsAsExpected) {
     EXPECT_EQ(err, GetParam().err);
     EXPECT_EQ(files.Has("out.png"), GetParam().status == 0 && out.empty());
     EXPECT_EQ(files.OpenFiles(), 0);
+    EXPECT_EQ(files.Get("map.rmp"), input);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -110,7 +113,10 @@ INSTANTIATE_TEST_SUITE_P(
             "rmpview: map.rmp: there is no layer named \"roof\"; the layers are \"ground\", \"top\"\n"},
         Run{{"--png", "out.png", "--scale", "3000", "map.rmp"}, 1, "",
             "rmpview: map.rmp: the picture would be 18000 x 18000 pixels; pictures are drawn at most 16384 "
-            "pixels on a side (--scale or --size draws it smaller)\n"}));
+            "pixels on a side (--scale or --size draws it smaller)\n"},
+        Run{{"--png", "map.rmp", "map.rmp"}, 1, "", "rmpview: map.rmp: the picture may not replace the input file\n"},
+        Run{{"--png", "link.rmp", "map.rmp"}, 1, "",
+            "rmpview: link.rmp: the picture may not replace the input file\n"}));
 
 }  // namespace
 }  // namespace gridport
@@ -262,7 +268,7 @@ TEST(RmpViewFiles, ReasonsForInputsAndPicturePaths) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{folder / "none.rmp"}, folder / "none.rmp: cannot open: No such file or directory"},
         {{name}, name + ": is a directory, not a file"},
-        {{"--png", folder / "no/out.png", rmp}, folder / "no/out.png: cannot open: No such file or directory"},
+        {{"--png", folder / "no/out.png", rmp}, folder / "no/out.png: cannot create a temporary file beside it: No such file or directory"},
         {{"--png", name, rmp}, name + ": cannot open: Is a directory"},
         {{"--png", "/dev/full", rmp}, "/dev/full: cannot write: No space left on device"},
     };
