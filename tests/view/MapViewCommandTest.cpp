@@ -125,6 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "mapview: only one input can be standard input\nUsage: mapview [options] MAP [TILESET]\n"},
         MapViewRun{"pictureOfAFailingMap", {"--png", "out.png", "beyond.map", "tiles.vsp"}, 1, "",
                    "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
+        MapViewRun{"pictureOverTheTileset", {"--png", "tiles.vsp", "town.map", "tiles.vsp"}, 1, "",
+                   "mapview: tiles.vsp: the picture may not replace the input file\n"},
         MapViewRun{"tooManyInputs", {"a", "b", "c"}, 2, "",
                    "mapview: too many input files\nUsage: mapview [options] MAP [TILESET]\n"},
         MapViewRun{"picture", {"--png=out.png", "--scale=0.5", "harbour.map", "tiles.rts"}, 0, "", ""}),
