@@ -103,8 +103,9 @@ bool Tileset::FitsRtsFormat() const {
         tileHeight > kFormatLimit) {
         return false;
     }
-    const std::size_t pixelBytes =
-        static_cast<std::size_t>(tileWidth) * static_cast<std::size_t>(tileHeight) * RgbaImage::kBytesPerPixel;
+    // In 64 bits, so that it can't wrap around to a tile's size in a 32-bit process.
+    const std::uint64_t pixelBytes =
+        static_cast<std::uint64_t>(tileWidth) * static_cast<std::uint64_t>(tileHeight) * RgbaImage::kBytesPerPixel;
     for (const Tile& tile : tiles) {
         if (tile.image.pixels.size() != pixelBytes || tile.segments.Count() > kFormatLimit) {
             return false;
