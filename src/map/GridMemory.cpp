@@ -1,5 +1,7 @@
 #include "map/GridMemory.h"
 
+#include <new>
+
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
@@ -25,6 +27,12 @@ void AdviseLargePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t 
 }  // namespace
 
 void ReserveGrid(std::vector<std::uint32_t>& cells, std::size_t count) {
+    // In a 32-bit process a 65535 x 65535 grid is more than a vector can
+    // hold, and reserve would throw std::length_error, which no caller
+    // expects: it is a lack of memory like any other.
+    if (count > cells.max_size()) {
+        throw std::bad_alloc();
+    }
     cells.reserve(count);
     AdviseLargePages(cells.data(), cells.capacity() * sizeof(std::uint32_t));
 }

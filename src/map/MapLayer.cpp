@@ -16,10 +16,14 @@ bool MapLayer::Resize(std::int32_t newWidth, std::int32_t newHeight) {
     }
     const auto columns = static_cast<std::size_t>(newWidth);
     std::vector<std::uint32_t> resized;
+    // Counted in 64 bits: in a 32-bit process the product can wrap around.
+    const std::uint64_t cells = std::uint64_t{columns} * static_cast<std::uint64_t>(newHeight);
+    if (cells > resized.max_size()) {
+        return false;
+    }
     try {
-        const std::size_t cells = columns * static_cast<std::size_t>(newHeight);
-        ReserveGrid(resized, cells);
-        resized.resize(cells);
+        ReserveGrid(resized, static_cast<std::size_t>(cells));
+        resized.resize(static_cast<std::size_t>(cells));
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -9,11 +9,19 @@ namespace {
 
 constexpr std::uint8_t kOpaqueBlack[RgbaImage::kBytesPerPixel] = {0, 0, 0, 255};
 
+// Counted in 64 bits: in a 32-bit process 32768 x 32768 pixels would wrap
+// around to no bytes at all. A size no vector can hold throws like a failed
+// allocation.
 std::size_t PixelBytes(std::int32_t width, std::int32_t height) {
     if (width <= 0 || height <= 0) {
         return 0;
     }
-    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * RgbaImage::kBytesPerPixel;
+    const std::uint64_t bytes =
+        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * RgbaImage::kBytesPerPixel;
+    if (bytes > std::vector<std::uint8_t>().max_size()) {
+        throw std::bad_alloc();
+    }
+    return static_cast<std::size_t>(bytes);
 }
 
 void FillOpaqueBlack(std::uint8_t* begin, std::uint8_t* end) {
@@ -46,12 +54,12 @@ void RgbaImage::Clear() {
 }
 
 void RgbaImage::Resize(std::int32_t newWidth, std::int32_t newHeight) {
-    const std::size_t bytes = PixelBytes(newWidth, newHeight);
-    if (bytes == 0) {
-        return;
-    }
     std::vector<std::uint8_t> resized;
     try {
+        const std::size_t bytes = PixelBytes(newWidth, newHeight);
+        if (bytes == 0) {
+            return;
+        }
         resized.resize(bytes);
     } catch (const std::bad_alloc&) {
         return;

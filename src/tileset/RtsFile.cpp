@@ -129,8 +129,9 @@ bool Tileset::FitsRtsFormat(const std::string& path, Error& error) const {
         return error.Fail(path, "the RMP format holds tiles of at most 65535 x 65535 pixels; the tiles are " +
                                     std::to_string(tileWidth) + " x " + std::to_string(tileHeight));
     }
-    const std::size_t pixelBytes =
-        static_cast<std::size_t>(tileWidth) * static_cast<std::size_t>(tileHeight) * RgbaImage::kBytesPerPixel;
+    // In 64 bits, so that it can't wrap around to a tile's size in a 32-bit process.
+    const std::uint64_t pixelBytes =
+        static_cast<std::uint64_t>(tileWidth) * static_cast<std::uint64_t>(tileHeight) * RgbaImage::kBytesPerPixel;
     for (std::size_t i = 0; i < tiles.size(); ++i) {
         if (tiles[i].image.pixels.size() != pixelBytes) {
             return error.Fail(path, "tile " + std::to_string(i) + " is not the tileset's tile size");

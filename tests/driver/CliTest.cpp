@@ -1,6 +1,7 @@
 // Runs the gridport command in a fresh temporary folder per case. The command
 // comes from GRIDPORT_COMMAND when it is set (for instance an emulator and a
-// Windows build), otherwise it is the binary built with this suite.
+// Windows build), otherwise it is the binary built with this suite (under the
+// emulator of a cross build).
 // GRIDPORT_TARGET=windows says that the command is a Windows build: its lines
 // end in CR LF, and the Windows-only cases run.
 
@@ -57,7 +58,7 @@ std::string Line(const std::string& text) {
 
 std::string Command() {
     const char* command = std::getenv("GRIDPORT_COMMAND");
-    return command != nullptr && *command != '\0' ? command : "'" GRIDPORT_BINARY "'";
+    return command != nullptr && *command != '\0' ? command : GRIDPORT_EMULATOR " '" GRIDPORT_BINARY "'";
 }
 
 std::string Quoted(const std::string& text) {
@@ -437,6 +438,36 @@ TEST_F(Cli, ReadsAMapFileOver2GiB) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(ReadDiskFile(work / "town.rmp"), ExpectedVersion1(TownMap(), RtsFromVsp(vsp, true)));
+}
+
+// Sizes that don't fit 32 bits: a 65535 x 65535 layer, and declared sizes
+// whose byte counts wrap around in 32 bits to what the file does hold. Each
+// file holds far less than it declares, so every build, the 32-bit ones
+// included, must refuse it before allocating, never crash or convert.
+TEST_F(Cli, DeclaredSizesBeyond32BitsFailTheImport) {
+    Put("tiles.vsp", PatternVsp(5).Build());
+    MapV1File huge;
+    huge.width = 65535;
+    huge.height = 65535;
+    huge.background.assign(1000, 1);
+    // 4 x 65535 x 16385 bytes of cells wrap around to 196604 in 32 bits.
+    MapV1File wrapping = huge;
+    wrapping.height = 16385;
+    wrapping.background.assign(196604 / 2, 1);
+    MapV2File layers;
+    layers.order = "1";
+    layers.layers.assign(7, MapV2Layer{65535, 65535, {}, std::vector<std::uint16_t>{0xFFFF, 1}});
+    for (const Bytes& map : {huge.Build(), wrapping.Build(), layers.Build()}) {
+        Put("huge.map", map);
+        ExpectImportFailure("huge.map", "tiles.vsp");
+    }
+    // 32768 x 32768 pixels take 2^32 bytes: none at all in 32 bits.
+    RtsFile tiles = PatternRts(5, 1, 1);
+    tiles.tileWidth = 32768;
+    tiles.tileHeight = 32768;
+    Put("town.map", TownMap().Build());
+    Put("tiles.rts", tiles.Build());
+    ExpectImportFailure("town.map", "tiles.rts");
 }
 
 Bytes ExpectedHarbour(const Bytes& tileset) {

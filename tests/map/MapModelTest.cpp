@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <new>
+
+#include "map/GridMemory.h"
 #include "map/TileMap.h"
 
 namespace gridport {
@@ -44,6 +48,12 @@ TEST(MapLayer, ResizeKeepsTheTopLeftOverlap) {
     EXPECT_TRUE(layer.tiles.empty());
     EXPECT_EQ(layer.height, 0);
     EXPECT_FALSE(layer.Resize(-1, 2));
+    // More cells than a grid can hold fail, counted so that they can't wrap
+    // around to a small grid in 32 bits; so does a grid reserved that large.
+    EXPECT_FALSE(layer.Resize(INT32_MAX, INT32_MAX));
+    EXPECT_EQ(layer.height, 0);
+    std::vector<std::uint32_t> cells;
+    EXPECT_THROW(ReserveGrid(cells, SIZE_MAX), std::bad_alloc);
 }
 
 TEST(MapLayer, CopiesAreIndependent) {

@@ -10,7 +10,9 @@
 
 #include "support/Conversion.h"
 #include "support/Files.h"
+#if GRIDPORT_WITH_VIEW
 #include "view/MapViewCommand.h"
+#endif
 
 namespace gridport {
 namespace {
@@ -90,6 +92,7 @@ Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tiles
     } else if (model.fault.empty() && verdict != model.outcome) {
         model.fault = "the check without an output differs from the model";
     }
+#if GRIDPORT_WITH_VIEW
     if (model.fault.empty()) {
         MemoryFileSystem files;
         files.Put(testing::kMapPath, map);
@@ -101,6 +104,7 @@ Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tiles
             model.fault = "mapview's verdict differs from gridport's: " + err;
         }
     }
+#endif
     for (const Attempt* run : {&runs[0], &runs[1]}) {
         if (model.fault.empty() && !failingFile.empty() && run->outcome == ConversionOutcome::ImportFailed &&
             run->reasonFile != failingFile) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <new>
+
 #include "tileset/Tileset.h"
 
 namespace gridport {
@@ -51,8 +54,12 @@ TEST(RgbaImage, ResizeKeepsTheTopLeftAndFillsOpaqueBlack) {
     image.Resize(0, 16);
     image.Resize(16, 0);
     image.Resize(-4, -4);
+    // So does one beyond what memory can hold, counted so that it can't wrap
+    // around in 32 bits; an image made that large fails as an allocation.
+    image.Resize(INT32_MAX, INT32_MAX);
     EXPECT_EQ(image.width, 32);
     EXPECT_EQ(image.pixels, before.pixels);
+    EXPECT_THROW(RgbaImage(INT32_MAX, INT32_MAX), std::bad_alloc);
 }
 
 TEST(RgbaImage, AssignReusesTheArrayWhenCountsAgree) {
