@@ -46,6 +46,10 @@ bool Replace(const std::string& from, const std::string& to);
 
 bool SameFile(const std::string& a, const std::string& b);
 
+// Whether an open stream is a directory: some systems open one for reading,
+// and reading it then fails with no word of why.
+bool IsDirectory(std::FILE* stream);
+
 #ifdef _WIN32
 // The errno value closest to the thread's last Windows error.
 int ErrnoFromLastError();

@@ -108,6 +108,11 @@ bool SameFile(const std::string& a, const std::string& b) {
            first.st_ino == second.st_ino;
 }
 
+bool IsDirectory(std::FILE* stream) {
+    struct stat status {};
+    return fstat(fileno(stream), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 }  // namespace gridport::platform
 
 #endif

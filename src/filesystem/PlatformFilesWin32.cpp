@@ -168,6 +168,11 @@ bool SameFile(const std::string& a, const std::string& b) {
            first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
+bool IsDirectory(std::FILE* stream) {
+    struct _stat64 status {};
+    return _fstat64(_fileno(stream), &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
+}
+
 }  // namespace gridport::platform
 
 #endif

@@ -63,6 +63,10 @@ std::unique_ptr<File> StdioFileSystem::Open(const std::string& path, OpenMode mo
         return nullptr;
     }
     file->Attach(stream);
+    if ((bits & static_cast<std::uint32_t>(OpenMode::Write)) == 0 && platform::IsDirectory(stream)) {
+        error.FailSystem(path, "cannot open", EISDIR);
+        return nullptr;
+    }
     return file;
 } catch (const std::bad_alloc&) {
     error.Fail(path, "out of memory");

@@ -114,7 +114,7 @@ bool DescribeLayers(File& file, const std::string& path, const MapDescription& m
 // The summary of the MAP file on out; false, with the reason, when the file
 // doesn't read.
 bool SummarizeMap(const std::string& path, FileSystem& fileSystem, std::string& out, Error& error) {
-    const std::unique_ptr<File> file = OpenInput(fileSystem, path, error);
+    const std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Read, error);
     if (file == nullptr) {
         return false;
     }

@@ -324,7 +324,7 @@ bool ReadDocument(Parser& in, RmpDocument& document) {
 std::unique_ptr<RmpDocument> ReadRmp(const std::string& path, FileSystem& fileSystem, std::string& error) {
     error.clear();
     Error openError;
-    const std::unique_ptr<File> file = OpenInput(fileSystem, path, openError);
+    const std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Read, openError);
     if (file == nullptr) {
         error = openError.Text();
         return nullptr;

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <new>
-#include <system_error>
 #include <vector>
 
 namespace gridport {
@@ -99,21 +97,6 @@ std::unique_ptr<File> StandardStreamFileSystem::OpenOutput(const std::string& pa
 
 bool StandardStreamFileSystem::SameFile(const std::string& a, const std::string& b) {
     return a != "-" && b != "-" && files_.SameFile(a, b);
-}
-
-std::unique_ptr<File> OpenInput(FileSystem& fileSystem, const std::string& path, Error& error) {
-    std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Read, error);
-    if (file == nullptr) {
-        return nullptr;
-    }
-    // Opening a directory for reading succeeds on some systems; reading it
-    // then fails with no word of why.
-    std::error_code ignored;
-    if (path != "-" && std::filesystem::is_directory(path, ignored)) {
-        error.Fail(path, "is a directory, not a file");
-        return nullptr;
-    }
-    return file;
 }
 
 }  // namespace gridport

@@ -33,8 +33,4 @@ private:
     std::shared_ptr<const std::vector<std::uint8_t>> inputBytes_;
 };
 
-// Opens an input for reading, with the reason when it can't be read: the
-// system's text, or that the path is a directory.
-std::unique_ptr<File> OpenInput(FileSystem& fileSystem, const std::string& path, Error& error);
-
 }  // namespace gridport

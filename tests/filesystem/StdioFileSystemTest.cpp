@@ -64,6 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"Dir/map.map", ""},
         NameCase{"Dir/Map.MAP", "Dir/Map.MAP: the folder holds this name only in another letter case (\"map.map\")"},
         NameCase{"Dir/", "Dir/: cannot open: No such file or directory"},
+        // The exact-name check passes and fopen opens it, but it is no file.
+        NameCase{"Dir", "Dir: cannot open: Is a directory"},
         NameCase{"Dir/none.map", "Dir/none.map: cannot open: No such file or directory"},
         // The folder can't be listed, so the current one is, and it holds map.map.
         NameCase{"Missing/map.map", "Missing/map.map: cannot open: No such file or directory"},

@@ -267,7 +267,7 @@ TEST(RmpViewFiles, ReasonsForInputsAndPicturePaths) {
     const std::string name = folder.Path().string();
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{folder / "none.rmp"}, folder / "none.rmp: cannot open: No such file or directory"},
-        {{name}, name + ": is a directory, not a file"},
+        {{name}, name + ": cannot open: Is a directory"},
         {{"--png", folder / "no/out.png", rmp}, folder / "no/out.png: cannot create a temporary file beside it: No such file or directory"},
         {{"--png", name, rmp}, name + ": cannot open: Is a directory"},
         {{"--png", "/dev/full", rmp}, "/dev/full: cannot write: No space left on device"},
