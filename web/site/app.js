@@ -188,13 +188,12 @@ function listLayers() {
 
 function applyZoom() {
     const canvas = $('picture');
-    if (state.zoom === 'fit') {
-        canvas.style.width = '';
-        canvas.style.maxWidth = '100%';
-    } else {
-        canvas.style.maxWidth = 'none';
-        canvas.style.width = `${canvas.width * Number(state.zoom)}px`;
-    }
+    // Fit: as large as the frame allows, up or down, whole picture in view.
+    const frame = $('canvas-frame');
+    const scale = state.zoom === 'fit'
+        ? Math.min((frame.clientWidth - 2) / canvas.width, (window.innerHeight * 0.75 - 2) / canvas.height)
+        : Number(state.zoom);
+    canvas.style.width = `${Math.max(1, Math.floor(canvas.width * scale))}px`;
     for (const button of document.querySelectorAll('[data-zoom]')) {
         button.setAttribute('aria-pressed', String(button.dataset.zoom === state.zoom));
     }
@@ -234,4 +233,5 @@ for (const button of document.querySelectorAll('[data-zoom]')) {
         applyZoom();
     });
 }
+window.addEventListener('resize', () => state.zoom === 'fit' && applyZoom());
 loadPrograms();
