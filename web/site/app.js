@@ -83,6 +83,7 @@ async function convert() {
     $('outcome').hidden = false;
     $('result').hidden = true;
     $('reason').hidden = true;
+    $('reason').textContent = '';
     $('stopped').hidden = true;
     $('command').textContent = `$ gridport ${args.map(quoted).join(' ')}`;
     $('line').textContent = '';

@@ -179,10 +179,15 @@ try {
     const status = await page.$eval('#status', (node) => node.textContent);
     check(line === "Error: Could not import MAP 'village.map' 'village.vsp'" && status === 'status 1',
           'truncated village.map: the import line and status 1', `${line} / ${status}`);
+    // mapview runs after gridport's line shows.
+    await page.waitForFunction(() => document.getElementById('reason').textContent !== '' ||
+                                     !document.getElementById('stopped').hidden, { timeout: 60000 });
     const reason = await page.$eval('#reason', (node) => (node.hidden ? '' : node.textContent));
+    const stoppedNote = await page.$eval('#stopped', (node) => (node.hidden ? '' : node.textContent));
+    await page.screenshot({ path: join(build, 'web-page-failure.png'), fullPage: true });
     const programs = JSON.parse(readFileSync(join(site, 'programs.json'), 'utf8'));
     if (programs.includes('mapview')) {
-        check(reason.includes('village.map'), 'truncated village.map: a reason naming the file', reason);
+        check(reason.includes('village.map'), 'truncated village.map: a reason naming the file', reason || stoppedNote);
     } else {
         console.log(`skipped truncated village.map: a reason naming the file (no mapview.wasm in this build; the page says "${reason}")`);
     }
@@ -194,6 +199,6 @@ try {
     server.close();
     rmSync(scratch, { recursive: true, force: true });
 }
-console.log(`screenshot: ${join(build, 'web-page.png')}`);
+console.log(`screenshots: ${join(build, 'web-page.png')}, ${join(build, 'web-page-failure.png')}`);
 console.log(`${passed} passed, ${failed} failed`);
 process.exitCode = failed === 0 ? 0 : 1;
