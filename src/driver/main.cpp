@@ -18,7 +18,10 @@ int main(int argc, char** argv) {
         std::printf("Error: Could not import MAP '%s' '%s'\n", argv[1], argv[2]);
         return 1;
     }
-    if (!map.Save(argv[3], defaultFileSystem)) {
+    // The output may not be one of the inputs, however it is spelt: the
+    // save would destroy the file it was made from.
+    if (defaultFileSystem.SameFile(argv[3], argv[1]) || defaultFileSystem.SameFile(argv[3], argv[2]) ||
+        !map.Save(argv[3], defaultFileSystem)) {
         std::printf("Error: Could not save RMP '%s'\n", argv[3]);
         return 1;
     }

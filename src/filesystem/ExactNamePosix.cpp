@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -19,7 +20,7 @@ struct DirCloser {
 
 }  // namespace
 
-bool ExactNameExists(const char* path) {
+bool ExactNameExists(const char* path, Error& error) {
     const std::string_view whole(path);
     std::size_t cut = whole.rfind('\\');
     if (cut == std::string_view::npos) {
@@ -38,20 +39,28 @@ bool ExactNameExists(const char* path) {
     }
     // A directory part that can't be listed leaves the current directory to
     // be listed, as entering it would have failed and left us where we were.
+    int listError = 0;
     DIR* opened = opendir(directory.c_str());
-    if (opened == nullptr && directory != ".") {
-        opened = opendir(".");
+    if (opened == nullptr) {
+        listError = errno;
+        if (directory != ".") {
+            opened = opendir(".");
+        }
     }
     if (opened == nullptr) {
-        return false;
+        return ExactNameMissing(path, "", listError, error);
     }
     const std::unique_ptr<DIR, DirCloser> listing(opened);
+    std::string otherCase;
     while (const dirent* entry = readdir(listing.get())) {
         if (std::strcmp(entry->d_name, name) == 0) {
             return true;
         }
+        if (otherCase.empty() && SameNameIgnoringCase(entry->d_name, name)) {
+            otherCase = entry->d_name;
+        }
     }
-    return false;
+    return ExactNameMissing(path, otherCase.c_str(), listError, error);
 }
 
 }  // namespace gridport

@@ -12,6 +12,14 @@ public:
     explicit StdioFile(std::FILE* stream) noexcept : stream_(stream) {}
     ~StdioFile() override;
 
+    // Takes over a stream when the File holds none (it was made with null,
+    // or it was closed).
+    void Attach(std::FILE* stream) noexcept {
+        if (stream_ == nullptr) {
+            stream_ = stream;
+        }
+    }
+
     std::uint32_t Read(void* buffer, std::uint32_t count) override;
     std::uint32_t Write(const void* data, std::uint32_t count) override;
     std::int64_t Size() override;

@@ -148,7 +148,8 @@ bool TileMap::Save(const std::string& path, FileSystem& fileSystem) {
     if (!FitsRmpFormat()) {
         return false;
     }
-    const std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Write);
+    Error error;
+    const std::unique_ptr<File> file = fileSystem.OpenOutput(path, error);
     if (file == nullptr) {
         return false;
     }
@@ -170,8 +171,8 @@ bool TileMap::Save(const std::string& path, FileSystem& fileSystem) {
     } catch (const std::bad_alloc&) {
         written = false;
     }
-    const bool closed = file->Close();
-    return written && closed;
+    // Only a complete file replaces the old one; otherwise it is discarded.
+    return written && file->Close();
 }
 
 }  // namespace gridport

@@ -56,20 +56,27 @@ bool Encode(PngSink& sink, const RgbaImage& image) {
 
 }  // namespace
 
-bool WritePng(const RgbaImage& image, const std::string& path, FileSystem& fileSystem) {
+bool WritePng(const RgbaImage& image, const std::string& path, FileSystem& fileSystem, Error& error) {
     if (image.width <= 0 || image.height <= 0 ||
         image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) *
                                     RgbaImage::kBytesPerPixel) {
-        return false;
+        return error.Fail(path, "there is no picture to write");
     }
-    const std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Write);
+    const std::unique_ptr<File> file = fileSystem.OpenOutput(path, error);
     if (file == nullptr) {
         return false;
     }
     PngSink sink{file.get(), false};
-    const bool encoded = Encode(sink, image);
-    const bool closed = file->Close();
-    return encoded && closed;
+    if (!Encode(sink, image)) {
+        // A failed write has recorded its reason already.
+        return error.Fail(path, "cannot encode the picture");
+    }
+    return file->Close();
+}
+
+bool WritePng(const RgbaImage& image, const std::string& path, FileSystem& fileSystem) {
+    Error ignored;
+    return WritePng(image, path, fileSystem, ignored);
 }
 
 }  // namespace gridport

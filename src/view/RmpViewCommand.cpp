@@ -103,6 +103,10 @@ int RunRmpView(const std::vector<std::string>& arguments, FileSystem& fileSystem
         err += "rmpview: " + options.input + ": " + error + "\n";
         return 1;
     }
+    if (fileSystem.SameFile(*options.png, options.input)) {
+        err += "rmpview: " + *options.png + ": the picture may not replace the input file\n";
+        return 1;
+    }
     if (!WritePng(picture, *options.png, fileSystem)) {
         err += "rmpview: cannot write " + *options.png + "\n";
         return 1;

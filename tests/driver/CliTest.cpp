@@ -19,6 +19,7 @@
 #include "support/TempDir.h"
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -266,8 +267,147 @@ TEST_F(Cli, SaveFailsOntoADirectoryAndIntoAReadOnlyDirectory) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, Line("Error: Could not save RMP 'locked/out.rmp'"));
     EXPECT_FALSE(Exists("locked/out.rmp"));
+    // A read-only file is not replaced either, although its folder is open.
+    Put("read-only.rmp", Bytes{1, 2});
+    std::filesystem::permissions(work / "read-only.rmp", perms::owner_read | perms::group_read | perms::others_read);
+    run = Gridport({"town.map", "tiles.vsp", "read-only.rmp"}, "", prefix);
+    EXPECT_EQ(run.out, Line("Error: Could not save RMP 'read-only.rmp'"));
+    EXPECT_EQ(ReadDiskFile(work / "read-only.rmp"), (Bytes{1, 2}));
     // The same user can convert into the working directory.
     EXPECT_EQ(Gridport({"town.map", "tiles.vsp", "open.rmp"}, "", prefix).status, 0);
+}
+
+// The output may not be one of the inputs, however it is spelt. The check
+// comes after a successful import and leaves every file as it was.
+TEST_F(Cli, AnOutputThatIsAnInputIsRefused) {
+    const Bytes map = TownMap().Build();
+    const Bytes vsp = PatternVsp(5).Build();
+    Put("maps/town.map", map);
+    Put("maps/tiles.vsp", vsp);
+    for (const std::string name : {"town.map", "tiles.vsp"}) {
+        std::filesystem::create_hard_link(work / ("maps/" + name), work / ("maps/hard-" + name));
+        std::filesystem::create_symlink(name, work / ("maps/soft-" + name));
+    }
+    for (const std::string output :
+         {"maps/town.map", "./maps/town.map", "maps/../maps/town.map", "maps/hard-town.map", "maps/soft-town.map",
+          "maps/tiles.vsp", "./maps/tiles.vsp", "maps/../maps/tiles.vsp", "maps/hard-tiles.vsp",
+          "maps/soft-tiles.vsp"}) {
+        const Outcome run = Gridport({"maps/town.map", "maps/tiles.vsp", output});
+        EXPECT_EQ(run.status, 1) << output;
+        EXPECT_EQ(run.out, Line("Error: Could not save RMP '" + output + "'"));
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(ReadDiskFile(work / "maps/town.map"), map) << output;
+        EXPECT_EQ(ReadDiskFile(work / "maps/tiles.vsp"), vsp) << output;
+        EXPECT_TRUE(std::filesystem::is_symlink(work / "maps/soft-town.map"));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work / "maps"),
+                                std::filesystem::directory_iterator()),
+                  6);
+    }
+    // An import that fails still says so.
+    const Outcome run = Gridport({"maps/town.map", "maps/missing.vsp", "maps/town.map"});
+    EXPECT_EQ(run.out, Line("Error: Could not import MAP 'maps/town.map' 'maps/missing.vsp'"));
+    EXPECT_EQ(ReadDiskFile(work / "maps/town.map"), map);
+}
+
+// A new output replaces the old one whole: the old file's permission bits
+// stay, a symbolic link stays and its file is replaced, other hard links
+// keep the old bytes, and nothing is left beside it.
+TEST_F(Cli, TheOutputReplacesTheOldFileWhole) {
+    const VspFile vsp = PatternVsp(5);
+    const Bytes expected = ExpectedVersion1(TownMap(), RtsFromVsp(vsp, true));
+    Put("town.map", TownMap().Build());
+    Put("tiles.vsp", vsp.Build());
+    Put("private.rmp", Bytes{1, 2, 3});
+    Put("target.rmp", Bytes{4, 5});
+    std::filesystem::create_symlink("target.rmp", work / "link.rmp");
+    std::filesystem::create_hard_link(work / "target.rmp", work / "other-name.rmp");
+    using std::filesystem::perms;
+    std::filesystem::permissions(work / "private.rmp", perms::owner_read | perms::owner_write);
+    for (const std::string output : {"private.rmp", "link.rmp", "new.rmp"}) {
+        EXPECT_EQ(Gridport({"town.map", "tiles.vsp", output}).status, 0) << output;
+        EXPECT_EQ(ReadDiskFile(work / output), expected) << output;
+    }
+    if (!WindowsTarget()) {
+        EXPECT_EQ(std::filesystem::status(work / "private.rmp").permissions(), perms::owner_read | perms::owner_write);
+        const mode_t mask = umask(0);
+        umask(mask);
+        EXPECT_EQ(static_cast<mode_t>(std::filesystem::status(work / "new.rmp").permissions()), 0666 & ~mask);
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(work / "link.rmp"));
+    EXPECT_EQ(ReadDiskFile(work / "target.rmp"), expected);
+    EXPECT_EQ(ReadDiskFile(work / "other-name.rmp"), (Bytes{4, 5}));
+    EXPECT_EQ(Entries(), 7U);
+}
+
+// Devices and pipes are written in place, as always: /dev/null takes the
+// file, and a pipe streams it.
+TEST_F(Cli, DevicesAndPipesAreWrittenInPlace) {
+    if (WindowsTarget() || !std::filesystem::exists("/dev/null")) {
+        GTEST_SKIP() << "needs /dev/null and a POSIX shell pipe for the command";
+    }
+    const VspFile vsp = PatternVsp(5);
+    Put("town.map", TownMap().Build());
+    Put("tiles.vsp", vsp.Build());
+    EXPECT_EQ(Gridport({"town.map", "tiles.vsp", "/dev/null"}).status, 0);
+    const std::string line = "cd " + Quoted(work.Path().string()) + " && " + Command() +
+                             " town.map tiles.vsp /dev/stdout | cat >" + Quoted(capture / "piped");
+    EXPECT_EQ(std::system(line.c_str()), 0);
+    EXPECT_EQ(ReadDiskFile(capture / "piped"), ExpectedVersion1(TownMap(), RtsFromVsp(vsp, true)));
+    EXPECT_EQ(Entries(), 2U);
+}
+
+// Mounts a small tmpfs at a folder for as long as the object lives.
+class SmallDisk {
+public:
+    SmallDisk(const std::filesystem::path& folder, const std::string& size) : folder_(folder) {
+        std::filesystem::create_directories(folder);
+        const std::string command = "mount -t tmpfs -o size=" + size + " tmpfs " + Quoted(folder.string()) +
+                                    " >/dev/null 2>&1";
+        mounted_ = std::system(command.c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) {
+            const std::string command = "umount " + Quoted(folder_.string());
+            static_cast<void>(std::system(command.c_str()));
+        }
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    bool Mounted() const { return mounted_; }
+
+private:
+    std::filesystem::path folder_;
+    bool mounted_ = false;
+};
+
+// A disk that fills up during the write: the save fails, an older output is
+// still there byte for byte, and no temporary file is left.
+TEST_F(Cli, AFullDiskLeavesTheOldOutputAsItWas) {
+    const SmallDisk disk(work.Path() / "small", "16k");
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << "cannot mount a 16 KiB tmpfs here (it needs root and the mount command)";
+    }
+    const VspFile vsp = PatternVsp(5);
+    Put("town.map", TownMap().Build());
+    Put("tiles.vsp", vsp.Build());
+    MapV1File large = TownMap();
+    large.width = 100;
+    large.height = 100;
+    large.background.assign(10000, 1);
+    large.foreground.assign(10000, 2);
+    Put("large.map", large.Build());
+    ASSERT_EQ(Gridport({"town.map", "tiles.vsp", "small/old.rmp"}).status, 0);
+    const Bytes old = ReadDiskFile(work / "small/old.rmp");
+    for (const std::string output : {"small/old.rmp", "small/new.rmp"}) {
+        const Outcome run = Gridport({"large.map", "tiles.vsp", output});
+        EXPECT_EQ(run.status, 1) << output;
+        EXPECT_EQ(run.out, Line("Error: Could not save RMP '" + output + "'"));
+        EXPECT_EQ(ReadDiskFile(work / "small/old.rmp"), old);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work / "small"),
+                                std::filesystem::directory_iterator()),
+                  1);
+    }
 }
 
 TEST_F(Cli, ATilesetOf65535TilesCantTakeTheTransparentTile) {
@@ -388,6 +528,21 @@ TEST_F(WindowsCli, LetterCaseCountsAlthoughTheFileSystemIgnoresIt) {
     ExpectImportFailure("Maps\\Town.MAP", "tiles.vsp");
     ExpectImportFailure("Maps/TOWN.map", "tiles.vsp");
     ExpectImportFailure("Maps\\town.map", "TILES.VSP");
+}
+
+// The file system ignores letter case, so another spelling of the MAP is
+// the MAP itself, and the output may not be it.
+TEST_F(WindowsCli, AnOutputThatIsTheMapInAnotherLetterCaseIsRefused) {
+    const Bytes map = TownMap().Build();
+    Put("Maps/town.map", map);
+    Put("tiles.vsp", PatternVsp(5).Build());
+    for (const std::string output : {"Maps\\TOWN.MAP", "maps/Town.map", "TILES.VSP"}) {
+        const Outcome run = Gridport({"Maps\\town.map", "tiles.vsp", output});
+        EXPECT_EQ(run.status, 1) << output;
+        EXPECT_EQ(run.out, Line("Error: Could not save RMP '" + output + "'"));
+        EXPECT_EQ(ReadDiskFile(work / "Maps/town.map"), map);
+        EXPECT_EQ(Entries(), 2U);
+    }
 }
 
 TEST_F(WindowsCli, PathsAreCutAtTheLastBackslash) {

@@ -24,7 +24,8 @@ using testing::WriteDiskFile;
 
 struct NameCase {
     const char* path;
-    bool opens;
+    // Empty when the file opens.
+    const char* reason;
 };
 
 void PrintTo(const NameCase& c, std::ostream* os) {
@@ -47,22 +48,34 @@ TEST_P(ExactNameCheck, OpensOnlyExactlySpeltNames) {
     ScopedWorkingDirectory inside(root.Path());
     const auto before = std::filesystem::current_path();
 
-    const auto file = defaultFileSystem.Open(GetParam().path, OpenMode::Read);
+    Error error;
+    const auto file = defaultFileSystem.Open(GetParam().path, OpenMode::Read, error);
 
-    EXPECT_EQ(file != nullptr, GetParam().opens) << GetParam().path;
+    EXPECT_EQ(file != nullptr, *GetParam().reason == '\0') << GetParam().path;
+    EXPECT_EQ(error.Text(), GetParam().reason);
     EXPECT_EQ(std::filesystem::current_path(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, ExactNameCheck,
-    ::testing::Values(NameCase{"map.map", true}, NameCase{"Map.map", false}, NameCase{"Dir/map.map", true},
-                      NameCase{"Dir/Map.MAP", false}, NameCase{"Dir/", false}, NameCase{"Missing/map.map", false},
-                      // The cut is at the last backslash, never at a later slash.
-                      NameCase{"Dir\\Sub/map.map", false},
-                      // "Dir" lists map.map, and the file named "Dir\map.map" opens.
-                      NameCase{"Dir\\map.map", true}, NameCase{"Dir\\MAP.map", false},
-                      // An empty directory part before a backslash lists the current directory.
-                      NameCase{"\\map.map", true}, NameCase{"\\Map.map", false}));
+    ::testing::Values(
+        NameCase{"map.map", ""},
+        NameCase{"Map.map", "Map.map: the folder holds this name only in another letter case (\"map.map\")"},
+        NameCase{"Dir/map.map", ""},
+        NameCase{"Dir/Map.MAP", "Dir/Map.MAP: the folder holds this name only in another letter case (\"map.map\")"},
+        NameCase{"Dir/", "Dir/: cannot open: No such file or directory"},
+        NameCase{"Dir/none.map", "Dir/none.map: cannot open: No such file or directory"},
+        // The folder can't be listed, so the current one is, and it holds map.map.
+        NameCase{"Missing/map.map", "Missing/map.map: cannot open: No such file or directory"},
+        NameCase{"map.map/x", "map.map/x: cannot list its folder: Not a directory"},
+        // The cut is at the last backslash, never at a later slash.
+        NameCase{"Dir\\Sub/map.map", "Dir\\Sub/map.map: cannot open: No such file or directory"},
+        // "Dir" lists map.map, and the file named "Dir\map.map" opens.
+        NameCase{"Dir\\map.map", ""},
+        NameCase{"Dir\\MAP.map", "Dir\\MAP.map: the folder holds this name only in another letter case (\"map.map\")"},
+        // An empty directory part before a backslash lists the current directory.
+        NameCase{"\\map.map", ""},
+        NameCase{"\\Map.map", "\\Map.map: the folder holds this name only in another letter case (\"map.map\")"}));
 
 TEST(ExactName, ListsTheRootForALeadingSlashAndComparesDotEntries) {
     EXPECT_TRUE(ExactNameExists("/etc"));
@@ -133,6 +146,81 @@ TEST(StdioFile, WriteCreatesAndEmptiesThenSizeSeekTell) {
     EXPECT_FALSE(file->Close());
 }
 
+// While a replacing output is open, its bytes go to a hidden file beside the
+// target; Close renames it over the target, destruction removes it.
+TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnClose) {
+    TempDir root;
+    WriteDiskFile(root / "out.bin", {7});
+    const std::uint8_t data[3] = {1, 2, 3};
+    const auto contents = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(root.Path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    };
+    for (const bool commit : {false, true}) {
+        Error error;
+        auto file = defaultFileSystem.OpenOutput(root / "out.bin", error);
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(file->Write(data, 3), 3U);
+        const std::vector<std::string> names = contents();
+        ASSERT_EQ(names.size(), 2U);
+        const std::string temporary = names[0] == "out.bin" ? names[1] : names[0];
+        EXPECT_EQ(temporary.rfind(".out.bin.gridport-", 0), 0U) << temporary;
+        EXPECT_EQ(temporary.size(), std::string(".out.bin.gridport-XXXXXX").size());
+        EXPECT_EQ(ReadDiskFile(root / "out.bin"), Bytes{7});
+        if (commit) {
+            EXPECT_TRUE(file->Close());
+        }
+        file.reset();
+        EXPECT_EQ(ReadDiskFile(root / "out.bin"), commit ? (Bytes{1, 2, 3}) : Bytes{7});
+        EXPECT_EQ(contents(), std::vector<std::string>{"out.bin"});
+        EXPECT_FALSE(error.Failed());
+    }
+    Error missing;
+    EXPECT_EQ(defaultFileSystem.OpenOutput(root / "no/such/out.bin", missing), nullptr);
+    EXPECT_EQ(missing.Text(),
+              root / "no/such/out.bin" + ": cannot create a temporary file beside it: No such file or directory");
+    Error error;
+#ifndef _WIN32
+    // A rename that fails removes the temporary file and says why.
+    auto file = defaultFileSystem.OpenOutput(root / "out.bin", error);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->Write(data, 3), 3U);
+    EXPECT_EQ(file->Size(), 3);
+    EXPECT_EQ(file->Seek(1), 0);
+    EXPECT_EQ(file->Tell(), 1);
+    std::uint8_t byte = 0;
+    EXPECT_EQ(file->Read(&byte, 1), 0U);  // written only
+    std::filesystem::remove(root / "out.bin");
+    std::filesystem::create_directories(root.Path() / "out.bin" / "sub");
+    EXPECT_FALSE(file->Close());
+    EXPECT_EQ(error.Text(), root / "out.bin" + ": cannot replace it with the new file: Is a directory");
+    EXPECT_EQ(contents(), std::vector<std::string>{"out.bin"});
+    std::filesystem::remove_all(root.Path() / "out.bin");
+    // Paths that are no regular file are opened in place, and fail there.
+    WriteDiskFile(root / "out.bin", {7});
+    std::filesystem::create_directory(root.Path() / "dir");
+    for (const auto& [path, reason] : {std::pair{root / "dir", "cannot open: Is a directory"},
+                                       std::pair{root / "out.bin/x", "cannot open: Not a directory"}}) {
+        Error failed;
+        EXPECT_EQ(defaultFileSystem.OpenOutput(path, failed), nullptr);
+        EXPECT_EQ(failed.Text(), path + ": " + reason);
+    }
+    // A dangling link gets its file, and stays a link.
+    std::filesystem::create_symlink("made.bin", root.Path() / "dangling");
+    auto made = defaultFileSystem.OpenOutput(root / "dangling", error);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->Write(data, 3), 3U);
+    EXPECT_TRUE(made->Close());
+    EXPECT_TRUE(std::filesystem::is_symlink(root.Path() / "dangling"));
+    EXPECT_EQ(ReadDiskFile(root / "made.bin"), (Bytes{1, 2, 3}));
+#endif
+    EXPECT_TRUE(defaultFileSystem.SameFile(root / "out.bin", (root.Path() / "." / "out.bin").string()));
+    EXPECT_FALSE(defaultFileSystem.SameFile(root / "out.bin", root / "missing.bin"));
+}
+
 #ifndef _WIN32
 TEST(StdioFile, APipeHasNoSize) {
     TempDir root;
@@ -156,6 +244,13 @@ TEST(StdioFile, CloseReportsAWriteThatNeverReachedTheDisk) {
     const std::uint8_t byte = 1;
     file->Write(&byte, 1);  // held back in the stream's buffer
     EXPECT_FALSE(file->Close());
+    // A device is written in place, and the reason is the system's.
+    Error error;
+    const auto output = defaultFileSystem.OpenOutput("/dev/full", error);
+    ASSERT_NE(output, nullptr);
+    output->Write(&byte, 1);
+    EXPECT_FALSE(output->Close());
+    EXPECT_EQ(error.Text(), "/dev/full: cannot write: No space left on device");
 }
 
 }  // namespace

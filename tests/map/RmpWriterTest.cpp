@@ -196,14 +196,20 @@ TEST(RmpWriter, MapsTheFormatCantHoldAreRefusedBeforeTheFileIsMade) {
     EXPECT_TRUE(refused(tiles));
 }
 
-TEST(RmpWriter, FailedOpenWriteOrCloseIsAFailedSave) {
-    for (const FileOperation operation : {FileOperation::Open, FileOperation::Write, FileOperation::Close}) {
+// A save that fails at any step leaves the old file as it was, and nothing
+// beside it.
+TEST(RmpWriter, FailedStepsOfTheSaveLeaveTheOldFile) {
+    for (const FileOperation operation :
+         {FileOperation::CreateTemporary, FileOperation::Write, FileOperation::Close, FileOperation::Rename}) {
         TileMap map;
         map.AppendLayer(MapLayer());
         map.tileset.AppendBlankTiles(1);
         MemoryFileSystem files;
+        files.Put("out.rmp", {1, 2, 3});
         files.FailAt(operation, 1);
         EXPECT_FALSE(map.Save("out.rmp", files));
+        EXPECT_EQ(files.Get("out.rmp"), (Bytes{1, 2, 3}));
+        EXPECT_EQ(files.Paths(), std::vector<std::string>{"out.rmp"});
         files.FailAt(operation, 0);
         EXPECT_TRUE(map.Save("out.rmp", files));
         // The tileset's own writes come last.
@@ -211,6 +217,7 @@ TEST(RmpWriter, FailedOpenWriteOrCloseIsAFailedSave) {
             files.FailAt(operation, 2);
             EXPECT_FALSE(map.Save("out.rmp", files));
         }
+        EXPECT_EQ(files.OpenFiles(), 0);
     }
 }
 

@@ -138,6 +138,9 @@ TEST(AllocationFailure, OnDiskEachFailedAllocationFailsTheConversionCleanly) {
         std::filesystem::remove(testing::kOutputPath);
         const bool imported = ConvertFailing(defaultFileSystem, sample, failAt) != ConversionOutcome::ImportFailed;
         EXPECT_TRUE(imported || !std::filesystem::exists(testing::kOutputPath)) << failAt;
+        // The map, the tileset and at most the output: no temporary file.
+        EXPECT_LE(std::distance(std::filesystem::directory_iterator("."), std::filesystem::directory_iterator()), 3)
+            << failAt;
     }
 }
 

@@ -29,12 +29,25 @@ struct Attempt {
 };
 
 Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath) {
+    const bool hadOutput = files.Has(kOutputPath);
+    const Bytes oldOutput = files.Get(kOutputPath);
+    const std::uint32_t oldMode = files.Mode(kOutputPath);
+    std::vector<std::string> paths = files.Paths();
     TileMap map;
     Attempt run{testing::Convert(files, map, tilesetPath), files.Get(kOutputPath), {}};
+    if (run.outcome == ConversionOutcome::Converted && !hadOutput) {
+        paths.push_back(kOutputPath);
+        std::sort(paths.begin(), paths.end());
+    }
     if (files.OpenFiles() != 0) {
         run.fault = "a file was left open";
-    } else if (run.outcome == ConversionOutcome::ImportFailed && files.Has(kOutputPath)) {
-        run.fault = "a failed import left an output file";
+    } else if (files.Paths() != paths) {
+        run.fault = "a temporary file was left behind";
+    } else if (run.outcome != ConversionOutcome::Converted &&
+               (files.Has(kOutputPath) != hadOutput || run.output != oldOutput)) {
+        run.fault = "a failed conversion changed the output path";
+    } else if (hadOutput && files.Mode(kOutputPath) != oldMode) {
+        run.fault = "the output lost its permission bits";
     } else if (run.outcome == ConversionOutcome::Converted) {
         run.fault = testing::RmpFault(run.output);
     }
@@ -118,25 +131,36 @@ TEST_P(PrefixSweep, EveryPrefixFailsCleanlyOrConvertsAsTheWholeFile) {
 }
 
 // Each call of each file operation that a conversion makes fails once in
-// turn: every such failure makes the conversion fail.
+// turn (the temporary file's creation and its rename included), with and
+// without an older output of mode 0600: every such failure makes the
+// conversion fail and leaves the output path exactly as it was.
 TEST_P(FaultSweep, EveryFailedFileOperationFailsTheConversion) {
     const ConversionSample& sample = GetParam();
-    const auto fill = [&](MemoryFileSystem& files) {
-        files.Put(testing::kMapPath, sample.map);
-        files.Put(sample.tilesetPath, sample.tileset);
-    };
-    MemoryFileSystem counted;
-    fill(counted);
-    ASSERT_EQ(Checked(counted, sample.tilesetPath).fault, "");
-    for (int op = 0; op < static_cast<int>(FileOperation::Count); ++op) {
-        const auto operation = static_cast<FileOperation>(op);
-        for (int call = 1; call <= counted.Calls(operation); ++call) {
-            MemoryFileSystem files;
-            fill(files);
-            files.FailAt(operation, call);
-            const Attempt run = Checked(files, sample.tilesetPath);
-            EXPECT_EQ(run.fault, "") << "operation " << op << " call " << call;
-            EXPECT_NE(run.outcome, ConversionOutcome::Converted) << "operation " << op << " call " << call;
+    for (const bool oldOutput : {false, true}) {
+        const auto fill = [&](MemoryFileSystem& files) {
+            files.Put(testing::kMapPath, sample.map);
+            files.Put(sample.tilesetPath, sample.tileset);
+            if (oldOutput) {
+                files.Put(kOutputPath, {1, 2, 3});
+                files.SetMode(kOutputPath, 0600);
+            }
+        };
+        MemoryFileSystem counted;
+        fill(counted);
+        const Attempt clean = Checked(counted, sample.tilesetPath);
+        ASSERT_EQ(clean.fault, "");
+        ASSERT_EQ(clean.output, expected);
+        ASSERT_EQ(counted.Calls(FileOperation::Rename), 1);
+        for (int op = 0; op < static_cast<int>(FileOperation::Count); ++op) {
+            const auto operation = static_cast<FileOperation>(op);
+            for (int call = 1; call <= counted.Calls(operation); ++call) {
+                MemoryFileSystem files;
+                fill(files);
+                files.FailAt(operation, call);
+                const Attempt run = Checked(files, sample.tilesetPath);
+                EXPECT_EQ(run.fault, "") << "operation " << op << " call " << call << " old output " << oldOutput;
+                EXPECT_NE(run.outcome, ConversionOutcome::Converted) << "operation " << op << " call " << call;
+            }
         }
     }
 }

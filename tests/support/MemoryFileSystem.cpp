@@ -1,93 +1,202 @@
 #include "support/MemoryFileSystem.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
 namespace gridport::testing {
 
+std::string MemoryState::Resolve(const std::string& path) const {
+    std::string end = path;
+    // A loop of links ends somewhere that holds no file.
+    for (int hop = 0; hop < 8; ++hop) {
+        const auto link = links.find(end);
+        if (link == links.end()) {
+            break;
+        }
+        end = link->second;
+    }
+    return end;
+}
+
 // Like a disk, it reports exhausted memory as a failed open or a short write,
 // never by throwing.
-std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, OpenMode mode) try {
-    if (faults_->Fails(FileOperation::Open)) {
+std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, OpenMode mode, Error& error) try {
+    if (state_->faults.Fails(FileOperation::Open)) {
+        error.FailSystem(path, "cannot open", EIO);
         return nullptr;
     }
+    const std::string file = state_->Resolve(path);
     const auto bits = static_cast<std::uint32_t>(mode);
-    std::shared_ptr<Bytes> data;
+    std::shared_ptr<MemoryNode> node;
     if ((bits & static_cast<std::uint32_t>(OpenMode::Write)) != 0) {
-        data = std::make_shared<Bytes>();
-        files_[path] = data;
+        const auto found = state_->files.find(file);
+        if (found != state_->files.end() && !found->second->regular) {
+            node = found->second;
+        } else {
+            node = std::make_shared<MemoryNode>();
+            node->mode = 0666 & ~state_->umask;
+            state_->files[file] = node;
+        }
     } else if ((bits & static_cast<std::uint32_t>(OpenMode::Read)) != 0) {
-        const auto found = files_.find(path);
-        if (found == files_.end()) {
+        const auto found = state_->files.find(file);
+        if (found == state_->files.end()) {
+            error.FailSystem(path, "cannot open", ENOENT);
             return nullptr;
         }
-        data = found->second;
+        node = found->second;
     } else {
+        error.Fail(path, "no open mode given");
         return nullptr;
     }
-    return std::make_unique<MemoryFile>(std::move(data), openFiles_, faults_);
+    return std::make_unique<MemoryFile>(state_, std::move(node));
 } catch (const std::bad_alloc&) {
+    error.Fail(path, "out of memory");
     return nullptr;
 }
 
+std::unique_ptr<File> MemoryFileSystem::OpenOutput(const std::string& path, Error& error) try {
+    const std::string target = state_->Resolve(path);
+    const auto found = state_->files.find(target);
+    if (found != state_->files.end() && !found->second->regular) {
+        if (state_->faults.Fails(FileOperation::Open)) {
+            error.FailSystem(path, "cannot open", EIO);
+            return nullptr;
+        }
+        return std::make_unique<MemoryFile>(state_, found->second, MemoryOutput{path, target, {}, &error});
+    }
+    if (state_->faults.Fails(FileOperation::CreateTemporary)) {
+        error.FailSystem(path, "cannot create a temporary file beside it", ENOSPC);
+        return nullptr;
+    }
+    const std::size_t cut = target.rfind('/');
+    const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
+    std::string temporary;
+    do {
+        temporary = target.substr(0, nameStart) + "." + target.substr(nameStart) + ".gridport-" +
+                    std::to_string(++state_->temporaries);
+    } while (state_->files.count(temporary) != 0);
+    auto node = std::make_shared<MemoryNode>();
+    node->mode = found != state_->files.end() ? found->second->mode : 0666 & ~state_->umask;
+    auto file = std::make_unique<MemoryFile>(state_, node, MemoryOutput{path, target, temporary, &error});
+    state_->files[temporary] = std::move(node);
+    return file;
+} catch (const std::bad_alloc&) {
+    error.Fail(path, "out of memory");
+    return nullptr;
+}
+
+bool MemoryFileSystem::SameFile(const std::string& a, const std::string& b) {
+    const auto first = state_->files.find(state_->Resolve(a));
+    const auto second = state_->files.find(state_->Resolve(b));
+    return first != state_->files.end() && second != state_->files.end() && first->second == second->second;
+}
+
 void MemoryFileSystem::Put(const std::string& path, Bytes bytes) {
-    files_[path] = std::make_shared<Bytes>(std::move(bytes));
+    auto node = std::make_shared<MemoryNode>();
+    node->bytes = std::move(bytes);
+    state_->files[state_->Resolve(path)] = std::move(node);
+}
+
+void MemoryFileSystem::PutDevice(const std::string& path) {
+    auto node = std::make_shared<MemoryNode>();
+    node->regular = false;
+    state_->files[path] = std::move(node);
+}
+
+void MemoryFileSystem::Link(const std::string& existing, const std::string& path) {
+    state_->files[path] = state_->files.at(state_->Resolve(existing));
+}
+
+void MemoryFileSystem::SetMode(const std::string& path, std::uint32_t mode) {
+    state_->files.at(state_->Resolve(path))->mode = mode;
+}
+
+std::uint32_t MemoryFileSystem::Mode(const std::string& path) const {
+    const auto found = state_->files.find(state_->Resolve(path));
+    return found == state_->files.end() ? 0 : found->second->mode;
 }
 
 Bytes MemoryFileSystem::Get(const std::string& path) const {
-    const auto found = files_.find(path);
-    return found == files_.end() ? Bytes{} : *found->second;
+    const auto found = state_->files.find(state_->Resolve(path));
+    return found == state_->files.end() ? Bytes{} : found->second->bytes;
 }
 
-MemoryFile::MemoryFile(std::shared_ptr<Bytes> data, std::shared_ptr<int> openFiles,
-                       std::shared_ptr<FaultPlan> faults)
-    : data_(std::move(data)), openFiles_(std::move(openFiles)), faults_(std::move(faults)) {
-    ++*openFiles_;
+std::vector<std::string> MemoryFileSystem::Paths() const {
+    std::vector<std::string> paths;
+    for (const auto& [path, node] : state_->files) {
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+MemoryFile::MemoryFile(std::shared_ptr<MemoryState> state, std::shared_ptr<MemoryNode> node, MemoryOutput output)
+    : state_(std::move(state)), node_(std::move(node)), output_(std::move(output)) {
+    ++state_->openFiles;
 }
 
 MemoryFile::~MemoryFile() {
+    Discard();
+}
+
+bool MemoryFile::Fail(const std::string& what, int errnoValue) {
+    if (output_.error != nullptr) {
+        output_.error->FailSystem(output_.name, what, errnoValue);
+    }
+    return false;
+}
+
+void MemoryFile::Discard() {
     if (open_) {
-        --*openFiles_;
+        open_ = false;
+        --state_->openFiles;
+    }
+    if (!output_.temporary.empty()) {
+        state_->files.erase(output_.temporary);
+        output_.temporary.clear();
     }
 }
 
 std::uint32_t MemoryFile::Read(void* buffer, std::uint32_t count) {
-    const auto size = static_cast<std::int64_t>(data_->size());
-    if (faults_->Fails(FileOperation::Read) || !open_ || position_ >= size) {
+    const auto size = static_cast<std::int64_t>(node_->bytes.size());
+    if (state_->faults.Fails(FileOperation::Read) || !open_ || position_ >= size) {
         return 0;
     }
     const auto available = static_cast<std::uint32_t>(std::min<std::int64_t>(count, size - position_));
-    std::memcpy(buffer, data_->data() + position_, available);
+    std::memcpy(buffer, node_->bytes.data() + position_, available);
     position_ += available;
     return available;
 }
 
 std::uint32_t MemoryFile::Write(const void* data, std::uint32_t count) try {
-    if (faults_->Fails(FileOperation::Write) || !open_) {
+    if (state_->faults.Fails(FileOperation::Write) || !open_) {
+        Fail("cannot write", ENOSPC);
         return 0;
     }
+    Bytes& bytes = node_->bytes;
     const auto end = static_cast<std::size_t>(position_) + count;
-    if (end > data_->size()) {
-        data_->resize(end);
+    if (end > bytes.size()) {
+        bytes.resize(end);
     }
-    std::memcpy(data_->data() + position_, data, count);
+    std::memcpy(bytes.data() + position_, data, count);
     position_ = static_cast<std::int64_t>(end);
     return count;
 } catch (const std::bad_alloc&) {
+    Fail("cannot write", ENOMEM);
     return 0;
 }
 
 std::int64_t MemoryFile::Size() {
-    return faults_->Fails(FileOperation::Size) || !open_ ? -1 : static_cast<std::int64_t>(data_->size());
+    return state_->faults.Fails(FileOperation::Size) || !open_ ? -1 : static_cast<std::int64_t>(node_->bytes.size());
 }
 
 std::int64_t MemoryFile::Tell() {
-    return faults_->Fails(FileOperation::Tell) || !open_ ? -1 : position_;
+    return state_->faults.Fails(FileOperation::Tell) || !open_ ? -1 : position_;
 }
 
 int MemoryFile::Seek(std::int64_t position) {
-    if (faults_->Fails(FileOperation::Seek) || !open_ || position < 0) {
+    if (state_->faults.Fails(FileOperation::Seek) || !open_ || position < 0) {
         return -1;
     }
     position_ = position;
@@ -99,8 +208,29 @@ bool MemoryFile::Close() {
         return false;
     }
     open_ = false;
-    --*openFiles_;
-    return !faults_->Fails(FileOperation::Close);
+    --state_->openFiles;
+    if (state_->faults.Fails(FileOperation::Close)) {
+        Discard();
+        return Fail("cannot write", ENOSPC);
+    }
+    if (output_.temporary.empty()) {
+        return true;
+    }
+    if (state_->faults.Fails(FileOperation::Rename)) {
+        Discard();
+        return Fail("cannot replace it with the new file", EACCES);
+    }
+    // The target's entry is made before the temporary one goes, so a want
+    // of memory leaves both as they were.
+    try {
+        state_->files[output_.target] = node_;
+    } catch (const std::bad_alloc&) {
+        Discard();
+        return Fail("cannot replace it with the new file", ENOMEM);
+    }
+    state_->files.erase(output_.temporary);
+    output_.temporary.clear();
+    return true;
 }
 
 }  // namespace gridport::testing

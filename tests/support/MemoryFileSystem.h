@@ -13,8 +13,9 @@ namespace gridport::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The operations a fault can be planned for.
-enum class FileOperation { Open, Read, Write, Size, Tell, Seek, Close, Count };
+// The operations a fault can be planned for. CreateTemporary and Rename are
+// the steps of a replacing output beside the writes and the Close.
+enum class FileOperation { Open, Read, Write, Size, Tell, Seek, Close, CreateTemporary, Rename, Count };
 
 // Counts calls of each operation over every file of one file system, and
 // makes the n-th call of one chosen operation fail.
@@ -31,40 +32,87 @@ struct FaultPlan {
     int Calls(FileOperation operation) const { return calls[static_cast<std::size_t>(operation)]; }
 };
 
+// One file's contents and kind; several paths share it when it has hard links.
+struct MemoryNode {
+    Bytes bytes;
+    std::uint32_t mode = 0644;
+    // False for a device: it takes writes in place and is never replaced.
+    bool regular = true;
+};
+
+// Everything a file system holds, shared with its open files.
+struct MemoryState {
+    std::map<std::string, std::shared_ptr<MemoryNode>> files;
+    // Symbolic links: the path of the link and the path it leads to.
+    std::map<std::string, std::string> links;
+    int openFiles = 0;
+    FaultPlan faults;
+    std::uint32_t umask = 022;
+    int temporaries = 0;
+
+    // The path that path's links lead to; path itself when it is no link.
+    std::string Resolve(const std::string& path) const;
+};
+
 // Files held in memory, keyed by their exact path, with the open rules of the
 // stdio file system: exactly Read opens an existing file (names match
 // exactly, so the exact-name check always holds), the Write bit creates or
 // empties, the Read bit alone opens without a check, neither bit opens
-// nothing.
+// nothing. Replacing outputs write to ".NAME.gridport-N" beside the target
+// and rename it over the target on Close.
 class MemoryFileSystem : public FileSystem {
 public:
-    std::unique_ptr<File> Open(const std::string& path, OpenMode mode) override;
+    using FileSystem::Open;
+    std::unique_ptr<File> Open(const std::string& path, OpenMode mode, Error& error) override;
+    std::unique_ptr<File> OpenOutput(const std::string& path, Error& error) override;
+    bool SameFile(const std::string& a, const std::string& b) override;
 
     void Put(const std::string& path, Bytes bytes);
-    bool Has(const std::string& path) const { return files_.count(path) != 0; }
+    // A device at path: writes go to it in place.
+    void PutDevice(const std::string& path);
+    // A second name for the file at existing.
+    void Link(const std::string& existing, const std::string& path);
+    // A symbolic link at path that leads to target.
+    void Symlink(const std::string& target, const std::string& path) { state_->links[path] = target; }
+    void SetMode(const std::string& path, std::uint32_t mode);
+    // The permission bits of the file at path; 0 when there is none.
+    std::uint32_t Mode(const std::string& path) const;
+    void SetUmask(std::uint32_t umask) { state_->umask = umask; }
+
+    bool Has(const std::string& path) const { return state_->files.count(state_->Resolve(path)) != 0; }
     // The file's bytes; empty when there is no such file.
     Bytes Get(const std::string& path) const;
+    // Every file's path (links not included), in order.
+    std::vector<std::string> Paths() const;
     // How many files are open right now.
-    int OpenFiles() const { return *openFiles_; }
+    int OpenFiles() const { return state_->openFiles; }
     // The n-th call (from 1) of the operation from now on fails; 0 fails none.
     void FailAt(FileOperation operation, int call) {
-        *faults_ = FaultPlan{};
-        faults_->failing = operation;
-        faults_->failingCall = call;
+        state_->faults = FaultPlan{};
+        state_->faults.failing = operation;
+        state_->faults.failingCall = call;
     }
-    int Calls(FileOperation operation) const { return faults_->Calls(operation); }
+    int Calls(FileOperation operation) const { return state_->faults.Calls(operation); }
 
 private:
-    std::map<std::string, std::shared_ptr<Bytes>> files_;
-    std::shared_ptr<int> openFiles_ = std::make_shared<int>(0);
-    std::shared_ptr<FaultPlan> faults_ = std::make_shared<FaultPlan>();
+    std::shared_ptr<MemoryState> state_ = std::make_shared<MemoryState>();
+};
+
+// What makes an open file a replacing output: the path as the caller gave
+// it (for reasons), the file it replaces, its temporary file (empty when it
+// writes in place), and where its reasons go.
+struct MemoryOutput {
+    std::string name;
+    std::string target;
+    std::string temporary;
+    Error* error = nullptr;
 };
 
 // One open in-memory file. Writes past the end extend the file with zeros
 // in between, as a seek past the end followed by a write does on disk.
 class MemoryFile : public File {
 public:
-    MemoryFile(std::shared_ptr<Bytes> data, std::shared_ptr<int> openFiles, std::shared_ptr<FaultPlan> faults);
+    MemoryFile(std::shared_ptr<MemoryState> state, std::shared_ptr<MemoryNode> node, MemoryOutput output = {});
     ~MemoryFile() override;
 
     std::uint32_t Read(void* buffer, std::uint32_t count) override;
@@ -75,9 +123,13 @@ public:
     bool Close() override;
 
 private:
-    std::shared_ptr<Bytes> data_;
-    std::shared_ptr<int> openFiles_;
-    std::shared_ptr<FaultPlan> faults_;
+    // Records a reason of an output file; returns false.
+    bool Fail(const std::string& what, int errnoValue);
+    void Discard();
+
+    std::shared_ptr<MemoryState> state_;
+    std::shared_ptr<MemoryNode> node_;
+    MemoryOutput output_;
     std::int64_t position_ = 0;
     bool open_ = true;
 };

@@ -138,12 +138,21 @@ TEST(Picture, RefusesPicturesOverTheSideLimitAndEmptyOnes) {
     }
 }
 
-TEST(PngWriter, ReportsFilesItCannotWrite) {
+TEST(PngWriter, ReportsFilesItCannotWriteAndKeepsTheOldPicture) {
     MemoryFileSystem files;
-    files.FailAt(testing::FileOperation::Write, 2);
-    EXPECT_FALSE(WritePng(RgbaImage(4, 4), "out.png", files));
-    files.FailAt(testing::FileOperation::Open, 1);
-    EXPECT_FALSE(WritePng(RgbaImage(4, 4), "out.png", files));
+    files.Put("out.png", {1, 2, 3});
+    const std::vector<std::pair<testing::FileOperation, std::string>> faults = {
+        {testing::FileOperation::Write, "out.png: cannot write: No space left on device"},
+        {testing::FileOperation::CreateTemporary, "out.png: cannot create a temporary file beside it: No space left on device"},
+        {testing::FileOperation::Rename, "out.png: cannot replace it with the new file: Permission denied"}};
+    for (const auto& [operation, reason] : faults) {
+        files.FailAt(operation, operation == testing::FileOperation::Write ? 2 : 1);
+        Error error;
+        EXPECT_FALSE(WritePng(RgbaImage(4, 4), "out.png", files, error));
+        EXPECT_EQ(error.Text(), reason);
+        EXPECT_EQ(files.Get("out.png"), (Bytes{1, 2, 3}));
+        EXPECT_EQ(files.Paths(), std::vector<std::string>{"out.png"});
+    }
     EXPECT_FALSE(WritePng(RgbaImage(), "out.png", files));
     EXPECT_EQ(files.OpenFiles(), 0);
 }

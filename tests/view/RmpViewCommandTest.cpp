@@ -37,6 +37,8 @@ TEST_P(RmpView, PrintsAndEndsAsExpected) {
     Bytes broken = files.Get("map.rmp");
     broken.pop_back();
     files.Put("broken.rmp", broken);
+    files.Symlink("map.rmp", "link.rmp");
+    const Bytes input = files.Get("map.rmp");
     std::string out;
     std::string err;
     EXPECT_EQ(RunRmpView(GetParam().arguments, files, out, err), GetParam().status);
@@ -45,6 +47,7 @@ TEST_P(RmpView, PrintsAndEndsAsExpected) {
     EXPECT_EQ(err, GetParam().err);
     EXPECT_EQ(files.Has("out.png"), GetParam().status == 0 && out.empty());
     EXPECT_EQ(files.OpenFiles(), 0);
+    EXPECT_EQ(files.Get("map.rmp"), input);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -84,7 +87,10 @@ INSTANTIATE_TEST_SUITE_P(
             "needs 8 bytes, 7 remain\n"},
         Run{{"--png", "out.png", "--layer", "2", "map.rmp"}, 1, "",
             "rmpview: map.rmp: there is no layer 2; the map has 2 layers\n"},
-        Run{{"--png", "", "map.rmp"}, 2, "", Misuse("bad or repeated --png ''")}));
+        Run{{"--png", "", "map.rmp"}, 2, "", Misuse("bad or repeated --png ''")},
+        Run{{"--png", "map.rmp", "map.rmp"}, 1, "", "rmpview: map.rmp: the picture may not replace the input file\n"},
+        Run{{"--png", "link.rmp", "map.rmp"}, 1, "",
+            "rmpview: link.rmp: the picture may not replace the input file\n"}));
 
 }  // namespace
 }  // namespace gridport

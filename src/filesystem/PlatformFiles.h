@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// The few file operations that differ between POSIX and Windows, for the
+// stdio file system's replacing outputs. Failures leave errno set.
+namespace gridport::platform {
+
+// The characters that end a path's folder part.
+#ifdef _WIN32
+inline constexpr const char* kSeparators = "/\\:";
+#else
+inline constexpr const char* kSeparators = "/";
+#endif
+
+enum class OutputKind {
+    Missing,  // nothing there yet (a dangling symbolic link included)
+    Regular,  // a regular file, to be replaced
+    Other,    // a device, a pipe, a directory, or what can't be looked at: written in place
+};
+
+struct OutputTarget {
+    OutputKind kind = OutputKind::Missing;
+    // The path to replace or create: the path itself, or the end of the
+    // symbolic links that it names, so that the links stay.
+    std::string file;
+    // The permission bits of an existing regular file; -1 for a new one.
+    int mode = -1;
+};
+
+OutputTarget InspectOutput(const std::string& path);
+
+// Whether this process may write to the existing file at path. A file that
+// it may not write keeps its protection: it is not replaced by a rename.
+bool Writable(const std::string& path);
+
+// Creates path, which must not exist yet (errno EEXIST when it does), and
+// opens it for writing bytes. It gets target.mode when that is set, and
+// otherwise what a plain create gives (0666 less the umask). Null on failure,
+// with nothing left behind.
+std::FILE* CreateNew(const std::string& path, const OutputTarget& target);
+
+// Renames from over to, replacing it in one step.
+bool Replace(const std::string& from, const std::string& to);
+
+bool SameFile(const std::string& a, const std::string& b);
+
+#ifdef _WIN32
+// The errno value closest to the thread's last Windows error.
+int ErrnoFromLastError();
+#endif
+
+}  // namespace gridport::platform

@@ -1,0 +1,173 @@
+#ifdef _WIN32
+
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "filesystem/PlatformFiles.h"
+
+namespace gridport::platform {
+
+namespace {
+
+// A handle that only asks about the file, shared with every other user;
+// directories open too.
+HANDLE OpenToLookAt(const std::string& path) {
+    return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// Paths are 8-bit strings in the process's code page, as the C library
+// takes them; the wide calls take them converted.
+bool Widen(const std::string& text, std::vector<wchar_t>& wide) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (length <= 0) {
+        return false;
+    }
+    wide.resize(static_cast<std::size_t>(length));
+    return MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length) == length;
+}
+
+// The path of the file that handle has open, with links resolved and every
+// name in the letter case that the folder stores, as an 8-bit path; empty
+// when it has no exact 8-bit form.
+std::string FinalPath(HANDLE handle) {
+    std::vector<wchar_t> wide(MAX_PATH);
+    DWORD length = GetFinalPathNameByHandleW(handle, wide.data(), static_cast<DWORD>(wide.size()), 0);
+    if (length >= wide.size()) {
+        wide.resize(length + 1);
+        length = GetFinalPathNameByHandleW(handle, wide.data(), static_cast<DWORD>(wide.size()), 0);
+    }
+    if (length == 0 || length >= wide.size()) {
+        return {};
+    }
+    std::wstring path(wide.data(), length);
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        path = L"\\\\" + path.substr(8);
+    } else if (path.rfind(L"\\\\?\\", 0) == 0) {
+        path = path.substr(4);
+    }
+    BOOL lossy = FALSE;
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    if (bytes <= 1 || lossy) {
+        return {};
+    }
+    std::string narrow(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, narrow.data(), bytes, nullptr, &lossy);
+    narrow.pop_back();
+    return narrow;
+}
+
+}  // namespace
+
+int ErrnoFromLastError() {
+    switch (GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT:
+            return EACCES;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_NOT_SAME_DEVICE:
+            return EXDEV;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return ENAMETOOLONG;
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return ENOMEM;
+        default:
+            return EIO;
+    }
+}
+
+OutputTarget InspectOutput(const std::string& path) {
+    OutputTarget target;
+    target.file = path;
+    const HANDLE handle = OpenToLookAt(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        target.kind = OutputKind::Missing;
+        return target;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+    const bool known = GetFileInformationByHandle(handle, &information) != 0;
+    const bool regular = disk && known && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    target.kind = regular ? OutputKind::Regular : OutputKind::Other;
+    // The file is replaced where links lead, and under the name it has: a
+    // rename to "TOWN.RMP" would otherwise change the stored "town.rmp".
+    if (regular) {
+        const std::string final = FinalPath(handle);
+        if (!final.empty()) {
+            target.file = final;
+        }
+    }
+    CloseHandle(handle);
+    return target;
+}
+
+bool Writable(const std::string& path) {
+    return _access(path.c_str(), 2) == 0;
+}
+
+std::FILE* CreateNew(const std::string& path, const OutputTarget&) {
+    const int descriptor = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    std::FILE* stream = _fdopen(descriptor, "wb");
+    if (stream == nullptr) {
+        const int cause = errno;
+        _close(descriptor);
+        _unlink(path.c_str());
+        errno = cause;
+    }
+    return stream;
+}
+
+bool Replace(const std::string& from, const std::string& to) {
+    std::vector<wchar_t> wideFrom;
+    std::vector<wchar_t> wideTo;
+    if (!Widen(from, wideFrom) || !Widen(to, wideTo)) {
+        errno = ENOENT;
+        return false;
+    }
+    if (MoveFileExW(wideFrom.data(), wideTo.data(), MOVEFILE_REPLACE_EXISTING) == 0) {
+        errno = ErrnoFromLastError();
+        return false;
+    }
+    return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION first;
+    BY_HANDLE_FILE_INFORMATION second;
+    for (const auto& [path, information] : {std::pair{&a, &first}, std::pair{&b, &second}}) {
+        const HANDLE handle = OpenToLookAt(*path);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return false;
+        }
+        const bool known = GetFileInformationByHandle(handle, information) != 0;
+        CloseHandle(handle);
+        if (!known) {
+            return false;
+        }
+    }
+    return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+}  // namespace gridport::platform
+
+#endif
