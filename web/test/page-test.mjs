@@ -157,7 +157,6 @@ try {
             await page.screenshot({ path: join(build, 'web-page.png'), fullPage: true });
             // Hiding the foreground leaves the background alone: rmpview --layer 0.
             await page.click('input[data-layer="1"]');
-            await page.waitForFunction(() => true);
             const layer0 = join(scratch, 'village-layer0.png');
             execFileSync(join(native, 'rmpview'), ['--png', layer0, '--layer', '0', expected]);
             let hidden = 'not drawn';
