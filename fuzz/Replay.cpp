@@ -1,5 +1,5 @@
 // Feeds inputs to a fuzz target's LLVMFuzzerTestOneInput without libFuzzer,
-// so that every build replays the seed corpora and the regression inputs.
+// so that every build replays the seed corpora (and, by hand, any finding).
 // Each argument is a file, or a folder whose files are all fed in name
 // order; a folder that doesn't exist holds nothing.
 //

@@ -61,6 +61,7 @@ Corpus TilesetSeeds(bool vsp, const Bytes& empty) {
 int main(int argc, char** argv) {
     const std::map<std::string, std::function<Corpus()>> targets = {
         {"ConversionFuzz", ConversionSeeds},
+        {"DifferentialFuzz", ConversionSeeds},
         {"RtsReaderFuzz",
          [] {
              Corpus corpus = TilesetSeeds(false, PatternRts(0, 16, 16).Build());

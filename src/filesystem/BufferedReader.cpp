@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "filesystem/Counted.h"
+
 namespace gridport {
 
 namespace {
@@ -102,6 +104,31 @@ bool BufferedReader::Skip(std::uint64_t count) {
     filePosition_ += static_cast<std::int64_t>(beyond);
     remaining_ -= count;
     return true;
+}
+
+bool BufferedReader::Need(std::uint64_t count, const std::string& path, const std::string& what,
+                          Error& error) const {
+    if (!ok_) {
+        return error.Fail(path, Position(), "cannot read " + what);
+    }
+    if (count <= remaining_) {
+        return true;
+    }
+    return error.Fail(path, Position(),
+                      what + " needs " + Counted(count, "byte") + ", " + std::to_string(remaining_) +
+                          (remaining_ == 1 ? " is left" : " are left"));
+}
+
+bool BufferedReader::Read(void* destination, std::size_t count, const std::string& path, const std::string& what,
+                          Error& error) {
+    const std::uint64_t position = Position();
+    return Need(count, path, what, error) &&
+           (Read(destination, count) || error.Fail(path, position, "cannot read " + what));
+}
+
+bool BufferedReader::Skip(std::uint64_t count, const std::string& path, const std::string& what, Error& error) {
+    const std::uint64_t position = Position();
+    return Need(count, path, what, error) && (Skip(count) || error.Fail(path, position, "cannot read " + what));
 }
 
 }  // namespace gridport

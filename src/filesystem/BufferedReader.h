@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "filesystem/Error.h"
 #include "filesystem/File.h"
 
 namespace gridport {
@@ -23,11 +25,22 @@ public:
     bool Ok() const { return ok_; }
     // Bytes of the file not yet taken by the reader.
     std::uint64_t Remaining() const { return remaining_; }
+    // The file position of the next byte the reader hands out, for reasons
+    // that name where a file went wrong. Meaningless after a failure.
+    std::uint64_t Position() const { return static_cast<std::uint64_t>(filePosition_) - (end_ - begin_); }
 
-    bool Read(void* destination, std::size_t count);
-    bool Skip(std::uint64_t count);
+    [[nodiscard]] bool Read(void* destination, std::size_t count);
+    [[nodiscard]] bool Skip(std::uint64_t count);
 
-    bool ReadU8(std::uint8_t& value) {
+    // The same, naming what is read for the reason when they fail: "<what>
+    // needs 4096 bytes, 100 are left", or "cannot read <what>" when the bytes
+    // are there but the file won't give them, at the position of the read.
+    [[nodiscard]] bool Need(std::uint64_t count, const std::string& path, const std::string& what, Error& error) const;
+    [[nodiscard]] bool Read(void* destination, std::size_t count, const std::string& path, const std::string& what,
+              Error& error);
+    [[nodiscard]] bool Skip(std::uint64_t count, const std::string& path, const std::string& what, Error& error);
+
+    [[nodiscard]] bool ReadU8(std::uint8_t& value) {
         if (begin_ == end_ && !Refill()) {
             return false;
         }
@@ -36,7 +49,7 @@ public:
         return true;
     }
 
-    bool ReadU16(std::uint16_t& value) {
+    [[nodiscard]] bool ReadU16(std::uint16_t& value) {
         if (end_ - begin_ < 2) {
             std::uint8_t bytes[2];
             if (!Read(bytes, 2)) {
@@ -56,6 +69,8 @@ public:
     // them, at most BufferedSize(). Nothing is buffered after a failure.
     const std::uint8_t* BufferedData() const { return buffer_.data() + begin_; }
     std::size_t BufferedSize() const { return end_ - begin_; }
+    // Makes sure something is buffered, refilling when nothing is.
+    [[nodiscard]] bool Fill() { return begin_ != end_ || Refill(); }
     void Take(std::size_t count) {
         begin_ += count;
         remaining_ -= count;

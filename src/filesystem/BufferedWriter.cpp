@@ -76,7 +76,8 @@ void BufferedWriter::PutZeros(std::size_t count) {
     }
 }
 
-void BufferedWriter::PutLow16(const std::uint32_t* values, std::size_t count) {
+template <typename Value>
+void BufferedWriter::PutWords(const Value* values, std::size_t count) {
     while (count > 0) {
         std::size_t piece = std::min(count, (buffer_.size() - used_) / 2);
         if (piece == 0) {
@@ -93,6 +94,9 @@ void BufferedWriter::PutLow16(const std::uint32_t* values, std::size_t count) {
         count -= piece;
     }
 }
+
+template void BufferedWriter::PutWords(const std::uint16_t*, std::size_t);
+template void BufferedWriter::PutWords(const std::uint32_t*, std::size_t);
 
 bool BufferedWriter::Flush() {
     Drain();

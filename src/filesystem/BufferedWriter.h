@@ -23,11 +23,14 @@ public:
     void PutBytes(const void* data, std::size_t count);
     void PutZeros(std::size_t count);
     // The low 16 bits of each value, in order.
-    void PutLow16(const std::uint32_t* values, std::size_t count);
+    void PutLow16(const std::uint32_t* values, std::size_t count) { PutWords(values, count); }
+    void PutU16s(const std::uint16_t* values, std::size_t count) { PutWords(values, count); }
 
-    bool Flush();
+    [[nodiscard]] bool Flush();
 
 private:
+    template <typename Value>
+    void PutWords(const Value* values, std::size_t count);
     std::uint8_t* Room(std::size_t count);
     void Drain();
     void WriteThrough(const std::uint8_t* data, std::size_t count);

@@ -16,8 +16,8 @@ bool IsVspPath(std::string_view path) {
     });
 }
 
-bool LoadTileset(const std::string& path, FileSystem& fileSystem, Tileset& tileset) {
-    return IsVspPath(path) ? tileset.ImportVsp(path, fileSystem) : tileset.Load(path, fileSystem);
+bool LoadTileset(const std::string& path, FileSystem& fileSystem, Tileset& tileset, Error& error) {
+    return IsVspPath(path) ? tileset.ImportVsp(path, fileSystem, error) : tileset.Load(path, fileSystem, error);
 }
 
 std::string HeaderText(const std::uint8_t* header, std::size_t headerSize, std::size_t offset) {

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <array>
 
-#include "filesystem/BufferedReader.h"
 #include "filesystem/ByteOrder.h"
+#include "filesystem/Counted.h"
 #include "import/ImportSteps.h"
-#include "map/GridMemory.h"
+#include "import/MapReader.h"
 
 namespace gridport {
 
@@ -26,11 +26,6 @@ constexpr std::uint64_t kLayerPrefixSize = 4;
 constexpr std::uint16_t kRunMarker = 0xFF00;
 constexpr std::uint64_t kLongestRun = 255;
 
-struct LayerSize {
-    std::uint16_t width = 0;
-    std::uint16_t height = 0;
-};
-
 // The fewest bytes that can encode a layer of this many cells: runs of 255
 // cost four bytes, a single cell two.
 std::uint64_t FewestCellBytes(std::uint64_t cells) {
@@ -38,176 +33,177 @@ std::uint64_t FewestCellBytes(std::uint64_t cells) {
     return cells / kLongestRun * 4 + (rest == 0 ? 0 : rest == 1 ? 2 : 4);
 }
 
-// Where decoded cells go: a single value fills one cell, a run r cells (one
-// for a run length of 0 or 1), cut at the layer's last cell.
-struct CellSink {
-    void Single(std::uint16_t value) {
-        out[filled++] = value;
-        top = std::max<std::uint32_t>(top, value);
-    }
-    void Run(std::uint16_t marker, std::uint16_t value) {
-        const std::size_t length = std::max<std::size_t>(marker & 0xFF, 1);
-        const std::size_t run = std::min(length, total - filled);
-        std::fill_n(out + filled, run, value);
-        filled += run;
-        top = std::max<std::uint32_t>(top, value);
-    }
-
-    std::uint32_t* out;
-    std::size_t total;
-    std::size_t filled;
-    std::uint32_t top;
-};
-
 bool IsRunMarker(std::uint16_t word) {
     return (word & kRunMarker) == kRunMarker;
 }
 
-// Fills a layer of width x height cells from the word stream and raises
-// largest to the largest cell. The grid grows a block ahead of the decoder,
-// so that each block is zeroed and overwritten while it is still in cache.
-// Items are decoded straight from the reader's buffer while a whole one
-// (at most four bytes) is there; the rest go through ReadU16, which refills.
-bool DecodeLayer(BufferedReader& in, LayerSize size, MapLayer& layer, std::uint32_t& largest) {
-    constexpr std::size_t kBlockCells = 64 * 1024;
-    const std::size_t total = std::size_t{size.width} * size.height;
-    std::vector<std::uint32_t>& cells = layer.tiles;
-    ReserveGrid(cells, total);
-    // The room is reserved, so the cells stay where they are as the grid grows.
-    CellSink sink{cells.data(), total, 0, largest};
-    while (sink.filled < total) {
-        if (cells.size() - sink.filled <= kLongestRun) {
-            cells.resize(std::min(total, cells.size() + kBlockCells));
-        }
-        // Below stop, even the longest run stays inside the grown cells.
-        const std::size_t stop = cells.size() == total ? total : cells.size() - kLongestRun;
-        const std::uint8_t* const start = in.BufferedData();
-        const std::uint8_t* const end = start + in.BufferedSize();
-        const std::uint8_t* p = start;
-        while (sink.filled < stop && end - p >= 4) {
-            const std::uint16_t word = LoadU16(p);
-            if (IsRunMarker(word)) {
-                sink.Run(word, LoadU16(p + 2));
-                p += 4;
-            } else {
-                sink.Single(word);
-                p += 2;
-            }
-        }
-        in.Take(static_cast<std::size_t>(p - start));
-        if (p != start) {
-            continue;
-        }
-        std::uint16_t word = 0;
-        if (!in.ReadU16(word)) {
-            return false;
-        }
-        if (!IsRunMarker(word)) {
-            sink.Single(word);
-            continue;
-        }
-        std::uint16_t value = 0;
-        if (!in.ReadU16(value)) {
-            return false;
-        }
-        sink.Run(word, value);
-    }
-    layer.width = size.width;
-    layer.height = size.height;
-    largest = sink.top;
-    return true;
-}
-
-// Walks the layer-order text: a digit d from 1 to 6 appends file layer d - 1
+// Walks the layer-order text: a digit d from 1 to 6 names file layer d - 1
 // and makes it current; "E" makes the current layer the header layer.
 // Digits naming a layer the file doesn't have, and "E" before any layer is
-// current, do nothing. A layer's last mention moves it instead of copying.
-void ApplyLayerOrder(std::string_view order, std::vector<MapLayer>& fileLayers, ImportedMap& result) {
-    std::array<std::size_t, kMaxLayers> lastMention{};
-    std::array<bool, kMaxLayers> mentioned{};
-    const auto named = [&](char c) -> std::optional<std::size_t> {
-        if (c < '1' || c > '6') {
-            return std::nullopt;
-        }
-        const auto index = static_cast<std::size_t>(c - '1');
-        return index < fileLayers.size() ? std::optional(index) : std::nullopt;
-    };
-    for (std::size_t position = 0; position < order.size(); ++position) {
-        if (const auto index = named(order[position])) {
-            lastMention[*index] = position;
-            mentioned[*index] = true;
-        }
-    }
-    for (std::size_t index = 0; index < fileLayers.size(); ++index) {
-        if (!mentioned[index]) {
-            fileLayers[index] = MapLayer();
-        }
-    }
+// current, do nothing.
+void ApplyLayerOrder(MapDescription& description) {
     std::optional<std::int32_t> current;
-    for (std::size_t position = 0; position < order.size(); ++position) {
-        if (const auto index = named(order[position])) {
-            if (lastMention[*index] == position) {
-                result.layers.push_back(std::move(fileLayers[*index]));
-            } else {
-                result.layers.push_back(fileLayers[*index]);
-            }
-            current = static_cast<std::int32_t>(*index);
-        } else if (order[position] == 'E' && current) {
-            result.headerLayer = current;
+    for (const char c : description.layerOrder) {
+        if (c >= '1' && c <= '6' && static_cast<std::size_t>(c - '1') < description.fileLayers.size()) {
+            description.outputLayers.push_back(static_cast<std::size_t>(c - '1'));
+            current = c - '1';
+        } else if (c == 'E' && current) {
+            description.headerLayer = current;
         }
     }
 }
+
+// The decoded cells of one layer on their way to the visitor, a block at a
+// time. A block is handed on once it has no room left for a whole run, so
+// no run is ever split; runs are cut at the layer's last cell.
+class CellBlock {
+public:
+    CellBlock(std::vector<std::uint16_t>& block, std::uint64_t total, const CellVisitor& visit)
+        : out_(block.data()), limit_(block.size() - kLongestRun), left_(total), visit_(visit) {}
+
+    bool Full() const { return left_ == 0; }
+    bool Room() const { return filled_ < limit_; }
+    std::uint64_t Left() const { return left_; }
+
+    void Single(std::uint16_t value) {
+        out_[filled_++] = value;
+        --left_;
+        largest_ = std::max(largest_, value);
+    }
+    // Up to eight single values straight from the file's bytes, when none
+    // of them is a run marker.
+    bool Singles(const std::uint8_t* bytes) {
+        constexpr std::size_t kWords = 8;
+        if (left_ < kWords) {
+            return false;
+        }
+        bool marker = false;
+        for (std::size_t k = 0; k < kWords; ++k) {
+            marker |= bytes[2 * k + 1] == 0xFF;
+        }
+        if (marker) {
+            return false;
+        }
+        std::uint16_t largest = largest_;
+        for (std::size_t k = 0; k < kWords; ++k) {
+            const std::uint16_t value = LoadU16(bytes + 2 * k);
+            out_[filled_ + k] = value;
+            largest = largest < value ? value : largest;
+        }
+        largest_ = largest;
+        filled_ += kWords;
+        left_ -= kWords;
+        return true;
+    }
+    void Run(std::uint16_t marker, std::uint16_t value) {
+        const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(marker & 0xFF, 1), left_));
+        std::fill_n(out_ + filled_, run, value);
+        filled_ += run;
+        left_ -= run;
+        largest_ = std::max(largest_, value);
+    }
+    void Flush() {
+        if (filled_ > 0) {
+            visit_(out_, filled_, largest_);
+            filled_ = 0;
+            largest_ = 0;
+        }
+    }
+
+private:
+    std::uint16_t* out_;
+    std::size_t limit_;
+    std::size_t filled_ = 0;
+    std::uint64_t left_;
+    std::uint16_t largest_ = 0;
+    const CellVisitor& visit_;
+};
 
 }  // namespace
 
-bool ImportMapVersion2(File& file, const std::string& tilesetPath, FileSystem& fileSystem, ImportedMap& result) {
-    BufferedReader in(file);
+bool ReadVersion2Header(BufferedReader& in, const std::string& path, MapDescription& description,
+                        std::size_t& located, Error& error) {
     std::uint8_t header[kHeaderSize];
-    if (!in.Read(header, sizeof header)) {
+    if (!in.Read(header, sizeof header, path, "the 206-byte version-2 header", error)) {
         return false;
     }
     const std::size_t layerCount = header[kCountOffset];
     if (layerCount > kMaxLayers) {
-        return false;
+        return error.Fail(path, kCountOffset,
+                          "the header counts " + std::to_string(layerCount) +
+                              " layers; a version-2 map holds at most 7");
     }
-    std::array<LayerSize, kMaxLayers> sizes{};
+    description.version = 2;
+    description.linkedFileName = HeaderText(header, sizeof header, kTextOffset);
+    description.layerOrder = HeaderText(header, sizeof header, kOrderOffset);
+    description.headerX = LoadU16(header + kXOffset);
+    description.headerY = LoadU16(header + kYOffset);
     std::uint64_t fewestBytes = 0;
     for (std::size_t i = 0; i < layerCount; ++i) {
         std::uint8_t record[kRecordSize];
-        if (!in.Read(record, sizeof record)) {
+        if (!in.Read(record, sizeof record, path, "the record of layer " + std::to_string(i + 1), error)) {
             return false;
         }
-        sizes[i] = {LoadU16(record + 4), LoadU16(record + 6)};
-        fewestBytes += kLayerPrefixSize + FewestCellBytes(std::uint64_t{sizes[i].width} * sizes[i].height);
+        MapFileLayer layer{std::string("Layer ") + static_cast<char>('A' + i), LoadU16(record + 4),
+                           LoadU16(record + 6), 0};
+        fewestBytes += kLayerPrefixSize + FewestCellBytes(layer.CellCount());
+        description.fileLayers.push_back(std::move(layer));
     }
-    // The rest of the file must be able to hold every layer before any grid
-    // is allocated.
-    if (fewestBytes > in.Remaining()) {
+    if (!in.Need(fewestBytes, path, "the shortest encoding of " + Counted(layerCount, "layer"),
+                 error)) {
         return false;
     }
-    std::vector<MapLayer> fileLayers(layerCount);
-    std::uint32_t largest = 0;
-    for (std::size_t i = 0; i < layerCount; ++i) {
-        MapLayer& layer = fileLayers[i];
-        layer.SetName(std::string("Layer ") + static_cast<char>('A' + i));
-        if (!in.Skip(kLayerPrefixSize) || !DecodeLayer(in, sizes[i], layer, largest)) {
-            return false;
+    if (layerCount > 0) {
+        description.fileLayers[0].cellsOffset = in.Position() + kLayerPrefixSize;
+    }
+    located = layerCount > 0 ? 1 : 0;
+    ApplyLayerOrder(description);
+    return true;
+}
+
+// Items are decoded straight from the reader's buffer while a whole one (at
+// most four bytes) is there; the rest go through ReadU16, which refills.
+bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer, std::size_t index,
+                         std::vector<std::uint16_t>& block, const CellVisitor& visit, Error& error) {
+    CellBlock cells(block, layer.CellCount(), visit);
+    while (!cells.Full()) {
+        if (!cells.Room()) {
+            cells.Flush();
+        }
+        const std::uint8_t* const start = in.BufferedData();
+        const std::uint8_t* const end = start + in.BufferedSize();
+        const std::uint8_t* p = start;
+        while (end - p >= 16 && cells.Room() && cells.Singles(p)) {
+            p += 16;
+        }
+        while (end - p >= 4 && cells.Room() && !cells.Full()) {
+            const std::uint16_t word = LoadU16(p);
+            if (IsRunMarker(word)) {
+                cells.Run(word, LoadU16(p + 2));
+                p += 4;
+            } else {
+                cells.Single(word);
+                p += 2;
+            }
+        }
+        in.Take(static_cast<std::size_t>(p - start));
+        if (p != start || !cells.Room() || cells.Full()) {
+            continue;
+        }
+        const std::uint64_t position = in.Position();
+        std::uint16_t word = 0;
+        std::uint16_t value = 0;
+        if (!in.ReadU16(word) || (IsRunMarker(word) && !in.ReadU16(value))) {
+            return error.Fail(path, position,
+                              LayerEndsEarly(index, layer.CellCount() - cells.Left(), layer.CellCount()));
+        }
+        if (IsRunMarker(word)) {
+            cells.Run(word, value);
+        } else {
+            cells.Single(word);
         }
     }
-
-    Tileset tileset;
-    if (!LoadTileset(tilesetPath, fileSystem, tileset)) {
-        return false;
-    }
-    if (largest >= static_cast<std::uint32_t>(tileset.TileCount())) {
-        return false;
-    }
-
-    ApplyLayerOrder(HeaderText(header, sizeof header, kOrderOffset), fileLayers, result);
-    result.tileset = std::move(tileset);
-    result.linkedFileName = HeaderText(header, sizeof header, kTextOffset);
-    result.headerX = LoadU16(header + kXOffset);
-    result.headerY = LoadU16(header + kYOffset);
+    cells.Flush();
     return true;
 }
 

@@ -4,22 +4,59 @@
 #include <cstdint>
 
 // The layout of the RMP map file, shared by its writer and by the reader
-// that checks converted files.
+// that checks converted files. Offsets count from the start of the record
+// they belong to.
 namespace gridport::rmp {
 
+// The file header.
 constexpr std::size_t kHeaderSize = 256;
-constexpr std::size_t kLayerHeaderSize = 30;
-// Entities and zones both start with a 16-byte header.
-constexpr std::size_t kRecordHeaderSize = 16;
 constexpr std::uint8_t kSignature[4] = {'.', 'r', 'm', 'p'};
+constexpr std::size_t kVersionOffset = 4;
+constexpr std::size_t kLayerCountOffset = 7;
+constexpr std::size_t kEntityCountOffset = 9;
+constexpr std::size_t kHeaderXOffset = 11;
+constexpr std::size_t kHeaderYOffset = 13;
+constexpr std::size_t kHeaderLayerOffset = 15;
+constexpr std::size_t kHeaderModeOffset = 16;
+constexpr std::size_t kStringCountOffset = 17;
+constexpr std::size_t kZoneCountOffset = 19;
 constexpr std::uint16_t kVersion = 1;
 constexpr std::uint16_t kStringCount = 9;
+
+// A string: a 16-bit length, then that many bytes.
+constexpr std::size_t kStringLengthSize = 2;
+
+// A layer's header, followed by its name, its cells and its segments.
+constexpr std::size_t kLayerHeaderSize = 30;
+constexpr std::size_t kLayerWidthOffset = 0;
+constexpr std::size_t kLayerHeightOffset = 2;
+constexpr std::size_t kLayerFlagsOffset = 4;
+constexpr std::size_t kLayerFactorXOffset = 6;
+constexpr std::size_t kLayerFactorYOffset = 10;
+constexpr std::size_t kLayerRateXOffset = 14;
+constexpr std::size_t kLayerRateYOffset = 18;
+constexpr std::size_t kLayerSegmentCountOffset = 22;
+constexpr std::size_t kLayerAuxFlagOffset = 26;
+// Flag bits: bit 0 set hides the layer, bit 1 turns its factors on.
+constexpr std::uint16_t kLayerHidden = 1;
+constexpr std::uint16_t kLayerFactorsOn = 2;
+// A cell: the low 16 bits of its tile index.
+constexpr std::size_t kCellSize = 2;
+// A layer segment: four full 32-bit values.
+constexpr std::size_t kSegmentSize = 16;
+
+// Entities and zones both start with a 16-byte header.
+constexpr std::size_t kRecordHeaderSize = 16;
+constexpr std::size_t kEntityXOffset = 0;
+constexpr std::size_t kEntityYOffset = 2;
+constexpr std::size_t kEntityLayerOffset = 4;
+constexpr std::size_t kEntityTypeOffset = 6;
 // What follows the header of an entity of record type 1: two strings, this
 // count, as many strings again, and a run of zero bytes.
 constexpr std::uint16_t kEntityStringCount = 5;
 constexpr std::size_t kEntityTrailerSize = 16;
-constexpr std::size_t kStringLengthSize = 2;
-// A layer segment: four full 32-bit values.
-constexpr std::size_t kSegmentSize = 16;
+// A zone's header holds six 16-bit values from its start, in the order x1,
+// y1, x2, y2, layer, aux value.
+constexpr std::size_t kZoneValueCount = 6;
 
 }  // namespace gridport::rmp

@@ -1,6 +1,8 @@
 // The RMP map file: a 256-byte header, nine strings, the layers, the
 // entities, the zones, and the tileset as a complete RTS tileset file.
 
+#include "map/RmpWriter.h"
+
 #include <new>
 
 #include "filesystem/ByteOrder.h"
@@ -26,86 +28,6 @@ std::uint16_t EntityRecordType(std::int32_t kind) {
     }
 }
 
-void WriteHeader(BufferedWriter& out, const TileMap& map) {
-    std::uint8_t header[kHeaderSize] = {kSignature[0], kSignature[1], kSignature[2], kSignature[3]};
-    StoreU16(header + 4, kVersion);
-    header[7] = static_cast<std::uint8_t>(map.layers.size());
-    StoreU16(header + 9, static_cast<std::uint32_t>(map.entities.size()));
-    StoreU16(header + 11, static_cast<std::uint32_t>(map.headerX));
-    StoreU16(header + 13, static_cast<std::uint32_t>(map.headerY));
-    header[15] = static_cast<std::uint8_t>(map.headerLayer);
-    header[16] = static_cast<std::uint8_t>(map.headerMode);
-    StoreU16(header + 17, kStringCount);
-    StoreU16(header + 19, static_cast<std::uint32_t>(map.zones.size()));
-    out.PutBytes(header, sizeof header);
-}
-
-void WriteStrings(BufferedWriter& out, const TileMap& map) {
-    WriteString(out, {});
-    WriteString(out, map.linkedFileName);
-    WriteString(out, {});
-    WriteString(out, map.textA);
-    WriteString(out, map.textB);
-    for (const std::string& text : map.textList) {
-        WriteString(out, text);
-    }
-}
-
-void WriteLayer(BufferedWriter& out, const MapLayer& layer) {
-    std::uint8_t header[kLayerHeaderSize] = {};
-    StoreU16(header, static_cast<std::uint32_t>(layer.width));
-    StoreU16(header + 2, static_cast<std::uint32_t>(layer.height));
-    StoreU16(header + 4, (layer.showFlag ? 0U : 1U) | (layer.factorsEnabled ? 2U : 0U));
-    StoreF32(header + 6, layer.factorX);
-    StoreF32(header + 10, layer.factorY);
-    StoreF32(header + 14, layer.rateX);
-    StoreF32(header + 18, layer.rateY);
-    StoreU32(header + 22, static_cast<std::uint32_t>(layer.segments.Count()));
-    header[26] = layer.auxFlag ? 1 : 0;
-    out.PutBytes(header, sizeof header);
-    WriteString(out, layer.name);
-    out.PutLow16(layer.tiles.data(), layer.tiles.size());
-    for (std::int32_t k = 0; k < layer.segments.Count(); ++k) {
-        const Segment& segment = layer.segments.At(k);
-        out.PutU32(static_cast<std::uint32_t>(segment.x1));
-        out.PutU32(static_cast<std::uint32_t>(segment.y1));
-        out.PutU32(static_cast<std::uint32_t>(segment.x2));
-        out.PutU32(static_cast<std::uint32_t>(segment.y2));
-    }
-}
-
-void WriteEntity(BufferedWriter& out, const MapEntity& entity) {
-    std::uint8_t header[kRecordHeaderSize] = {};
-    StoreU16(header, static_cast<std::uint32_t>(entity.x));
-    StoreU16(header + 2, static_cast<std::uint32_t>(entity.y));
-    StoreU16(header + 4, static_cast<std::uint32_t>(entity.layer));
-    StoreU16(header + 6, EntityRecordType(entity.kind));
-    out.PutBytes(header, sizeof header);
-    if (entity.kind == 2) {
-        WriteString(out, entity.textA);
-        WriteString(out, entity.textB);
-        out.PutU16(kEntityStringCount);
-        for (const std::string& text : entity.textList) {
-            WriteString(out, text);
-        }
-        out.PutZeros(kEntityTrailerSize);
-    } else if (entity.kind == 3) {
-        WriteString(out, entity.textA);
-    }
-}
-
-void WriteZone(BufferedWriter& out, const MapZone& zone) {
-    std::uint8_t header[kRecordHeaderSize] = {};
-    StoreU16(header, static_cast<std::uint32_t>(zone.x1));
-    StoreU16(header + 2, static_cast<std::uint32_t>(zone.y1));
-    StoreU16(header + 4, static_cast<std::uint32_t>(zone.x2));
-    StoreU16(header + 6, static_cast<std::uint32_t>(zone.y2));
-    StoreU16(header + 8, static_cast<std::uint32_t>(zone.layer));
-    StoreU16(header + 10, static_cast<std::uint32_t>(zone.auxValue));
-    out.PutBytes(header, sizeof header);
-    WriteString(out, zone.text);
-}
-
 }  // namespace
 
 void WriteString(BufferedWriter& out, std::string_view text) {
@@ -125,54 +47,157 @@ bool WriteString(File& file, std::string_view text) {
     }
 }
 
-bool TileMap::FitsRmpFormat() const {
-    if (layers.size() > kMaxLayers || entities.size() > kMaxRecords || zones.size() > kMaxRecords) {
-        return false;
+void RmpWriter::Head(const RmpHead& head) {
+    std::uint8_t header[kHeaderSize] = {kSignature[0], kSignature[1], kSignature[2], kSignature[3]};
+    StoreU16(header + kVersionOffset, kVersion);
+    header[kLayerCountOffset] = static_cast<std::uint8_t>(head.layerCount);
+    StoreU16(header + kEntityCountOffset, static_cast<std::uint32_t>(head.entityCount));
+    StoreU16(header + kHeaderXOffset, static_cast<std::uint32_t>(head.headerX));
+    StoreU16(header + kHeaderYOffset, static_cast<std::uint32_t>(head.headerY));
+    header[kHeaderLayerOffset] = static_cast<std::uint8_t>(head.headerLayer);
+    header[kHeaderModeOffset] = static_cast<std::uint8_t>(head.headerMode);
+    StoreU16(header + kStringCountOffset, kStringCount);
+    StoreU16(header + kZoneCountOffset, static_cast<std::uint32_t>(head.zoneCount));
+    out_.PutBytes(header, sizeof header);
+    WriteString(out_, {});
+    WriteString(out_, head.linkedFileName);
+    WriteString(out_, {});
+    WriteString(out_, head.textA);
+    WriteString(out_, head.textB);
+    for (const std::string_view text : head.textList) {
+        WriteString(out_, text);
+    }
+}
+
+void RmpWriter::BeginLayer(const MapLayer& fields, std::int32_t width, std::int32_t height, bool headerLayer) {
+    const bool factorsOn = fields.factorsEnabled && !headerLayer;
+    std::uint8_t header[kLayerHeaderSize] = {};
+    StoreU16(header + kLayerWidthOffset, static_cast<std::uint32_t>(width));
+    StoreU16(header + kLayerHeightOffset, static_cast<std::uint32_t>(height));
+    StoreU16(header + kLayerFlagsOffset, (fields.showFlag ? 0U : kLayerHidden) | (factorsOn ? kLayerFactorsOn : 0U));
+    StoreF32(header + kLayerFactorXOffset, fields.factorX);
+    StoreF32(header + kLayerFactorYOffset, fields.factorY);
+    StoreF32(header + kLayerRateXOffset, fields.rateX);
+    StoreF32(header + kLayerRateYOffset, fields.rateY);
+    StoreU32(header + kLayerSegmentCountOffset, static_cast<std::uint32_t>(fields.segments.Count()));
+    header[kLayerAuxFlagOffset] = fields.auxFlag ? 1 : 0;
+    out_.PutBytes(header, sizeof header);
+    WriteString(out_, fields.name);
+}
+
+void RmpWriter::EndLayer(const MapLayer& fields) {
+    for (std::int32_t k = 0; k < fields.segments.Count(); ++k) {
+        const Segment& segment = fields.segments.At(k);
+        out_.PutU32(static_cast<std::uint32_t>(segment.x1));
+        out_.PutU32(static_cast<std::uint32_t>(segment.y1));
+        out_.PutU32(static_cast<std::uint32_t>(segment.x2));
+        out_.PutU32(static_cast<std::uint32_t>(segment.y2));
+    }
+}
+
+void RmpWriter::Entity(const MapEntity& entity) {
+    std::uint8_t header[kRecordHeaderSize] = {};
+    StoreU16(header + kEntityXOffset, static_cast<std::uint32_t>(entity.x));
+    StoreU16(header + kEntityYOffset, static_cast<std::uint32_t>(entity.y));
+    StoreU16(header + kEntityLayerOffset, static_cast<std::uint32_t>(entity.layer));
+    StoreU16(header + kEntityTypeOffset, EntityRecordType(entity.kind));
+    out_.PutBytes(header, sizeof header);
+    if (entity.kind == 2) {
+        WriteString(out_, entity.textA);
+        WriteString(out_, entity.textB);
+        out_.PutU16(kEntityStringCount);
+        for (const std::string& text : entity.textList) {
+            WriteString(out_, text);
+        }
+        out_.PutZeros(kEntityTrailerSize);
+    } else if (entity.kind == 3) {
+        WriteString(out_, entity.textA);
+    }
+}
+
+void RmpWriter::Zone(const MapZone& zone) {
+    std::uint8_t header[kRecordHeaderSize] = {};
+    const std::int32_t values[kZoneValueCount] = {zone.x1, zone.y1, zone.x2, zone.y2, zone.layer, zone.auxValue};
+    for (std::size_t i = 0; i < kZoneValueCount; ++i) {
+        StoreU16(header + 2 * i, static_cast<std::uint32_t>(values[i]));
+    }
+    out_.PutBytes(header, sizeof header);
+    WriteString(out_, zone.text);
+}
+
+std::unique_ptr<File> OpenRmpOutput(FileSystem& fileSystem, const std::string& path, Error& error) {
+    return fileSystem.OpenOutput(path, error);
+}
+
+bool CloseRmpOutput(File& file, const std::string& path, Error& error) {
+    return file.Close() || error.Fail(path, "cannot finish writing the file");
+}
+
+bool TileMap::FitsRmpFormat(const std::string& path, Error& error) const {
+    if (layers.size() > kMaxLayers) {
+        return error.Fail(path, "the RMP format holds at most 255 layers; the map has " +
+                                    std::to_string(layers.size()));
+    }
+    if (entities.size() > kMaxRecords || zones.size() > kMaxRecords) {
+        return error.Fail(path, "the RMP format holds at most 65535 entities and 65535 zones; the map has " +
+                                    std::to_string(entities.size()) + " and " + std::to_string(zones.size()));
     }
     for (const MapLayer& layer : layers) {
         if (layer.width < 0 || layer.width > kMaxLayerSide || layer.height < 0 || layer.height > kMaxLayerSide ||
             layer.tiles.size() != static_cast<std::size_t>(layer.width) * static_cast<std::size_t>(layer.height)) {
-            return false;
+            return error.Fail(path, "the RMP format holds layers of at most 65535 x 65535 cells; layer \"" +
+                                        layer.name + "\" is " + std::to_string(layer.width) + " x " +
+                                        std::to_string(layer.height) + " with " +
+                                        std::to_string(layer.tiles.size()) + " cells");
         }
     }
-    return tileset.FitsRtsFormat();
+    return tileset.FitsRtsFormat(path, error);
 }
 
-bool TileMap::Save(const std::string& path, FileSystem& fileSystem) {
-    // The header layer is written with its factors off. headerLayer may name
-    // no layer at all (a version-2 "E" can name a file layer that never
-    // reached the map); then there is nothing to change.
-    if (headerLayer >= 0 && static_cast<std::size_t>(headerLayer) < layers.size()) {
-        layers[static_cast<std::size_t>(headerLayer)].factorsEnabled = false;
-    }
-    if (!FitsRmpFormat()) {
+bool TileMap::FitsRmpFormat() const {
+    Error ignored;
+    return FitsRmpFormat({}, ignored);
+}
+
+bool TileMap::Save(const std::string& path, FileSystem& fileSystem) const {
+    Error ignored;
+    return Save(path, fileSystem, ignored);
+}
+
+bool TileMap::Save(const std::string& path, FileSystem& fileSystem, Error& error) const {
+    if (!FitsRmpFormat(path, error)) {
         return false;
     }
-    Error error;
-    const std::unique_ptr<File> file = fileSystem.OpenOutput(path, error);
+    const std::unique_ptr<File> file = OpenRmpOutput(fileSystem, path, error);
     if (file == nullptr) {
         return false;
     }
-    bool written = false;
     try {
-        BufferedWriter out(*file);
-        WriteHeader(out, *this);
-        WriteStrings(out, *this);
-        for (const MapLayer& layer : layers) {
-            WriteLayer(out, layer);
+        RmpWriter writer(*file);
+        const RmpHead head{headerX, headerY, headerLayer, headerMode, layers.size(), entities.size(), zones.size(),
+                           linkedFileName, textA, textB, {textList[0], textList[1], textList[2], textList[3]}};
+        writer.Head(head);
+        for (std::size_t i = 0; i < layers.size(); ++i) {
+            const MapLayer& layer = layers[i];
+            // headerLayer may name no layer at all (a version-2 "E" can name
+            // a file layer that never reached the map).
+            writer.BeginLayer(layer, layer.width, layer.height, static_cast<std::int64_t>(i) == headerLayer);
+            writer.PutCells(layer.tiles.data(), layer.tiles.size());
+            writer.EndLayer(layer);
         }
         for (const MapEntity& entity : entities) {
-            WriteEntity(out, entity);
+            writer.Entity(entity);
         }
         for (const MapZone& zone : zones) {
-            WriteZone(out, zone);
+            writer.Zone(zone);
         }
-        written = out.Flush() && tileset.Save(*file);
+        if (!writer.Flush() || !tileset.Save(*file)) {
+            return error.Fail(path, "cannot write the file");
+        }
     } catch (const std::bad_alloc&) {
-        written = false;
+        return error.Fail(path, "out of memory while writing");
     }
-    // Only a complete file replaces the old one; otherwise it is discarded.
-    return written && file->Close();
+    return CloseRmpOutput(*file, path, error);
 }
 
 }  // namespace gridport

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "filesystem/Error.h"
 #include "filesystem/FileSystem.h"
 #include "map/MapEntity.h"
 #include "map/MapLayer.h"
@@ -39,15 +40,23 @@ public:
     void AppendLayer(MapLayer&& layer) { layers.push_back(std::move(layer)); }
 
     // Reads a MAP file of either version and its tileset (src/import). On
-    // false the map holds no layers, entities or texts, and the rest as it
-    // was before the call.
-    bool ImportMap(const std::string& mapPath, const std::string& tilesetPath, FileSystem& fileSystem);
-    // Whether the RMP format can describe this map in full, tileset included.
-    bool FitsRmpFormat() const;
+    // false, error says why, and the map is as the import's first step left
+    // it: no layers, entities, linked file name or texts A and B; the header
+    // values, the text list, the zones and the tileset as they were before
+    // the call.
+    [[nodiscard]] bool ImportMap(const std::string& mapPath, const std::string& tilesetPath, FileSystem& fileSystem,
+                                 Error& error);
+    [[nodiscard]] bool ImportMap(const std::string& mapPath, const std::string& tilesetPath, FileSystem& fileSystem);
+    // Whether the RMP format can describe this map in full, tileset included;
+    // when not, error names the limit, for the file path.
+    [[nodiscard]] bool FitsRmpFormat(const std::string& path, Error& error) const;
+    [[nodiscard]] bool FitsRmpFormat() const;
     // Writes the map as an RMP map file. False, with no file created, when the
     // format can't describe the map or the output can't be opened; false as
-    // well when a write, the flush or the close of the output fails.
-    bool Save(const std::string& path, FileSystem& fileSystem);
+    // well when a write, the flush or the close of the output fails. The
+    // header layer is written with its factors off; the map is not changed.
+    [[nodiscard]] bool Save(const std::string& path, FileSystem& fileSystem, Error& error) const;
+    [[nodiscard]] bool Save(const std::string& path, FileSystem& fileSystem) const;
 
     std::int32_t headerX = 0;
     std::int32_t headerY = 0;

@@ -12,6 +12,6 @@ namespace gridport {
 // 65536, with that many bytes, so the file stays well-formed.
 void WriteString(BufferedWriter& out, std::string_view text);
 // The same, straight to a file; false when the write falls short.
-bool WriteString(File& file, std::string_view text);
+[[nodiscard]] bool WriteString(File& file, std::string_view text);
 
 }  // namespace gridport

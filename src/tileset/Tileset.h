@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "filesystem/BufferedReader.h"
+#include "filesystem/Error.h"
 #include "filesystem/FileSystem.h"
 #include "tileset/Tile.h"
 
@@ -22,18 +24,26 @@ public:
     void AppendBlankTiles(std::int32_t count);
 
     // Replaces the tiles with the 16 x 16 tiles of a VSP tileset. On false
-    // the tileset is unchanged.
-    bool ImportVsp(const std::string& path, FileSystem& fileSystem);
+    // the tileset is unchanged, and error says why.
+    [[nodiscard]] bool ImportVsp(const std::string& path, FileSystem& fileSystem, Error& error);
+    [[nodiscard]] bool ImportVsp(const std::string& path, FileSystem& fileSystem);
 
     // Reads an RTS tileset file; on false the tileset is unchanged.
-    bool Load(const std::string& path, FileSystem& fileSystem);
-    bool Load(File& file);
-    // Whether the RTS format can describe this tileset in full.
-    bool FitsRtsFormat() const;
+    [[nodiscard]] bool Load(const std::string& path, FileSystem& fileSystem, Error& error);
+    [[nodiscard]] bool Load(const std::string& path, FileSystem& fileSystem);
+    // From the file's position; path names the file in reasons.
+    [[nodiscard]] bool Load(File& file, const std::string& path, Error& error);
+    [[nodiscard]] bool Load(File& file);
+    // From the reader's position; the reader stands after the tileset then.
+    [[nodiscard]] bool Load(BufferedReader& in, const std::string& path, Error& error);
+    // Whether the RTS format can describe this tileset in full; when not,
+    // error names the limit, for the file path.
+    [[nodiscard]] bool FitsRtsFormat(const std::string& path, Error& error) const;
+    [[nodiscard]] bool FitsRtsFormat() const;
     // Writes the RTS form at the file's position. False, with nothing
     // written, when the format can't describe the tileset; false as well
     // when a write falls short.
-    bool Save(File& file) const;
+    [[nodiscard]] bool Save(File& file) const;
 
     std::int32_t tileWidth = 16;
     std::int32_t tileHeight = 16;

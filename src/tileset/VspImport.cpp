@@ -3,12 +3,13 @@
 // run-length compressed (every other version).
 
 #include <algorithm>
-#include <array>
 #include <new>
 
-#include "filesystem/BufferedReader.h"
 #include "filesystem/ByteOrder.h"
+#include "filesystem/Counted.h"
+#include "filesystem/OpenFile.h"
 #include "tileset/Tileset.h"
+#include "tileset/VspReader.h"
 
 namespace gridport {
 
@@ -18,110 +19,122 @@ constexpr std::size_t kHeaderSize = 772;
 constexpr std::size_t kPaletteOffset = 2;
 constexpr std::size_t kCountOffset = 770;
 constexpr std::uint16_t kPlainVersion = 2;
-constexpr std::int32_t kTileSide = 16;
-constexpr std::size_t kTilePixels = kTileSide * kTileSide;
+constexpr std::uint64_t kStreamPrefixSize = 4;
 constexpr std::uint8_t kRunMarker = 0xFF;
 constexpr std::uint64_t kRunItemSize = 3;
 constexpr std::uint64_t kLongestRun = 255;
 
-using Palette = std::array<std::array<std::uint8_t, RgbaImage::kBytesPerPixel>, 256>;
+}  // namespace
 
-// Index 0 is transparent; the others take their six-bit components times
-// four, within eight bits, and are opaque.
-Palette ConvertPalette(const std::uint8_t* entries) {
-    Palette palette{};
-    for (std::size_t i = 1; i < palette.size(); ++i) {
-        for (std::size_t c = 0; c < 3; ++c) {
-            palette[i][c] = static_cast<std::uint8_t>(entries[3 * i + c] << 2);
-        }
-        palette[i][3] = 255;
+bool VspReader::ReadHeader(std::uint16_t& tileCount, Error& error) {
+    std::uint8_t header[kHeaderSize];
+    if (!in_.Read(header, sizeof header, path_, "the 772-byte VSP header", error)) {
+        return false;
     }
-    return palette;
-}
-
-// Expands the compressed stream into exactly indices.size() bytes. A run
-// that would carry past the end is cut there.
-bool Decompress(BufferedReader& in, std::vector<std::uint8_t>& indices) {
-    std::size_t position = 0;
-    while (position < indices.size()) {
-        std::uint8_t byte = 0;
-        if (!in.ReadU8(byte)) {
-            return false;
+    // Index 0 is transparent; the others take their six-bit components times
+    // four, within eight bits, and are opaque.
+    const std::uint8_t* entries = header + kPaletteOffset;
+    for (std::size_t i = 1; i < palette_.size(); ++i) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            palette_[i][c] = static_cast<std::uint8_t>(entries[3 * i + c] << 2);
         }
-        if (byte != kRunMarker) {
-            indices[position++] = byte;
-            continue;
-        }
-        std::uint8_t length = 0;
-        std::uint8_t value = 0;
-        if (!in.ReadU8(length) || !in.ReadU8(value)) {
-            return false;
-        }
-        const std::size_t run = std::min<std::size_t>(length, indices.size() - position);
-        std::fill_n(indices.begin() + static_cast<std::ptrdiff_t>(position), run, value);
-        position += run;
+        palette_[i][3] = 255;
+    }
+    tileCount = LoadU16(header + kCountOffset);
+    left_ = std::uint64_t{tileCount} * kTilePixels;
+    compressed_ = LoadU16(header) != kPlainVersion;
+    if (compressed_ && !in_.Skip(kStreamPrefixSize, path_, "the compressed VSP data", error)) {
+        return false;
+    }
+    // No stream expands further than a run of 255 per three bytes.
+    const std::uint64_t rest = in_.Remaining();
+    const std::uint64_t most = compressed_ ? rest / kRunItemSize * kLongestRun + rest % kRunItemSize : rest;
+    if (left_ > most) {
+        return error.Fail(path_, kCountOffset,
+                          "the header counts " + Counted(tileCount, "tile") + " of " +
+                              std::to_string(kTilePixels) + " pixels, but the " + Counted(rest, "byte") +
+                              " left hold at most " + Counted(most, "pixel"));
     }
     return true;
 }
 
-}  // namespace
+bool VspReader::ReadIndices(std::size_t tile, std::uint8_t* indices, Error& error) {
+    if (!compressed_) {
+        return in_.Read(indices, kTilePixels, path_, "tile " + std::to_string(tile), error);
+    }
+    for (std::size_t k = 0; k < kTilePixels;) {
+        if (runLeft_ > 0) {
+            const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(runLeft_, kTilePixels - k));
+            std::fill_n(indices + k, run, runValue_);
+            k += run;
+            runLeft_ -= run;
+            continue;
+        }
+        const std::uint64_t position = in_.Position();
+        std::uint8_t byte = 0;
+        std::uint8_t length = 0;
+        if (!in_.ReadU8(byte) || (byte == kRunMarker && (!in_.ReadU8(length) || !in_.ReadU8(runValue_)))) {
+            return error.Fail(path_, position,
+                              "tile " + std::to_string(tile) + " ends after " + std::to_string(k) + " of its " +
+                                  std::to_string(kTilePixels) + " pixels");
+        }
+        if (byte != kRunMarker) {
+            indices[k++] = byte;
+            --left_;
+            continue;
+        }
+        // A run that would carry past the last tile is cut there.
+        runLeft_ = std::min<std::uint64_t>(length, left_);
+        left_ -= runLeft_;
+    }
+    return true;
+}
 
-bool Tileset::ImportVsp(const std::string& path, FileSystem& fileSystem) {
-    const std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Read);
+bool VspReader::ReadTile(std::size_t tile, std::uint8_t* rgba, Error& error) {
+    std::uint8_t indices[kTilePixels];
+    if (!ReadIndices(tile, indices, error)) {
+        return false;
+    }
+    for (std::size_t k = 0; k < kTilePixels; ++k, rgba += RgbaImage::kBytesPerPixel) {
+        std::copy_n(palette_[indices[k]].data(), RgbaImage::kBytesPerPixel, rgba);
+    }
+    return true;
+}
+
+bool Tileset::ImportVsp(const std::string& path, FileSystem& fileSystem, Error& error) {
+    const std::unique_ptr<File> file = OpenRecorded(fileSystem, path, OpenMode::Read, error);
     if (file == nullptr) {
         return false;
     }
     try {
         BufferedReader in(*file);
-        std::uint8_t header[kHeaderSize];
-        if (!in.Read(header, sizeof header)) {
+        VspReader reader(in, path);
+        std::uint16_t count = 0;
+        if (!reader.ReadHeader(count, error)) {
             return false;
         }
-        const std::uint16_t count = LoadU16(header + kCountOffset);
-        const std::uint64_t total = std::uint64_t{count} * kTilePixels;
-        std::vector<std::uint8_t> indices;
-        if (LoadU16(header) == kPlainVersion) {
-            if (total > in.Remaining()) {
-                return false;
-            }
-            indices.resize(total);
-            if (!in.Read(indices.data(), indices.size())) {
-                return false;
-            }
-        } else {
-            if (!in.Skip(4)) {
-                return false;
-            }
-            // No stream expands further than a run of 255 per three bytes.
-            const std::uint64_t left = in.Remaining();
-            if (total > left / kRunItemSize * kLongestRun + left % kRunItemSize) {
-                return false;
-            }
-            indices.resize(total);
-            if (!Decompress(in, indices)) {
-                return false;
-            }
-        }
-
-        const Palette palette = ConvertPalette(header + kPaletteOffset);
         std::vector<Tile> imported(count);
-        const std::uint8_t* index = indices.data();
-        for (Tile& tile : imported) {
-            tile.image = RgbaImage(kTileSide, kTileSide);
-            std::uint8_t* pixel = tile.image.pixels.data();
-            for (std::size_t k = 0; k < kTilePixels; ++k, pixel += RgbaImage::kBytesPerPixel) {
-                std::copy_n(palette[*index++].data(), RgbaImage::kBytesPerPixel, pixel);
+        for (std::size_t i = 0; i < imported.size(); ++i) {
+            RgbaImage& image = imported[i].image;
+            image = RgbaImage(VspReader::kTileSide, VspReader::kTileSide);
+            if (!reader.ReadTile(i, image.pixels.data(), error)) {
+                return false;
             }
         }
         // The tiles are 16 x 16 whatever the tileset held before, and so is
         // its tile size, which the RTS writer relies on.
-        tileWidth = kTileSide;
-        tileHeight = kTileSide;
+        tileWidth = VspReader::kTileSide;
+        tileHeight = VspReader::kTileSide;
         tiles.swap(imported);
         return true;
     } catch (const std::bad_alloc&) {
-        return false;
+        return error.Fail(path, "out of memory for the tileset");
     }
+}
+
+bool Tileset::ImportVsp(const std::string& path, FileSystem& fileSystem) {
+    Error ignored;
+    return ImportVsp(path, fileSystem, ignored);
 }
 
 }  // namespace gridport

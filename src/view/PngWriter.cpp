@@ -8,6 +8,13 @@ namespace gridport {
 
 namespace {
 
+// zlib level 3 with the Sub filter on every row. A 16000 x 16000 picture of
+// a 1000 x 1000 map took 2.6 s of CPU and 29.9 MB at level 3 with Sub, the
+// same time and 35.6 MB at level 1, and 10 s and 19.3 MB at libpng's
+// default (level 6, filters chosen row by row).
+constexpr int kCompressionLevel = 3;
+constexpr int kFilters = PNG_FILTER_SUB;
+
 struct PngSink {
     File* file = nullptr;
     bool failed = false;
@@ -26,8 +33,9 @@ void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
 void FlushNothing(png_structp) {}
 
 // libpng reports errors by longjmp; nothing in this function has a
-// destructor, so the jump skips none.
-bool Encode(PngSink& sink, const RgbaImage& image) {
+// destructor, so the jump skips none. The row source runs to its end before
+// libpng is called again.
+bool Encode(PngSink& sink, std::uint32_t width, std::uint32_t height, const PngRowSource& rows) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (png == nullptr) {
         return false;
@@ -42,19 +50,36 @@ bool Encode(PngSink& sink, const RgbaImage& image) {
         return false;
     }
     png_set_write_fn(png, &sink, WriteToFile, FlushNothing);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
-                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, kCompressionLevel);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, kFilters);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    const std::size_t stride = static_cast<std::size_t>(image.width) * RgbaImage::kBytesPerPixel;
-    for (std::size_t y = 0; y < static_cast<std::size_t>(image.height); ++y) {
-        png_write_row(png, image.pixels.data() + y * stride);
+    for (std::uint32_t y = 0; y < height && !sink.failed; ++y) {
+        png_write_row(png, rows(y));
     }
-    png_write_end(png, nullptr);
+    if (!sink.failed) {
+        png_write_end(png, nullptr);
+    }
     png_destroy_write_struct(&png, &info);
     return !sink.failed;
 }
 
 }  // namespace
+
+bool WritePng(std::uint32_t width, std::uint32_t height, const PngRowSource& rows, const std::string& path,
+              FileSystem& fileSystem, Error& error) {
+    // The output records the reasons of its failed writes and of Close.
+    const std::unique_ptr<File> file = fileSystem.OpenOutput(path, error);
+    if (file == nullptr) {
+        return false;
+    }
+    PngSink sink{file.get(), false};
+    if (!Encode(sink, width, height, rows)) {
+        return error.Fail(path, sink.failed ? "cannot write" : "cannot encode the picture");
+    }
+    return file->Close();
+}
 
 bool WritePng(const RgbaImage& image, const std::string& path, FileSystem& fileSystem, Error& error) {
     if (image.width <= 0 || image.height <= 0 ||
@@ -62,16 +87,10 @@ bool WritePng(const RgbaImage& image, const std::string& path, FileSystem& fileS
                                     RgbaImage::kBytesPerPixel) {
         return error.Fail(path, "there is no picture to write");
     }
-    const std::unique_ptr<File> file = fileSystem.OpenOutput(path, error);
-    if (file == nullptr) {
-        return false;
-    }
-    PngSink sink{file.get(), false};
-    if (!Encode(sink, image)) {
-        // A failed write has recorded its reason already.
-        return error.Fail(path, "cannot encode the picture");
-    }
-    return file->Close();
+    const std::size_t stride = static_cast<std::size_t>(image.width) * RgbaImage::kBytesPerPixel;
+    return WritePng(
+        static_cast<std::uint32_t>(image.width), static_cast<std::uint32_t>(image.height),
+        [&image, stride](std::uint32_t y) { return image.pixels.data() + y * stride; }, path, fileSystem, error);
 }
 
 bool WritePng(const RgbaImage& image, const std::string& path, FileSystem& fileSystem) {

@@ -13,7 +13,8 @@
 #include "filesystem/BufferedReader.h"
 #include "filesystem/ByteOrder.h"
 #include "map/RmpLayout.h"
-#include "tileset/RtsLayout.h"
+#include "view/StandardStreams.h"
+#include "view/Wording.h"
 
 namespace gridport {
 
@@ -39,6 +40,7 @@ public:
     Parser(File& file, std::uint64_t size, Stop& stop) : in_(file), size_(size), stop_(stop) {}
 
     bool Ok() const { return in_.Ok(); }
+    BufferedReader& Reader() { return in_; }
     std::uint64_t Offset() const { return size_ - in_.Remaining(); }
     std::uint64_t Remaining() const { return in_.Remaining(); }
 
@@ -51,8 +53,9 @@ public:
     bool Need(std::uint64_t count, const std::string& what) {
         stop_.offset = Offset();
         if (count > in_.Remaining()) {
-            return Fail(Offset(), "the file ends inside " + what + ": it needs " + std::to_string(count) +
-                                      " bytes, " + std::to_string(in_.Remaining()) + " remain");
+            return Fail(Offset(), "the file ends inside " + what + ": it needs " + Counted(count, "byte", "bytes") +
+                                      ", " + std::to_string(in_.Remaining()) +
+                                      (in_.Remaining() == 1 ? " remains" : " remain"));
         }
         return true;
     }
@@ -88,7 +91,7 @@ public:
     // width * height cells of 16 bits each, widened into tiles.
     bool Cells(std::vector<std::uint32_t>& tiles, const std::string& what) {
         const std::uint64_t offset = Offset();
-        if (!Need(std::uint64_t{kStringLengthSize} * tiles.size(), what)) {
+        if (!Need(std::uint64_t{kCellSize} * tiles.size(), what)) {
             return false;
         }
         for (std::uint32_t& cell : tiles) {
@@ -122,21 +125,21 @@ bool ReadHeader(Parser& in, TileMap& map, Counts& counts) {
     if (std::memcmp(header, kSignature, sizeof kSignature) != 0) {
         return in.Fail(0, "not an RMP map file: it does not start with \".rmp\"");
     }
-    const std::uint16_t version = LoadU16(header + 4);
+    const std::uint16_t version = LoadU16(header + kVersionOffset);
     if (version != kVersion) {
-        return in.Fail(4, "unknown RMP version " + std::to_string(version) + " (only version 1 is known)");
+        return in.Fail(kVersionOffset, "unknown RMP version " + std::to_string(version) + " (only version 1 is known)");
     }
-    const std::uint16_t strings = LoadU16(header + 17);
+    const std::uint16_t strings = LoadU16(header + kStringCountOffset);
     if (strings != kStringCount) {
-        return in.Fail(17, "the header announces " + std::to_string(strings) + " strings; an RMP file has 9");
+        return in.Fail(kStringCountOffset, "the header announces " + std::to_string(strings) + " strings; an RMP file has 9");
     }
-    counts.layers = header[7];
-    counts.entities = LoadU16(header + 9);
-    counts.zones = LoadU16(header + 19);
-    map.headerX = LoadU16(header + 11);
-    map.headerY = LoadU16(header + 13);
-    map.headerLayer = header[15];
-    map.headerMode = header[16];
+    counts.layers = header[kLayerCountOffset];
+    counts.entities = LoadU16(header + kEntityCountOffset);
+    counts.zones = LoadU16(header + kZoneCountOffset);
+    map.headerX = LoadU16(header + kHeaderXOffset);
+    map.headerY = LoadU16(header + kHeaderYOffset);
+    map.headerLayer = header[kHeaderLayerOffset];
+    map.headerMode = header[kHeaderModeOffset];
     return true;
 }
 
@@ -159,22 +162,22 @@ bool ReadLayer(Parser& in, std::size_t index, MapLayer& layer) {
     if (!in.Read(header, sizeof header, "the header of " + what)) {
         return false;
     }
-    const std::uint16_t width = LoadU16(header);
-    const std::uint16_t height = LoadU16(header + 2);
-    const std::uint16_t flags = LoadU16(header + 4);
-    layer.showFlag = (flags & 1U) == 0;
-    layer.factorsEnabled = (flags & 2U) != 0;
-    layer.factorX = std::bit_cast<float>(LoadU32(header + 6));
-    layer.factorY = std::bit_cast<float>(LoadU32(header + 10));
-    layer.rateX = std::bit_cast<float>(LoadU32(header + 14));
-    layer.rateY = std::bit_cast<float>(LoadU32(header + 18));
-    const std::uint32_t segmentCount = LoadU32(header + 22);
-    layer.auxFlag = header[26] != 0;
+    const std::uint16_t width = LoadU16(header + kLayerWidthOffset);
+    const std::uint16_t height = LoadU16(header + kLayerHeightOffset);
+    const std::uint16_t flags = LoadU16(header + kLayerFlagsOffset);
+    layer.showFlag = (flags & kLayerHidden) == 0;
+    layer.factorsEnabled = (flags & kLayerFactorsOn) != 0;
+    layer.factorX = std::bit_cast<float>(LoadU32(header + kLayerFactorXOffset));
+    layer.factorY = std::bit_cast<float>(LoadU32(header + kLayerFactorYOffset));
+    layer.rateX = std::bit_cast<float>(LoadU32(header + kLayerRateXOffset));
+    layer.rateY = std::bit_cast<float>(LoadU32(header + kLayerRateYOffset));
+    const std::uint32_t segmentCount = LoadU32(header + kLayerSegmentCountOffset);
+    layer.auxFlag = header[kLayerAuxFlagOffset] != 0;
     if (!in.String(layer.name, "the name of " + what)) {
         return false;
     }
     const std::string grid = "the " + std::to_string(width) + " x " + std::to_string(height) + " grid of " + what;
-    if (!in.Need(std::uint64_t{kStringLengthSize} * width * height, grid)) {
+    if (!in.Need(std::uint64_t{kCellSize} * width * height, grid)) {
         return false;
     }
     if (!layer.Resize(width, height)) {
@@ -183,7 +186,7 @@ bool ReadLayer(Parser& in, std::size_t index, MapLayer& layer) {
     if (!in.Cells(layer.tiles, grid)) {
         return false;
     }
-    const std::string segments = "the " + std::to_string(segmentCount) + " segments of " + what;
+    const std::string segments = "the " + Counted(segmentCount, "segment", "segments") + " of " + what;
     if (!in.Need(std::uint64_t{kSegmentSize} * segmentCount, segments)) {
         return false;
     }
@@ -207,10 +210,10 @@ bool ReadEntity(Parser& in, std::size_t index, MapEntity& entity) {
     if (!in.Read(header, sizeof header, "the header of " + what)) {
         return false;
     }
-    entity.x = LoadU16(header);
-    entity.y = LoadU16(header + 2);
-    entity.layer = LoadU16(header + 4);
-    const std::uint16_t type = LoadU16(header + 6);
+    entity.x = LoadU16(header + kEntityXOffset);
+    entity.y = LoadU16(header + kEntityYOffset);
+    entity.layer = LoadU16(header + kEntityLayerOffset);
+    const std::uint16_t type = LoadU16(header + kEntityTypeOffset);
     switch (type) {
         case 0:
             entity.kind = 0;
@@ -237,7 +240,7 @@ bool ReadEntity(Parser& in, std::size_t index, MapEntity& entity) {
             entity.kind = 3;
             return in.String(entity.textA, "the text of " + what);
         default:
-            return in.Fail(start + 6, what + " has the unknown record type " + std::to_string(type));
+            return in.Fail(start + kEntityTypeOffset, what + " has the unknown record type " + std::to_string(type));
     }
 }
 
@@ -247,68 +250,28 @@ bool ReadZone(Parser& in, std::size_t index, MapZone& zone) {
     if (!in.Read(header, sizeof header, "the header of " + what)) {
         return false;
     }
-    zone.x1 = LoadU16(header);
-    zone.y1 = LoadU16(header + 2);
-    zone.x2 = LoadU16(header + 4);
-    zone.y2 = LoadU16(header + 6);
-    zone.layer = LoadU16(header + 8);
-    zone.auxValue = LoadU16(header + 10);
+    std::int32_t* const values[kZoneValueCount] = {&zone.x1, &zone.y1, &zone.x2, &zone.y2, &zone.layer,
+                                                    &zone.auxValue};
+    for (std::size_t i = 0; i < kZoneValueCount; ++i) {
+        *values[i] = LoadU16(header + 2 * i);
+    }
     return in.String(zone.text, "the text of " + what);
 }
 
-// Walks the embedded RTS tileset to its end, the way the RTS loader reads it
-// (segment data by the header flag and each block's type), so that its
-// length is known exactly; then checks that nothing follows it and lets the
-// RTS loader read it from the File.
-bool ReadTileset(Parser& in, File& file, Tileset& tileset) {
-    const std::uint64_t start = in.Offset();
-    std::uint8_t header[rts::kHeaderSize];
-    if (!in.Read(header, sizeof header, "the tileset header")) {
-        return false;
-    }
-    if (std::memcmp(header, rts::kSignature, sizeof rts::kSignature) != 0) {
-        return in.Fail(start, "the tileset does not start with \".rts\"");
-    }
-    const std::uint16_t version = LoadU16(header + 4);
-    if (version != rts::kVersion) {
-        return in.Fail(start + 4, "unknown tileset version " + std::to_string(version));
-    }
-    const std::uint16_t bits = LoadU16(header + 12);
-    if (bits != rts::kBitsPerPixel) {
-        return in.Fail(start + 12, "the tileset has " + std::to_string(bits) + " bits per pixel, not 32");
-    }
-    const std::uint16_t count = LoadU16(header + 6);
-    const std::uint64_t pixelCount = std::uint64_t{LoadU16(header + 8)} * LoadU16(header + 10);
-    const bool hasSegmentData = header[rts::kSegmentFlagOffset] != 0;
-    if (!in.Skip(pixelCount * RgbaImage::kBytesPerPixel * count, "the pixels of the tileset's " +
-                                                                      std::to_string(count) + " tiles")) {
-        return false;
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string what = Numbered("tileset tile ", i);
-        std::uint8_t block[rts::kInfoBlockSize];
-        if (!in.Read(block, sizeof block, "the information block of " + what)) {
-            return false;
-        }
-        if (hasSegmentData && block[rts::kSegmentTypeOffset] == rts::kSegmentsAsPixelMask &&
-            !in.Skip(pixelCount, "the segment mask of " + what)) {
-            return false;
-        }
-        if (hasSegmentData && block[rts::kSegmentTypeOffset] == rts::kSegmentsAsList &&
-            !in.Skip(std::uint64_t{rts::kSegmentRecordSize} * LoadU16(block + 8), "the segments of " + what)) {
-            return false;
-        }
+// Reads the embedded RTS tileset with the RTS reader, from where the records
+// end; it must end exactly where the file ends.
+bool ReadTileset(Parser& in, Tileset& tileset) {
+    Error error;
+    if (!tileset.Load(in.Reader(), {}, error)) {
+        return in.Fail(error.Offset().value_or(in.Offset()), error.Message());
     }
     if (in.Remaining() != 0) {
-        return in.Fail(in.Offset(), std::to_string(in.Remaining()) + " bytes follow the end of the tileset");
-    }
-    if (file.Seek(static_cast<std::int64_t>(start)) != 0 || !tileset.Load(file) || tileset.TileCount() != count) {
-        return in.Fail(start, "the tileset could not be loaded");
+        return in.Fail(in.Offset(), Counted(in.Remaining(), "byte follows", "bytes follow") + " the end of the tileset");
     }
     return true;
 }
 
-bool ReadDocument(Parser& in, File& file, RmpDocument& document) {
+bool ReadDocument(Parser& in, RmpDocument& document) {
     TileMap& map = document.map;
     Counts counts;
     if (!in.Ok()) {
@@ -319,7 +282,7 @@ bool ReadDocument(Parser& in, File& file, RmpDocument& document) {
     }
     // Each layer takes at least its header and its name's length.
     if (!in.Need((kLayerHeaderSize + kStringLengthSize) * counts.layers,
-                 "the header's " + std::to_string(counts.layers) + " layers")) {
+                 "the header's " + Counted(counts.layers, "layer", "layers"))) {
         return false;
     }
     map.layers.resize(counts.layers);
@@ -329,7 +292,7 @@ bool ReadDocument(Parser& in, File& file, RmpDocument& document) {
         }
     }
     if (!in.Need(std::uint64_t{kRecordHeaderSize} * counts.entities,
-                 "the header's " + std::to_string(counts.entities) + " entities")) {
+                 "the header's " + Counted(counts.entities, "entity", "entities"))) {
         return false;
     }
     document.entityRecords.resize(counts.entities);
@@ -339,7 +302,7 @@ bool ReadDocument(Parser& in, File& file, RmpDocument& document) {
         }
     }
     if (!in.Need((kRecordHeaderSize + kStringLengthSize) * counts.zones,
-                 "the header's " + std::to_string(counts.zones) + " zones")) {
+                 "the header's " + Counted(counts.zones, "zone", "zones"))) {
         return false;
     }
     map.zones.resize(counts.zones);
@@ -348,7 +311,7 @@ bool ReadDocument(Parser& in, File& file, RmpDocument& document) {
             return false;
         }
     }
-    if (!ReadTileset(in, file, map.tileset)) {
+    if (!ReadTileset(in, map.tileset)) {
         return false;
     }
     // The records are all in place: now the map may refer to them.
@@ -360,9 +323,10 @@ bool ReadDocument(Parser& in, File& file, RmpDocument& document) {
 
 std::unique_ptr<RmpDocument> ReadRmp(const std::string& path, FileSystem& fileSystem, std::string& error) {
     error.clear();
-    const std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Read);
+    Error openError;
+    const std::unique_ptr<File> file = OpenInput(fileSystem, path, openError);
     if (file == nullptr) {
-        error = path + ": cannot open the file";
+        error = openError.Text();
         return nullptr;
     }
     Stop stop;
@@ -370,7 +334,7 @@ std::unique_ptr<RmpDocument> ReadRmp(const std::string& path, FileSystem& fileSy
         const std::int64_t size = file->Size();
         Parser in(*file, size > 0 ? static_cast<std::uint64_t>(size) : 0, stop);
         auto document = std::make_unique<RmpDocument>();
-        if (ReadDocument(in, *file, *document)) {
+        if (ReadDocument(in, *document)) {
             return document;
         }
     } catch (const std::bad_alloc&) {

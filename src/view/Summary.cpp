@@ -1,27 +1,13 @@
 #include "view/Summary.h"
 
 #include <array>
-#include <cstdio>
 #include <vector>
+
+#include "view/Wording.h"
 
 namespace gridport {
 
 namespace {
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '\\') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            quoted += escaped;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
-}
 
 std::string LayerLine(std::size_t index, const MapLayer& layer, std::uint32_t tileCount) {
     // Cells hold 16-bit values in the file.
@@ -41,10 +27,10 @@ std::string LayerLine(std::size_t index, const MapLayer& layer, std::uint32_t ti
                        std::to_string(layer.width) + " x " + std::to_string(layer.height) + ", flags " +
                        std::to_string(flags) + (layer.showFlag ? " (shown" : " (hidden") +
                        (layer.factorsEnabled ? ", factors on)" : ")") + (layer.auxFlag ? ", aux" : "") + ", " +
-                       std::to_string(layer.segments.Count()) + " segments, " + std::to_string(distinct) +
-                       " distinct tiles";
+                       Counted(layer.segments.Count(), "segment", "segments") + ", " +
+                       Counted(distinct, "distinct tile", "distinct tiles");
     if (beyond > 0) {
-        line += ", " + std::to_string(beyond) + " cells beyond the tileset (not drawn)";
+        line += ", " + Counted(beyond, "cell", "cells") + " beyond the tileset (not drawn)";
     }
     return line + "\n";
 }
@@ -58,7 +44,7 @@ std::string Summarize(const std::string& path, const RmpDocument& document) {
             std::to_string(map.headerLayer) + ", mode " + std::to_string(map.headerMode) + "\n";
     const std::array<std::pair<const char*, const std::string*>, 9> strings = {{
         {"string 1", &document.unnamedStrings[0]},
-        {"linked file", &map.linkedFileName},
+        {"tileset name stored in the map", &map.linkedFileName},
         {"string 3", &document.unnamedStrings[1]},
         {"text A", &map.textA},
         {"text B", &map.textB},
@@ -80,7 +66,7 @@ std::string Summarize(const std::string& path, const RmpDocument& document) {
     text += "entities: " + std::to_string(map.entities.size()) + "\n";
     text += "zones: " + std::to_string(map.zones.size()) + "\n";
     text += "tileset: " + std::to_string(map.tileset.tileWidth) + " x " + std::to_string(map.tileset.tileHeight) +
-            " pixels per tile, " + std::to_string(tileCount) + " tiles\n";
+            " pixels per tile, " + Counted(tileCount, "tile", "tiles") + "\n";
     return text;
 }
 

@@ -56,6 +56,7 @@ struct Failing {
     const char* what;
     Bytes map;
     Bytes tileset;
+    std::string reason;
 };
 
 void PrintTo(const Failing& c, std::ostream* os) {
@@ -68,6 +69,7 @@ TEST_P(MapImportFailure, LeavesTheMapAsTheResetLeftIt) {
     ImportFixture fixture;
     Fill(fixture.map);
     EXPECT_FALSE(fixture.Import(GetParam().map, GetParam().tileset));
+    EXPECT_EQ(fixture.error.Text(), GetParam().reason);
     ExpectResetOnly(fixture.map);
     EXPECT_EQ(fixture.files.OpenFiles(), 0);
 }
@@ -79,24 +81,35 @@ Bytes WithIndex(std::uint16_t background, std::uint16_t foreground) {
     return file.Build();
 }
 
+constexpr const char* kNotAMap =
+    "map.map: byte 0: not a MAP file: the first byte is not 4 (version 1) and the first six bytes are not the "
+    "version-2 signature 4D 41 50 F9 35 00";
+
 Bytes Prefix(const Bytes& bytes, std::size_t size) {
     return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MapImportFailure,
-    ::testing::Values(Failing{"empty file", {}, PatternVsp(4).Build()},
-                      Failing{"lone version byte", {4}, PatternVsp(4).Build()},
-                      Failing{"version 3", {3, 0, 0, 0, 0, 0, 0, 0}, PatternVsp(4).Build()},
-                      Failing{"near v2 signature", {0x4D, 0x41, 0x50, 0xF9, 0x35, 0x01}, PatternVsp(4).Build()},
-                      Failing{"short v2 signature", {0x4D, 0x41, 0x50, 0xF9, 0x35}, PatternVsp(4).Build()},
-                      Failing{"index T in background", WithIndex(4, 0), PatternVsp(4).Build()},
-                      Failing{"index T in foreground", WithIndex(0, 4), PatternVsp(4).Build()},
-                      Failing{"index 65535", WithIndex(65535, 1), PatternVsp(4).Build()},
-                      Failing{"tileset without tiles", Grid(0, 0).Build(), PatternVsp(0).Build()},
-                      Failing{"broken tileset", Grid(1, 1).Build(), Bytes(771, 0)},
-                      Failing{"layers beyond the file", Prefix(Grid(300, 300).Build(), 1000),
-                              PatternVsp(4).Build()}));
+    ::testing::Values(
+        Failing{"empty file", {}, PatternVsp(4).Build(), "map.map: the file is empty"},
+        Failing{"lone version byte", {4}, PatternVsp(4).Build(),
+                "map.map: byte 0: the 100-byte version-1 header needs 100 bytes, 1 is left"},
+        Failing{"version 3", {3, 0, 0, 0, 0, 0, 0, 0}, PatternVsp(4).Build(), kNotAMap},
+        Failing{"near v2 signature", {0x4D, 0x41, 0x50, 0xF9, 0x35, 0x01}, PatternVsp(4).Build(), kNotAMap},
+        Failing{"short v2 signature", {0x4D, 0x41, 0x50, 0xF9, 0x35}, PatternVsp(4).Build(), kNotAMap},
+        Failing{"index T in background", WithIndex(4, 0), PatternVsp(4).Build(),
+                "map.map: layer \"Background\" cell (1, 1) holds tile 4; the tileset has 4 tiles"},
+        Failing{"index T in foreground", WithIndex(0, 4), PatternVsp(4).Build(),
+                "map.map: layer \"Foreground\" cell (1, 1) holds tile 4; the tileset has 4 tiles"},
+        Failing{"index 65535", WithIndex(65535, 1), PatternVsp(4).Build(),
+                "map.map: layer \"Background\" cell (1, 1) holds tile 65535; the tileset has 4 tiles"},
+        Failing{"tileset without tiles", Grid(0, 0).Build(), PatternVsp(0).Build(),
+                "tiles.vsp: the tileset has no tiles"},
+        Failing{"broken tileset", Grid(1, 1).Build(), Bytes(771, 0),
+                "tiles.vsp: byte 0: the 772-byte VSP header needs 772 bytes, 771 are left"},
+        Failing{"layers beyond the file", Prefix(Grid(300, 300).Build(), 1000), PatternVsp(4).Build(),
+                "map.map: byte 100: the pair of 300 x 300 layers needs 360000 bytes, 900 are left"}));
 
 TEST(MapVersion1, IndexBelowTheTileCountImportsAndZeroForegroundIsTheNewTile) {
     ImportFixture fixture;
@@ -237,6 +250,7 @@ TEST(MapVersion1, EveryTruncatedFileFails) {
     for (std::size_t size = 0; size < whole.size(); ++size) {
         ImportFixture fixture;
         EXPECT_FALSE(fixture.Import(Prefix(whole, size), 2)) << size;
+        EXPECT_EQ(fixture.error.File(), "map.map") << size;
     }
     Bytes longer = whole;
     longer.push_back(0xEE);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "import/MapDescription.h"
+#include "support/Conversion.h"
 #include "support/ImportFixture.h"
 
 namespace gridport {
@@ -145,6 +147,7 @@ TEST(MapVersion2, HeaderTextsRunOnPastTheirFields) {
 struct FailCase {
     const char* what;
     MapV2File file;
+    std::string reason;
 };
 
 void PrintTo(const FailCase& c, std::ostream* os) {
@@ -157,6 +160,7 @@ TEST_P(MapVersion2Failure, FailsWithTheMapReset) {
     ImportFixture fixture;
     fixture.map.SetHeaderLayer(5);
     EXPECT_FALSE(fixture.Import(GetParam().file.Build(), 8));
+    EXPECT_EQ(fixture.error.Text(), GetParam().reason);
     EXPECT_TRUE(fixture.map.layers.empty());
     EXPECT_EQ(fixture.map.headerLayer, 5);
     EXPECT_EQ(fixture.map.tileset.TileCount(), 0);
@@ -189,10 +193,16 @@ MapV2File Huge() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MapVersion2Failure,
-                         ::testing::Values(FailCase{"seventh layer out of range", SeventhOutOfRange()},
-                                           FailCase{"unnamed layer at the tile count", UnnamedAtTileCount()},
-                                           FailCase{"more than seven layers", EightLayers()},
-                                           FailCase{"layer larger than the file can hold", Huge()}));
+                         ::testing::Values(
+                             FailCase{"seventh layer out of range", SeventhOutOfRange(),
+                                      "map.map: layer \"Layer G\" cell (1, 0) holds tile 8; the tileset has 8 tiles"},
+                             FailCase{"unnamed layer at the tile count", UnnamedAtTileCount(),
+                                      "map.map: layer \"Layer B\" cell (0, 0) holds tile 8; the tileset has 8 tiles"},
+                             FailCase{"more than seven layers", EightLayers(),
+                                      "map.map: byte 205: the header counts 8 layers; a version-2 map holds at most 7"},
+                             FailCase{"layer larger than the file can hold", Huge(),
+                                      "map.map: byte 218: the shortest encoding of 1 layer needs 67369984 bytes, 8 "
+                                      "are left"}));
 
 // The decoder takes items straight from the reader's 64 KiB buffer while a
 // whole item is there. The layer's words start at file offset 222, so word
@@ -237,6 +247,7 @@ INSTANTIATE_TEST_SUITE_P(MarkerWords, BoundaryRun, ::testing::Values(32654, 3265
 TEST(MapVersion2, NoLayersNeedsATileAll) {
     ImportFixture fixture;
     EXPECT_FALSE(fixture.Import(Layers(0, "").Build(), 0));
+    EXPECT_EQ(fixture.error.Text(), "tiles.vsp: the tileset has no tiles");
     EXPECT_TRUE(fixture.Import(Layers(0, "").Build(), PatternRts(1, 8, 8).Build(), "tiles.rts"));
     EXPECT_TRUE(fixture.map.layers.empty());
 }
@@ -250,9 +261,58 @@ TEST(MapVersion2, EveryTruncatedFileFails) {
         ImportFixture fixture;
         EXPECT_FALSE(fixture.Import(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)), 5))
             << size;
+        EXPECT_EQ(fixture.error.File(), "map.map") << size;
     }
+    // Inside the last layer's cells: the third layer's first cell is there,
+    // its second is not.
+    ImportFixture cut;
+    EXPECT_FALSE(cut.Import(Bytes(whole.begin(), whole.end() - 2), 5));
+    EXPECT_EQ(cut.error.Text(), "map.map: byte " + std::to_string(whole.size() - 2) +
+                                    ": layer 3 ends after 1 of its 2 cells");
     ImportFixture fixture;
     EXPECT_TRUE(fixture.Import(whole, 5));
+}
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// The description and the cell streams that mapview builds on: every file
+// layer, the order text's picks, and cells as the file stores them.
+TEST(MapDescription, DescribesBothVersionsAndStreamsEveryFileLayer) {
+    const testing::MapV2File harbour = testing::HarbourMap();
+    const testing::MapV1File town = testing::TownMap();
+    for (const bool version2 : {true, false}) {
+        testing::MemoryFileSystem files;
+        files.Put("map.map", version2 ? harbour.Build() : town.Build());
+        const auto file = files.Open("map.map", OpenMode::Read);
+        MapDescription description;
+        Error error;
+        ASSERT_TRUE(DescribeMap(*file, "map.map", description, error)) << error.Text();
+        const std::vector<std::vector<std::uint16_t>> stored =
+            version2 ? std::vector<std::vector<std::uint16_t>>{harbour.layers[0].cells, {3, 2, 2, 2},
+                                                               harbour.layers[2].cells, {}}
+                     : std::vector<std::vector<std::uint16_t>>{town.background, town.foreground};
+        ASSERT_EQ(description.fileLayers.size(), stored.size());
+        EXPECT_EQ(description.outputLayers, version2 ? (std::vector<std::size_t>{1, 2, 0, 2})
+                                                     : (std::vector<std::size_t>{0, 1}));
+        EXPECT_EQ(description.headerLayer, std::optional<std::int32_t>(version2 ? 0 : 1));
+        EXPECT_EQ(description.layerOrder, version2 ? "2x31E3" : "");
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            std::vector<std::uint16_t> cells;
+            ASSERT_TRUE(VisitLayerCells(*file, "map.map", description, i,
+                                        [&cells](const std::uint16_t* block, std::size_t count) {
+                                            cells.insert(cells.end(), block, block + count);
+                                        },
+                                        error));
+            EXPECT_EQ(cells, stored[i]) << i;
+            EXPECT_EQ(cells.size(), description.fileLayers[i].CellCount());
+        }
+        EXPECT_FALSE(VisitLayerCells(*file, "map.map", description, stored.size(), {}, error));
+        EXPECT_EQ(error.Text(), "map.map: the map has no layer " + std::to_string(stored.size() + 1));
+    }
 }
 
 }  // namespace

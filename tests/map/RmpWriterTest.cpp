@@ -80,7 +80,8 @@ TEST(RmpWriter, HeaderValuesFlagsAndCellsKeepTheirLowBits) {
     expected.tileset = tiles.Build();
 
     EXPECT_EQ(Saved(map), expected.Build());
-    EXPECT_FALSE(map.layers[1].factorsEnabled);
+    // Saving leaves the map as it was.
+    EXPECT_TRUE(map.layers[1].factorsEnabled);
     EXPECT_TRUE(map.layers[0].factorsEnabled);
     // A second save writes the same file.
     EXPECT_EQ(Saved(map), expected.Build());
@@ -169,14 +170,18 @@ TEST(RmpWriter, BlockBoundariesDontChangeTheBytes) {
 }
 
 TEST(RmpWriter, MapsTheFormatCantHoldAreRefusedBeforeTheFileIsMade) {
-    const auto refused = [](TileMap& map) {
+    std::string reason;
+    const auto refused = [&reason](TileMap& map) {
         MemoryFileSystem files;
-        const bool saved = map.Save("out.rmp", files);
+        Error error;
+        const bool saved = map.Save("out.rmp", files, error);
+        reason = error.Text();
         return !saved && !files.Has("out.rmp");
     };
     TileMap layers;
     layers.layers.resize(256);
     EXPECT_TRUE(refused(layers));
+    EXPECT_EQ(reason, "out.rmp: the RMP format holds at most 255 layers; the map has 256");
     layers.layers.resize(255);
     EXPECT_FALSE(refused(layers));
 
@@ -184,6 +189,7 @@ TEST(RmpWriter, MapsTheFormatCantHoldAreRefusedBeforeTheFileIsMade) {
     TileMap entities;
     entities.entities.assign(65536, entity);
     EXPECT_TRUE(refused(entities));
+    EXPECT_EQ(reason, "out.rmp: the RMP format holds at most 65535 entities and 65535 zones; the map has 65536 and 0");
 
     TileMap zones;
     zones.zones.resize(65536);
@@ -194,6 +200,7 @@ TEST(RmpWriter, MapsTheFormatCantHoldAreRefusedBeforeTheFileIsMade) {
     tiles.tileset.tileHeight = 1;
     tiles.tileset.AppendBlankTiles(65536);
     EXPECT_TRUE(refused(tiles));
+    EXPECT_EQ(reason, "out.rmp: the RMP format holds at most 65535 tiles; the map needs 65536");
 }
 
 // A save that fails at any step leaves the old file as it was, and nothing
@@ -207,7 +214,9 @@ TEST(RmpWriter, FailedStepsOfTheSaveLeaveTheOldFile) {
         MemoryFileSystem files;
         files.Put("out.rmp", {1, 2, 3});
         files.FailAt(operation, 1);
-        EXPECT_FALSE(map.Save("out.rmp", files));
+        Error error;
+        EXPECT_FALSE(map.Save("out.rmp", files, error));
+        EXPECT_EQ(error.File(), "out.rmp");
         EXPECT_EQ(files.Get("out.rmp"), (Bytes{1, 2, 3}));
         EXPECT_EQ(files.Paths(), std::vector<std::string>{"out.rmp"});
         files.FailAt(operation, 0);

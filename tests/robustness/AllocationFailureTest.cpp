@@ -81,16 +81,20 @@ void FillBeforeImport(TileMap& map) {
     map.tileset.AppendBlankTiles(2);
 }
 
-// Runs the conversion of the sample with its failAt-th allocation failing
-// (none when failAt is 0) and checks what must hold whatever fails; the
-// number of allocations made is left in plan.count.
-ConversionOutcome ConvertFailing(FileSystem& files, const ConversionSample& sample, long failAt) {
+// Runs the conversion of the sample (through the map model, or in one
+// streaming pass) with its failAt-th allocation failing (none when failAt is
+// 0) and checks what must hold whatever fails; the number of allocations made
+// is left in plan.count.
+ConversionOutcome ConvertFailing(FileSystem& files, const ConversionSample& sample, long failAt,
+                                 bool streaming = false) {
     TileMap map;
     FillBeforeImport(map);
+    Error error;
     plan = {true, 0, failAt};
-    const ConversionOutcome outcome = testing::Convert(files, map, sample.tilesetPath);
+    const ConversionOutcome outcome = streaming ? testing::ConvertStreaming(files, sample.tilesetPath, error)
+                                                : testing::Convert(files, map, sample.tilesetPath);
     plan.armed = false;
-    if (outcome == ConversionOutcome::ImportFailed) {
+    if (outcome == ConversionOutcome::ImportFailed && !streaming) {
         EXPECT_TRUE(map.layers.empty() && map.linkedFileName.empty() && map.textA.empty()) << failAt;
         EXPECT_TRUE(map.headerX == 7 && map.textList[0] == "kept" && map.zones.size() == 1) << failAt;
         EXPECT_EQ(map.tileset.TileCount(), 2) << failAt;
@@ -108,17 +112,19 @@ TEST_P(AllocationFailure, EachFailedAllocationFailsTheConversionCleanly) {
         files.Put(testing::kMapPath, sample.map);
         files.Put(sample.tilesetPath, sample.tileset);
     };
-    testing::MemoryFileSystem clean;
-    filesOf(clean);
-    ConvertFailing(clean, sample, 0);
-    const long count = plan.count;
-    ASSERT_EQ(testing::RmpFault(clean.Get(testing::kOutputPath)), "");
-    for (long failAt = 1; failAt <= count; ++failAt) {
-        testing::MemoryFileSystem files;
-        filesOf(files);
-        const bool imported = ConvertFailing(files, sample, failAt) != ConversionOutcome::ImportFailed;
-        ASSERT_EQ(files.OpenFiles(), 0) << failAt;
-        EXPECT_TRUE(imported || !files.Has(testing::kOutputPath)) << failAt;
+    for (const bool streaming : {false, true}) {
+        testing::MemoryFileSystem clean;
+        filesOf(clean);
+        ConvertFailing(clean, sample, 0, streaming);
+        const long count = plan.count;
+        ASSERT_EQ(testing::RmpFault(clean.Get(testing::kOutputPath)), "");
+        for (long failAt = 1; failAt <= count; ++failAt) {
+            testing::MemoryFileSystem files;
+            filesOf(files);
+            const bool imported = ConvertFailing(files, sample, failAt, streaming) != ConversionOutcome::ImportFailed;
+            ASSERT_EQ(files.OpenFiles(), 0) << failAt;
+            EXPECT_TRUE(imported || !files.Has(testing::kOutputPath)) << "streaming " << streaming << " " << failAt;
+        }
     }
 }
 

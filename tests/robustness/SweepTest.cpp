@@ -10,6 +10,7 @@
 
 #include "support/Conversion.h"
 #include "support/Files.h"
+#include "view/MapViewCommand.h"
 
 namespace gridport {
 namespace {
@@ -26,15 +27,20 @@ struct Attempt {
     Bytes output;
     // Empty when the run kept every promise.
     std::string fault;
+    std::string reasonFile;
 };
 
-Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath) {
+// One conversion through the map model or in one streaming pass.
+Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath, bool streaming) {
     const bool hadOutput = files.Has(kOutputPath);
     const Bytes oldOutput = files.Get(kOutputPath);
     const std::uint32_t oldMode = files.Mode(kOutputPath);
     std::vector<std::string> paths = files.Paths();
-    TileMap map;
-    Attempt run{testing::Convert(files, map, tilesetPath), files.Get(kOutputPath), {}};
+    Error error;
+    const ConversionOutcome outcome =
+        streaming ? testing::ConvertStreaming(files, tilesetPath, error)
+                  : ConvertMapThroughModel(testing::kMapPath, tilesetPath, kOutputPath, files, error);
+    Attempt run{outcome, files.Get(kOutputPath), {}, error.File()};
     if (run.outcome == ConversionOutcome::Converted && !hadOutput) {
         paths.push_back(kOutputPath);
         std::sort(paths.begin(), paths.end());
@@ -50,15 +56,58 @@ Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath) {
         run.fault = "the output lost its permission bits";
     } else if (run.outcome == ConversionOutcome::Converted) {
         run.fault = testing::RmpFault(run.output);
+    } else if (error.Text().empty()) {
+        run.fault = "a failure without a reason";
     }
     return run;
 }
 
-Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tilesetPath) {
+// Both ways on the same files: the model's attempt, with a fault when the
+// streaming pass differs in outcome or bytes, the check without an output in
+// outcome, mapview's verdict from gridport's outcome, or a failure's reason
+// names another file than failingFile.
+Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tilesetPath,
+                const std::string& failingFile = {}) {
+    Attempt runs[2];
+    for (const bool streaming : {false, true}) {
+        MemoryFileSystem files;
+        files.Put(testing::kMapPath, map);
+        files.Put(tilesetPath, tileset);
+        runs[streaming ? 1 : 0] = Checked(files, tilesetPath, streaming);
+    }
+    Attempt& model = runs[0];
+    const Attempt& streamed = runs[1];
+    // The check without an output, mapview's verdict.
     MemoryFileSystem files;
     files.Put(testing::kMapPath, map);
     files.Put(tilesetPath, tileset);
-    return Checked(files, tilesetPath);
+    Error error;
+    const ConversionOutcome verdict = ConvertMap(testing::kMapPath, tilesetPath, {}, files, error);
+    if (model.fault.empty() && !streamed.fault.empty()) {
+        model.fault = "streaming: " + streamed.fault;
+    } else if (model.fault.empty() && (model.outcome != streamed.outcome || model.output != streamed.output)) {
+        model.fault = "the streaming pass differs from the model";
+    } else if (model.fault.empty() && verdict != model.outcome) {
+        model.fault = "the check without an output differs from the model";
+    }
+    if (model.fault.empty()) {
+        MemoryFileSystem files;
+        files.Put(testing::kMapPath, map);
+        files.Put(tilesetPath, tileset);
+        std::string out;
+        std::string err;
+        const bool converts = RunMapView({testing::kMapPath, tilesetPath}, files, out, err) == 0;
+        if (converts != (streamed.outcome == ConversionOutcome::Converted)) {
+            model.fault = "mapview's verdict differs from gridport's: " + err;
+        }
+    }
+    for (const Attempt* run : {&runs[0], &runs[1]}) {
+        if (model.fault.empty() && !failingFile.empty() && run->outcome == ConversionOutcome::ImportFailed &&
+            run->reasonFile != failingFile) {
+            model.fault = "the reason names " + run->reasonFile + ", not " + failingFile;
+        }
+    }
+    return model;
 }
 
 // The bytes a byte is replaced by: its complement, 0, 255 and each
@@ -117,8 +166,8 @@ TEST_P(PrefixSweep, EveryPrefixFailsCleanlyOrConvertsAsTheWholeFile) {
         const std::size_t used = inMap ? sample.mapUsed : sample.tilesetUsed;
         for (std::size_t size = 0; size <= whole.size(); ++size) {
             const Bytes prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
-            const Attempt run = inMap ? Checked(prefix, sample.tileset, sample.tilesetPath)
-                                  : Checked(sample.map, prefix, sample.tilesetPath);
+            const Attempt run = inMap ? Checked(prefix, sample.tileset, sample.tilesetPath, testing::kMapPath)
+                                  : Checked(sample.map, prefix, sample.tilesetPath, sample.tilesetPath);
             ASSERT_EQ(run.fault, "") << (inMap ? "MAP" : "tileset") << " prefix " << size;
             if (size >= used) {
                 ASSERT_EQ(run.outcome, ConversionOutcome::Converted) << size;
@@ -145,21 +194,25 @@ TEST_P(FaultSweep, EveryFailedFileOperationFailsTheConversion) {
                 files.SetMode(kOutputPath, 0600);
             }
         };
-        MemoryFileSystem counted;
-        fill(counted);
-        const Attempt clean = Checked(counted, sample.tilesetPath);
-        ASSERT_EQ(clean.fault, "");
-        ASSERT_EQ(clean.output, expected);
-        ASSERT_EQ(counted.Calls(FileOperation::Rename), 1);
-        for (int op = 0; op < static_cast<int>(FileOperation::Count); ++op) {
-            const auto operation = static_cast<FileOperation>(op);
-            for (int call = 1; call <= counted.Calls(operation); ++call) {
-                MemoryFileSystem files;
-                fill(files);
-                files.FailAt(operation, call);
-                const Attempt run = Checked(files, sample.tilesetPath);
-                EXPECT_EQ(run.fault, "") << "operation " << op << " call " << call << " old output " << oldOutput;
-                EXPECT_NE(run.outcome, ConversionOutcome::Converted) << "operation " << op << " call " << call;
+        for (const bool streaming : {false, true}) {
+            MemoryFileSystem counted;
+            fill(counted);
+            const Attempt clean = Checked(counted, sample.tilesetPath, streaming);
+            ASSERT_EQ(clean.fault, "");
+            ASSERT_EQ(clean.output, expected);
+            ASSERT_EQ(counted.Calls(FileOperation::Rename), 1);
+            for (int op = 0; op < static_cast<int>(FileOperation::Count); ++op) {
+                const auto operation = static_cast<FileOperation>(op);
+                for (int call = 1; call <= counted.Calls(operation); ++call) {
+                    MemoryFileSystem files;
+                    fill(files);
+                    files.FailAt(operation, call);
+                    const Attempt run = Checked(files, sample.tilesetPath, streaming);
+                    EXPECT_EQ(run.fault, "") << "streaming " << streaming << " operation " << op << " call "
+                                             << call << " old output " << oldOutput;
+                    EXPECT_NE(run.outcome, ConversionOutcome::Converted)
+                        << "streaming " << streaming << " operation " << op << " call " << call;
+                }
             }
         }
     }

@@ -111,6 +111,10 @@ ConversionOutcome Convert(FileSystem& files, TileMap& map, const std::string& ti
     return map.Save(kOutputPath, files) ? ConversionOutcome::Converted : ConversionOutcome::SaveFailed;
 }
 
+ConversionOutcome ConvertStreaming(FileSystem& files, const std::string& tilesetPath, Error& error) {
+    return ConvertMap(kMapPath, tilesetPath, kOutputPath, files, error);
+}
+
 ConversionOutcome Convert(const Bytes& mapBytes, const Bytes& tilesetBytes, const std::string& tilesetPath,
                           Bytes* output) {
     MemoryFileSystem files;

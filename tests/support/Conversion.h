@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "import/MapDescription.h"
 #include "map/TileMap.h"
 #include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
@@ -42,13 +43,15 @@ std::vector<ConversionSample> SmallConversions();
 // reading and writing take several calls each.
 std::vector<ConversionSample> LargeConversions();
 
-enum class ConversionOutcome { ImportFailed, SaveFailed, Converted };
+using ConversionOutcome = ConversionResult;
 
 // What the command does: imports map.map with the tileset at tilesetPath
 // into map, and only if that succeeds saves it as out.rmp.
 inline constexpr const char* kMapPath = "map.map";
 inline constexpr const char* kOutputPath = "out.rmp";
 ConversionOutcome Convert(FileSystem& files, TileMap& map, const std::string& tilesetPath);
+// The same in one streaming pass (ConvertMap), recording the reason.
+ConversionOutcome ConvertStreaming(FileSystem& files, const std::string& tilesetPath, Error& error);
 // The same on a fresh map and file system holding the sample's two files;
 // output receives out.rmp when the conversion made one.
 ConversionOutcome Convert(const Bytes& mapBytes, const Bytes& tilesetBytes, const std::string& tilesetPath,

@@ -13,7 +13,8 @@ struct ImportFixture {
     bool Import(const Bytes& mapBytes, const Bytes& tilesetBytes, const std::string& tilesetPath = "tiles.vsp") {
         files.Put("map.map", mapBytes);
         files.Put(tilesetPath, tilesetBytes);
-        return map.ImportMap("map.map", tilesetPath, files);
+        error.Clear();
+        return map.ImportMap("map.map", tilesetPath, files, error);
     }
     // A VSP tileset of count tiles.
     bool Import(const Bytes& mapBytes, std::uint16_t tileCount) {
@@ -22,6 +23,8 @@ struct ImportFixture {
 
     MemoryFileSystem files;
     TileMap map;
+    // Why the last import failed.
+    Error error;
 };
 
 }  // namespace gridport::testing

@@ -20,10 +20,15 @@ Bytes Saved(const Tileset& tileset) {
     return files.Get("out.rts");
 }
 
-bool LoadBytes(Tileset& tileset, const Bytes& bytes) {
+bool LoadBytes(Tileset& tileset, const Bytes& bytes, Error& error) {
     MemoryFileSystem files;
     files.Put("in.rts", bytes);
-    return tileset.Load("in.rts", files);
+    return tileset.Load("in.rts", files, error);
+}
+
+bool LoadBytes(Tileset& tileset, const Bytes& bytes) {
+    Error error;
+    return LoadBytes(tileset, bytes, error);
 }
 
 TEST(RtsFile, SavedSizesFollowTheLayout) {
@@ -117,10 +122,21 @@ struct BadHeader {
     const char* what;
     std::size_t offset;
     std::uint8_t value;
+    std::string reason;
 };
 
 void PrintTo(const BadHeader& c, std::ostream* os) {
     *os << c.what;
+}
+
+constexpr const char* kNotRts = "byte 0: not an RTS tileset file: it does not start with \".rts\"";
+
+std::string Version(int version) {
+    return "byte 4: the header field version is " + std::to_string(version) + "; only version 1 is known";
+}
+
+std::string Bits(int bits) {
+    return "byte 12: the header field bits per pixel is " + std::to_string(bits) + "; it must be 32";
 }
 
 class RtsRejectedHeader : public ::testing::TestWithParam<BadHeader> {};
@@ -132,18 +148,21 @@ TEST_P(RtsRejectedHeader, LeavesTheTilesetAsItWas) {
     tileset.tileWidth = 32;
     tileset.tileHeight = 8;
     tileset.AppendBlankTiles(2);
-    EXPECT_FALSE(LoadBytes(tileset, bytes));
+    Error error;
+    EXPECT_FALSE(LoadBytes(tileset, bytes, error));
+    EXPECT_EQ(error.Text(), "in.rts: " + GetParam().reason);
     EXPECT_EQ(tileset.tileWidth, 32);
     EXPECT_EQ(tileset.tileHeight, 8);
     EXPECT_EQ(tileset.TileCount(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Headers, RtsRejectedHeader,
-                         ::testing::Values(BadHeader{"signature 0", 0, 'x'}, BadHeader{"signature 1", 1, 'R'},
-                                           BadHeader{"signature 2", 2, 'm'}, BadHeader{"signature 3", 3, 'p'},
-                                           BadHeader{"version 2", 4, 2}, BadHeader{"version 0", 4, 0},
-                                           BadHeader{"version 257", 5, 1}, BadHeader{"24 bits", 12, 24},
-                                           BadHeader{"288 bits", 13, 1}));
+                         ::testing::Values(BadHeader{"signature 0", 0, 'x', kNotRts}, BadHeader{"signature 1", 1, 'R', kNotRts},
+                                           BadHeader{"signature 2", 2, 'm', kNotRts}, BadHeader{"signature 3", 3, 'p', kNotRts},
+                                           BadHeader{"version 2", 4, 2, Version(2)}, BadHeader{"version 0", 4, 0, Version(0)},
+                                           BadHeader{"version 257", 5, 1, Version(257)},
+                                           BadHeader{"24 bits", 12, 24, Bits(24)},
+                                           BadHeader{"288 bits", 13, 1, Bits(288)}));
 
 TEST(RtsFile, EveryTruncationFailsAndChangesNothing) {
     RtsFile file = PatternRts(2, 4, 2);
@@ -154,8 +173,11 @@ TEST(RtsFile, EveryTruncationFailsAndChangesNothing) {
     Tileset tileset;
     tileset.AppendBlankTiles(1);
     for (std::size_t size = 0; size < whole.size(); ++size) {
-        EXPECT_FALSE(LoadBytes(tileset, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size))))
+        Error error;
+        EXPECT_FALSE(
+            LoadBytes(tileset, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)), error))
             << size;
+        EXPECT_EQ(error.File(), "in.rts");
         EXPECT_EQ(tileset.TileCount(), 1);
         EXPECT_EQ(tileset.tileWidth, 16);
     }
@@ -168,7 +190,9 @@ TEST(RtsFile, AHeaderClaimingMoreThanTheFileHoldsFailsBeforeAllocating) {
     file.tileWidth = 65535;
     file.tileHeight = 65535;
     Tileset tileset;
-    EXPECT_FALSE(LoadBytes(tileset, file.Build()));
+    Error error;
+    EXPECT_FALSE(LoadBytes(tileset, file.Build(), error));
+    EXPECT_EQ(error.Text(), "in.rts: byte 256: tile 0 needs 17179344900 bytes of pixels, 1056 are left");
 }
 
 TEST(RtsFile, SaveRefusesWhatTheFormatCantHoldAndWritesNothing) {
@@ -190,7 +214,9 @@ TEST(RtsFile, SaveRefusesWhatTheFormatCantHoldAndWritesNothing) {
     for (const Tileset* tileset : {&tooMany, &tooWide, &tooManySegments, &mismatched}) {
         MemoryFileSystem files;
         const auto out = files.Open("out", OpenMode::Write);
-        EXPECT_FALSE(tileset->FitsRtsFormat());
+        Error error;
+        EXPECT_FALSE(tileset->FitsRtsFormat("out", error));
+        EXPECT_NE(error.Text().find("out: "), std::string::npos);
         EXPECT_FALSE(tileset->Save(*out));
         EXPECT_EQ(out->Size(), 0);
     }

@@ -13,10 +13,15 @@ using testing::PatternVsp;
 using testing::RtsFromVsp;
 using testing::VspFile;
 
-bool Import(Tileset& tileset, const Bytes& bytes) {
+bool Import(Tileset& tileset, const Bytes& bytes, Error& error) {
     MemoryFileSystem files;
     files.Put("t.vsp", bytes);
-    return tileset.ImportVsp("t.vsp", files);
+    return tileset.ImportVsp("t.vsp", files, error);
+}
+
+bool Import(Tileset& tileset, const Bytes& bytes) {
+    Error error;
+    return Import(tileset, bytes, error);
 }
 
 // All pixels of the tileset, tile after tile.
@@ -66,8 +71,10 @@ TEST_P(VspVersion, EveryTruncationFailsAndChangesNothing) {
     Tileset tileset;
     tileset.AppendBlankTiles(1);
     for (std::size_t size = 0; size < whole.size(); ++size) {
-        ASSERT_FALSE(Import(tileset, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size))))
+        Error error;
+        ASSERT_FALSE(Import(tileset, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)), error))
             << size;
+        ASSERT_EQ(error.File(), "t.vsp");
         ASSERT_EQ(tileset.TileCount(), 1);
     }
 }
@@ -117,7 +124,9 @@ TEST(VspImport, EmptyRunsStillEndWithTheData) {
         vsp.stream->insert(vsp.stream->end(), {0xFF, 0x00, 0x07});
     }
     Tileset tileset;
-    EXPECT_FALSE(Import(tileset, vsp.Build()));
+    Error error;
+    EXPECT_FALSE(Import(tileset, vsp.Build(), error));
+    EXPECT_EQ(error.Text(), "t.vsp: byte 1676: tile 0 ends after 0 of its 256 pixels");
 }
 
 TEST(VspImport, PaletteConversion) {
@@ -138,12 +147,17 @@ TEST(VspImport, PaletteConversion) {
 TEST(VspImport, MissingFileAndClaimsBeyondTheFileFail) {
     MemoryFileSystem files;
     Tileset tileset;
-    EXPECT_FALSE(tileset.ImportVsp("none.vsp", files));
+    Error missing;
+    EXPECT_FALSE(tileset.ImportVsp("none.vsp", files, missing));
+    EXPECT_EQ(missing.Text(), "none.vsp: cannot open: No such file or directory");
     for (const std::uint16_t version : {1, 2}) {
         Bytes bytes = PatternVsp(1, version).Build();
         bytes[770] = 0xFF;
         bytes[771] = 0xFF;
-        EXPECT_FALSE(Import(tileset, bytes)) << version;
+        Error error;
+        EXPECT_FALSE(Import(tileset, bytes, error)) << version;
+        EXPECT_EQ(error.Text().find("t.vsp: byte 770: the header counts 65535 tiles of 256 pixels, but "), 0U)
+            << error.Text();
     }
 }
 

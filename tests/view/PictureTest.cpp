@@ -127,8 +127,10 @@ TEST(Picture, RefusesPicturesOverTheSideLimitAndEmptyOnes) {
     EXPECT_EQ(small.Draw(std::nullopt).size(), 16384U * 4);
     const std::pair<std::int32_t, std::int32_t> refused[] = {{8193, 1}, {1, 16385}, {0, 1}};
     const char* const reasons[] = {
-        "the picture would be 16386 x 1 pixels; rmpview draws at most 16384 pixels on a side",
-        "the picture would be 2 x 16385 pixels; rmpview draws at most 16384 pixels on a side",
+        "the picture would be 16386 x 1 pixels; pictures are drawn at most 16384 pixels on a side (--scale or "
+        "--size draws it smaller)",
+        "the picture would be 2 x 16385 pixels; pictures are drawn at most 16384 pixels on a side (--scale or "
+        "--size draws it smaller)",
         "there is nothing to draw: the picture would be 0 x 1 pixels"};
     for (std::size_t i = 0; i < 3; ++i) {
         small.map.tileset.tileWidth = refused[i].first;

@@ -60,7 +60,8 @@ void ExpectReadAsSaved(const TileMap& read, const TileMap& saved) {
         for (std::size_t c = 0; c < b.tiles.size(); ++c) {
             EXPECT_EQ(a.tiles[c], b.tiles[c] & 0xFFFFU) << "layer " << i << " cell " << c;
         }
-        EXPECT_EQ(a.factorsEnabled, b.factorsEnabled);
+        // The header layer is written with its factors off.
+        EXPECT_EQ(a.factorsEnabled, b.factorsEnabled && static_cast<std::int32_t>(i) != saved.headerLayer);
         EXPECT_EQ(a.factorX, b.factorX);
         EXPECT_EQ(a.factorY, b.factorY);
         EXPECT_EQ(a.rateX, b.rateX);
@@ -148,7 +149,8 @@ TEST(RmpReader, EveryTruncationFailsNamingTheFileAndWhereItStopped) {
         const std::string prefix = "in.rmp: stopped at byte ";
         ASSERT_EQ(error.rfind(prefix, 0), 0U) << error;
         EXPECT_LE(std::stoull(error.substr(prefix.size())), size) << error;
-        EXPECT_NE(error.find("the file ends inside"), std::string::npos) << error;
+        // "the file ends inside ...: it needs 6400 bytes", "tile 0 needs 4096 bytes of pixels"
+        EXPECT_NE(error.find(" needs "), std::string::npos) << error;
         EXPECT_EQ(error.find('\n'), std::string::npos);
     }
 }
@@ -225,9 +227,9 @@ INSTANTIATE_TEST_SUITE_P(
                                                                      .String("").U16(4).Zeros(32).bytes, 1); },
                   295, "entity 0 announces 4 strings, not 5"},
         Rejection{"tileset signature", [] { return Tileset([](RtsFile& tiles) { tiles.signature[3] = 'x'; }); },
-                  274, "the tileset does not start with \".rts\""},
+                  274, "not an RTS tileset file: it does not start with \".rts\""},
         Rejection{"tileset bits per pixel", [] { return Tileset([](RtsFile& tiles) { tiles.bitsPerPixel = 24; }); },
-                  286, "the tileset has 24 bits per pixel, not 32"},
+                  286, "the header field bits per pixel is 24; it must be 32"},
         Rejection{"layer segments", [] { return Patched(274 + 22, {0xFF, 0xFF, 0xFF, 0xFF}); }, 274 + 32,
                   "the file ends inside the 4294967295 segments of layer 0: it needs 68719476720 bytes, 256 "
                   "remain"},
@@ -262,7 +264,7 @@ TEST(RmpReader, ReportsFilesItCannotOpenOrRead) {
     files.Put("in.rmp", SampleRmpFiles()[0].bytes);
     std::string error;
     EXPECT_EQ(ReadRmp("other.rmp", files, error), nullptr);
-    EXPECT_EQ(error, "other.rmp: cannot open the file");
+    EXPECT_EQ(error, "other.rmp: cannot open: No such file or directory");
     files.FailAt(FileOperation::Read, 1);
     EXPECT_EQ(ReadRmp("in.rmp", files, error), nullptr);
     EXPECT_EQ(error, "in.rmp: stopped at byte 0: cannot read the 256-byte header");

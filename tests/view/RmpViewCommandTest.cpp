@@ -1,8 +1,18 @@
 #include <gtest/gtest.h>
+#include <png.h>
 
+#include <array>
+#include <cstdio>
+
+#include "filesystem/DefaultFileSystem.h"
+#include "support/Files.h"
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
+#include "support/TempDir.h"
 #include "view/RmpViewCommand.h"
+#include "view/Progress.h"
+#include "view/StandardStreams.h"
+#include "view/Version.h"
 
 namespace gridport {
 namespace {
@@ -23,7 +33,7 @@ void PrintTo(const Run& run, std::ostream* os) {
     }
 }
 
-constexpr const char* kUsage = "Usage: rmpview [--png OUT.png [--layer N]] FILE.rmp\n";
+constexpr const char* kUsage = "Usage: rmpview [options] FILE.rmp\n";
 
 std::string Misuse(const std::string& why) {
     return "rmpview: " + why + "\n" + kUsage;
@@ -57,40 +67,244 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"map.rmp"}, 0,
             "map.rmp: RMP map file, version 1\n"
             "header: x 65534, y 4464, layer 1, mode 44\n"
-            "linked file: \"linked.vsp\"\n"
+            "tileset name stored in the map: \"linked.vsp\"\n"
             "text A: \"A\"\n"
             "text B: \"B text\"\n"
             "text list 1: \"one\"\n"
             "text list 3: \"three\"\n"
             "text list 4: \"four\"\n"
             "layers: 2\n"
-            "  layer 0 \"ground\": 3 x 2, flags 3 (hidden, factors on), aux, 1 segments, 4 distinct tiles, "
-            "1 cells beyond the tileset (not drawn)\n"
-            "  layer 1 \"top\": 3 x 2, flags 0 (shown), aux, 1 segments, 4 distinct tiles, "
-            "1 cells beyond the tileset (not drawn)\n"
+            "  layer 0 \"ground\": 3 x 2, flags 3 (hidden, factors on), aux, 1 segment, 4 distinct tiles, "
+            "1 cell beyond the tileset (not drawn)\n"
+            "  layer 1 \"top\": 3 x 2, flags 0 (shown), aux, 1 segment, 4 distinct tiles, "
+            "1 cell beyond the tileset (not drawn)\n"
             "entities: 4\n"
             "zones: 2\n"
             "tileset: 2 x 3 pixels per tile, 3 tiles\n",
             ""},
         Run{{"--png", "out.png", "map.rmp"}, 0, "", ""},
         Run{{"map.rmp", "--layer", "0", "--png", "out.png"}, 0, "", ""},
-        Run{{}, 2, "", Misuse("no RMP file given")},
-        Run{{"a.rmp", "b.rmp"}, 2, "", Misuse("only one RMP file at a time")},
+        Run{{}, 2, "", Misuse("no input file given")},
+        Run{{"a.rmp", "b.rmp"}, 2, "", Misuse("too many input files")},
         Run{{"--layer", "1", "map.rmp"}, 2, "", Misuse("--layer goes with --png")},
         Run{{"map.rmp", "--png"}, 2, "", Misuse("--png needs a value")},
         Run{{"--png", "a.png", "--layer", "-1", "map.rmp"}, 2, "",
             Misuse("bad or repeated --layer '-1'")},
         Run{{"-x", "map.rmp"}, 2, "", Misuse("unknown option '-x'")},
-        Run{{"none.rmp"}, 1, "", "rmpview: none.rmp: cannot open the file\n"},
+        Run{{"none.rmp"}, 1, "", "rmpview: none.rmp: cannot open: No such file or directory\n"},
         Run{{"broken.rmp"}, 1, "",
-            "rmpview: broken.rmp: stopped at byte 1008: the file ends inside the segments of tileset tile 2: it "
-            "needs 8 bytes, 7 remain\n"},
+            "rmpview: broken.rmp: stopped at byte 1008: the segment list of tile 2 (1 segment) needs 8 bytes, 7 are "
+            "left\n"},
         Run{{"--png", "out.png", "--layer", "2", "map.rmp"}, 1, "",
             "rmpview: map.rmp: there is no layer 2; the map has 2 layers\n"},
         Run{{"--png", "", "map.rmp"}, 2, "", Misuse("bad or repeated --png ''")},
+        Run{{"-V"}, 0, std::string("rmpview (gridport) ") + kVersion + "\n", ""},
+        Run{{"--png=out.png", "--", "map.rmp"}, 0, "", ""},
+        Run{{"--", "--help"}, 1, "", "rmpview: --help: cannot open: No such file or directory\n"},
+        Run{{"--scale", "2", "map.rmp"}, 2, "", Misuse("--scale goes with --png")},
+        Run{{"--png", "a.png", "--scale=0", "map.rmp"}, 2, "", Misuse("bad or repeated --scale '0'")},
+        Run{{"--png", "a.png", "--size", "0x5", "map.rmp"}, 2, "", Misuse("bad or repeated --size '0x5'")},
+        Run{{"--png", "a.png", "--scale", "1", "--size", "5x5", "map.rmp"}, 2, "",
+            Misuse("--scale and --size don't go together")},
+        Run{{"--png", "a.png", "--layer", "0", "--show-layer", "top", "map.rmp"}, 2, "",
+            Misuse("--layer draws one layer alone; it doesn't go with --show-layer, --hide-layer or "
+                   "--ignore-visibility")},
+        Run{{"--png", "out.png", "--hide-layer", "roof", "map.rmp"}, 1, "",
+            "rmpview: map.rmp: there is no layer named \"roof\"; the layers are \"ground\", \"top\"\n"},
+        Run{{"--png", "out.png", "--scale", "3000", "map.rmp"}, 1, "",
+            "rmpview: map.rmp: the picture would be 18000 x 18000 pixels; pictures are drawn at most 16384 "
+            "pixels on a side (--scale or --size draws it smaller)\n"},
         Run{{"--png", "map.rmp", "map.rmp"}, 1, "", "rmpview: map.rmp: the picture may not replace the input file\n"},
         Run{{"--png", "link.rmp", "map.rmp"}, 1, "",
             "rmpview: link.rmp: the picture may not replace the input file\n"}));
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+using Pixel = std::array<std::uint8_t, 4>;
+
+struct Picture {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    Bytes rgba;
+    Pixel At(std::uint32_t x, std::uint32_t y) const {
+        Pixel pixel;
+        std::copy_n(rgba.begin() + (static_cast<std::ptrdiff_t>(y) * width + x) * 4, 4, pixel.begin());
+        return pixel;
+    }
+};
+
+Picture Decode(const Bytes& png) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Picture picture;
+    if (png_image_begin_read_from_memory(&image, png.data(), png.size()) != 0) {
+        image.format = PNG_FORMAT_RGBA;
+        picture.rgba.resize(PNG_IMAGE_SIZE(image));
+        if (png_image_finish_read(&image, nullptr, picture.rgba.data(), 0, nullptr) != 0) {
+            picture.width = image.width;
+            picture.height = image.height;
+        }
+    }
+    return picture;
+}
+
+constexpr Pixel kRed{255, 0, 0, 255};
+constexpr Pixel kBlue{0, 0, 255, 255};
+constexpr Pixel kClear{0, 0, 0, 0};
+
+// Tiles of one pixel: 0 red, 1 transparent, 2 blue. "Ground" (shown) is
+// red clear red red / blue blue red clear; "Roof" (hidden) is all blue.
+Bytes LayeredRmp() {
+    TileMap map;
+    map.tileset.tileWidth = 1;
+    map.tileset.tileHeight = 1;
+    map.tileset.tiles.resize(3, Tile(1, 1));
+    map.tileset.tiles[0].image.pixels.assign(kRed.begin(), kRed.end());
+    map.tileset.tiles[1].image.pixels.assign(kClear.begin(), kClear.end());
+    map.tileset.tiles[2].image.pixels.assign(kBlue.begin(), kBlue.end());
+    MapLayer ground;
+    ground.SetName("Ground");
+    ground.Resize(4, 2);
+    ground.tiles = {0, 1, 0, 0, 2, 2, 0, 1};
+    map.AppendLayer(ground);
+    MapLayer roof;
+    roof.SetName("Roof");
+    roof.Resize(4, 2);
+    roof.tiles.assign(8, 2);
+    roof.showFlag = false;
+    map.AppendLayer(roof);
+    map.headerLayer = 1;
+    return testing::SaveToMemory(map);
+}
+
+Picture Drawn(std::vector<std::string> options) {
+    MemoryFileSystem files;
+    files.Put("map.rmp", LayeredRmp());
+    options.insert(options.end(), {"--png", "out.png", "map.rmp"});
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunRmpView(options, files, out, err), 0) << err;
+    return Decode(files.Get("out.png"));
+}
+
+TEST(RmpViewPicture, SmallerAveragesWithAlphaWeightsLargerRepeatsPixels) {
+    const Picture half = Drawn({"--scale", "0.5"});
+    ASSERT_EQ(half.width, 2U);
+    ASSERT_EQ(half.height, 1U);
+    // Red, clear, blue, blue: three quarters covered, a third red, two thirds blue.
+    EXPECT_EQ(half.At(0, 0), (Pixel{85, 0, 170, 191}));
+    EXPECT_EQ(half.At(1, 0), (Pixel{255, 0, 0, 191}));
+    EXPECT_EQ(Drawn({"--size=2x2"}).rgba, half.rgba);
+
+    const Picture whole = Drawn({});
+    const Picture twice = Drawn({"--scale=2"});
+    ASSERT_EQ(twice.width, 8U);
+    ASSERT_EQ(twice.height, 4U);
+    for (std::uint32_t y = 0; y < 4; ++y) {
+        for (std::uint32_t x = 0; x < 8; ++x) {
+            EXPECT_EQ(twice.At(x, y), whole.At(x / 2, y / 2)) << x << ", " << y;
+        }
+    }
+    const Picture tiny = Drawn({"--size", "1x100"});
+    ASSERT_EQ(tiny.width, 1U);
+    EXPECT_EQ(tiny.height, 1U);
+}
+
+TEST(RmpViewPicture, LayersChosenByNameInAnyCaseOrAllOfThem) {
+    const Picture shown = Drawn({});
+    EXPECT_EQ(shown.At(0, 0), kRed);
+    EXPECT_EQ(shown.At(1, 0), kClear);
+    const Picture roof = Drawn({"--show-layer", "rOOF", "--hide-layer=GROUND"});
+    const Picture all = Drawn({"--ignore-visibility"});
+    for (std::uint32_t x = 0; x < 4; ++x) {
+        EXPECT_EQ(roof.At(x, 1), kBlue);
+        EXPECT_EQ(all.At(x, 0), kBlue);
+    }
+    EXPECT_EQ(Drawn({"--ignore-visibility", "--hide-layer", "roof"}).rgba, shown.rgba);
+    EXPECT_EQ(Drawn({"--layer", "1"}).rgba, roof.rgba);
+}
+
+// "-" reads the RMP file from standard input and "--png -" writes the
+// picture to standard output, as main wires them.
+TEST(RmpViewPicture, StandardInputAndOutput) {
+    std::FILE* input = std::tmpfile();
+    std::FILE* output = std::tmpfile();
+    ASSERT_NE(input, nullptr);
+    ASSERT_NE(output, nullptr);
+    const Bytes rmp = LayeredRmp();
+    std::fwrite(rmp.data(), 1, rmp.size(), input);
+    std::rewind(input);
+    MemoryFileSystem disk;
+    StandardStreamFileSystem files(disk, input, output);
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunRmpView({"--png", "-", "-"}, files, out, err), 0) << err;
+    Bytes png(static_cast<std::size_t>(std::ftell(output)));
+    std::rewind(output);
+    ASSERT_EQ(std::fread(png.data(), 1, png.size(), output), png.size());
+    EXPECT_EQ(Decode(png).rgba, Drawn({}).rgba);
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(disk.Has("-"));
+    std::fclose(input);
+    std::fclose(output);
+}
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// rmpview's own file errors on disk carry the system's reason.
+TEST(RmpViewFiles, ReasonsForInputsAndPicturePaths) {
+    const testing::TempDir folder;
+    const std::string rmp = folder / "map.rmp";
+    testing::WriteDiskFile(rmp, LayeredRmp());
+    const std::string name = folder.Path().string();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{folder / "none.rmp"}, folder / "none.rmp: cannot open: No such file or directory"},
+        {{name}, name + ": is a directory, not a file"},
+        {{"--png", folder / "no/out.png", rmp}, folder / "no/out.png: cannot create a temporary file beside it: No such file or directory"},
+        {{"--png", name, rmp}, name + ": cannot open: Is a directory"},
+        {{"--png", "/dev/full", rmp}, "/dev/full: cannot write: No space left on device"},
+    };
+    for (const auto& [arguments, reason] : cases) {
+        std::string out;
+        std::string err;
+        EXPECT_EQ(RunRmpView(arguments, defaultFileSystem, out, err), 1) << reason;
+        EXPECT_EQ(err, "rmpview: " + reason + "\n");
+    }
+}
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+std::string Shown(std::chrono::milliseconds delay, bool completed) {
+    std::FILE* stream = std::tmpfile();
+    Progress progress(stream, "drawing", delay);
+    progress.Update(1, 3);
+    progress.Update(1, 3);
+    progress.Update(2, 3);
+    progress.Finish(completed);
+    std::string text(static_cast<std::size_t>(std::ftell(stream)), '\0');
+    std::rewind(stream);
+    text.resize(std::fread(text.data(), 1, text.size(), stream));
+    std::fclose(stream);
+    return text;
+}
+
+TEST(Progress, RewritesOneLineAfterTheDelayAndEndsIt) {
+    EXPECT_EQ(Shown(std::chrono::milliseconds(0), true), "\rdrawing 33%\rdrawing 66%\rdrawing 100%\n");
+    EXPECT_EQ(Shown(std::chrono::milliseconds(0), false), "\rdrawing 33%\rdrawing 66%\n");
+    EXPECT_EQ(Shown(std::chrono::hours(1), true), "");
+}
 
 }  // namespace
 }  // namespace gridport

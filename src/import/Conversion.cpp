@@ -1,0 +1,331 @@
+// ConvertMap: the whole conversion as gridport runs it, and the tileset's
+// description.
+
+#include <algorithm>
+#include <new>
+#include <optional>
+
+#include "filesystem/BufferedReader.h"
+#include "filesystem/OpenFile.h"
+#include "import/ImportSteps.h"
+#include "import/MapDescription.h"
+#include "map/RmpWriter.h"
+#include "map/TileMap.h"
+#include "import/MapReader.h"
+#include "tileset/RtsWriter.h"
+#include "tileset/RtsReader.h"
+#include "tileset/VspReader.h"
+
+namespace gridport {
+
+bool DescribeTileset(const std::string& path, FileSystem& fileSystem, TilesetDescription& description,
+                     Error& error) {
+    const std::unique_ptr<File> file = OpenRecorded(fileSystem, path, OpenMode::Read, error);
+    if (file == nullptr) {
+        return false;
+    }
+    try {
+        BufferedReader in(*file);
+        description.vsp = IsVspPath(path);
+        if (description.vsp) {
+            VspReader reader(in, path);
+            std::uint16_t count = 0;
+            if (!reader.ReadHeader(count, error)) {
+                return false;
+            }
+            description.tileCount = count;
+            description.tileWidth = VspReader::kTileSide;
+            description.tileHeight = VspReader::kTileSide;
+            return true;
+        }
+        RtsReader reader(in, path);
+        RtsHeader header;
+        if (!reader.ReadHeader(header, error)) {
+            return false;
+        }
+        description.tileCount = header.tileCount;
+        description.tileWidth = header.tileWidth;
+        description.tileHeight = header.tileHeight;
+        return true;
+    } catch (const std::bad_alloc&) {
+        return error.Fail(path, "out of memory");
+    }
+}
+
+namespace {
+
+using CellCheck = std::function<void(const std::uint16_t* cells, std::size_t count)>;
+
+// One streaming pass: the MAP file's layers are decoded and checked a block
+// at a time and written straight into the RMP file, then the tileset passes
+// through a tile (or a reader block) at a time. Nothing held grows with the
+// map or the tileset. An import failure ends the pass at once, and the output,
+// never committed, is discarded. A failed write does not: the checks that tell
+// an import failure from a save failure go on to the end, with nothing more
+// written.
+class StreamingConversion {
+public:
+    StreamingConversion(const std::string& mapPath, const std::string& tilesetPath, FileSystem& fileSystem,
+                        Error& error)
+        : mapPath_(mapPath), tilesetPath_(tilesetPath), fileSystem_(fileSystem), error_(error) {}
+
+    ConversionResult Run(const std::string& outputPath) {
+        if (!ReadHeaders()) {
+            return ConversionResult::ImportFailed;
+        }
+        const MapDescription& description = map_->Description();
+        const std::uint64_t outputTiles = std::uint64_t{tileCount_} + (description.version == 1 ? 1 : 0);
+        if (description.outputLayers.size() > TileMap::kMaxLayers) {
+            saveError_.Fail(outputPath, "the RMP format holds at most 255 layers; the map has " +
+                                            std::to_string(description.outputLayers.size()));
+        } else if (outputTiles > static_cast<std::uint64_t>(Tileset::kFormatLimit)) {
+            saveError_.Fail(outputPath,
+                            "the RMP format holds at most 65535 tiles; the map needs " + std::to_string(outputTiles));
+        } else if (!outputPath.empty()) {
+            OpenOutput(outputPath);
+        }
+        if (output_ != nullptr) {
+            // Large blocks: the layers are most of what is written.
+            writer_.emplace(*output_, 256 * 1024);
+        }
+        if (!WriteLayers() || !WriteTileset(outputTiles)) {
+            return ConversionResult::ImportFailed;
+        }
+        if (writer_ && !writer_->Flush()) {
+            saveError_.Fail(outputPath, "cannot write the file");
+        }
+        if (!saveError_.Failed() && output_ != nullptr) {
+            (void)CloseRmpOutput(*output_, outputPath, saveError_);
+        }
+        if (saveError_.Failed()) {
+            error_ = saveError_;
+            return ConversionResult::SaveFailed;
+        }
+        return ConversionResult::Converted;
+    }
+
+private:
+    // Writing over an input would destroy what is being read: that is a
+    // failed save, found before anything is written, and the checks go on.
+    void OpenOutput(const std::string& outputPath) {
+        for (const std::string* input : {&mapPath_, &tilesetPath_}) {
+            if (fileSystem_.SameFile(outputPath, *input)) {
+                saveError_.Fail(outputPath, "the output is the input " + *input);
+                return;
+            }
+        }
+        output_ = OpenRmpOutput(fileSystem_, outputPath, saveError_);
+    }
+
+    bool ReadHeaders() {
+        mapFile_ = OpenRecorded(fileSystem_, mapPath_, OpenMode::Read, error_);
+        if (mapFile_ == nullptr) {
+            return false;
+        }
+        map_.emplace(*mapFile_, mapPath_);
+        if (!map_->ReadHeader(error_)) {
+            return false;
+        }
+        tilesetFile_ = OpenRecorded(fileSystem_, tilesetPath_, OpenMode::Read, error_);
+        if (tilesetFile_ == nullptr) {
+            return false;
+        }
+        tilesetIn_.emplace(*tilesetFile_);
+        if (IsVspPath(tilesetPath_)) {
+            std::uint16_t count = 0;
+            if (!vsp_.emplace(*tilesetIn_, tilesetPath_).ReadHeader(count, error_)) {
+                return false;
+            }
+            tileCount_ = count;
+            tileWidth_ = VspReader::kTileSide;
+            tileHeight_ = VspReader::kTileSide;
+        } else {
+            if (!rts_.emplace(*tilesetIn_, tilesetPath_).ReadHeader(rtsHeader_, error_)) {
+                return false;
+            }
+            tileCount_ = rtsHeader_.tileCount;
+            tileWidth_ = rtsHeader_.tileWidth;
+            tileHeight_ = rtsHeader_.tileHeight;
+        }
+        return tileCount_ > 0 || error_.Fail(tilesetPath_, "the tileset has no tiles");
+    }
+
+    // Decodes one file layer, checking every cell against the tile count,
+    // and hands the cells as the RMP file holds them to write.
+    bool Check(std::size_t fileLayer, const CellCheck& write) {
+        const MapDescription& description = map_->Description();
+        const bool foreground = description.version == 1 && fileLayer == 1;
+        std::uint64_t done = 0;
+        bool beyond = false;
+        const CellVisitor visit = [&](const std::uint16_t* cells, std::size_t count, std::uint16_t largest) {
+            if (beyond) {
+                return;
+            }
+            if (largest >= tileCount_) {
+                const auto at = std::find_if(cells, cells + count, [this](std::uint16_t c) { return c >= tileCount_; });
+                error_.Fail(mapPath_, CellBeyondTileset(description.fileLayers[fileLayer],
+                                                        done + static_cast<std::uint64_t>(at - cells), *at,
+                                                        tileCount_));
+                beyond = true;
+                return;
+            }
+            done += count;
+            if (!write) {
+                return;
+            }
+            if (!foreground) {
+                write(cells, count);
+                return;
+            }
+            // Empty foreground cells point at the transparent tile.
+            const auto transparent = static_cast<std::uint16_t>(tileCount_);
+            for (std::size_t i = 0; i < count; ++i) {
+                scratch_[i] = cells[i] == 0 ? transparent : cells[i];
+            }
+            write(scratch_.data(), count);
+        };
+        decoded_[fileLayer] = true;
+        return map_->Decode(fileLayer, visit, error_) && !beyond;
+    }
+
+    bool WriteLayers() {
+        const MapDescription& description = map_->Description();
+        scratch_.resize(MapReader::kBlockCells);
+        decoded_.assign(description.fileLayers.size(), false);
+        if (writer_) {
+            writer_->Head(RmpHead{description.headerX, description.headerY, description.headerLayer.value_or(0),
+                                  description.headerMode.value_or(0), description.outputLayers.size(), 0, 0,
+                                  description.linkedFileName, {}, {}, {}});
+        }
+        const CellCheck write = [this](const std::uint16_t* cells, std::size_t count) {
+            writer_->PutCells(cells, count);
+        };
+        for (const std::size_t fileLayer : description.outputLayers) {
+            const MapFileLayer& stored = description.fileLayers[fileLayer];
+            MapLayer fields;
+            fields.SetName(stored.name);
+            if (writer_) {
+                writer_->BeginLayer(fields, stored.width, stored.height, false);
+            }
+            if (!Check(fileLayer, writer_ ? write : CellCheck())) {
+                return false;
+            }
+        }
+        // Layers the map doesn't get must still read, and name only tiles
+        // the tileset has.
+        for (std::size_t fileLayer = 0; fileLayer < decoded_.size(); ++fileLayer) {
+            if (!decoded_[fileLayer] && !Check(fileLayer, CellCheck())) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool WriteTileset(std::uint64_t outputTiles) {
+        BufferedWriter* out = writer_ ? &writer_->Out() : nullptr;
+        if (out != nullptr) {
+            WriteRtsHeader(*out, static_cast<std::uint32_t>(outputTiles), tileWidth_, tileHeight_);
+        }
+        const std::uint64_t tileBytes = std::uint64_t{tileWidth_} * tileHeight_ * RgbaImage::kBytesPerPixel;
+        if (vsp_) {
+            std::uint8_t rgba[VspReader::kTileBytes];
+            for (std::size_t i = 0; i < tileCount_; ++i) {
+                if (!vsp_->ReadTile(i, rgba, error_)) {
+                    return false;
+                }
+                if (out != nullptr) {
+                    out->PutBytes(rgba, sizeof rgba);
+                }
+            }
+        } else {
+            const ByteVisitor copy = [out](const std::uint8_t* bytes, std::size_t count) {
+                if (out != nullptr) {
+                    out->PutBytes(bytes, count);
+                }
+            };
+            for (std::size_t i = 0; i < tileCount_; ++i) {
+                if (!rts_->ReadPixels(i, copy, error_)) {
+                    return false;
+                }
+            }
+        }
+        const bool transparentTile = outputTiles > tileCount_;
+        if (out != nullptr && transparentTile) {
+            out->PutZeros(static_cast<std::size_t>(tileBytes));
+        }
+        RtsTileInfo info;
+        for (std::size_t i = 0; i < tileCount_; ++i) {
+            if (rts_ && !rts_->ReadInfo(i, info, error_)) {
+                return false;
+            }
+            if (out == nullptr) {
+                continue;
+            }
+            WriteRtsInfo(*out, info.infoFlag, info.infoValueA, info.infoValueB,
+                         static_cast<std::uint32_t>(info.segments.size()));
+            for (const auto& [x1, y1, x2, y2] : info.segments) {
+                WriteRtsSegment(*out, x1, y1, x2, y2);
+            }
+        }
+        if (out != nullptr && transparentTile) {
+            WriteRtsInfo(*out, false, 0, 0, 0);
+        }
+        return true;
+    }
+
+    const std::string& mapPath_;
+    const std::string& tilesetPath_;
+    FileSystem& fileSystem_;
+    Error& error_;
+    Error saveError_;
+
+    std::unique_ptr<File> mapFile_;
+    std::optional<MapReader> map_;
+    std::vector<bool> decoded_;
+    std::vector<std::uint16_t> scratch_;
+
+    std::unique_ptr<File> tilesetFile_;
+    std::optional<BufferedReader> tilesetIn_;
+    std::optional<VspReader> vsp_;
+    std::optional<RtsReader> rts_;
+    RtsHeader rtsHeader_;
+    std::uint32_t tileCount_ = 0;
+    std::uint32_t tileWidth_ = 0;
+    std::uint32_t tileHeight_ = 0;
+
+    std::unique_ptr<File> output_;
+    std::optional<RmpWriter> writer_;
+};
+
+}  // namespace
+
+ConversionResult ConvertMap(const std::string& mapPath, const std::string& tilesetPath, const std::string& outputPath,
+                            FileSystem& fileSystem, Error& error) {
+    try {
+        StreamingConversion conversion(mapPath, tilesetPath, fileSystem, error);
+        return conversion.Run(outputPath);
+    } catch (const std::bad_alloc&) {
+        error.Fail(mapPath, "out of memory");
+        return ConversionResult::ImportFailed;
+    }
+}
+
+ConversionResult ConvertMapThroughModel(const std::string& mapPath, const std::string& tilesetPath,
+                                        const std::string& outputPath, FileSystem& fileSystem, Error& error) {
+    TileMap map;
+    if (!map.ImportMap(mapPath, tilesetPath, fileSystem, error)) {
+        return ConversionResult::ImportFailed;
+    }
+    if (outputPath.empty()) {
+        return map.FitsRmpFormat(outputPath, error) ? ConversionResult::Converted : ConversionResult::SaveFailed;
+    }
+    for (const std::string* input : {&mapPath, &tilesetPath}) {
+        if (fileSystem.SameFile(outputPath, *input)) {
+            error.Fail(outputPath, "the output is the input " + *input);
+            return ConversionResult::SaveFailed;
+        }
+    }
+    return map.Save(outputPath, fileSystem, error) ? ConversionResult::Converted : ConversionResult::SaveFailed;
+}
+
+}  // namespace gridport

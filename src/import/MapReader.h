@@ -1,0 +1,77 @@
+#pragma once
+
+// The one reader of MAP files, both versions. It reads the header and the
+// layer table, then decodes any file layer's cells on request, in blocks,
+// from where that layer starts. Where a version-2 layer starts is known only
+// once the layers before it have been walked; the reader remembers every
+// start it has passed, so a layer asked for again is decoded again from its
+// start without walking anything twice.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "filesystem/BufferedReader.h"
+#include "import/MapDescription.h"
+
+namespace gridport {
+
+// Receives a layer's cells in row-major order, a block at a time, with the
+// largest cell of the block, which the decoders know on the way.
+using CellVisitor = std::function<void(const std::uint16_t* cells, std::size_t count, std::uint16_t largest)>;
+
+class MapReader {
+public:
+    MapReader(File& file, std::string path) : file_(file), path_(std::move(path)) {}
+
+    // Reads the header and the layer table from the start of the file.
+    [[nodiscard]] bool ReadHeader(Error& error);
+    // Takes a description that DescribeMap made of the same file.
+    void Adopt(const MapDescription& description);
+    // Finds where every layer starts.
+    [[nodiscard]] bool LocateAll(Error& error);
+
+    const MapDescription& Description() const { return description_; }
+    const std::string& Path() const { return path_; }
+    // Decodes every cell of one file layer, in blocks of at most
+    // kBlockCells.
+    [[nodiscard]] bool Decode(std::size_t fileLayer, const CellVisitor& visit, Error& error);
+
+    static constexpr std::size_t kBlockCells = 32 * 1024;
+
+private:
+    File& file_;
+    std::string path_;
+    MapDescription description_;
+    // Layers [0, located_) have a known cellsOffset.
+    std::size_t located_ = 0;
+    std::vector<std::uint16_t> block_;
+};
+
+// The version procedures behind MapReader. Each header reader leaves the
+// description with at least layer 0 located (when there is one) and returns
+// how many layers it located.
+[[nodiscard]] bool ReadVersion1Header(BufferedReader& in, const std::string& path, MapDescription& description,
+                                      std::size_t& located, Error& error);
+[[nodiscard]] bool ReadVersion2Header(BufferedReader& in, const std::string& path, MapDescription& description,
+                                      std::size_t& located, Error& error);
+// Decode the cells of a layer from in, which stands at the layer's
+// cellsOffset, into block (sized kBlockCells) and hand them to visit.
+[[nodiscard]] bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
+                                       std::size_t index, std::vector<std::uint16_t>& block,
+                                       const CellVisitor& visit, Error& error);
+[[nodiscard]] bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
+                                       std::size_t index, std::vector<std::uint16_t>& block,
+                                       const CellVisitor& visit, Error& error);
+
+// "layer 2 ends after 617 of its 1024 cells": layers are counted from 1 in
+// reasons, as the version-2 layer-order text counts them.
+std::string LayerEndsEarly(std::size_t index, std::uint64_t decoded, std::uint64_t total);
+// "layer "Foreground" cell (3, 4) holds tile 10; the tileset has 10 tiles":
+// cell counts row by row from the layer's first.
+std::string CellBeyondTileset(const MapFileLayer& layer, std::uint64_t cell, std::uint32_t value,
+                              std::int32_t tileCount);
+
+}  // namespace gridport

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "filesystem/BufferedReader.h"
+#include "filesystem/Error.h"
+
+namespace gridport {
+
+struct RtsHeader {
+    std::uint16_t tileCount = 0;
+    std::uint16_t tileWidth = 0;
+    std::uint16_t tileHeight = 0;
+    bool segmentData = false;
+
+    std::uint64_t TilePixels() const { return std::uint64_t{tileWidth} * tileHeight; }
+    std::uint64_t TileBytes() const { return TilePixels() * 4; }
+};
+
+// One tile's information block and segments, as the file holds them.
+struct RtsTileInfo {
+    bool infoFlag = false;
+    std::uint16_t infoValueA = 0;
+    std::uint16_t infoValueB = 0;
+    std::vector<std::array<std::uint16_t, 4>> segments;
+};
+
+using ByteVisitor = std::function<void(const std::uint8_t* bytes, std::size_t count)>;
+
+// The one walker of the RTS tileset file, from a reader's position: the
+// header, then every tile's pixels in index order, then every tile's
+// information. Loading a tileset, passing one through into an RMP file and
+// reading one back out of an RMP file all walk it with this. Nothing is
+// allocated for a count before the bytes it needs are known to be there.
+class RtsReader {
+public:
+    RtsReader(BufferedReader& in, std::string path) : in_(in), path_(std::move(path)) {}
+
+    [[nodiscard]] bool ReadHeader(RtsHeader& header, Error& error);
+    // One tile's pixels, handed to visit in blocks straight from the reader.
+    [[nodiscard]] bool ReadPixels(std::size_t tile, const ByteVisitor& visit, Error& error);
+    // One tile's information block and the segment data after it.
+    [[nodiscard]] bool ReadInfo(std::size_t tile, RtsTileInfo& info, Error& error);
+
+private:
+    BufferedReader& in_;
+    std::string path_;
+    RtsHeader header_;
+};
+
+}  // namespace gridport

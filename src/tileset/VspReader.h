@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "filesystem/BufferedReader.h"
+#include "filesystem/Error.h"
+#include "tileset/RgbaImage.h"
+
+namespace gridport {
+
+// The one reader of VSP tilesets: the header, then the tiles one at a time,
+// converted to RGBA as they come, plain or run-length compressed (a run may
+// cross from one tile into the next).
+class VspReader {
+public:
+    static constexpr std::int32_t kTileSide = 16;
+    static constexpr std::size_t kTilePixels = kTileSide * kTileSide;
+    static constexpr std::size_t kTileBytes = kTilePixels * RgbaImage::kBytesPerPixel;
+
+    VspReader(BufferedReader& in, std::string path) : in_(in), path_(std::move(path)) {}
+
+    // Reads the header and checks that the rest of the file can hold the
+    // tiles it counts.
+    [[nodiscard]] bool ReadHeader(std::uint16_t& tileCount, Error& error);
+    // The next tile, as kTileBytes bytes of RGBA pixels.
+    [[nodiscard]] bool ReadTile(std::size_t tile, std::uint8_t* rgba, Error& error);
+
+private:
+    [[nodiscard]] bool ReadIndices(std::size_t tile, std::uint8_t* indices, Error& error);
+
+    BufferedReader& in_;
+    std::string path_;
+    std::array<std::array<std::uint8_t, RgbaImage::kBytesPerPixel>, 256> palette_{};
+    bool compressed_ = false;
+    // Pixels of the compressed stream not yet expanded, and what is left of
+    // a run that spans tiles.
+    std::uint64_t left_ = 0;
+    std::uint64_t runLeft_ = 0;
+    std::uint8_t runValue_ = 0;
+};
+
+}  // namespace gridport

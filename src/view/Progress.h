@@ -1,0 +1,31 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace gridport {
+
+// A percentage on one line of a terminal, rewritten in place, for work that
+// takes longer than a second; silent when not enabled (standard error is not
+// a terminal) and for work that ends sooner.
+class Progress {
+public:
+    Progress() = default;
+    // Nothing shows before `delay` has passed.
+    Progress(std::FILE* stream, std::string label, std::chrono::milliseconds delay = std::chrono::seconds(1));
+
+    void Update(std::uint64_t done, std::uint64_t total);
+    // Ends the line if anything was shown, at 100% when the work completed.
+    void Finish(bool completed);
+
+private:
+    std::FILE* stream_ = nullptr;
+    std::string label_;
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::milliseconds delay_{0};
+    int shown_ = -1;
+};
+
+}  // namespace gridport

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "filesystem/Error.h"
+#include "filesystem/FileSystem.h"
+#include "map/TileMap.h"
+#include "view/ViewOptions.h"
+
+namespace gridport {
+
+// What a viewer prints: standard output and standard error as text, and the
+// stream for progress lines (standard error when it is a terminal, else
+// nullptr for none).
+struct ViewConsole {
+    std::string& out;
+    std::string& err;
+    std::FILE* progress = nullptr;
+};
+
+// A viewer's fixed texts.
+struct ViewCommandText {
+    const char* name;   // "rmpview"
+    const char* usage;  // the usage line, with its line break
+    const char* about;  // the help's first lines, before the options
+    const char* more;   // the help's last lines
+    std::size_t minOperands;
+    std::size_t maxOperands;
+};
+
+// Parses the arguments. For --help, --version and wrong usage it prints
+// what they call for and gives the exit status (0, 0, 2); otherwise nothing,
+// and the command goes on with options.
+std::optional<int> StartViewCommand(const ViewCommandText& text, const std::vector<std::string>& arguments,
+                                    ViewOptions& options, ViewConsole& console);
+
+// Draws the map as the options ask into the PNG file options.png. Problems
+// with the picture are recorded against the first of `inputs`, with the file
+// against the PNG path; a PNG path that names one of the inputs is refused.
+bool DrawMapToPng(const TileMap& map, const std::vector<std::string>& inputs, const ViewOptions& options,
+                  FileSystem& fileSystem, ViewConsole& console, const char* name, Error& error);
+
+}  // namespace gridport

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include "support/Conversion.h"
+#include "view/MapViewCommand.h"
+
+namespace gridport {
+namespace {
+
+using testing::Bytes;
+using testing::MemoryFileSystem;
+
+struct MapViewRun {
+    std::string name;
+    std::vector<std::string> arguments;
+    int status;
+    std::string out;  // the end of standard output
+    std::string err;  // the whole of standard error
+};
+
+void PrintTo(const MapViewRun& run, std::ostream* os) {
+    *os << run.name;
+}
+
+Bytes Cut(Bytes bytes, std::size_t removed) {
+    bytes.resize(bytes.size() - removed);
+    return bytes;
+}
+
+// Every input a case needs, under its own name.
+void PutInputs(MemoryFileSystem& files) {
+    testing::MapV1File beyond = testing::TownMap();
+    beyond.foreground[4] = 5;
+    testing::VspFile lying = testing::PatternVsp(5);
+    lying.count = 6;
+    Bytes lyingBytes = lying.Build();
+    lyingBytes.resize(lyingBytes.size() - 256);
+    testing::RtsFile thin = testing::PatternRts(5, 2, 3);
+    thin.bitsPerPixel = 24;
+    files.Put("town.map", testing::TownMap().Build());
+    files.Put("harbour.map", testing::HarbourMap().Build());
+    files.Put("short1.map", Cut(testing::TownMap().Build(), 1));
+    files.Put("short2.map", Cut(testing::HarbourMap().Build(), 6));
+    files.Put("beyond.map", beyond.Build());
+    files.Put("tiles.vsp", testing::PatternVsp(5).Build());
+    files.Put("rts.vsp", testing::PatternRts(5, 2, 3).Build());
+    files.Put("tiles.rts", testing::PatternRts(5, 2, 3).Build());
+    static const Bytes full = testing::PatternRts(65535, 1, 1).Build();
+    files.Put("full.rts", full);
+    files.Put("lying.vsp", lyingBytes);
+    files.Put("thin.rts", thin.Build());
+}
+
+class MapView : public ::testing::TestWithParam<MapViewRun> {};
+
+TEST_P(MapView, PrintsAndEndsAsExpected) {
+    MemoryFileSystem files;
+    PutInputs(files);
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunMapView(GetParam().arguments, files, out, err), GetParam().status);
+    ASSERT_GE(out.size(), GetParam().out.size()) << out;
+    EXPECT_EQ(out.substr(out.size() - GetParam().out.size()), GetParam().out);
+    EXPECT_EQ(err, GetParam().err);
+    EXPECT_EQ(files.OpenFiles(), 0);
+}
+
+const std::string kVerdict =
+    "tileset: tiles.vsp: VSP tileset, 5 tiles of 16 x 16 pixels\n"
+    "gridport converts it\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MapView,
+    ::testing::Values(
+        MapViewRun{"version1",
+                   {"town.map", "tiles.vsp"},
+                   0,
+                   "town.map: MAP file, version 1\n"
+                   "header: x 3, y 65535, mode 4\n"
+                   "tileset name stored in the map: \"town.vsp\"\n"
+                   "file layers: 2\n"
+                   "  layer 0 \"Background\": 3 x 2, 5 distinct tiles, largest index 4\n"
+                   "  layer 1 \"Foreground\": 3 x 2, 4 distinct tiles, largest index 4\n"
+                   "header layer: 1 (set by the header's layer selector)\n" +
+                       kVerdict,
+                   ""},
+        MapViewRun{"version2",
+                   {"harbour.map", "tiles.vsp"},
+                   0,
+                   "harbour.map: MAP file, version 2\n"
+                   "header: x 40000, y 2\n"
+                   "tileset name stored in the map: \"harbour\"\n"
+                   "layer order: \"2x31E3\"\n"
+                   "file layers: 4\n"
+                   "  layer 0 \"Layer A\": 3 x 2, 3 distinct tiles, largest index 4; map layer 2\n"
+                   "  layer 1 \"Layer B\": 2 x 2, 2 distinct tiles, largest index 3; map layer 0\n"
+                   "  layer 2 \"Layer C\": 4 x 1, 1 distinct tile, largest index 4; repeated as map layers 1 "
+                   "and 3\n"
+                   "  layer 3 \"Layer D\": 0 x 5, 0 distinct tiles; dropped: the layer order doesn't name it\n"
+                   "map layers: 4\n"
+                   "header layer: 0 (file layer number, set by \"E\" in the layer order)\n" +
+                       kVerdict,
+                   ""},
+        MapViewRun{"noTileset", {"town.map"}, 0,
+                   "the MAP file reads; the tile indices are checked against a TILESET when one is given\n", ""},
+        MapViewRun{"missingMap", {"none.map", "tiles.vsp"}, 1, "", "mapview: none.map: cannot open: No such file or directory\n"},
+        MapViewRun{"missingTileset", {"town.map", "none.vsp"}, 1, "", "mapview: none.vsp: cannot open: No such file or directory\n"},
+        MapViewRun{"shortVersion1", {"short1.map", "tiles.vsp"}, 1, "",
+                   "mapview: short1.map: byte 100: the pair of 3 x 2 layers needs 24 bytes, 23 are left\n"},
+        MapViewRun{"shortVersion2", {"short2.map"}, 1, "",
+                   "mapview: short2.map: byte 284: layer 3 ends after 0 of its 4 cells\n"},
+        MapViewRun{"indexBeyond", {"beyond.map", "tiles.vsp"}, 1, "",
+                   "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
+        MapViewRun{"rtsNamedVsp", {"town.map", "rts.vsp"}, 1, "", "mapview: rts.vsp: byte 0: the 772-byte VSP header needs 772 bytes, 536 are left\n"},
+        MapViewRun{"tooManyTiles", {"town.map", "full.rts"}, 1, "",
+                   "mapview: the RMP format holds at most 65535 tiles; the map needs 65536\n"},
+        MapViewRun{"lyingVspCount", {"town.map", "lying.vsp"}, 1, "", "mapview: lying.vsp: byte 770: the header counts 6 tiles of 256 pixels, but the 1024 bytes left hold at "
+                   "most 1024 pixels\n"},
+        MapViewRun{"badRtsHeader", {"town.map", "thin.rts"}, 1, "",
+                   "mapview: thin.rts: byte 12: the header field bits per pixel is 24; it must be 32\n"},
+        MapViewRun{"notAMap", {"tiles.vsp"}, 1, "", "mapview: tiles.vsp: byte 0: not a MAP file: the first byte is not 4 (version 1) and the first six "
+                   "bytes are not the version-2 signature 4D 41 50 F9 35 00\n"},
+        MapViewRun{"pngWithoutTileset", {"--png", "out.png", "town.map"}, 2, "",
+                   "mapview: --png needs the TILESET\nUsage: mapview [options] MAP [TILESET]\n"},
+        MapViewRun{"twiceStandardInput", {"-", "-"}, 2, "",
+                   "mapview: only one input can be standard input\nUsage: mapview [options] MAP [TILESET]\n"},
+        MapViewRun{"pictureOfAFailingMap", {"--png", "out.png", "beyond.map", "tiles.vsp"}, 1, "",
+                   "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
+        MapViewRun{"pictureOverTheTileset", {"--png", "tiles.vsp", "town.map", "tiles.vsp"}, 1, "",
+                   "mapview: tiles.vsp: the picture may not replace the input file\n"},
+        MapViewRun{"tooManyInputs", {"a", "b", "c"}, 2, "",
+                   "mapview: too many input files\nUsage: mapview [options] MAP [TILESET]\n"},
+        MapViewRun{"picture", {"--png=out.png", "--scale=0.5", "harbour.map", "tiles.rts"}, 0, "", ""}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace gridport
