@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <new>
-#include <system_error>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace gridport {
 
@@ -108,8 +108,9 @@ std::unique_ptr<File> OpenInput(FileSystem& fileSystem, const std::string& path,
     }
     // Opening a directory for reading succeeds on some systems; reading it
     // then fails with no word of why.
-    std::error_code ignored;
-    if (path != "-" && std::filesystem::is_directory(path, ignored)) {
+    // (stat, not std::filesystem, which the WebAssembly build's library lacks.)
+    struct stat status {};
+    if (path != "-" && stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
         error.Fail(path, "is a directory, not a file");
         return nullptr;
     }
