@@ -4,10 +4,16 @@ WINDOWS_PACKAGES := cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64
 WINE_PACKAGES := wine64 wine32:i386
 CROSS_PACKAGES := cmake make qemu-user googletest
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
+WASM_PACKAGES := clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32
+# node and npm: Debian's packages unless a node with its own npm is there.
+WEB_TOOLS := node:nodejs npm:npm
+BROWSER_PACKAGES := chromium
+WEB_PORT ?= 8017
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
 .PHONY: all deps build test demo examples bench windows test-windows test-bigendian test-32bit sanitize fuzz coverage clean
+.PHONY: web web-serve test-wasm test-web
 
 all: build
 
@@ -82,6 +88,29 @@ test-bigendian:
 test-32bit:
 	$(call cross_test,i686,g++-i686-linux-gnu)
 
+# gridport.wasm, mapview.wasm and rmppicture.wasm (wasm32-wasi, clang-14) in build-wasm/,
+# and the static web page around them in build-wasm/site/.
+web:
+	@tools/install-deps $(WASM_PACKAGES)
+	@for tool in $(WEB_TOOLS); do command -v $${tool%%:*} >/dev/null || tools/install-deps $${tool#*:}; done
+	cmake --preset wasm
+	cmake --build --preset wasm -j $(JOBS)
+	web/make-site build-wasm
+
+# Serves the page on 127.0.0.1 only, for a try in a local browser.
+web-serve: web
+	@echo "the page: http://127.0.0.1:$(WEB_PORT)/"
+	cd build-wasm/site && python3 -m http.server --bind 127.0.0.1 $(WEB_PORT)
+
+# Runs the command-line suite against gridport.wasm under Node's WASI.
+test-wasm: web build
+	tools/test-wasm
+
+# Drives headless Chromium through the page on 127.0.0.1 (puppeteer-core).
+test-web: web build
+	@tools/install-deps $(BROWSER_PACKAGES)
+	node web/test/page-test.mjs build-wasm
+
 # Every test under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps
 	cmake --preset sanitize
@@ -109,4 +138,4 @@ coverage:
 	  --print-summary --fail-under-line 95 --fail-under-branch 85
 
 clean:
-	rm -rf build build-dev build-sanitize build-fuzz build-coverage build-win32 build-win64 build-s390x build-i686
+	rm -rf build build-dev build-sanitize build-fuzz build-coverage build-win32 build-win64 build-s390x build-i686 build-wasm

@@ -85,7 +85,13 @@ std::FILE* CreateNew(const std::string& path, const OutputTarget& target) {
         return nullptr;
     }
     std::FILE* stream = nullptr;
-    if (target.mode < 0 || fchmod(descriptor, static_cast<mode_t>(target.mode)) == 0) {
+#ifdef __wasi__
+    // WASI has no permission bits: there is nothing to carry over.
+    const bool keptBits = true;
+#else
+    const bool keptBits = target.mode < 0 || fchmod(descriptor, static_cast<mode_t>(target.mode)) == 0;
+#endif
+    if (keptBits) {
         stream = fdopen(descriptor, "wb");
     }
     if (stream == nullptr) {
