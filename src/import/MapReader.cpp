@@ -13,8 +13,12 @@ constexpr std::uint64_t kLayerPrefixSize = 4;
 
 }  // namespace
 
-std::string LayerEndsEarly(std::size_t index, std::uint64_t decoded, std::uint64_t total) {
-    return "layer " + std::to_string(index + 1) + " ends after " + std::to_string(decoded) + " of its " +
+std::string LayerWords(const MapFileLayer& layer) {
+    return "layer \"" + layer.name + "\"";
+}
+
+std::string LayerEndsEarly(const MapFileLayer& layer, std::uint64_t decoded, std::uint64_t total) {
+    return LayerWords(layer) + " ends after " + std::to_string(decoded) + " of its " +
            std::to_string(total) + (total == 1 ? " cell" : " cells");
 }
 
@@ -64,17 +68,17 @@ bool MapReader::Decode(std::size_t fileLayer, const CellVisitor& visit, Error& e
     const MapFileLayer& layer = description_.fileLayers[fileLayer];
     const bool compressed = description_.version == 2;
     const std::uint64_t start = compressed ? layer.cellsOffset - kLayerPrefixSize : layer.cellsOffset;
-    const std::string name = "layer " + std::to_string(fileLayer + 1);
+    const std::string name = LayerWords(layer);
     if (file_.Seek(static_cast<std::int64_t>(start)) != 0) {
         return error.Fail(path_, start, "cannot read " + name);
     }
     block_.resize(kBlockCells);
     BufferedReader in(file_);
     if (!compressed) {
-        return DecodeVersion1Cells(in, path_, layer, fileLayer, block_, visit, error);
+        return DecodeVersion1Cells(in, path_, layer, block_, visit, error);
     }
     if (!in.Skip(kLayerPrefixSize, path_, "the start of " + name, error) ||
-        !DecodeVersion2Cells(in, path_, layer, fileLayer, block_, visit, error)) {
+        !DecodeVersion2Cells(in, path_, layer, block_, visit, error)) {
         return false;
     }
     // Now the next layer's start is known too.
@@ -97,7 +101,9 @@ bool VisitLayerCells(File& file, const std::string& path, const MapDescription& 
                      const std::function<void(const std::uint16_t* cells, std::size_t count)>& visit,
                      Error& error) {
     if (fileLayer >= description.fileLayers.size()) {
-        return error.Fail(path, "the map has no layer " + std::to_string(fileLayer + 1));
+        const std::size_t count = description.fileLayers.size();
+        return error.Fail(path, "there is no file layer " + std::to_string(fileLayer) + "; the map has " +
+                                    std::to_string(count) + (count == 1 ? " file layer" : " file layers"));
     }
     MapReader reader(file, path);
     reader.Adopt(description);

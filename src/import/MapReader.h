@@ -60,15 +60,17 @@ private:
 // Decode the cells of a layer from in, which stands at the layer's
 // cellsOffset, into block (sized kBlockCells) and hand them to visit.
 [[nodiscard]] bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                                       std::size_t index, std::vector<std::uint16_t>& block,
+                                       std::vector<std::uint16_t>& block,
                                        const CellVisitor& visit, Error& error);
 [[nodiscard]] bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                                       std::size_t index, std::vector<std::uint16_t>& block,
+                                       std::vector<std::uint16_t>& block,
                                        const CellVisitor& visit, Error& error);
 
-// "layer 2 ends after 617 of its 1024 cells": layers are counted from 1 in
-// reasons, as the version-2 layer-order text counts them.
-std::string LayerEndsEarly(std::size_t index, std::uint64_t decoded, std::uint64_t total);
+// "layer "Layer B" ends after 617 of its 1024 cells": reasons name a layer
+// by its name, which no count from 0 or from 1 can be mistaken for.
+std::string LayerEndsEarly(const MapFileLayer& layer, std::uint64_t decoded, std::uint64_t total);
+// "layer "Layer B"", the words reasons use for a file layer.
+std::string LayerWords(const MapFileLayer& layer);
 // "layer "Foreground" cell (3, 4) holds tile 10; the tileset has 10 tiles":
 // cell counts row by row from the layer's first.
 std::string CellBeyondTileset(const MapFileLayer& layer, std::uint64_t cell, std::uint32_t value,

@@ -63,7 +63,7 @@ bool ReadVersion1Header(BufferedReader& in, const std::string& path, MapDescript
     return true;
 }
 
-bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer, std::size_t index,
+bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
                          std::vector<std::uint16_t>& block, const CellVisitor& visit, Error& error) {
     const std::uint64_t total = layer.CellCount();
     // A block's bytes are a whole reader buffer, so they come straight from
@@ -73,11 +73,11 @@ bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapF
         const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), total - done));
         if (in.Remaining() < 2 * count) {
             const std::uint64_t whole = in.Remaining() / 2;
-            return error.Fail(path, in.Position() + 2 * whole, LayerEndsEarly(index, done + whole, total));
+            return error.Fail(path, in.Position() + 2 * whole, LayerEndsEarly(layer, done + whole, total));
         }
         const std::uint64_t position = in.Position();
         if (!in.Read(bytes.data(), 2 * count)) {
-            return error.Fail(path, position, "cannot read layer " + std::to_string(index + 1));
+            return error.Fail(path, position, "cannot read " + LayerWords(layer));
         }
         std::uint16_t* const out = block.data();
         std::uint16_t largest = 0;

@@ -140,12 +140,13 @@ bool ReadVersion2Header(BufferedReader& in, const std::string& path, MapDescript
     description.headerY = LoadU16(header + kYOffset);
     std::uint64_t fewestBytes = 0;
     for (std::size_t i = 0; i < layerCount; ++i) {
+        MapFileLayer layer{std::string("Layer ") + static_cast<char>('A' + i), 0, 0, 0};
         std::uint8_t record[kRecordSize];
-        if (!in.Read(record, sizeof record, path, "the record of layer " + std::to_string(i + 1), error)) {
+        if (!in.Read(record, sizeof record, path, "the record of " + LayerWords(layer), error)) {
             return false;
         }
-        MapFileLayer layer{std::string("Layer ") + static_cast<char>('A' + i), LoadU16(record + 4),
-                           LoadU16(record + 6), 0};
+        layer.width = LoadU16(record + 4);
+        layer.height = LoadU16(record + 6);
         fewestBytes += kLayerPrefixSize + FewestCellBytes(layer.CellCount());
         description.fileLayers.push_back(std::move(layer));
     }
@@ -163,7 +164,7 @@ bool ReadVersion2Header(BufferedReader& in, const std::string& path, MapDescript
 
 // Items are decoded straight from the reader's buffer while a whole one (at
 // most four bytes) is there; the rest go through ReadU16, which refills.
-bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer, std::size_t index,
+bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
                          std::vector<std::uint16_t>& block, const CellVisitor& visit, Error& error) {
     CellBlock cells(block, layer.CellCount(), visit);
     while (!cells.Full()) {
@@ -195,7 +196,7 @@ bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapF
         std::uint16_t value = 0;
         if (!in.ReadU16(word) || (IsRunMarker(word) && !in.ReadU16(value))) {
             return error.Fail(path, position,
-                              LayerEndsEarly(index, layer.CellCount() - cells.Left(), layer.CellCount()));
+                              LayerEndsEarly(layer, layer.CellCount() - cells.Left(), layer.CellCount()));
         }
         if (IsRunMarker(word)) {
             cells.Run(word, value);

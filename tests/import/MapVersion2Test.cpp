@@ -268,7 +268,7 @@ TEST(MapVersion2, EveryTruncatedFileFails) {
     ImportFixture cut;
     EXPECT_FALSE(cut.Import(Bytes(whole.begin(), whole.end() - 2), 5));
     EXPECT_EQ(cut.error.Text(), "map.map: byte " + std::to_string(whole.size() - 2) +
-                                    ": layer 3 ends after 1 of its 2 cells");
+                                    ": layer \"Layer C\" ends after 1 of its 2 cells");
     ImportFixture fixture;
     EXPECT_TRUE(fixture.Import(whole, 5));
 }
@@ -311,7 +311,8 @@ TEST(MapDescription, DescribesBothVersionsAndStreamsEveryFileLayer) {
             EXPECT_EQ(cells.size(), description.fileLayers[i].CellCount());
         }
         EXPECT_FALSE(VisitLayerCells(*file, "map.map", description, stored.size(), {}, error));
-        EXPECT_EQ(error.Text(), "map.map: the map has no layer " + std::to_string(stored.size() + 1));
+        EXPECT_EQ(error.Text(), "map.map: there is no file layer " + std::to_string(stored.size()) + "; the map has " +
+                      std::to_string(stored.size()) + " file layers");
     }
 }
 

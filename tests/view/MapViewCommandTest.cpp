@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
         MapViewRun{"shortVersion1", {"short1.map", "tiles.vsp"}, 1, "",
                    "mapview: short1.map: byte 100: the pair of 3 x 2 layers needs 24 bytes, 23 are left\n"},
         MapViewRun{"shortVersion2", {"short2.map"}, 1, "",
-                   "mapview: short2.map: byte 284: layer 3 ends after 0 of its 4 cells\n"},
+                   "mapview: short2.map: byte 284: layer \"Layer C\" ends after 0 of its 4 cells\n"},
         MapViewRun{"indexBeyond", {"beyond.map", "tiles.vsp"}, 1, "",
                    "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
         MapViewRun{"rtsNamedVsp", {"town.map", "rts.vsp"}, 1, "", "mapview: rts.vsp: byte 0: the 772-byte VSP header needs 772 bytes, 536 are left\n"},
