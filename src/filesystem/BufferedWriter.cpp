@@ -76,8 +76,8 @@ void BufferedWriter::PutZeros(std::size_t count) {
     }
 }
 
-template <typename Value>
-void BufferedWriter::PutWords(const Value* values, std::size_t count) {
+template <typename Value, typename Word>
+void BufferedWriter::PutWords(const Value* values, std::size_t count, Word word) {
     while (count > 0) {
         std::size_t piece = std::min(count, (buffer_.size() - used_) / 2);
         if (piece == 0) {
@@ -86,8 +86,9 @@ void BufferedWriter::PutWords(const Value* values, std::size_t count) {
         }
         std::uint8_t* out = buffer_.data() + used_;
         for (std::size_t i = 0; i < piece; ++i) {
-            out[2 * i] = static_cast<std::uint8_t>(values[i]);
-            out[2 * i + 1] = static_cast<std::uint8_t>(values[i] >> 8);
+            const std::uint16_t value = word(values[i]);
+            out[2 * i] = static_cast<std::uint8_t>(value);
+            out[2 * i + 1] = static_cast<std::uint8_t>(value >> 8);
         }
         used_ += 2 * piece;
         values += piece;
@@ -95,8 +96,19 @@ void BufferedWriter::PutWords(const Value* values, std::size_t count) {
     }
 }
 
-template void BufferedWriter::PutWords(const std::uint16_t*, std::size_t);
-template void BufferedWriter::PutWords(const std::uint32_t*, std::size_t);
+void BufferedWriter::PutLow16(const std::uint32_t* values, std::size_t count) {
+    PutWords(values, count, [](std::uint32_t value) { return static_cast<std::uint16_t>(value); });
+}
+
+void BufferedWriter::PutU16s(const std::uint16_t* values, std::size_t count) {
+    PutWords(values, count, [](std::uint16_t value) { return value; });
+}
+
+// One pass that stores and replaces at once; the loop stays branch-free, so
+// it vectorises like PutU16s.
+void BufferedWriter::PutU16sZeroAs(const std::uint16_t* values, std::size_t count, std::uint16_t zeroAs) {
+    PutWords(values, count, [zeroAs](std::uint16_t value) { return value == 0 ? zeroAs : value; });
+}
 
 bool BufferedWriter::Flush() {
     Drain();

@@ -23,14 +23,17 @@ public:
     void PutBytes(const void* data, std::size_t count);
     void PutZeros(std::size_t count);
     // The low 16 bits of each value, in order.
-    void PutLow16(const std::uint32_t* values, std::size_t count) { PutWords(values, count); }
-    void PutU16s(const std::uint16_t* values, std::size_t count) { PutWords(values, count); }
+    void PutLow16(const std::uint32_t* values, std::size_t count);
+    void PutU16s(const std::uint16_t* values, std::size_t count);
+    // As PutU16s, but every 0 is written as zeroAs.
+    void PutU16sZeroAs(const std::uint16_t* values, std::size_t count, std::uint16_t zeroAs);
 
     [[nodiscard]] bool Flush();
 
 private:
-    template <typename Value>
-    void PutWords(const Value* values, std::size_t count);
+    // Each value as the 16-bit word word(value) gives.
+    template <typename Value, typename Word>
+    void PutWords(const Value* values, std::size_t count, Word word);
     std::uint8_t* Room(std::size_t count);
     void Drain();
     void WriteThrough(const std::uint8_t* data, std::size_t count);

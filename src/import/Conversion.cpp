@@ -54,8 +54,6 @@ bool DescribeTileset(const std::string& path, FileSystem& fileSystem, TilesetDes
 
 namespace {
 
-using CellCheck = std::function<void(const std::uint16_t* cells, std::size_t count)>;
-
 // One streaming pass: the MAP file's layers are decoded and checked a block
 // at a time and written straight into the RMP file, then the tileset passes
 // through a tile (or a reader block) at a time. Nothing held grows with the
@@ -151,10 +149,12 @@ private:
     }
 
     // Decodes one file layer, checking every cell against the tile count,
-    // and hands the cells as the RMP file holds them to write.
-    bool Check(std::size_t fileLayer, const CellCheck& write) {
+    // and, when write is set, writes the cells as the RMP file holds them.
+    bool Check(std::size_t fileLayer, bool write) {
         const MapDescription& description = map_->Description();
         const bool foreground = description.version == 1 && fileLayer == 1;
+        // Empty foreground cells point at the transparent tile.
+        const auto transparent = static_cast<std::uint16_t>(tileCount_);
         std::uint64_t done = 0;
         bool beyond = false;
         const CellVisitor visit = [&](const std::uint16_t* cells, std::size_t count, std::uint16_t largest) {
@@ -173,16 +173,11 @@ private:
             if (!write) {
                 return;
             }
-            if (!foreground) {
-                write(cells, count);
-                return;
+            if (foreground) {
+                writer_->PutCells(cells, count, transparent);
+            } else {
+                writer_->PutCells(cells, count);
             }
-            // Empty foreground cells point at the transparent tile.
-            const auto transparent = static_cast<std::uint16_t>(tileCount_);
-            for (std::size_t i = 0; i < count; ++i) {
-                scratch_[i] = cells[i] == 0 ? transparent : cells[i];
-            }
-            write(scratch_.data(), count);
         };
         decoded_[fileLayer] = true;
         return map_->Decode(fileLayer, visit, error_) && !beyond;
@@ -190,16 +185,12 @@ private:
 
     bool WriteLayers() {
         const MapDescription& description = map_->Description();
-        scratch_.resize(MapReader::kBlockCells);
         decoded_.assign(description.fileLayers.size(), false);
         if (writer_) {
             writer_->Head(RmpHead{description.headerX, description.headerY, description.headerLayer.value_or(0),
                                   description.headerMode.value_or(0), description.outputLayers.size(), 0, 0,
                                   description.linkedFileName, {}, {}, {}});
         }
-        const CellCheck write = [this](const std::uint16_t* cells, std::size_t count) {
-            writer_->PutCells(cells, count);
-        };
         for (const std::size_t fileLayer : description.outputLayers) {
             const MapFileLayer& stored = description.fileLayers[fileLayer];
             MapLayer fields;
@@ -207,14 +198,14 @@ private:
             if (writer_) {
                 writer_->BeginLayer(fields, stored.width, stored.height, false);
             }
-            if (!Check(fileLayer, writer_ ? write : CellCheck())) {
+            if (!Check(fileLayer, writer_.has_value())) {
                 return false;
             }
         }
         // Layers the map doesn't get must still read, and name only tiles
         // the tileset has.
         for (std::size_t fileLayer = 0; fileLayer < decoded_.size(); ++fileLayer) {
-            if (!decoded_[fileLayer] && !Check(fileLayer, CellCheck())) {
+            if (!decoded_[fileLayer] && !Check(fileLayer, false)) {
                 return false;
             }
         }
@@ -282,7 +273,6 @@ private:
     std::unique_ptr<File> mapFile_;
     std::optional<MapReader> map_;
     std::vector<bool> decoded_;
-    std::vector<std::uint16_t> scratch_;
 
     std::unique_ptr<File> tilesetFile_;
     std::optional<BufferedReader> tilesetIn_;

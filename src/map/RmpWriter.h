@@ -48,6 +48,11 @@ public:
     void BeginLayer(const MapLayer& fields, std::int32_t width, std::int32_t height, bool headerLayer);
     void PutCells(const std::uint16_t* cells, std::size_t count) { out_.PutU16s(cells, count); }
     void PutCells(const std::uint32_t* cells, std::size_t count) { out_.PutLow16(cells, count); }
+    // Cells with every 0 written as emptyAs (a version-1 foreground's empty
+    // cells point at the transparent tile): the rule costs no pass of its own.
+    void PutCells(const std::uint16_t* cells, std::size_t count, std::uint16_t emptyAs) {
+        out_.PutU16sZeroAs(cells, count, emptyAs);
+    }
     void EndLayer(const MapLayer& fields);
     void Entity(const MapEntity& entity);
     void Zone(const MapZone& zone);
