@@ -112,7 +112,7 @@ private:
                 return;
             }
         }
-        output_ = OpenRmpOutput(fileSystem_, outputPath, saveError_);
+        output_ = fileSystem_.OpenOutput(outputPath, saveError_);
     }
 
     bool ReadHeaders() {

@@ -125,10 +125,6 @@ void RmpWriter::Zone(const MapZone& zone) {
     WriteString(out_, zone.text);
 }
 
-std::unique_ptr<File> OpenRmpOutput(FileSystem& fileSystem, const std::string& path, Error& error) {
-    return fileSystem.OpenOutput(path, error);
-}
-
 bool CloseRmpOutput(File& file, const std::string& path, Error& error) {
     return file.Close() || error.Fail(path, "cannot finish writing the file");
 }
@@ -168,7 +164,7 @@ bool TileMap::Save(const std::string& path, FileSystem& fileSystem, Error& error
     if (!FitsRmpFormat(path, error)) {
         return false;
     }
-    const std::unique_ptr<File> file = OpenRmpOutput(fileSystem, path, error);
+    const std::unique_ptr<File> file = fileSystem.OpenOutput(path, error);
     if (file == nullptr) {
         return false;
     }

@@ -66,12 +66,8 @@ private:
     BufferedWriter out_;
 };
 
-// Opens the RMP output as a replacing output: nothing replaces the file at
-// path until CloseRmpOutput commits it, and destroying the File without that
-// leaves the path as it was. Reasons of the open, of failed writes and of
-// the commit go to error, which must outlive the File.
-std::unique_ptr<File> OpenRmpOutput(FileSystem& fileSystem, const std::string& path, Error& error);
-// Commits the output; false, with the reason, when that fails.
+// Commits an RMP output opened with FileSystem::OpenOutput (nothing replaces
+// the file at path before this); false, with the reason, when that fails.
 [[nodiscard]] bool CloseRmpOutput(File& file, const std::string& path, Error& error);
 
 }  // namespace gridport
