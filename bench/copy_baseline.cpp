@@ -1,17 +1,26 @@
 // The benchmark's baseline: only the I/O a conversion can't avoid. Reads
 // every input file through a 1 MiB buffer and writes a file of exactly
-// OUTBYTES bytes, taken from what was read.
+// OUTBYTES bytes, taken from what was read. With --replace it writes them
+// as gridport does, into a new file beside OUTPUT that then replaces it, so
+// the safe replacement's own cost shows apart from the conversion's.
 //
-//   copy_baseline OUTBYTES OUTPUT INPUT...
+//   copy_baseline [--replace] OUTBYTES OUTPUT INPUT...
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
+    const bool replace = argc > 1 && std::strcmp(argv[1], "--replace") == 0;
+    if (replace) {
+        --argc;
+        ++argv;
+    }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: copy_baseline OUTBYTES OUTPUT INPUT...\n");
+        std::fprintf(stderr, "usage: copy_baseline [--replace] OUTBYTES OUTPUT INPUT...\n");
         return 2;
     }
     constexpr std::size_t kBufferSize = std::size_t{1} << 20;
@@ -26,7 +35,8 @@ int main(int argc, char** argv) {
         }
         std::fclose(in);
     }
-    std::FILE* out = std::fopen(argv[2], "wb");
+    const std::string written = replace ? std::string(argv[2]) + ".new" : argv[2];
+    std::FILE* out = std::fopen(written.c_str(), "wb");
     if (out == nullptr) {
         std::fprintf(stderr, "cannot open %s\n", argv[2]);
         return 1;
@@ -39,5 +49,8 @@ int main(int argc, char** argv) {
         left -= piece;
     }
     ok = std::fclose(out) == 0 && ok;
+    if (ok && replace) {
+        ok = std::rename(written.c_str(), argv[2]) == 0;
+    }
     return ok ? 0 : 1;
 }

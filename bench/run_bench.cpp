@@ -1,9 +1,11 @@
 // Runs every case of a cases.tsv (from make_bench_inputs) through gridport
-// and through the copy baseline, alternating the two so that drift in the
-// machine's load hits both, and prints one table of medians: wall time of
-// each, and gridport's peak resident memory against its cap of 16 MiB. The
-// last column compares processor time (user and system), which the other
-// work on a shared machine disturbs less than wall time.
+// and through the copy baseline, plain and with the safe replacement
+// (--replace), taking turns so that drift in the machine's load hits all
+// three, and prints one table of medians: wall time of each, gridport's
+// against either copy's, and gridport's peak resident memory against its cap
+// of 16 MiB. The last column compares processor time (user and system) with
+// the plain copy's, which the other work on a shared machine disturbs less
+// than wall time.
 //
 //   run_bench GRIDPORT BASELINE CASES.TSV [RUNS]
 
@@ -121,31 +123,38 @@ int main(int argc, char** argv) {
     if (std::getline(loadFile, load)) {
         std::printf("load average before the runs: %s\n", load.c_str());
     }
-    std::printf("%-11s %11s %11s %10s %11s %6s %13s %8s %6s\n", "case", "input B", "output B", "gridport ms",
-                "baseline ms", "time x", "gridport MiB", "<=16 MiB", "cpu x");
+    std::printf("%-11s %10s %10s %11s %8s %6s %10s %9s %12s %8s %6s\n", "case", "input B", "output B",
+                "gridport ms", "copy ms", "time x", "replace ms", "replace x", "gridport MiB", "<=16 MiB", "cpu x");
     for (const Case& c : cases) {
         const std::string output = dir + c.name + ".rmp";
         const std::string copy = dir + c.name + ".copy";
+        const std::string replaced = dir + c.name + ".replaced";
         const std::vector<std::string> convert = {gridport, c.map, c.tileset, output};
-        Run(convert);  // warm-up, and the output size the baseline copies
+        Run(convert);  // warm-up, and the output size the baselines copy
         const long long outputBytes = FileSize(output);
-        const std::vector<std::string> copyCommand = {baseline, std::to_string(outputBytes), copy, c.map, c.tileset};
+        const std::string bytes = std::to_string(outputBytes);
+        const std::vector<std::string> copyCommand = {baseline, bytes, copy, c.map, c.tileset};
+        const std::vector<std::string> replaceCommand = {baseline, "--replace", bytes, replaced, c.map, c.tileset};
         Run(copyCommand);
+        Run(replaceCommand);
         std::vector<Sample> ours;
-        std::vector<Sample> theirs;
+        std::vector<Sample> copies;
+        std::vector<Sample> replacements;
         for (int i = 0; i < runs; ++i) {
             ours.push_back(Run(convert));
-            theirs.push_back(Run(copyCommand));
+            copies.push_back(Run(copyCommand));
+            replacements.push_back(Run(replaceCommand));
         }
-        if (FileSize(copy) != outputBytes || FileSize(output) != outputBytes) {
+        if (FileSize(copy) != outputBytes || FileSize(replaced) != outputBytes || FileSize(output) != outputBytes) {
             std::fprintf(stderr, "run_bench: output sizes of %s differ\n", c.name.c_str());
             return 1;
         }
         const Sample a = Median(ours);
-        const Sample b = Median(theirs);
-        std::printf("%-11s %11lld %11lld %11.1f %11.1f %6.2f %13.1f %8s %6.2f\n", c.name.c_str(),
-                    FileSize(c.map) + FileSize(c.tileset), outputBytes, a.ms, b.ms, a.ms / b.ms, a.peakBytes / kMiB,
-                    a.peakBytes / kMiB <= kMemoryCapMiB ? "yes" : "NO", a.cpuMs / b.cpuMs);
+        const Sample b = Median(copies);
+        const Sample r = Median(replacements);
+        std::printf("%-11s %10lld %10lld %11.1f %8.1f %6.2f %10.1f %9.2f %12.1f %8s %6.2f\n", c.name.c_str(),
+                    FileSize(c.map) + FileSize(c.tileset), outputBytes, a.ms, b.ms, a.ms / b.ms, r.ms, a.ms / r.ms,
+                    a.peakBytes / kMiB, a.peakBytes / kMiB <= kMemoryCapMiB ? "yes" : "NO", a.cpuMs / b.cpuMs);
         std::fflush(stdout);
     }
     return 0;

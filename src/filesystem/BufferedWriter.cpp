@@ -76,38 +76,33 @@ void BufferedWriter::PutZeros(std::size_t count) {
     }
 }
 
-template <typename Value, typename Word>
-void BufferedWriter::PutWords(const Value* values, std::size_t count, Word word) {
-    while (count > 0) {
-        std::size_t piece = std::min(count, (buffer_.size() - used_) / 2);
+// The loop stays branch-free, so that it vectorises.
+template <typename Word>
+void BufferedWriter::PutWords(std::size_t count, Word word) {
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t piece = std::min(count - done, (buffer_.size() - used_) / 2);
         if (piece == 0) {
             Drain();
             continue;
         }
-        std::uint8_t* out = buffer_.data() + used_;
+        std::uint8_t* const out = buffer_.data() + used_;
         for (std::size_t i = 0; i < piece; ++i) {
-            const std::uint16_t value = word(values[i]);
-            out[2 * i] = static_cast<std::uint8_t>(value);
-            out[2 * i + 1] = static_cast<std::uint8_t>(value >> 8);
+            StoreU16(out + 2 * i, word(done + i));
         }
         used_ += 2 * piece;
-        values += piece;
-        count -= piece;
+        done += piece;
     }
 }
 
 void BufferedWriter::PutLow16(const std::uint32_t* values, std::size_t count) {
-    PutWords(values, count, [](std::uint32_t value) { return static_cast<std::uint16_t>(value); });
+    PutWords(count, [values](std::size_t i) { return static_cast<std::uint16_t>(values[i]); });
 }
 
-void BufferedWriter::PutU16s(const std::uint16_t* values, std::size_t count) {
-    PutWords(values, count, [](std::uint16_t value) { return value; });
-}
-
-// One pass that stores and replaces at once; the loop stays branch-free, so
-// it vectorises like PutU16s.
-void BufferedWriter::PutU16sZeroAs(const std::uint16_t* values, std::size_t count, std::uint16_t zeroAs) {
-    PutWords(values, count, [zeroAs](std::uint16_t value) { return value == 0 ? zeroAs : value; });
+void BufferedWriter::PutWordsZeroAs(const std::uint8_t* words, std::size_t count, std::uint16_t zeroAs) {
+    PutWords(count, [words, zeroAs](std::size_t i) {
+        const std::uint16_t value = LoadU16(words + 2 * i);
+        return value == 0 ? zeroAs : value;
+    });
 }
 
 bool BufferedWriter::Flush() {

@@ -24,16 +24,16 @@ public:
     void PutZeros(std::size_t count);
     // The low 16 bits of each value, in order.
     void PutLow16(const std::uint32_t* values, std::size_t count);
-    void PutU16s(const std::uint16_t* values, std::size_t count);
-    // As PutU16s, but every 0 is written as zeroAs.
-    void PutU16sZeroAs(const std::uint16_t* values, std::size_t count, std::uint16_t zeroAs);
+    // count little-endian 16-bit words, given as their 2 * count bytes,
+    // with every 0 written as zeroAs.
+    void PutWordsZeroAs(const std::uint8_t* words, std::size_t count, std::uint16_t zeroAs);
 
     [[nodiscard]] bool Flush();
 
 private:
-    // Each value as the 16-bit word word(value) gives.
-    template <typename Value, typename Word>
-    void PutWords(const Value* values, std::size_t count, Word word);
+    // count 16-bit words, the i-th as word(i) gives it.
+    template <typename Word>
+    void PutWords(std::size_t count, Word word);
     std::uint8_t* Room(std::size_t count);
     void Drain();
     void WriteThrough(const std::uint8_t* data, std::size_t count);

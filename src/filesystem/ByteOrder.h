@@ -1,6 +1,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 // Little-endian numbers in file bytes, by shifts, right on any host.
@@ -13,6 +14,30 @@ inline std::uint16_t LoadU16(const std::uint8_t* p) {
 inline std::uint32_t LoadU32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// The largest of count little-endian 16-bit words; 0 for none. Many
+// running maxima side by side, which the compiler keeps in vector registers:
+// with one, every step would wait for the one before.
+inline std::uint16_t LargestU16(const std::uint8_t* p, std::size_t count) {
+    constexpr std::size_t kLanes = 64;
+    std::uint16_t lanes[kLanes] = {};
+    std::size_t i = 0;
+    for (; i + kLanes <= count; i += kLanes) {
+        for (std::size_t k = 0; k < kLanes; ++k) {
+            const std::uint16_t value = LoadU16(p + 2 * (i + k));
+            lanes[k] = lanes[k] < value ? value : lanes[k];
+        }
+    }
+    std::uint16_t largest = 0;
+    for (; i < count; ++i) {
+        const std::uint16_t value = LoadU16(p + 2 * i);
+        largest = largest < value ? value : largest;
+    }
+    for (const std::uint16_t lane : lanes) {
+        largest = largest < lane ? lane : largest;
+    }
+    return largest;
 }
 
 inline void StoreU16(std::uint8_t* p, std::uint32_t value) {

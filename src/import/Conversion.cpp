@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "filesystem/BufferedReader.h"
+#include "filesystem/ByteOrder.h"
 #include "filesystem/OpenFile.h"
 #include "import/ImportSteps.h"
 #include "import/MapDescription.h"
@@ -157,15 +158,17 @@ private:
         const auto transparent = static_cast<std::uint16_t>(tileCount_);
         std::uint64_t done = 0;
         bool beyond = false;
-        const CellVisitor visit = [&](const std::uint16_t* cells, std::size_t count, std::uint16_t largest) {
+        const CellVisitor visit = [&](const std::uint8_t* cells, std::size_t count, std::uint16_t largest) {
             if (beyond) {
                 return;
             }
             if (largest >= tileCount_) {
-                const auto at = std::find_if(cells, cells + count, [this](std::uint16_t c) { return c >= tileCount_; });
-                error_.Fail(mapPath_, CellBeyondTileset(description.fileLayers[fileLayer],
-                                                        done + static_cast<std::uint64_t>(at - cells), *at,
-                                                        tileCount_));
+                std::size_t at = 0;
+                while (LoadU16(cells + 2 * at) < tileCount_) {
+                    ++at;
+                }
+                error_.Fail(mapPath_, CellBeyondTileset(description.fileLayers[fileLayer], done + at,
+                                                        LoadU16(cells + 2 * at), tileCount_));
                 beyond = true;
                 return;
             }
@@ -174,9 +177,9 @@ private:
                 return;
             }
             if (foreground) {
-                writer_->PutCells(cells, count, transparent);
+                writer_->PutCellBytes(cells, count, transparent);
             } else {
-                writer_->PutCells(cells, count);
+                writer_->PutCellBytes(cells, count);
             }
         };
         decoded_[fileLayer] = true;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <new>
 
+#include "filesystem/ByteOrder.h"
 #include "filesystem/Counted.h"
 #include "filesystem/OpenFile.h"
 #include "import/ImportSteps.h"
@@ -75,9 +76,13 @@ bool TileMap::ImportMap(const std::string& mapPath, const std::string& tilesetPa
             const MapFileLayer& stored = description.fileLayers[i];
             layer.SetName(stored.name);
             ReserveGrid(layer.tiles, static_cast<std::size_t>(stored.CellCount()));
-            const CellVisitor append = [&layer, &largest](const std::uint16_t* cells, std::size_t count,
+            const CellVisitor append = [&layer, &largest](const std::uint8_t* cells, std::size_t count,
                                                           std::uint16_t top) {
-                layer.tiles.insert(layer.tiles.end(), cells, cells + count);
+                const std::size_t at = layer.tiles.size();
+                layer.tiles.resize(at + count);
+                for (std::size_t k = 0; k < count; ++k) {
+                    layer.tiles[at + k] = LoadU16(cells + 2 * k);
+                }
                 largest = std::max<std::uint32_t>(largest, top);
             };
             if (!reader.Decode(i, append, error)) {

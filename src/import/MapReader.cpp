@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "filesystem/ByteOrder.h"
+
 namespace gridport {
 
 namespace {
@@ -52,7 +54,7 @@ void MapReader::Adopt(const MapDescription& description) {
 }
 
 bool MapReader::LocateAll(Error& error) {
-    const CellVisitor ignore = [](const std::uint16_t*, std::size_t, std::uint16_t) {};
+    const CellVisitor ignore = [](const std::uint8_t*, std::size_t, std::uint16_t) {};
     while (located_ < description_.fileLayers.size()) {
         if (!Decode(located_ - 1, ignore, error)) {
             return false;
@@ -72,7 +74,7 @@ bool MapReader::Decode(std::size_t fileLayer, const CellVisitor& visit, Error& e
     if (file_.Seek(static_cast<std::int64_t>(start)) != 0) {
         return error.Fail(path_, start, "cannot read " + name);
     }
-    block_.resize(kBlockCells);
+    block_.resize(2 * kBlockCells);
     BufferedReader in(file_);
     if (!compressed) {
         return DecodeVersion1Cells(in, path_, layer, block_, visit, error);
@@ -107,9 +109,15 @@ bool VisitLayerCells(File& file, const std::string& path, const MapDescription& 
     }
     MapReader reader(file, path);
     reader.Adopt(description);
-    return reader.Decode(
-        fileLayer, [&visit](const std::uint16_t* cells, std::size_t count, std::uint16_t) { visit(cells, count); },
-        error);
+    std::vector<std::uint16_t> values;
+    const CellVisitor load = [&visit, &values](const std::uint8_t* cells, std::size_t count, std::uint16_t) {
+        values.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            values[i] = LoadU16(cells + 2 * i);
+        }
+        visit(values.data(), count);
+    };
+    return reader.Decode(fileLayer, load, error);
 }
 
 }  // namespace gridport

@@ -18,9 +18,10 @@
 
 namespace gridport {
 
-// Receives a layer's cells in row-major order, a block at a time, with the
-// largest cell of the block, which the decoders know on the way.
-using CellVisitor = std::function<void(const std::uint16_t* cells, std::size_t count, std::uint16_t largest)>;
+// Receives a layer's cells in row-major order, a block at a time, as both
+// the MAP and the RMP file store them: count little-endian 16-bit words in
+// 2 * count bytes. largest is the largest cell of the block.
+using CellVisitor = std::function<void(const std::uint8_t* cells, std::size_t count, std::uint16_t largest)>;
 
 class MapReader {
 public:
@@ -39,7 +40,8 @@ public:
     // kBlockCells.
     [[nodiscard]] bool Decode(std::size_t fileLayer, const CellVisitor& visit, Error& error);
 
-    static constexpr std::size_t kBlockCells = 32 * 1024;
+    // A block's bytes fit the processor's cache beside the writer's.
+    static constexpr std::size_t kBlockCells = 64 * 1024;
 
 private:
     File& file_;
@@ -47,7 +49,7 @@ private:
     MapDescription description_;
     // Layers [0, located_) have a known cellsOffset.
     std::size_t located_ = 0;
-    std::vector<std::uint16_t> block_;
+    std::vector<std::uint8_t> block_;
 };
 
 // The version procedures behind MapReader. Each header reader leaves the
@@ -58,12 +60,12 @@ private:
 [[nodiscard]] bool ReadVersion2Header(BufferedReader& in, const std::string& path, MapDescription& description,
                                       std::size_t& located, Error& error);
 // Decode the cells of a layer from in, which stands at the layer's
-// cellsOffset, into block (sized kBlockCells) and hand them to visit.
+// cellsOffset, into block (2 * kBlockCells bytes) and hand them to visit.
 [[nodiscard]] bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                                       std::vector<std::uint16_t>& block,
+                                       std::vector<std::uint8_t>& block,
                                        const CellVisitor& visit, Error& error);
 [[nodiscard]] bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                                       std::vector<std::uint16_t>& block,
+                                       std::vector<std::uint8_t>& block,
                                        const CellVisitor& visit, Error& error);
 
 // "layer "Layer B" ends after 617 of its 1024 cells": reasons name a layer

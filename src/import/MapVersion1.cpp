@@ -64,28 +64,21 @@ bool ReadVersion1Header(BufferedReader& in, const std::string& path, MapDescript
 }
 
 bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                         std::vector<std::uint16_t>& block, const CellVisitor& visit, Error& error) {
+                         std::vector<std::uint8_t>& block, const CellVisitor& visit, Error& error) {
     const std::uint64_t total = layer.CellCount();
-    // A block's bytes are a whole reader buffer, so they come straight from
-    // the file.
-    std::vector<std::uint8_t> bytes(2 * block.size());
+    // The file stores the cells as the visitor takes them. A block is at
+    // least a whole reader buffer, so its bytes come straight from the file.
     for (std::uint64_t done = 0; done < total;) {
-        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), total - done));
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block.size() / 2, total - done));
         if (in.Remaining() < 2 * count) {
             const std::uint64_t whole = in.Remaining() / 2;
             return error.Fail(path, in.Position() + 2 * whole, LayerEndsEarly(layer, done + whole, total));
         }
         const std::uint64_t position = in.Position();
-        if (!in.Read(bytes.data(), 2 * count)) {
+        if (!in.Read(block.data(), 2 * count)) {
             return error.Fail(path, position, "cannot read " + LayerWords(layer));
         }
-        std::uint16_t* const out = block.data();
-        std::uint16_t largest = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            out[i] = LoadU16(bytes.data() + 2 * i);
-            largest = largest < out[i] ? out[i] : largest;
-        }
-        visit(out, count, largest);
+        visit(block.data(), count, LargestU16(block.data(), count));
         done += count;
     }
     return true;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "filesystem/ByteOrder.h"
 #include "filesystem/Counted.h"
@@ -53,69 +54,83 @@ void ApplyLayerOrder(MapDescription& description) {
     }
 }
 
+// How many of the first count words at bytes come before the first run
+// marker. Words are tested a step at a time while none is a marker, in a
+// loop that vectorises, and then one by one.
+std::size_t LeadingSingles(const std::uint8_t* bytes, std::size_t count) {
+    constexpr std::size_t kStep = 32;
+    std::size_t n = 0;
+    for (; n + kStep <= count; n += kStep) {
+        std::uint16_t markers = 0;
+        for (std::size_t k = 0; k < kStep; ++k) {
+            markers |= IsRunMarker(LoadU16(bytes + 2 * (n + k))) ? 1 : 0;
+        }
+        if (markers != 0) {
+            break;
+        }
+    }
+    while (n < count && !IsRunMarker(LoadU16(bytes + 2 * n))) {
+        ++n;
+    }
+    return n;
+}
+
 // The decoded cells of one layer on their way to the visitor, a block at a
-// time. A block is handed on once it has no room left for a whole run, so
-// no run is ever split; runs are cut at the layer's last cell.
+// time, as the file's 16-bit little-endian words. A block is handed on once
+// it has no room left for a whole run, so no run is ever split; runs are cut
+// at the layer's last cell.
 class CellBlock {
 public:
-    CellBlock(std::vector<std::uint16_t>& block, std::uint64_t total, const CellVisitor& visit)
-        : out_(block.data()), limit_(block.size() - kLongestRun), left_(total), visit_(visit) {}
+    CellBlock(std::vector<std::uint8_t>& block, std::uint64_t total, const CellVisitor& visit)
+        : out_(block.data()),
+          capacity_(block.size() / 2),
+          limit_(capacity_ - kLongestRun),
+          left_(total),
+          visit_(visit) {}
 
     bool Full() const { return left_ == 0; }
     bool Room() const { return filled_ < limit_; }
     std::uint64_t Left() const { return left_; }
 
     void Single(std::uint16_t value) {
-        out_[filled_++] = value;
+        StoreU16(out_ + 2 * filled_, value);
+        ++filled_;
         --left_;
-        largest_ = std::max(largest_, value);
     }
-    // Up to eight single values straight from the file's bytes, when none
-    // of them is a run marker.
-    bool Singles(const std::uint8_t* bytes) {
-        constexpr std::size_t kWords = 8;
-        if (left_ < kWords) {
-            return false;
-        }
-        bool marker = false;
-        for (std::size_t k = 0; k < kWords; ++k) {
-            marker |= bytes[2 * k + 1] == 0xFF;
-        }
-        if (marker) {
-            return false;
-        }
-        std::uint16_t largest = largest_;
-        for (std::size_t k = 0; k < kWords; ++k) {
-            const std::uint16_t value = LoadU16(bytes + 2 * k);
-            out_[filled_ + k] = value;
-            largest = largest < value ? value : largest;
-        }
-        largest_ = largest;
-        filled_ += kWords;
-        left_ -= kWords;
-        return true;
+    // The single cells among the words at bytes (at most words of them),
+    // up to the first run marker, the block's room or the layer's end.
+    // Words keep their byte order on the way, so they are copied as bytes.
+    // Returns how many were taken.
+    std::size_t Singles(const std::uint8_t* bytes, std::size_t words) {
+        const auto most = static_cast<std::size_t>(std::min<std::uint64_t>({words, capacity_ - filled_, left_}));
+        const std::size_t count = LeadingSingles(bytes, most);
+        std::memcpy(out_ + 2 * filled_, bytes, 2 * count);
+        filled_ += count;
+        left_ -= count;
+        return count;
     }
     void Run(std::uint16_t marker, std::uint16_t value) {
         const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(marker & 0xFF, 1), left_));
-        std::fill_n(out_ + filled_, run, value);
+        std::uint8_t* const out = out_ + 2 * filled_;
+        for (std::size_t k = 0; k < run; ++k) {
+            StoreU16(out + 2 * k, value);
+        }
         filled_ += run;
         left_ -= run;
-        largest_ = std::max(largest_, value);
     }
     void Flush() {
         if (filled_ > 0) {
-            visit_(out_, filled_, largest_);
+            visit_(out_, filled_, LargestU16(out_, filled_));
             filled_ = 0;
-            largest_ = 0;
         }
     }
 
 private:
-    std::uint16_t* out_;
+    std::uint8_t* out_;
+    std::size_t capacity_;
     std::size_t limit_;
     std::size_t filled_ = 0;
     std::uint64_t left_;
-    std::uint16_t largest_ = 0;
     const CellVisitor& visit_;
 };
 
@@ -165,7 +180,7 @@ bool ReadVersion2Header(BufferedReader& in, const std::string& path, MapDescript
 // Items are decoded straight from the reader's buffer while a whole one (at
 // most four bytes) is there; the rest go through ReadU16, which refills.
 bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                         std::vector<std::uint16_t>& block, const CellVisitor& visit, Error& error) {
+                         std::vector<std::uint8_t>& block, const CellVisitor& visit, Error& error) {
     CellBlock cells(block, layer.CellCount(), visit);
     while (!cells.Full()) {
         if (!cells.Room()) {
@@ -174,18 +189,16 @@ bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapF
         const std::uint8_t* const start = in.BufferedData();
         const std::uint8_t* const end = start + in.BufferedSize();
         const std::uint8_t* p = start;
-        while (end - p >= 16 && cells.Room() && cells.Singles(p)) {
-            p += 16;
-        }
         while (end - p >= 4 && cells.Room() && !cells.Full()) {
-            const std::uint16_t word = LoadU16(p);
-            if (IsRunMarker(word)) {
-                cells.Run(word, LoadU16(p + 2));
-                p += 4;
-            } else {
-                cells.Single(word);
-                p += 2;
+            // The single cells up to the next run marker pass in one piece.
+            p += 2 * cells.Singles(p, static_cast<std::size_t>(end - p) / 2);
+            if (end - p < 4 || !cells.Room() || cells.Full()) {
+                break;
             }
+            // Short of the buffer's end, the block's room and the layer's
+            // end, only a run marker stops the single cells.
+            cells.Run(LoadU16(p), LoadU16(p + 2));
+            p += 4;
         }
         in.Take(static_cast<std::size_t>(p - start));
         if (p != start || !cells.Room() || cells.Full()) {

@@ -108,11 +108,12 @@ TEST(BufferedWriter, SameBytesWhateverTheBufferSize) {
         out.PutBytes(nullptr, 0);  // an empty name or pixel array
         out.PutLow16(cells.data(), cells.size());
         out.PutBytes(Counting(300).data(), 300);
-        const std::uint16_t words[] = {0, 0x1234, 0};
-        out.PutU16sZeroAs(words, 3, 0xBEEF);  // empty cells made transparent
+        // Empty cells made transparent; 0x1200 is not empty.
+        const std::uint8_t words[] = {0, 0, 0x00, 0x12, 0, 0};
+        out.PutWordsZeroAs(words, 3, 0xBEEF);
         ASSERT_TRUE(out.Flush());
         ASSERT_EQ(file.bytes.size(), 1U + 2 + 4 + 4 + 21 + 2002 + 300 + 6);
-        EXPECT_EQ(Bytes(file.bytes.end() - 6, file.bytes.end()), (Bytes{0xEF, 0xBE, 0x34, 0x12, 0xEF, 0xBE}));
+        EXPECT_EQ(Bytes(file.bytes.end() - 6, file.bytes.end()), (Bytes{0xEF, 0xBE, 0x00, 0x12, 0xEF, 0xBE}));
         EXPECT_EQ(file.bytes[0], 0xFF);
         EXPECT_EQ(file.bytes[1], 0xEF);
         EXPECT_EQ(file.bytes[2], 0xCD);
