@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "import/MapDescription.h"
 #include "support/Conversion.h"
 #include "support/ImportFixture.h"
@@ -243,6 +245,60 @@ TEST_P(BoundaryRun, DecodesLikeAnyOtherRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(MarkerWords, BoundaryRun, ::testing::Values(32654, 32655, 32656, 32657));
+
+// Random encodings of two layers, each long enough to cross the reader's
+// buffer and the decoder's block several times, with stretches of single
+// cells of every length beside runs of every count. Run values may look
+// like run markers. Every layer must stream as a plain reading of its
+// words, item by item, gives it.
+TEST(MapVersion2, RandomEncodingsStreamAsTheirItemsSay) {
+    std::mt19937 random(15);
+    const auto below = [&random](std::uint32_t bound) { return static_cast<std::uint16_t>(random() % bound); };
+    constexpr std::uint16_t kWidth = 1000;
+    constexpr std::uint16_t kHeight = 150;
+    for (int round = 0; round < 4; ++round) {
+        MapV2File file;
+        file.order = "12";
+        std::vector<std::vector<std::uint16_t>> expected;
+        for (int layer = 0; layer < 2; ++layer) {
+            std::vector<std::uint16_t> words;
+            std::vector<std::uint16_t> cells;
+            constexpr std::size_t kCells = std::size_t{kWidth} * kHeight;
+            while (cells.size() < kCells) {
+                if (below(4) == 0) {
+                    const std::uint16_t count = below(256);
+                    const std::uint16_t value = below(3) == 0 ? 0xFF00 | below(256) : below(1000);
+                    words.insert(words.end(), {static_cast<std::uint16_t>(0xFF00 | count), value});
+                    cells.insert(cells.end(), std::max<std::size_t>(count, 1), value);
+                } else {
+                    for (std::uint16_t k = below(40 << (2 * round)); k > 0 && cells.size() < kCells; --k) {
+                        words.push_back(below(0xFF00));
+                        cells.push_back(words.back());
+                    }
+                }
+            }
+            cells.resize(kCells);  // the last run is cut at the layer's end
+            file.layers.push_back(MapV2Layer{kWidth, kHeight, {}, words});
+            expected.push_back(cells);
+        }
+        testing::MemoryFileSystem files;
+        files.Put("map.map", file.Build());
+        const auto opened = files.Open("map.map", OpenMode::Read);
+        MapDescription description;
+        Error error;
+        ASSERT_TRUE(DescribeMap(*opened, "map.map", description, error)) << error.Text();
+        for (std::size_t layer = 0; layer < expected.size(); ++layer) {
+            std::vector<std::uint16_t> cells;
+            ASSERT_TRUE(VisitLayerCells(*opened, "map.map", description, layer,
+                                        [&cells](const std::uint16_t* block, std::size_t count) {
+                                            cells.insert(cells.end(), block, block + count);
+                                        },
+                                        error))
+                << error.Text();
+            EXPECT_TRUE(cells == expected[layer]) << "round " << round << ", layer " << layer;
+        }
+    }
+}
 
 TEST(MapVersion2, NoLayersNeedsATileAll) {
     ImportFixture fixture;
