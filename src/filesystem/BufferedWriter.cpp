@@ -77,32 +77,31 @@ void BufferedWriter::PutZeros(std::size_t count) {
 }
 
 // The loop stays branch-free, so that it vectorises.
-template <typename Word>
-void BufferedWriter::PutWords(std::size_t count, Word word) {
-    for (std::size_t done = 0; done < count;) {
-        const std::size_t piece = std::min(count - done, (buffer_.size() - used_) / 2);
+void BufferedWriter::PutLow16(const std::uint32_t* values, std::size_t count) {
+    while (count > 0) {
+        const std::size_t piece = std::min(count, (buffer_.size() - used_) / 2);
         if (piece == 0) {
             Drain();
             continue;
         }
         std::uint8_t* const out = buffer_.data() + used_;
         for (std::size_t i = 0; i < piece; ++i) {
-            StoreU16(out + 2 * i, word(done + i));
+            StoreU16(out + 2 * i, values[i]);
         }
         used_ += 2 * piece;
-        done += piece;
+        values += piece;
+        count -= piece;
     }
 }
 
-void BufferedWriter::PutLow16(const std::uint32_t* values, std::size_t count) {
-    PutWords(count, [values](std::size_t i) { return static_cast<std::uint16_t>(values[i]); });
-}
-
-void BufferedWriter::PutWordsZeroAs(const std::uint8_t* words, std::size_t count, std::uint16_t zeroAs) {
-    PutWords(count, [words, zeroAs](std::size_t i) {
-        const std::uint16_t value = LoadU16(words + 2 * i);
-        return value == 0 ? zeroAs : value;
-    });
+std::uint8_t* BufferedWriter::Reserve(std::size_t count) {
+    if (buffer_.size() - used_ < count) {
+        Drain();
+        if (buffer_.size() < count) {
+            buffer_.resize(count);
+        }
+    }
+    return buffer_.data() + used_;
 }
 
 bool BufferedWriter::Flush() {

@@ -24,16 +24,15 @@ public:
     void PutZeros(std::size_t count);
     // The low 16 bits of each value, in order.
     void PutLow16(const std::uint32_t* values, std::size_t count);
-    // count little-endian 16-bit words, given as their 2 * count bytes,
-    // with every 0 written as zeroAs.
-    void PutWordsZeroAs(const std::uint8_t* words, std::size_t count, std::uint16_t zeroAs);
+    // Room for count bytes that the caller writes in place, after what is
+    // buffered; Commit(used) then takes the first used of them. Nothing else
+    // may be put in between.
+    std::uint8_t* Reserve(std::size_t count);
+    void Commit(std::size_t count) { used_ += count; }
 
     [[nodiscard]] bool Flush();
 
 private:
-    // count 16-bit words, the i-th as word(i) gives it.
-    template <typename Word>
-    void PutWords(std::size_t count, Word word);
     std::uint8_t* Room(std::size_t count);
     void Drain();
     void WriteThrough(const std::uint8_t* data, std::size_t count);

@@ -55,6 +55,87 @@ bool DescribeTileset(const std::string& path, FileSystem& fileSystem, TilesetDes
 
 namespace {
 
+// A file layer's cells on their way through the conversion, each checked
+// against the tile count. The cells of a layer that is written are decoded
+// straight into the writer's buffer, where the version-1 foreground rule is
+// applied to them in place; other layers go to a block of their own.
+// After the first cell beyond the tileset, nothing more is taken.
+class CheckedLayer final : public CellSink {
+public:
+    CheckedLayer(const MapFileLayer& layer, const std::string& path, std::uint32_t tileCount, Error& error)
+        : layer_(layer), path_(path), tileCount_(tileCount), error_(error) {}
+
+    void WriteTo(RmpWriter& writer, std::optional<std::uint16_t> emptyAs) {
+        writer_ = &writer;
+        emptyAs_ = emptyAs;
+    }
+    void DecodeInto(std::uint8_t* block) { block_ = block; }
+    bool Beyond() const { return beyond_; }
+
+    std::uint8_t* Block() override {
+        if (writer_ != nullptr) {
+            block_ = writer_->CellRoom(kBlockCells);
+        }
+        return block_;
+    }
+    void Filled(std::size_t count, std::uint16_t largest) override {
+        if (beyond_) {
+            return;
+        }
+        if (largest >= tileCount_) {
+            std::size_t at = 0;
+            while (LoadU16(block_ + 2 * at) < tileCount_) {
+                ++at;
+            }
+            error_.Fail(path_, CellBeyondTileset(layer_, done_ + at, LoadU16(block_ + 2 * at), tileCount_));
+            beyond_ = true;
+            return;
+        }
+        done_ += count;
+        if (writer_ == nullptr) {
+            return;
+        }
+        if (emptyAs_) {
+            ReplaceEmpty(*emptyAs_, count);
+        }
+        writer_->CommitCells(count);
+    }
+
+private:
+    // Every 0 of the block's first count cells becomes with. Whole steps go
+    // through a small array, so that the loops vectorise.
+    void ReplaceEmpty(std::uint16_t with, std::size_t count) {
+        constexpr std::size_t kStep = 64;
+        std::size_t i = 0;
+        for (; i + kStep <= count; i += kStep) {
+            std::uint8_t* const cells = block_ + 2 * i;
+            std::uint16_t words[kStep];
+            for (std::size_t k = 0; k < kStep; ++k) {
+                const std::uint16_t value = LoadU16(cells + 2 * k);
+                words[k] = value == 0 ? with : value;
+            }
+            for (std::size_t k = 0; k < kStep; ++k) {
+                StoreU16(cells + 2 * k, words[k]);
+            }
+        }
+        for (; i < count; ++i) {
+            if (LoadU16(block_ + 2 * i) == 0) {
+                StoreU16(block_ + 2 * i, with);
+            }
+        }
+    }
+
+    const MapFileLayer& layer_;
+    const std::string& path_;
+    const std::uint32_t tileCount_;
+    Error& error_;
+    RmpWriter* writer_ = nullptr;
+    std::optional<std::uint16_t> emptyAs_;
+    std::uint8_t* block_ = nullptr;
+    std::uint64_t done_ = 0;
+    bool beyond_ = false;
+};
+
 // One streaming pass: the MAP file's layers are decoded and checked a block
 // at a time and written straight into the RMP file, then the tileset passes
 // through a tile (or a reader block) at a time. Nothing held grows with the
@@ -153,37 +234,17 @@ private:
     // and, when write is set, writes the cells as the RMP file holds them.
     bool Check(std::size_t fileLayer, bool write) {
         const MapDescription& description = map_->Description();
-        const bool foreground = description.version == 1 && fileLayer == 1;
-        // Empty foreground cells point at the transparent tile.
-        const auto transparent = static_cast<std::uint16_t>(tileCount_);
-        std::uint64_t done = 0;
-        bool beyond = false;
-        const CellVisitor visit = [&](const std::uint8_t* cells, std::size_t count, std::uint16_t largest) {
-            if (beyond) {
-                return;
-            }
-            if (largest >= tileCount_) {
-                std::size_t at = 0;
-                while (LoadU16(cells + 2 * at) < tileCount_) {
-                    ++at;
-                }
-                error_.Fail(mapPath_, CellBeyondTileset(description.fileLayers[fileLayer], done + at,
-                                                        LoadU16(cells + 2 * at), tileCount_));
-                beyond = true;
-                return;
-            }
-            done += count;
-            if (!write) {
-                return;
-            }
-            if (foreground) {
-                writer_->PutCellBytes(cells, count, transparent);
-            } else {
-                writer_->PutCellBytes(cells, count);
-            }
-        };
+        CheckedLayer layer(description.fileLayers[fileLayer], mapPath_, tileCount_, error_);
+        if (write) {
+            // Empty foreground cells point at the transparent tile.
+            const bool foreground = description.version == 1 && fileLayer == 1;
+            layer.WriteTo(*writer_, foreground ? std::optional<std::uint16_t>(tileCount_) : std::nullopt);
+        } else {
+            scratch_.resize(2 * kBlockCells);
+            layer.DecodeInto(scratch_.data());
+        }
         decoded_[fileLayer] = true;
-        return map_->Decode(fileLayer, visit, error_) && !beyond;
+        return map_->Decode(fileLayer, layer, error_) && !layer.Beyond();
     }
 
     bool WriteLayers() {
@@ -276,6 +337,8 @@ private:
     std::unique_ptr<File> mapFile_;
     std::optional<MapReader> map_;
     std::vector<bool> decoded_;
+    // Where the layers that are not written are decoded.
+    std::vector<std::uint8_t> scratch_;
 
     std::unique_ptr<File> tilesetFile_;
     std::optional<BufferedReader> tilesetIn_;

@@ -13,6 +13,20 @@ constexpr std::uint8_t kVersion2Signature[6] = {0x4D, 0x41, 0x50, 0xF9, 0x35, 0x
 // The four bytes before a version-2 layer's cells.
 constexpr std::uint64_t kLayerPrefixSize = 4;
 
+// Hands the blocks of a block it owns to a visitor.
+class VisitedBlock final : public CellSink {
+public:
+    VisitedBlock(std::vector<std::uint8_t>& block, const CellVisitor& visit) : block_(block), visit_(visit) {
+        block_.resize(2 * kBlockCells);
+    }
+    std::uint8_t* Block() override { return block_.data(); }
+    void Filled(std::size_t count, std::uint16_t largest) override { visit_(block_.data(), count, largest); }
+
+private:
+    std::vector<std::uint8_t>& block_;
+    const CellVisitor& visit_;
+};
+
 }  // namespace
 
 std::string LayerWords(const MapFileLayer& layer) {
@@ -64,6 +78,11 @@ bool MapReader::LocateAll(Error& error) {
 }
 
 bool MapReader::Decode(std::size_t fileLayer, const CellVisitor& visit, Error& error) {
+    VisitedBlock sink(block_, visit);
+    return Decode(fileLayer, sink, error);
+}
+
+bool MapReader::Decode(std::size_t fileLayer, CellSink& sink, Error& error) {
     if (fileLayer >= located_ && !LocateAll(error)) {
         return false;
     }
@@ -74,13 +93,12 @@ bool MapReader::Decode(std::size_t fileLayer, const CellVisitor& visit, Error& e
     if (file_.Seek(static_cast<std::int64_t>(start)) != 0) {
         return error.Fail(path_, start, "cannot read " + name);
     }
-    block_.resize(2 * kBlockCells);
     BufferedReader in(file_);
     if (!compressed) {
-        return DecodeVersion1Cells(in, path_, layer, block_, visit, error);
+        return DecodeVersion1Cells(in, path_, layer, sink, error);
     }
     if (!in.Skip(kLayerPrefixSize, path_, "the start of " + name, error) ||
-        !DecodeVersion2Cells(in, path_, layer, block_, visit, error)) {
+        !DecodeVersion2Cells(in, path_, layer, sink, error)) {
         return false;
     }
     // Now the next layer's start is known too.

@@ -18,9 +18,25 @@
 
 namespace gridport {
 
-// Receives a layer's cells in row-major order, a block at a time, as both
-// the MAP and the RMP file store them: count little-endian 16-bit words in
-// 2 * count bytes. largest is the largest cell of the block.
+// Decoders hand a layer's cells on in blocks of at most this many; a
+// block's bytes fit the processor's cache beside the writer's.
+constexpr std::size_t kBlockCells = 64 * 1024;
+
+// Where a layer's decoded cells go, in row-major order, a block at a time,
+// as both the MAP and the RMP file store them: little-endian 16-bit words.
+// The decoder asks for a block of kBlockCells cells, writes the next cells
+// at its start, and hands it back with how many it wrote and the largest of
+// them. The block may be a writer's own buffer, so that cells are decoded
+// where they are written from.
+class CellSink {
+public:
+    virtual ~CellSink() = default;
+    virtual std::uint8_t* Block() = 0;
+    virtual void Filled(std::size_t count, std::uint16_t largest) = 0;
+};
+
+// Receives a layer's cells as a CellSink does, in a block it doesn't own:
+// count words in 2 * count bytes, the largest of them largest.
 using CellVisitor = std::function<void(const std::uint8_t* cells, std::size_t count, std::uint16_t largest)>;
 
 class MapReader {
@@ -36,12 +52,10 @@ public:
 
     const MapDescription& Description() const { return description_; }
     const std::string& Path() const { return path_; }
-    // Decodes every cell of one file layer, in blocks of at most
-    // kBlockCells.
+    // Decodes every cell of one file layer into sink.
+    [[nodiscard]] bool Decode(std::size_t fileLayer, CellSink& sink, Error& error);
+    // The same through a block of the reader's own, handed to visit.
     [[nodiscard]] bool Decode(std::size_t fileLayer, const CellVisitor& visit, Error& error);
-
-    // A block's bytes fit the processor's cache beside the writer's.
-    static constexpr std::size_t kBlockCells = 64 * 1024;
 
 private:
     File& file_;
@@ -60,13 +74,11 @@ private:
 [[nodiscard]] bool ReadVersion2Header(BufferedReader& in, const std::string& path, MapDescription& description,
                                       std::size_t& located, Error& error);
 // Decode the cells of a layer from in, which stands at the layer's
-// cellsOffset, into block (2 * kBlockCells bytes) and hand them to visit.
+// cellsOffset, into sink.
 [[nodiscard]] bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                                       std::vector<std::uint8_t>& block,
-                                       const CellVisitor& visit, Error& error);
+                                       CellSink& sink, Error& error);
 [[nodiscard]] bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                                       std::vector<std::uint8_t>& block,
-                                       const CellVisitor& visit, Error& error);
+                                       CellSink& sink, Error& error);
 
 // "layer "Layer B" ends after 617 of its 1024 cells": reasons name a layer
 // by its name, which no count from 0 or from 1 can be mistaken for.

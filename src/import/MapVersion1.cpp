@@ -63,22 +63,23 @@ bool ReadVersion1Header(BufferedReader& in, const std::string& path, MapDescript
     return true;
 }
 
-bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                         std::vector<std::uint8_t>& block, const CellVisitor& visit, Error& error) {
+bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer, CellSink& sink,
+                         Error& error) {
     const std::uint64_t total = layer.CellCount();
-    // The file stores the cells as the visitor takes them. A block is at
-    // least a whole reader buffer, so its bytes come straight from the file.
+    // The file stores the cells as the sink takes them. A block is at least
+    // a whole reader buffer, so its bytes come straight from the file.
     for (std::uint64_t done = 0; done < total;) {
-        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(block.size() / 2, total - done));
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockCells, total - done));
         if (in.Remaining() < 2 * count) {
             const std::uint64_t whole = in.Remaining() / 2;
             return error.Fail(path, in.Position() + 2 * whole, LayerEndsEarly(layer, done + whole, total));
         }
         const std::uint64_t position = in.Position();
-        if (!in.Read(block.data(), 2 * count)) {
+        std::uint8_t* const block = sink.Block();
+        if (!in.Read(block, 2 * count)) {
             return error.Fail(path, position, "cannot read " + LayerWords(layer));
         }
-        visit(block.data(), count, LargestU16(block.data(), count));
+        sink.Filled(count, LargestU16(block, count));
         done += count;
     }
     return true;

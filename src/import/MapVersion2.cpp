@@ -75,21 +75,16 @@ std::size_t LeadingSingles(const std::uint8_t* bytes, std::size_t count) {
     return n;
 }
 
-// The decoded cells of one layer on their way to the visitor, a block at a
+// The decoded cells of one layer on their way to the sink, a block at a
 // time, as the file's 16-bit little-endian words. A block is handed on once
 // it has no room left for a whole run, so no run is ever split; runs are cut
 // at the layer's last cell.
 class CellBlock {
 public:
-    CellBlock(std::vector<std::uint8_t>& block, std::uint64_t total, const CellVisitor& visit)
-        : out_(block.data()),
-          capacity_(block.size() / 2),
-          limit_(capacity_ - kLongestRun),
-          left_(total),
-          visit_(visit) {}
+    CellBlock(CellSink& sink, std::uint64_t total) : sink_(sink), out_(sink.Block()), left_(total) {}
 
     bool Full() const { return left_ == 0; }
-    bool Room() const { return filled_ < limit_; }
+    bool Room() const { return filled_ < kLimit; }
     std::uint64_t Left() const { return left_; }
 
     void Single(std::uint16_t value) {
@@ -102,7 +97,7 @@ public:
     // Words keep their byte order on the way, so they are copied as bytes.
     // Returns how many were taken.
     std::size_t Singles(const std::uint8_t* bytes, std::size_t words) {
-        const auto most = static_cast<std::size_t>(std::min<std::uint64_t>({words, capacity_ - filled_, left_}));
+        const auto most = static_cast<std::size_t>(std::min<std::uint64_t>({words, kBlockCells - filled_, left_}));
         const std::size_t count = LeadingSingles(bytes, most);
         std::memcpy(out_ + 2 * filled_, bytes, 2 * count);
         filled_ += count;
@@ -118,20 +113,26 @@ public:
         filled_ += run;
         left_ -= run;
     }
+    // Hands the block on and starts the next.
+    void Next() {
+        Flush();
+        out_ = sink_.Block();
+    }
     void Flush() {
         if (filled_ > 0) {
-            visit_(out_, filled_, LargestU16(out_, filled_));
+            sink_.Filled(filled_, LargestU16(out_, filled_));
             filled_ = 0;
         }
     }
 
 private:
+    // A block is full when a whole run may no longer fit.
+    static constexpr std::size_t kLimit = kBlockCells - kLongestRun;
+
+    CellSink& sink_;
     std::uint8_t* out_;
-    std::size_t capacity_;
-    std::size_t limit_;
     std::size_t filled_ = 0;
     std::uint64_t left_;
-    const CellVisitor& visit_;
 };
 
 }  // namespace
@@ -180,11 +181,11 @@ bool ReadVersion2Header(BufferedReader& in, const std::string& path, MapDescript
 // Items are decoded straight from the reader's buffer while a whole one (at
 // most four bytes) is there; the rest go through ReadU16, which refills.
 bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                         std::vector<std::uint8_t>& block, const CellVisitor& visit, Error& error) {
-    CellBlock cells(block, layer.CellCount(), visit);
+                         CellSink& sink, Error& error) {
+    CellBlock cells(sink, layer.CellCount());
     while (!cells.Full()) {
         if (!cells.Room()) {
-            cells.Flush();
+            cells.Next();
         }
         const std::uint8_t* const start = in.BufferedData();
         const std::uint8_t* const end = start + in.BufferedSize();

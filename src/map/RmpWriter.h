@@ -43,19 +43,15 @@ public:
     void Head(const RmpHead& head);
     // A layer: its header and name, from fields (all but its grid, which is
     // not looked at) with the given size, then width x height cells in any
-    // number of PutCells or PutCellBytes calls, then EndLayer for its
+    // number of PutCells or CellRoom calls, then EndLayer for its
     // segments. The header layer is written with its factors off.
     void BeginLayer(const MapLayer& fields, std::int32_t width, std::int32_t height, bool headerLayer);
     void PutCells(const std::uint32_t* cells, std::size_t count) { out_.PutLow16(cells, count); }
-    // Cells as both the MAP and the RMP file store them: count little-endian
-    // 16-bit words, 2 * count bytes, which pass unchanged.
-    void PutCellBytes(const std::uint8_t* cells, std::size_t count) { out_.PutBytes(cells, 2 * count); }
-    // The same with every 0 written as emptyAs (a version-1 foreground's
-    // empty cells point at the transparent tile): the rule costs no pass of
-    // its own.
-    void PutCellBytes(const std::uint8_t* cells, std::size_t count, std::uint16_t emptyAs) {
-        out_.PutWordsZeroAs(cells, count, emptyAs);
-    }
+    // Room for count cells that the caller writes in place, as the file
+    // stores them (little-endian 16-bit words); CommitCells(used) then takes
+    // the first used of them.
+    std::uint8_t* CellRoom(std::size_t count) { return out_.Reserve(2 * count); }
+    void CommitCells(std::size_t count) { out_.Commit(2 * count); }
     void EndLayer(const MapLayer& fields);
     void Entity(const MapEntity& entity);
     void Zone(const MapZone& zone);

@@ -108,12 +108,16 @@ TEST(BufferedWriter, SameBytesWhateverTheBufferSize) {
         out.PutBytes(nullptr, 0);  // an empty name or pixel array
         out.PutLow16(cells.data(), cells.size());
         out.PutBytes(Counting(300).data(), 300);
-        // Empty cells made transparent; 0x1200 is not empty.
-        const std::uint8_t words[] = {0, 0, 0x00, 0x12, 0, 0};
-        out.PutWordsZeroAs(words, 3, 0xBEEF);
+        // Written in place, more than the smallest buffers hold; only the
+        // bytes committed count.
+        std::uint8_t* const place = out.Reserve(10);
+        std::fill_n(place, 10, std::uint8_t{0x55});
+        const Bytes committed = Counting(6);
+        std::copy(committed.begin(), committed.end(), place);
+        out.Commit(6);
         ASSERT_TRUE(out.Flush());
         ASSERT_EQ(file.bytes.size(), 1U + 2 + 4 + 4 + 21 + 2002 + 300 + 6);
-        EXPECT_EQ(Bytes(file.bytes.end() - 6, file.bytes.end()), (Bytes{0xEF, 0xBE, 0x00, 0x12, 0xEF, 0xBE}));
+        EXPECT_EQ(Bytes(file.bytes.end() - 6, file.bytes.end()), committed);
         EXPECT_EQ(file.bytes[0], 0xFF);
         EXPECT_EQ(file.bytes[1], 0xEF);
         EXPECT_EQ(file.bytes[2], 0xCD);
