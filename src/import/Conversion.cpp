@@ -238,7 +238,8 @@ private:
         if (write) {
             // Empty foreground cells point at the transparent tile.
             const bool foreground = description.version == 1 && fileLayer == 1;
-            layer.WriteTo(*writer_, foreground ? std::optional<std::uint16_t>(tileCount_) : std::nullopt);
+            const auto transparent = static_cast<std::uint16_t>(tileCount_);
+            layer.WriteTo(*writer_, foreground ? std::optional<std::uint16_t>(transparent) : std::nullopt);
         } else {
             scratch_.resize(2 * kBlockCells);
             layer.DecodeInto(scratch_.data());

@@ -13,7 +13,7 @@ constexpr std::uint8_t kVersion2Signature[6] = {0x4D, 0x41, 0x50, 0xF9, 0x35, 0x
 // The four bytes before a version-2 layer's cells.
 constexpr std::uint64_t kLayerPrefixSize = 4;
 
-// Hands the blocks of a block it owns to a visitor.
+// A sink whose block is the reader's own; each block filled goes to a visitor.
 class VisitedBlock final : public CellSink {
 public:
     VisitedBlock(std::vector<std::uint8_t>& block, const CellVisitor& visit) : block_(block), visit_(visit) {
