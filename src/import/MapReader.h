@@ -20,7 +20,7 @@ namespace gridport {
 
 // Decoders hand a layer's cells on in blocks of at most this many; a
 // block's bytes fit the processor's cache beside the writer's.
-constexpr std::size_t kBlockCells = 64 * 1024;
+constexpr std::size_t kBlockCells = 32 * 1024;
 
 // Where a layer's decoded cells go, in row-major order, a block at a time,
 // as both the MAP and the RMP file store them: little-endian 16-bit words.
