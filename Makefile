@@ -11,6 +11,7 @@ BROWSER_PACKAGES := chromium
 WEB_PORT ?= 8017
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
+BENCH_RUNS ?= 9
 
 .PHONY: all deps build test demo examples bench windows test-windows test-bigendian test-32bit sanitize fuzz coverage clean
 .PHONY: web web-serve test-wasm test-web
@@ -47,12 +48,14 @@ demo: build
 examples: build
 	./build/tools/make_examples examples
 
-# Times gridport against a plain copy of the same bytes on generated inputs
-# (in build/bench/data, not committed) and prints one table of medians.
+# Times gridport against a plain copy of the same bytes, and against one that
+# replaces its output as gridport does, on generated inputs (in
+# build/bench/data, not committed) and prints one table of medians of
+# BENCH_RUNS runs.
 bench: build
 	@mkdir -p build/bench/data
 	./build/bench/make_bench_inputs build/bench/data
-	./build/bench/run_bench build/gridport build/bench/copy_baseline build/bench/data/cases.tsv
+	./build/bench/run_bench build/gridport build/bench/copy_baseline build/bench/data/cases.tsv $(BENCH_RUNS)
 
 # Cross-builds build-win32/gridport.exe and build-win64/gridport.exe with
 # MinGW-w64, runtimes linked in.
