@@ -16,6 +16,14 @@ inline std::uint32_t LoadU32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+// count little-endian 16-bit words into out[0], out[1], ...
+template <typename Value>
+inline void LoadU16s(const std::uint8_t* p, std::size_t count, Value* out) {
+    for (std::size_t i = 0; i < count; ++i) {
+        out[i] = LoadU16(p + 2 * i);
+    }
+}
+
 // The largest of count little-endian 16-bit words; 0 for none. Many
 // running maxima side by side, which the compiler keeps in vector registers:
 // with one, every step would wait for the one before.

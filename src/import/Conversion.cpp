@@ -19,6 +19,35 @@
 
 namespace gridport {
 
+namespace {
+
+// Reads the tileset's header with the reader of its kind (chosen by name as
+// gridport chooses), which is left in vsp or rts to read the tiles on.
+bool ReadTilesetHeader(BufferedReader& in, const std::string& path, std::optional<VspReader>& vsp,
+                       std::optional<RtsReader>& rts, TilesetDescription& description, Error& error) {
+    description.vsp = IsVspPath(path);
+    if (description.vsp) {
+        std::uint16_t count = 0;
+        if (!vsp.emplace(in, path).ReadHeader(count, error)) {
+            return false;
+        }
+        description.tileCount = count;
+        description.tileWidth = VspReader::kTileSide;
+        description.tileHeight = VspReader::kTileSide;
+        return true;
+    }
+    RtsHeader header;
+    if (!rts.emplace(in, path).ReadHeader(header, error)) {
+        return false;
+    }
+    description.tileCount = header.tileCount;
+    description.tileWidth = header.tileWidth;
+    description.tileHeight = header.tileHeight;
+    return true;
+}
+
+}  // namespace
+
 bool DescribeTileset(const std::string& path, FileSystem& fileSystem, TilesetDescription& description,
                      Error& error) {
     const std::unique_ptr<File> file = OpenRecorded(fileSystem, path, OpenMode::Read, error);
@@ -27,27 +56,9 @@ bool DescribeTileset(const std::string& path, FileSystem& fileSystem, TilesetDes
     }
     try {
         BufferedReader in(*file);
-        description.vsp = IsVspPath(path);
-        if (description.vsp) {
-            VspReader reader(in, path);
-            std::uint16_t count = 0;
-            if (!reader.ReadHeader(count, error)) {
-                return false;
-            }
-            description.tileCount = count;
-            description.tileWidth = VspReader::kTileSide;
-            description.tileHeight = VspReader::kTileSide;
-            return true;
-        }
-        RtsReader reader(in, path);
-        RtsHeader header;
-        if (!reader.ReadHeader(header, error)) {
-            return false;
-        }
-        description.tileCount = header.tileCount;
-        description.tileWidth = header.tileWidth;
-        description.tileHeight = header.tileHeight;
-        return true;
+        std::optional<VspReader> vsp;
+        std::optional<RtsReader> rts;
+        return ReadTilesetHeader(in, path, vsp, rts, description, error);
     } catch (const std::bad_alloc&) {
         return error.Fail(path, "out of memory");
     }
@@ -211,22 +222,13 @@ private:
             return false;
         }
         tilesetIn_.emplace(*tilesetFile_);
-        if (IsVspPath(tilesetPath_)) {
-            std::uint16_t count = 0;
-            if (!vsp_.emplace(*tilesetIn_, tilesetPath_).ReadHeader(count, error_)) {
-                return false;
-            }
-            tileCount_ = count;
-            tileWidth_ = VspReader::kTileSide;
-            tileHeight_ = VspReader::kTileSide;
-        } else {
-            if (!rts_.emplace(*tilesetIn_, tilesetPath_).ReadHeader(rtsHeader_, error_)) {
-                return false;
-            }
-            tileCount_ = rtsHeader_.tileCount;
-            tileWidth_ = rtsHeader_.tileWidth;
-            tileHeight_ = rtsHeader_.tileHeight;
+        TilesetDescription tileset;
+        if (!ReadTilesetHeader(*tilesetIn_, tilesetPath_, vsp_, rts_, tileset, error_)) {
+            return false;
         }
+        tileCount_ = static_cast<std::uint32_t>(tileset.tileCount);
+        tileWidth_ = static_cast<std::uint32_t>(tileset.tileWidth);
+        tileHeight_ = static_cast<std::uint32_t>(tileset.tileHeight);
         return tileCount_ > 0 || error_.Fail(tilesetPath_, "the tileset has no tiles");
     }
 
@@ -345,7 +347,6 @@ private:
     std::optional<BufferedReader> tilesetIn_;
     std::optional<VspReader> vsp_;
     std::optional<RtsReader> rts_;
-    RtsHeader rtsHeader_;
     std::uint32_t tileCount_ = 0;
     std::uint32_t tileWidth_ = 0;
     std::uint32_t tileHeight_ = 0;

@@ -80,9 +80,7 @@ bool TileMap::ImportMap(const std::string& mapPath, const std::string& tilesetPa
                                                           std::uint16_t top) {
                 const std::size_t at = layer.tiles.size();
                 layer.tiles.resize(at + count);
-                for (std::size_t k = 0; k < count; ++k) {
-                    layer.tiles[at + k] = LoadU16(cells + 2 * k);
-                }
+                LoadU16s(cells, count, layer.tiles.data() + at);
                 largest = std::max<std::uint32_t>(largest, top);
             };
             if (!reader.Decode(i, append, error)) {

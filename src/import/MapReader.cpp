@@ -130,9 +130,7 @@ bool VisitLayerCells(File& file, const std::string& path, const MapDescription& 
     std::vector<std::uint16_t> values;
     const CellVisitor load = [&visit, &values](const std::uint8_t* cells, std::size_t count, std::uint16_t) {
         values.resize(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            values[i] = LoadU16(cells + 2 * i);
-        }
+        LoadU16s(cells, count, values.data());
         visit(values.data(), count);
     };
     return reader.Decode(fileLayer, load, error);
