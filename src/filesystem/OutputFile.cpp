@@ -7,6 +7,19 @@
 
 namespace gridport {
 
+namespace {
+
+// A file that is to replace another by a rename has its bytes started on
+// their way to the disk in steps of this size, while it is written. When a
+// rename replaces a file, ext4 first starts writing the new file out, so
+// that a crash leaves the old file or the new one, never an empty one. Left
+// until then, that was all of the file at once, and the rename waited on
+// it: converting a 4096 x 4096 map (67 MB of output) took 62-70 ms with the
+// steps, against 70-78 ms without. Steps of 2 to 16 MiB did the same.
+constexpr std::uint64_t kWritebackStep = std::uint64_t{4} << 20;
+
+}  // namespace
+
 OutputFile::OutputFile(std::string name, std::string target, Error& error)
     : name_(std::move(name)), target_(std::move(target)), error_(error) {}
 
@@ -28,6 +41,11 @@ std::uint32_t OutputFile::Write(const void* data, std::uint32_t count) {
     const std::uint32_t written = stream_.Write(data, count);
     if (written != count) {
         error_.FailSystem(name_, "cannot write", errno != 0 ? errno : EIO);
+    }
+    written_ += written;
+    if (!temporary_.empty() && written_ - sent_ >= kWritebackStep) {
+        platform::StartWriteback(stream_.Stream(), sent_, written_ - sent_);
+        sent_ = written_;
     }
     return written;
 }

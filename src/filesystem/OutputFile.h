@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -39,6 +40,10 @@ private:
     std::string temporary_;
     Error& error_;
     StdioFile stream_{nullptr};
+    // Bytes written so far, and how many of them are already on their way
+    // to the disk.
+    std::uint64_t written_ = 0;
+    std::uint64_t sent_ = 0;
 };
 
 }  // namespace gridport

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -43,6 +44,11 @@ std::FILE* CreateNew(const std::string& path, const OutputTarget& target);
 
 // Renames from over to, replacing it in one step.
 bool Replace(const std::string& from, const std::string& to);
+
+// Starts count bytes of an open stream's file, from offset on, on their way
+// to the disk, without waiting for them. Only a hint: where the system has
+// no such call, or it fails, nothing happens.
+void StartWriteback(std::FILE* stream, std::uint64_t offset, std::uint64_t count);
 
 bool SameFile(const std::string& a, const std::string& b);
 

@@ -107,6 +107,14 @@ bool Replace(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+void StartWriteback([[maybe_unused]] std::FILE* stream, [[maybe_unused]] std::uint64_t offset,
+                    [[maybe_unused]] std::uint64_t count) {
+#ifdef __linux__
+    sync_file_range(fileno(stream), static_cast<std::int64_t>(offset), static_cast<std::int64_t>(count),
+                    SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat first {};
     struct stat second {};

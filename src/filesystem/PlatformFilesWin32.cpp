@@ -150,6 +150,9 @@ bool Replace(const std::string& from, const std::string& to) {
     return true;
 }
 
+// Windows has no call that only starts the writing.
+void StartWriteback(std::FILE*, std::uint64_t, std::uint64_t) {}
+
 bool SameFile(const std::string& a, const std::string& b) {
     BY_HANDLE_FILE_INFORMATION first;
     BY_HANDLE_FILE_INFORMATION second;

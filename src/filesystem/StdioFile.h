@@ -27,6 +27,9 @@ public:
     int Seek(std::int64_t position) override;
     bool Close() override;
 
+    // The stream, or null once the File is closed.
+    std::FILE* Stream() const noexcept { return stream_; }
+
 private:
     std::FILE* stream_;
 };

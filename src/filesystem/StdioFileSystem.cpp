@@ -63,9 +63,15 @@ std::unique_ptr<File> StdioFileSystem::Open(const std::string& path, OpenMode mo
         return nullptr;
     }
     file->Attach(stream);
-    if ((bits & static_cast<std::uint32_t>(OpenMode::Write)) == 0 && platform::IsDirectory(stream)) {
-        error.FailSystem(path, "cannot open", EISDIR);
-        return nullptr;
+    if ((bits & static_cast<std::uint32_t>(OpenMode::Write)) == 0) {
+        // Files are read through BufferedReader's block buffer; a stream
+        // buffer under it only cut each block's read in two (4 KiB, then
+        // the rest).
+        std::setvbuf(stream, nullptr, _IONBF, 0);
+        if (platform::IsDirectory(stream)) {
+            error.FailSystem(path, "cannot open", EISDIR);
+            return nullptr;
+        }
     }
     return file;
 } catch (const std::bad_alloc&) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "filesystem/DefaultFileSystem.h"
@@ -223,6 +224,29 @@ TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnClose) {
 #endif
     EXPECT_TRUE(defaultFileSystem.SameFile(root / "out.bin", (root.Path() / "." / "out.bin").string()));
     EXPECT_FALSE(defaultFileSystem.SameFile(root / "out.bin", root / "missing.bin"));
+}
+
+// A replacing output is started on its way to the disk in steps of 4 MiB
+// as it is written. One larger than a step, written in odd pieces over an
+// older file, arrives whole.
+TEST(StdioFileSystem, LargeOutputsArriveWhole) {
+    TempDir root;
+    WriteDiskFile(root / "out.bin", Bytes(100, 9));
+    Bytes data((std::size_t{5} << 20) + 5);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<std::uint8_t>(i * 7 + (i >> 16));
+    }
+    Error error;
+    auto file = defaultFileSystem.OpenOutput(root / "out.bin", error);
+    ASSERT_NE(file, nullptr);
+    constexpr std::size_t kPiece = 65537;
+    for (std::size_t at = 0; at < data.size(); at += kPiece) {
+        const auto piece = static_cast<std::uint32_t>(std::min(kPiece, data.size() - at));
+        ASSERT_EQ(file->Write(data.data() + at, piece), piece);
+    }
+    EXPECT_TRUE(file->Close());
+    EXPECT_FALSE(error.Failed());
+    EXPECT_EQ(ReadDiskFile(root / "out.bin"), data);
 }
 
 #ifndef _WIN32
