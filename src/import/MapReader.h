@@ -26,8 +26,9 @@ constexpr std::size_t kBlockCells = 32 * 1024;
 // as both the MAP and the RMP file store them: little-endian 16-bit words.
 // The decoder asks for a block of kBlockCells cells, writes the next cells
 // at its start, and hands it back with how many it wrote and the largest of
-// them. The block may be a writer's own buffer, so that cells are decoded
-// where they are written from.
+// them. It may also have written past them, within the block: those bytes
+// mean nothing. The block may be a writer's own buffer, so that cells are
+// decoded where they are written from.
 class CellSink {
 public:
     virtual ~CellSink() = default;

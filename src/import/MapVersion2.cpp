@@ -54,23 +54,34 @@ void ApplyLayerOrder(MapDescription& description) {
     }
 }
 
-// How many of the first count words at bytes come before the first run
-// marker. Words are tested a step at a time while none is a marker, in a
-// loop that vectorises, and then one by one.
-std::size_t LeadingSingles(const std::uint8_t* bytes, std::size_t count) {
+// Copies the words at bytes that come before the first run marker, of the
+// first count, to out, and returns how many there were; largest becomes the
+// largest of them if it is smaller. Words are taken a step at a time while
+// none is a marker, in a loop that vectorises, and then one by one. They
+// keep their byte order on the way. A marker is larger than any other word,
+// so the largest word of a step tells whether the step holds one.
+std::size_t CopySingles(const std::uint8_t* bytes, std::size_t count, std::uint8_t* out, std::uint16_t& largest) {
     constexpr std::size_t kStep = 32;
     std::size_t n = 0;
     for (; n + kStep <= count; n += kStep) {
-        std::uint16_t markers = 0;
+        std::uint16_t top = 0;
         for (std::size_t k = 0; k < kStep; ++k) {
-            markers |= IsRunMarker(LoadU16(bytes + 2 * (n + k))) ? 1 : 0;
+            const std::uint16_t word = LoadU16(bytes + 2 * (n + k));
+            top = top < word ? word : top;
         }
-        if (markers != 0) {
+        if (IsRunMarker(top)) {
             break;
         }
+        std::memcpy(out + 2 * n, bytes + 2 * n, 2 * kStep);
+        largest = largest < top ? top : largest;
     }
-    while (n < count && !IsRunMarker(LoadU16(bytes + 2 * n))) {
-        ++n;
+    for (; n < count; ++n) {
+        const std::uint16_t word = LoadU16(bytes + 2 * n);
+        if (IsRunMarker(word)) {
+            break;
+        }
+        StoreU16(out + 2 * n, word);
+        largest = largest < word ? word : largest;
     }
     return n;
 }
@@ -89,27 +100,33 @@ public:
 
     void Single(std::uint16_t value) {
         StoreU16(out_ + 2 * filled_, value);
+        largest_ = std::max(largest_, value);
         ++filled_;
         --left_;
     }
     // The single cells among the words at bytes (at most words of them),
     // up to the first run marker, the block's room or the layer's end.
-    // Words keep their byte order on the way, so they are copied as bytes.
     // Returns how many were taken.
     std::size_t Singles(const std::uint8_t* bytes, std::size_t words) {
         const auto most = static_cast<std::size_t>(std::min<std::uint64_t>({words, kBlockCells - filled_, left_}));
-        const std::size_t count = LeadingSingles(bytes, most);
-        std::memcpy(out_ + 2 * filled_, bytes, 2 * count);
+        const std::size_t count = CopySingles(bytes, most, out_ + 2 * filled_, largest_);
         filled_ += count;
         left_ -= count;
         return count;
     }
+    // The run is written in whole pieces of kPieceCells cells, which may run
+    // on past its end into the block's unused room.
     void Run(std::uint16_t marker, std::uint16_t value) {
         const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(marker & 0xFF, 1), left_));
-        std::uint8_t* const out = out_ + 2 * filled_;
-        for (std::size_t k = 0; k < run; ++k) {
-            StoreU16(out + 2 * k, value);
+        std::uint8_t piece[2 * kPieceCells];
+        for (std::size_t k = 0; k < kPieceCells; ++k) {
+            StoreU16(piece + 2 * k, value);
         }
+        std::uint8_t* const out = out_ + 2 * filled_;
+        for (std::size_t k = 0; k < run; k += kPieceCells) {
+            std::memcpy(out + 2 * k, piece, sizeof piece);
+        }
+        largest_ = std::max(largest_, value);
         filled_ += run;
         left_ -= run;
     }
@@ -120,18 +137,25 @@ public:
     }
     void Flush() {
         if (filled_ > 0) {
-            sink_.Filled(filled_, LargestU16(out_, filled_));
+            sink_.Filled(filled_, largest_);
             filled_ = 0;
+            largest_ = 0;
         }
     }
 
 private:
-    // A block is full when a whole run may no longer fit.
+    static constexpr std::size_t kPieceCells = 8;
+    // A block is full when a whole run may no longer fit. Written in
+    // pieces, the longest run takes at most one cell more, and that cell is
+    // still there: below the limit, at least kLongestRun + 1 are left.
     static constexpr std::size_t kLimit = kBlockCells - kLongestRun;
+    static_assert((kLongestRun + kPieceCells - 1) / kPieceCells * kPieceCells <= kLongestRun + 1);
 
     CellSink& sink_;
     std::uint8_t* out_;
     std::size_t filled_ = 0;
+    // The largest of the block's cells so far.
+    std::uint16_t largest_ = 0;
     std::uint64_t left_;
 };
 
@@ -191,15 +215,15 @@ bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapF
         const std::uint8_t* const end = start + in.BufferedSize();
         const std::uint8_t* p = start;
         while (end - p >= 4 && cells.Room() && !cells.Full()) {
-            // The single cells up to the next run marker pass in one piece.
-            p += 2 * cells.Singles(p, static_cast<std::size_t>(end - p) / 2);
-            if (end - p < 4 || !cells.Room() || cells.Full()) {
-                break;
+            const std::uint16_t word = LoadU16(p);
+            if (IsRunMarker(word)) {
+                cells.Run(word, LoadU16(p + 2));
+                p += 4;
+            } else {
+                // The single cells up to the next run marker pass in one
+                // piece.
+                p += 2 * cells.Singles(p, static_cast<std::size_t>(end - p) / 2);
             }
-            // Short of the buffer's end, the block's room and the layer's
-            // end, only a run marker stops the single cells.
-            cells.Run(LoadU16(p), LoadU16(p + 2));
-            p += 4;
         }
         in.Take(static_cast<std::size_t>(p - start));
         if (p != start || !cells.Room() || cells.Full()) {
