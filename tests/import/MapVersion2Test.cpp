@@ -252,8 +252,9 @@ INSTANTIATE_TEST_SUITE_P(MarkerWords, BoundaryRun, ::testing::Values(32654, 3265
 // Random encodings of two layers, each long enough to cross the reader's
 // buffer and the decoder's block several times, with stretches of single
 // cells of every length beside runs of every count. In the second layer,
-// run values may look like run markers. Every layer must stream as a plain reading of its
-// words, item by item, gives it, each block with its largest cell.
+// run values may look like run markers. Every layer must stream as a plain
+// reading of its words, item by item, gives it, each block with its largest
+// cell.
 TEST(MapVersion2, RandomEncodingsStreamAsTheirItemsSay) {
     std::mt19937 random(15);
     const auto below = [&random](std::uint32_t bound) { return static_cast<std::uint16_t>(random() % bound); };
