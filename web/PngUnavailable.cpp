@@ -5,14 +5,9 @@
 
 namespace gridport {
 
-bool WritePng(std::uint32_t /*width*/, std::uint32_t /*height*/, const PngRowSource& /*rows*/,
-              const std::string& path, FileSystem& /*fileSystem*/, Error& error) {
-    error.Fail(path, "PNG files can't be written in the WebAssembly build");
-    return false;
-}
-
-bool WritePng(const RgbaImage& /*image*/, const std::string& /*path*/, FileSystem& /*fileSystem*/) {
-    return false;
+Expected<void> WritePng(std::uint32_t /*width*/, std::uint32_t /*height*/, const PngRowSource& /*rows*/,
+                        const std::string& path, FileSystem& /*fileSystem*/) {
+    return Error(path, "PNG files can't be written in the WebAssembly build");
 }
 
 }  // namespace gridport

@@ -3,23 +3,42 @@
 // success, and never writes to standard error.
 
 #include <cstdio>
+#include <new>
 
+#include "convert/Conversion.h"
 #include "filesystem/DefaultFileSystem.h"
-#include "import/MapDescription.h"
+
+namespace {
+
+enum class Outcome { Converted, ImportFailed, SaveFailed };
+
+Outcome Convert(const char* mapPath, const char* tilesetPath, const char* outputPath) {
+    try {
+        gridport::RmpOutput output(outputPath, gridport::defaultFileSystem, mapPath, tilesetPath);
+        if (!gridport::RunConversion(mapPath, tilesetPath, gridport::defaultFileSystem, output)) {
+            return Outcome::ImportFailed;
+        }
+        return output.Commit() ? Outcome::Converted : Outcome::SaveFailed;
+    } catch (const std::bad_alloc&) {
+        // Out of memory before the output was committed: the import's.
+        return Outcome::ImportFailed;
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 4) {
         std::puts("Syntax: gridport <mapfile> <rss/vsp file> <rmpfile>");
         return 1;
     }
-    gridport::Error error;
-    switch (gridport::ConvertMap(argv[1], argv[2], argv[3], gridport::defaultFileSystem, error)) {
-        case gridport::ConversionResult::Converted:
+    switch (Convert(argv[1], argv[2], argv[3])) {
+        case Outcome::Converted:
             return 0;
-        case gridport::ConversionResult::ImportFailed:
+        case Outcome::ImportFailed:
             std::printf("Error: Could not import MAP '%s' '%s'\n", argv[1], argv[2]);
             return 1;
-        case gridport::ConversionResult::SaveFailed:
+        case Outcome::SaveFailed:
             break;
     }
     std::printf("Error: Could not save RMP '%s'\n", argv[3]);

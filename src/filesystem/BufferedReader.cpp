@@ -7,23 +7,29 @@
 
 namespace gridport {
 
-namespace {
-
-// File::Read takes 32-bit counts; larger requests go in pieces.
-constexpr std::size_t kLargestRead = std::size_t{1} << 30;
-
-}  // namespace
-
-BufferedReader::BufferedReader(File& file, std::size_t capacity)
-    : file_(file), buffer_(capacity) {
+BufferedReader::BufferedReader(File& file, std::string path, std::size_t capacity)
+    : file_(file), path_(std::move(path)), buffer_(capacity) {
     const std::int64_t position = file_.Tell();
-    const std::int64_t size = file_.Size();
-    if (position < 0 || size < 0) {
-        ok_ = false;
-        return;
+    const std::int64_t size = position < 0 ? -1 : file_.Size();
+    // A stream that can't tell where it stands is read from where it is,
+    // counted from 0, to its end, wherever that is.
+    filePosition_ = position < 0 ? 0 : static_cast<std::uint64_t>(position);
+    remaining_ = size < 0 ? kUnknown : size > position ? static_cast<std::uint64_t>(size - position) : 0;
+    size_ = size < 0 ? kUnknown : filePosition_ + remaining_;
+}
+
+bool BufferedReader::MoveTo(std::uint64_t position) {
+    if (position >= Position()) {
+        return Skip(position - Position());
     }
+    if (size_ == kUnknown || position > size_ || (!shared_ && file_.Seek(static_cast<std::int64_t>(position)) != 0)) {
+        return Fail();
+    }
+    ok_ = true;
+    begin_ = end_ = 0;
     filePosition_ = position;
-    remaining_ = size > position ? static_cast<std::uint64_t>(size - position) : 0;
+    remaining_ = size_ - position;
+    return true;
 }
 
 bool BufferedReader::Fail() {
@@ -33,18 +39,39 @@ bool BufferedReader::Fail() {
     return false;
 }
 
+bool BufferedReader::ReadFile(std::uint8_t* out, std::size_t count, std::size_t& got) {
+    if (shared_ && file_.Seek(static_cast<std::int64_t>(filePosition_)) != 0) {
+        got = 0;
+        return false;
+    }
+    got = 0;
+    while (got < count) {
+        const auto piece = static_cast<std::uint32_t>(std::min(count - got, kLargestTransfer));
+        const std::uint32_t arrived = file_.Read(out + got, piece);
+        got += arrived;
+        filePosition_ += arrived;
+        if (arrived != piece) {
+            // The end of a stream of unknown size: what it held is known now.
+            if (remaining_ == kUnknown) {
+                remaining_ = got;
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
 bool BufferedReader::Refill() {
     if (!ok_ || remaining_ == 0) {
         return Fail();
     }
-    const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(buffer_.size(), remaining_));
-    const std::uint32_t got = file_.Read(buffer_.data(), want);
+    std::size_t got = 0;
+    (void)ReadFile(buffer_.data(), static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), remaining_)), got);
     if (got == 0) {
         return Fail();
     }
     begin_ = 0;
     end_ = got;
-    filePosition_ += got;
     return true;
 }
 
@@ -54,23 +81,18 @@ bool BufferedReader::Read(void* destination, std::size_t count) {
     }
     auto* out = static_cast<std::uint8_t*>(destination);
     const std::size_t buffered = std::min(count, end_ - begin_);
-    if (buffered > 0) {
-        std::memcpy(out, buffer_.data() + begin_, buffered);
-        begin_ += buffered;
-        remaining_ -= buffered;
-        out += buffered;
-        count -= buffered;
-    }
+    std::memcpy(out, buffer_.data() + begin_, buffered);
+    Take(buffered);
+    out += buffered;
+    count -= buffered;
     // Large blocks go straight from the file to their destination.
-    while (count >= buffer_.size()) {
-        const auto piece = static_cast<std::uint32_t>(std::min(count, kLargestRead));
-        if (file_.Read(out, piece) != piece) {
-            return Fail();
+    if (count >= buffer_.size()) {
+        std::size_t got = 0;
+        const bool whole = ReadFile(out, count, got);
+        if (remaining_ != kUnknown) {
+            remaining_ -= std::min<std::uint64_t>(got, remaining_);
         }
-        filePosition_ += piece;
-        remaining_ -= piece;
-        out += piece;
-        count -= piece;
+        return whole || Fail();
     }
     while (count > 0) {
         if (begin_ == end_ && !Refill()) {
@@ -78,8 +100,7 @@ bool BufferedReader::Read(void* destination, std::size_t count) {
         }
         const std::size_t piece = std::min(count, end_ - begin_);
         std::memcpy(out, buffer_.data() + begin_, piece);
-        begin_ += piece;
-        remaining_ -= piece;
+        Take(piece);
         out += piece;
         count -= piece;
     }
@@ -92,43 +113,68 @@ bool BufferedReader::Skip(std::uint64_t count) {
     }
     const std::uint64_t buffered = end_ - begin_;
     if (count <= buffered) {
-        begin_ += static_cast<std::size_t>(count);
-        remaining_ -= count;
+        Take(static_cast<std::size_t>(count));
         return true;
     }
-    const std::uint64_t beyond = count - buffered;
+    Take(static_cast<std::size_t>(buffered));
+    count -= buffered;
     begin_ = end_ = 0;
-    if (file_.Seek(filePosition_ + static_cast<std::int64_t>(beyond)) != 0) {
-        return Fail();
+    if (remaining_ == kUnknown || file_.Seek(static_cast<std::int64_t>(filePosition_ + count)) != 0) {
+        // A stream that can't seek is read through.
+        std::uint8_t scratch[4096];
+        for (; count > 0;) {
+            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(count, sizeof scratch));
+            if (!Read(scratch, piece)) {
+                return false;
+            }
+            count -= piece;
+        }
+        return true;
     }
-    filePosition_ += static_cast<std::int64_t>(beyond);
+    filePosition_ += count;
     remaining_ -= count;
     return true;
 }
 
-bool BufferedReader::Need(std::uint64_t count, const std::string& path, const std::string& what,
-                          Error& error) const {
+Error BufferedReader::Short(std::uint64_t position, std::uint64_t count, std::uint64_t left,
+                            const std::string& what) const {
+    return Fail(position, what + " needs " + Counted(count, "byte") + ", " + std::to_string(left) +
+                              (left == 1 ? " is left" : " are left"));
+}
+
+Expected<void> BufferedReader::Need(std::uint64_t count, const std::string& what) const {
     if (!ok_) {
-        return error.Fail(path, Position(), "cannot read " + what);
+        return Fail(Position(), "cannot read " + what);
     }
     if (count <= remaining_) {
-        return true;
+        return Success();
     }
-    return error.Fail(path, Position(),
-                      what + " needs " + Counted(count, "byte") + ", " + std::to_string(remaining_) +
-                          (remaining_ == 1 ? " is left" : " are left"));
+    return Short(Position(), count, remaining_, what);
 }
 
-bool BufferedReader::Read(void* destination, std::size_t count, const std::string& path, const std::string& what,
-                          Error& error) {
+Expected<void> BufferedReader::Read(void* destination, std::size_t count, const std::string& what) {
     const std::uint64_t position = Position();
-    return Need(count, path, what, error) &&
-           (Read(destination, count) || error.Fail(path, position, "cannot read " + what));
+    const bool unknown = remaining_ == kUnknown;
+    if (Expected<void> need = Need(count, what); !need) {
+        return need;
+    }
+    if (Read(destination, count)) {
+        return Success();
+    }
+    // A stream of unknown size has ended: it held what it gave.
+    return unknown ? Short(position, count, Delivered() - position, what) : Fail(position, "cannot read " + what);
 }
 
-bool BufferedReader::Skip(std::uint64_t count, const std::string& path, const std::string& what, Error& error) {
+Expected<void> BufferedReader::Skip(std::uint64_t count, const std::string& what) {
     const std::uint64_t position = Position();
-    return Need(count, path, what, error) && (Skip(count) || error.Fail(path, position, "cannot read " + what));
+    const bool unknown = remaining_ == kUnknown;
+    if (Expected<void> need = Need(count, what); !need) {
+        return need;
+    }
+    if (Skip(count)) {
+        return Success();
+    }
+    return unknown ? Short(position, count, Delivered() - position, what) : Fail(position, "cannot read " + what);
 }
 
 }  // namespace gridport

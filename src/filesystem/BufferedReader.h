@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -13,42 +14,57 @@ namespace gridport {
 // Reads a File from its current position through a block buffer, so that the
 // format readers can take two bytes at a time without a call per field.
 // Every read is exact: a request the file can't fill in full is a failure,
-// and a failed reader stays failed. It also knows how many bytes the file
-// still holds, so that sizes a header declares can be checked before
-// anything is allocated for them.
+// and a failed reader stays failed. It knows how many bytes the file still
+// holds, so that sizes a header declares can be checked before anything is
+// allocated for them; a stream that can't tell its size (a pipe) counts as
+// holding as much as is asked for, until it ends. Reasons name the path.
 class BufferedReader {
 public:
-    explicit BufferedReader(File& file, std::size_t capacity = 64 * 1024);
+    static constexpr std::uint64_t kUnknown = std::numeric_limits<std::uint64_t>::max();
 
-    // False when the file couldn't tell its size or position, or a read or
-    // skip fell short.
+    BufferedReader(File& file, std::string path, std::size_t capacity = 64 * 1024);
+
+    const std::string& Path() const { return path_; }
+    // False when a read or skip fell short or the file couldn't be read.
     bool Ok() const { return ok_; }
-    // Bytes of the file not yet taken by the reader.
+    // Bytes of the file not yet taken by the reader; kUnknown for a stream
+    // whose end is not known yet.
     std::uint64_t Remaining() const { return remaining_; }
     // The file position of the next byte the reader hands out, for reasons
     // that name where a file went wrong. Meaningless after a failure.
-    std::uint64_t Position() const { return static_cast<std::uint64_t>(filePosition_) - (end_ - begin_); }
+    std::uint64_t Position() const { return filePosition_ - (end_ - begin_); }
+    // The file position after the last byte the file gave: where a stream
+    // of unknown size ended, once a read fell short.
+    std::uint64_t Delivered() const { return filePosition_; }
+    // For readers that share one file, each at its own place: every refill
+    // first moves the file to where this reader stands.
+    void ShareFile() { shared_ = true; }
+    // Moves to a file position. A stream that can't seek only goes forward;
+    // false when the position can't be reached.
+    [[nodiscard]] bool MoveTo(std::uint64_t position);
 
+    // A reason at a file position.
+    Error Fail(std::uint64_t position, std::string message) const { return Error(path_, position, std::move(message)); }
+
+    // "<what> needs 4096 bytes, 100 are left", or "cannot read <what>" when
+    // the bytes are there but the file won't give them, at the position of
+    // the read.
+    Expected<void> Need(std::uint64_t count, const std::string& what) const;
+    Expected<void> Read(void* destination, std::size_t count, const std::string& what);
+    Expected<void> Skip(std::uint64_t count, const std::string& what);
+
+    // The primitives under them, for the decoders' inner loops: whether the
+    // bytes arrived. The decoder names what was cut short.
     [[nodiscard]] bool Read(void* destination, std::size_t count);
     [[nodiscard]] bool Skip(std::uint64_t count);
-
-    // The same, naming what is read for the reason when they fail: "<what>
-    // needs 4096 bytes, 100 are left", or "cannot read <what>" when the bytes
-    // are there but the file won't give them, at the position of the read.
-    [[nodiscard]] bool Need(std::uint64_t count, const std::string& path, const std::string& what, Error& error) const;
-    [[nodiscard]] bool Read(void* destination, std::size_t count, const std::string& path, const std::string& what,
-              Error& error);
-    [[nodiscard]] bool Skip(std::uint64_t count, const std::string& path, const std::string& what, Error& error);
-
     [[nodiscard]] bool ReadU8(std::uint8_t& value) {
         if (begin_ == end_ && !Refill()) {
             return false;
         }
-        value = buffer_[begin_++];
-        --remaining_;
+        value = buffer_[begin_];
+        Take(1);
         return true;
     }
-
     [[nodiscard]] bool ReadU16(std::uint16_t& value) {
         if (end_ - begin_ < 2) {
             std::uint8_t bytes[2];
@@ -59,8 +75,7 @@ public:
             return true;
         }
         value = static_cast<std::uint16_t>(buffer_[begin_] | (buffer_[begin_ + 1] << 8));
-        begin_ += 2;
-        remaining_ -= 2;
+        Take(2);
         return true;
     }
 
@@ -73,20 +88,29 @@ public:
     [[nodiscard]] bool Fill() { return begin_ != end_ || Refill(); }
     void Take(std::size_t count) {
         begin_ += count;
-        remaining_ -= count;
+        if (remaining_ != kUnknown) {
+            remaining_ -= count;
+        }
     }
 
 private:
     bool Refill();
     bool Fail();
+    Error Short(std::uint64_t position, std::uint64_t count, std::uint64_t left, const std::string& what) const;
+    // Reads into out straight from the file; false when fewer arrive.
+    bool ReadFile(std::uint8_t* out, std::size_t count, std::size_t& got);
 
     File& file_;
+    std::string path_;
     std::vector<std::uint8_t> buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
-    std::int64_t filePosition_ = 0;
+    std::uint64_t filePosition_ = 0;
     std::uint64_t remaining_ = 0;
+    // The file's size, kUnknown for a stream that can't tell it.
+    std::uint64_t size_ = kUnknown;
     bool ok_ = true;
+    bool shared_ = false;
 };
 
 }  // namespace gridport

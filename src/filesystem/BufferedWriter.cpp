@@ -7,21 +7,14 @@
 
 namespace gridport {
 
-namespace {
-
-constexpr std::size_t kLargestWrite = std::size_t{1} << 30;
-
-}  // namespace
-
 BufferedWriter::BufferedWriter(File& file, std::size_t capacity)
     : file_(file), buffer_(std::max<std::size_t>(capacity, 8)) {}
 
 void BufferedWriter::WriteThrough(const std::uint8_t* data, std::size_t count) {
     while (count > 0) {
-        const auto piece = static_cast<std::uint32_t>(std::min(count, kLargestWrite));
-        if (file_.Write(data, piece) != piece) {
-            ok_ = false;
-        }
+        // A short write is the output's to report, when it is committed.
+        const auto piece = static_cast<std::uint32_t>(std::min(count, kLargestTransfer));
+        (void)file_.Write(data, piece);
         data += piece;
         count -= piece;
     }
@@ -104,9 +97,8 @@ std::uint8_t* BufferedWriter::Reserve(std::size_t count) {
     return buffer_.data() + used_;
 }
 
-bool BufferedWriter::Flush() {
+void BufferedWriter::Flush() {
     Drain();
-    return ok_;
 }
 
 }  // namespace gridport

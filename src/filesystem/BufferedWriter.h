@@ -8,10 +8,11 @@
 
 namespace gridport {
 
-// Collects the small fields of a record format into blocks, so that a file
-// is written with one File::Write per block instead of one per field. The
-// bytes that reach the file are the same. Flush must be called at the end;
-// it reports whether every write so far was taken in full.
+// Collects the small fields of a record format into blocks, so that an
+// output is written with one File::Write per block instead of one per field.
+// The bytes that reach the file are the same. Flush must be called at the
+// end; a write that fell short is the output's to report when it is
+// committed.
 class BufferedWriter {
 public:
     explicit BufferedWriter(File& file, std::size_t capacity = 64 * 1024);
@@ -30,7 +31,7 @@ public:
     std::uint8_t* Reserve(std::size_t count);
     void Commit(std::size_t count) { used_ += count; }
 
-    [[nodiscard]] bool Flush();
+    void Flush();
 
 private:
     std::uint8_t* Room(std::size_t count);
@@ -40,7 +41,6 @@ private:
     File& file_;
     std::vector<std::uint8_t> buffer_;
     std::size_t used_ = 0;
-    bool ok_ = true;
 };
 
 }  // namespace gridport

@@ -5,10 +5,14 @@
 
 namespace gridport {
 
-// "1 cell", "2 cells": a count with its noun in the right number. Nouns
-// here take a plain "s".
+// "1 cell", "2 cells", "0 cells": a count with its noun in the right number.
+inline std::string Counted(std::uint64_t count, const std::string& singular, const std::string& plural) {
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+// The same for a noun that takes a plain "s".
 inline std::string Counted(std::uint64_t count, const std::string& noun) {
-    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+    return Counted(count, noun, noun + "s");
 }
 
 }  // namespace gridport

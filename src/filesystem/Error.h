@@ -3,40 +3,78 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
 
 namespace gridport {
 
 // Why an operation failed, for a person to read: the file it concerns, the
 // byte offset where the reader stopped when that is known, and one line of
-// text. Operations keep their boolean results and fill in an Error that the
-// caller hands down. The first failure recorded stays: that is the cause,
-// and whatever failed because of it only repeats it.
+// text. Every operation that can fail returns it inside an Expected.
 class Error {
 public:
-    // Records a failure unless one is recorded already. Returns false, so
-    // that a check can end with `return error.Fail(...)`. Never throws: when
-    // there is no memory for the text, the failure is still recorded.
-    bool Fail(const std::string& file, const std::string& message) noexcept;
-    bool Fail(const std::string& file, std::uint64_t offset, const std::string& message) noexcept;
+    Error(std::string path, std::string message) : path_(std::move(path)), message_(std::move(message)) {}
+    Error(std::string path, std::uint64_t offset, std::string message)
+        : path_(std::move(path)), offset_(offset), message_(std::move(message)) {}
     // A failure of the platform: what was tried ("cannot open") and the
     // system's text for errno.
-    bool FailSystem(const std::string& file, const std::string& what, int errnoValue) noexcept;
+    static Error System(std::string path, const std::string& what, int errnoValue);
 
-    bool Failed() const { return failed_; }
-    void Clear() noexcept;
-
-    const std::string& File() const { return file_; }
+    const std::string& Path() const { return path_; }
     std::optional<std::uint64_t> Offset() const { return offset_; }
     const std::string& Message() const { return message_; }
     // "town.map: byte 1234: layer 2 ends ...", "town.map: message", or the
-    // message alone when no file is named. Empty when nothing failed.
+    // message alone when no file is named.
     std::string Text() const;
 
 private:
-    bool failed_ = false;
-    std::string file_;
+    std::string path_;
     std::optional<std::uint64_t> offset_;
     std::string message_;
 };
+
+// A value or the Error that kept it from being made. The result of an
+// operation that can fail must be looked at: the type is [[nodiscard]].
+template <typename T>
+class [[nodiscard]] Expected {
+public:
+    Expected(T value) : state_(std::in_place_index<0>, std::move(value)) {}
+    Expected(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
+    // From anything a T is made of, such as a std::unique_ptr to a derived
+    // class.
+    template <typename U>
+        requires(std::is_constructible_v<T, U &&> && !std::is_same_v<std::decay_t<U>, T> &&
+                 !std::is_same_v<std::decay_t<U>, Error> && !std::is_same_v<std::decay_t<U>, Expected>)
+    Expected(U&& value) : state_(std::in_place_index<0>, T(std::forward<U>(value))) {}
+
+    explicit operator bool() const { return state_.index() == 0; }
+    T& operator*() { return std::get<0>(state_); }
+    const T& operator*() const { return std::get<0>(state_); }
+    T* operator->() { return &std::get<0>(state_); }
+    const T* operator->() const { return &std::get<0>(state_); }
+    const Error& error() const { return std::get<1>(state_); }
+
+private:
+    std::variant<T, Error> state_;
+};
+
+template <>
+class [[nodiscard]] Expected<void> {
+public:
+    Expected() = default;
+    Expected(Error error) : error_(std::move(error)) {}
+
+    explicit operator bool() const { return !error_; }
+    const Error& error() const { return *error_; }
+
+private:
+    std::optional<Error> error_;
+};
+
+// The success of an operation that makes no value.
+inline Expected<void> Success() {
+    return {};
+}
 
 }  // namespace gridport

@@ -1,5 +1,3 @@
-#ifndef _WIN32
-
 #include <dirent.h>
 
 #include <cerrno>
@@ -20,7 +18,7 @@ struct DirCloser {
 
 }  // namespace
 
-bool ExactNameExists(const char* path, Error& error) {
+Expected<void> CheckExactName(const char* path) {
     const std::string_view whole(path);
     std::size_t cut = whole.rfind('\\');
     if (cut == std::string_view::npos) {
@@ -48,21 +46,19 @@ bool ExactNameExists(const char* path, Error& error) {
         }
     }
     if (opened == nullptr) {
-        return ExactNameMissing(path, "", listError, error);
+        return ExactNameMissing(path, "", listError);
     }
     const std::unique_ptr<DIR, DirCloser> listing(opened);
     std::string otherCase;
     while (const dirent* entry = readdir(listing.get())) {
         if (std::strcmp(entry->d_name, name) == 0) {
-            return true;
+            return Success();
         }
-        if (otherCase.empty() && SameNameIgnoringCase(entry->d_name, name)) {
+        if (otherCase.empty() && SameIgnoringCase(entry->d_name, name)) {
             otherCase = entry->d_name;
         }
     }
-    return ExactNameMissing(path, otherCase.c_str(), listError, error);
+    return ExactNameMissing(path, otherCase.c_str(), listError);
 }
 
 }  // namespace gridport
-
-#endif

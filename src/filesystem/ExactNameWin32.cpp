@@ -1,8 +1,7 @@
-#ifdef _WIN32
-
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "filesystem/ExactName.h"
 #include "filesystem/PlatformFiles.h"
@@ -12,70 +11,56 @@ namespace gridport {
 namespace {
 
 // The path limit of the directory calls used here.
-constexpr DWORD kPathBuffer = 260;
+constexpr std::size_t kPathBuffer = 260;
 
 }  // namespace
 
-bool ExactNameExists(const char* path, Error& error) {
-    // The directory to come back to is kept in UTF-16: its 8-bit form is lossy
-    // when a name in it lies outside the code page ("Ω" reads back as "O"), and
-    // going back by that form would fail and leave the process elsewhere.
-    wchar_t saved[kPathBuffer];
-    const DWORD savedLength = GetCurrentDirectoryW(kPathBuffer, saved);
-    if (savedLength == 0 || savedLength >= kPathBuffer) {
-        return error.Fail(path, "the working folder's path is too long for the folder check");
-    }
+Expected<void> CheckExactName(const char* path) {
     // Paths that don't fit the platform's 260-byte limit fail cleanly.
     const std::size_t length = std::strlen(path);
     if (length >= kPathBuffer) {
-        return error.Fail(path, "the path is longer than the 259 characters the folder check takes");
+        return Error(path, "the path is longer than the 259 characters the folder check takes");
     }
-    char work[kPathBuffer];
-    std::memcpy(work, path, length + 1);
-
-    char* cut = std::strrchr(work, '\\');
-    if (cut == nullptr) {
-        cut = std::strrchr(work, '/');
+    const std::string whole(path);
+    std::size_t cut = whole.rfind('\\');
+    if (cut == std::string::npos) {
+        cut = whole.rfind('/');
     }
-    const char* name = work;
+    const char* name = cut == std::string::npos ? path : path + cut + 1;
+    // The folder is listed by a pattern, so the process's working folder
+    // never changes. A folder part that can't be listed (an empty one, as in
+    // "\town.map", included) leaves the working folder to be listed.
     int listError = 0;
-    if (cut != nullptr) {
-        *cut = '\0';
-        name = cut + 1;
-        // When the directory can't be entered, the listing is of the
-        // directory that is still current.
-        if (SetCurrentDirectoryA(work) == 0) {
-            listError = platform::ErrnoFromLastError();
+    WIN32_FIND_DATAA found;
+    HANDLE listing = INVALID_HANDLE_VALUE;
+    if (cut != std::string::npos) {
+        listing = cut == 0 ? INVALID_HANDLE_VALUE : FindFirstFileA((whole.substr(0, cut) + "\\*").c_str(), &found);
+        if (listing == INVALID_HANDLE_VALUE) {
+            listError = cut == 0 ? ENOENT : platform::ErrnoFromLastError();
         }
     }
-
+    if (listing == INVALID_HANDLE_VALUE) {
+        listing = FindFirstFileA("*", &found);
+    }
+    if (listing == INVALID_HANDLE_VALUE) {
+        return ExactNameMissing(path, "", listError == 0 ? platform::ErrnoFromLastError() : listError);
+    }
+    std::string otherCase;
     bool equal = false;
-    // Nothing that can throw runs while another directory is current.
-    char otherCase[MAX_PATH] = "";
-    WIN32_FIND_DATAA found;
-    const HANDLE listing = FindFirstFileA("*", &found);
-    if (listing != INVALID_HANDLE_VALUE) {
-        do {
-            if (std::strcmp(found.cFileName, name) == 0) {
-                equal = true;
-                break;
-            }
-            if (otherCase[0] == '\0' && SameNameIgnoringCase(found.cFileName, name)) {
-                std::memcpy(otherCase, found.cFileName, sizeof otherCase);
-            }
-        } while (FindNextFileA(listing, &found));
-        FindClose(listing);
-    } else if (listError == 0) {
-        listError = platform::ErrnoFromLastError();
+    do {
+        if (std::strcmp(found.cFileName, name) == 0) {
+            equal = true;
+            break;
+        }
+        if (otherCase.empty() && SameIgnoringCase(found.cFileName, name)) {
+            otherCase = found.cFileName;
+        }
+    } while (FindNextFileA(listing, &found));
+    FindClose(listing);
+    if (equal) {
+        return Success();
     }
-    // A process that can't get back must not go on to open a relative path
-    // from the wrong directory, so a failed return fails the check.
-    if (SetCurrentDirectoryW(saved) == 0) {
-        return error.Fail(path, "cannot return to the working folder after the folder check");
-    }
-    return equal || ExactNameMissing(path, otherCase, listError, error);
+    return ExactNameMissing(path, otherCase.c_str(), listError);
 }
 
 }  // namespace gridport
-
-#endif

@@ -1,8 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "filesystem/Error.h"
+
 namespace gridport {
+
+// File::Read and File::Write take 32-bit counts: larger transfers go in
+// pieces of this size.
+inline constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
 
 // One open file. Positions and sizes are byte counts from the start of the
 // file; Tell and Size give -1 when the platform can't tell.
@@ -22,10 +29,16 @@ public:
     virtual std::int64_t Tell() = 0;
     // Moves to an absolute position; 0 on success.
     virtual int Seek(std::int64_t position) = 0;
-    // Pushes out anything still buffered and closes the file. A write error
-    // that the platform held back shows here, so writers must call it and
-    // look at the result; destroying an open File closes it silently.
-    virtual bool Close() = 0;
+};
+
+// A file being written that takes the place of its target only when
+// committed, as a save file does. Commit pushes out everything still
+// buffered and puts the file in place; its error is the first failure of
+// a write, the flush, the close or the replacement. Destroying an output
+// that was not committed in full leaves the target as it was.
+class OutputFile : public File {
+public:
+    virtual Expected<void> Commit() = 0;
 };
 
 }  // namespace gridport

@@ -16,29 +16,21 @@ public:
     FileSystem& operator=(const FileSystem&) = delete;
     virtual ~FileSystem() = default;
 
-    // A new File owned by the caller, or nullptr when it can't be opened.
-    std::unique_ptr<File> Open(const std::string& path, OpenMode mode) {
-        Error ignored;
-        return Open(path, mode, ignored);
-    }
-    // The same, recording why the file couldn't be opened: the exact-name
-    // check's reason, or the system's ("town.map: cannot open: No such file
-    // or directory").
-    virtual std::unique_ptr<File> Open(const std::string& path, OpenMode mode, Error& error) = 0;
+    // A new File owned by the caller, or why it can't be opened: the
+    // exact-name check's reason, or the system's ("town.map: cannot open: No
+    // such file or directory").
+    virtual Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) = 0;
 
-    // An output that replaces path only once it is complete. When path does
+    // An output that replaces path only once it is committed. When path does
     // not exist or names a regular file (through symbolic links, which stay),
-    // the writes go to a new temporary file beside that file, and Close()
-    // commits: it flushes, closes and renames the temporary file over the
-    // target, and reports whether all of that worked. A File destroyed
-    // without a successful Close() removes its temporary file, so the target
+    // the writes go to a new temporary file beside that file, and Commit
+    // flushes, closes and renames it over the target. An output destroyed
+    // without a successful Commit removes its temporary file, so the target
     // is exactly as it was: its old bytes, or still absent. An existing
     // target's permission bits carry over to the new file. When path exists
-    // and is something else (a device, a pipe, a directory), it is opened
-    // and written in place as Open(path, OpenMode::Write) does.
-    // The reasons of the open, of later failed writes and of Close are
-    // recorded in error, which must therefore outlive the File.
-    virtual std::unique_ptr<File> OpenOutput(const std::string& path, Error& error) = 0;
+    // and is something else (a device, a pipe, a directory), it is written in
+    // place.
+    virtual Expected<std::unique_ptr<OutputFile>> OpenOutput(const std::string& path) = 0;
 
     // True when both paths name existing files and they are one file,
     // whatever the spelling (links, "./", "..", and letter case where the

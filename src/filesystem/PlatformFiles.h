@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <string>
 
-// The few file operations that differ between POSIX and Windows, for the
-// stdio file system's replacing outputs. Failures leave errno set.
+// The few file operations that differ between POSIX and Windows; CMake
+// builds the one file of the two that fits the host. Failures leave errno
+// set.
 namespace gridport::platform {
 
 // The characters that end a path's folder part.
@@ -51,6 +52,15 @@ bool Replace(const std::string& from, const std::string& to);
 void StartWriteback(std::FILE* stream, std::uint64_t offset, std::uint64_t count);
 
 bool SameFile(const std::string& a, const std::string& b);
+
+// 64-bit positions of a stream, so that files over 2 GiB work on every host.
+std::int64_t TellStream(std::FILE* stream);
+int SeekStream(std::FILE* stream, std::int64_t offset, int origin);
+
+// Standard input and output carry bytes unchanged (Windows would otherwise
+// translate line ends), and whether a stream is a terminal.
+void UseBinaryStandardStreams();
+bool IsTerminal(std::FILE* stream);
 
 // Whether an open stream is a directory: some systems open one for reading,
 // and reading it then fails with no word of why.

@@ -1,5 +1,3 @@
-#ifndef _WIN32
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,6 +125,18 @@ bool IsDirectory(std::FILE* stream) {
     return fstat(fileno(stream), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-}  // namespace gridport::platform
+std::int64_t TellStream(std::FILE* stream) {
+    return ftello(stream);
+}
 
-#endif
+int SeekStream(std::FILE* stream, std::int64_t offset, int origin) {
+    return fseeko(stream, static_cast<off_t>(offset), origin);
+}
+
+void UseBinaryStandardStreams() {}
+
+bool IsTerminal(std::FILE* stream) {
+    return isatty(fileno(stream)) != 0;
+}
+
+}  // namespace gridport::platform

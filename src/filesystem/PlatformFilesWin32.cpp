@@ -1,5 +1,3 @@
-#ifdef _WIN32
-
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -176,6 +174,21 @@ bool IsDirectory(std::FILE* stream) {
     return _fstat64(_fileno(stream), &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
 }
 
-}  // namespace gridport::platform
+std::int64_t TellStream(std::FILE* stream) {
+    return _ftelli64(stream);
+}
 
-#endif
+int SeekStream(std::FILE* stream, std::int64_t offset, int origin) {
+    return _fseeki64(stream, offset, origin);
+}
+
+void UseBinaryStandardStreams() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+}
+
+bool IsTerminal(std::FILE* stream) {
+    return _isatty(_fileno(stream)) != 0;
+}
+
+}  // namespace gridport::platform

@@ -25,7 +25,9 @@ public:
     std::int64_t Size() override;
     std::int64_t Tell() override;
     int Seek(std::int64_t position) override;
-    bool Close() override;
+    // Pushes out what is buffered and closes the stream; false when either
+    // fails (a write error the platform held back shows here).
+    bool Close();
 
     // The stream, or null once the File is closed.
     std::FILE* Stream() const noexcept { return stream_; }

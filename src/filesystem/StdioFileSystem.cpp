@@ -3,10 +3,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <new>
 
 #include "filesystem/ExactName.h"
-#include "filesystem/OutputFile.h"
+#include "filesystem/StdioOutputFile.h"
 #include "filesystem/PlatformFiles.h"
 #include "filesystem/StdioFile.h"
 
@@ -42,10 +41,12 @@ void FillLetters(std::string& pattern, std::uint64_t& state) {
 
 }  // namespace
 
-std::unique_ptr<File> StdioFileSystem::Open(const std::string& path, OpenMode mode, Error& error) try {
+Expected<std::unique_ptr<File>> StdioFileSystem::Open(const std::string& path, OpenMode mode) {
     const auto bits = static_cast<std::uint32_t>(mode);
-    if (bits == static_cast<std::uint32_t>(OpenMode::Read) && !ExactNameExists(path.c_str(), error)) {
-        return nullptr;
+    if (bits == static_cast<std::uint32_t>(OpenMode::Read)) {
+        if (Expected<void> exact = CheckExactName(path.c_str()); !exact) {
+            return exact.error();
+        }
     }
     const char* streamMode = nullptr;
     if ((bits & static_cast<std::uint32_t>(OpenMode::Write)) != 0) {
@@ -53,14 +54,14 @@ std::unique_ptr<File> StdioFileSystem::Open(const std::string& path, OpenMode mo
     } else if ((bits & static_cast<std::uint32_t>(OpenMode::Read)) != 0) {
         streamMode = "rb";
     } else {
-        error.Fail(path, "no open mode given");
-        return nullptr;
+        return Error(path, "no open mode given");
     }
+    // Made before the stream is opened, so that nothing can throw while the
+    // stream has no owner.
     auto file = std::make_unique<StdioFile>(nullptr);
     std::FILE* stream = std::fopen(path.c_str(), streamMode);
     if (stream == nullptr) {
-        error.FailSystem(path, "cannot open", errno);
-        return nullptr;
+        return Error::System(path, "cannot open", errno);
     }
     file->Attach(stream);
     if ((bits & static_cast<std::uint32_t>(OpenMode::Write)) == 0) {
@@ -69,34 +70,30 @@ std::unique_ptr<File> StdioFileSystem::Open(const std::string& path, OpenMode mo
         // the rest).
         std::setvbuf(stream, nullptr, _IONBF, 0);
         if (platform::IsDirectory(stream)) {
-            error.FailSystem(path, "cannot open", EISDIR);
-            return nullptr;
+            return Error::System(path, "cannot open", EISDIR);
         }
     }
     return file;
-} catch (const std::bad_alloc&) {
-    error.Fail(path, "out of memory");
-    return nullptr;
 }
 
-std::unique_ptr<File> StdioFileSystem::OpenOutput(const std::string& path, Error& error) try {
+Expected<std::unique_ptr<OutputFile>> StdioFileSystem::OpenOutput(const std::string& path) {
     const platform::OutputTarget target = platform::InspectOutput(path);
+    // The output is made before its stream, so that nothing can throw while
+    // a stream or a temporary file has no owner.
     if (target.kind == platform::OutputKind::Other) {
-        auto file = std::make_unique<OutputFile>(path, path, error);
+        auto file = std::make_unique<StdioOutputFile>(path, path);
         std::FILE* stream = std::fopen(path.c_str(), "wb");
         if (stream == nullptr) {
-            error.FailSystem(path, "cannot open", errno);
-            return nullptr;
+            return Error::System(path, "cannot open", errno);
         }
         file->Attach(stream, {});
         return file;
     }
     if (target.kind == platform::OutputKind::Regular && !platform::Writable(target.file)) {
-        error.FailSystem(path, "cannot open", errno);
-        return nullptr;
+        return Error::System(path, "cannot open", errno);
     }
     std::string temporary = TemporaryPattern(target.file);
-    auto file = std::make_unique<OutputFile>(path, target.file, error);
+    auto file = std::make_unique<StdioOutputFile>(path, target.file);
     std::uint64_t state = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
                           reinterpret_cast<std::uintptr_t>(&state);
     for (int attempt = 1;; ++attempt) {
@@ -107,13 +104,9 @@ std::unique_ptr<File> StdioFileSystem::OpenOutput(const std::string& path, Error
             return file;
         }
         if (errno != EEXIST || attempt == kTemporaryNameTries) {
-            error.FailSystem(path, "cannot create a temporary file beside it", errno);
-            return nullptr;
+            return Error::System(path, "cannot create a temporary file beside it", errno);
         }
     }
-} catch (const std::bad_alloc&) {
-    error.Fail(path, "out of memory");
-    return nullptr;
 }
 
 bool StdioFileSystem::SameFile(const std::string& a, const std::string& b) {

@@ -11,9 +11,8 @@ namespace gridport {
 // in the target's folder, so that the rename never crosses file systems.
 class StdioFileSystem final : public FileSystem {
 public:
-    using FileSystem::Open;
-    std::unique_ptr<File> Open(const std::string& path, OpenMode mode, Error& error) override;
-    std::unique_ptr<File> OpenOutput(const std::string& path, Error& error) override;
+    Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;
+    Expected<std::unique_ptr<OutputFile>> OpenOutput(const std::string& path) override;
     bool SameFile(const std::string& a, const std::string& b) override;
 };
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 
-#include "map/GridMemory.h"
 
 namespace gridport {
 
@@ -22,7 +21,6 @@ bool MapLayer::Resize(std::int32_t newWidth, std::int32_t newHeight) {
         return false;
     }
     try {
-        ReserveGrid(resized, static_cast<std::size_t>(cells));
         resized.resize(static_cast<std::size_t>(cells));
     } catch (const std::bad_alloc&) {
         return false;

@@ -20,6 +20,8 @@ constexpr std::size_t kBitsOffset = 12;
 constexpr std::size_t kSegmentFlagOffset = 15;
 constexpr std::uint16_t kVersion = 1;
 constexpr std::uint16_t kBitsPerPixel = 32;
+// The header counts tiles in 16 bits.
+constexpr std::uint32_t kMaxTiles = 65535;
 
 // Each tile's information block.
 constexpr std::size_t kInfoBlockSize = 32;

@@ -39,17 +39,16 @@ using ByteVisitor = std::function<void(const std::uint8_t* bytes, std::size_t co
 // allocated for a count before the bytes it needs are known to be there.
 class RtsReader {
 public:
-    RtsReader(BufferedReader& in, std::string path) : in_(in), path_(std::move(path)) {}
+    explicit RtsReader(BufferedReader& in) : in_(in) {}
 
-    [[nodiscard]] bool ReadHeader(RtsHeader& header, Error& error);
+    Expected<RtsHeader> ReadHeader();
     // One tile's pixels, handed to visit in blocks straight from the reader.
-    [[nodiscard]] bool ReadPixels(std::size_t tile, const ByteVisitor& visit, Error& error);
+    Expected<void> ReadPixels(std::size_t tile, const ByteVisitor& visit);
     // One tile's information block and the segment data after it.
-    [[nodiscard]] bool ReadInfo(std::size_t tile, RtsTileInfo& info, Error& error);
+    Expected<void> ReadInfo(std::size_t tile, RtsTileInfo& info);
 
 private:
     BufferedReader& in_;
-    std::string path_;
     RtsHeader header_;
 };
 

@@ -20,19 +20,18 @@ public:
     static constexpr std::size_t kTilePixels = kTileSide * kTileSide;
     static constexpr std::size_t kTileBytes = kTilePixels * RgbaImage::kBytesPerPixel;
 
-    VspReader(BufferedReader& in, std::string path) : in_(in), path_(std::move(path)) {}
+    explicit VspReader(BufferedReader& in) : in_(in) {}
 
-    // Reads the header and checks that the rest of the file can hold the
-    // tiles it counts.
-    [[nodiscard]] bool ReadHeader(std::uint16_t& tileCount, Error& error);
+    // Reads the header, gives the tile count and checks that the rest of the
+    // file can hold the tiles it counts.
+    Expected<std::uint16_t> ReadHeader();
     // The next tile, as kTileBytes bytes of RGBA pixels.
-    [[nodiscard]] bool ReadTile(std::size_t tile, std::uint8_t* rgba, Error& error);
+    Expected<void> ReadTile(std::size_t tile, std::uint8_t* rgba);
 
 private:
-    [[nodiscard]] bool ReadIndices(std::size_t tile, std::uint8_t* indices, Error& error);
+    Expected<void> ReadIndices(std::size_t tile, std::uint8_t* indices);
 
     BufferedReader& in_;
-    std::string path_;
     std::array<std::array<std::uint8_t, RgbaImage::kBytesPerPixel>, 256> palette_{};
     bool compressed_ = false;
     // Pixels of the compressed stream not yet expanded, and what is left of

@@ -1,10 +1,11 @@
 #include "view/MapViewCommand.h"
 
 #include <algorithm>
-#include <new>
+#include <optional>
 
-#include "import/MapDescription.h"
-#include "map/TileMap.h"
+#include "convert/Conversion.h"
+#include "filesystem/ByteOrder.h"
+#include "mapfile/MapReader.h"
 #include "view/StandardStreams.h"
 #include "view/ViewCommand.h"
 #include "view/Wording.h"
@@ -26,13 +27,6 @@ const ViewCommandText kText{
     "1 they don't (the reason is on standard error), 2 wrong usage.\n",
     1,
     2,
-};
-
-// Cell values are 16 bits.
-struct LayerCells {
-    std::vector<bool> seen = std::vector<bool>(65536, false);
-    std::uint64_t distinct = 0;
-    std::uint32_t largest = 0;
 };
 
 std::string Header(const std::string& path, const MapDescription& map) {
@@ -67,73 +61,171 @@ std::string Fate(const MapDescription& map, std::size_t fileLayer) {
     return text;
 }
 
-// The map layers, with each file layer's cells counted. False, with the
-// reason in error, when a layer's cells don't read; the lines up to it are
-// in text.
-bool DescribeLayers(File& file, const std::string& path, const MapDescription& map, std::string& text,
-                    Error& error) {
-    text += "file layers: " + std::to_string(map.fileLayers.size()) + "\n";
-    for (std::size_t i = 0; i < map.fileLayers.size(); ++i) {
-        const MapFileLayer& layer = map.fileLayers[i];
-        LayerCells cells;
-        const bool read = VisitLayerCells(
-            file, path, map, i,
-            [&cells](const std::uint16_t* values, std::size_t count) {
-                for (std::size_t k = 0; k < count; ++k) {
-                    if (!cells.seen[values[k]]) {
-                        cells.seen[values[k]] = true;
-                        ++cells.distinct;
-                    }
-                    cells.largest = std::max<std::uint32_t>(cells.largest, values[k]);
-                }
-            },
-            error);
-        if (!read) {
-            return false;
+// The summary, as the conversion's pass reads the map: the header, then a
+// line for each file layer as its cells are counted, then the map's layers.
+// It reads on past a cell beyond the tileset; a layer cut short ends it.
+class MapSummary final : public FormatCheck, CellSink {
+public:
+    explicit MapSummary(std::string path) : path_(std::move(path)) {}
+
+    const std::string& Text() const { return text_; }
+    const std::optional<TilesetHeader>& Tileset() const { return tileset_; }
+
+    void Begin(const MapDescription& map, const TilesetHeader* tileset) override {
+        FormatCheck::Begin(map, tileset);
+        map_ = &map;
+        if (tileset != nullptr) {
+            tileset_ = *tileset;
         }
-        text += "  layer " + std::to_string(i) + " " + Quoted(layer.name) + ": " + std::to_string(layer.width) +
-                " x " + std::to_string(layer.height) + ", " + Counted(cells.distinct, "distinct tile", "distinct tiles");
+        text_ = Header(path_, map) + "file layers: " + std::to_string(map.fileLayers.size()) + "\n";
+        if (map.fileLayers.empty()) {
+            Close();
+        }
+    }
+    bool ReadsEverything() const override { return true; }
+    CellSink* Layer(std::size_t, const MapFileLayer&) override {
+        seen_.assign(seen_.size(), false);
+        distinct_ = 0;
+        return this;
+    }
+    std::uint8_t* Block() override { return block_.data(); }
+    void Filled(std::size_t count, std::uint16_t) override {
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::uint16_t value = LoadU16(block_.data() + 2 * k);
+            distinct_ += seen_[value] ? 0 : 1;
+            seen_[value] = true;
+        }
+    }
+    void LayerDone(std::size_t index, std::uint16_t largest) override {
+        const MapFileLayer& layer = map_->fileLayers[index];
+        text_ += "  layer " + std::to_string(index) + " " + Quoted(layer.name) + ": " + std::to_string(layer.width) +
+                 " x " + std::to_string(layer.height) + ", " + Counted(distinct_, "distinct tile", "distinct tiles");
         if (layer.CellCount() > 0) {
-            text += ", largest index " + std::to_string(cells.largest);
+            text_ += ", largest index " + std::to_string(largest);
         }
-        text += map.version == 2 ? "; " + Fate(map, i) + "\n" : "\n";
-    }
-    if (map.version == 2) {
-        text += "map layers: " + std::to_string(map.outputLayers.size()) + "\n";
-    }
-    if (!map.headerLayer) {
-        text += "header layer: not set by the map (stays 0)\n";
-    } else {
-        text += "header layer: " + std::to_string(*map.headerLayer) +
-                (map.version == 2 ? " (file layer number, set by \"E\" in the layer order)\n"
-                                  : " (set by the header's layer selector)\n");
-    }
-    return true;
-}
-
-// The summary of the MAP file on out; false, with the reason, when the file
-// doesn't read.
-bool SummarizeMap(const std::string& path, FileSystem& fileSystem, std::string& out, Error& error) {
-    const std::unique_ptr<File> file = fileSystem.Open(path, OpenMode::Read, error);
-    if (file == nullptr) {
-        return false;
-    }
-    try {
-        MapDescription map;
-        if (!DescribeMap(*file, path, map, error)) {
-            return false;
+        text_ += map_->version == 2 ? "; " + Fate(*map_, index) + "\n" : "\n";
+        if (index + 1 == map_->fileLayers.size()) {
+            Close();
         }
-        out += Header(path, map);
-        return DescribeLayers(*file, path, map, out, error);
-    } catch (const std::bad_alloc&) {
-        return error.Fail(path, "out of memory");
     }
-}
 
-std::string TilesetLine(const std::string& path, const TilesetDescription& tileset) {
-    return "tileset: " + path + ": " + (tileset.vsp ? "VSP tileset, " : "RTS tileset file, ") +
+private:
+    // The lines after the last layer.
+    void Close() {
+        if (map_->version == 2) {
+            text_ += "map layers: " + std::to_string(map_->outputLayers.size()) + "\n";
+        }
+        if (!map_->headerLayer) {
+            text_ += "header layer: not set by the map (stays 0)\n";
+        } else {
+            text_ += "header layer: " + std::to_string(*map_->headerLayer) +
+                     (map_->version == 2 ? " (file layer number, set by \"E\" in the layer order)\n"
+                                         : " (set by the header's layer selector)\n");
+        }
+    }
+
+    std::string path_;
+    const MapDescription* map_ = nullptr;
+    std::optional<TilesetHeader> tileset_;
+    std::string text_;
+    // Cell values are 16 bits.
+    std::vector<bool> seen_ = std::vector<bool>(65536, false);
+    std::uint64_t distinct_ = 0;
+    std::vector<std::uint8_t> block_ = std::vector<std::uint8_t>(2 * kBlockCells);
+};
+
+std::string TilesetLine(const std::string& path, const TilesetHeader& tileset) {
+    return "tileset: " + path + ": " + (tileset.kind == TilesetKind::Vsp ? "VSP tileset, " : "RTS tileset file, ") +
            Counted(static_cast<std::uint64_t>(tileset.tileCount), "tile", "tiles") + " of " +
            std::to_string(tileset.tileWidth) + " x " + std::to_string(tileset.tileHeight) + " pixels\n";
+}
+
+// The map as gridport would write it, drawn from the MAP file as a stream:
+// each drawn layer is decoded a row at a time by a reader of its own. Empty
+// version-1 foreground cells name the transparent tile, which draws
+// nothing.
+class StreamedMap final : public PictureSource, CellSink {
+public:
+    StreamedMap(MapReader& map, gridport::Tileset tileset) : map_(map), tileset_(std::move(tileset)) {
+        const MapDescription& description = map.Description();
+        for (const std::size_t fileLayer : description.outputLayers) {
+            const MapFileLayer& layer = description.fileLayers[fileLayer];
+            layers_.push_back(Layer{layer.name, true, layer.width, layer.height});
+        }
+        cursors_.resize(layers_.size());
+    }
+
+    const std::vector<Layer>& Layers() const override { return layers_; }
+    const gridport::Tileset& Tiles() const override { return tileset_; }
+
+    Expected<const std::uint32_t*> Row(std::size_t layer, std::size_t row) override {
+        const MapDescription& description = map_.Description();
+        const std::size_t fileLayer = description.outputLayers[layer];
+        Cursor& cursor = cursors_[layer];
+        if (cursor.in == nullptr) {
+            Expected<std::unique_ptr<BufferedReader>> in = map_.OpenLayer(fileLayer);
+            if (!in) {
+                return in.error();
+            }
+            cursor.in = std::move(*in);
+            cursor.decoder = std::make_unique<LayerDecoder>(*cursor.in, description.fileLayers[fileLayer],
+                                                            description.version);
+        }
+        const auto width = static_cast<std::size_t>(layers_[layer].width);
+        const bool foreground = description.version == 1 && fileLayer == 1;
+        for (; cursor.next <= row; ++cursor.next) {
+            while (cursor.pending.size() < 2 * width) {
+                pending_ = &cursor.pending;
+                if (Expected<void> next = cursor.decoder->Next(*this); !next) {
+                    return next.error();
+                }
+            }
+            if (cursor.next == row) {
+                row_.resize(width);
+                LoadU16s(cursor.pending.data(), width, row_.data());
+                for (std::uint32_t& cell : row_) {
+                    cell = foreground && cell == 0 ? static_cast<std::uint32_t>(tileset_.tiles.size()) : cell;
+                }
+            }
+            cursor.pending.erase(cursor.pending.begin(),
+                                 cursor.pending.begin() + static_cast<std::ptrdiff_t>(2 * width));
+        }
+        return row_.data();
+    }
+
+    std::uint8_t* Block() override {
+        block_.resize(2 * kBlockCells);
+        return block_.data();
+    }
+    void Filled(std::size_t count, std::uint16_t) override {
+        pending_->insert(pending_->end(), block_.begin(), block_.begin() + static_cast<std::ptrdiff_t>(2 * count));
+    }
+
+private:
+    struct Cursor {
+        std::unique_ptr<BufferedReader> in;
+        std::unique_ptr<LayerDecoder> decoder;
+        // Decoded cells not yet drawn, as the file's bytes.
+        std::vector<std::uint8_t> pending;
+        std::size_t next = 0;
+    };
+
+    MapReader& map_;
+    gridport::Tileset tileset_;
+    std::vector<Layer> layers_;
+    std::vector<Cursor> cursors_;
+    std::vector<std::uint8_t>* pending_ = nullptr;
+    std::vector<std::uint8_t> block_;
+    std::vector<std::uint32_t> row_;
+};
+
+// A picture reads its inputs a second time: standard input from a pipe is
+// kept for it up to this much.
+constexpr std::uint64_t kMostKeptInput = std::uint64_t{8} << 20;
+
+int Report(ViewConsole& console, const Error& error) {
+    console.err += "mapview: " + error.Text() + "\n";
+    return 1;
 }
 
 }  // namespace
@@ -155,45 +247,68 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
         err += "mapview: only one input can be standard input\n" + std::string(kText.usage);
         return 2;
     }
-    // A picture is all that --png writes; it may go to standard output.
-    std::string summary;
-    Error error;
-    const bool mapReads = SummarizeMap(mapPath, fileSystem, summary, error);
-    if (!options.png) {
-        out += summary;
-    }
-    if (!haveTileset) {
-        if (!mapReads) {
-            err += "mapview: " + error.Text() + "\n";
-            return 1;
+    return RunGuarded(kText.name, console, [&]() {
+        // Each input is opened once; a picture reads them again from there.
+        const auto open = [&](const std::string& path) {
+            return options.png ? OpenSeekable(path, fileSystem, kMostKeptInput) : fileSystem.Open(path, OpenMode::Read);
+        };
+        Expected<std::unique_ptr<File>> mapFile = open(mapPath);
+        if (!mapFile) {
+            return Report(console, mapFile.error());
         }
-        out += "the MAP file reads; the tile indices are checked against a TILESET when one is given\n";
+        MapReader map(**mapFile, mapPath);
+        MapSummary summary(mapPath);
+        if (!haveTileset) {
+            const Expected<void> read = RunConversion(map, std::nullopt, summary);
+            out += summary.Text();
+            if (!read) {
+                return Report(console, read.error());
+            }
+            out += "the MAP file reads; the tile indices are checked against a TILESET when one is given\n";
+            return 0;
+        }
+        const std::string& tilesetPath = options.operands[1];
+        const TilesetKind kind = TilesetKindOf(tilesetPath);
+        Expected<std::unique_ptr<File>> tilesetFile = open(tilesetPath);
+        std::optional<BufferedReader> tilesetIn;
+        std::optional<TilesetInput> tileset;
+        if (tilesetFile) {
+            tileset.emplace(TilesetInput{tilesetIn.emplace(**tilesetFile, tilesetPath), kind});
+        }
+        // A picture is all that --png writes; it may go to standard output.
+        Expected<void> verdict = RunConversion(map, tileset, summary,
+                                               tilesetFile ? std::nullopt : std::optional(tilesetFile.error()));
+        if (!options.png) {
+            out += summary.Text();
+            if (summary.Tileset()) {
+                out += TilesetLine(tilesetPath, *summary.Tileset());
+            }
+        }
+        if (verdict) {
+            verdict = summary.Result();
+        }
+        if (!verdict) {
+            return Report(console, verdict.error());
+        }
+        if (!options.png) {
+            out += "gridport converts it\n";
+            return 0;
+        }
+        if ((*tilesetFile)->Seek(0) != 0) {
+            return Report(console, Error(tilesetPath, "cannot read the file again"));
+        }
+        BufferedReader again(**tilesetFile, tilesetPath);
+        Expected<gridport::Tileset> tiles = LoadTileset(again, kind);
+        if (!tiles) {
+            return Report(console, tiles.error());
+        }
+        StreamedMap picture(map, std::move(*tiles));
+        if (Expected<void> drawn = DrawToPng(picture, options.operands, options, fileSystem, console, kText.name);
+            !drawn) {
+            return Report(console, drawn.error());
+        }
         return 0;
-    }
-    // The verdict is the conversion's own, whatever the summary found.
-    const std::string& tilesetPath = options.operands[1];
-    TilesetDescription tileset;
-    Error ignored;
-    if (!options.png && DescribeTileset(tilesetPath, fileSystem, tileset, ignored)) {
-        out += TilesetLine(tilesetPath, tileset);
-    }
-    error.Clear();
-    if (ConvertMap(mapPath, tilesetPath, "", fileSystem, error) != ConversionResult::Converted) {
-        err += "mapview: " + error.Text() + "\n";
-        return 1;
-    }
-    if (!options.png) {
-        out += "gridport converts it\n";
-        return 0;
-    }
-    TileMap map;
-    error.Clear();
-    if (!map.ImportMap(mapPath, tilesetPath, fileSystem, error) ||
-        !DrawMapToPng(map, options.operands, options, fileSystem, console, kText.name, error)) {
-        err += "mapview: " + error.Text() + "\n";
-        return 1;
-    }
-    return 0;
+    });
 }
 
 }  // namespace gridport

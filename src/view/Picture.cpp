@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
-#include <stdexcept>
 
+#include "filesystem/ExactName.h"
 #include "view/Wording.h"
 
 namespace gridport {
@@ -14,18 +13,13 @@ namespace {
 
 constexpr std::size_t kPixel = RgbaImage::kBytesPerPixel;
 
-bool SameName(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
+using Layers = std::vector<PictureSource::Layer>;
 
 // Marks the layers named `name`; false when there is none.
-bool MarkNamed(const TileMap& map, const std::string& name, bool value, std::vector<bool>& drawn) {
+bool MarkNamed(const Layers& layers, const std::string& name, bool value, std::vector<bool>& drawn) {
     bool found = false;
-    for (std::size_t i = 0; i < map.layers.size(); ++i) {
-        if (SameName(map.layers[i].name, name)) {
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        if (SameIgnoringCase(layers[i].name, name)) {
             drawn[i] = value;
             found = true;
         }
@@ -33,13 +27,13 @@ bool MarkNamed(const TileMap& map, const std::string& name, bool value, std::vec
     return found;
 }
 
-std::string LayerNames(const TileMap& map) {
-    if (map.layers.empty()) {
+std::string LayerNames(const Layers& layers) {
+    if (layers.empty()) {
         return "the map has no layers";
     }
-    std::string names = map.layers.size() == 1 ? "the layer is " : "the layers are ";
-    for (std::size_t i = 0; i < map.layers.size(); ++i) {
-        names += (i == 0 ? "\"" : ", \"") + map.layers[i].name + "\"";
+    std::string names = layers.size() == 1 ? "the layer is " : "the layers are ";
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        names += (i == 0 ? "\"" : ", \"") + layers[i].name + "\"";
     }
     return names;
 }
@@ -76,46 +70,57 @@ void BlendOver(std::uint8_t* below, const std::uint8_t* above) {
     below[3] = static_cast<std::uint8_t>((total + 127) / 255);
 }
 
-PictureSize MeasurePicture(const TileMap& map) {
-    std::uint64_t columns = 0;
-    std::uint64_t rows = 0;
+MapPicture::MapPicture(const TileMap& map) : map_(map) {
     for (const MapLayer& layer : map.layers) {
-        columns = std::max<std::uint64_t>(columns, static_cast<std::uint64_t>(std::max(layer.width, 0)));
-        rows = std::max<std::uint64_t>(rows, static_cast<std::uint64_t>(std::max(layer.height, 0)));
+        layers_.push_back(Layer{layer.name, layer.showFlag, static_cast<std::uint64_t>(std::max(layer.width, 0)),
+                                static_cast<std::uint64_t>(std::max(layer.height, 0))});
     }
-    return PictureSize{columns * static_cast<std::uint64_t>(std::max(map.tileset.tileWidth, 0)),
-                       rows * static_cast<std::uint64_t>(std::max(map.tileset.tileHeight, 0))};
 }
 
-bool ChooseLayers(const TileMap& map, const LayerChoice& choice, std::vector<bool>& drawn, std::string& error) {
-    drawn.assign(map.layers.size(), false);
+Expected<const std::uint32_t*> MapPicture::Row(std::size_t layer, std::size_t row) {
+    const MapLayer& cells = map_.layers[layer];
+    return cells.tiles.data() + row * static_cast<std::size_t>(cells.width);
+}
+
+PictureSize MeasurePicture(const PictureSource& source) {
+    std::uint64_t columns = 0;
+    std::uint64_t rows = 0;
+    for (const PictureSource::Layer& layer : source.Layers()) {
+        columns = std::max(columns, layer.width);
+        rows = std::max(rows, layer.height);
+    }
+    const Tileset& tiles = source.Tiles();
+    return PictureSize{columns * static_cast<std::uint64_t>(std::max(tiles.tileWidth, 0)),
+                       rows * static_cast<std::uint64_t>(std::max(tiles.tileHeight, 0))};
+}
+
+Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const LayerChoice& choice) {
+    const Layers& layers = source.Layers();
+    std::vector<bool> drawn(layers.size(), false);
     if (choice.only) {
-        if (*choice.only >= map.layers.size()) {
-            error = "there is no layer " + std::to_string(*choice.only) + "; the map has " +
-                    Counted(map.layers.size(), "layer", "layers");
-            return false;
+        if (*choice.only >= layers.size()) {
+            return Error({}, "there is no layer " + std::to_string(*choice.only) + "; the map has " +
+                                 Counted(layers.size(), "layer"));
         }
         drawn[*choice.only] = true;
-        return true;
+        return drawn;
     }
-    for (std::size_t i = 0; i < map.layers.size(); ++i) {
-        drawn[i] = choice.ignoreVisibility || map.layers[i].showFlag;
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        drawn[i] = choice.ignoreVisibility || layers[i].shown;
     }
     for (const bool show : {true, false}) {
         for (const std::string& name : show ? choice.show : choice.hide) {
-            if (!MarkNamed(map, name, show, drawn)) {
-                error = "there is no layer named \"" + name + "\"; " + LayerNames(map);
-                return false;
+            if (!MarkNamed(layers, name, show, drawn)) {
+                return Error({}, "there is no layer named \"" + name + "\"; " + LayerNames(layers));
             }
         }
     }
-    return true;
+    return drawn;
 }
 
-bool ScalePicture(PictureSize full, const PictureScale& scale, PictureSize& size, std::string& error) {
+Expected<PictureSize> ScalePicture(PictureSize full, const PictureScale& scale) {
     if (full.width == 0 || full.height == 0) {
-        error = "there is nothing to draw: the picture would be " + Dimensions(full.width, full.height);
-        return false;
+        return Error({}, "there is nothing to draw: the picture would be " + Dimensions(full.width, full.height));
     }
     double factor = scale.factor.value_or(1.0);
     if (scale.fit) {
@@ -134,60 +139,60 @@ bool ScalePicture(PictureSize full, const PictureScale& scale, PictureSize& size
         }
         return wide ? scale.fit->width : scale.fit->height;
     };
-    size = PictureSize{side(full.width, fit(true)), side(full.height, fit(false))};
+    const PictureSize size{side(full.width, fit(true)), side(full.height, fit(false))};
     if (size.width > kMaxPictureSide || size.height > kMaxPictureSide) {
-        error = "the picture would be " + Dimensions(size.width, size.height) + "; pictures are drawn at most " +
-                std::to_string(kMaxPictureSide) + " pixels on a side (--scale or --size draws it smaller)";
-        return false;
+        return Error({}, "the picture would be " + Dimensions(size.width, size.height) +
+                             "; pictures are drawn at most " + std::to_string(kMaxPictureSide) +
+                             " pixels on a side (--scale or --size draws it smaller)");
     }
-    return true;
+    return size;
 }
 
-bool PictureRows::Start(const TileMap& map, const std::vector<bool>& drawn, PictureSize size, std::string& error) {
-    map_ = &map;
-    full_ = MeasurePicture(map);
-    size_ = size;
-    tileWidth_ = static_cast<std::size_t>(std::max(map.tileset.tileWidth, 0));
-    tileHeight_ = static_cast<std::size_t>(std::max(map.tileset.tileHeight, 0));
-    stripRow_.reset();
-    try {
-        drawn_ = drawn;
-        drawn_.resize(map.layers.size(), false);
-        strip_.assign(static_cast<std::size_t>(full_.width) * tileHeight_ * kPixel, 0);
-        columnStart_.resize(static_cast<std::size_t>(size.width));
-        columnEnd_.resize(static_cast<std::size_t>(size.width));
-        sums_.resize(static_cast<std::size_t>(size.width) * kPixel);
-        row_.resize(static_cast<std::size_t>(size.width) * kPixel);
-    } catch (const std::bad_alloc&) {
-        error = "not enough memory to draw a row of tiles " + Dimensions(full_.width, tileHeight_);
-        return false;
-    } catch (const std::length_error&) {
-        error = "not enough memory to draw a row of tiles " + Dimensions(full_.width, tileHeight_);
-        return false;
+PictureRows::PictureRows(PictureSource& source, std::vector<bool> drawn, PictureSize size)
+    : source_(source), drawn_(std::move(drawn)), full_(MeasurePicture(source)), size_(size) {
+    tileWidth_ = static_cast<std::size_t>(std::max(source.Tiles().tileWidth, 0));
+    tileHeight_ = static_cast<std::size_t>(std::max(source.Tiles().tileHeight, 0));
+    drawn_.resize(source.Layers().size(), false);
+}
+
+Expected<void> PictureRows::Start() {
+    // Counted in 64 bits: a row of tiles can be more than a 32-bit process
+    // can even ask for.
+    const std::uint64_t strip = full_.width * tileHeight_ * kPixel;
+    if (strip / kPixel / std::max<std::size_t>(tileHeight_, 1) != full_.width || strip > strip_.max_size()) {
+        return Error({}, "not enough memory to draw a row of tiles " + Dimensions(full_.width, tileHeight_));
     }
+    strip_.assign(static_cast<std::size_t>(strip), 0);
+    const PictureSize size = size_;
+    columnStart_.resize(static_cast<std::size_t>(size.width));
+    columnEnd_.resize(static_cast<std::size_t>(size.width));
+    sums_.resize(static_cast<std::size_t>(size.width) * kPixel);
+    row_.resize(static_cast<std::size_t>(size.width) * kPixel);
     for (std::size_t x = 0; x < columnStart_.size(); ++x) {
         const auto [start, end] = Span(x, size.width, full_.width);
         columnStart_[x] = static_cast<std::size_t>(start);
         columnEnd_[x] = static_cast<std::size_t>(end);
     }
-    return true;
+    return Success();
 }
 
-void PictureRows::DrawTileRow(std::size_t tileRow) {
+Expected<void> PictureRows::DrawTileRow(std::size_t tileRow) {
     std::fill(strip_.begin(), strip_.end(), std::uint8_t{0});
     stripRow_ = tileRow;
-    const Tileset& tileset = map_->tileset;
+    const Tileset& tileset = source_.Tiles();
     const std::size_t tileCount = tileset.tiles.size();
     const auto stride = static_cast<std::size_t>(full_.width) * kPixel;
-    for (std::size_t i = 0; i < map_->layers.size(); ++i) {
-        const MapLayer& layer = map_->layers[i];
-        const auto width = static_cast<std::size_t>(std::max(layer.width, 0));
-        const auto height = static_cast<std::size_t>(std::max(layer.height, 0));
-        if (!drawn_[i] || tileRow >= height || layer.tiles.size() != width * height) {
+    for (std::size_t i = 0; i < drawn_.size(); ++i) {
+        const PictureSource::Layer& layer = source_.Layers()[i];
+        if (!drawn_[i] || tileRow >= layer.height) {
             continue;
         }
-        for (std::size_t x = 0; x < width; ++x) {
-            const std::uint32_t index = layer.tiles[tileRow * width + x];
+        const Expected<const std::uint32_t*> cells = source_.Row(i, tileRow);
+        if (!cells) {
+            return cells.error();
+        }
+        for (std::size_t x = 0; x < layer.width; ++x) {
+            const std::uint32_t index = (*cells)[x];
             if (index >= tileCount) {
                 continue;
             }
@@ -204,17 +209,20 @@ void PictureRows::DrawTileRow(std::size_t tileRow) {
             }
         }
     }
+    return Success();
 }
 
-const std::uint8_t* PictureRows::FullRow(std::size_t y) {
+Expected<const std::uint8_t*> PictureRows::FullRow(std::size_t y) {
     const std::size_t tileRow = y / tileHeight_;
     if (stripRow_ != tileRow) {
-        DrawTileRow(tileRow);
+        if (Expected<void> drawn = DrawTileRow(tileRow); !drawn) {
+            return drawn.error();
+        }
     }
     return strip_.data() + (y % tileHeight_) * static_cast<std::size_t>(full_.width) * kPixel;
 }
 
-const std::uint8_t* PictureRows::Row(std::size_t y) {
+Expected<const std::uint8_t*> PictureRows::Row(std::size_t y) {
     if (size_.width == full_.width && size_.height == full_.height) {
         return FullRow(y);
     }
@@ -222,7 +230,11 @@ const std::uint8_t* PictureRows::Row(std::size_t y) {
     std::fill(sums_.begin(), sums_.end(), std::uint64_t{0});
     const auto [top, bottom] = Span(y, size_.height, full_.height);
     for (std::uint64_t fullY = top; fullY < bottom; ++fullY) {
-        const std::uint8_t* from = FullRow(static_cast<std::size_t>(fullY));
+        const Expected<const std::uint8_t*> full = FullRow(static_cast<std::size_t>(fullY));
+        if (!full) {
+            return full;
+        }
+        const std::uint8_t* from = *full;
         for (std::size_t x = 0; x < columnStart_.size(); ++x) {
             std::uint64_t* sum = sums_.data() + x * kPixel;
             for (std::size_t column = columnStart_[x]; column < columnEnd_[x]; ++column) {
@@ -248,31 +260,21 @@ const std::uint8_t* PictureRows::Row(std::size_t y) {
     return row_.data();
 }
 
-bool DrawPicture(const TileMap& map, const std::vector<bool>& drawn, PictureSize size, RgbaImage& canvas,
-                 std::string& error) {
-    PictureRows rows;
-    if (!rows.Start(map, drawn, size, error)) {
-        return false;
+Expected<RgbaImage> DrawPicture(PictureSource& source, const std::vector<bool>& drawn, PictureSize size) {
+    PictureRows rows(source, drawn, size);
+    if (Expected<void> started = rows.Start(); !started) {
+        return started.error();
     }
-    try {
-        canvas = RgbaImage(static_cast<std::int32_t>(size.width), static_cast<std::int32_t>(size.height));
-    } catch (const std::bad_alloc&) {
-        error = "not enough memory for a picture of " + Dimensions(size.width, size.height);
-        return false;
-    }
+    RgbaImage canvas(static_cast<std::int32_t>(size.width), static_cast<std::int32_t>(size.height));
     const auto stride = static_cast<std::size_t>(size.width) * kPixel;
     for (std::size_t y = 0; y < static_cast<std::size_t>(size.height); ++y) {
-        std::memcpy(canvas.pixels.data() + y * stride, rows.Row(y), stride);
+        const Expected<const std::uint8_t*> row = rows.Row(y);
+        if (!row) {
+            return row.error();
+        }
+        std::memcpy(canvas.pixels.data() + y * stride, *row, stride);
     }
-    return true;
-}
-
-bool DrawPicture(const TileMap& map, std::optional<std::size_t> onlyLayer, RgbaImage& canvas, std::string& error) {
-    std::vector<bool> drawn;
-    PictureSize size;
-    return ChooseLayers(map, LayerChoice{onlyLayer, {}, {}, false}, drawn, error) &&
-           ScalePicture(MeasurePicture(map), PictureScale{}, size, error) &&
-           DrawPicture(map, drawn, size, canvas, error);
+    return canvas;
 }
 
 }  // namespace gridport

@@ -2,7 +2,9 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
+#include <optional>
 
 namespace gridport {
 
@@ -18,12 +20,14 @@ constexpr int kFilters = PNG_FILTER_SUB;
 struct PngSink {
     File* file = nullptr;
     bool failed = false;
+    // Why a row could not be had, which ends the picture.
+    std::optional<Error> rowFailure;
 };
 
 void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
     auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
     while (length > 0 && !sink->failed) {
-        const auto piece = static_cast<std::uint32_t>(length < 0x40000000U ? length : 0x40000000U);
+        const auto piece = static_cast<std::uint32_t>(std::min<png_size_t>(length, kLargestTransfer));
         sink->failed = sink->file->Write(data, piece) != piece;
         data += piece;
         length -= piece;
@@ -32,9 +36,18 @@ void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
 
 void FlushNothing(png_structp) {}
 
+const std::uint8_t* NextRow(const PngRowSource& rows, std::uint32_t y, PngSink& sink) {
+    Expected<const std::uint8_t*> row = rows(y);
+    if (!row) {
+        sink.rowFailure = row.error();
+        return nullptr;
+    }
+    return *row;
+}
+
 // libpng reports errors by longjmp; nothing in this function has a
 // destructor, so the jump skips none. The row source runs to its end before
-// libpng is called again.
+// libpng is called again, and keeps its reason in the sink.
 bool Encode(PngSink& sink, std::uint32_t width, std::uint32_t height, const PngRowSource& rows) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (png == nullptr) {
@@ -55,47 +68,37 @@ bool Encode(PngSink& sink, std::uint32_t width, std::uint32_t height, const PngR
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (std::uint32_t y = 0; y < height && !sink.failed; ++y) {
-        png_write_row(png, rows(y));
+    for (std::uint32_t y = 0; y < height && !sink.failed && !sink.rowFailure; ++y) {
+        const std::uint8_t* row = NextRow(rows, y, sink);
+        if (row != nullptr) {
+            png_write_row(png, row);
+        }
     }
-    if (!sink.failed) {
+    if (!sink.failed && !sink.rowFailure) {
         png_write_end(png, nullptr);
     }
     png_destroy_write_struct(&png, &info);
-    return !sink.failed;
+    return !sink.failed && !sink.rowFailure;
 }
 
 }  // namespace
 
-bool WritePng(std::uint32_t width, std::uint32_t height, const PngRowSource& rows, const std::string& path,
-              FileSystem& fileSystem, Error& error) {
-    // The output records the reasons of its failed writes and of Close.
-    const std::unique_ptr<File> file = fileSystem.OpenOutput(path, error);
-    if (file == nullptr) {
-        return false;
+Expected<void> WritePng(std::uint32_t width, std::uint32_t height, const PngRowSource& rows, const std::string& path,
+                        FileSystem& fileSystem) {
+    Expected<std::unique_ptr<OutputFile>> file = fileSystem.OpenOutput(path);
+    if (!file) {
+        return file.error();
     }
-    PngSink sink{file.get(), false};
+    PngSink sink{file->get(), false, std::nullopt};
     if (!Encode(sink, width, height, rows)) {
-        return error.Fail(path, sink.failed ? "cannot write" : "cannot encode the picture");
+        if (sink.rowFailure) {
+            return *sink.rowFailure;
+        }
+        // A write that fell short has its reason in the output.
+        Expected<void> committed = (*file)->Commit();
+        return committed ? Error(path, "cannot encode the picture") : committed;
     }
-    return file->Close();
-}
-
-bool WritePng(const RgbaImage& image, const std::string& path, FileSystem& fileSystem, Error& error) {
-    if (image.width <= 0 || image.height <= 0 ||
-        image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) *
-                                    RgbaImage::kBytesPerPixel) {
-        return error.Fail(path, "there is no picture to write");
-    }
-    const std::size_t stride = static_cast<std::size_t>(image.width) * RgbaImage::kBytesPerPixel;
-    return WritePng(
-        static_cast<std::uint32_t>(image.width), static_cast<std::uint32_t>(image.height),
-        [&image, stride](std::uint32_t y) { return image.pixels.data() + y * stride; }, path, fileSystem, error);
-}
-
-bool WritePng(const RgbaImage& image, const std::string& path, FileSystem& fileSystem) {
-    Error ignored;
-    return WritePng(image, path, fileSystem, ignored);
+    return (*file)->Commit();
 }
 
 }  // namespace gridport

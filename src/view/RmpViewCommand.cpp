@@ -1,6 +1,7 @@
 #include "view/RmpViewCommand.h"
 
-#include "view/RmpReader.h"
+#include "rmp/RmpReader.h"
+#include "view/StandardStreams.h"
 #include "view/Summary.h"
 #include "view/ViewCommand.h"
 
@@ -28,23 +29,33 @@ int RunRmpView(const std::vector<std::string>& arguments, FileSystem& fileSystem
     if (const auto status = StartViewCommand(kText, arguments, options, console)) {
         return *status;
     }
-    const std::string& input = options.operands[0];
-    std::string reason;
-    const std::unique_ptr<RmpDocument> document = ReadRmp(input, fileSystem, reason);
-    if (document == nullptr) {
-        err += "rmpview: " + reason + "\n";
-        return 1;
-    }
-    if (!options.png) {
-        out += Summarize(input, *document);
+    return RunGuarded(kText.name, console, [&]() {
+        const std::string& input = options.operands[0];
+        // Standard input from a pipe is read into memory first, so that its
+        // counts can be checked against its size.
+        Expected<std::unique_ptr<File>> file = OpenSeekable(input, fileSystem, BufferedReader::kUnknown);
+        if (!file) {
+            err += "rmpview: " + file.error().Text() + "\n";
+            return 1;
+        }
+        BufferedReader in(**file, input);
+        Expected<RmpDocument> document = ReadRmp(in);
+        if (!document) {
+            err += "rmpview: " + document.error().Text() + "\n";
+            return 1;
+        }
+        if (!options.png) {
+            out += Summarize(input, *document);
+            return 0;
+        }
+        MapPicture picture(document->map);
+        if (Expected<void> drawn = DrawToPng(picture, options.operands, options, fileSystem, console, kText.name);
+            !drawn) {
+            err += "rmpview: " + drawn.error().Text() + "\n";
+            return 1;
+        }
         return 0;
-    }
-    Error error;
-    if (!DrawMapToPng(document->map, options.operands, options, fileSystem, console, kText.name, error)) {
-        err += "rmpview: " + error.Text() + "\n";
-        return 1;
-    }
-    return 0;
+    });
 }
 
 }  // namespace gridport

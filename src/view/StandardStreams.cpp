@@ -2,101 +2,111 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
+#include <limits>
 #include <vector>
+
+#include "filesystem/PlatformFiles.h"
 
 namespace gridport {
 
 namespace {
 
-// The bytes of a stream read to its end, read-only.
-class BytesFile final : public File {
+// A stream this program doesn't own: standard input or output.
+class StreamFile final : public OutputFile {
 public:
-    explicit BytesFile(std::shared_ptr<const std::vector<std::uint8_t>> bytes) : bytes_(std::move(bytes)) {}
+    explicit StreamFile(std::FILE* stream) : stream_(stream) {}
 
     std::uint32_t Read(void* buffer, std::uint32_t count) override {
-        const auto available = static_cast<std::uint64_t>(bytes_->size()) - position_;
-        const auto taken = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, available));
-        if (taken > 0) {
-            std::memcpy(buffer, bytes_->data() + position_, taken);
-        }
-        position_ += taken;
-        return taken;
+        return static_cast<std::uint32_t>(std::fread(buffer, 1, count, stream_));
     }
-    std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
-    std::int64_t Size() override { return static_cast<std::int64_t>(bytes_->size()); }
-    std::int64_t Tell() override { return static_cast<std::int64_t>(position_); }
-    int Seek(std::int64_t position) override {
-        if (position < 0 || static_cast<std::uint64_t>(position) > bytes_->size()) {
-            return -1;
-        }
-        position_ = static_cast<std::uint64_t>(position);
-        return 0;
-    }
-    bool Close() override { return true; }
-
-private:
-    std::shared_ptr<const std::vector<std::uint8_t>> bytes_;
-    std::uint64_t position_ = 0;
-};
-
-// Writes to a stream it doesn't own; Close flushes it and leaves it open.
-class StreamOutput final : public File {
-public:
-    explicit StreamOutput(std::FILE* stream) : stream_(stream) {}
-
-    std::uint32_t Read(void*, std::uint32_t) override { return 0; }
     std::uint32_t Write(const void* data, std::uint32_t count) override {
         return static_cast<std::uint32_t>(std::fwrite(data, 1, count, stream_));
     }
-    std::int64_t Size() override { return -1; }
-    std::int64_t Tell() override { return -1; }
-    int Seek(std::int64_t) override { return -1; }
-    bool Close() override { return std::fflush(stream_) == 0 && std::ferror(stream_) == 0; }
+    // A pipe tells neither: its reader takes it as a stream of unknown size.
+    std::int64_t Size() override {
+        const std::int64_t here = Tell();
+        if (here < 0 || platform::SeekStream(stream_, 0, SEEK_END) != 0) {
+            return -1;
+        }
+        const std::int64_t end = Tell();
+        return platform::SeekStream(stream_, here, SEEK_SET) == 0 ? end : -1;
+    }
+    std::int64_t Tell() override { return platform::TellStream(stream_); }
+    int Seek(std::int64_t position) override { return platform::SeekStream(stream_, position, SEEK_SET); }
+    Expected<void> Commit() override {
+        if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) {
+            return Error("standard output", "cannot write");
+        }
+        return Success();
+    }
 
 private:
     std::FILE* stream_;
 };
 
+// Bytes read from a stream to its end, read-only.
+class BytesFile final : public File {
+public:
+    explicit BytesFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
+    std::uint32_t Read(void* buffer, std::uint32_t count) override {
+        const auto taken = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, bytes_.size() - position_));
+        std::memcpy(buffer, bytes_.data() + position_, taken);
+        position_ += taken;
+        return taken;
+    }
+    std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
+    std::int64_t Size() override { return static_cast<std::int64_t>(bytes_.size()); }
+    std::int64_t Tell() override { return static_cast<std::int64_t>(position_); }
+    int Seek(std::int64_t position) override {
+        if (position < 0 || static_cast<std::uint64_t>(position) > bytes_.size()) {
+            return -1;
+        }
+        position_ = static_cast<std::size_t>(position);
+        return 0;
+    }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::size_t position_ = 0;
+};
+
 }  // namespace
 
-std::unique_ptr<File> StandardStreamFileSystem::Open(const std::string& path, OpenMode mode, Error& error) {
+Expected<std::unique_ptr<File>> StandardStreamFileSystem::Open(const std::string& path, OpenMode mode) {
     if (path != "-") {
-        return files_.Open(path, mode, error);
+        return files_.Open(path, mode);
     }
-    try {
-        if ((static_cast<std::uint32_t>(mode) & static_cast<std::uint32_t>(OpenMode::Write)) != 0) {
-            return std::make_unique<StreamOutput>(output_);
-        }
-        if (inputBytes_ == nullptr) {
-            auto bytes = std::make_shared<std::vector<std::uint8_t>>();
-            std::uint8_t block[65536];
-            std::size_t got = 0;
-            while ((got = std::fread(block, 1, sizeof block, input_)) > 0) {
-                bytes->insert(bytes->end(), block, block + got);
-            }
-            if (std::ferror(input_) != 0) {
-                error.Fail("standard input", "cannot read");
-                return nullptr;
-            }
-            inputBytes_ = std::move(bytes);
-        }
-        return std::make_unique<BytesFile>(inputBytes_);
-    } catch (const std::bad_alloc&) {
-        error.Fail("standard input", "out of memory");
-        return nullptr;
-    }
+    const bool write = (static_cast<std::uint32_t>(mode) & static_cast<std::uint32_t>(OpenMode::Write)) != 0;
+    return std::unique_ptr<File>(std::make_unique<StreamFile>(write ? output_ : input_));
 }
 
-std::unique_ptr<File> StandardStreamFileSystem::OpenOutput(const std::string& path, Error& error) {
+Expected<std::unique_ptr<OutputFile>> StandardStreamFileSystem::OpenOutput(const std::string& path) {
     if (path != "-") {
-        return files_.OpenOutput(path, error);
+        return files_.OpenOutput(path);
     }
-    return Open(path, OpenMode::Write, error);
+    return std::unique_ptr<OutputFile>(std::make_unique<StreamFile>(output_));
 }
 
 bool StandardStreamFileSystem::SameFile(const std::string& a, const std::string& b) {
     return a != "-" && b != "-" && files_.SameFile(a, b);
+}
+
+Expected<std::unique_ptr<File>> OpenSeekable(const std::string& path, FileSystem& fileSystem, std::uint64_t most) {
+    Expected<std::unique_ptr<File>> file = fileSystem.Open(path, OpenMode::Read);
+    if (!file || ((*file)->Tell() >= 0 && (*file)->Size() >= 0)) {
+        return file;
+    }
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t block[65536];
+    for (std::uint32_t got = 0; (got = (*file)->Read(block, sizeof block)) > 0;) {
+        if (bytes.size() + got > most) {
+            return Error(path, "a stream of more than " + std::to_string(most >> 20) +
+                                   " MiB can't be kept to be read again; name the file instead");
+        }
+        bytes.insert(bytes.end(), block, block + got);
+    }
+    return std::unique_ptr<File>(std::make_unique<BytesFile>(std::move(bytes)));
 }
 
 }  // namespace gridport

@@ -3,26 +3,24 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "filesystem/Error.h"
 #include "filesystem/FileSystem.h"
 
 namespace gridport {
 
-// The viewers' files: the path "-" opened for reading is standard input (read
-// whole into memory at the first open, so that readers can seek and a second
-// reader sees the same bytes), opened for writing it is standard output;
-// every other path goes to the file system underneath. A file really named
-// "-" is reached as "./-".
+// The viewers' files: the path "-" opened for reading is standard input,
+// opened for writing it is standard output; every other path goes to the
+// file system underneath. A file really named "-" is reached as "./-".
+// Standard input redirected from a file seeks as the file does; from a pipe
+// it is a stream that tells no size and can't go back.
 class StandardStreamFileSystem final : public FileSystem {
 public:
     StandardStreamFileSystem(FileSystem& files, std::FILE* input, std::FILE* output)
         : files_(files), input_(input), output_(output) {}
 
-    using FileSystem::Open;
-    std::unique_ptr<File> Open(const std::string& path, OpenMode mode, Error& error) override;
-    std::unique_ptr<File> OpenOutput(const std::string& path, Error& error) override;
+    Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;
+    Expected<std::unique_ptr<OutputFile>> OpenOutput(const std::string& path) override;
     // Standard input and output are no file's.
     bool SameFile(const std::string& a, const std::string& b) override;
 
@@ -30,7 +28,11 @@ private:
     FileSystem& files_;
     std::FILE* input_;
     std::FILE* output_;
-    std::shared_ptr<const std::vector<std::uint8_t>> inputBytes_;
 };
+
+// Opens path for reading so that it can be read more than once: a stream
+// that can't seek is read to its end into memory first, when it holds at
+// most `most` bytes.
+Expected<std::unique_ptr<File>> OpenSeekable(const std::string& path, FileSystem& fileSystem, std::uint64_t most);
 
 }  // namespace gridport

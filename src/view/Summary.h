@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "view/RmpDocument.h"
+#include "rmp/RmpDocument.h"
 
 namespace gridport {
 

@@ -1,5 +1,7 @@
 #include "view/ViewCommand.h"
 
+#include <new>
+
 #include "view/Picture.h"
 #include "view/PngWriter.h"
 #include "view/Progress.h"
@@ -9,11 +11,12 @@ namespace gridport {
 
 std::optional<int> StartViewCommand(const ViewCommandText& text, const std::vector<std::string>& arguments,
                                     ViewOptions& options, ViewConsole& console) {
-    const std::string problem = ParseViewOptions(arguments, text.minOperands, text.maxOperands, options);
-    if (!problem.empty()) {
-        console.err += std::string(text.name) + ": " + problem + "\n" + text.usage;
+    Expected<ViewOptions> parsed = ParseViewOptions(arguments, text.minOperands, text.maxOperands);
+    if (!parsed) {
+        console.err += std::string(text.name) + ": " + parsed.error().Text() + "\n" + text.usage;
         return 2;
     }
+    options = std::move(*parsed);
     if (options.help) {
         console.out += std::string(text.usage) + text.about + kViewOptionsHelp + text.more;
         return 0;
@@ -25,38 +28,52 @@ std::optional<int> StartViewCommand(const ViewCommandText& text, const std::vect
     return std::nullopt;
 }
 
-bool DrawMapToPng(const TileMap& map, const std::vector<std::string>& inputs, const ViewOptions& options,
-                  FileSystem& fileSystem, ViewConsole& console, const char* name, Error& error) {
-    std::vector<bool> drawn;
+Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& inputs, const ViewOptions& options,
+                         FileSystem& fileSystem, ViewConsole& console, const char* name) {
     PictureScale scale{options.scale, std::nullopt};
     if (options.fitWidth && options.fitHeight) {
         scale.fit = PictureSize{*options.fitWidth, *options.fitHeight};
     }
-    PictureSize size;
-    PictureRows rows;
-    std::string problem;
-    if (!ChooseLayers(map, LayerChoice{options.layer, options.showLayers, options.hideLayers, options.ignoreVisibility},
-                      drawn, problem) ||
-        !ScalePicture(MeasurePicture(map), scale, size, problem) || !rows.Start(map, drawn, size, problem)) {
-        return error.Fail(inputs.front(), problem);
+    const auto named = [&inputs](const Error& error) { return Error(inputs.front(), error.Message()); };
+    const Expected<std::vector<bool>> drawn = ChooseLayers(
+        source, LayerChoice{options.layer, options.showLayers, options.hideLayers, options.ignoreVisibility});
+    if (!drawn) {
+        return named(drawn.error());
+    }
+    const Expected<PictureSize> size = ScalePicture(MeasurePicture(source), scale);
+    if (!size) {
+        return named(size.error());
+    }
+    PictureRows rows(source, *drawn, *size);
+    if (Expected<void> started = rows.Start(); !started) {
+        return named(started.error());
     }
     // Replacing an input would destroy what the picture is drawn from.
     for (const std::string& input : inputs) {
         if (fileSystem.SameFile(*options.png, input)) {
-            return error.Fail(*options.png, "the picture may not replace the input file");
+            return Error(*options.png, "the picture may not replace the input file");
         }
     }
     Progress progress(console.progress, std::string(name) + ": drawing " + *options.png);
-    const auto height = static_cast<std::uint32_t>(size.height);
-    const bool written = WritePng(
-        static_cast<std::uint32_t>(size.width), height,
+    const auto height = static_cast<std::uint32_t>(size->height);
+    Expected<void> written = WritePng(
+        static_cast<std::uint32_t>(size->width), height,
         [&rows, &progress, height](std::uint32_t y) {
             progress.Update(y, height);
             return rows.Row(y);
         },
-        *options.png, fileSystem, error);
-    progress.Finish(written);
+        *options.png, fileSystem);
+    progress.Finish(static_cast<bool>(written));
     return written;
+}
+
+int RunGuarded(const char* name, ViewConsole& console, const std::function<int()>& body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        console.err += std::string(name) + ": out of memory\n";
+        return 1;
+    }
 }
 
 }  // namespace gridport

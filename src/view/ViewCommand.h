@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -8,7 +9,7 @@
 
 #include "filesystem/Error.h"
 #include "filesystem/FileSystem.h"
-#include "map/TileMap.h"
+#include "view/Picture.h"
 #include "view/ViewOptions.h"
 
 namespace gridport {
@@ -38,10 +39,14 @@ struct ViewCommandText {
 std::optional<int> StartViewCommand(const ViewCommandText& text, const std::vector<std::string>& arguments,
                                     ViewOptions& options, ViewConsole& console);
 
-// Draws the map as the options ask into the PNG file options.png. Problems
-// with the picture are recorded against the first of `inputs`, with the file
-// against the PNG path; a PNG path that names one of the inputs is refused.
-bool DrawMapToPng(const TileMap& map, const std::vector<std::string>& inputs, const ViewOptions& options,
-                  FileSystem& fileSystem, ViewConsole& console, const char* name, Error& error);
+// Draws the picture as the options ask into the PNG file options.png.
+// Problems with the picture name the first of `inputs`, problems with the
+// file the PNG path; a PNG path that names one of the inputs is refused.
+Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& inputs, const ViewOptions& options,
+                         FileSystem& fileSystem, ViewConsole& console, const char* name);
+
+// Runs a command's body, which returns the exit status; running out of
+// memory anywhere in it is a failure with that reason, status 1.
+int RunGuarded(const char* name, ViewConsole& console, const std::function<int()>& body);
 
 }  // namespace gridport

@@ -115,33 +115,36 @@ std::string FirstDrawingOption(const ViewOptions& options) {
     return options.ignoreVisibility ? "--ignore-visibility" : "";
 }
 
-std::string Check(const ViewOptions& options, std::size_t minOperands, std::size_t maxOperands) {
+Expected<void> Check(const ViewOptions& options, std::size_t minOperands, std::size_t maxOperands) {
+    const auto usage = [](std::string problem) { return Error({}, std::move(problem)); };
     if (options.help || options.version) {
-        return {};
+        return Success();
     }
     if (options.operands.size() < minOperands) {
-        return minOperands == 1 ? "no input file given" : "too few input files";
+        return usage(minOperands == 1 ? "no input file given" : "too few input files");
     }
     if (options.operands.size() > maxOperands) {
-        return "too many input files";
+        return usage("too many input files");
     }
     const std::string drawing = FirstDrawingOption(options);
     if (!options.png && !drawing.empty()) {
-        return drawing + " goes with --png";
+        return usage(drawing + " goes with --png");
     }
     if (options.scale && options.fitWidth) {
-        return "--scale and --size don't go together";
+        return usage("--scale and --size don't go together");
     }
     if (options.layer && (!options.showLayers.empty() || !options.hideLayers.empty() || options.ignoreVisibility)) {
-        return "--layer draws one layer alone; it doesn't go with --show-layer, --hide-layer or --ignore-visibility";
+        return usage("--layer draws one layer alone; it doesn't go with --show-layer, --hide-layer or "
+                     "--ignore-visibility");
     }
-    return {};
+    return Success();
 }
 
 }  // namespace
 
-std::string ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minOperands,
-                             std::size_t maxOperands, ViewOptions& options) {
+Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minOperands,
+                                       std::size_t maxOperands) {
+    ViewOptions options;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -159,18 +162,21 @@ std::string ParseViewOptions(const std::vector<std::string>& arguments, std::siz
             const std::size_t equals = argument.find('=');
             const std::string name = argument.substr(0, equals);
             if (!TakesValue(name)) {
-                return "unknown option '" + argument + "'";
+                return Error({}, "unknown option '" + argument + "'");
             }
             if (equals == std::string::npos && i + 1 == arguments.size()) {
-                return name + " needs a value";
+                return Error({}, name + " needs a value");
             }
             const std::string value = equals == std::string::npos ? arguments[++i] : argument.substr(equals + 1);
             if (!TakeValue(name, value, options)) {
-                return "bad or repeated " + name + " '" + value + "'";
+                return Error({}, "bad or repeated " + name + " '" + value + "'");
             }
         }
     }
-    return Check(options, minOperands, maxOperands);
+    if (Expected<void> checked = Check(options, minOperands, maxOperands); !checked) {
+        return checked.error();
+    }
+    return options;
 }
 
 }  // namespace gridport

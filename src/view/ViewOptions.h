@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "filesystem/Error.h"
+
 namespace gridport {
 
 // The options rmpview and mapview share, parsed in the getopt_long manner:
@@ -24,11 +26,11 @@ struct ViewOptions {
     bool version = false;
 };
 
-// Empty when the arguments make sense for a command that takes between
-// minOperands and maxOperands operands, otherwise why not, in one line.
-// With --help or --version the operands aren't checked.
-std::string ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minOperands,
-                             std::size_t maxOperands, ViewOptions& options);
+// The options, when the arguments make sense for a command that takes
+// between minOperands and maxOperands operands, otherwise why not, in one
+// line. With --help or --version the operands aren't checked.
+Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minOperands,
+                                       std::size_t maxOperands);
 
 // The lines of --help that describe the shared options.
 extern const char* const kViewOptionsHelp;

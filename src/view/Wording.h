@@ -1,14 +1,10 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-namespace gridport {
+#include "filesystem/Counted.h"
 
-// "1 cell", "2 cells", "0 cells".
-inline std::string Counted(std::uint64_t count, const std::string& singular, const std::string& plural) {
-    return std::to_string(count) + " " + (count == 1 ? singular : plural);
-}
+namespace gridport {
 
 // The text in double quotes; bytes that don't print, the quote and the
 // backslash as \xNN.

@@ -5,28 +5,17 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
-
 #include "filesystem/DefaultFileSystem.h"
+#include "filesystem/PlatformFiles.h"
 #include "view/MapViewCommand.h"
 #include "view/RmpViewCommand.h"
 #include "view/StandardStreams.h"
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-    _setmode(_fileno(stdin), _O_BINARY);
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    gridport::platform::UseBinaryStandardStreams();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     gridport::StandardStreamFileSystem files(gridport::defaultFileSystem, stdin, stdout);
-    std::FILE* progress = isatty(fileno(stderr)) != 0 ? stderr : nullptr;
+    std::FILE* progress = gridport::platform::IsTerminal(stderr) ? stderr : nullptr;
     std::string out;
     std::string err;
     const int status = gridport::GRIDPORT_VIEW_COMMAND(arguments, files, out, err, progress);

@@ -5,16 +5,17 @@
 // from where that layer starts. Where a version-2 layer starts is known only
 // once the layers before it have been walked; the reader remembers every
 // start it has passed, so a layer asked for again is decoded again from its
-// start without walking anything twice.
+// start without walking anything twice. A stream that can't seek (a pipe)
+// reads its layers in file order, each once.
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "filesystem/BufferedReader.h"
-#include "import/MapDescription.h"
+#include "mapfile/MapDescription.h"
 
 namespace gridport {
 
@@ -36,59 +37,70 @@ public:
     virtual void Filled(std::size_t count, std::uint16_t largest) = 0;
 };
 
-// Receives a layer's cells as a CellSink does, in a block it doesn't own:
-// count words in 2 * count bytes, the largest of them largest.
-using CellVisitor = std::function<void(const std::uint8_t* cells, std::size_t count, std::uint16_t largest)>;
+// Decodes one layer's cells, a block at a time, from a reader that stands
+// at the layer's first cell.
+class LayerDecoder {
+public:
+    LayerDecoder(BufferedReader& in, const MapFileLayer& layer, int version)
+        : in_(in), layer_(layer), version_(version), left_(layer.CellCount()) {}
+
+    bool Done() const { return left_ == 0; }
+    // Decodes the next cells into one block of the sink.
+    Expected<void> Next(CellSink& sink);
+
+private:
+    Expected<void> NextVersion1(CellSink& sink);
+    Expected<void> NextVersion2(CellSink& sink);
+
+    BufferedReader& in_;
+    const MapFileLayer& layer_;
+    int version_;
+    std::uint64_t left_;
+};
 
 class MapReader {
 public:
-    MapReader(File& file, std::string path) : file_(file), path_(std::move(path)) {}
+    MapReader(File& file, std::string path) : file_(file), in_(file, std::move(path)) {}
 
     // Reads the header and the layer table from the start of the file.
-    [[nodiscard]] bool ReadHeader(Error& error);
-    // Takes a description that DescribeMap made of the same file.
-    void Adopt(const MapDescription& description);
-    // Finds where every layer starts.
-    [[nodiscard]] bool LocateAll(Error& error);
+    Expected<void> ReadHeader();
 
     const MapDescription& Description() const { return description_; }
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return in_.Path(); }
     // Decodes every cell of one file layer into sink.
-    [[nodiscard]] bool Decode(std::size_t fileLayer, CellSink& sink, Error& error);
-    // The same through a block of the reader's own, handed to visit.
-    [[nodiscard]] bool Decode(std::size_t fileLayer, const CellVisitor& visit, Error& error);
+    Expected<void> Decode(std::size_t fileLayer, CellSink& sink);
+    // A reader of its own that stands at the first cell of a file layer,
+    // for decoding several layers side by side; the file moves under all
+    // of them, so each seeks before it reads.
+    Expected<std::unique_ptr<BufferedReader>> OpenLayer(std::size_t fileLayer);
 
 private:
+    // Makes sure the layer's start is known, walking the layers before it.
+    Expected<void> Locate(std::size_t fileLayer);
+    // Moves the reader to the layer's first cell.
+    Expected<void> MoveTo(BufferedReader& in, std::size_t fileLayer);
+
     File& file_;
-    std::string path_;
+    BufferedReader in_;
     MapDescription description_;
     // Layers [0, located_) have a known cellsOffset.
     std::size_t located_ = 0;
-    std::vector<std::uint8_t> block_;
 };
 
 // The version procedures behind MapReader. Each header reader leaves the
 // description with at least layer 0 located (when there is one) and returns
 // how many layers it located.
-[[nodiscard]] bool ReadVersion1Header(BufferedReader& in, const std::string& path, MapDescription& description,
-                                      std::size_t& located, Error& error);
-[[nodiscard]] bool ReadVersion2Header(BufferedReader& in, const std::string& path, MapDescription& description,
-                                      std::size_t& located, Error& error);
-// Decode the cells of a layer from in, which stands at the layer's
-// cellsOffset, into sink.
-[[nodiscard]] bool DecodeVersion1Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                                       CellSink& sink, Error& error);
-[[nodiscard]] bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                                       CellSink& sink, Error& error);
+Expected<std::size_t> ReadVersion1Header(BufferedReader& in, MapDescription& description);
+Expected<std::size_t> ReadVersion2Header(BufferedReader& in, MapDescription& description);
 
 // "layer "Layer B" ends after 617 of its 1024 cells": reasons name a layer
 // by its name, which no count from 0 or from 1 can be mistaken for.
 std::string LayerEndsEarly(const MapFileLayer& layer, std::uint64_t decoded, std::uint64_t total);
 // "layer "Layer B"", the words reasons use for a file layer.
 std::string LayerWords(const MapFileLayer& layer);
-// "layer "Foreground" cell (3, 4) holds tile 10; the tileset has 10 tiles":
-// cell counts row by row from the layer's first.
-std::string CellBeyondTileset(const MapFileLayer& layer, std::uint64_t cell, std::uint32_t value,
-                              std::int32_t tileCount);
+
+// A header text runs from offset to its first zero byte, or to the end of the
+// header when there is none, past the field it starts in.
+std::string HeaderText(const std::uint8_t* header, std::size_t headerSize, std::size_t offset);
 
 }  // namespace gridport

@@ -1,7 +1,6 @@
-#include "filesystem/OutputFile.h"
+#include "filesystem/StdioOutputFile.h"
 
 #include <cerrno>
-#include <utility>
 
 #include "filesystem/PlatformFiles.h"
 
@@ -20,27 +19,15 @@ constexpr std::uint64_t kWritebackStep = std::uint64_t{4} << 20;
 
 }  // namespace
 
-OutputFile::OutputFile(std::string name, std::string target, Error& error)
-    : name_(std::move(name)), target_(std::move(target)), error_(error) {}
-
-OutputFile::~OutputFile() {
+StdioOutputFile::~StdioOutputFile() {
     Discard();
 }
 
-void OutputFile::Attach(std::FILE* stream, std::string temporary) noexcept {
-    stream_.Attach(stream);
-    temporary_ = std::move(temporary);
-}
-
-std::uint32_t OutputFile::Read(void* buffer, std::uint32_t count) {
-    return stream_.Read(buffer, count);
-}
-
-std::uint32_t OutputFile::Write(const void* data, std::uint32_t count) {
+std::uint32_t StdioOutputFile::Write(const void* data, std::uint32_t count) {
     errno = 0;
     const std::uint32_t written = stream_.Write(data, count);
-    if (written != count) {
-        error_.FailSystem(name_, "cannot write", errno != 0 ? errno : EIO);
+    if (written != count && !writeError_) {
+        writeError_ = errno != 0 ? errno : EIO;
     }
     written_ += written;
     if (!temporary_.empty() && written_ - sent_ >= kWritebackStep) {
@@ -50,27 +37,28 @@ std::uint32_t OutputFile::Write(const void* data, std::uint32_t count) {
     return written;
 }
 
-bool OutputFile::Close() {
+Expected<void> StdioOutputFile::Commit() {
     // The stream's buffer goes out here, so a full disk often shows only now.
     errno = 0;
-    if (!stream_.Close()) {
-        error_.FailSystem(name_, "cannot write", errno != 0 ? errno : EIO);
+    if (!stream_.Close() && !writeError_) {
+        writeError_ = errno != 0 ? errno : EIO;
+    }
+    if (writeError_) {
         Discard();
-        return false;
+        return Error::System(name_, "cannot write", *writeError_);
     }
-    if (temporary_.empty()) {
-        return true;
+    if (!temporary_.empty()) {
+        if (!platform::Replace(temporary_, target_)) {
+            const int cause = errno;
+            Discard();
+            return Error::System(name_, "cannot replace it with the new file", cause);
+        }
+        temporary_.clear();
     }
-    if (!platform::Replace(temporary_, target_)) {
-        error_.FailSystem(name_, "cannot replace it with the new file", errno);
-        Discard();
-        return false;
-    }
-    temporary_.clear();
-    return true;
+    return Success();
 }
 
-void OutputFile::Discard() noexcept {
+void StdioOutputFile::Discard() noexcept {
     stream_.Close();
     if (!temporary_.empty()) {
         std::remove(temporary_.c_str());

@@ -8,34 +8,24 @@
 
 #include "filesystem/ByteOrder.h"
 #include "filesystem/Counted.h"
-#include "import/ImportSteps.h"
-#include "import/MapReader.h"
+#include "mapfile/MapLayout.h"
+#include "mapfile/MapReader.h"
 
 namespace gridport {
 
-namespace {
+using namespace mapfile;
 
-constexpr std::size_t kHeaderSize = 206;
-constexpr std::size_t kTextOffset = 70;
-constexpr std::size_t kOrderOffset = 130;
-constexpr std::size_t kXOffset = 150;
-constexpr std::size_t kYOffset = 152;
-constexpr std::size_t kCountOffset = 205;
-constexpr std::size_t kRecordSize = 12;
-constexpr std::size_t kMaxLayers = 7;
-constexpr std::uint64_t kLayerPrefixSize = 4;
-constexpr std::uint16_t kRunMarker = 0xFF00;
-constexpr std::uint64_t kLongestRun = 255;
+namespace {
 
 // The fewest bytes that can encode a layer of this many cells: runs of 255
 // cost four bytes, a single cell two.
 std::uint64_t FewestCellBytes(std::uint64_t cells) {
-    const std::uint64_t rest = cells % kLongestRun;
-    return cells / kLongestRun * 4 + (rest == 0 ? 0 : rest == 1 ? 2 : 4);
+    const std::uint64_t rest = cells % kV2LongestRun;
+    return cells / kV2LongestRun * 4 + (rest == 0 ? 0 : rest == 1 ? 2 : 4);
 }
 
 bool IsRunMarker(std::uint16_t word) {
-    return (word & kRunMarker) == kRunMarker;
+    return (word & kV2RunMarker) == kV2RunMarker;
 }
 
 // Walks the layer-order text: a digit d from 1 to 6 names file layer d - 1
@@ -45,15 +35,15 @@ bool IsRunMarker(std::uint16_t word) {
 void ApplyLayerOrder(MapDescription& description) {
     std::optional<std::int32_t> current;
     for (const char c : description.layerOrder) {
-        if (c >= '1' && c <= '6' && static_cast<std::size_t>(c - '1') < description.fileLayers.size()) {
-            description.outputLayers.push_back(static_cast<std::size_t>(c - '1'));
-            current = c - '1';
-        } else if (c == 'E' && current) {
+        if (c >= kV2FirstDigit && c <= kV2LastDigit &&
+            static_cast<std::size_t>(c - kV2FirstDigit) < description.fileLayers.size()) {
+            description.outputLayers.push_back(static_cast<std::size_t>(c - kV2FirstDigit));
+            current = c - kV2FirstDigit;
+        } else if (c == kV2HeaderLayerMark && current) {
             description.headerLayer = current;
         }
     }
 }
-
 // Copies the words at bytes that come before the first run marker, of the
 // first count, to out, and returns how many there were; largest becomes the
 // largest of them if it is smaller. Words are taken a step at a time while
@@ -94,7 +84,7 @@ class CellBlock {
 public:
     CellBlock(CellSink& sink, std::uint64_t total) : sink_(sink), out_(sink.Block()), left_(total) {}
 
-    bool Full() const { return left_ == 0; }
+    bool Done() const { return left_ == 0; }
     bool Room() const { return filled_ < kLimit; }
     std::uint64_t Left() const { return left_; }
 
@@ -130,11 +120,6 @@ public:
         filled_ += run;
         left_ -= run;
     }
-    // Hands the block on and starts the next.
-    void Next() {
-        Flush();
-        out_ = sink_.Block();
-    }
     void Flush() {
         if (filled_ > 0) {
             sink_.Filled(filled_, largest_);
@@ -148,8 +133,8 @@ private:
     // A block is full when a whole run may no longer fit. Written in
     // pieces, the longest run takes at most one cell more, and that cell is
     // still there: below the limit, at least kLongestRun + 1 are left.
-    static constexpr std::size_t kLimit = kBlockCells - kLongestRun;
-    static_assert((kLongestRun + kPieceCells - 1) / kPieceCells * kPieceCells <= kLongestRun + 1);
+    static constexpr std::size_t kLimit = kBlockCells - kV2LongestRun;
+    static_assert((kV2LongestRun + kPieceCells - 1) / kPieceCells * kPieceCells <= kV2LongestRun + 1);
 
     CellSink& sink_;
     std::uint8_t* out_;
@@ -161,60 +146,54 @@ private:
 
 }  // namespace
 
-bool ReadVersion2Header(BufferedReader& in, const std::string& path, MapDescription& description,
-                        std::size_t& located, Error& error) {
-    std::uint8_t header[kHeaderSize];
-    if (!in.Read(header, sizeof header, path, "the 206-byte version-2 header", error)) {
-        return false;
+Expected<std::size_t> ReadVersion2Header(BufferedReader& in, MapDescription& description) {
+    std::uint8_t header[kV2HeaderSize];
+    if (Expected<void> read = in.Read(header, sizeof header, "the 206-byte version-2 header"); !read) {
+        return read.error();
     }
-    const std::size_t layerCount = header[kCountOffset];
-    if (layerCount > kMaxLayers) {
-        return error.Fail(path, kCountOffset,
-                          "the header counts " + std::to_string(layerCount) +
-                              " layers; a version-2 map holds at most 7");
+    const std::size_t layerCount = header[kV2CountOffset];
+    if (layerCount > kV2MaxLayers) {
+        return in.Fail(kV2CountOffset, "the header counts " + std::to_string(layerCount) +
+                                           " layers; a version-2 map holds at most " + std::to_string(kV2MaxLayers));
     }
     description.version = 2;
-    description.linkedFileName = HeaderText(header, sizeof header, kTextOffset);
-    description.layerOrder = HeaderText(header, sizeof header, kOrderOffset);
-    description.headerX = LoadU16(header + kXOffset);
-    description.headerY = LoadU16(header + kYOffset);
+    description.linkedFileName = HeaderText(header, sizeof header, kV2TextOffset);
+    description.layerOrder = HeaderText(header, sizeof header, kV2OrderOffset);
+    description.headerX = LoadU16(header + kV2XOffset);
+    description.headerY = LoadU16(header + kV2YOffset);
     std::uint64_t fewestBytes = 0;
     for (std::size_t i = 0; i < layerCount; ++i) {
         MapFileLayer layer{std::string("Layer ") + static_cast<char>('A' + i), 0, 0, 0};
-        std::uint8_t record[kRecordSize];
-        if (!in.Read(record, sizeof record, path, "the record of " + LayerWords(layer), error)) {
-            return false;
+        std::uint8_t record[kV2RecordSize];
+        if (Expected<void> read = in.Read(record, sizeof record, "the record of " + LayerWords(layer)); !read) {
+            return read.error();
         }
-        layer.width = LoadU16(record + 4);
-        layer.height = LoadU16(record + 6);
-        fewestBytes += kLayerPrefixSize + FewestCellBytes(layer.CellCount());
+        layer.width = LoadU16(record + kV2RecordWidthOffset);
+        layer.height = LoadU16(record + kV2RecordHeightOffset);
+        fewestBytes += kV2LayerPrefixSize + FewestCellBytes(layer.CellCount());
         description.fileLayers.push_back(std::move(layer));
     }
-    if (!in.Need(fewestBytes, path, "the shortest encoding of " + Counted(layerCount, "layer"),
-                 error)) {
-        return false;
+    if (Expected<void> need = in.Need(fewestBytes, "the shortest encoding of " + Counted(layerCount, "layer"));
+        !need) {
+        return need.error();
     }
     if (layerCount > 0) {
-        description.fileLayers[0].cellsOffset = in.Position() + kLayerPrefixSize;
+        description.fileLayers[0].cellsOffset = in.Position() + kV2LayerPrefixSize;
     }
-    located = layerCount > 0 ? 1 : 0;
     ApplyLayerOrder(description);
-    return true;
+    return std::size_t{layerCount > 0 ? 1U : 0U};
 }
 
 // Items are decoded straight from the reader's buffer while a whole one (at
-// most four bytes) is there; the rest go through ReadU16, which refills.
-bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapFileLayer& layer,
-                         CellSink& sink, Error& error) {
-    CellBlock cells(sink, layer.CellCount());
-    while (!cells.Full()) {
-        if (!cells.Room()) {
-            cells.Next();
-        }
-        const std::uint8_t* const start = in.BufferedData();
-        const std::uint8_t* const end = start + in.BufferedSize();
+// most four bytes) is there; the rest go through ReadU16, which refills. One
+// call fills one block.
+Expected<void> LayerDecoder::NextVersion2(CellSink& sink) {
+    CellBlock cells(sink, left_);
+    while (!cells.Done() && cells.Room()) {
+        const std::uint8_t* const start = in_.BufferedData();
+        const std::uint8_t* const end = start + in_.BufferedSize();
         const std::uint8_t* p = start;
-        while (end - p >= 4 && cells.Room() && !cells.Full()) {
+        while (end - p >= 4 && cells.Room() && !cells.Done()) {
             const std::uint16_t word = LoadU16(p);
             if (IsRunMarker(word)) {
                 cells.Run(word, LoadU16(p + 2));
@@ -225,16 +204,15 @@ bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapF
                 p += 2 * cells.Singles(p, static_cast<std::size_t>(end - p) / 2);
             }
         }
-        in.Take(static_cast<std::size_t>(p - start));
-        if (p != start || !cells.Room() || cells.Full()) {
+        in_.Take(static_cast<std::size_t>(p - start));
+        if (p != start || !cells.Room() || cells.Done()) {
             continue;
         }
-        const std::uint64_t position = in.Position();
+        const std::uint64_t position = in_.Position();
         std::uint16_t word = 0;
         std::uint16_t value = 0;
-        if (!in.ReadU16(word) || (IsRunMarker(word) && !in.ReadU16(value))) {
-            return error.Fail(path, position,
-                              LayerEndsEarly(layer, layer.CellCount() - cells.Left(), layer.CellCount()));
+        if (!in_.ReadU16(word) || (IsRunMarker(word) && !in_.ReadU16(value))) {
+            return in_.Fail(position, LayerEndsEarly(layer_, layer_.CellCount() - cells.Left(), layer_.CellCount()));
         }
         if (IsRunMarker(word)) {
             cells.Run(word, value);
@@ -243,7 +221,8 @@ bool DecodeVersion2Cells(BufferedReader& in, const std::string& path, const MapF
         }
     }
     cells.Flush();
-    return true;
+    left_ = cells.Left();
+    return Success();
 }
 
 }  // namespace gridport

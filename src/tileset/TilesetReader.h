@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "filesystem/BufferedReader.h"
+#include "tileset/RtsReader.h"
+#include "tileset/Tileset.h"
+#include "tileset/VspReader.h"
+
+namespace gridport {
+
+enum class TilesetKind { Vsp, Rts };
+
+// A path ending in ".vsp", in any letter case, names a VSP tileset; every
+// other path an RTS tileset file.
+TilesetKind TilesetKindOf(std::string_view path);
+
+struct TilesetHeader {
+    TilesetKind kind = TilesetKind::Rts;
+    std::uint32_t tileCount = 0;
+    std::uint32_t tileWidth = 0;
+    std::uint32_t tileHeight = 0;
+
+    std::uint64_t TileBytes() const { return std::uint64_t{tileWidth} * tileHeight * RgbaImage::kBytesPerPixel; }
+};
+
+// Walks a tileset of either kind from a reader's position: the header, then
+// every tile's pixels as RGBA bytes in index order, then every tile's
+// information (a VSP tileset has none: its tiles carry the defaults).
+class TilesetReader {
+public:
+    TilesetReader(BufferedReader& in, TilesetKind kind);
+
+    Expected<TilesetHeader> ReadHeader();
+    // One tile's pixels, handed to visit in pieces.
+    Expected<void> ReadPixels(std::size_t tile, const ByteVisitor& visit);
+    Expected<void> ReadInfo(std::size_t tile, RtsTileInfo& info);
+
+private:
+    std::optional<VspReader> vsp_;
+    std::optional<RtsReader> rts_;
+};
+
+// A whole tileset from a reader's position, as the model holds it.
+Expected<Tileset> LoadTileset(BufferedReader& in, TilesetKind kind);
+
+}  // namespace gridport
