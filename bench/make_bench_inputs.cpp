@@ -15,13 +15,13 @@
 
 namespace {
 
-using gridport::testing::MapV1File;
-using gridport::testing::MapV2File;
-using gridport::testing::MapV2Layer;
-using gridport::testing::PatternRts;
-using gridport::testing::PatternVsp;
-using gridport::testing::RtsFile;
-using gridport::testing::WriteDiskFile;
+using gridport::test::MapV1File;
+using gridport::test::MapV2File;
+using gridport::test::MapV2Layer;
+using gridport::test::PatternRts;
+using gridport::test::PatternVsp;
+using gridport::test::RtsFile;
+using gridport::test::WriteDiskFile;
 
 // A repeatable hash of a cell position, for cells that look like noise.
 std::uint32_t Noise(std::uint32_t x, std::uint32_t y, std::uint32_t salt) {

@@ -4,7 +4,7 @@
 #include "support/Conversion.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace gridport::testing;
+    using namespace gridport::test;
     const ConversionInput input = SplitConversionInput(data, size);
     MemoryFileSystem files;
     files.Put(kMapPath, input.map);

@@ -7,7 +7,7 @@
 
 namespace {
 
-using namespace gridport::testing;
+using namespace gridport::test;
 
 struct Run {
     ConversionOutcome outcome;

@@ -10,7 +10,7 @@
 
 #include "support/Builders.h"
 
-namespace gridport::testing {
+namespace gridport::test {
 
 // A broken promise ends the run, which libFuzzer and the replay test report.
 inline void Require(bool holds, const std::string& fault) {
@@ -49,4 +49,4 @@ inline Bytes JoinConversionInput(const ConversionInput& input) {
     return out.bytes;
 }
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

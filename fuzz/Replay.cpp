@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
             inputs.emplace_back(argv[i]);
         }
         for (const fs::path& input : inputs) {
-            const gridport::testing::Bytes bytes = gridport::testing::ReadDiskFile(input.string());
+            const gridport::test::Bytes bytes = gridport::test::ReadDiskFile(input.string());
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
             ++fed;
         }

@@ -20,8 +20,8 @@ constexpr std::uint64_t kLargestDrawnSide = 512;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    gridport::testing::MemoryFileSystem files;
-    files.Put("fuzz.rmp", gridport::testing::Bytes(data, data + size));
+    gridport::test::MemoryFileSystem files;
+    files.Put("fuzz.rmp", gridport::test::Bytes(data, data + size));
     std::string error;
     const auto document = gridport::ReadRmp("fuzz.rmp", files, error);
     if (document == nullptr) {

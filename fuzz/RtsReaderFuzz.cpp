@@ -7,16 +7,16 @@
 
 namespace {
 
-gridport::testing::Bytes Saved(const gridport::Tileset& tileset, gridport::testing::MemoryFileSystem& files) {
+gridport::test::Bytes Saved(const gridport::Tileset& tileset, gridport::test::MemoryFileSystem& files) {
     const auto file = files.Open("out.rts", gridport::OpenMode::Write);
-    gridport::testing::Require(tileset.Save(*file), "a loaded tileset failed to save");
+    gridport::test::Require(tileset.Save(*file), "a loaded tileset failed to save");
     return files.Get("out.rts");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace gridport::testing;
+    using namespace gridport::test;
     MemoryFileSystem files;
     files.Put("in.rts", Bytes(data, data + size));
     gridport::Tileset tileset;

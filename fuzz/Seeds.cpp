@@ -22,7 +22,7 @@
 
 namespace {
 
-using namespace gridport::testing;
+using namespace gridport::test;
 using Corpus = std::vector<std::pair<std::string, Bytes>>;
 
 // Inputs that once broke a target stay in its corpus, named for the fault.
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         {"RmpReaderFuzz",
          [] {
              Corpus corpus;
-             for (gridport::testing::SampleRmp& sample : gridport::testing::SampleRmpFiles()) {
+             for (gridport::test::SampleRmp& sample : gridport::test::SampleRmpFiles()) {
                  corpus.emplace_back(sample.name, std::move(sample.bytes));
              }
              return corpus;

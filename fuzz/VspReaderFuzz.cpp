@@ -6,7 +6,7 @@
 #include "tileset/Tileset.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace gridport::testing;
+    using namespace gridport::test;
     MemoryFileSystem files;
     files.Put("in.vsp", Bytes(data, data + size));
     gridport::Tileset tileset;

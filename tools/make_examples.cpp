@@ -17,15 +17,15 @@
 
 namespace {
 
-using gridport::testing::Bytes;
-using gridport::testing::MapV1File;
-using gridport::testing::MapV2File;
-using gridport::testing::MapV2Layer;
-using gridport::testing::RtsFile;
-using gridport::testing::RtsTile;
-using gridport::testing::VspColour;
-using gridport::testing::VspFile;
-using gridport::testing::WriteDiskFile;
+using gridport::test::Bytes;
+using gridport::test::MapV1File;
+using gridport::test::MapV2File;
+using gridport::test::MapV2Layer;
+using gridport::test::RtsFile;
+using gridport::test::RtsTile;
+using gridport::test::VspColour;
+using gridport::test::VspFile;
+using gridport::test::WriteDiskFile;
 
 // Palette indices of the art; index 0 is transparent.
 enum Colour : std::uint8_t {

@@ -28,22 +28,22 @@
 namespace gridport {
 namespace {
 
-using testing::Bytes;
-using testing::HarbourMap;
-using testing::MapV1File;
-using testing::MapV2File;
-using testing::MapV2Layer;
-using testing::PatternRts;
-using testing::PatternVsp;
-using testing::ReadDiskFile;
-using testing::RmpFile;
-using testing::RmpLayer;
-using testing::RtsFile;
-using testing::RtsFromVsp;
-using testing::TempDir;
-using testing::TownMap;
-using testing::VspFile;
-using testing::WriteDiskFile;
+using test::Bytes;
+using test::HarbourMap;
+using test::MapV1File;
+using test::MapV2File;
+using test::MapV2Layer;
+using test::PatternRts;
+using test::PatternVsp;
+using test::ReadDiskFile;
+using test::RmpFile;
+using test::RmpLayer;
+using test::RtsFile;
+using test::RtsFromVsp;
+using test::TempDir;
+using test::TownMap;
+using test::VspFile;
+using test::WriteDiskFile;
 
 bool Target(const std::string& name) {
     const char* target = std::getenv("GRIDPORT_TARGET");
@@ -205,7 +205,7 @@ TEST_F(Cli, ConvertsWithAnRtsTilesetOfOtherTileSizes) {
     Put("town.map", TownMap().Build());
     Put("tiles.rts", rts.Build());
     ASSERT_EQ(Gridport({"town.map", "tiles.rts", "town.rmp"}).status, 0);
-    testing::RtsTile clear;
+    test::RtsTile clear;
     clear.pixels.assign(24 * 12 * 4, 0);
     rts.tiles.push_back(clear);
     EXPECT_EQ(ReadDiskFile(work / "town.rmp"), ExpectedVersion1(TownMap(), rts));
@@ -226,7 +226,7 @@ TEST_F(Cli, LargeMapWithOddSizedTilesConvertsByteForByte) {
     Put("large.map", map.Build());
     Put("tiles.rts", rts.Build());
     ASSERT_EQ(Gridport({"large.map", "tiles.rts", "large.rmp"}).status, 0);
-    testing::RtsTile clear;
+    test::RtsTile clear;
     clear.pixels.assign(7 * 3 * 4, 0);
     rts.tiles.push_back(clear);
     EXPECT_EQ(ReadDiskFile(work / "large.rmp"), ExpectedVersion1(map, rts));

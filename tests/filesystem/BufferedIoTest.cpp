@@ -9,8 +9,8 @@
 namespace gridport {
 namespace {
 
-using testing::Bytes;
-using testing::MemoryFileSystem;
+using test::Bytes;
+using test::MemoryFileSystem;
 
 Bytes Counting(std::size_t count) {
     Bytes bytes(count);
@@ -80,7 +80,7 @@ private:
 };
 
 TEST(BufferedReader, AFailedReadOrSeekOfTheFileFailsIt) {
-    for (const testing::FileOperation operation : {testing::FileOperation::Read, testing::FileOperation::Seek}) {
+    for (const test::FileOperation operation : {test::FileOperation::Read, test::FileOperation::Seek}) {
         MemoryFileSystem files;
         files.Put("f", Counting(1000));
         const auto file = files.Open("f", OpenMode::Read);
@@ -88,7 +88,7 @@ TEST(BufferedReader, AFailedReadOrSeekOfTheFileFailsIt) {
         files.FailAt(operation, 1);
         Bytes block(500);
         // A block larger than the buffer is read, a long skip is a seek.
-        EXPECT_FALSE(operation == testing::FileOperation::Read ? in.Read(block.data(), 500) : in.Skip(500));
+        EXPECT_FALSE(operation == test::FileOperation::Read ? in.Read(block.data(), 500) : in.Skip(500));
         EXPECT_FALSE(in.Ok());
     }
 }

@@ -17,11 +17,11 @@
 namespace gridport {
 namespace {
 
-using testing::Bytes;
-using testing::ReadDiskFile;
-using testing::ScopedWorkingDirectory;
-using testing::TempDir;
-using testing::WriteDiskFile;
+using test::Bytes;
+using test::ReadDiskFile;
+using test::ScopedWorkingDirectory;
+using test::TempDir;
+using test::WriteDiskFile;
 
 struct NameCase {
     const char* path;

@@ -6,11 +6,11 @@
 namespace gridport {
 namespace {
 
-using testing::Bytes;
-using testing::ImportFixture;
-using testing::MapV1File;
-using testing::PatternRts;
-using testing::PatternVsp;
+using test::Bytes;
+using test::ImportFixture;
+using test::MapV1File;
+using test::PatternRts;
+using test::PatternVsp;
 
 MapV1File Grid(std::uint16_t width, std::uint16_t height, std::uint16_t value = 1) {
     MapV1File file;

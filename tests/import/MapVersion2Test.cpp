@@ -12,11 +12,11 @@
 namespace gridport {
 namespace {
 
-using testing::Bytes;
-using testing::ImportFixture;
-using testing::MapV2File;
-using testing::MapV2Layer;
-using testing::PatternRts;
+using test::Bytes;
+using test::ImportFixture;
+using test::MapV2File;
+using test::MapV2Layer;
+using test::PatternRts;
 
 using Cells = std::vector<std::uint32_t>;
 
@@ -288,7 +288,7 @@ TEST(MapVersion2, RandomEncodingsStreamAsTheirItemsSay) {
             file.layers.push_back(MapV2Layer{kWidth, kHeight, {}, words});
             expected.push_back(cells);
         }
-        testing::MemoryFileSystem files;
+        test::MemoryFileSystem files;
         files.Put("map.map", file.Build());
         const auto opened = files.Open("map.map", OpenMode::Read);
         MapReader reader(*opened, "map.map");
@@ -349,10 +349,10 @@ namespace {
 // The description and the cell streams that mapview builds on: every file
 // layer, the order text's picks, and cells as the file stores them.
 TEST(MapDescription, DescribesBothVersionsAndStreamsEveryFileLayer) {
-    const testing::MapV2File harbour = testing::HarbourMap();
-    const testing::MapV1File town = testing::TownMap();
+    const test::MapV2File harbour = test::HarbourMap();
+    const test::MapV1File town = test::TownMap();
     for (const bool version2 : {true, false}) {
-        testing::MemoryFileSystem files;
+        test::MemoryFileSystem files;
         files.Put("map.map", version2 ? harbour.Build() : town.Build());
         const auto file = files.Open("map.map", OpenMode::Read);
         MapDescription description;

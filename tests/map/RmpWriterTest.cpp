@@ -8,14 +8,14 @@
 namespace gridport {
 namespace {
 
-using testing::ByteBuilder;
-using testing::Bytes;
-using testing::FileOperation;
-using testing::MemoryFileSystem;
-using testing::PatternRts;
-using testing::RmpFile;
-using testing::RmpLayer;
-using testing::RtsFile;
+using test::ByteBuilder;
+using test::Bytes;
+using test::FileOperation;
+using test::MemoryFileSystem;
+using test::PatternRts;
+using test::RmpFile;
+using test::RmpLayer;
+using test::RtsFile;
 
 Bytes Saved(TileMap& map) {
     MemoryFileSystem files;

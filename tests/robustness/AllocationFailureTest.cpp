@@ -68,8 +68,8 @@ void operator delete[](void* block, std::size_t) noexcept {
 namespace gridport {
 namespace {
 
-using testing::ConversionOutcome;
-using testing::ConversionSample;
+using test::ConversionOutcome;
+using test::ConversionSample;
 
 // A map that already holds what an import must keep or clear.
 void FillBeforeImport(TileMap& map) {
@@ -91,8 +91,8 @@ ConversionOutcome ConvertFailing(FileSystem& files, const ConversionSample& samp
     FillBeforeImport(map);
     Error error;
     plan = {true, 0, failAt};
-    const ConversionOutcome outcome = streaming ? testing::ConvertStreaming(files, sample.tilesetPath, error)
-                                                : testing::Convert(files, map, sample.tilesetPath);
+    const ConversionOutcome outcome = streaming ? test::ConvertStreaming(files, sample.tilesetPath, error)
+                                                : test::Convert(files, map, sample.tilesetPath);
     plan.armed = false;
     if (outcome == ConversionOutcome::ImportFailed && !streaming) {
         EXPECT_TRUE(map.layers.empty() && map.linkedFileName.empty() && map.textA.empty()) << failAt;
@@ -108,42 +108,42 @@ class AllocationFailure : public ::testing::TestWithParam<ConversionSample> {};
 
 TEST_P(AllocationFailure, EachFailedAllocationFailsTheConversionCleanly) {
     const ConversionSample& sample = GetParam();
-    const auto filesOf = [&](testing::MemoryFileSystem& files) {
-        files.Put(testing::kMapPath, sample.map);
+    const auto filesOf = [&](test::MemoryFileSystem& files) {
+        files.Put(test::kMapPath, sample.map);
         files.Put(sample.tilesetPath, sample.tileset);
     };
     for (const bool streaming : {false, true}) {
-        testing::MemoryFileSystem clean;
+        test::MemoryFileSystem clean;
         filesOf(clean);
         ConvertFailing(clean, sample, 0, streaming);
         const long count = plan.count;
-        ASSERT_EQ(testing::RmpFault(clean.Get(testing::kOutputPath)), "");
+        ASSERT_EQ(test::RmpFault(clean.Get(test::kOutputPath)), "");
         for (long failAt = 1; failAt <= count; ++failAt) {
-            testing::MemoryFileSystem files;
+            test::MemoryFileSystem files;
             filesOf(files);
             const bool imported = ConvertFailing(files, sample, failAt, streaming) != ConversionOutcome::ImportFailed;
             ASSERT_EQ(files.OpenFiles(), 0) << failAt;
-            EXPECT_TRUE(imported || !files.Has(testing::kOutputPath)) << "streaming " << streaming << " " << failAt;
+            EXPECT_TRUE(imported || !files.Has(test::kOutputPath)) << "streaming " << streaming << " " << failAt;
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, AllocationFailure, ::testing::ValuesIn(testing::SmallConversions()),
+INSTANTIATE_TEST_SUITE_P(Samples, AllocationFailure, ::testing::ValuesIn(test::SmallConversions()),
                          [](const auto& info) { return info.param.name; });
 
 // The same on disk, through the file system the command uses.
 TEST(AllocationFailure, OnDiskEachFailedAllocationFailsTheConversionCleanly) {
-    const ConversionSample sample = testing::SmallConversions().front();
-    testing::TempDir work;
-    const testing::ScopedWorkingDirectory inside(work.Path());
-    testing::WriteDiskFile(testing::kMapPath, sample.map);
-    testing::WriteDiskFile(sample.tilesetPath, sample.tileset);
+    const ConversionSample sample = test::SmallConversions().front();
+    test::TempDir work;
+    const test::ScopedWorkingDirectory inside(work.Path());
+    test::WriteDiskFile(test::kMapPath, sample.map);
+    test::WriteDiskFile(sample.tilesetPath, sample.tileset);
     ConvertFailing(defaultFileSystem, sample, 0);
     const long count = plan.count;
     for (long failAt = 1; failAt <= count; ++failAt) {
-        std::filesystem::remove(testing::kOutputPath);
+        std::filesystem::remove(test::kOutputPath);
         const bool imported = ConvertFailing(defaultFileSystem, sample, failAt) != ConversionOutcome::ImportFailed;
-        EXPECT_TRUE(imported || !std::filesystem::exists(testing::kOutputPath)) << failAt;
+        EXPECT_TRUE(imported || !std::filesystem::exists(test::kOutputPath)) << failAt;
         // The map, the tileset and at most the output: no temporary file.
         EXPECT_LE(std::distance(std::filesystem::directory_iterator("."), std::filesystem::directory_iterator()), 3)
             << failAt;
@@ -159,7 +159,7 @@ TEST(AllocationFailure, SingleOperations) {
     EXPECT_EQ(image.width, 2);
     EXPECT_EQ(image.pixels.size(), 2U * 3 * 4);
 
-    testing::MemoryFileSystem files;
+    test::MemoryFileSystem files;
     const auto file = files.Open("out", OpenMode::Write);
     plan = {true, 0, 1};
     EXPECT_FALSE(WriteString(*file, "text"));

@@ -17,12 +17,12 @@
 namespace gridport {
 namespace {
 
-using testing::Bytes;
-using testing::ConversionOutcome;
-using testing::ConversionSample;
-using testing::FileOperation;
-using testing::kOutputPath;
-using testing::MemoryFileSystem;
+using test::Bytes;
+using test::ConversionOutcome;
+using test::ConversionSample;
+using test::FileOperation;
+using test::kOutputPath;
+using test::MemoryFileSystem;
 
 struct Attempt {
     ConversionOutcome outcome;
@@ -40,8 +40,8 @@ Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath, bool st
     std::vector<std::string> paths = files.Paths();
     Error error;
     const ConversionOutcome outcome =
-        streaming ? testing::ConvertStreaming(files, tilesetPath, error)
-                  : ConvertMapThroughModel(testing::kMapPath, tilesetPath, kOutputPath, files, error);
+        streaming ? test::ConvertStreaming(files, tilesetPath, error)
+                  : ConvertMapThroughModel(test::kMapPath, tilesetPath, kOutputPath, files, error);
     Attempt run{outcome, files.Get(kOutputPath), {}, error.File()};
     if (run.outcome == ConversionOutcome::Converted && !hadOutput) {
         paths.push_back(kOutputPath);
@@ -57,7 +57,7 @@ Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath, bool st
     } else if (hadOutput && files.Mode(kOutputPath) != oldMode) {
         run.fault = "the output lost its permission bits";
     } else if (run.outcome == ConversionOutcome::Converted) {
-        run.fault = testing::RmpFault(run.output);
+        run.fault = test::RmpFault(run.output);
     } else if (error.Text().empty()) {
         run.fault = "a failure without a reason";
     }
@@ -73,7 +73,7 @@ Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tiles
     Attempt runs[2];
     for (const bool streaming : {false, true}) {
         MemoryFileSystem files;
-        files.Put(testing::kMapPath, map);
+        files.Put(test::kMapPath, map);
         files.Put(tilesetPath, tileset);
         runs[streaming ? 1 : 0] = Checked(files, tilesetPath, streaming);
     }
@@ -81,10 +81,10 @@ Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tiles
     const Attempt& streamed = runs[1];
     // The check without an output, mapview's verdict.
     MemoryFileSystem files;
-    files.Put(testing::kMapPath, map);
+    files.Put(test::kMapPath, map);
     files.Put(tilesetPath, tileset);
     Error error;
-    const ConversionOutcome verdict = ConvertMap(testing::kMapPath, tilesetPath, {}, files, error);
+    const ConversionOutcome verdict = ConvertMap(test::kMapPath, tilesetPath, {}, files, error);
     if (model.fault.empty() && !streamed.fault.empty()) {
         model.fault = "streaming: " + streamed.fault;
     } else if (model.fault.empty() && (model.outcome != streamed.outcome || model.output != streamed.output)) {
@@ -95,11 +95,11 @@ Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tiles
 #if GRIDPORT_WITH_VIEW
     if (model.fault.empty()) {
         MemoryFileSystem files;
-        files.Put(testing::kMapPath, map);
+        files.Put(test::kMapPath, map);
         files.Put(tilesetPath, tileset);
         std::string out;
         std::string err;
-        const bool converts = RunMapView({testing::kMapPath, tilesetPath}, files, out, err) == 0;
+        const bool converts = RunMapView({test::kMapPath, tilesetPath}, files, out, err) == 0;
         if (converts != (streamed.outcome == ConversionOutcome::Converted)) {
             model.fault = "mapview's verdict differs from gridport's: " + err;
         }
@@ -170,7 +170,7 @@ TEST_P(PrefixSweep, EveryPrefixFailsCleanlyOrConvertsAsTheWholeFile) {
         const std::size_t used = inMap ? sample.mapUsed : sample.tilesetUsed;
         for (std::size_t size = 0; size <= whole.size(); ++size) {
             const Bytes prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
-            const Attempt run = inMap ? Checked(prefix, sample.tileset, sample.tilesetPath, testing::kMapPath)
+            const Attempt run = inMap ? Checked(prefix, sample.tileset, sample.tilesetPath, test::kMapPath)
                                   : Checked(sample.map, prefix, sample.tilesetPath, sample.tilesetPath);
             ASSERT_EQ(run.fault, "") << (inMap ? "MAP" : "tileset") << " prefix " << size;
             if (size >= used) {
@@ -191,7 +191,7 @@ TEST_P(FaultSweep, EveryFailedFileOperationFailsTheConversion) {
     const ConversionSample& sample = GetParam();
     for (const bool oldOutput : {false, true}) {
         const auto fill = [&](MemoryFileSystem& files) {
-            files.Put(testing::kMapPath, sample.map);
+            files.Put(test::kMapPath, sample.map);
             files.Put(sample.tilesetPath, sample.tileset);
             if (oldOutput) {
                 files.Put(kOutputPath, {1, 2, 3});
@@ -223,16 +223,16 @@ TEST_P(FaultSweep, EveryFailedFileOperationFailsTheConversion) {
 }
 
 std::vector<ConversionSample> SamplesAndExamples(bool large) {
-    std::vector<ConversionSample> samples = testing::SmallConversions();
+    std::vector<ConversionSample> samples = test::SmallConversions();
     if (large) {
-        const std::vector<ConversionSample> more = testing::LargeConversions();
+        const std::vector<ConversionSample> more = test::LargeConversions();
         samples.insert(samples.end(), more.begin(), more.end());
     }
     for (const auto& [name, tileset] : {std::pair{"village", "village.vsp"}, std::pair{"castle", "castle.rts"},
                                         std::pair{"harbour", "harbour.vsp"}}) {
         const std::filesystem::path examples(GRIDPORT_EXAMPLES_DIR);
-        const Bytes map = testing::ReadDiskFile((examples / (std::string(name) + ".map")).string());
-        const Bytes tiles = testing::ReadDiskFile((examples / tileset).string());
+        const Bytes map = test::ReadDiskFile((examples / (std::string(name) + ".map")).string());
+        const Bytes tiles = test::ReadDiskFile((examples / tileset).string());
         samples.push_back({std::string("example_") + name, map, tiles, tileset, map.size(), tiles.size()});
     }
     return samples;
@@ -240,7 +240,7 @@ std::vector<ConversionSample> SamplesAndExamples(bool large) {
 
 const auto kNamed = [](const auto& info) { return info.param.name; };
 // Every byte and every prefix of the large files would take too long.
-INSTANTIATE_TEST_SUITE_P(Samples, ByteSweep, ::testing::ValuesIn(testing::SmallConversions()), kNamed);
+INSTANTIATE_TEST_SUITE_P(Samples, ByteSweep, ::testing::ValuesIn(test::SmallConversions()), kNamed);
 INSTANTIATE_TEST_SUITE_P(Samples, PrefixSweep, ::testing::ValuesIn(SamplesAndExamples(false)), kNamed);
 INSTANTIATE_TEST_SUITE_P(Samples, FaultSweep, ::testing::ValuesIn(SamplesAndExamples(true)), kNamed);
 

@@ -2,7 +2,7 @@
 
 #include <bit>
 
-namespace gridport::testing {
+namespace gridport::test {
 
 ByteBuilder& ByteBuilder::U8(std::uint32_t value) {
     bytes.push_back(static_cast<std::uint8_t>(value));
@@ -290,4 +290,4 @@ Bytes RmpFile::Build() const {
     return out.bytes;
 }
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

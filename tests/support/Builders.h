@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace gridport::testing {
+namespace gridport::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -151,4 +151,4 @@ struct RmpFile {
     Bytes Build() const;
 };
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

@@ -2,9 +2,10 @@
 
 #include <cstring>
 
+#include "convert/Conversion.h"
 #include "filesystem/ByteOrder.h"
 
-namespace gridport::testing {
+namespace gridport::test {
 
 namespace {
 
@@ -104,15 +105,21 @@ std::vector<ConversionSample> LargeConversions() {
             Sample("v2_large_rts", tall.Build(), rts.Build(), "tiles.rts")};
 }
 
-ConversionOutcome Convert(FileSystem& files, TileMap& map, const std::string& tilesetPath) {
-    if (!map.ImportMap(kMapPath, tilesetPath, files)) {
+ConversionOutcome Convert(FileSystem& files, const std::string& tilesetPath, std::optional<Error>* reason) {
+    RmpOutput output(kOutputPath, files, kMapPath, tilesetPath);
+    if (Expected<void> imported = RunConversion(kMapPath, tilesetPath, files, output); !imported) {
+        if (reason != nullptr) {
+            *reason = imported.error();
+        }
         return ConversionOutcome::ImportFailed;
     }
-    return map.Save(kOutputPath, files) ? ConversionOutcome::Converted : ConversionOutcome::SaveFailed;
-}
-
-ConversionOutcome ConvertStreaming(FileSystem& files, const std::string& tilesetPath, Error& error) {
-    return ConvertMap(kMapPath, tilesetPath, kOutputPath, files, error);
+    if (Expected<void> saved = output.Commit(); !saved) {
+        if (reason != nullptr) {
+            *reason = saved.error();
+        }
+        return ConversionOutcome::SaveFailed;
+    }
+    return ConversionOutcome::Converted;
 }
 
 ConversionOutcome Convert(const Bytes& mapBytes, const Bytes& tilesetBytes, const std::string& tilesetPath,
@@ -120,8 +127,7 @@ ConversionOutcome Convert(const Bytes& mapBytes, const Bytes& tilesetBytes, cons
     MemoryFileSystem files;
     files.Put(kMapPath, mapBytes);
     files.Put(tilesetPath, tilesetBytes);
-    TileMap map;
-    const ConversionOutcome outcome = Convert(files, map, tilesetPath);
+    const ConversionOutcome outcome = Convert(files, tilesetPath);
     if (output != nullptr) {
         *output = files.Get(kOutputPath);
     }
@@ -239,4 +245,4 @@ std::string RmpFault(const Bytes& file) {
     }
 }
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "import/MapDescription.h"
-#include "map/TileMap.h"
+#include <optional>
+
+#include "filesystem/FileSystem.h"
 #include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
+#include "support/Reference.h"
 
-namespace gridport::testing {
+namespace gridport::test {
 
 // A small valid MAP file and its tileset, named as an identifier, with the bytes the import reads:
 // anything past mapUsed and tilesetUsed is trailing bytes that it ignores.
@@ -43,17 +45,14 @@ std::vector<ConversionSample> SmallConversions();
 // reading and writing take several calls each.
 std::vector<ConversionSample> LargeConversions();
 
-using ConversionOutcome = ConversionResult;
-
-// What the command does: imports map.map with the tileset at tilesetPath
-// into map, and only if that succeeds saves it as out.rmp.
+// What the command does, through the conversion core: imports map.map with
+// the tileset at tilesetPath and, only if that succeeds, writes out.rmp. The
+// failure's reason goes to reason when given.
 inline constexpr const char* kMapPath = "map.map";
 inline constexpr const char* kOutputPath = "out.rmp";
-ConversionOutcome Convert(FileSystem& files, TileMap& map, const std::string& tilesetPath);
-// The same in one streaming pass (ConvertMap), recording the reason.
-ConversionOutcome ConvertStreaming(FileSystem& files, const std::string& tilesetPath, Error& error);
-// The same on a fresh map and file system holding the sample's two files;
-// output receives out.rmp when the conversion made one.
+ConversionOutcome Convert(FileSystem& files, const std::string& tilesetPath, std::optional<Error>* reason = nullptr);
+// The same on a fresh file system holding the two files; output receives
+// out.rmp when the conversion made one.
 ConversionOutcome Convert(const Bytes& mapBytes, const Bytes& tilesetBytes, const std::string& tilesetPath,
                           Bytes* output = nullptr);
 
@@ -63,4 +62,4 @@ ConversionOutcome Convert(const Bytes& mapBytes, const Bytes& tilesetBytes, cons
 // last byte. Otherwise, what is wrong and where.
 std::string RmpFault(const Bytes& file);
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

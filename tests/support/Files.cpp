@@ -4,7 +4,7 @@
 #include <iterator>
 #include <stdexcept>
 
-namespace gridport::testing {
+namespace gridport::test {
 
 Bytes ReadDiskFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -19,4 +19,4 @@ void WriteDiskFile(const std::string& path, const Bytes& bytes) {
     }
 }
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

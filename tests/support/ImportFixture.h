@@ -6,7 +6,7 @@
 #include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
 
-namespace gridport::testing {
+namespace gridport::test {
 
 // Imports MAP and tileset bytes held in memory into one map.
 struct ImportFixture {
@@ -27,4 +27,4 @@ struct ImportFixture {
     Error error;
 };
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-namespace gridport::testing {
+namespace gridport::test {
 
 std::string MemoryState::Resolve(const std::string& path) const {
     std::string end = path;
@@ -22,10 +22,9 @@ std::string MemoryState::Resolve(const std::string& path) const {
 
 // Like a disk, it reports exhausted memory as a failed open or a short write,
 // never by throwing.
-std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, OpenMode mode, Error& error) try {
+Expected<std::unique_ptr<File>> MemoryFileSystem::Open(const std::string& path, OpenMode mode) try {
     if (state_->faults.Fails(FileOperation::Open)) {
-        error.FailSystem(path, "cannot open", EIO);
-        return nullptr;
+        return Error::System(path, "cannot open", EIO);
     }
     const std::string file = state_->Resolve(path);
     const auto bits = static_cast<std::uint32_t>(mode);
@@ -42,33 +41,28 @@ std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, OpenMode m
     } else if ((bits & static_cast<std::uint32_t>(OpenMode::Read)) != 0) {
         const auto found = state_->files.find(file);
         if (found == state_->files.end()) {
-            error.FailSystem(path, "cannot open", ENOENT);
-            return nullptr;
+            return Error::System(path, "cannot open", ENOENT);
         }
         node = found->second;
     } else {
-        error.Fail(path, "no open mode given");
-        return nullptr;
+        return Error(path, "no open mode given");
     }
     return std::make_unique<MemoryFile>(state_, std::move(node));
 } catch (const std::bad_alloc&) {
-    error.Fail(path, "out of memory");
-    return nullptr;
+    return Error(path, "out of memory");
 }
 
-std::unique_ptr<File> MemoryFileSystem::OpenOutput(const std::string& path, Error& error) try {
+Expected<std::unique_ptr<OutputFile>> MemoryFileSystem::OpenOutput(const std::string& path) try {
     const std::string target = state_->Resolve(path);
     const auto found = state_->files.find(target);
     if (found != state_->files.end() && !found->second->regular) {
         if (state_->faults.Fails(FileOperation::Open)) {
-            error.FailSystem(path, "cannot open", EIO);
-            return nullptr;
+            return Error::System(path, "cannot open", EIO);
         }
-        return std::make_unique<MemoryFile>(state_, found->second, MemoryOutput{path, target, {}, &error});
+        return std::make_unique<MemoryFile>(state_, found->second, MemoryOutput{path, target, {}});
     }
     if (state_->faults.Fails(FileOperation::CreateTemporary)) {
-        error.FailSystem(path, "cannot create a temporary file beside it", ENOSPC);
-        return nullptr;
+        return Error::System(path, "cannot create a temporary file beside it", ENOSPC);
     }
     const std::size_t cut = target.rfind('/');
     const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
@@ -79,12 +73,11 @@ std::unique_ptr<File> MemoryFileSystem::OpenOutput(const std::string& path, Erro
     } while (state_->files.count(temporary) != 0);
     auto node = std::make_shared<MemoryNode>();
     node->mode = found != state_->files.end() ? found->second->mode : 0666 & ~state_->umask;
-    auto file = std::make_unique<MemoryFile>(state_, node, MemoryOutput{path, target, temporary, &error});
+    auto file = std::make_unique<MemoryFile>(state_, node, MemoryOutput{path, target, temporary});
     state_->files[temporary] = std::move(node);
     return file;
 } catch (const std::bad_alloc&) {
-    error.Fail(path, "out of memory");
-    return nullptr;
+    return Error(path, "out of memory");
 }
 
 bool MemoryFileSystem::SameFile(const std::string& a, const std::string& b) {
@@ -140,11 +133,10 @@ MemoryFile::~MemoryFile() {
     Discard();
 }
 
-bool MemoryFile::Fail(const std::string& what, int errnoValue) {
-    if (output_.error != nullptr) {
-        output_.error->FailSystem(output_.name, what, errnoValue);
+void MemoryFile::Fail(const std::string& what, int errnoValue) {
+    if (!failure_) {
+        failure_ = Error::System(output_.name, what, errnoValue);
     }
-    return false;
 }
 
 void MemoryFile::Discard() {
@@ -203,22 +195,25 @@ int MemoryFile::Seek(std::int64_t position) {
     return 0;
 }
 
-bool MemoryFile::Close() {
+Expected<void> MemoryFile::Commit() {
     if (!open_) {
-        return false;
+        return Error(output_.name, "the output is closed");
     }
     open_ = false;
     --state_->openFiles;
     if (state_->faults.Fails(FileOperation::Close)) {
+        Fail("cannot write", ENOSPC);
+    }
+    if (failure_) {
         Discard();
-        return Fail("cannot write", ENOSPC);
+        return *failure_;
     }
     if (output_.temporary.empty()) {
-        return true;
+        return Success();
     }
     if (state_->faults.Fails(FileOperation::Rename)) {
         Discard();
-        return Fail("cannot replace it with the new file", EACCES);
+        return Error::System(output_.name, "cannot replace it with the new file", EACCES);
     }
     // The target's entry is made before the temporary one goes, so a want
     // of memory leaves both as they were.
@@ -226,11 +221,11 @@ bool MemoryFile::Close() {
         state_->files[output_.target] = node_;
     } catch (const std::bad_alloc&) {
         Discard();
-        return Fail("cannot replace it with the new file", ENOMEM);
+        return Error::System(output_.name, "cannot replace it with the new file", ENOMEM);
     }
     state_->files.erase(output_.temporary);
     output_.temporary.clear();
-    return true;
+    return Success();
 }
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

@@ -4,12 +4,13 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "filesystem/FileSystem.h"
 
-namespace gridport::testing {
+namespace gridport::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -62,9 +63,8 @@ struct MemoryState {
 // and rename it over the target on Close.
 class MemoryFileSystem : public FileSystem {
 public:
-    using FileSystem::Open;
-    std::unique_ptr<File> Open(const std::string& path, OpenMode mode, Error& error) override;
-    std::unique_ptr<File> OpenOutput(const std::string& path, Error& error) override;
+    Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;
+    Expected<std::unique_ptr<OutputFile>> OpenOutput(const std::string& path) override;
     bool SameFile(const std::string& a, const std::string& b) override;
 
     void Put(const std::string& path, Bytes bytes);
@@ -99,18 +99,18 @@ private:
 };
 
 // What makes an open file a replacing output: the path as the caller gave
-// it (for reasons), the file it replaces, its temporary file (empty when it
-// writes in place), and where its reasons go.
+// it (for reasons), the file it replaces and its temporary file (empty when
+// it writes in place).
 struct MemoryOutput {
     std::string name;
     std::string target;
     std::string temporary;
-    Error* error = nullptr;
 };
 
 // One open in-memory file. Writes past the end extend the file with zeros
-// in between, as a seek past the end followed by a write does on disk.
-class MemoryFile : public File {
+// in between, as a seek past the end followed by a write does on disk. An
+// output keeps its first failed write for Commit.
+class MemoryFile : public OutputFile {
 public:
     MemoryFile(std::shared_ptr<MemoryState> state, std::shared_ptr<MemoryNode> node, MemoryOutput output = {});
     ~MemoryFile() override;
@@ -120,11 +120,11 @@ public:
     std::int64_t Size() override;
     std::int64_t Tell() override;
     int Seek(std::int64_t position) override;
-    bool Close() override;
+    Expected<void> Commit() override;
 
 private:
-    // Records a reason of an output file; returns false.
-    bool Fail(const std::string& what, int errnoValue);
+    // Keeps the first reason of an output file.
+    void Fail(const std::string& what, int errnoValue);
     void Discard();
 
     std::shared_ptr<MemoryState> state_;
@@ -132,6 +132,7 @@ private:
     MemoryOutput output_;
     std::int64_t position_ = 0;
     bool open_ = true;
+    std::optional<Error> failure_;
 };
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

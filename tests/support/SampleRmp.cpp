@@ -3,20 +3,50 @@
 #include "support/Conversion.h"
 #include "support/MemoryFileSystem.h"
 
-namespace gridport::testing {
+namespace gridport::test {
 
 namespace {
 
+// Converted by gridport's own conversion; the map it came from is not kept.
 SampleRmp Converted(std::string name, const Bytes& mapBytes, const Bytes& tilesetBytes,
                     const std::string& tilesetPath) {
-    SampleRmp sample{std::move(name), std::make_unique<TileMap>(), {}, {}};
-    MemoryFileSystem files;
-    files.Put(kMapPath, mapBytes);
-    files.Put(tilesetPath, tilesetBytes);
-    if (Convert(files, *sample.map, tilesetPath) == ConversionOutcome::Converted) {
-        sample.bytes = files.Get(kOutputPath);
-    }
+    SampleRmp sample{std::move(name), nullptr, {}};
+    Convert(mapBytes, tilesetBytes, tilesetPath, &sample.bytes);
     return sample;
+}
+
+// The low 16 bits of a value, as the RMP file narrows it.
+std::uint16_t Low16(std::int32_t value) {
+    return static_cast<std::uint16_t>(value);
+}
+
+Bytes EntityRecords(const std::vector<MapEntity>& entities) {
+    ByteBuilder out;
+    for (const MapEntity& entity : entities) {
+        const std::uint16_t type = entity.kind == 2 ? 1 : entity.kind == 3 ? 2 : 0;
+        out.U16(Low16(entity.x)).U16(Low16(entity.y)).U16(Low16(entity.layer)).U16(type).Zeros(8);
+        if (type == 1) {
+            out.String(entity.textA).String(entity.textB).U16(5);
+            for (const std::string& text : entity.textList) {
+                out.String(text);
+            }
+            out.Zeros(16);
+        } else if (type == 2) {
+            out.String(entity.textA);
+        }
+    }
+    return out.bytes;
+}
+
+Bytes ZoneRecords(const std::vector<MapZone>& zones) {
+    ByteBuilder out;
+    for (const MapZone& zone : zones) {
+        for (const std::int32_t value : {zone.x1, zone.y1, zone.x2, zone.y2, zone.layer, zone.auxValue}) {
+            out.U16(Low16(value));
+        }
+        out.Zeros(4).String(zone.text);
+    }
+    return out.bytes;
 }
 
 SampleRmp VersionOne() {
@@ -49,19 +79,20 @@ SampleRmp VersionTwo() {
 }
 
 SampleRmp BuiltInMemory() {
-    SampleRmp sample{"map with entities and zones", std::make_unique<TileMap>(), {}, {}};
+    SampleRmp sample{"map with entities and zones", std::make_unique<TileMap>(), {}};
     TileMap& map = *sample.map;
-    map.SetHeaderX(-2);
-    map.SetHeaderY(70000);
-    map.SetHeaderLayer(1);
-    map.SetHeaderMode(300);
-    map.SetLinkedFileName("linked.vsp");
+    map.headerX = -2;
+    map.headerY = 70000;
+    map.headerLayer = 1;
+    map.headerMode = 300;
+    map.linkedFileName = "linked.vsp";
     map.textA = "A";
     map.textB = "B text";
     map.textList = {"one", "", "three", "four"};
     MapLayer layer;
-    layer.SetName("ground");
-    layer.Resize(3, 2);
+    layer.name = "ground";
+    layer.width = 3;
+    layer.height = 2;
     layer.tiles = {0, 1, 65536 + 2, 1, 5, 2};
     layer.showFlag = false;
     layer.factorsEnabled = true;
@@ -69,13 +100,13 @@ SampleRmp BuiltInMemory() {
     layer.factorX = 0.25F;
     layer.rateY = -3.5F;
     layer.segments.Append(-1, 2, 70000, -70000);
-    map.AppendLayer(layer);
-    layer.SetName("top");
+    map.layers.push_back(layer);
+    layer.name = "top";
     layer.showFlag = true;
-    map.AppendLayer(layer);
-    sample.entities.resize(4);
-    for (std::size_t i = 0; i < sample.entities.size(); ++i) {
-        MapEntity& entity = sample.entities[i];
+    map.layers.push_back(layer);
+    map.entities.resize(4);
+    for (std::size_t i = 0; i < map.entities.size(); ++i) {
+        MapEntity& entity = map.entities[i];
         entity.x = static_cast<std::int32_t>(i) - 1;
         entity.y = 65536 + static_cast<std::int32_t>(i);
         entity.layer = 1;
@@ -84,11 +115,10 @@ SampleRmp BuiltInMemory() {
         entity.textB = "b" + std::to_string(i);
         entity.textList = {"l0", "", "l2", "l3", "l4"};
     }
-    map.entities.assign(sample.entities.begin(), sample.entities.end());
     map.zones = {MapZone{1, 2, 3, 4, 5, 6, "zone"}, MapZone{-1, 0, 70000, 0, 0, 0, ""}};
     map.tileset.tileWidth = 2;
     map.tileset.tileHeight = 3;
-    map.tileset.AppendBlankTiles(3);
+    map.tileset.tiles.assign(3, Tile(2, 3));
     map.tileset.tiles[0].image.pixels[5] = 9;
     map.tileset.tiles[1].SetInfoValueA(-1);
     map.tileset.tiles[1].SetInfoValueB(65536 + 5);
@@ -99,9 +129,54 @@ SampleRmp BuiltInMemory() {
 
 }  // namespace
 
-Bytes SaveToMemory(TileMap& map) {
-    MemoryFileSystem files;
-    return map.Save("out.rmp", files) ? files.Get("out.rmp") : Bytes{};
+Bytes SaveToMemory(const TileMap& map) {
+    RmpFile file;
+    file.headerX = Low16(map.headerX);
+    file.headerY = Low16(map.headerY);
+    file.headerLayer = static_cast<std::uint8_t>(map.headerLayer);
+    file.headerMode = static_cast<std::uint8_t>(map.headerMode);
+    file.linkedFileName = map.linkedFileName;
+    file.textA = map.textA;
+    file.textB = map.textB;
+    file.textList = map.textList;
+    for (const MapLayer& layer : map.layers) {
+        RmpLayer out;
+        out.width = Low16(layer.width);
+        out.height = Low16(layer.height);
+        out.flags = static_cast<std::uint16_t>((layer.showFlag ? 0 : 1) | (layer.factorsEnabled ? 2 : 0));
+        out.factorX = layer.factorX;
+        out.factorY = layer.factorY;
+        out.rateX = layer.rateX;
+        out.rateY = layer.rateY;
+        out.auxFlag = layer.auxFlag ? 1 : 0;
+        out.name = layer.name;
+        for (const std::uint32_t cell : layer.tiles) {
+            out.cells.push_back(static_cast<std::uint16_t>(cell));
+        }
+        for (std::int32_t k = 0; k < layer.segments.Count(); ++k) {
+            const Segment& segment = layer.segments.At(k);
+            out.segments.push_back({segment.x1, segment.y1, segment.x2, segment.y2});
+        }
+        file.layers.push_back(out);
+    }
+    file.entityCount = static_cast<std::uint16_t>(map.entities.size());
+    file.entityRecords = EntityRecords(map.entities);
+    file.zoneCount = static_cast<std::uint16_t>(map.zones.size());
+    file.zoneRecords = ZoneRecords(map.zones);
+    RtsFile tileset;
+    tileset.tileWidth = Low16(map.tileset.tileWidth);
+    tileset.tileHeight = Low16(map.tileset.tileHeight);
+    for (const Tile& tile : map.tileset.tiles) {
+        RtsTile out{tile.image.pixels, static_cast<std::uint8_t>(tile.infoFlag ? 1 : 0), Low16(tile.infoValueA),
+                    Low16(tile.infoValueB), 2, {}, {}};
+        for (std::int32_t k = 0; k < tile.segments.Count(); ++k) {
+            const Segment& segment = tile.segments.At(k);
+            out.segments.push_back({Low16(segment.x1), Low16(segment.y1), Low16(segment.x2), Low16(segment.y2)});
+        }
+        tileset.tiles.push_back(out);
+    }
+    file.tileset = tileset.Build();
+    return file.Build();
 }
 
 std::vector<SampleRmp> SampleRmpFiles() {
@@ -112,4 +187,4 @@ std::vector<SampleRmp> SampleRmpFiles() {
     return samples;
 }
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

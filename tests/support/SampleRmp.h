@@ -7,19 +7,20 @@
 #include "map/TileMap.h"
 #include "support/Builders.h"
 
-namespace gridport::testing {
+namespace gridport::test {
 
-// One RMP map file made by gridport's own writer, with the map it was saved
-// from (as Save left it) and the entities that map refers to.
+// One RMP map file, made by gridport's conversion or, from a map in memory,
+// by SaveToMemory; map is that map, null for a converted one.
 struct SampleRmp {
     std::string name;
     std::unique_ptr<TileMap> map;
-    std::vector<MapEntity> entities;
     Bytes bytes;
 };
 
-// Saves a map into memory and returns the file's bytes.
-Bytes SaveToMemory(TileMap& map);
+// A map as an RMP file, by the byte builders: the writer a reader's tests
+// hold it to, apart from the code under test. Values the file narrows are
+// written as their low bits.
+Bytes SaveToMemory(const TileMap& map);
 
 // Small RMP files covering the layout: a converted version-1 map with a VSP
 // tileset, a converted version-2 map with an RTS tileset of 8 x 4 tiles that
@@ -28,4 +29,4 @@ Bytes SaveToMemory(TileMap& map);
 // values that the file narrows. They seed the reader's fuzz target too.
 std::vector<SampleRmp> SampleRmpFiles();
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

@@ -9,7 +9,7 @@
 #include <stdlib.h>
 #endif
 
-namespace gridport::testing {
+namespace gridport::test {
 
 TempDir::TempDir() {
 #ifdef _WIN32
@@ -42,4 +42,4 @@ ScopedWorkingDirectory::~ScopedWorkingDirectory() {
     std::filesystem::current_path(saved_, ignored);
 }
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-namespace gridport::testing {
+namespace gridport::test {
 
 // A fresh directory under the system's temporary folder, removed with
 // everything in it when the object goes.
@@ -33,4 +33,4 @@ private:
     std::filesystem::path saved_;
 };
 
-}  // namespace gridport::testing
+}  // namespace gridport::test

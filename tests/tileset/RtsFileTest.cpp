@@ -7,11 +7,11 @@
 namespace gridport {
 namespace {
 
-using testing::Bytes;
-using testing::MemoryFileSystem;
-using testing::PatternRts;
-using testing::RtsFile;
-using testing::RtsTile;
+using test::Bytes;
+using test::MemoryFileSystem;
+using test::PatternRts;
+using test::RtsFile;
+using test::RtsTile;
 
 Bytes Saved(const Tileset& tileset) {
     MemoryFileSystem files;

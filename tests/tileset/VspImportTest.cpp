@@ -7,11 +7,11 @@
 namespace gridport {
 namespace {
 
-using testing::Bytes;
-using testing::MemoryFileSystem;
-using testing::PatternVsp;
-using testing::RtsFromVsp;
-using testing::VspFile;
+using test::Bytes;
+using test::MemoryFileSystem;
+using test::PatternVsp;
+using test::RtsFromVsp;
+using test::VspFile;
 
 bool Import(Tileset& tileset, const Bytes& bytes, Error& error) {
     MemoryFileSystem files;

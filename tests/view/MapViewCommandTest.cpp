@@ -6,8 +6,8 @@
 namespace gridport {
 namespace {
 
-using testing::Bytes;
-using testing::MemoryFileSystem;
+using test::Bytes;
+using test::MemoryFileSystem;
 
 struct MapViewRun {
     std::string name;
@@ -28,23 +28,23 @@ Bytes Cut(Bytes bytes, std::size_t removed) {
 
 // Every input a case needs, under its own name.
 void PutInputs(MemoryFileSystem& files) {
-    testing::MapV1File beyond = testing::TownMap();
+    test::MapV1File beyond = test::TownMap();
     beyond.foreground[4] = 5;
-    testing::VspFile lying = testing::PatternVsp(5);
+    test::VspFile lying = test::PatternVsp(5);
     lying.count = 6;
     Bytes lyingBytes = lying.Build();
     lyingBytes.resize(lyingBytes.size() - 256);
-    testing::RtsFile thin = testing::PatternRts(5, 2, 3);
+    test::RtsFile thin = test::PatternRts(5, 2, 3);
     thin.bitsPerPixel = 24;
-    files.Put("town.map", testing::TownMap().Build());
-    files.Put("harbour.map", testing::HarbourMap().Build());
-    files.Put("short1.map", Cut(testing::TownMap().Build(), 1));
-    files.Put("short2.map", Cut(testing::HarbourMap().Build(), 6));
+    files.Put("town.map", test::TownMap().Build());
+    files.Put("harbour.map", test::HarbourMap().Build());
+    files.Put("short1.map", Cut(test::TownMap().Build(), 1));
+    files.Put("short2.map", Cut(test::HarbourMap().Build(), 6));
     files.Put("beyond.map", beyond.Build());
-    files.Put("tiles.vsp", testing::PatternVsp(5).Build());
-    files.Put("rts.vsp", testing::PatternRts(5, 2, 3).Build());
-    files.Put("tiles.rts", testing::PatternRts(5, 2, 3).Build());
-    static const Bytes full = testing::PatternRts(65535, 1, 1).Build();
+    files.Put("tiles.vsp", test::PatternVsp(5).Build());
+    files.Put("rts.vsp", test::PatternRts(5, 2, 3).Build());
+    files.Put("tiles.rts", test::PatternRts(5, 2, 3).Build());
+    static const Bytes full = test::PatternRts(65535, 1, 1).Build();
     files.Put("full.rts", full);
     files.Put("lying.vsp", lyingBytes);
     files.Put("thin.rts", thin.Build());

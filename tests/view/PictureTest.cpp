@@ -10,12 +10,12 @@
 namespace gridport {
 namespace {
 
-using testing::Bytes;
-using testing::ImportFixture;
-using testing::MapV1File;
-using testing::MemoryFileSystem;
-using testing::VspColour;
-using testing::VspFile;
+using test::Bytes;
+using test::ImportFixture;
+using test::MapV1File;
+using test::MemoryFileSystem;
+using test::VspColour;
+using test::VspFile;
 using Pixel = std::array<std::uint8_t, 4>;
 
 struct BlendCase {
@@ -143,12 +143,12 @@ TEST(Picture, RefusesPicturesOverTheSideLimitAndEmptyOnes) {
 TEST(PngWriter, ReportsFilesItCannotWriteAndKeepsTheOldPicture) {
     MemoryFileSystem files;
     files.Put("out.png", {1, 2, 3});
-    const std::vector<std::pair<testing::FileOperation, std::string>> faults = {
-        {testing::FileOperation::Write, "out.png: cannot write: No space left on device"},
-        {testing::FileOperation::CreateTemporary, "out.png: cannot create a temporary file beside it: No space left on device"},
-        {testing::FileOperation::Rename, "out.png: cannot replace it with the new file: Permission denied"}};
+    const std::vector<std::pair<test::FileOperation, std::string>> faults = {
+        {test::FileOperation::Write, "out.png: cannot write: No space left on device"},
+        {test::FileOperation::CreateTemporary, "out.png: cannot create a temporary file beside it: No space left on device"},
+        {test::FileOperation::Rename, "out.png: cannot replace it with the new file: Permission denied"}};
     for (const auto& [operation, reason] : faults) {
-        files.FailAt(operation, operation == testing::FileOperation::Write ? 2 : 1);
+        files.FailAt(operation, operation == test::FileOperation::Write ? 2 : 1);
         Error error;
         EXPECT_FALSE(WritePng(RgbaImage(4, 4), "out.png", files, error));
         EXPECT_EQ(error.Text(), reason);

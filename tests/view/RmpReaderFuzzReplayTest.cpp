@@ -10,9 +10,9 @@ namespace {
 // Runs the fuzz target over the seeds, their truncations and every single
 // flipped byte of their first part, as the fuzzer would start.
 TEST(RmpReaderFuzzReplay, SeedsTruncationsAndFlippedBytes) {
-    for (const auto& sample : testing::SampleRmpFiles()) {
+    for (const auto& sample : test::SampleRmpFiles()) {
         SCOPED_TRACE(sample.name);
-        testing::Bytes bytes = sample.bytes;
+        test::Bytes bytes = sample.bytes;
         for (std::size_t size = 0; size <= bytes.size(); size += 1 + size / 8) {
             ASSERT_EQ(LLVMFuzzerTestOneInput(bytes.data(), size), 0);
         }

@@ -11,14 +11,14 @@
 namespace gridport {
 namespace {
 
-using testing::ByteBuilder;
-using testing::Bytes;
-using testing::FileOperation;
-using testing::MemoryFileSystem;
-using testing::RmpFile;
-using testing::RtsFile;
-using testing::RtsTile;
-using testing::SampleRmpFiles;
+using test::ByteBuilder;
+using test::Bytes;
+using test::FileOperation;
+using test::MemoryFileSystem;
+using test::RmpFile;
+using test::RtsFile;
+using test::RtsTile;
+using test::SampleRmpFiles;
 
 std::unique_ptr<RmpDocument> ReadBytes(const Bytes& bytes, std::string& error) {
     MemoryFileSystem files;
@@ -133,7 +133,7 @@ TEST(RmpReader, ReadsEveryConvertedExampleBackAsSaved) {
         TileMap map;
         ASSERT_TRUE(map.ImportMap(entry.path().string(), tiles.string(), defaultFileSystem));
         std::string error;
-        const auto document = ReadBytes(testing::SaveToMemory(map), error);
+        const auto document = ReadBytes(test::SaveToMemory(map), error);
         ASSERT_NE(document, nullptr) << error;
         ExpectReadAsSaved(document->map, map);
         ++converted;

@@ -17,8 +17,8 @@
 namespace gridport {
 namespace {
 
-using testing::Bytes;
-using testing::MemoryFileSystem;
+using test::Bytes;
+using test::MemoryFileSystem;
 
 struct Run {
     std::vector<std::string> arguments;
@@ -43,7 +43,7 @@ class RmpView : public ::testing::TestWithParam<Run> {};
 
 TEST_P(RmpView, PrintsAndEndsAsExpected) {
     MemoryFileSystem files;
-    files.Put("map.rmp", testing::SampleRmpFiles()[2].bytes);
+    files.Put("map.rmp", test::SampleRmpFiles()[2].bytes);
     Bytes broken = files.Get("map.rmp");
     broken.pop_back();
     files.Put("broken.rmp", broken);
@@ -178,7 +178,7 @@ Bytes LayeredRmp() {
     roof.showFlag = false;
     map.AppendLayer(roof);
     map.headerLayer = 1;
-    return testing::SaveToMemory(map);
+    return test::SaveToMemory(map);
 }
 
 Picture Drawn(std::vector<std::string> options) {
@@ -261,9 +261,9 @@ namespace {
 
 // rmpview's own file errors on disk carry the system's reason.
 TEST(RmpViewFiles, ReasonsForInputsAndPicturePaths) {
-    const testing::TempDir folder;
+    const test::TempDir folder;
     const std::string rmp = folder / "map.rmp";
-    testing::WriteDiskFile(rmp, LayeredRmp());
+    test::WriteDiskFile(rmp, LayeredRmp());
     const std::string name = folder.Path().string();
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{folder / "none.rmp"}, folder / "none.rmp: cannot open: No such file or directory"},
