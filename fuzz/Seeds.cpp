@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "import/ImportSteps.h"
+#include "tileset/TilesetReader.h"
 #include "support/Conversion.h"
 #include "support/Files.h"
 #include "support/SampleRmp.h"
@@ -39,7 +39,7 @@ Corpus ConversionSeeds() {
     const ConversionInput zeroSize{map.Build(), ZeroSizeTiles(), false};
     Corpus corpus = {{"regression-null-pixels-of-zero-size-tiles", JoinConversionInput(zeroSize)}};
     for (const ConversionSample& sample : SmallConversions()) {
-        const ConversionInput input{sample.map, sample.tileset, gridport::IsVspPath(sample.tilesetPath)};
+        const ConversionInput input{sample.map, sample.tileset, (gridport::TilesetKindOf(sample.tilesetPath) == gridport::TilesetKind::Vsp)};
         corpus.emplace_back(sample.name, JoinConversionInput(input));
     }
     return corpus;
@@ -49,7 +49,7 @@ Corpus ConversionSeeds() {
 Corpus TilesetSeeds(bool vsp, const Bytes& empty) {
     Corpus corpus = {{"no-tiles", empty}};
     for (const ConversionSample& sample : SmallConversions()) {
-        if (gridport::IsVspPath(sample.tilesetPath) == vsp) {
+        if ((gridport::TilesetKindOf(sample.tilesetPath) == gridport::TilesetKind::Vsp) == vsp) {
             corpus.emplace_back(sample.name, sample.tileset);
         }
     }

@@ -321,20 +321,28 @@ CellSink* RmpOutput::Layer(std::size_t index, const MapFileLayer& layer) {
     return cells_.get();
 }
 
-void RmpOutput::TilePixels(const std::uint8_t* bytes, std::size_t count) {
-    if (writer_ == nullptr) {
-        return;
-    }
+void RmpOutput::StartTileset() {
     if (!tilesetStarted_) {
         WriteRtsHeader(writer_->Out(), static_cast<std::uint32_t>(OutputTileCount(*map_, tileset_)),
                        tileset_.tileWidth, tileset_.tileHeight);
         tilesetStarted_ = true;
     }
-    writer_->Out().PutBytes(bytes, count);
 }
 
+void RmpOutput::TilePixels(const std::uint8_t* bytes, std::size_t count) {
+    if (writer_ != nullptr) {
+        StartTileset();
+        writer_->Out().PutBytes(bytes, count);
+    }
+}
+
+// Tiles of no pixels hand none on: the tileset starts here at the latest.
 void RmpOutput::PixelsDone() {
-    if (writer_ != nullptr && OutputTileCount(*map_, tileset_) > tileset_.tileCount) {
+    if (writer_ == nullptr) {
+        return;
+    }
+    StartTileset();
+    if (OutputTileCount(*map_, tileset_) > tileset_.tileCount) {
         writer_->Out().PutZeros(static_cast<std::size_t>(tileset_.TileBytes()));
     }
 }

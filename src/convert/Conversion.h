@@ -94,6 +94,8 @@ public:
 
 private:
     class Cells;
+    // The embedded tileset's header, before its first bytes.
+    void StartTileset();
 
     std::string path_;
     FileSystem& fileSystem_;

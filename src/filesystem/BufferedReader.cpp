@@ -10,9 +10,14 @@ namespace gridport {
 BufferedReader::BufferedReader(File& file, std::string path, std::size_t capacity)
     : file_(file), path_(std::move(path)), buffer_(capacity) {
     const std::int64_t position = file_.Tell();
-    const std::int64_t size = position < 0 ? -1 : file_.Size();
-    // A stream that can't tell where it stands is read from where it is,
-    // counted from 0, to its end, wherever that is.
+    const std::int64_t size = file_.Size();
+    // A stream that tells neither where it stands nor its size (a pipe) is
+    // read from where it is, counted from 0, to its end, wherever that is.
+    // A file that tells only one of them has failed.
+    if ((position < 0) != (size < 0)) {
+        Fail();
+        return;
+    }
     filePosition_ = position < 0 ? 0 : static_cast<std::uint64_t>(position);
     remaining_ = size < 0 ? kUnknown : size > position ? static_cast<std::uint64_t>(size - position) : 0;
     size_ = size < 0 ? kUnknown : filePosition_ + remaining_;
@@ -119,7 +124,7 @@ bool BufferedReader::Skip(std::uint64_t count) {
     Take(static_cast<std::size_t>(buffered));
     count -= buffered;
     begin_ = end_ = 0;
-    if (remaining_ == kUnknown || file_.Seek(static_cast<std::int64_t>(filePosition_ + count)) != 0) {
+    if (remaining_ == kUnknown) {
         // A stream that can't seek is read through.
         std::uint8_t scratch[4096];
         for (; count > 0;) {
@@ -130,6 +135,9 @@ bool BufferedReader::Skip(std::uint64_t count) {
             count -= piece;
         }
         return true;
+    }
+    if (!shared_ && file_.Seek(static_cast<std::int64_t>(filePosition_ + count)) != 0) {
+        return Fail();
     }
     filePosition_ += count;
     remaining_ -= count;

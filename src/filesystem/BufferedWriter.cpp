@@ -38,14 +38,6 @@ void BufferedWriter::PutU16(std::uint32_t value) {
     StoreU16(Room(2), value);
 }
 
-void BufferedWriter::PutU32(std::uint32_t value) {
-    StoreU32(Room(4), value);
-}
-
-void BufferedWriter::PutF32(float value) {
-    StoreF32(Room(4), value);
-}
-
 void BufferedWriter::PutBytes(const void* data, std::size_t count) {
     // An empty block may come from an empty vector or string view, whose data
     // is null, and memcpy must not see a null pointer even for no bytes.
@@ -65,24 +57,6 @@ void BufferedWriter::PutZeros(std::size_t count) {
     while (count > 0) {
         const std::size_t piece = std::min(count, buffer_.size());
         std::memset(Room(piece), 0, piece);
-        count -= piece;
-    }
-}
-
-// The loop stays branch-free, so that it vectorises.
-void BufferedWriter::PutLow16(const std::uint32_t* values, std::size_t count) {
-    while (count > 0) {
-        const std::size_t piece = std::min(count, (buffer_.size() - used_) / 2);
-        if (piece == 0) {
-            Drain();
-            continue;
-        }
-        std::uint8_t* const out = buffer_.data() + used_;
-        for (std::size_t i = 0; i < piece; ++i) {
-            StoreU16(out + 2 * i, values[i]);
-        }
-        used_ += 2 * piece;
-        values += piece;
         count -= piece;
     }
 }

@@ -19,12 +19,8 @@ public:
 
     void PutU8(std::uint32_t value) { *Room(1) = static_cast<std::uint8_t>(value); }
     void PutU16(std::uint32_t value);
-    void PutU32(std::uint32_t value);
-    void PutF32(float value);
     void PutBytes(const void* data, std::size_t count);
     void PutZeros(std::size_t count);
-    // The low 16 bits of each value, in order.
-    void PutLow16(const std::uint32_t* values, std::size_t count);
     // Room for count bytes that the caller writes in place, after what is
     // buffered; Commit(used) then takes the first used of them. Nothing else
     // may be put in between.

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "tileset/SegmentList.h"
@@ -12,13 +11,7 @@ namespace gridport {
 // A named grid of 32-bit tile indices with its factors, rates, flags and
 // segments. Cell (x, y) is tiles[y * width + x]; tiles always holds
 // width * height cells.
-class MapLayer {
-public:
-    // Keeps the top-left overlap; other cells are 0. Returns false, with the
-    // layer unchanged, for a negative size or a grid that can't be allocated.
-    bool Resize(std::int32_t newWidth, std::int32_t newHeight);
-    void SetName(std::string_view text) { name.assign(text); }
-
+struct MapLayer {
     std::string name;
     std::int32_t width = 0;
     std::int32_t height = 0;

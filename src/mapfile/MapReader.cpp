@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "filesystem/ByteOrder.h"
+#include "filesystem/Counted.h"
 #include "mapfile/MapLayout.h"
 
 namespace gridport {
@@ -70,6 +71,11 @@ Expected<void> MapReader::ReadHeader() {
 }
 
 Expected<void> MapReader::Locate(std::size_t fileLayer) {
+    const std::size_t count = description_.fileLayers.size();
+    if (fileLayer >= count) {
+        return Error(in_.Path(), "there is no file layer " + std::to_string(fileLayer) + "; the map has " +
+                                     Counted(count, "file layer"));
+    }
     DroppedCells dropped;
     while (located_ <= fileLayer) {
         if (Expected<void> walked = Decode(located_ - 1, dropped); !walked) {

@@ -120,7 +120,7 @@ Expected<void> Parser::Layer(std::size_t index, MapLayer& layer) {
         }
         cell = value;
     }
-    const std::string segments = "the " + Counted(segmentCount, "segment") + " of " + what;
+    const std::string segments = "the segment list of " + what + " (" + Counted(segmentCount, "segment") + ")";
     if (Expected<void> need = in_.Need(std::uint64_t{kSegmentSize} * segmentCount, segments); !need) {
         return need;
     }
@@ -198,7 +198,7 @@ Expected<void> Parser::Zone(std::size_t index, MapZone& zone) {
 template <typename Record, typename ReadOne>
 Expected<void> Records(BufferedReader& in, std::size_t count, std::uint64_t least, const std::string& what,
                        std::vector<Record>& records, ReadOne readOne) {
-    if (Expected<void> need = in.Need(least * count, "the header's " + what); !need) {
+    if (Expected<void> need = in.Need(least * count, "the list of " + what); !need) {
         return need;
     }
     records.resize(count);

@@ -23,11 +23,6 @@ public:
     void Append(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
         segments_.push_back(Segment{x1, y1, x2, y2});
     }
-    void Assign(const SegmentList& other) {
-        if (&other != this) {
-            segments_ = other.segments_;
-        }
-    }
 
     bool operator==(const SegmentList&) const = default;
 

@@ -9,18 +9,7 @@ namespace gridport {
 
 // One tileset entry: its pixels, the three values of the RTS tile
 // information block and its segments.
-class Tile {
-public:
-    // An empty image, as a copy starts before its source is assigned.
-    Tile() = default;
-    // The blank tile: every pixel opaque black.
-    Tile(std::int32_t width, std::int32_t height);
-
-    void Assign(const Tile& other);
-    void SetInfoFlag(bool value) { infoFlag = value; }
-    void SetInfoValueA(std::int32_t value) { infoValueA = value; }
-    void SetInfoValueB(std::int32_t value) { infoValueB = value; }
-
+struct Tile {
     RgbaImage image;
     bool infoFlag = false;
     std::int32_t infoValueA = 0;

@@ -9,12 +9,8 @@ namespace gridport {
 
 // The tiles a map's indices refer to: index i is tiles[i]. Every tile's image
 // is tileWidth x tileHeight pixels.
-class Tileset {
-public:
-    void Assign(const Tileset& other);
+struct Tileset {
     std::int32_t TileCount() const { return static_cast<std::int32_t>(tiles.size()); }
-    // Adds count opaque black tiles of the tileset's tile size.
-    void AppendBlankTiles(std::int32_t count);
 
     std::int32_t tileWidth = 16;
     std::int32_t tileHeight = 16;

@@ -90,9 +90,9 @@ Expected<Tileset> LoadTileset(BufferedReader& in, TilesetKind kind) {
             return read.error();
         }
         Tile& tile = tileset.tiles[i];
-        tile.SetInfoFlag(info.infoFlag);
-        tile.SetInfoValueA(info.infoValueA);
-        tile.SetInfoValueB(info.infoValueB);
+        tile.infoFlag = info.infoFlag;
+        tile.infoValueA = info.infoValueA;
+        tile.infoValueB = info.infoValueB;
         for (const auto& [x1, y1, x2, y2] : info.segments) {
             tile.segments.Append(x1, y1, x2, y2);
         }

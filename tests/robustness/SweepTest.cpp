@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "convert/Conversion.h"
 #include "support/Conversion.h"
 #include "support/Files.h"
 #if GRIDPORT_WITH_VIEW
@@ -32,17 +33,15 @@ struct Attempt {
     std::string reasonFile;
 };
 
-// One conversion through the map model or in one streaming pass.
-Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath, bool streaming) {
+// One conversion through the conversion core, on files in memory.
+Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath) {
     const bool hadOutput = files.Has(kOutputPath);
     const Bytes oldOutput = files.Get(kOutputPath);
     const std::uint32_t oldMode = files.Mode(kOutputPath);
     std::vector<std::string> paths = files.Paths();
-    Error error;
-    const ConversionOutcome outcome =
-        streaming ? test::ConvertStreaming(files, tilesetPath, error)
-                  : ConvertMapThroughModel(test::kMapPath, tilesetPath, kOutputPath, files, error);
-    Attempt run{outcome, files.Get(kOutputPath), {}, error.File()};
+    std::optional<Error> reason;
+    const ConversionOutcome outcome = test::Convert(files, tilesetPath, &reason);
+    Attempt run{outcome, files.Get(kOutputPath), {}, reason ? reason->Path() : ""};
     if (run.outcome == ConversionOutcome::Converted && !hadOutput) {
         paths.push_back(kOutputPath);
         std::sort(paths.begin(), paths.end());
@@ -58,60 +57,58 @@ Attempt Checked(MemoryFileSystem& files, const std::string& tilesetPath, bool st
         run.fault = "the output lost its permission bits";
     } else if (run.outcome == ConversionOutcome::Converted) {
         run.fault = test::RmpFault(run.output);
-    } else if (error.Text().empty()) {
+    } else if (!reason || reason->Message().empty()) {
         run.fault = "a failure without a reason";
     }
     return run;
 }
 
-// Both ways on the same files: the model's attempt, with a fault when the
-// streaming pass differs in outcome or bytes, the check without an output in
-// outcome, mapview's verdict from gridport's outcome, or a failure's reason
-// names another file than failingFile.
+// The conversion core's attempt, with a fault when the plain reference
+// differs from it in outcome or bytes, the check that writes nothing differs
+// in outcome, mapview's verdict differs from gridport's outcome, or a
+// failure's reason names another file than failingFile.
 Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tilesetPath,
                 const std::string& failingFile = {}) {
-    Attempt runs[2];
-    for (const bool streaming : {false, true}) {
-        MemoryFileSystem files;
-        files.Put(test::kMapPath, map);
-        files.Put(tilesetPath, tileset);
-        runs[streaming ? 1 : 0] = Checked(files, tilesetPath, streaming);
-    }
-    Attempt& model = runs[0];
-    const Attempt& streamed = runs[1];
-    // The check without an output, mapview's verdict.
     MemoryFileSystem files;
     files.Put(test::kMapPath, map);
     files.Put(tilesetPath, tileset);
-    Error error;
-    const ConversionOutcome verdict = ConvertMap(test::kMapPath, tilesetPath, {}, files, error);
-    if (model.fault.empty() && !streamed.fault.empty()) {
-        model.fault = "streaming: " + streamed.fault;
-    } else if (model.fault.empty() && (model.outcome != streamed.outcome || model.output != streamed.output)) {
-        model.fault = "the streaming pass differs from the model";
-    } else if (model.fault.empty() && verdict != model.outcome) {
-        model.fault = "the check without an output differs from the model";
+    Attempt run = Checked(files, tilesetPath);
+    Bytes reference;
+    const ConversionOutcome expected = test::ReferenceConversion(map, tileset, tilesetPath, reference);
+    // The check that writes nothing.
+    MemoryFileSystem checked;
+    checked.Put(test::kMapPath, map);
+    checked.Put(tilesetPath, tileset);
+    FormatCheck check;
+    Expected<void> verdict = RunConversion(test::kMapPath, tilesetPath, checked, check);
+    const ConversionOutcome checkOutcome = !verdict          ? ConversionOutcome::ImportFailed
+                                           : check.Result() ? ConversionOutcome::Converted
+                                                            : ConversionOutcome::SaveFailed;
+    if (!run.fault.empty()) {
+        return run;
+    }
+    if (run.outcome != expected || (expected == ConversionOutcome::Converted && run.output != reference)) {
+        run.fault = "the conversion differs from the reference";
+    } else if (checkOutcome != run.outcome) {
+        run.fault = "the check without an output differs from the conversion";
+    } else if (!failingFile.empty() && run.outcome == ConversionOutcome::ImportFailed &&
+               run.reasonFile != failingFile) {
+        run.fault = "the reason names " + run.reasonFile + ", not " + failingFile;
     }
 #if GRIDPORT_WITH_VIEW
-    if (model.fault.empty()) {
-        MemoryFileSystem files;
-        files.Put(test::kMapPath, map);
-        files.Put(tilesetPath, tileset);
+    if (run.fault.empty()) {
+        MemoryFileSystem viewed;
+        viewed.Put(test::kMapPath, map);
+        viewed.Put(tilesetPath, tileset);
         std::string out;
         std::string err;
-        const bool converts = RunMapView({test::kMapPath, tilesetPath}, files, out, err) == 0;
-        if (converts != (streamed.outcome == ConversionOutcome::Converted)) {
-            model.fault = "mapview's verdict differs from gridport's: " + err;
+        const bool converts = RunMapView({test::kMapPath, tilesetPath}, viewed, out, err) == 0;
+        if (converts != (run.outcome == ConversionOutcome::Converted)) {
+            run.fault = "mapview's verdict differs from gridport's: " + err;
         }
     }
 #endif
-    for (const Attempt* run : {&runs[0], &runs[1]}) {
-        if (model.fault.empty() && !failingFile.empty() && run->outcome == ConversionOutcome::ImportFailed &&
-            run->reasonFile != failingFile) {
-            model.fault = "the reason names " + run->reasonFile + ", not " + failingFile;
-        }
-    }
-    return model;
+    return run;
 }
 
 // The bytes a byte is replaced by: its complement, 0, 255 and each
@@ -198,25 +195,21 @@ TEST_P(FaultSweep, EveryFailedFileOperationFailsTheConversion) {
                 files.SetMode(kOutputPath, 0600);
             }
         };
-        for (const bool streaming : {false, true}) {
-            MemoryFileSystem counted;
-            fill(counted);
-            const Attempt clean = Checked(counted, sample.tilesetPath, streaming);
-            ASSERT_EQ(clean.fault, "");
-            ASSERT_EQ(clean.output, expected);
-            ASSERT_EQ(counted.Calls(FileOperation::Rename), 1);
-            for (int op = 0; op < static_cast<int>(FileOperation::Count); ++op) {
-                const auto operation = static_cast<FileOperation>(op);
-                for (int call = 1; call <= counted.Calls(operation); ++call) {
-                    MemoryFileSystem files;
-                    fill(files);
-                    files.FailAt(operation, call);
-                    const Attempt run = Checked(files, sample.tilesetPath, streaming);
-                    EXPECT_EQ(run.fault, "") << "streaming " << streaming << " operation " << op << " call "
-                                             << call << " old output " << oldOutput;
-                    EXPECT_NE(run.outcome, ConversionOutcome::Converted)
-                        << "streaming " << streaming << " operation " << op << " call " << call;
-                }
+        MemoryFileSystem counted;
+        fill(counted);
+        const Attempt clean = Checked(counted, sample.tilesetPath);
+        ASSERT_EQ(clean.fault, "");
+        ASSERT_EQ(clean.output, expected);
+        ASSERT_EQ(counted.Calls(FileOperation::Rename), 1);
+        for (int op = 0; op < static_cast<int>(FileOperation::Count); ++op) {
+            const auto operation = static_cast<FileOperation>(op);
+            for (int call = 1; call <= counted.Calls(operation); ++call) {
+                MemoryFileSystem files;
+                fill(files);
+                files.FailAt(operation, call);
+                const Attempt run = Checked(files, sample.tilesetPath);
+                EXPECT_EQ(run.fault, "") << "operation " << op << " call " << call << " old output " << oldOutput;
+                EXPECT_NE(run.outcome, ConversionOutcome::Converted) << "operation " << op << " call " << call;
             }
         }
     }

@@ -118,10 +118,10 @@ SampleRmp BuiltInMemory() {
     map.zones = {MapZone{1, 2, 3, 4, 5, 6, "zone"}, MapZone{-1, 0, 70000, 0, 0, 0, ""}};
     map.tileset.tileWidth = 2;
     map.tileset.tileHeight = 3;
-    map.tileset.tiles.assign(3, Tile(2, 3));
+    map.tileset.tiles.assign(3, Tile{RgbaImage(2, 3), false, 0, 0, {}});
     map.tileset.tiles[0].image.pixels[5] = 9;
-    map.tileset.tiles[1].SetInfoValueA(-1);
-    map.tileset.tiles[1].SetInfoValueB(65536 + 5);
+    map.tileset.tiles[1].infoValueA = -1;
+    map.tileset.tiles[1].infoValueB = 65536 + 5;
     map.tileset.tiles[2].segments.Append(-1, 0, 70000, 5);
     sample.bytes = SaveToMemory(map);
     return sample;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "filesystem/BufferedWriter.h"
 #include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
-#include "tileset/Tileset.h"
+#include "tileset/RtsWriter.h"
+#include "tileset/TilesetReader.h"
 
 namespace gridport {
 namespace {
@@ -13,31 +15,55 @@ using test::PatternRts;
 using test::RtsFile;
 using test::RtsTile;
 
+// A tileset through the RTS writer's records, as the conversion writes them.
 Bytes Saved(const Tileset& tileset) {
     MemoryFileSystem files;
-    const auto file = files.Open("out.rts", OpenMode::Write);
-    EXPECT_TRUE(tileset.Save(*file));
+    auto file = std::move(*files.OpenOutput("out.rts"));
+    BufferedWriter out(*file, 64);
+    WriteRtsHeader(out, static_cast<std::uint32_t>(tileset.tiles.size()), static_cast<std::uint32_t>(tileset.tileWidth),
+                   static_cast<std::uint32_t>(tileset.tileHeight));
+    for (const Tile& tile : tileset.tiles) {
+        out.PutBytes(tile.image.pixels.data(), tile.image.pixels.size());
+    }
+    for (const Tile& tile : tileset.tiles) {
+        WriteRtsInfo(out, tile.infoFlag, static_cast<std::uint32_t>(tile.infoValueA),
+                     static_cast<std::uint32_t>(tile.infoValueB), static_cast<std::uint32_t>(tile.segments.Count()));
+        for (std::int32_t k = 0; k < tile.segments.Count(); ++k) {
+            const Segment& segment = tile.segments.At(k);
+            WriteRtsSegment(out, static_cast<std::uint32_t>(segment.x1), static_cast<std::uint32_t>(segment.y1),
+                            static_cast<std::uint32_t>(segment.x2), static_cast<std::uint32_t>(segment.y2));
+        }
+    }
+    out.Flush();
+    EXPECT_TRUE(file->Commit());
     return files.Get("out.rts");
 }
 
-bool LoadBytes(Tileset& tileset, const Bytes& bytes, Error& error) {
+Expected<Tileset> LoadBytes(const Bytes& bytes, std::size_t at = 0) {
     MemoryFileSystem files;
     files.Put("in.rts", bytes);
-    return tileset.Load("in.rts", files, error);
+    const auto file = std::move(*files.Open("in.rts", OpenMode::Read));
+    EXPECT_EQ(file->Seek(static_cast<std::int64_t>(at)), 0);
+    BufferedReader in(*file, "in.rts");
+    return LoadTileset(in, TilesetKind::Rts);
 }
 
-bool LoadBytes(Tileset& tileset, const Bytes& bytes) {
-    Error error;
-    return LoadBytes(tileset, bytes, error);
+// A tileset of count opaque black tiles of the given size.
+Tileset Blank(std::size_t count, std::int32_t width = 16, std::int32_t height = 16) {
+    Tileset tileset;
+    tileset.tileWidth = width;
+    tileset.tileHeight = height;
+    tileset.tiles.assign(count, Tile{RgbaImage(width, height), false, 0, 0, {}});
+    return tileset;
 }
 
 TEST(RtsFile, SavedSizesFollowTheLayout) {
     Tileset tileset;
     EXPECT_EQ(Saved(tileset), RtsFile{}.Build());
     EXPECT_EQ(Saved(tileset).size(), 256U);
-    tileset.AppendBlankTiles(1);
+    tileset = Blank(1);
     EXPECT_EQ(Saved(tileset).size(), 1312U);
-    tileset.AppendBlankTiles(1);
+    tileset = Blank(2);
     tileset.tiles[0].segments.Append(1, 2, 3, 4);
     tileset.tiles[1].segments.Append(5, 6, 7, 8);
     tileset.tiles[1].segments.Append(9, 10, 11, 12);
@@ -50,17 +76,19 @@ TEST(RtsFile, SavesExactlyTheBytesOfTheFormat) {
     expected.tiles[1].infoValueA = 65535;
     expected.tiles[2].infoValueB = 4464;
     expected.tiles[2].segments = {{65535, 0, 4464, 5}, {1, 2, 3, 4}};
-    Tileset tileset;
-    ASSERT_TRUE(LoadBytes(tileset, expected.Build()));
+    Expected<Tileset> loaded = LoadBytes(expected.Build());
+    ASSERT_TRUE(loaded);
+    Tileset& tileset = *loaded;
     EXPECT_EQ(tileset.tileWidth, 7);
     EXPECT_EQ(tileset.tileHeight, 3);
     EXPECT_EQ(Saved(tileset), expected.Build());
 
     // Values beyond 16 bits keep their low 16 bits; -1 comes back as 65535.
-    tileset.tiles[0].SetInfoValueA(-1);
+    tileset.tiles[0].infoValueA = -1;
     tileset.tiles[0].segments.Append(-1, 0, 70000, 5);
-    Tileset reloaded;
-    ASSERT_TRUE(LoadBytes(reloaded, Saved(tileset)));
+    Expected<Tileset> again = LoadBytes(Saved(tileset));
+    ASSERT_TRUE(again);
+    const Tileset& reloaded = *again;
     EXPECT_EQ(reloaded.tiles[0].infoValueA, 65535);
     EXPECT_EQ(reloaded.tiles[0].segments.At(0), (Segment{65535, 0, 4464, 5}));
     EXPECT_EQ(Saved(reloaded), Saved(tileset));
@@ -74,8 +102,9 @@ TEST(RtsFile, ReadsSegmentTypesAndAFileWithoutSegmentData) {
     file.tiles[2].segments = {{1, 2, 3, 4}};
     file.tiles[3].segmentType = 9;
     file.tiles[3].infoFlag = 200;
-    Tileset tileset;
-    ASSERT_TRUE(LoadBytes(tileset, file.Build()));
+    Expected<Tileset> loaded = LoadBytes(file.Build());
+    ASSERT_TRUE(loaded);
+    const Tileset& tileset = *loaded;
     EXPECT_EQ(tileset.tiles[0].segments.Count(), 0);
     EXPECT_EQ(tileset.tiles[1].segments.Count(), 0);
     EXPECT_EQ(tileset.tiles[2].segments.At(0), (Segment{1, 2, 3, 4}));
@@ -86,21 +115,19 @@ TEST(RtsFile, ReadsSegmentTypesAndAFileWithoutSegmentData) {
     flat.segmentFlag = 0;
     flat.tiles[0].segments = {{1, 1, 1, 1}};
     flat.tiles[1].infoValueB = 77;
-    ASSERT_TRUE(LoadBytes(tileset, flat.Build()));
-    EXPECT_EQ(tileset.tiles[0].segments.Count(), 0);
-    EXPECT_EQ(tileset.tiles[1].infoValueB, 77);
+    Expected<Tileset> flatLoaded = LoadBytes(flat.Build());
+    ASSERT_TRUE(flatLoaded);
+    EXPECT_EQ(flatLoaded->tiles[0].segments.Count(), 0);
+    EXPECT_EQ(flatLoaded->tiles[1].infoValueB, 77);
 }
 
 TEST(RtsFile, LoadsFromTheCurrentPositionOfAnOpenFile) {
-    MemoryFileSystem files;
     Bytes bytes(50, 0xEE);
     const Bytes rts = PatternRts(2, 32, 8).Build();
     bytes.insert(bytes.end(), rts.begin(), rts.end());
-    files.Put("in", bytes);
-    const auto file = files.Open("in", OpenMode::Read);
-    ASSERT_EQ(file->Seek(50), 0);
-    Tileset tileset;
-    ASSERT_TRUE(tileset.Load(*file));
+    Expected<Tileset> loaded = LoadBytes(bytes, 50);
+    ASSERT_TRUE(loaded);
+    const Tileset& tileset = *loaded;
     EXPECT_EQ(tileset.tileWidth, 32);
     EXPECT_EQ(tileset.tileHeight, 8);
     EXPECT_EQ(tileset.tiles[1].image.width, 32);
@@ -108,8 +135,9 @@ TEST(RtsFile, LoadsFromTheCurrentPositionOfAnOpenFile) {
 }
 
 TEST(RtsFile, ZeroSizedTilesHoldEmptyImagesOfThatSize) {
-    Tileset tileset;
-    ASSERT_TRUE(LoadBytes(tileset, PatternRts(3, 0, 5).Build()));
+    Expected<Tileset> loaded = LoadBytes(PatternRts(3, 0, 5).Build());
+    ASSERT_TRUE(loaded);
+    const Tileset& tileset = *loaded;
     EXPECT_EQ(tileset.tileWidth, 0);
     EXPECT_EQ(tileset.tileHeight, 5);
     EXPECT_EQ(tileset.tiles[2].image.width, 0);
@@ -141,19 +169,12 @@ std::string Bits(int bits) {
 
 class RtsRejectedHeader : public ::testing::TestWithParam<BadHeader> {};
 
-TEST_P(RtsRejectedHeader, LeavesTheTilesetAsItWas) {
+TEST_P(RtsRejectedHeader, SaysWhyAndWhere) {
     Bytes bytes = PatternRts(1, 16, 16).Build();
     bytes[GetParam().offset] = GetParam().value;
-    Tileset tileset;
-    tileset.tileWidth = 32;
-    tileset.tileHeight = 8;
-    tileset.AppendBlankTiles(2);
-    Error error;
-    EXPECT_FALSE(LoadBytes(tileset, bytes, error));
-    EXPECT_EQ(error.Text(), "in.rts: " + GetParam().reason);
-    EXPECT_EQ(tileset.tileWidth, 32);
-    EXPECT_EQ(tileset.tileHeight, 8);
-    EXPECT_EQ(tileset.TileCount(), 2);
+    const Expected<Tileset> loaded = LoadBytes(bytes);
+    ASSERT_FALSE(loaded);
+    EXPECT_EQ(loaded.error().Text(), "in.rts: " + GetParam().reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(Headers, RtsRejectedHeader,
@@ -164,24 +185,19 @@ INSTANTIATE_TEST_SUITE_P(Headers, RtsRejectedHeader,
                                            BadHeader{"24 bits", 12, 24, Bits(24)},
                                            BadHeader{"288 bits", 13, 1, Bits(288)}));
 
-TEST(RtsFile, EveryTruncationFailsAndChangesNothing) {
+TEST(RtsFile, EveryTruncationFailsAtItsEnd) {
     RtsFile file = PatternRts(2, 4, 2);
     file.tiles[0].segments = {{1, 2, 3, 4}, {5, 6, 7, 8}};
     file.tiles[1].segmentType = 1;
     file.tiles[1].typeOneData = Bytes(8, 1);
     const Bytes whole = file.Build();
-    Tileset tileset;
-    tileset.AppendBlankTiles(1);
     for (std::size_t size = 0; size < whole.size(); ++size) {
-        Error error;
-        EXPECT_FALSE(
-            LoadBytes(tileset, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)), error))
-            << size;
-        EXPECT_EQ(error.File(), "in.rts");
-        EXPECT_EQ(tileset.TileCount(), 1);
-        EXPECT_EQ(tileset.tileWidth, 16);
+        const Expected<Tileset> loaded = LoadBytes(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)));
+        ASSERT_FALSE(loaded) << size;
+        EXPECT_EQ(loaded.error().Path(), "in.rts");
+        EXPECT_LE(loaded.error().Offset().value_or(0), size) << size;
     }
-    EXPECT_TRUE(LoadBytes(tileset, whole));
+    EXPECT_TRUE(LoadBytes(whole));
 }
 
 TEST(RtsFile, AHeaderClaimingMoreThanTheFileHoldsFailsBeforeAllocating) {
@@ -189,39 +205,9 @@ TEST(RtsFile, AHeaderClaimingMoreThanTheFileHoldsFailsBeforeAllocating) {
     file.countField = 65535;
     file.tileWidth = 65535;
     file.tileHeight = 65535;
-    Tileset tileset;
-    Error error;
-    EXPECT_FALSE(LoadBytes(tileset, file.Build(), error));
-    EXPECT_EQ(error.Text(), "in.rts: byte 256: tile 0 needs 17179344900 bytes of pixels, 1056 are left");
-}
-
-TEST(RtsFile, SaveRefusesWhatTheFormatCantHoldAndWritesNothing) {
-    Tileset tooMany;
-    tooMany.tileWidth = 1;
-    tooMany.tileHeight = 1;
-    tooMany.AppendBlankTiles(65536);
-    Tileset tooWide;
-    tooWide.tileWidth = 65536;
-    tooWide.tileHeight = 0;
-    Tileset tooManySegments;
-    tooManySegments.AppendBlankTiles(1);
-    for (int i = 0; i < 65536; ++i) {
-        tooManySegments.tiles[0].segments.Append(i, i, i, i);
-    }
-    Tileset mismatched;
-    mismatched.AppendBlankTiles(1);
-    mismatched.tileWidth = 8;
-    for (const Tileset* tileset : {&tooMany, &tooWide, &tooManySegments, &mismatched}) {
-        MemoryFileSystem files;
-        const auto out = files.Open("out", OpenMode::Write);
-        Error error;
-        EXPECT_FALSE(tileset->FitsRtsFormat("out", error));
-        EXPECT_NE(error.Text().find("out: "), std::string::npos);
-        EXPECT_FALSE(tileset->Save(*out));
-        EXPECT_EQ(out->Size(), 0);
-    }
-    tooMany.tiles.pop_back();
-    EXPECT_TRUE(tooMany.FitsRtsFormat());
+    const Expected<Tileset> loaded = LoadBytes(file.Build());
+    ASSERT_FALSE(loaded);
+    EXPECT_EQ(loaded.error().Text(), "in.rts: byte 256: tile 0 needs 17179344900 bytes of pixels, 1056 are left");
 }
 
 }  // namespace

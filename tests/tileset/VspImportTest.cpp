@@ -2,7 +2,7 @@
 
 #include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
-#include "tileset/Tileset.h"
+#include "tileset/TilesetReader.h"
 
 namespace gridport {
 namespace {
@@ -13,15 +13,12 @@ using test::PatternVsp;
 using test::RtsFromVsp;
 using test::VspFile;
 
-bool Import(Tileset& tileset, const Bytes& bytes, Error& error) {
+Expected<Tileset> Import(const Bytes& bytes) {
     MemoryFileSystem files;
     files.Put("t.vsp", bytes);
-    return tileset.ImportVsp("t.vsp", files, error);
-}
-
-bool Import(Tileset& tileset, const Bytes& bytes) {
-    Error error;
-    return Import(tileset, bytes, error);
+    const auto file = std::move(*files.Open("t.vsp", OpenMode::Read));
+    BufferedReader in(*file, "t.vsp");
+    return LoadTileset(in, TilesetKind::Vsp);
 }
 
 // All pixels of the tileset, tile after tile.
@@ -45,8 +42,11 @@ class VspVersion : public ::testing::TestWithParam<std::uint16_t> {};
 
 TEST_P(VspVersion, ImportsEveryTileAndPixel) {
     const VspFile vsp = PatternVsp(5, GetParam());
-    Tileset tileset;
-    ASSERT_TRUE(Import(tileset, vsp.Build()));
+    const Expected<Tileset> imported = Import(vsp.Build());
+    ASSERT_TRUE(imported);
+    const Tileset& tileset = *imported;
+    EXPECT_EQ(tileset.tileWidth, 16);
+    EXPECT_EQ(tileset.tileHeight, 16);
     ASSERT_EQ(tileset.TileCount(), 5);
     EXPECT_EQ(AllPixels(tileset), ExpectedPixels(vsp));
     for (const Tile& tile : tileset.tiles) {
@@ -60,22 +60,18 @@ TEST_P(VspVersion, ImportsEveryTileAndPixel) {
 TEST_P(VspVersion, NoTilesIsAnEmptyTileset) {
     const Bytes bytes = PatternVsp(0, GetParam()).Build();
     EXPECT_EQ(bytes.size(), GetParam() == 2 ? 772U : 776U);
-    Tileset tileset;
-    tileset.AppendBlankTiles(3);
-    ASSERT_TRUE(Import(tileset, bytes));
-    EXPECT_EQ(tileset.TileCount(), 0);
+    const Expected<Tileset> imported = Import(bytes);
+    ASSERT_TRUE(imported);
+    EXPECT_EQ(imported->TileCount(), 0);
 }
 
-TEST_P(VspVersion, EveryTruncationFailsAndChangesNothing) {
+TEST_P(VspVersion, EveryTruncationFails) {
     const Bytes whole = PatternVsp(2, GetParam()).Build();
-    Tileset tileset;
-    tileset.AppendBlankTiles(1);
     for (std::size_t size = 0; size < whole.size(); ++size) {
-        Error error;
-        ASSERT_FALSE(Import(tileset, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)), error))
-            << size;
-        ASSERT_EQ(error.File(), "t.vsp");
-        ASSERT_EQ(tileset.TileCount(), 1);
+        const Expected<Tileset> imported = Import(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)));
+        ASSERT_FALSE(imported) << size;
+        ASSERT_EQ(imported.error().Path(), "t.vsp");
+        ASSERT_LE(imported.error().Offset().value_or(0), size);
     }
 }
 
@@ -88,11 +84,11 @@ Bytes FirstIndices(const Bytes& stream, std::size_t count) {
     vsp.count = 1;
     vsp.stream = stream;
     vsp.stream->insert(vsp.stream->end(), {0xFF, 255, 0x00, 0xFF, 255, 0x00});
-    Tileset tileset;
-    EXPECT_TRUE(Import(tileset, vsp.Build()));
+    const Expected<Tileset> tileset = Import(vsp.Build());
+    EXPECT_TRUE(tileset);
     Bytes reds;
-    for (std::size_t k = 0; k < count; ++k) {
-        reds.push_back(tileset.tiles[0].image.pixels[4 * k]);
+    for (std::size_t k = 0; tileset && k < count; ++k) {
+        reds.push_back(tileset->tiles[0].image.pixels[4 * k]);
     }
     return reds;
 }
@@ -110,9 +106,9 @@ TEST(VspImport, ARunPastTheLastTileIsCut) {
     vsp.version = 0;
     vsp.count = 1;
     vsp.stream = Bytes{0xFF, 200, 0x01, 0xFF, 200, 0x02};
-    Tileset tileset;
-    ASSERT_TRUE(Import(tileset, vsp.Build()));
-    EXPECT_EQ(tileset.tiles[0].image.pixels[4 * 255], 8);
+    const Expected<Tileset> tileset = Import(vsp.Build());
+    ASSERT_TRUE(tileset);
+    EXPECT_EQ(tileset->tiles[0].image.pixels[4 * 255], 8);
 }
 
 TEST(VspImport, EmptyRunsStillEndWithTheData) {
@@ -123,10 +119,9 @@ TEST(VspImport, EmptyRunsStillEndWithTheData) {
     for (int i = 0; i < 300; ++i) {
         vsp.stream->insert(vsp.stream->end(), {0xFF, 0x00, 0x07});
     }
-    Tileset tileset;
-    Error error;
-    EXPECT_FALSE(Import(tileset, vsp.Build(), error));
-    EXPECT_EQ(error.Text(), "t.vsp: byte 1676: tile 0 ends after 0 of its 256 pixels");
+    const Expected<Tileset> tileset = Import(vsp.Build());
+    ASSERT_FALSE(tileset);
+    EXPECT_EQ(tileset.error().Text(), "t.vsp: byte 1676: tile 0 ends after 0 of its 256 pixels");
 }
 
 TEST(VspImport, PaletteConversion) {
@@ -138,36 +133,31 @@ TEST(VspImport, PaletteConversion) {
         std::copy(entries[i], entries[i] + 3, vsp.palette.begin() + static_cast<std::ptrdiff_t>(3 * i));
         vsp.indices[i] = static_cast<std::uint8_t>(i);
     }
-    Tileset tileset;
-    ASSERT_TRUE(Import(tileset, vsp.Build()));
-    const Bytes& pixels = tileset.tiles[0].image.pixels;
+    const Expected<Tileset> tileset = Import(vsp.Build());
+    ASSERT_TRUE(tileset);
+    const Bytes& pixels = tileset->tiles[0].image.pixels;
     EXPECT_EQ(Bytes(pixels.begin(), pixels.begin() + 12), (Bytes{0, 0, 0, 0, 252, 128, 0, 255, 0, 4, 252, 255}));
 }
 
-TEST(VspImport, MissingFileAndClaimsBeyondTheFileFail) {
-    MemoryFileSystem files;
-    Tileset tileset;
-    Error missing;
-    EXPECT_FALSE(tileset.ImportVsp("none.vsp", files, missing));
-    EXPECT_EQ(missing.Text(), "none.vsp: cannot open: No such file or directory");
+TEST(VspImport, ClaimsBeyondTheFileFail) {
     for (const std::uint16_t version : {1, 2}) {
         Bytes bytes = PatternVsp(1, version).Build();
         bytes[770] = 0xFF;
         bytes[771] = 0xFF;
-        Error error;
-        EXPECT_FALSE(Import(tileset, bytes, error)) << version;
-        EXPECT_EQ(error.Text().find("t.vsp: byte 770: the header counts 65535 tiles of 256 pixels, but "), 0U)
-            << error.Text();
+        const Expected<Tileset> tileset = Import(bytes);
+        ASSERT_FALSE(tileset) << version;
+        EXPECT_EQ(tileset.error().Text().find("t.vsp: byte 770: the header counts 65535 tiles of 256 pixels, but "), 0U)
+            << tileset.error().Text();
     }
 }
 
-TEST(VspImport, SetsTheTileSizeItMakes) {
-    Tileset tileset;
-    tileset.tileWidth = 32;
-    tileset.tileHeight = 8;
-    ASSERT_TRUE(Import(tileset, PatternVsp(1).Build()));
-    EXPECT_EQ(tileset.tileWidth, 16);
-    EXPECT_EQ(tileset.tileHeight, 16);
+TEST(VspImport, TheKindIsToldByTheNameInAnyLetterCase) {
+    for (const char* vsp : {"a.vsp", "A.VSP", "x/b.Vsp", ".vsp"}) {
+        EXPECT_EQ(TilesetKindOf(vsp), TilesetKind::Vsp) << vsp;
+    }
+    for (const char* rts : {"a.rts", "vsp", "a.vsp.rts", "a.vs", ""}) {
+        EXPECT_EQ(TilesetKindOf(rts), TilesetKind::Rts) << rts;
+    }
 }
 
 }  // namespace

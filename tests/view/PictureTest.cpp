@@ -39,6 +39,30 @@ INSTANTIATE_TEST_SUITE_P(Cases, Blend,
                                            BlendCase{{0, 0, 0, 0}, {200, 10, 0, 128}, {200, 10, 0, 128}},
                                            BlendCase{{0, 0, 255, 128}, {255, 0, 0, 128}, {170, 0, 85, 192}}));
 
+// A map drawn at full size, as rmpview draws it: the shown layers, or one
+// layer alone.
+Expected<RgbaImage> Draw(const TileMap& map, std::optional<std::size_t> only) {
+    MapPicture source(map);
+    const Expected<std::vector<bool>> drawn = ChooseLayers(source, LayerChoice{only, {}, {}, false});
+    if (!drawn) {
+        return drawn.error();
+    }
+    const Expected<PictureSize> size = ScalePicture(MeasurePicture(source), PictureScale{});
+    if (!size) {
+        return size.error();
+    }
+    return DrawPicture(source, *drawn, *size);
+}
+
+// A whole image as a PNG file.
+Expected<void> WriteImage(const RgbaImage& image, const std::string& path, FileSystem& files) {
+    const std::size_t stride = static_cast<std::size_t>(image.width) * 4;
+    return WritePng(
+        static_cast<std::uint32_t>(image.width), static_cast<std::uint32_t>(image.height),
+        [&image, stride](std::uint32_t y) -> Expected<const std::uint8_t*> { return image.pixels.data() + y * stride; },
+        path, files);
+}
+
 Pixel At(const Bytes& rgba, std::size_t width, std::size_t x, std::size_t y) {
     Pixel pixel;
     std::copy_n(rgba.begin() + static_cast<std::ptrdiff_t>((y * width + x) * 4), 4, pixel.begin());
@@ -61,10 +85,9 @@ TEST(Picture, ConvertedMapDrawnToPngReadsBackWithLibpng) {
     file.foreground = {0, 0, 2};
     ImportFixture fixture;
     ASSERT_TRUE(fixture.Import(file.Build(), vsp.Build()));
-    RgbaImage picture;
-    std::string error;
-    ASSERT_TRUE(DrawPicture(fixture.map, std::nullopt, picture, error)) << error;
-    ASSERT_TRUE(WritePng(picture, "out.png", fixture.files));
+    const Expected<RgbaImage> picture = Draw(fixture.map, std::nullopt);
+    ASSERT_TRUE(picture) << picture.error().Text();
+    ASSERT_TRUE(WriteImage(*picture, "out.png", fixture.files));
 
     const Bytes png = fixture.files.Get("out.png");
     png_image image{};
@@ -91,40 +114,44 @@ struct SmallMap {
     SmallMap() {
         map.tileset.tileWidth = 1;
         map.tileset.tileHeight = 1;
-        map.tileset.tiles.resize(2, Tile(1, 1));
+        map.tileset.tiles.resize(2, Tile{RgbaImage(1, 1), false, 0, 0, {}});
         map.tileset.tiles[0].image.pixels = {255, 0, 0, 255};
         map.tileset.tiles[1].image.pixels = {0, 0, 255, 255};
         MapLayer layer;
-        layer.Resize(2, 1);
+        layer.width = 2;
+        layer.height = 1;
         layer.tiles = {0, 99};
-        map.AppendLayer(layer);
+        map.layers.push_back(layer);
         layer.tiles = {1, 1};
         layer.showFlag = false;
-        map.AppendLayer(layer);
+        map.layers.push_back(layer);
     }
-    Bytes Draw(std::optional<std::size_t> layer) {
-        EXPECT_TRUE(DrawPicture(map, layer, picture, error)) << error;
-        return picture.pixels;
+    Bytes Drawn(std::optional<std::size_t> layer) {
+        const Expected<RgbaImage> picture = Draw(map, layer);
+        EXPECT_TRUE(picture) << picture.error().Text();
+        return picture ? picture->pixels : Bytes{};
+    }
+    // Why the map can't be drawn.
+    std::string Refused(std::optional<std::size_t> layer) {
+        const Expected<RgbaImage> picture = Draw(map, layer);
+        return picture ? "" : picture.error().Text();
     }
 
     TileMap map;
-    RgbaImage picture;
-    std::string error;
 };
 
 TEST(Picture, HiddenLayersOnlyAloneAndIndicesBeyondTheTilesetDrawNothing) {
     SmallMap small;
-    EXPECT_EQ(small.Draw(std::nullopt), (Bytes{255, 0, 0, 255, 0, 0, 0, 0}));
-    EXPECT_EQ(small.Draw(1), (Bytes{0, 0, 255, 255, 0, 0, 255, 255}));
-    EXPECT_FALSE(DrawPicture(small.map, 2, small.picture, small.error));
-    EXPECT_EQ(small.error, "there is no layer 2; the map has 2 layers");
+    EXPECT_EQ(small.Drawn(std::nullopt), (Bytes{255, 0, 0, 255, 0, 0, 0, 0}));
+    EXPECT_EQ(small.Drawn(1), (Bytes{0, 0, 255, 255, 0, 0, 255, 255}));
+    EXPECT_EQ(small.Refused(2), "there is no layer 2; the map has 2 layers");
 }
 
 TEST(Picture, RefusesPicturesOverTheSideLimitAndEmptyOnes) {
     SmallMap small;
     small.map.tileset.tiles.clear();
     small.map.tileset.tileWidth = 8192;
-    EXPECT_EQ(small.Draw(std::nullopt).size(), 16384U * 4);
+    EXPECT_EQ(small.Drawn(std::nullopt).size(), 16384U * 4);
     const std::pair<std::int32_t, std::int32_t> refused[] = {{8193, 1}, {1, 16385}, {0, 1}};
     const char* const reasons[] = {
         "the picture would be 16386 x 1 pixels; pictures are drawn at most 16384 pixels on a side (--scale or "
@@ -135,8 +162,7 @@ TEST(Picture, RefusesPicturesOverTheSideLimitAndEmptyOnes) {
     for (std::size_t i = 0; i < 3; ++i) {
         small.map.tileset.tileWidth = refused[i].first;
         small.map.tileset.tileHeight = refused[i].second;
-        EXPECT_FALSE(DrawPicture(small.map, std::nullopt, small.picture, small.error));
-        EXPECT_EQ(small.error, reasons[i]);
+        EXPECT_EQ(small.Refused(std::nullopt), reasons[i]);
     }
 }
 
@@ -149,13 +175,19 @@ TEST(PngWriter, ReportsFilesItCannotWriteAndKeepsTheOldPicture) {
         {test::FileOperation::Rename, "out.png: cannot replace it with the new file: Permission denied"}};
     for (const auto& [operation, reason] : faults) {
         files.FailAt(operation, operation == test::FileOperation::Write ? 2 : 1);
-        Error error;
-        EXPECT_FALSE(WritePng(RgbaImage(4, 4), "out.png", files, error));
-        EXPECT_EQ(error.Text(), reason);
+        const Expected<void> written = WriteImage(RgbaImage(4, 4), "out.png", files);
+        ASSERT_FALSE(written);
+        EXPECT_EQ(written.error().Text(), reason);
         EXPECT_EQ(files.Get("out.png"), (Bytes{1, 2, 3}));
         EXPECT_EQ(files.Paths(), std::vector<std::string>{"out.png"});
     }
-    EXPECT_FALSE(WritePng(RgbaImage(), "out.png", files));
+    // A row that can't be had ends the picture with its reason.
+    const Expected<void> cut = WritePng(
+        4, 4, [](std::uint32_t) -> Expected<const std::uint8_t*> { return Error("in.map", 7, "cut short"); },
+        "out.png", files);
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.error().Text(), "in.map: byte 7: cut short");
+    EXPECT_EQ(files.Paths(), std::vector<std::string>{"out.png"});
     EXPECT_EQ(files.OpenFiles(), 0);
 }
 

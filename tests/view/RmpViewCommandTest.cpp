@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
             "layers: 2\n"
             "  layer 0 \"ground\": 3 x 2, flags 3 (hidden, factors on), aux, 1 segment, 4 distinct tiles, "
             "1 cell beyond the tileset (not drawn)\n"
-            "  layer 1 \"top\": 3 x 2, flags 0 (shown), aux, 1 segment, 4 distinct tiles, "
+            "  layer 1 \"top\": 3 x 2, flags 2 (shown, factors on), aux, 1 segment, 4 distinct tiles, "
             "1 cell beyond the tileset (not drawn)\n"
             "entities: 4\n"
             "zones: 2\n"
@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"-x", "map.rmp"}, 2, "", Misuse("unknown option '-x'")},
         Run{{"none.rmp"}, 1, "", "rmpview: none.rmp: cannot open: No such file or directory\n"},
         Run{{"broken.rmp"}, 1, "",
-            "rmpview: broken.rmp: stopped at byte 1008: the segment list of tile 2 (1 segment) needs 8 bytes, 7 are "
+            "rmpview: broken.rmp: byte 1008: the segment list of tile 2 (1 segment) needs 8 bytes, 7 are "
             "left\n"},
         Run{{"--png", "out.png", "--layer", "2", "map.rmp"}, 1, "",
             "rmpview: map.rmp: there is no layer 2; the map has 2 layers\n"},
@@ -162,21 +162,21 @@ Bytes LayeredRmp() {
     TileMap map;
     map.tileset.tileWidth = 1;
     map.tileset.tileHeight = 1;
-    map.tileset.tiles.resize(3, Tile(1, 1));
+    map.tileset.tiles.resize(3, Tile{RgbaImage(1, 1), false, 0, 0, {}});
     map.tileset.tiles[0].image.pixels.assign(kRed.begin(), kRed.end());
     map.tileset.tiles[1].image.pixels.assign(kClear.begin(), kClear.end());
     map.tileset.tiles[2].image.pixels.assign(kBlue.begin(), kBlue.end());
     MapLayer ground;
-    ground.SetName("Ground");
-    ground.Resize(4, 2);
+    ground.name = "Ground";
+    ground.width = 4;
+    ground.height = 2;
     ground.tiles = {0, 1, 0, 0, 2, 2, 0, 1};
-    map.AppendLayer(ground);
-    MapLayer roof;
-    roof.SetName("Roof");
-    roof.Resize(4, 2);
+    map.layers.push_back(ground);
+    MapLayer roof = ground;
+    roof.name = "Roof";
     roof.tiles.assign(8, 2);
     roof.showFlag = false;
-    map.AppendLayer(roof);
+    map.layers.push_back(roof);
     map.headerLayer = 1;
     return test::SaveToMemory(map);
 }

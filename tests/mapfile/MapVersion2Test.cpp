@@ -4,8 +4,7 @@
 #include <random>
 
 #include "filesystem/ByteOrder.h"
-#include "import/MapDescription.h"
-#include "import/MapReader.h"
+#include "mapfile/MapReader.h"
 #include "support/Conversion.h"
 #include "support/ImportFixture.h"
 
@@ -19,6 +18,25 @@ using test::MapV2Layer;
 using test::PatternRts;
 
 using Cells = std::vector<std::uint32_t>;
+
+// A layer's cells as a decoder hands them on, and whether each block came
+// with its largest cell.
+struct Collected final : CellSink {
+    std::uint8_t* Block() override {
+        block.resize(2 * kBlockCells);
+        return block.data();
+    }
+    void Filled(std::size_t count, std::uint16_t largest) override {
+        const std::size_t first = cells.size();
+        cells.resize(first + count);
+        LoadU16s(block.data(), count, cells.data() + first);
+        largestRight = largestRight && (count == 0 || largest == *std::max_element(cells.begin() + first, cells.end()));
+    }
+
+    std::vector<std::uint8_t> block;
+    std::vector<std::uint16_t> cells;
+    bool largestRight = true;
+};
 
 MapV2Layer Filled(std::uint16_t width, std::uint16_t height, std::uint16_t value) {
     return MapV2Layer{width, height, std::vector<std::uint16_t>(std::size_t{width} * height, value), {}};
@@ -93,7 +111,7 @@ struct OrderCase {
     std::string order;
     std::size_t fileLayers;
     std::string names;  // the letters of the map's layers, in order
-    std::int32_t headerLayer;  // 99: unchanged
+    std::int32_t headerLayer;  // 0 when no "E" sets it
 };
 
 void PrintTo(const OrderCase& c, std::ostream* os) {
@@ -104,7 +122,6 @@ class LayerOrder : public ::testing::TestWithParam<OrderCase> {};
 
 TEST_P(LayerOrder, DecidesLayersAndHeaderLayer) {
     ImportFixture fixture;
-    fixture.map.SetHeaderLayer(99);
     ASSERT_TRUE(fixture.Import(Layers(GetParam().fileLayers, GetParam().order).Build(), 8));
     std::string names;
     for (const MapLayer& layer : fixture.map.layers) {
@@ -117,15 +134,15 @@ TEST_P(LayerOrder, DecidesLayersAndHeaderLayer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, LayerOrder,
-                         ::testing::Values(OrderCase{"21", 2, "BA", 99}, OrderCase{"112", 2, "AAB", 99},
-                                           OrderCase{"1x3e", 3, "AC", 99}, OrderCase{"1E2", 2, "AB", 0},
+                         ::testing::Values(OrderCase{"21", 2, "BA", 0}, OrderCase{"112", 2, "AAB", 0},
+                                           OrderCase{"1x3e", 3, "AC", 0}, OrderCase{"1E2", 2, "AB", 0},
                                            OrderCase{"2E", 2, "B", 1}, OrderCase{"1E2E", 2, "AB", 1},
-                                           OrderCase{"31E", 3, "CA", 0}, OrderCase{"", 3, "", 99},
-                                           OrderCase{"no digits", 3, "", 99},
+                                           OrderCase{"31E", 3, "CA", 0}, OrderCase{"", 3, "", 0},
+                                           OrderCase{"no digits", 3, "", 0},
                                            // Digits beyond the file's layers do nothing at all.
-                                           OrderCase{"13E", 2, "A", 0}, OrderCase{"E1", 2, "A", 99},
-                                           OrderCase{"7E0", 7, "", 99}, OrderCase{"654321E", 6, "FEDCBA", 0},
-                                           OrderCase{"3E", 3, "C", 2}, OrderCase{"", 0, "", 99}));
+                                           OrderCase{"13E", 2, "A", 0}, OrderCase{"E1", 2, "A", 0},
+                                           OrderCase{"7E0", 7, "", 0}, OrderCase{"654321E", 6, "FEDCBA", 0},
+                                           OrderCase{"3E", 3, "C", 2}, OrderCase{"", 0, "", 0}));
 
 TEST(MapVersion2, CopiesOfOneLayerAreIndependent) {
     ImportFixture fixture;
@@ -139,13 +156,12 @@ TEST(MapVersion2, HeaderTextsRunOnPastTheirFields) {
     file.text = std::string(60, 't');
     file.headerX = '2' | ('1' << 8);  // bytes 150 and 151 read as "21"
     ImportFixture fixture;
-    fixture.map.SetHeaderLayer(99);
     ASSERT_TRUE(fixture.Import(file.Build(), 3));
     EXPECT_EQ(fixture.map.linkedFileName, std::string(60, 't') + std::string(20, 'E') + "21");
     ASSERT_EQ(fixture.map.layers.size(), 2U);
     EXPECT_EQ(fixture.map.layers[0].name, "Layer B");
     EXPECT_EQ(fixture.map.layers[1].name, "Layer A");
-    EXPECT_EQ(fixture.map.headerLayer, 99);
+    EXPECT_EQ(fixture.map.headerLayer, 0);
     EXPECT_EQ(fixture.map.headerX, 0x3132);
 }
 
@@ -161,14 +177,12 @@ void PrintTo(const FailCase& c, std::ostream* os) {
 
 class MapVersion2Failure : public ::testing::TestWithParam<FailCase> {};
 
-TEST_P(MapVersion2Failure, FailsWithTheMapReset) {
+TEST_P(MapVersion2Failure, FailsWithItsReasonAndWritesNothing) {
     ImportFixture fixture;
-    fixture.map.SetHeaderLayer(5);
     EXPECT_FALSE(fixture.Import(GetParam().file.Build(), 8));
-    EXPECT_EQ(fixture.error.Text(), GetParam().reason);
-    EXPECT_TRUE(fixture.map.layers.empty());
-    EXPECT_EQ(fixture.map.headerLayer, 5);
-    EXPECT_EQ(fixture.map.tileset.TileCount(), 0);
+    ASSERT_TRUE(fixture.error);
+    EXPECT_EQ(fixture.error->Text(), GetParam().reason);
+    EXPECT_FALSE(fixture.files.Has(test::kOutputPath));
     EXPECT_EQ(fixture.files.OpenFiles(), 0);
 }
 
@@ -290,23 +304,15 @@ TEST(MapVersion2, RandomEncodingsStreamAsTheirItemsSay) {
         }
         test::MemoryFileSystem files;
         files.Put("map.map", file.Build());
-        const auto opened = files.Open("map.map", OpenMode::Read);
+        const auto opened = std::move(*files.Open("map.map", OpenMode::Read));
         MapReader reader(*opened, "map.map");
-        Error error;
-        ASSERT_TRUE(reader.ReadHeader(error)) << error.Text();
+        ASSERT_TRUE(reader.ReadHeader());
         for (std::size_t layer = 0; layer < expected.size(); ++layer) {
-            std::vector<std::uint16_t> cells;
-            bool largestRight = true;
-            const CellVisitor keep = [&](const std::uint8_t* block, std::size_t count, std::uint16_t largest) {
-                const std::size_t first = cells.size();
-                cells.resize(first + count);
-                LoadU16s(block, count, cells.data() + first);
-                largestRight = largestRight && largest == *std::max_element(cells.begin() + first, cells.end());
-            };
-            ASSERT_TRUE(reader.Decode(layer, keep, error)) << error.Text();
-            EXPECT_TRUE(cells == expected[layer]) << "round " << round << ", layer " << layer;
+            Collected cells;
+            ASSERT_TRUE(reader.Decode(layer, cells));
+            EXPECT_TRUE(cells.cells == expected[layer]) << "round " << round << ", layer " << layer;
             // The tile check rests on each block's largest cell.
-            EXPECT_TRUE(largestRight) << "round " << round << ", layer " << layer;
+            EXPECT_TRUE(cells.largestRight) << "round " << round << ", layer " << layer;
         }
     }
 }
@@ -314,7 +320,8 @@ TEST(MapVersion2, RandomEncodingsStreamAsTheirItemsSay) {
 TEST(MapVersion2, NoLayersNeedsATileAll) {
     ImportFixture fixture;
     EXPECT_FALSE(fixture.Import(Layers(0, "").Build(), 0));
-    EXPECT_EQ(fixture.error.Text(), "tiles.vsp: the tileset has no tiles");
+    ASSERT_TRUE(fixture.error);
+    EXPECT_EQ(fixture.error->Text(), "tiles.vsp: the tileset has no tiles");
     EXPECT_TRUE(fixture.Import(Layers(0, "").Build(), PatternRts(1, 8, 8).Build(), "tiles.rts"));
     EXPECT_TRUE(fixture.map.layers.empty());
 }
@@ -328,36 +335,34 @@ TEST(MapVersion2, EveryTruncatedFileFails) {
         ImportFixture fixture;
         EXPECT_FALSE(fixture.Import(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)), 5))
             << size;
-        EXPECT_EQ(fixture.error.File(), "map.map") << size;
+        ASSERT_TRUE(fixture.error) << size;
+        EXPECT_EQ(fixture.error->Path(), "map.map") << size;
     }
     // Inside the last layer's cells: the third layer's first cell is there,
     // its second is not.
     ImportFixture cut;
     EXPECT_FALSE(cut.Import(Bytes(whole.begin(), whole.end() - 2), 5));
-    EXPECT_EQ(cut.error.Text(), "map.map: byte " + std::to_string(whole.size() - 2) +
+    ASSERT_TRUE(cut.error);
+    EXPECT_EQ(cut.error->Text(), "map.map: byte " + std::to_string(whole.size() - 2) +
                                     ": layer \"Layer C\" ends after 1 of its 2 cells");
     ImportFixture fixture;
     EXPECT_TRUE(fixture.Import(whole, 5));
 }
 
-}  // namespace
-}  // namespace gridport
-
-namespace gridport {
-namespace {
-
 // The description and the cell streams that mapview builds on: every file
-// layer, the order text's picks, and cells as the file stores them.
-TEST(MapDescription, DescribesBothVersionsAndStreamsEveryFileLayer) {
+// layer, the order text's picks, and cells as the file stores them, in any
+// order, each as often as asked, and through readers of their own side by
+// side.
+TEST(MapReader, DescribesBothVersionsAndStreamsEveryFileLayer) {
     const test::MapV2File harbour = test::HarbourMap();
     const test::MapV1File town = test::TownMap();
     for (const bool version2 : {true, false}) {
         test::MemoryFileSystem files;
         files.Put("map.map", version2 ? harbour.Build() : town.Build());
-        const auto file = files.Open("map.map", OpenMode::Read);
-        MapDescription description;
-        Error error;
-        ASSERT_TRUE(DescribeMap(*file, "map.map", description, error)) << error.Text();
+        const auto file = std::move(*files.Open("map.map", OpenMode::Read));
+        MapReader reader(*file, "map.map");
+        ASSERT_TRUE(reader.ReadHeader());
+        const MapDescription& description = reader.Description();
         const std::vector<std::vector<std::uint16_t>> stored =
             version2 ? std::vector<std::vector<std::uint16_t>>{harbour.layers[0].cells, {3, 2, 2, 2},
                                                                harbour.layers[2].cells, {}}
@@ -367,19 +372,38 @@ TEST(MapDescription, DescribesBothVersionsAndStreamsEveryFileLayer) {
                                                      : (std::vector<std::size_t>{0, 1}));
         EXPECT_EQ(description.headerLayer, std::optional<std::int32_t>(version2 ? 0 : 1));
         EXPECT_EQ(description.layerOrder, version2 ? "2x31E3" : "");
-        for (std::size_t i = 0; i < stored.size(); ++i) {
-            std::vector<std::uint16_t> cells;
-            ASSERT_TRUE(VisitLayerCells(*file, "map.map", description, i,
-                                        [&cells](const std::uint16_t* block, std::size_t count) {
-                                            cells.insert(cells.end(), block, block + count);
-                                        },
-                                        error));
-            EXPECT_EQ(cells, stored[i]) << i;
-            EXPECT_EQ(cells.size(), description.fileLayers[i].CellCount());
+        for (const std::size_t i : {stored.size() - 1, std::size_t{0}, stored.size() - 1}) {
+            Collected cells;
+            ASSERT_TRUE(reader.Decode(i, cells));
+            EXPECT_EQ(cells.cells, stored[i]) << i;
         }
-        EXPECT_FALSE(VisitLayerCells(*file, "map.map", description, stored.size(), {}, error));
-        EXPECT_EQ(error.Text(), "map.map: there is no file layer " + std::to_string(stored.size()) + "; the map has " +
-                      std::to_string(stored.size()) + " file layers");
+        // Every layer's own reader, a block at a time, taking turns.
+        std::vector<std::unique_ptr<BufferedReader>> readers;
+        std::vector<LayerDecoder> decoders;
+        std::vector<Collected> cells(stored.size());
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            Expected<std::unique_ptr<BufferedReader>> in = reader.OpenLayer(i);
+            ASSERT_TRUE(in);
+            readers.push_back(std::move(*in));
+            decoders.emplace_back(*readers.back(), description.fileLayers[i], description.version);
+        }
+        for (bool more = true; more;) {
+            more = false;
+            for (std::size_t i = 0; i < stored.size(); ++i) {
+                if (!decoders[i].Done()) {
+                    ASSERT_TRUE(decoders[i].Next(cells[i]));
+                    more = true;
+                }
+            }
+        }
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            EXPECT_EQ(cells[i].cells, stored[i]) << i;
+        }
+        Collected none;
+        const Expected<void> beyond = reader.Decode(stored.size(), none);
+        ASSERT_FALSE(beyond);
+        EXPECT_EQ(beyond.error().Text(), "map.map: there is no file layer " + std::to_string(stored.size()) +
+                                             "; the map has " + std::to_string(stored.size()) + " file layers");
     }
 }
 

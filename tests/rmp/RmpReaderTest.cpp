@@ -3,10 +3,11 @@
 #include <filesystem>
 #include <functional>
 
-#include "filesystem/DefaultFileSystem.h"
+#include "support/Files.h"
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
-#include "view/RmpReader.h"
+#include "rmp/RmpReader.h"
+#include "support/Conversion.h"
 
 namespace gridport {
 namespace {
@@ -20,10 +21,12 @@ using test::RtsFile;
 using test::RtsTile;
 using test::SampleRmpFiles;
 
-std::unique_ptr<RmpDocument> ReadBytes(const Bytes& bytes, std::string& error) {
+Expected<RmpDocument> ReadBytes(const Bytes& bytes) {
     MemoryFileSystem files;
     files.Put("in.rmp", bytes);
-    return ReadRmp("in.rmp", files, error);
+    const auto file = std::move(*files.Open("in.rmp", OpenMode::Read));
+    BufferedReader in(*file, "in.rmp");
+    return ReadRmp(in);
 }
 
 std::int32_t Low(std::int32_t value, std::uint32_t mask) {
@@ -60,8 +63,7 @@ void ExpectReadAsSaved(const TileMap& read, const TileMap& saved) {
         for (std::size_t c = 0; c < b.tiles.size(); ++c) {
             EXPECT_EQ(a.tiles[c], b.tiles[c] & 0xFFFFU) << "layer " << i << " cell " << c;
         }
-        // The header layer is written with its factors off.
-        EXPECT_EQ(a.factorsEnabled, b.factorsEnabled && static_cast<std::int32_t>(i) != saved.headerLayer);
+        EXPECT_EQ(a.factorsEnabled, b.factorsEnabled);
         EXPECT_EQ(a.factorX, b.factorX);
         EXPECT_EQ(a.factorY, b.factorY);
         EXPECT_EQ(a.rateX, b.rateX);
@@ -106,19 +108,22 @@ void ExpectReadAsSaved(const TileMap& read, const TileMap& saved) {
     }
 }
 
+// Read back and written again by the byte builders, every sample is the
+// same file; the one made from a map in memory reads back as that map.
 TEST(RmpReader, ReadsEverySampleBackAsSaved) {
     for (const auto& sample : SampleRmpFiles()) {
         SCOPED_TRACE(sample.name);
         ASSERT_FALSE(sample.bytes.empty());
-        std::string error;
-        const auto document = ReadBytes(sample.bytes, error);
-        ASSERT_NE(document, nullptr) << error;
-        EXPECT_EQ(error, "");
-        ExpectReadAsSaved(document->map, *sample.map);
+        const Expected<RmpDocument> document = ReadBytes(sample.bytes);
+        ASSERT_TRUE(document) << document.error().Text();
+        EXPECT_EQ(test::SaveToMemory(document->map), sample.bytes);
+        if (sample.map != nullptr) {
+            ExpectReadAsSaved(document->map, *sample.map);
+        }
     }
 }
 
-TEST(RmpReader, ReadsEveryConvertedExampleBackAsSaved) {
+TEST(RmpReader, ReadsEveryConvertedExampleBack) {
     int converted = 0;
     for (const auto& entry : std::filesystem::directory_iterator(GRIDPORT_EXAMPLES_DIR)) {
         if (entry.path().extension() != ".map") {
@@ -130,12 +135,13 @@ TEST(RmpReader, ReadsEveryConvertedExampleBackAsSaved) {
             tiles.replace_extension(".rts");
         }
         SCOPED_TRACE(entry.path().string());
-        TileMap map;
-        ASSERT_TRUE(map.ImportMap(entry.path().string(), tiles.string(), defaultFileSystem));
-        std::string error;
-        const auto document = ReadBytes(test::SaveToMemory(map), error);
-        ASSERT_NE(document, nullptr) << error;
-        ExpectReadAsSaved(document->map, map);
+        Bytes rmp;
+        ASSERT_EQ(test::Convert(test::ReadDiskFile(entry.path().string()), test::ReadDiskFile(tiles.string()),
+                                tiles.filename().string(), &rmp),
+                  test::ConversionOutcome::Converted);
+        const Expected<RmpDocument> document = ReadBytes(rmp);
+        ASSERT_TRUE(document) << document.error().Text();
+        EXPECT_EQ(test::SaveToMemory(document->map), rmp);
         ++converted;
     }
     EXPECT_EQ(converted, 3);
@@ -144,12 +150,14 @@ TEST(RmpReader, ReadsEveryConvertedExampleBackAsSaved) {
 TEST(RmpReader, EveryTruncationFailsNamingTheFileAndWhereItStopped) {
     const Bytes whole = SampleRmpFiles()[1].bytes;
     for (std::size_t size = 0; size < whole.size(); ++size) {
-        std::string error;
-        ASSERT_EQ(ReadBytes(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)), error), nullptr);
-        const std::string prefix = "in.rmp: stopped at byte ";
+        const Expected<RmpDocument> document =
+            ReadBytes(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)));
+        ASSERT_FALSE(document);
+        const std::string error = document.error().Text();
+        const std::string prefix = "in.rmp: byte ";
         ASSERT_EQ(error.rfind(prefix, 0), 0U) << error;
         EXPECT_LE(std::stoull(error.substr(prefix.size())), size) << error;
-        // "the file ends inside ...: it needs 6400 bytes", "tile 0 needs 4096 bytes of pixels"
+        // "the list of 2 layers needs 64 bytes", "tile 0 needs 4096 bytes of pixels"
         EXPECT_NE(error.find(" needs "), std::string::npos) << error;
         EXPECT_EQ(error.find('\n'), std::string::npos);
     }
@@ -197,9 +205,9 @@ Bytes EntityHeader(std::uint16_t type) {
 class RmpRejection : public ::testing::TestWithParam<Rejection> {};
 
 TEST_P(RmpRejection, FailsWithItsOffsetAndReason) {
-    std::string error;
-    EXPECT_EQ(ReadBytes(GetParam().bytes(), error), nullptr);
-    EXPECT_EQ(error, "in.rmp: stopped at byte " + std::to_string(GetParam().offset) + ": " + GetParam().reason);
+    const Expected<RmpDocument> document = ReadBytes(GetParam().bytes());
+    ASSERT_FALSE(document);
+    EXPECT_EQ(document.error().Text(), "in.rmp: byte " + std::to_string(GetParam().offset) + ": " + GetParam().reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -218,9 +226,9 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   274 + 256, "3 bytes follow the end of the tileset"},
         Rejection{"more layers than bytes", [] { return Patched(7, {200}); }, 274,
-                  "the file ends inside the header's 200 layers: it needs 6400 bytes, 288 remain"},
+                  "the list of 200 layers needs 6400 bytes, 288 are left"},
         Rejection{"more entities than bytes", [] { return WithRecords({}, 65535); }, 274,
-                  "the file ends inside the header's 65535 entities: it needs 1048560 bytes, 256 remain"},
+                  "the list of 65535 entities needs 1048560 bytes, 256 are left"},
         Rejection{"unknown entity record type", [] { return WithRecords(EntityHeader(3), 1); }, 280,
                   "entity 0 has the unknown record type 3"},
         Rejection{"entity string count", [] { return WithRecords(ByteBuilder().Raw(EntityHeader(1)).String("a")
@@ -231,10 +239,9 @@ INSTANTIATE_TEST_SUITE_P(
         Rejection{"tileset bits per pixel", [] { return Tileset([](RtsFile& tiles) { tiles.bitsPerPixel = 24; }); },
                   286, "the header field bits per pixel is 24; it must be 32"},
         Rejection{"layer segments", [] { return Patched(274 + 22, {0xFF, 0xFF, 0xFF, 0xFF}); }, 274 + 32,
-                  "the file ends inside the 4294967295 segments of layer 0: it needs 68719476720 bytes, 256 "
-                  "remain"},
+                  "the segment list of layer 0 (4294967295 segments) needs 68719476720 bytes, 256 are left"},
         Rejection{"layer grid", [] { return Patched(274, {0xFF, 0xFF, 0xFF, 0xFF}); }, 274 + 32,
-                  "the file ends inside the 65535 x 65535 grid of layer 0: it needs 8589672450 bytes, 256 remain"}));
+                  "the 65535 x 65535 grid of layer 0 needs 8589672450 bytes, 256 are left"}));
 
 TEST(RmpReader, AcceptsEveryTilesetFormTheRtsLoaderReads) {
     RtsFile tiles;
@@ -251,24 +258,29 @@ TEST(RmpReader, AcceptsEveryTilesetFormTheRtsLoaderReads) {
             tiles.tiles[0].typeOneData.clear();
             tiles.tiles[2].segments.clear();
         }
-        std::string error;
-        const auto document = ReadBytes(WithRecords({}, 0, tiles.Build()), error);
-        ASSERT_NE(document, nullptr) << error;
+        const Expected<RmpDocument> document = ReadBytes(WithRecords({}, 0, tiles.Build()));
+        ASSERT_TRUE(document) << document.error().Text();
         EXPECT_EQ(document->map.tileset.TileCount(), 3);
         EXPECT_EQ(document->map.tileset.tiles[2].segments.Count(), flag);
     }
 }
 
-TEST(RmpReader, ReportsFilesItCannotOpenOrRead) {
+TEST(RmpReader, ReportsFilesItCannotReadOrTellTheSizeOf) {
     MemoryFileSystem files;
     files.Put("in.rmp", SampleRmpFiles()[0].bytes);
-    std::string error;
-    EXPECT_EQ(ReadRmp("other.rmp", files, error), nullptr);
-    EXPECT_EQ(error, "other.rmp: cannot open: No such file or directory");
+    const auto file = std::move(*files.Open("in.rmp", OpenMode::Read));
     files.FailAt(FileOperation::Read, 1);
-    EXPECT_EQ(ReadRmp("in.rmp", files, error), nullptr);
-    EXPECT_EQ(error, "in.rmp: stopped at byte 0: cannot read the 256-byte header");
-    EXPECT_EQ(files.OpenFiles(), 0);
+    BufferedReader in(*file, "in.rmp");
+    const Expected<RmpDocument> unread = ReadRmp(in);
+    ASSERT_FALSE(unread);
+    EXPECT_EQ(unread.error().Text(), "in.rmp: byte 0: cannot read the 256-byte header");
+    // A stream that can't tell its size can't have its counts checked.
+    files.FailAt(FileOperation::Size, 1);
+    ASSERT_EQ(file->Seek(0), 0);
+    BufferedReader unsized(*file, "in.rmp");
+    const Expected<RmpDocument> refused = ReadRmp(unsized);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().Path(), "in.rmp");
 }
 
 }  // namespace
