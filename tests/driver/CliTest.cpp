@@ -235,10 +235,15 @@ TEST_F(Cli, LargeMapWithOddSizedTilesConvertsByteForByte) {
 TEST_F(Cli, SaveFailures) {
     Put("town.map", TownMap().Build());
     Put("tiles.vsp", PatternVsp(5).Build());
-    Outcome run = Gridport({"town.map", "tiles.vsp", "no/such/dir/out.rmp"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, Line("Error: Could not save RMP 'no/such/dir/out.rmp'"));
-    EXPECT_EQ(run.err, "");
+    // An empty output path is a path like any other, and no file has it.
+    for (const std::string output : {"no/such/dir/out.rmp", ""}) {
+        const Outcome run = Gridport({"town.map", "tiles.vsp", output});
+        EXPECT_EQ(run.status, 1) << output;
+        EXPECT_EQ(run.out, Line("Error: Could not save RMP '" + output + "'"));
+        EXPECT_EQ(run.err, "");
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work.Path()), std::filesystem::directory_iterator()), 2);
+    Outcome run;
     // Under Wine, /dev/full is reached as Z:\dev\full on the drive that maps /.
     if (std::filesystem::exists("/dev/full")) {
         run = Gridport({"town.map", "tiles.vsp", "/dev/full"});
