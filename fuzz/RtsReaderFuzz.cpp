@@ -25,8 +25,8 @@ gridport::test::Bytes Written(const gridport::Tileset& tileset) {
         gridport::test::RtsTile out{tile.image.pixels, static_cast<std::uint8_t>(tile.infoFlag ? 1 : 0),
                                     static_cast<std::uint16_t>(tile.infoValueA),
                                     static_cast<std::uint16_t>(tile.infoValueB), 2, {}, {}};
-        for (std::int32_t k = 0; k < tile.segments.Count(); ++k) {
-            const gridport::Segment& s = tile.segments.At(k);
+        for (std::size_t k = 0; k < tile.segments.size(); ++k) {
+            const gridport::Segment& s = tile.segments[k];
             out.segments.push_back({static_cast<std::uint16_t>(s.x1), static_cast<std::uint16_t>(s.y1),
                                     static_cast<std::uint16_t>(s.x2), static_cast<std::uint16_t>(s.y2)});
         }

@@ -25,8 +25,6 @@ public:
     BufferedReader(File& file, std::string path, std::size_t capacity = 64 * 1024);
 
     const std::string& Path() const { return path_; }
-    // False when a read or skip fell short or the file couldn't be read.
-    bool Ok() const { return ok_; }
     // Bytes of the file not yet taken by the reader; kUnknown for a stream
     // whose end is not known yet.
     std::uint64_t Remaining() const { return remaining_; }

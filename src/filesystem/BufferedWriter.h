@@ -17,7 +17,6 @@ class BufferedWriter {
 public:
     explicit BufferedWriter(File& file, std::size_t capacity = 64 * 1024);
 
-    void PutU8(std::uint32_t value) { *Room(1) = static_cast<std::uint8_t>(value); }
     void PutU16(std::uint32_t value);
     void PutBytes(const void* data, std::size_t count);
     void PutZeros(std::size_t count);

@@ -15,4 +15,9 @@ inline std::string Counted(std::uint64_t count, const std::string& noun) {
     return Counted(count, noun, noun + "s");
 }
 
+// "the 100-byte version-1 header": a part of a file by its size.
+inline std::string Sized(std::uint64_t bytes, const std::string& part) {
+    return "the " + std::to_string(bytes) + "-byte " + part;
+}
+
 }  // namespace gridport

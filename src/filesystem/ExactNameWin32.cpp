@@ -19,7 +19,7 @@ Expected<void> CheckExactName(const char* path) {
     // Paths that don't fit the platform's 260-byte limit fail cleanly.
     const std::size_t length = std::strlen(path);
     if (length >= kPathBuffer) {
-        return Error(path, "the path is longer than the 259 characters the folder check takes");
+        return Error(path, "the path is longer than the " + std::to_string(kPathBuffer - 1) + " characters the folder check takes");
     }
     const std::string whole(path);
     std::size_t cut = whole.rfind('\\');

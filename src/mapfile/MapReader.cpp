@@ -54,9 +54,15 @@ Expected<void> MapReader::ReadHeader() {
     }
     const std::uint8_t* start = in_.BufferedData();
     const std::size_t have = in_.BufferedSize();
-    Expected<std::size_t> located = Error(in_.Path(), 0,
-                                          "not a MAP file: the first byte is not 4 (version 1) and the first six "
-                                          "bytes are not the version-2 signature 4D 41 50 F9 35 00");
+    std::string signature;
+    for (const std::uint8_t byte : kVersion2Signature) {
+        const char digits[] = "0123456789ABCDEF";
+        signature += std::string(signature.empty() ? "" : " ") + digits[byte >> 4] + digits[byte & 15];
+    }
+    Expected<std::size_t> located =
+        Error(in_.Path(), 0,
+              "not a MAP file: the first byte is not " + std::to_string(kVersion1Byte) +
+                  " (version 1) and the first six bytes are not the version-2 signature " + signature);
     if (start[0] == kVersion1Byte) {
         located = ReadVersion1Header(in_, description_);
     } else if (have >= sizeof kVersion2Signature && std::equal(start, start + sizeof kVersion2Signature,

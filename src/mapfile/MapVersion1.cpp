@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "filesystem/ByteOrder.h"
+#include "filesystem/Counted.h"
 #include "mapfile/MapLayout.h"
 #include "mapfile/MapReader.h"
 
@@ -32,7 +33,7 @@ std::optional<std::int32_t> SelectedLayer(std::uint8_t selector) {
 
 Expected<std::size_t> ReadVersion1Header(BufferedReader& in, MapDescription& description) {
     std::uint8_t header[kV1HeaderSize];
-    if (Expected<void> read = in.Read(header, sizeof header, "the 100-byte version-1 header"); !read) {
+    if (Expected<void> read = in.Read(header, sizeof header, Sized(sizeof header, "version-1 header")); !read) {
         return read.error();
     }
     const std::uint16_t width = LoadU16(header + kV1WidthOffset);

@@ -148,7 +148,7 @@ private:
 
 Expected<std::size_t> ReadVersion2Header(BufferedReader& in, MapDescription& description) {
     std::uint8_t header[kV2HeaderSize];
-    if (Expected<void> read = in.Read(header, sizeof header, "the 206-byte version-2 header"); !read) {
+    if (Expected<void> read = in.Read(header, sizeof header, Sized(sizeof header, "version-2 header")); !read) {
         return read.error();
     }
     const std::size_t layerCount = header[kV2CountOffset];

@@ -58,7 +58,7 @@ public:
 
 Expected<void> Parser::Header(TileMap& map, std::uint8_t& layers, std::uint16_t& entities, std::uint16_t& zones) {
     std::uint8_t header[kHeaderSize];
-    if (Expected<void> read = in_.Read(header, sizeof header, "the 256-byte header"); !read) {
+    if (Expected<void> read = in_.Read(header, sizeof header, Sized(sizeof header, "header")); !read) {
         return read;
     }
     if (std::memcmp(header, kSignature, sizeof kSignature) != 0) {
@@ -130,7 +130,7 @@ Expected<void> Parser::Layer(std::size_t index, MapLayer& layer) {
             return read;
         }
         const auto value = [&record](std::size_t at) { return static_cast<std::int32_t>(LoadU32(record + at)); };
-        layer.segments.Append(value(0), value(4), value(8), value(12));
+        layer.segments.push_back(Segment{value(0), value(4), value(8), value(12)});
     }
     return Success();
 }

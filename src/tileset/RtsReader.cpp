@@ -14,7 +14,7 @@ using namespace rts;
 Expected<RtsHeader> RtsReader::ReadHeader() {
     const std::uint64_t start = in_.Position();
     std::uint8_t bytes[kHeaderSize];
-    if (Expected<void> read = in_.Read(bytes, sizeof bytes, "the 256-byte RTS header"); !read) {
+    if (Expected<void> read = in_.Read(bytes, sizeof bytes, Sized(sizeof bytes, "RTS header")); !read) {
         return read.error();
     }
     if (std::memcmp(bytes, kSignature, sizeof kSignature) != 0) {

@@ -94,7 +94,7 @@ Expected<Tileset> LoadTileset(BufferedReader& in, TilesetKind kind) {
         tile.infoValueA = info.infoValueA;
         tile.infoValueB = info.infoValueB;
         for (const auto& [x1, y1, x2, y2] : info.segments) {
-            tile.segments.Append(x1, y1, x2, y2);
+            tile.segments.push_back(Segment{x1, y1, x2, y2});
         }
     }
     return tileset;

@@ -25,7 +25,7 @@ constexpr std::uint64_t kLongestRun = 255;
 
 Expected<std::uint16_t> VspReader::ReadHeader() {
     std::uint8_t header[kHeaderSize];
-    if (Expected<void> read = in_.Read(header, sizeof header, "the 772-byte VSP header"); !read) {
+    if (Expected<void> read = in_.Read(header, sizeof header, Sized(sizeof header, "VSP header")); !read) {
         return read.error();
     }
     // Index 0 is transparent; the others take their six-bit components times

@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "rmp/RmpLayout.h"
 #include "view/Wording.h"
 
 namespace gridport {
@@ -27,7 +28,7 @@ std::string LayerLine(std::size_t index, const MapLayer& layer, std::uint32_t ti
                        std::to_string(layer.width) + " x " + std::to_string(layer.height) + ", flags " +
                        std::to_string(flags) + (layer.showFlag ? " (shown" : " (hidden") +
                        (layer.factorsEnabled ? ", factors on)" : ")") + (layer.auxFlag ? ", aux" : "") + ", " +
-                       Counted(layer.segments.Count(), "segment", "segments") + ", " +
+                       Counted(layer.segments.size(), "segment", "segments") + ", " +
                        Counted(distinct, "distinct tile", "distinct tiles");
     if (beyond > 0) {
         line += ", " + Counted(beyond, "cell", "cells") + " beyond the tileset (not drawn)";
@@ -39,7 +40,7 @@ std::string LayerLine(std::size_t index, const MapLayer& layer, std::uint32_t ti
 
 std::string Summarize(const std::string& path, const RmpDocument& document) {
     const TileMap& map = document.map;
-    std::string text = path + ": RMP map file, version 1\n";
+    std::string text = path + ": RMP map file, version " + std::to_string(rmp::kVersion) + "\n";
     text += "header: x " + std::to_string(map.headerX) + ", y " + std::to_string(map.headerY) + ", layer " +
             std::to_string(map.headerLayer) + ", mode " + std::to_string(map.headerMode) + "\n";
     const std::array<std::pair<const char*, const std::string*>, 9> strings = {{

@@ -43,8 +43,8 @@ TEST_P(BufferedReaderCapacity, ReadsSkipsAndCountsExactly) {
     EXPECT_EQ(in.Remaining(), 87U);
     // A read the file can't fill fails, and the reader stays failed.
     EXPECT_FALSE(in.Read(block.data(), 88));
-    EXPECT_FALSE(in.Ok());
     EXPECT_FALSE(in.ReadU8(byte));
+    EXPECT_FALSE(in.Read(block.data(), 1, "a byte"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Capacities, BufferedReaderCapacity, ::testing::Values(8, 64, 4096));
@@ -158,7 +158,9 @@ TEST(BufferedReader, AFailedReadOrSeekOfTheFileFailsIt) {
         Bytes block(500);
         // A block larger than the buffer is read, a long skip is a seek.
         EXPECT_FALSE(operation == test::FileOperation::Read ? in.Read(block.data(), 500) : in.Skip(500));
-        EXPECT_FALSE(in.Ok());
+        const Expected<void> after = in.Read(block.data(), 1, "a byte");
+        ASSERT_FALSE(after);
+        EXPECT_EQ(after.error().Text(), "f: byte " + std::to_string(in.Position()) + ": cannot read a byte");
     }
 }
 
@@ -167,7 +169,7 @@ TEST(BufferedWriter, SameBytesWhateverTheBufferSize) {
     for (const std::size_t capacity : {8, 9, 100, 65536}) {
         ShortFile file(1 << 20);
         BufferedWriter out(file, capacity);
-        out.PutU8(0x1FF);
+        out.PutBytes("\xFF", 1);
         out.PutU16(0xABCDEF);
         out.PutZeros(29);
         out.PutBytes(nullptr, 0);  // an empty name or pixel array

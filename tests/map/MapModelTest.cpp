@@ -18,7 +18,7 @@ TEST(MapLayer, Defaults) {
     EXPECT_TRUE(layer.showFlag);
     EXPECT_FALSE(layer.factorsEnabled);
     EXPECT_FALSE(layer.auxFlag);
-    EXPECT_EQ(layer.segments.Count(), 0);
+    EXPECT_EQ(layer.segments.size(), 0);
 }
 
 TEST(TileMap, DefaultsAndIndependentCopies) {

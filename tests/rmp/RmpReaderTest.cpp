@@ -34,10 +34,10 @@ std::int32_t Low(std::int32_t value, std::uint32_t mask) {
 }
 
 void ExpectSegments(const SegmentList& read, const SegmentList& saved, std::uint32_t mask) {
-    ASSERT_EQ(read.Count(), saved.Count());
-    for (std::int32_t k = 0; k < saved.Count(); ++k) {
-        const Segment& s = saved.At(k);
-        EXPECT_EQ(read.At(k), (Segment{Low(s.x1, mask), Low(s.y1, mask), Low(s.x2, mask), Low(s.y2, mask)}));
+    ASSERT_EQ(read.size(), saved.size());
+    for (std::size_t k = 0; k < saved.size(); ++k) {
+        const Segment& s = saved[k];
+        EXPECT_EQ(read[k], (Segment{Low(s.x1, mask), Low(s.y1, mask), Low(s.x2, mask), Low(s.y2, mask)}));
     }
 }
 
@@ -261,7 +261,7 @@ TEST(RmpReader, AcceptsEveryTilesetFormTheRtsLoaderReads) {
         const Expected<RmpDocument> document = ReadBytes(WithRecords({}, 0, tiles.Build()));
         ASSERT_TRUE(document) << document.error().Text();
         EXPECT_EQ(document->map.tileset.TileCount(), 3);
-        EXPECT_EQ(document->map.tileset.tiles[2].segments.Count(), flag);
+        EXPECT_EQ(document->map.tileset.tiles[2].segments.size(), flag);
     }
 }
 

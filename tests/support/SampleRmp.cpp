@@ -99,7 +99,7 @@ SampleRmp BuiltInMemory() {
     layer.auxFlag = true;
     layer.factorX = 0.25F;
     layer.rateY = -3.5F;
-    layer.segments.Append(-1, 2, 70000, -70000);
+    layer.segments.push_back(Segment{-1, 2, 70000, -70000});
     map.layers.push_back(layer);
     layer.name = "top";
     layer.showFlag = true;
@@ -122,7 +122,7 @@ SampleRmp BuiltInMemory() {
     map.tileset.tiles[0].image.pixels[5] = 9;
     map.tileset.tiles[1].infoValueA = -1;
     map.tileset.tiles[1].infoValueB = 65536 + 5;
-    map.tileset.tiles[2].segments.Append(-1, 0, 70000, 5);
+    map.tileset.tiles[2].segments.push_back(Segment{-1, 0, 70000, 5});
     sample.bytes = SaveToMemory(map);
     return sample;
 }
@@ -153,8 +153,8 @@ Bytes SaveToMemory(const TileMap& map) {
         for (const std::uint32_t cell : layer.tiles) {
             out.cells.push_back(static_cast<std::uint16_t>(cell));
         }
-        for (std::int32_t k = 0; k < layer.segments.Count(); ++k) {
-            const Segment& segment = layer.segments.At(k);
+        for (std::size_t k = 0; k < layer.segments.size(); ++k) {
+            const Segment& segment = layer.segments[k];
             out.segments.push_back({segment.x1, segment.y1, segment.x2, segment.y2});
         }
         file.layers.push_back(out);
@@ -169,8 +169,8 @@ Bytes SaveToMemory(const TileMap& map) {
     for (const Tile& tile : map.tileset.tiles) {
         RtsTile out{tile.image.pixels, static_cast<std::uint8_t>(tile.infoFlag ? 1 : 0), Low16(tile.infoValueA),
                     Low16(tile.infoValueB), 2, {}, {}};
-        for (std::int32_t k = 0; k < tile.segments.Count(); ++k) {
-            const Segment& segment = tile.segments.At(k);
+        for (std::size_t k = 0; k < tile.segments.size(); ++k) {
+            const Segment& segment = tile.segments[k];
             out.segments.push_back({Low16(segment.x1), Low16(segment.y1), Low16(segment.x2), Low16(segment.y2)});
         }
         tileset.tiles.push_back(out);

@@ -24,17 +24,17 @@ TEST(Tileset, CopiesAreIndependentAndKeepOrder) {
     source.tiles.resize(2);
     source.tiles[1].image = RgbaImage(2, 2);
     for (int i = 0; i < 5; ++i) {
-        source.tiles[1].segments.Append(i, -i, i * 10, 70000);
+        source.tiles[1].segments.push_back(Segment{i, -i, i * 10, 70000});
     }
     Tileset copy = source;
     copy.tiles[1].image.pixels[0] = 5;
     copy.tiles[1].infoValueA = 9;
-    copy.tiles[1].segments.Append(2, 2, 2, 2);
+    copy.tiles[1].segments.push_back(Segment{2, 2, 2, 2});
     EXPECT_EQ(source.tiles[1].image.pixels[0], 0);
     EXPECT_EQ(source.tiles[1].infoValueA, 0);
-    ASSERT_EQ(source.tiles[1].segments.Count(), 5);
+    ASSERT_EQ(source.tiles[1].segments.size(), 5);
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(copy.tiles[1].segments.At(i), (Segment{i, -i, i * 10, 70000}));
+        EXPECT_EQ(copy.tiles[1].segments[i], (Segment{i, -i, i * 10, 70000}));
     }
     EXPECT_EQ(copy.TileCount(), 2);
 }

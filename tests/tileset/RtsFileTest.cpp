@@ -27,9 +27,9 @@ Bytes Saved(const Tileset& tileset) {
     }
     for (const Tile& tile : tileset.tiles) {
         WriteRtsInfo(out, tile.infoFlag, static_cast<std::uint32_t>(tile.infoValueA),
-                     static_cast<std::uint32_t>(tile.infoValueB), static_cast<std::uint32_t>(tile.segments.Count()));
-        for (std::int32_t k = 0; k < tile.segments.Count(); ++k) {
-            const Segment& segment = tile.segments.At(k);
+                     static_cast<std::uint32_t>(tile.infoValueB), static_cast<std::uint32_t>(tile.segments.size()));
+        for (std::size_t k = 0; k < tile.segments.size(); ++k) {
+            const Segment& segment = tile.segments[k];
             WriteRtsSegment(out, static_cast<std::uint32_t>(segment.x1), static_cast<std::uint32_t>(segment.y1),
                             static_cast<std::uint32_t>(segment.x2), static_cast<std::uint32_t>(segment.y2));
         }
@@ -64,9 +64,9 @@ TEST(RtsFile, SavedSizesFollowTheLayout) {
     tileset = Blank(1);
     EXPECT_EQ(Saved(tileset).size(), 1312U);
     tileset = Blank(2);
-    tileset.tiles[0].segments.Append(1, 2, 3, 4);
-    tileset.tiles[1].segments.Append(5, 6, 7, 8);
-    tileset.tiles[1].segments.Append(9, 10, 11, 12);
+    tileset.tiles[0].segments.push_back(Segment{1, 2, 3, 4});
+    tileset.tiles[1].segments.push_back(Segment{5, 6, 7, 8});
+    tileset.tiles[1].segments.push_back(Segment{9, 10, 11, 12});
     EXPECT_EQ(Saved(tileset).size(), 2392U);
 }
 
@@ -85,12 +85,12 @@ TEST(RtsFile, SavesExactlyTheBytesOfTheFormat) {
 
     // Values beyond 16 bits keep their low 16 bits; -1 comes back as 65535.
     tileset.tiles[0].infoValueA = -1;
-    tileset.tiles[0].segments.Append(-1, 0, 70000, 5);
+    tileset.tiles[0].segments.push_back(Segment{-1, 0, 70000, 5});
     Expected<Tileset> again = LoadBytes(Saved(tileset));
     ASSERT_TRUE(again);
     const Tileset& reloaded = *again;
     EXPECT_EQ(reloaded.tiles[0].infoValueA, 65535);
-    EXPECT_EQ(reloaded.tiles[0].segments.At(0), (Segment{65535, 0, 4464, 5}));
+    EXPECT_EQ(reloaded.tiles[0].segments[0], (Segment{65535, 0, 4464, 5}));
     EXPECT_EQ(Saved(reloaded), Saved(tileset));
 }
 
@@ -105,9 +105,9 @@ TEST(RtsFile, ReadsSegmentTypesAndAFileWithoutSegmentData) {
     Expected<Tileset> loaded = LoadBytes(file.Build());
     ASSERT_TRUE(loaded);
     const Tileset& tileset = *loaded;
-    EXPECT_EQ(tileset.tiles[0].segments.Count(), 0);
-    EXPECT_EQ(tileset.tiles[1].segments.Count(), 0);
-    EXPECT_EQ(tileset.tiles[2].segments.At(0), (Segment{1, 2, 3, 4}));
+    EXPECT_EQ(tileset.tiles[0].segments.size(), 0);
+    EXPECT_EQ(tileset.tiles[1].segments.size(), 0);
+    EXPECT_EQ(tileset.tiles[2].segments[0], (Segment{1, 2, 3, 4}));
     EXPECT_TRUE(tileset.tiles[3].infoFlag);
 
     // Flag 0: the information blocks follow each other, their segment fields ignored.
@@ -117,7 +117,7 @@ TEST(RtsFile, ReadsSegmentTypesAndAFileWithoutSegmentData) {
     flat.tiles[1].infoValueB = 77;
     Expected<Tileset> flatLoaded = LoadBytes(flat.Build());
     ASSERT_TRUE(flatLoaded);
-    EXPECT_EQ(flatLoaded->tiles[0].segments.Count(), 0);
+    EXPECT_EQ(flatLoaded->tiles[0].segments.size(), 0);
     EXPECT_EQ(flatLoaded->tiles[1].infoValueB, 77);
 }
 

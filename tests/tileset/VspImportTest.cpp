@@ -53,7 +53,7 @@ TEST_P(VspVersion, ImportsEveryTileAndPixel) {
         EXPECT_EQ(tile.image.width, 16);
         EXPECT_EQ(tile.image.height, 16);
         EXPECT_FALSE(tile.infoFlag);
-        EXPECT_EQ(tile.segments.Count(), 0);
+        EXPECT_EQ(tile.segments.size(), 0);
     }
 }
 
