@@ -127,7 +127,13 @@ const kWords = { map: 'a MAP file', vsp: 'a VSP tileset', rts: 'an RTS tileset' 
 // Takes a file for what it is; chosenAs ('map' or 'tileset') is where the
 // user put it, when they did.
 async function take(file, chosenAs) {
-    const kind = await kindOf(file);
+    let kind;
+    try {
+        kind = await kindOf(file);
+    } catch (error) {
+        $('chosen').textContent = `${file.name} could not be read: ${error.message}`;
+        return;
+    }
     const slot = kind === 'map' ? 'map' : 'tileset';
     clearResult();
     state[slot] = { name: file.name, blob: file, kind };
@@ -376,7 +382,7 @@ async function trySample(sample) {
         return;
     }
     for (const file of files) await take(file);
-    await convert();
+    if (state.map && state.tileset) await convert();
 }
 
 async function dropped(event) {

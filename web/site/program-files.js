@@ -157,14 +157,16 @@ export class DiskFile extends SyncOPFSFile {
 // to make its files in; none where the browser has no such disk.
 export async function spareFiles(folder, count) {
     const spares = [];
-    try {
-        for (let i = 0; i < count; ++i) {
-            const name = crypto.randomUUID();
+    for (let i = 0; i < count; ++i) {
+        const name = crypto.randomUUID();
+        try {
             const handle = await folder.getFileHandle(name, { create: true });
             spares.push({ folder, name, handle, access: await handle.createSyncAccessHandle() });
+        } catch {
+            // The rest of the files are made in memory.
+            await folder.removeEntry(name).catch(() => {});
+            break;
         }
-    } catch {
-        // Fewer spares: the rest of the files are made in memory.
     }
     return spares;
 }
