@@ -1,13 +1,17 @@
-// rmppicture FILE.rmp OUT.rgba [SHOWN]: the web page's viewer. Reads an RMP
-// map file as rmpview does and draws it with rmpview's picture code, writing
-// the picture's pixels as raw RGBA (4 bytes a pixel, row by row) to OUT.rgba,
-// which the page puts on a canvas. SHOWN, one '1' (shown) or '0' (hidden) per
-// layer, replaces the layers' show flags. Standard output gets one JSON
-// object: the picture's size, the layers and rmpview's summary; when the map
-// can't be drawn, "pictureError" says why instead of the size. A file that
-// can't be read gives one line on standard error and status 1; wrong usage 2.
+// rmppicture [--within WxH] FILE.rmp OUT.rgba [SHOWN]: the web page's viewer.
+// Reads an RMP map file as rmpview does and draws it with rmpview's picture
+// code, writing the picture's pixels as raw RGBA (4 bytes a pixel, row by
+// row) to OUT.rgba, which the page puts on a canvas. The picture is full size,
+// or, with --within, scaled down to fit W x H when it is larger (as rmpview
+// --size draws it). SHOWN, one '1' (shown) or '0' (hidden) per layer, replaces
+// the layers' show flags. Standard output gets one JSON object: the picture's
+// size and its full size, the layers and rmpview's summary; when the map can't
+// be drawn, "pictureError" says why instead of the sizes. A file that can't be
+// read gives one line on standard error and status 1; wrong usage 2.
 
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "filesystem/DefaultFileSystem.h"
@@ -16,8 +20,6 @@
 #include "view/Summary.h"
 
 namespace {
-
-using gridport::RgbaImage;
 
 // A JSON string of the bytes; those above 0x7F are taken as Latin-1, as the
 // formats' 8-bit names may hold anything.
@@ -39,16 +41,36 @@ std::string Json(const std::string& text) {
     return json + "\"";
 }
 
-bool WritePixels(const RgbaImage& picture, const std::string& path) {
+// "WxH", each side from 1 to the picture limit.
+std::optional<gridport::PictureSize> ParseWithin(const std::string& text) {
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos || x == 0 || x + 1 == text.size() ||
+        text.find_first_not_of("0123456789x") != std::string::npos || text.find('x', x + 1) != std::string::npos) {
+        return std::nullopt;
+    }
+    const std::uint64_t width = std::strtoull(text.substr(0, x).c_str(), nullptr, 10);
+    const std::uint64_t height = std::strtoull(text.substr(x + 1).c_str(), nullptr, 10);
+    if (width == 0 || height == 0 || width > gridport::kMaxPictureSide || height > gridport::kMaxPictureSide) {
+        return std::nullopt;
+    }
+    return gridport::PictureSize{width, height};
+}
+
+// Writes the picture's rows to path as they are drawn, each in a call of its
+// own: V8 (Chromium's and Node's) first runs a WebAssembly function on
+// quickly made code and takes the optimised code only at the function's next
+// call, so DrawPicture's single loop over the rows ran the whole picture on
+// the first (220 s against 15 s under Node for the 65536 x 65536 pixels of a
+// 4096 x 4096 map, drawn at 2048 x 2048).
+bool WriteRows(gridport::PictureRows& rows, gridport::PictureSize size, const std::string& path) {
     const std::unique_ptr<gridport::File> file =
         gridport::defaultFileSystem.Open(path, gridport::OpenMode::Write);
     if (file == nullptr) {
         return false;
     }
-    constexpr std::size_t kChunk = std::size_t{1} << 24;
-    for (std::size_t done = 0; done < picture.pixels.size(); done += kChunk) {
-        const auto count = static_cast<std::uint32_t>(std::min(kChunk, picture.pixels.size() - done));
-        if (file->Write(picture.pixels.data() + done, count) != count) {
+    const auto stride = static_cast<std::uint32_t>(size.width * 4);
+    for (std::size_t y = 0; y < size.height; ++y) {
+        if (file->Write(rows.Row(y), stride) != stride) {
             return false;
         }
     }
@@ -58,8 +80,18 @@ bool WritePixels(const RgbaImage& picture, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::optional<gridport::PictureSize> within;
+    if (argc > 1 && std::string(argv[1]) == "--within") {
+        within = argc > 2 ? ParseWithin(argv[2]) : std::nullopt;
+        if (!within) {
+            std::fputs("rmppicture: --within needs WIDTHxHEIGHT, each from 1 to 16384\n", stderr);
+            return 2;
+        }
+        argc -= 2;
+        argv += 2;
+    }
     if (argc != 3 && argc != 4) {
-        std::fputs("Usage: rmppicture FILE.rmp OUT.rgba [SHOWN]\n", stderr);
+        std::fputs("Usage: rmppicture [--within WxH] FILE.rmp OUT.rgba [SHOWN]\n", stderr);
         return 2;
     }
     const std::string input = argv[1];
@@ -86,13 +118,22 @@ int main(int argc, char** argv) {
         }
     }
     json += "],\"summary\":" + Json(gridport::Summarize(input, *document));
-    RgbaImage picture;
-    if (gridport::DrawPicture(document->map, std::nullopt, picture, error)) {
-        if (!WritePixels(picture, argv[2])) {
+    const gridport::PictureSize full = gridport::MeasurePicture(document->map);
+    gridport::PictureScale scale;
+    if (within && (full.width > within->width || full.height > within->height)) {
+        scale.fit = within;
+    }
+    std::vector<bool> drawn;
+    gridport::PictureSize size;
+    gridport::PictureRows rows;
+    if (gridport::ChooseLayers(document->map, {}, drawn, error) &&
+        gridport::ScalePicture(full, scale, size, error) && rows.Start(document->map, drawn, size, error)) {
+        if (!WriteRows(rows, size, argv[2])) {
             std::fprintf(stderr, "rmppicture: cannot write %s\n", argv[2]);
             return 1;
         }
-        json += ",\"width\":" + std::to_string(picture.width) + ",\"height\":" + std::to_string(picture.height);
+        json += ",\"width\":" + std::to_string(size.width) + ",\"height\":" + std::to_string(size.height) +
+                ",\"fullWidth\":" + std::to_string(full.width) + ",\"fullHeight\":" + std::to_string(full.height);
     } else {
         json += ",\"pictureError\":" + Json(error);
     }

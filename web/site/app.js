@@ -1,55 +1,170 @@
-// The page: picks the files, runs gridport in a worker, shows its line and
-// status, and on success draws the converted map with rmppicture (rmpview's
-// reader and picture code) and offers the RMP file for download. On failure
-// it asks mapview, when this build has it, for the reason.
+// The page: takes the files, each for what its content says it is, runs
+// gridport in a worker, shows its line and status, and on success offers the
+// RMP file for download and draws it with rmppicture (rmpview's reader and
+// picture code), scaled down when it is large. On failure it asks mapview,
+// when this build has it, for the reason. The samples are the project's
+// examples, served beside the page.
 
 const $ = (id) => document.getElementById(id);
-const state = { map: null, tileset: null, rmp: null, rmpName: '', layers: [], zoom: 'fit', programs: [] };
+// Pictures larger than this on a side are drawn scaled down to fit it.
+const kLargestPicture = 2048;
+// gridport's output goes to this folder of the origin's private disk, where
+// the browser has one; files left there by a page closed more than a day ago
+// are removed.
+const kDiskFolder = 'runs';
+const kDiskDays = 1;
+const state = {
+    map: null, tileset: null, result: null, layers: [], zoom: 'fit', programs: [],
+    modules: new Map(), running: new Set(),
+    // Grows whenever what is shown goes stale; a run that finds it grown
+    // since it started shows nothing.
+    generation: 0,
+};
 
-// Each run gets a fresh worker: a program that ran out of memory leaves
-// nothing behind, and a stuck one can be ended.
-function runProgram(program, args, files) {
+// Each program is compiled once; every run gets a fresh worker, so that a
+// program that ran out of memory leaves nothing behind and a stale run can
+// be ended.
+function compiled(program) {
+    if (!state.modules.has(program)) {
+        state.modules.set(program, WebAssembly.compileStreaming(fetch(`${program}.wasm`)));
+    }
+    return state.modules.get(program);
+}
+
+// Runs program with files (name to Blob) in its folder; the answer holds
+// the files the run made (Blobs on disk, or bytes; see worker.js).
+async function runProgram(program, args, files, disk = null) {
+    let module;
+    try {
+        module = await compiled(program);
+    } catch (error) {
+        state.modules.delete(program);
+        return { stopped: `${program}.wasm could not be loaded: ${error.message}`, stdout: '', stderr: '' };
+    }
     return new Promise((resolve) => {
         const worker = new Worker('worker.js', { type: 'module' });
-        const copies = {};
-        for (const [name, bytes] of Object.entries(files)) {
-            copies[name] = bytes.slice();
-        }
-        worker.onmessage = (event) => {
+        const run = { worker, resolve };
+        state.running.add(run);
+        const end = (answer) => {
             worker.terminate();
-            resolve(event.data);
+            state.running.delete(run);
+            resolve(answer);
         };
-        worker.onerror = (event) => {
-            worker.terminate();
-            resolve({ stopped: event.message || 'the worker failed', stdout: '', stderr: '' });
-        };
-        worker.postMessage({ program, args, files: copies }, Object.values(copies).map((bytes) => bytes.buffer));
+        worker.onmessage = (event) => end(event.data);
+        worker.onerror = (event) => end({ stopped: event.message || 'the worker failed', stdout: '', stderr: '' });
+        worker.postMessage({ module, program, args, files, disk });
     });
 }
 
-// The programs this build of the page has (mapview joins them when built).
-async function loadPrograms() {
+async function diskFolder() {
+    return (await navigator.storage.getDirectory()).getDirectoryHandle(kDiskFolder);
+}
+
+function removeFromDisk(name) {
+    diskFolder().then((folder) => folder.removeEntry(name)).catch(() => {});
+}
+
+// Files of earlier visits.
+async function sweepDisk() {
     try {
-        state.programs = await (await fetch('programs.json')).json();
+        const folder = await diskFolder();
+        for await (const [name, handle] of folder.entries()) {
+            const file = await handle.getFile().catch(() => null);
+            if (file !== null && Date.now() - file.lastModified > kDiskDays * 86400e3) {
+                await folder.removeEntry(name).catch(() => {});
+            }
+        }
     } catch {
-        state.programs = ['gridport', 'rmppicture'];
+        // No such disk, or nothing on it.
     }
 }
 
-function isMapName(name) {
-    return /\.map$/i.test(name);
+// Forgets the shown result and ends the runs that would show one.
+function clearResult() {
+    state.generation += 1;
+    if (state.result?.diskName) {
+        removeFromDisk(state.result.diskName);
+    }
+    for (const run of state.running) {
+        run.worker.terminate();
+        run.resolve({ stopped: 'ended', stdout: '', stderr: '' });
+    }
+    state.running.clear();
+    state.result = null;
+    state.layers = [];
+    $('outcome').hidden = true;
+    $('result').hidden = true;
+    $('download').disabled = true;
+    for (const id of ['command', 'line', 'status', 'reason', 'stopped', 'summary', 'picture-note']) {
+        $(id).textContent = '';
+    }
+    for (const id of ['reason', 'stopped', 'picture-note']) {
+        $(id).hidden = true;
+    }
+    const canvas = $('picture');
+    canvas.width = 0;
+    canvas.height = 0;
+    canvas.style.width = '';
+    listLayers();
 }
 
-async function take(file, slot) {
-    state[slot] = { name: file.name, bytes: new Uint8Array(await file.arrayBuffer()) };
+// What a file is by its first bytes: a MAP file starts with the byte 4
+// (version 1) or with "MAP" F9 35 00 (version 2), an RTS tileset with ".rts",
+// and anything else is taken for a VSP tileset. A VSP file whose version
+// word is 4 starts as a version-1 MAP file does: its name ending in .vsp
+// tells it apart.
+async function kindOf(file) {
+    const head = new Uint8Array(await file.slice(0, 6).arrayBuffer());
+    const starts = (bytes) => bytes.every((byte, i) => head[i] === byte);
+    if (starts([0x4D, 0x41, 0x50, 0xF9, 0x35, 0x00])) return 'map';
+    if (starts([0x2E, 0x72, 0x74, 0x73])) return 'rts';
+    if (head[0] === 4 && !/\.vsp$/i.test(file.name)) return 'map';
+    return 'vsp';
+}
+
+const kWords = { map: 'a MAP file', vsp: 'a VSP tileset', rts: 'an RTS tileset' };
+
+// Takes a file for what it is; chosenAs ('map' or 'tileset') is where the
+// user put it, when they did.
+async function take(file, chosenAs) {
+    let kind;
+    try {
+        kind = await kindOf(file);
+    } catch (error) {
+        $('chosen').textContent = `${file.name} could not be read: ${error.message}`;
+        return;
+    }
+    const slot = kind === 'map' ? 'map' : 'tileset';
+    clearResult();
+    state[slot] = { name: file.name, blob: file, kind };
+    const moved = $('moved');
+    moved.hidden = chosenAs === undefined || chosenAs === slot;
+    moved.textContent = moved.hidden ? ''
+        : `${file.name} was chosen as the ${chosenAs === 'map' ? 'MAP file' : 'tileset'}, but its content makes ` +
+          `it ${kWords[kind]}: it is taken as the ${slot === 'map' ? 'MAP file' : 'tileset'}.`;
+    showChosen();
+}
+
+// gridport reads a tileset as VSP when its name ends in .vsp and as RTS
+// otherwise, so a tileset whose name says otherwise than its content is
+// handed over with the right ending added (and one that has the MAP file's
+// name, too).
+function tilesetName(map, tileset) {
+    const named = /\.vsp$/i.test(tileset.name) ? 'vsp' : 'rts';
+    return named === tileset.kind && tileset.name !== map?.name ? tileset.name : `${tileset.name}.${tileset.kind}`;
+}
+
+function showChosen() {
+    const { map, tileset } = state;
     const parts = [];
-    if (state.map) parts.push(`MAP file: ${state.map.name}`);
-    if (state.tileset) {
-        const kind = /\.vsp$/i.test(state.tileset.name) ? 'VSP' : 'RTS';
-        parts.push(`tileset: ${state.tileset.name} (read as ${kind})`);
+    if (map) parts.push(`MAP file: ${map.name}`);
+    if (tileset) {
+        const name = tilesetName(map, tileset);
+        parts.push(`tileset: ${tileset.name} (${tileset.kind.toUpperCase()}` +
+                   `${name === tileset.name ? '' : `, given to gridport as ${name}`})`);
     }
     $('chosen').textContent = parts.length ? parts.join('; ') : 'No files chosen.';
-    $('convert').disabled = !(state.map && state.tileset);
+    $('convert').disabled = !(map && tileset);
 }
 
 // The RMP file is named after the MAP file; it never takes the name of one
@@ -78,20 +193,19 @@ function showStopped(run, what) {
 
 async function convert() {
     const { map, tileset } = state;
-    state.rmpName = outputName(map.name, tileset.name);
-    const args = [map.name, tileset.name, state.rmpName];
+    clearResult();
+    const generation = state.generation;
+    const given = tilesetName(map, tileset);
+    const rmpName = outputName(map.name, given);
+    const args = [map.name, given, rmpName];
     $('outcome').hidden = false;
-    $('result').hidden = true;
-    $('reason').hidden = true;
-    $('reason').textContent = '';
-    $('stopped').hidden = true;
     $('command').textContent = `$ gridport ${args.map(quoted).join(' ')}`;
-    $('line').textContent = '';
     $('status').textContent = 'converting...';
     $('status').className = '';
     $('convert').disabled = true;
-    const files = { [map.name]: map.bytes, [tileset.name]: tileset.bytes };
-    const run = await runProgram('gridport', args, files);
+    const started = performance.now();
+    const run = await runProgram('gridport', args, { [map.name]: map.blob, [given]: tileset.blob }, kDiskFolder);
+    if (generation !== state.generation) return;
     $('convert').disabled = false;
     if (run.stopped !== undefined) {
         $('status').textContent = 'no status: the run was stopped';
@@ -103,18 +217,22 @@ async function convert() {
     $('status').textContent = `status ${run.status}` +
         (run.status === 0 ? ` — converted in ${Math.round(run.milliseconds)} ms` : '');
     $('status').className = run.status === 0 ? 'ok' : 'failed';
+    // The run's own time, and the time from the click to this line.
     $('status').dataset.milliseconds = String(run.milliseconds);
+    $('status').dataset.pageMilliseconds = String(performance.now() - started);
     if (run.status !== 0) {
-        await explain(map, tileset);
+        await explain(map, tileset, given, generation);
         return;
     }
-    state.rmp = run.files[state.rmpName];
-    state.layers = [];
+    const rmp = run.files[rmpName];
+    state.result = { rmp: rmp instanceof Blob ? rmp : new Blob([rmp]), name: rmpName, diskName: run.diskNames[rmpName] };
+    $('download').disabled = false;
+    $('result').hidden = false;
     await draw(null);
 }
 
 // Why the conversion failed: mapview's verdict on the same two files.
-async function explain(map, tileset) {
+async function explain(map, tileset, given, generation) {
     const reason = $('reason');
     reason.hidden = false;
     if (!state.programs.includes('mapview')) {
@@ -122,51 +240,63 @@ async function explain(map, tileset) {
         reason.textContent = 'This build of the page has no mapview, which would say why.';
         return;
     }
-    const run = await runProgram('mapview', [map.name, tileset.name],
-                                 { [map.name]: map.bytes, [tileset.name]: tileset.bytes });
+    const run = await runProgram('mapview', [map.name, given], { [map.name]: map.blob, [given]: tileset.blob });
+    if (generation !== state.generation) return;
     if (run.stopped !== undefined) {
         showStopped(run, 'mapview');
         reason.hidden = true;
         return;
     }
-    reason.textContent = (run.stderr || run.stdout).trim();
+    // The program's name before each line means nothing on the page.
+    reason.textContent = (run.stderr || run.stdout).trim().replace(/^mapview: /gm, '');
 }
 
 // Draws the RMP file's layers: those the file shows, or as the list says.
 async function draw(shown) {
+    const generation = state.generation;
     const input = 'map.rmp';
-    const args = [input, 'picture.rgba'];
+    const args = ['--within', `${kLargestPicture}x${kLargestPicture}`, input, 'picture.rgba'];
     if (shown !== null) args.push(shown.map((on) => (on ? '1' : '0')).join(''));
-    const run = await runProgram('rmppicture', args, { [input]: state.rmp });
-    $('result').hidden = false;
+    const note = $('picture-note');
+    note.hidden = false;
+    note.textContent = 'Drawing the picture...';
+    for (const box of document.querySelectorAll('#layers input')) box.disabled = true;
+    const run = await runProgram('rmppicture', args, { [input]: state.result.rmp });
+    if (generation !== state.generation) return;
+    for (const box of document.querySelectorAll('#layers input')) box.disabled = false;
+    note.hidden = true;
     if (run.stopped !== undefined) {
         showStopped(run, 'drawing the map');
         return;
     }
     if (run.status !== 0) {
-        $('picture-note').hidden = false;
-        $('picture-note').textContent = run.stderr.trim();
+        note.hidden = false;
+        note.textContent = run.stderr.trim();
         return;
     }
     const about = JSON.parse(run.stdout);
-    $('summary').textContent = about.summary.replaceAll(input, state.rmpName);
+    $('summary').textContent = about.summary.replaceAll(input, state.result.name);
     if (state.layers.length === 0) {
         state.layers = about.layers.map((layer) => ({ ...layer }));
         listLayers();
     }
     const canvas = $('picture');
-    const note = $('picture-note');
-    note.hidden = about.pictureError === undefined;
     if (about.pictureError !== undefined) {
+        note.hidden = false;
         note.textContent = `No picture: ${about.pictureError}`;
         canvas.width = 0;
         canvas.height = 0;
         return;
     }
+    if (about.width !== about.fullWidth || about.height !== about.fullHeight) {
+        note.hidden = false;
+        note.textContent = `The picture is ${about.fullWidth} x ${about.fullHeight} pixels, drawn here scaled ` +
+                           `down to ${about.width} x ${about.height}.`;
+    }
     canvas.width = about.width;
     canvas.height = about.height;
-    const pixels = new Uint8ClampedArray(run.files['picture.rgba'].buffer, run.files['picture.rgba'].byteOffset,
-                                         about.width * about.height * 4);
+    const bytes = run.files['picture.rgba'];
+    const pixels = new Uint8ClampedArray(bytes.buffer, bytes.byteOffset, about.width * about.height * 4);
     canvas.getContext('2d').putImageData(new ImageData(pixels, about.width, about.height), 0, 0);
     applyZoom();
 }
@@ -189,31 +319,77 @@ function listLayers() {
 
 function applyZoom() {
     const canvas = $('picture');
+    if (canvas.width === 0) return;
     // Fit: as large as the frame allows, up or down, whole picture in view.
     const frame = $('canvas-frame');
     const scale = state.zoom === 'fit'
         ? Math.min((frame.clientWidth - 2) / canvas.width, (window.innerHeight * 0.75 - 2) / canvas.height)
         : Number(state.zoom);
     canvas.style.width = `${Math.max(1, Math.floor(canvas.width * scale))}px`;
+    // Blocks of pixels when enlarged, a smooth reduction when made smaller.
+    canvas.classList.toggle('reduced', scale < 1);
     for (const button of document.querySelectorAll('[data-zoom]')) {
         button.setAttribute('aria-pressed', String(button.dataset.zoom === state.zoom));
     }
 }
 
 function download() {
-    const url = URL.createObjectURL(new Blob([state.rmp], { type: 'application/octet-stream' }));
-    const link = Object.assign(document.createElement('a'), { href: url, download: state.rmpName });
+    const url = URL.createObjectURL(state.result.rmp);
+    const link = Object.assign(document.createElement('a'), { href: url, download: state.result.name });
     document.body.append(link);
     link.click();
     link.remove();
     setTimeout(() => URL.revokeObjectURL(url), 1000);
 }
 
-function dropped(event) {
+// The programs this build of the page has (mapview joins them when built).
+async function loadPrograms() {
+    try {
+        state.programs = await (await fetch('programs.json')).json();
+    } catch {
+        state.programs = ['gridport', 'rmppicture'];
+    }
+}
+
+// One button for each sample: it takes the sample's two files and converts.
+async function loadSamples() {
+    let samples;
+    try {
+        samples = await (await fetch('samples.json')).json();
+    } catch {
+        return;
+    }
+    const place = $('samples');
+    for (const sample of samples) {
+        const button = Object.assign(document.createElement('button'), { type: 'button', textContent: sample.name });
+        button.dataset.sample = sample.name;
+        button.addEventListener('click', () => trySample(sample));
+        place.append(' ', button);
+    }
+    place.hidden = samples.length === 0;
+}
+
+async function trySample(sample) {
+    let files;
+    try {
+        files = await Promise.all([sample.map, sample.tileset].map(async (name) => {
+            const response = await fetch(`samples/${encodeURIComponent(name)}`);
+            if (!response.ok) throw new Error(`samples/${name}: ${response.status} ${response.statusText}`);
+            return new File([await response.blob()], name);
+        }));
+    } catch (error) {
+        $('chosen').textContent = `The sample could not be loaded: ${error.message}`;
+        return;
+    }
+    for (const file of files) await take(file);
+    if (state.map && state.tileset) await convert();
+}
+
+async function dropped(event) {
     event.preventDefault();
     $('drop').classList.remove('over');
     for (const file of event.dataTransfer.files) {
-        take(file, isMapName(file.name) ? 'map' : 'tileset');
+        await take(file);
     }
 }
 
@@ -235,4 +411,7 @@ for (const button of document.querySelectorAll('[data-zoom]')) {
     });
 }
 window.addEventListener('resize', () => state.zoom === 'fit' && applyZoom());
+window.addEventListener('pagehide', () => state.result?.diskName && removeFromDisk(state.result.diskName));
+sweepDisk();
 loadPrograms();
+loadSamples();

@@ -1,19 +1,19 @@
 // Runs one WASI program of the page (gridport, rmppicture, mapview) in this
 // worker, so that a long or stuck run never freezes the page. A message
-// {program, args, files} gives the program the named files in its current
-// folder; the answer is {status, stdout, stderr, files, milliseconds}, with
-// the folder's files as the run left them, or {stopped, stderr} when the
-// program trapped (for instance it aborted when memory ran out).
-import { ConsoleStdout, File, OpenFile, PreopenDirectory, WASI } from './vendor/browser_wasi_shim/index.js';
+// {module, program, args, files, disk} runs the compiled program with the
+// named files (Blobs or bytes) in its current folder; with disk set, the
+// files it makes go to the origin's private disk, in the folder of that
+// name, where the browser has one (see program-files.js). The answer is
+// {status, stdout, stderr, files, diskNames, milliseconds}: the files the run
+// made, each a Blob when on disk (diskNames gives its name there) or its
+// bytes, and the run's own time; or {stopped, stderr} when the program
+// trapped (for instance it aborted when memory ran out).
+import { ConsoleStdout, File, OpenFile, WASI } from './vendor/browser_wasi_shim/index.js';
+import { DiskFile, MemoryFile, closeSpare, currentFolder, spareFiles, writeDirectly } from './program-files.js';
 
-const modules = new Map();
-
-async function compiled(program) {
-    if (!modules.has(program)) {
-        modules.set(program, WebAssembly.compileStreaming(fetch(`${program}.wasm`)));
-    }
-    return modules.get(program);
-}
+// Spare files on disk for a run: gridport makes its output under a
+// temporary name and then renames it.
+const kSpares = 2;
 
 function joined(chunks) {
     const bytes = new Uint8Array(chunks.reduce((size, chunk) => size + chunk.length, 0));
@@ -25,35 +25,67 @@ function joined(chunks) {
     return bytes;
 }
 
-async function run({ program, args, files }) {
+async function diskFolder(name) {
+    try {
+        return await (await navigator.storage.getDirectory()).getDirectoryHandle(name, { create: true });
+    } catch {
+        return null;
+    }
+}
+
+async function run({ module, program, args, files, disk }) {
     const stdout = [];
     const stderr = [];
-    const folder = new Map(Object.entries(files).map(([name, bytes]) => [name, new File(bytes)]));
-    const wasi = new WASI([program, ...args], [], [
+    const folder = new Map();
+    for (const [name, contents] of Object.entries(files)) {
+        const bytes = contents instanceof Blob ? new Uint8Array(await contents.arrayBuffer()) : contents;
+        folder.set(name, new MemoryFile(bytes));
+    }
+    const onDisk = disk ? await diskFolder(disk) : null;
+    const spares = onDisk ? await spareFiles(onDisk, kSpares) : [];
+    const unused = [...spares];
+    // The shim logs every call unless told not to.
+    const wasi = writeDirectly(new WASI([program, ...args], [], [
         new OpenFile(new File([])),
         new ConsoleStdout((bytes) => stdout.push(bytes.slice())),
         new ConsoleStdout((bytes) => stderr.push(bytes.slice())),
-        new PreopenDirectory('.', folder),
-    ]);
-    const instance = await WebAssembly.instantiate(await compiled(program),
-                                                   { wasi_snapshot_preview1: wasi.wasiImport });
+        currentFolder(folder, unused),
+    ], { debug: false }));
+    const instance = await WebAssembly.instantiate(module, { wasi_snapshot_preview1: wasi.wasiImport });
     const decoder = new TextDecoder('utf-8');
     const started = performance.now();
+    let status;
     try {
-        const status = wasi.start(instance);
-        const milliseconds = performance.now() - started;
-        const left = {};
-        for (const [name, inode] of folder) {
-            if (inode instanceof File) {
-                left[name] = inode.data;
-            }
-        }
-        return { status, stdout: decoder.decode(joined(stdout)), stderr: decoder.decode(joined(stderr)),
-                 files: left, milliseconds };
+        status = wasi.start(instance);
     } catch (error) {
+        await Promise.all(spares.map((spare) => closeSpare(spare, false)));
         return { stopped: String(error && error.message ? error.message : error),
                  stdout: decoder.decode(joined(stdout)), stderr: decoder.decode(joined(stderr)) };
     }
+    const milliseconds = performance.now() - started;
+    const made = {};
+    const diskNames = {};
+    const kept = new Set();
+    for (const [name, inode] of folder) {
+        if (name in files) {
+            continue;
+        }
+        if (inode instanceof DiskFile) {
+            kept.add(inode.spare);
+            diskNames[name] = inode.spare.name;
+        } else if (inode instanceof MemoryFile) {
+            made[name] = inode.take();
+        }
+    }
+    // A spare the program made no file in, or whose file it removed, goes.
+    await Promise.all(spares.map((spare) => closeSpare(spare, kept.has(spare))));
+    for (const [name, inode] of folder) {
+        if (inode instanceof DiskFile && kept.has(inode.spare)) {
+            made[name] = await inode.spare.handle.getFile();
+        }
+    }
+    return { status, stdout: decoder.decode(joined(stdout)), stderr: decoder.decode(joined(stderr)),
+             files: made, diskNames, milliseconds };
 }
 
 self.onmessage = async (event) => {
@@ -63,6 +95,6 @@ self.onmessage = async (event) => {
     } catch (error) {
         answer = { stopped: String(error && error.message ? error.message : error), stdout: '', stderr: '' };
     }
-    const transfer = answer.files ? [...new Set(Object.values(answer.files).map((bytes) => bytes.buffer))] : [];
-    self.postMessage(answer, transfer);
+    const bytes = answer.files ? Object.values(answer.files).filter((file) => !(file instanceof Blob)) : [];
+    self.postMessage(answer, [...new Set(bytes.map((each) => each.buffer))]);
 };
