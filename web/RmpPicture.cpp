@@ -16,7 +16,7 @@
 
 #include "filesystem/DefaultFileSystem.h"
 #include "view/Picture.h"
-#include "view/RmpReader.h"
+#include "rmp/RmpReader.h"
 #include "view/Summary.h"
 
 namespace {
@@ -62,19 +62,20 @@ std::optional<gridport::PictureSize> ParseWithin(const std::string& text) {
 // call, so DrawPicture's single loop over the rows ran the whole picture on
 // the first (220 s against 15 s under Node for the 65536 x 65536 pixels of a
 // 4096 x 4096 map, drawn at 2048 x 2048).
-bool WriteRows(gridport::PictureRows& rows, gridport::PictureSize size, const std::string& path) {
-    const std::unique_ptr<gridport::File> file =
-        gridport::defaultFileSystem.Open(path, gridport::OpenMode::Write);
-    if (file == nullptr) {
-        return false;
+gridport::Expected<void> WriteRows(gridport::PictureRows& rows, gridport::PictureSize size, const std::string& path) {
+    gridport::Expected<std::unique_ptr<gridport::OutputFile>> file = gridport::defaultFileSystem.OpenOutput(path);
+    if (!file) {
+        return file.error();
     }
     const auto stride = static_cast<std::uint32_t>(size.width * 4);
     for (std::size_t y = 0; y < size.height; ++y) {
-        if (file->Write(rows.Row(y), stride) != stride) {
-            return false;
+        const gridport::Expected<const std::uint8_t*> row = rows.Row(y);
+        if (!row) {
+            return row.error();
         }
+        (*file)->Write(*row, stride);
     }
-    return file->Close();
+    return (*file)->Commit();
 }
 
 }  // namespace
@@ -95,11 +96,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string input = argv[1];
-    std::string error;
-    const std::unique_ptr<gridport::RmpDocument> document =
-        gridport::ReadRmp(input, gridport::defaultFileSystem, error);
-    if (document == nullptr) {
-        std::fprintf(stderr, "rmppicture: %s\n", error.c_str());
+    gridport::Expected<std::unique_ptr<gridport::File>> file =
+        gridport::defaultFileSystem.Open(input, gridport::OpenMode::Read);
+    if (!file) {
+        std::fprintf(stderr, "rmppicture: %s\n", file.error().Text().c_str());
+        return 1;
+    }
+    gridport::BufferedReader in(**file, input);
+    gridport::Expected<gridport::RmpDocument> document = gridport::ReadRmp(in);
+    if (!document) {
+        std::fprintf(stderr, "rmppicture: %s\n", document.error().Text().c_str());
         return 1;
     }
     std::vector<gridport::MapLayer>& layers = document->map.layers;
@@ -118,24 +124,29 @@ int main(int argc, char** argv) {
         }
     }
     json += "],\"summary\":" + Json(gridport::Summarize(input, *document));
-    const gridport::PictureSize full = gridport::MeasurePicture(document->map);
+    gridport::MapPicture source(document->map);
+    const gridport::PictureSize full = gridport::MeasurePicture(source);
     gridport::PictureScale scale;
     if (within && (full.width > within->width || full.height > within->height)) {
         scale.fit = within;
     }
-    std::vector<bool> drawn;
-    gridport::PictureSize size;
-    gridport::PictureRows rows;
-    if (gridport::ChooseLayers(document->map, {}, drawn, error) &&
-        gridport::ScalePicture(full, scale, size, error) && rows.Start(document->map, drawn, size, error)) {
-        if (!WriteRows(rows, size, argv[2])) {
-            std::fprintf(stderr, "rmppicture: cannot write %s\n", argv[2]);
+    const gridport::Expected<std::vector<bool>> drawn = gridport::ChooseLayers(source, {});
+    const gridport::Expected<gridport::PictureSize> size =
+        drawn ? gridport::ScalePicture(full, scale) : gridport::Expected<gridport::PictureSize>(drawn.error());
+    std::optional<gridport::PictureRows> rows;
+    gridport::Expected<void> started = size ? gridport::Success() : gridport::Expected<void>(size.error());
+    if (started) {
+        started = rows.emplace(source, *drawn, *size).Start();
+    }
+    if (started) {
+        if (const gridport::Expected<void> written = WriteRows(*rows, *size, argv[2]); !written) {
+            std::fprintf(stderr, "rmppicture: %s\n", written.error().Text().c_str());
             return 1;
         }
-        json += ",\"width\":" + std::to_string(size.width) + ",\"height\":" + std::to_string(size.height) +
+        json += ",\"width\":" + std::to_string(size->width) + ",\"height\":" + std::to_string(size->height) +
                 ",\"fullWidth\":" + std::to_string(full.width) + ",\"fullHeight\":" + std::to_string(full.height);
     } else {
-        json += ",\"pictureError\":" + Json(error);
+        json += ",\"pictureError\":" + Json(started.error().Text());
     }
     std::puts((json + "}").c_str());
     return 0;

@@ -85,13 +85,16 @@ bool BufferedReader::Read(void* destination, std::size_t count) {
         return Fail();
     }
     auto* out = static_cast<std::uint8_t*>(destination);
+    // Large blocks go straight from the file to their destination, after
+    // what is buffered: the buffer is then empty, and the next large block
+    // starts straight from the file too.
+    const bool large = count >= buffer_.size();
     const std::size_t buffered = std::min(count, end_ - begin_);
     std::memcpy(out, buffer_.data() + begin_, buffered);
     Take(buffered);
     out += buffered;
     count -= buffered;
-    // Large blocks go straight from the file to their destination.
-    if (count >= buffer_.size()) {
+    if (large && count > 0) {
         std::size_t got = 0;
         const bool whole = ReadFile(out, count, got);
         if (remaining_ != kUnknown) {
@@ -160,17 +163,16 @@ Expected<void> BufferedReader::Need(std::uint64_t count, const std::string& what
     return Short(Position(), count, remaining_, what);
 }
 
-Expected<void> BufferedReader::Read(void* destination, std::size_t count, const std::string& what) {
-    const std::uint64_t position = Position();
-    const bool unknown = remaining_ == kUnknown;
-    if (Expected<void> need = Need(count, what); !need) {
-        return need;
+Error BufferedReader::ReadFailure(bool wasOk, std::uint64_t position, std::uint64_t count, std::uint64_t left,
+                                  const std::string& what) const {
+    if (!wasOk) {
+        return Fail(position, "cannot read " + what);
     }
-    if (Read(destination, count)) {
-        return Success();
+    if (left == kUnknown) {
+        // A stream of unknown size has ended: it held what it gave.
+        return Short(position, count, Delivered() - position, what);
     }
-    // A stream of unknown size has ended: it held what it gave.
-    return unknown ? Short(position, count, Delivered() - position, what) : Fail(position, "cannot read " + what);
+    return count > left ? Short(position, count, left, what) : Fail(position, "cannot read " + what);
 }
 
 Expected<void> BufferedReader::Skip(std::uint64_t count, const std::string& what) {

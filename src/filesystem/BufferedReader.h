@@ -48,8 +48,22 @@ public:
     // the bytes are there but the file won't give them, at the position of
     // the read.
     Expected<void> Need(std::uint64_t count, const std::string& what) const;
-    Expected<void> Read(void* destination, std::size_t count, const std::string& what);
+    Expected<void> Read(void* destination, std::size_t count, const std::string& what) {
+        return ReadNamed(destination, count, [&what] { return what; });
+    }
     Expected<void> Skip(std::uint64_t count, const std::string& what);
+    // The same, with the words made only when the read fails: what() gives
+    // them. For reads made once per tile or per record.
+    template <typename What>
+    Expected<void> ReadNamed(void* destination, std::size_t count, const What& what) {
+        const std::uint64_t position = Position();
+        const std::uint64_t left = ok_ ? remaining_ : 0;
+        const bool wasOk = ok_;
+        if (ok_ && count <= remaining_ && Read(destination, count)) {
+            return Success();
+        }
+        return ReadFailure(wasOk, position, count, left, what());
+    }
 
     // The primitives under them, for the decoders' inner loops: whether the
     // bytes arrived. The decoder names what was cut short.
@@ -95,6 +109,11 @@ private:
     bool Refill();
     bool Fail();
     Error Short(std::uint64_t position, std::uint64_t count, std::uint64_t left, const std::string& what) const;
+    // Why a read of count bytes at position failed: the reader had failed
+    // before, the bytes were not there (left of them were), or the file
+    // would not give them.
+    Error ReadFailure(bool wasOk, std::uint64_t position, std::uint64_t count, std::uint64_t left,
+                      const std::string& what) const;
     // Reads into out straight from the file; false when fewer arrive.
     bool ReadFile(std::uint8_t* out, std::size_t count, std::size_t& got);
 

@@ -58,9 +58,10 @@ Expected<void> RtsReader::ReadPixels(std::size_t tile, const ByteVisitor& visit)
 }
 
 Expected<void> RtsReader::ReadInfo(std::size_t tile, RtsTileInfo& info) {
-    const std::string what = "tile " + std::to_string(tile);
+    const auto what = [tile] { return "tile " + std::to_string(tile); };
     std::uint8_t block[kInfoBlockSize];
-    if (Expected<void> read = in_.Read(block, sizeof block, "the information block of " + what); !read) {
+    if (Expected<void> read = in_.ReadNamed(block, sizeof block, [&] { return "the information block of " + what(); });
+        !read) {
         return read;
     }
     info.infoFlag = block[kInfoFlagOffset] != 0;
@@ -71,21 +72,22 @@ Expected<void> RtsReader::ReadInfo(std::size_t tile, RtsTileInfo& info) {
         return Success();
     }
     if (block[kSegmentTypeOffset] == kSegmentsAsPixelMask) {
-        return in_.Skip(header_.TilePixels(), "the segment mask of " + what);
+        return in_.Skip(header_.TilePixels(), "the segment mask of " + what());
     }
     if (block[kSegmentTypeOffset] != kSegmentsAsList) {
         return Success();
     }
     const std::uint16_t count = LoadU16(block + kSegmentCountOffset);
     if (Expected<void> need = in_.Need(std::uint64_t{count} * kSegmentRecordSize,
-                                       "the segment list of " + what + " (" + Counted(count, "segment") + ")");
+                                       "the segment list of " + what() + " (" + Counted(count, "segment") + ")");
         !need) {
         return need;
     }
     info.segments.resize(count);
     for (std::array<std::uint16_t, 4>& segment : info.segments) {
         std::uint8_t record[kSegmentRecordSize];
-        if (Expected<void> read = in_.Read(record, sizeof record, "a segment of " + what); !read) {
+        if (Expected<void> read = in_.ReadNamed(record, sizeof record, [&] { return "a segment of " + what(); });
+            !read) {
             return read;
         }
         segment = {LoadU16(record), LoadU16(record + 2), LoadU16(record + 4), LoadU16(record + 6)};
