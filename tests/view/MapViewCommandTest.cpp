@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
 #include "support/Conversion.h"
 #include "view/MapViewCommand.h"
+#include "view/StandardStreams.h"
 
 namespace gridport {
 namespace {
@@ -131,6 +138,81 @@ INSTANTIATE_TEST_SUITE_P(
                    "mapview: too many input files\nUsage: mapview [options] MAP [TILESET]\n"},
         MapViewRun{"picture", {"--png=out.png", "--scale=0.5", "harbour.map", "tiles.rts"}, 0, "", ""}),
     [](const auto& info) { return info.param.name; });
+
+// Bytes on standard input through a pipe, which tells no size and can't
+// seek, written by a thread of its own while the command reads.
+class Pipe {
+public:
+    explicit Pipe(Bytes bytes) {
+        // A reader that stops early ends the writer with EPIPE, not the test.
+        std::signal(SIGPIPE, SIG_IGN);
+        int ends[2];
+        EXPECT_EQ(pipe(ends), 0);
+        input_ = fdopen(ends[0], "rb");
+        writer_ = std::thread([out = ends[1], bytes = std::move(bytes)] {
+            for (std::size_t done = 0; done < bytes.size();) {
+                const ssize_t wrote = write(out, bytes.data() + done, bytes.size() - done);
+                if (wrote <= 0) {
+                    break;
+                }
+                done += static_cast<std::size_t>(wrote);
+            }
+            close(out);
+        });
+    }
+    ~Pipe() {
+        std::fclose(input_);
+        writer_.join();
+    }
+    std::FILE* Input() const { return input_; }
+
+private:
+    std::FILE* input_ = nullptr;
+    std::thread writer_;
+};
+
+TEST(MapView, AMapOnStandardInputStreamsFromAPipeOrAFile) {
+    const test::MapV2File harbour = test::HarbourMap();
+    std::FILE* redirected = std::tmpfile();
+    const Bytes bytes = harbour.Build();
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), redirected), bytes.size());
+    std::rewind(redirected);
+    for (const bool piped : {true, false}) {
+        MemoryFileSystem files;
+        PutInputs(files);
+        Pipe pipe(bytes);
+        StandardStreamFileSystem streams(files, piped ? pipe.Input() : redirected, nullptr);
+        std::string out;
+        std::string err;
+        // The summary and the verdict in one pass; the picture keeps a piped
+        // map to read it again.
+        EXPECT_EQ(RunMapView({"-", "tiles.vsp"}, streams, out, err), 0) << err;
+        EXPECT_EQ(out.rfind("-: MAP file, version 2\n", 0), 0U) << out;
+        EXPECT_NE(out.find("gridport converts it"), std::string::npos) << out;
+        std::rewind(redirected);
+        Pipe again(bytes);
+        StandardStreamFileSystem drawn(files, piped ? again.Input() : redirected, nullptr);
+        EXPECT_EQ(RunMapView({"--png", "out.png", "-", "tiles.vsp"}, drawn, out, err), 0) << err;
+        EXPECT_TRUE(files.Has("out.png"));
+        std::rewind(redirected);
+    }
+    std::fclose(redirected);
+}
+
+TEST(MapView, APipeTooLargeToKeepForAPictureIsRefusedWithAReason) {
+    MemoryFileSystem files;
+    PutInputs(files);
+    Bytes big = test::TownMap().Build();
+    big.resize(9 << 20, 0);
+    Pipe pipe(big);
+    StandardStreamFileSystem streams(files, pipe.Input(), nullptr);
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunMapView({"--png", "out.png", "-", "tiles.vsp"}, streams, out, err), 1);
+    EXPECT_EQ(err, "mapview: -: a stream of more than 8 MiB can't be kept to be read again; name the file "
+                   "instead\n");
+    EXPECT_FALSE(files.Has("out.png"));
+}
 
 }  // namespace
 }  // namespace gridport
