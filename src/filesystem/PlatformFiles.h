@@ -73,9 +73,6 @@ std::string StagingFolder();
 // path made independent of the working directory.
 std::string FullPath(const std::string& path);
 
-// Pushes the data of an open stream's file to the disk, and waits for it.
-bool SyncData(std::FILE* stream);
-
 // Renames from over to, replacing it in one step.
 bool Replace(const std::string& from, const std::string& to);
 

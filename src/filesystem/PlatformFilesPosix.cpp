@@ -147,14 +147,6 @@ std::string FullPath(const std::string& path) {
     return getcwd(folder.data(), folder.size()) != nullptr ? std::string(folder.data()) + "/" + path : path;
 }
 
-bool SyncData(std::FILE* stream) {
-#if defined(__APPLE__)
-    return fsync(fileno(stream)) == 0;
-#else
-    return fdatasync(fileno(stream)) == 0;
-#endif
-}
-
 bool Replace(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
