@@ -88,10 +88,9 @@ bool Writable(const std::string& path) {
 std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& ownerKept) {
     // A replacement starts private, and gets the old file's owner, then its
     // bits (a change of owner clears the set-user-ID bit), before any byte
-    // is written, so it is never more open than the file it replaces. Opened
-    // for reading too: a file staged for an in-place write is read back.
+    // is written, so it is never more open than the file it replaces.
     const bool replacing = target.kind == OutputKind::Regular;
-    const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
+    const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
     if (descriptor < 0) {
         return nullptr;
     }
@@ -111,7 +110,7 @@ std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& 
         ready = ready && (!ownerKept || fchmod(descriptor, static_cast<mode_t>(target.mode)) == 0);
     }
 #endif
-    std::FILE* stream = ready ? fdopen(descriptor, "w+b") : nullptr;
+    std::FILE* stream = ready ? fdopen(descriptor, "wb") : nullptr;
     if (stream == nullptr) {
         const int cause = errno;
         close(descriptor);
