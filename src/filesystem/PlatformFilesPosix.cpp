@@ -8,7 +8,6 @@
 #include <signal.h>
 #endif
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <vector>

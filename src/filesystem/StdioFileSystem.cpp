@@ -1,7 +1,7 @@
 #include "filesystem/StdioFileSystem.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <string_view>
