@@ -7,6 +7,7 @@
 
 #include "convert/Conversion.h"
 #include "filesystem/DefaultFileSystem.h"
+#include "filesystem/TemporaryFiles.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ Outcome Convert(const char* mapPath, const char* tilesetPath, const char* output
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A broken pipe is a save that fails, with its line.
+    gridport::InstallSignalCleanup(gridport::BrokenPipe::Fails);
     if (argc != 4) {
         std::puts("Syntax: gridport <mapfile> <rss/vsp file> <rmpfile>");
         return 1;

@@ -27,9 +27,13 @@ public:
     // flushes, closes and renames it over the target. An output destroyed
     // without a successful Commit removes its temporary file, so the target
     // is exactly as it was: its old bytes, or still absent. An existing
-    // target's permission bits carry over to the new file. When path exists
-    // and is something else (a device, a pipe, a directory), it is written in
-    // place.
+    // target's owner, group and permission bits carry over to the new file.
+    // Where the system refuses the owner or the group, where the target can't
+    // be renamed over (a file mounted onto it) or where its folder takes no
+    // new file, the temporary file (in the system's temporary folder in the
+    // last case) gets every byte first, and Commit then writes them into the
+    // existing file in place. When path exists and is something else (a
+    // device, a pipe, a directory), it is written in place from the start.
     virtual Expected<std::unique_ptr<OutputFile>> OpenOutput(const std::string& path) = 0;
 
     // True when both paths name existing files and they are one file,

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#if !defined(_WIN32) && !defined(__wasi__)
+#include <signal.h>
+#endif
 
 // The few file operations that differ between POSIX and Windows; CMake
 // builds the one file of the two that fits the host. Failures leave errno
@@ -29,6 +34,9 @@ struct OutputTarget {
     std::string file;
     // The permission bits of an existing regular file; -1 for a new one.
     int mode = -1;
+    // Its owner and group; -1 where the system has none.
+    long long owner = -1;
+    long long group = -1;
 };
 
 OutputTarget InspectOutput(const std::string& path);
@@ -38,13 +46,58 @@ OutputTarget InspectOutput(const std::string& path);
 bool Writable(const std::string& path);
 
 // Creates path, which must not exist yet (errno EEXIST when it does), and
-// opens it for writing bytes. It gets target.mode when that is set, and
-// otherwise what a plain create gives (0666 less the umask). Null on failure,
+// opens it for writing bytes. A new target's file gets what a plain create
+// gives (0666 less the umask). A replacement gets the old file's owner and
+// group, then its permission bits; where the system refuses the owner or the
+// group, ownerKept is false and the file stays private to this user (0600),
+// for the caller to write the target in place instead. Null on failure,
 // with nothing left behind.
-std::FILE* CreateNew(const std::string& path, const OutputTarget& target);
+std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& ownerKept);
+
+// Whether this platform writes an existing file in place (CopyInPlace)
+// where it can't be replaced by a rename.
+#if defined(_WIN32) || defined(__wasi__)
+inline constexpr bool kWritesInPlace = false;
+#else
+inline constexpr bool kWritesInPlace = true;
+#endif
+
+// The longest file name that folder ("" for the working directory) takes,
+// in bytes.
+std::size_t NameLimit(const std::string& folder);
+
+// The folder for a temporary file that can't go beside its target: TMPDIR,
+// or the system's temporary folder. It ends in a separator.
+std::string StagingFolder();
+
+// path made independent of the working directory.
+std::string FullPath(const std::string& path);
 
 // Renames from over to, replacing it in one step.
 bool Replace(const std::string& from, const std::string& to);
+
+// Writes the file staged over the existing file target, in place: the
+// target's owner, group, mode and hard links stay, and every link sees the
+// new bytes. The room for them is reserved on the target's disk first, so a
+// full disk fails before any byte of the target changes; only a failure of
+// the disk itself (EIO) can stop it halfway.
+bool CopyInPlace(const std::string& staged, const std::string& target);
+
+// Holds back the signals that InstallSignalCleanup handles, on this thread,
+// for as long as it lives: a signal that comes meanwhile is handled when it
+// goes.
+class HeldSignals {
+public:
+    HeldSignals() noexcept;
+    ~HeldSignals();
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+
+private:
+#if !defined(_WIN32) && !defined(__wasi__)
+    sigset_t saved_{};
+#endif
+};
 
 // Starts count bytes of an open stream's file, from offset on, on their way
 // to the disk, without waiting for them. Only a hint: where the system has

@@ -1,11 +1,19 @@
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifndef __wasi__
+#include <signal.h>
+#endif
+
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 #include "filesystem/PlatformFiles.h"
+#include "filesystem/TemporaryFiles.h"
 
 namespace gridport::platform {
 
@@ -67,6 +75,8 @@ OutputTarget InspectOutput(const std::string& path) {
     target.kind = same ? OutputKind::Regular : OutputKind::Other;
     target.file = same ? target.file : path;
     target.mode = static_cast<int>(status.st_mode & 07777);
+    target.owner = static_cast<long long>(status.st_uid);
+    target.group = static_cast<long long>(status.st_gid);
     return target;
 }
 
@@ -74,24 +84,32 @@ bool Writable(const std::string& path) {
     return access(path.c_str(), W_OK) == 0;
 }
 
-std::FILE* CreateNew(const std::string& path, const OutputTarget& target) {
-    // A replacement starts private and gets the old file's bits before any
-    // byte is written, so it is never more open than the file it replaces.
-    const int descriptor =
-        open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, target.mode >= 0 ? 0600 : 0666);
+std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& ownerKept) {
+    // A replacement starts private, and gets the old file's owner, then its
+    // bits (a change of owner clears the set-user-ID bit), before any byte
+    // is written, so it is never more open than the file it replaces.
+    const bool replacing = target.kind == OutputKind::Regular;
+    const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
     if (descriptor < 0) {
         return nullptr;
     }
-    std::FILE* stream = nullptr;
-#ifdef __wasi__
-    // WASI has no permission bits: there is nothing to carry over.
-    const bool keptBits = true;
-#else
-    const bool keptBits = target.mode < 0 || fchmod(descriptor, static_cast<mode_t>(target.mode)) == 0;
-#endif
-    if (keptBits) {
-        stream = fdopen(descriptor, "wb");
+    ownerKept = true;
+    bool ready = true;
+#ifndef __wasi__
+    // WASI has neither owners nor permission bits: there is nothing to carry
+    // over.
+    if (replacing) {
+        struct stat made {};
+        ready = fstat(descriptor, &made) == 0;
+        const auto owner = static_cast<uid_t>(target.owner);
+        const auto group = static_cast<gid_t>(target.group);
+        if (ready && target.owner >= 0 && (made.st_uid != owner || made.st_gid != group)) {
+            ownerKept = fchown(descriptor, owner, group) == 0;
+        }
+        ready = ready && (!ownerKept || fchmod(descriptor, static_cast<mode_t>(target.mode)) == 0);
     }
+#endif
+    std::FILE* stream = ready ? fdopen(descriptor, "wb") : nullptr;
     if (stream == nullptr) {
         const int cause = errno;
         close(descriptor);
@@ -101,9 +119,210 @@ std::FILE* CreateNew(const std::string& path, const OutputTarget& target) {
     return stream;
 }
 
+std::size_t NameLimit([[maybe_unused]] const std::string& folder) {
+#ifdef __wasi__
+    return 255;
+#else
+    const long limit = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<std::size_t>(limit) : 255;
+#endif
+}
+
+std::string StagingFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    std::string path = folder != nullptr && *folder == '/' ? folder : "/tmp";
+    if (path.back() != '/') {
+        path += '/';
+    }
+    return path;
+}
+
+std::string FullPath(const std::string& path) {
+    if (!path.empty() && path[0] == '/') {
+        return path;
+    }
+    std::vector<char> folder(PATH_MAX);
+    return getcwd(folder.data(), folder.size()) != nullptr ? std::string(folder.data()) + "/" + path : path;
+}
+
 bool Replace(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
+
+#ifdef __wasi__
+bool CopyInPlace(const std::string&, const std::string&) {
+    errno = ENOSYS;
+    return false;
+}
+#else
+namespace {
+
+// A descriptor that is closed when it goes.
+class Descriptor {
+public:
+    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
+    ~Descriptor() {
+        if (descriptor_ >= 0) {
+            close(descriptor_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int Get() const { return descriptor_; }
+    // Closes it; false when the close reports a failure.
+    bool Close() {
+        const int descriptor = descriptor_;
+        descriptor_ = -1;
+        return close(descriptor) == 0;
+    }
+
+private:
+    int descriptor_;
+};
+
+// Reserves the disk room for size bytes of target, whose length is now
+// length, leaving its bytes and its length as they are; errno when the room
+// isn't there.
+bool Reserve(int target, off_t length, off_t size) {
+#ifdef __linux__
+    // Every block of the new length, holes included, without changing the
+    // length yet.
+    if (fallocate(target, FALLOC_FL_KEEP_SIZE, 0, size) == 0) {
+        return true;
+    }
+    if (errno != EOPNOTSUPP && errno != ENOSYS) {
+        return false;
+    }
+#endif
+    // Elsewhere the file grows to the new length at once (the C library
+    // writes zeros where the file system can't reserve), and goes back to
+    // its old length when the room isn't there.
+    if (size <= length) {
+        return true;
+    }
+    const int failed = posix_fallocate(target, length, size - length);
+    if (failed != 0) {
+        static_cast<void>(ftruncate(target, length));
+        errno = failed;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CopyInPlace(const std::string& staged, const std::string& target) {
+    const Descriptor from(open(staged.c_str(), O_RDONLY | O_CLOEXEC));
+    if (from.Get() < 0) {
+        return false;
+    }
+    Descriptor to(open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    struct stat source {};
+    struct stat old {};
+    if (to.Get() < 0 || fstat(from.Get(), &source) != 0 || fstat(to.Get(), &old) != 0) {
+        return false;
+    }
+    if (!S_ISREG(old.st_mode)) {
+        errno = EINVAL;
+        return false;
+    }
+    if (!Reserve(to.Get(), old.st_size, source.st_size)) {
+        return false;
+    }
+    static constexpr std::size_t kBlock = 64 * 1024;
+    unsigned char block[kBlock];
+    for (off_t at = 0; at < source.st_size;) {
+        const ssize_t got = pread(from.Get(), block, kBlock, at);
+        if (got <= 0) {
+            errno = got == 0 ? EIO : errno;
+            return false;
+        }
+        for (ssize_t put = 0; put < got;) {
+            const ssize_t wrote = pwrite(to.Get(), block + put, static_cast<std::size_t>(got - put), at + put);
+            if (wrote <= 0) {
+                errno = wrote == 0 ? EIO : errno;
+                return false;
+            }
+            put += wrote;
+        }
+        at += got;
+    }
+    return (source.st_size >= old.st_size || ftruncate(to.Get(), source.st_size) == 0) && to.Close();
+}
+#endif
+
+#ifdef __wasi__
+// WASI has no signals.
+HeldSignals::HeldSignals() noexcept = default;
+HeldSignals::~HeldSignals() = default;
+#else
+namespace {
+
+// The signals whose handler removes the temporary files.
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+void PauseBriefly() {
+    poll(nullptr, 0, 1);
+}
+
+// Removes the temporary files, then ends the program by the same signal:
+// with the default action set again, the signal raised here is held back
+// until the handler returns, and then ends the program as it would have.
+void OnSignal(int number) {
+    temporary_files::RemoveAll(unlink, PauseBriefly);
+    struct sigaction plain {};
+    plain.sa_handler = SIG_DFL;
+    sigemptyset(&plain.sa_mask);
+    sigaction(number, &plain, nullptr);
+    raise(number);
+}
+
+void InstallHandlers(BrokenPipe brokenPipe) {
+    struct sigaction handled {};
+    handled.sa_handler = OnSignal;
+    sigemptyset(&handled.sa_mask);
+    // One handler at a time: a second signal waits for the first to end the
+    // program.
+    for (const int number : kCleanupSignals) {
+        sigaddset(&handled.sa_mask, number);
+    }
+    for (const int number : kCleanupSignals) {
+        if (number == SIGPIPE && brokenPipe == BrokenPipe::Fails) {
+            continue;
+        }
+        // A signal that the program was started with ignored (nohup, or a
+        // job in the background of a script) stays ignored.
+        struct sigaction was {};
+        if (sigaction(number, nullptr, &was) == 0 && was.sa_handler != SIG_IGN) {
+            sigaction(number, &handled, nullptr);
+        }
+    }
+    struct sigaction ignored {};
+    ignored.sa_handler = SIG_IGN;
+    sigemptyset(&ignored.sa_mask);
+    sigaction(SIGXFSZ, &ignored, nullptr);
+    if (brokenPipe == BrokenPipe::Fails) {
+        sigaction(SIGPIPE, &ignored, nullptr);
+    }
+}
+
+}  // namespace
+
+HeldSignals::HeldSignals() noexcept {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int number : kCleanupSignals) {
+        sigaddset(&held, number);
+    }
+    pthread_sigmask(SIG_BLOCK, &held, &saved_);
+}
+
+HeldSignals::~HeldSignals() {
+    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+}
+
+#endif
 
 void StartWriteback([[maybe_unused]] std::FILE* stream, [[maybe_unused]] std::uint64_t offset,
                     [[maybe_unused]] std::uint64_t count) {
@@ -140,3 +359,9 @@ bool IsTerminal(std::FILE* stream) {
 }
 
 }  // namespace gridport::platform
+
+void gridport::InstallSignalCleanup([[maybe_unused]] BrokenPipe brokenPipe) {
+#ifndef __wasi__
+    platform::InstallHandlers(brokenPipe);
+#endif
+}

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "filesystem/PlatformFiles.h"
+#include "filesystem/TemporaryFiles.h"
 
 namespace gridport::platform {
 
@@ -80,6 +81,9 @@ int ErrnoFromLastError() {
             return ENOSPC;
         case ERROR_NOT_SAME_DEVICE:
             return EXDEV;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
         case ERROR_FILENAME_EXCED_RANGE:
             return ENAMETOOLONG;
         case ERROR_NOT_ENOUGH_MEMORY:
@@ -119,9 +123,23 @@ bool Writable(const std::string& path) {
     return _access(path.c_str(), 2) == 0;
 }
 
-std::FILE* CreateNew(const std::string& path, const OutputTarget&) {
-    const int descriptor = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+std::FILE* CreateNew(const std::string& path, const OutputTarget&, bool& ownerKept) {
+    // Shared for deleting, so that the console's handler can remove the
+    // file while it is open (it goes when the program ends).
+    ownerKept = true;
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = ErrnoFromLastError();
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (descriptor < 0) {
+        const int cause = errno;
+        CloseHandle(handle);
+        DeleteFileA(path.c_str());
+        errno = cause;
         return nullptr;
     }
     std::FILE* stream = _fdopen(descriptor, "wb");
@@ -133,6 +151,41 @@ std::FILE* CreateNew(const std::string& path, const OutputTarget&) {
     }
     return stream;
 }
+
+// Names are up to 255 UTF-16 characters, which take at least as many bytes.
+std::size_t NameLimit(const std::string&) {
+    return 255;
+}
+
+std::string StagingFolder() {
+    char folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof folder, folder);
+    return length > 0 && length < sizeof folder ? std::string(folder, length) : std::string(".\\");
+}
+
+std::string FullPath(const std::string& path) {
+    const DWORD length = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (length == 0) {
+        return path;
+    }
+    std::string full(length, '\0');
+    const DWORD written = GetFullPathNameA(path.c_str(), length, full.data(), nullptr);
+    if (written == 0 || written >= length) {
+        return path;
+    }
+    full.resize(written);
+    return full;
+}
+
+// Nothing here writes in place (kWritesInPlace).
+bool CopyInPlace(const std::string&, const std::string&) {
+    errno = ENOSYS;
+    return false;
+}
+
+// The console's handler runs on a thread of its own: nothing is held back.
+HeldSignals::HeldSignals() noexcept = default;
+HeldSignals::~HeldSignals() = default;
 
 bool Replace(const std::string& from, const std::string& to) {
     std::vector<wchar_t> wideFrom;
@@ -192,3 +245,33 @@ bool IsTerminal(std::FILE* stream) {
 }
 
 }  // namespace gridport::platform
+
+namespace gridport {
+
+namespace {
+
+int RemoveFile(const char* path) {
+    return DeleteFileA(path) ? 0 : -1;
+}
+
+void PauseBriefly() {
+    Sleep(1);
+}
+
+// Removes the temporary files; the next handler, the system's, then ends
+// the program as it would have.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT ||
+        event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        temporary_files::RemoveAll(RemoveFile, PauseBriefly);
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void InstallSignalCleanup(BrokenPipe) {
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+}  // namespace gridport

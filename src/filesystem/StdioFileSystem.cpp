@@ -1,13 +1,15 @@
 #include "filesystem/StdioFileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <string_view>
 
 #include "filesystem/ExactName.h"
-#include "filesystem/StdioOutputFile.h"
 #include "filesystem/PlatformFiles.h"
 #include "filesystem/StdioFile.h"
+#include "filesystem/StdioOutputFile.h"
 
 namespace gridport {
 
@@ -18,12 +20,19 @@ namespace {
 constexpr int kTemporaryNameTries = 100;
 constexpr const char kNameLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-// The temporary file's path beside target, with six letters to fill in at
-// the end: ".town.rmp.gridport-XXXXXX".
-std::string TemporaryPattern(const std::string& target) {
-    const std::size_t cut = target.find_last_of(platform::kSeparators);
-    const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
-    return target.substr(0, nameStart) + "." + target.substr(nameStart) + ".gridport-XXXXXX";
+// The temporary file's path in folder for a target named name, with six
+// letters to fill in at the end: ".town.rmp.gridport-XXXXXX". When that
+// name would be longer than the folder takes, the target's name in it is
+// cut short, so that every name that can exist can be replaced.
+std::string TemporaryPattern(const std::string& folder, const std::string& name) {
+    constexpr std::string_view kEnd = ".gridport-XXXXXX";
+    const std::size_t limit = platform::NameLimit(folder);
+    std::size_t kept = std::min(name.size(), limit > kEnd.size() + 1 ? limit - kEnd.size() - 1 : 0);
+    // Not inside a UTF-8 character.
+    while (kept > 0 && kept < name.size() && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) {
+        --kept;
+    }
+    return folder + "." + name.substr(0, kept) + std::string(kEnd);
 }
 
 // Fills the pattern's last six letters in place, from a generator that no
@@ -36,6 +45,41 @@ void FillLetters(std::string& pattern, std::uint64_t& state) {
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
         pattern[i] = kNameLetters[(z ^ (z >> 31)) % (sizeof kNameLetters - 1)];
+    }
+}
+
+// Makes the output's temporary file in folder (ending in a separator, or
+// empty for the working directory), entered in the table that signal
+// handlers clear. An owner that the system refuses makes the output write
+// in place. On failure errno says why.
+bool MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::string& name,
+                   const platform::OutputTarget& target, StdioOutputFile::Way way) {
+    std::string temporary = TemporaryPattern(folder, name);
+    std::uint64_t state = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                          reinterpret_cast<std::uintptr_t>(&state);
+    for (int attempt = 1;; ++attempt) {
+        FillLetters(temporary, state);
+        const std::string fullPath = platform::FullPath(temporary);
+        // The file is made while the table holds its path and no signal can
+        // come on this thread.
+        const platform::HeldSignals held;
+        if (!file.Entry().Begin(fullPath)) {
+            errno = EINTR;
+            return false;
+        }
+        bool ownerKept = true;
+        std::FILE* stream = platform::CreateNew(temporary, target, ownerKept);
+        const int cause = errno;
+        if (stream != nullptr) {
+            file.Entry().Made();
+            file.Attach(stream, std::move(temporary), ownerKept ? way : StdioOutputFile::Way::InPlace);
+            return true;
+        }
+        file.Entry().Forget();
+        errno = cause;
+        if (cause != EEXIST || attempt == kTemporaryNameTries) {
+            return false;
+        }
     }
 }
 
@@ -81,32 +125,40 @@ Expected<std::unique_ptr<OutputFile>> StdioFileSystem::OpenOutput(const std::str
     // The output is made before its stream, so that nothing can throw while
     // a stream or a temporary file has no owner.
     if (target.kind == platform::OutputKind::Other) {
-        auto file = std::make_unique<StdioOutputFile>(path, path);
+        auto file = std::make_unique<StdioOutputFile>(path, path, false);
         std::FILE* stream = std::fopen(path.c_str(), "wb");
         if (stream == nullptr) {
             return Error::System(path, "cannot open", errno);
         }
-        file->Attach(stream, {});
+        file->Attach(stream, {}, StdioOutputFile::Way::Direct);
         return file;
     }
-    if (target.kind == platform::OutputKind::Regular && !platform::Writable(target.file)) {
+    const bool existing = target.kind == platform::OutputKind::Regular;
+    if (existing && !platform::Writable(target.file)) {
         return Error::System(path, "cannot open", errno);
     }
-    std::string temporary = TemporaryPattern(target.file);
-    auto file = std::make_unique<StdioOutputFile>(path, target.file);
-    std::uint64_t state = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                          reinterpret_cast<std::uintptr_t>(&state);
-    for (int attempt = 1;; ++attempt) {
-        FillLetters(temporary, state);
-        std::FILE* stream = platform::CreateNew(temporary, target);
-        if (stream != nullptr) {
-            file->Attach(stream, std::move(temporary));
+    auto file = std::make_unique<StdioOutputFile>(path, target.file, existing && platform::kWritesInPlace);
+    const std::size_t cut = target.file.find_last_of(platform::kSeparators);
+    const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
+    const std::string name = target.file.substr(nameStart);
+    if (MakeTemporary(*file, target.file.substr(0, nameStart), name, target, StdioOutputFile::Way::Rename)) {
+        return file;
+    }
+    const int cause = errno;
+    // A writable file in a folder that takes no new file (read-only to this
+    // user) is staged in the temporary folder and written in place.
+    if (existing && platform::kWritesInPlace && (cause == EACCES || cause == EPERM || cause == EROFS)) {
+        platform::OutputTarget staged;
+        staged.kind = platform::OutputKind::Regular;
+        staged.mode = 0600;
+        if (MakeTemporary(*file, platform::StagingFolder(), name, staged, StdioOutputFile::Way::InPlace)) {
             return file;
         }
-        if (errno != EEXIST || attempt == kTemporaryNameTries) {
-            return Error::System(path, "cannot create a temporary file beside it", errno);
-        }
+        const int staging = errno;
+        return Error::System(path, "cannot create a temporary file beside it or in " + platform::StagingFolder(),
+                             staging);
     }
+    return Error::System(path, "cannot create a temporary file beside it", cause);
 }
 
 bool StdioFileSystem::SameFile(const std::string& a, const std::string& b) {

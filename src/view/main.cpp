@@ -7,11 +7,14 @@
 
 #include "filesystem/DefaultFileSystem.h"
 #include "filesystem/PlatformFiles.h"
+#include "filesystem/TemporaryFiles.h"
 #include "view/MapViewCommand.h"
 #include "view/RmpViewCommand.h"
 #include "view/StandardStreams.h"
 
 int main(int argc, char** argv) {
+    // A reader that goes away ends a viewer quietly, as it ends other filters.
+    gridport::InstallSignalCleanup(gridport::BrokenPipe::Ends);
     gridport::platform::UseBinaryStandardStreams();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     gridport::StandardStreamFileSystem files(gridport::defaultFileSystem, stdin, stdout);

@@ -20,9 +20,15 @@
 #include "support/TempDir.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 #endif
 
 namespace gridport {
@@ -100,18 +106,20 @@ protected:
     // when given, runs the command under another user.
     Outcome Gridport(const std::vector<std::string>& arguments, const std::string& from = "",
                      const std::string& prefix = "") {
-        std::string line = "cd " + Quoted((work.Path() / from).string()) + " && " + prefix + Command();
+        const int raw = std::system(Shell(arguments, from, prefix).c_str());
+        return Captured(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1);
+    }
+    // The shell line that runs command (gridport's by default) in the
+    // working folder, with its output captured.
+    std::string Shell(const std::vector<std::string>& arguments, const std::string& from = "",
+                      const std::string& prefix = "", const std::string& command = Command()) const {
+        std::string line = "cd " + Quoted((work.Path() / from).string()) + " && " + prefix + command;
         for (const std::string& argument : arguments) {
             line.append(" ").append(Quoted(argument));
         }
-        line += " >" + Quoted(capture / "out") + " 2>" + Quoted(capture / "err") + " </dev/null";
-        const int raw = std::system(line.c_str());
-        Outcome run;
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = Slurp(capture / "out");
-        run.err = Slurp(capture / "err");
-        return run;
+        return line + " >" + Quoted(capture / "out") + " 2>" + Quoted(capture / "err") + " </dev/null";
     }
+    Outcome Captured(int status) const { return {status, Slurp(capture / "out"), Slurp(capture / "err")}; }
 
     void Put(const std::string& name, const Bytes& bytes) {
         std::filesystem::create_directories(std::filesystem::path(work / name).parent_path());
@@ -379,35 +387,41 @@ TEST_F(Cli, DevicesAndPipesAreWrittenInPlace) {
     EXPECT_EQ(Entries(), 2U);
 }
 
-// Mounts a small tmpfs at a folder for as long as the object lives.
-class SmallDisk {
+// Mounts something ("mount OPTIONS WHAT WHERE") for as long as the object
+// lives, when the system lets this user mount.
+class Mount {
 public:
-    SmallDisk(const std::filesystem::path& folder, const std::string& size) : folder_(folder) {
-        std::filesystem::create_directories(folder);
-        const std::string command = "mount -t tmpfs -o size=" + size + " tmpfs " + Quoted(folder.string()) +
+    Mount(const std::string& options, const std::string& what, const std::filesystem::path& where) : where_(where) {
+        const std::string command = "mount " + options + " " + Quoted(what) + " " + Quoted(where.string()) +
                                     " >/dev/null 2>&1";
         mounted_ = std::system(command.c_str()) == 0;
     }
-    ~SmallDisk() {
+    ~Mount() {
         if (mounted_) {
-            const std::string command = "umount " + Quoted(folder_.string());
+            const std::string command = "umount " + Quoted(where_.string());
             static_cast<void>(std::system(command.c_str()));
         }
     }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
+    Mount(const Mount&) = delete;
+    Mount& operator=(const Mount&) = delete;
 
     bool Mounted() const { return mounted_; }
 
 private:
-    std::filesystem::path folder_;
+    std::filesystem::path where_;
     bool mounted_ = false;
 };
+
+// A tmpfs of the given size at folder.
+Mount SmallDisk(const std::filesystem::path& folder, const std::string& size) {
+    std::filesystem::create_directories(folder);
+    return Mount("-t tmpfs -o size=" + size, "tmpfs", folder);
+}
 
 // A disk that fills up during the write: the save fails, an older output is
 // still there byte for byte, and no temporary file is left.
 TEST_F(Cli, AFullDiskLeavesTheOldOutputAsItWas) {
-    const SmallDisk disk(work.Path() / "small", "16k");
+    const Mount disk = SmallDisk(work.Path() / "small", "16k");
     if (!disk.Mounted()) {
         GTEST_SKIP() << "cannot mount a 16 KiB tmpfs here (it needs root and the mount command)";
     }
@@ -545,6 +559,315 @@ TEST_F(Cli, TruncationsAtSectionBoundariesFail) {
         ExpectImportFailure("harbour.map", "tiles.vsp");
     }
 }
+
+#ifndef _WIN32
+// The cases below need POSIX signals, FIFOs, other users or mounts, and run
+// only the binaries built with this suite.
+bool NativeCommand() {
+    const char* command = std::getenv("GRIDPORT_COMMAND");
+    return !WindowsTarget() && !WasiTarget() && (command == nullptr || *command == '\0');
+}
+
+// A viewer built beside gridport, or "" when there is none.
+std::string Viewer(const std::string& name) {
+    const std::filesystem::path path = std::filesystem::path(GRIDPORT_BINARY).parent_path() / name;
+    return std::filesystem::exists(path) ? GRIDPORT_EMULATOR " " + Quoted(path.string()) : "";
+}
+
+// As root, a case about other users' files runs the command as nobody.
+bool CanBeNobody() {
+    return geteuid() == 0 && std::system("command -v setpriv >/dev/null 2>&1") == 0;
+}
+const std::string kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+
+// The name of a temporary file of ours in folder, or "".
+std::string TemporaryIn(const std::filesystem::path& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string().find(".gridport-") != std::string::npos) {
+            return entry.path().filename().string();
+        }
+    }
+    return "";
+}
+
+// Waits up to 20 seconds for check to hold.
+template <typename Check>
+bool Eventually(Check check) {
+    for (int wait = 0; wait < 20000; ++wait) {
+        if (check()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+// A shell line run in the background, to be signalled or fed.
+class Background {
+public:
+    explicit Background(const std::string& line) : pid_(fork()) {
+        if (pid_ == 0) {
+            // A core file of SIGQUIT would land in the working folder.
+            const rlimit none{0, 0};
+            setrlimit(RLIMIT_CORE, &none);
+            execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~Background() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+
+    void Signal(int number) const { kill(pid_, number); }
+    // The status as a shell gives it, 128 + N after signal N; -1 when it
+    // hasn't ended within 20 seconds.
+    int Status() {
+        int raw = 0;
+        if (!Eventually([&] { return waitpid(pid_, &raw, WNOHANG) == pid_; })) {
+            return -1;
+        }
+        pid_ = -1;
+        return WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : WEXITSTATUS(raw);
+    }
+
+private:
+    pid_t pid_;
+};
+
+// Writes bytes into a FIFO once a reader has it open; false when none comes.
+bool Feed(const std::string& fifo, const Bytes& bytes, int& descriptor) {
+    if (!Eventually([&] { return (descriptor = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; })) {
+        return false;
+    }
+    fcntl(descriptor, F_SETFL, 0);
+    struct sigaction ignore {};
+    struct sigaction was {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &was);
+    const bool fed = write(descriptor, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    sigaction(SIGPIPE, &was, nullptr);
+    return fed;
+}
+
+// A map whose RMP file is 1 MB, and a picture of 8192 x 8192 pixels.
+MapV1File BigMap() {
+    MapV1File map;
+    map.width = 512;
+    map.height = 512;
+    map.background.assign(512 * 512, 1);
+    map.foreground.assign(512 * 512, 2);
+    return map;
+}
+
+// A signal in the middle of the write removes the temporary file and ends
+// the program by that signal; the old output stays. gridport reads its map
+// from a FIFO that stops after 300 kB, so the signal comes while the output
+// is open and waits for the rest; a viewer gets it while it encodes the
+// picture. The last row stages the file in TMPDIR, for a folder that takes
+// no new file.
+TEST_F(Cli, ASignalMidWriteRemovesTheTemporaryFileAndEndsTheProgramByIt) {
+    if (!NativeCommand()) {
+        GTEST_SKIP() << "needs POSIX signals and FIFOs, and the binaries built here";
+    }
+    const Bytes map = BigMap().Build();
+    Put("big.map", map);
+    Put("tiles.vsp", PatternVsp(5).Build());
+    ASSERT_EQ(Gridport({"big.map", "tiles.vsp", "big.rmp"}).status, 0);
+    struct Row {
+        std::string command;
+        std::vector<std::string> arguments;
+        std::string from;    // the folder it runs in, which holds the output "old"
+        std::string prefix;  // how it is run
+        std::string staged;  // where its temporary file goes
+    };
+    std::vector<Row> rows = {{Command(), {"fifo.map", "tiles.vsp", "old"}, ".", "", "."},
+                             {Viewer("rmpview"), {"--png", "old", "big.rmp"}, ".", "", "."},
+                             {Viewer("mapview"), {"--png", "old", "big.map", "tiles.vsp"}, ".", "", "."}};
+    using std::filesystem::perms;
+    if (CanBeNobody()) {
+        for (const std::string folder : {".", "tmp", "locked"}) {
+            std::filesystem::create_directories(work / folder);
+            std::filesystem::permissions(work / folder, perms::all);
+        }
+        std::filesystem::permissions(work / "locked", perms::owner_write | perms::group_write | perms::others_write,
+                                     std::filesystem::perm_options::remove);
+        rows.push_back({Command(), {"../fifo.map", "../tiles.vsp", "old"}, "locked",
+                        "env TMPDIR=" + Quoted(work / "tmp") + " " + kAsNobody, "tmp"});
+    }
+    const Bytes old{1, 2, 3};
+    for (const Row& row : rows) {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            if (row.command.empty()) {
+                continue;  // a viewer that isn't built
+            }
+            const std::string output = work / (row.from + "/old");
+            WriteDiskFile(output, old);
+            std::filesystem::permissions(output, perms::all);
+            // A new FIFO each time: nothing left over from the last run.
+            std::filesystem::remove(work / "fifo.map");
+            ASSERT_EQ(mkfifo((work / "fifo.map").c_str(), 0666), 0);
+            std::filesystem::permissions(work / "fifo.map", perms::all);
+            Background run(Shell(row.arguments, row.from, "exec " + row.prefix, row.command));
+            int fifo = -1;
+            if (row.arguments[0].find("fifo") != std::string::npos) {
+                EXPECT_TRUE(Feed(work / "fifo.map", Bytes(map.begin(), map.begin() + 300000), fifo));
+            }
+            EXPECT_TRUE(Eventually([&] { return !TemporaryIn(work / row.staged).empty(); })) << row.command;
+            run.Signal(signal);
+            EXPECT_EQ(run.Status(), 128 + signal) << row.command << " " << signal;
+            close(fifo);
+            EXPECT_EQ(ReadDiskFile(output), old) << row.command << " " << signal;
+            EXPECT_EQ(TemporaryIn(work / row.staged), "");
+            EXPECT_EQ(Slurp(capture / "err"), "");
+        }
+    }
+}
+// A reader that goes away: gridport's save fails with its line; a viewer
+// that writes its picture to standard output ends quietly, as filters end.
+// Over the file-size limit the save fails too. No file is left either way.
+TEST_F(Cli, ABrokenPipeOrTheFileSizeLimitIsASaveFailure) {
+    if (!NativeCommand()) {
+        GTEST_SKIP() << "needs FIFOs, ulimit and the binaries built here";
+    }
+    Put("big.map", BigMap().Build());
+    Put("tiles.vsp", PatternVsp(5).Build());
+    ASSERT_EQ(mkfifo((work / "out.fifo").c_str(), 0600), 0);
+    const std::string head = "cd " + Quoted(work.Path().string()) + " && head -c 10 out.fifo >/dev/null &";
+    ASSERT_EQ(std::system(head.c_str()), 0);
+    Outcome run = Gridport({"big.map", "tiles.vsp", "out.fifo"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, Line("Error: Could not save RMP 'out.fifo'"));
+    EXPECT_EQ(run.err, "");
+    Put("old.rmp", Bytes{1, 2, 3});
+    for (const std::string output : {"old.rmp", "new.rmp"}) {
+        run = Gridport({"big.map", "tiles.vsp", output}, "", "ulimit -f 100 && ");
+        EXPECT_EQ(run.status, 1) << output;
+        EXPECT_EQ(run.out, Line("Error: Could not save RMP '" + output + "'"));
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(ReadDiskFile(work / "old.rmp"), (Bytes{1, 2, 3}));
+        EXPECT_EQ(Entries(), 4U);
+    }
+    ASSERT_EQ(Gridport({"big.map", "tiles.vsp", "big.rmp"}).status, 0);
+    const std::string rmpview = Viewer("rmpview");
+    if (rmpview.empty()) {
+        GTEST_SKIP() << "rmpview isn't built";
+    }
+    const std::string line = "cd " + Quoted(work.Path().string()) + " && { " + rmpview + " --png - big.rmp 2>" +
+                             Quoted(capture / "err") + "; echo $? >" + Quoted(capture / "status") +
+                             "; } | head -c 10 >/dev/null";
+    ASSERT_EQ(std::system(line.c_str()), 0);
+    EXPECT_EQ(Slurp(capture / "status"), "141\n");
+    EXPECT_EQ(Slurp(capture / "err"), "");
+    EXPECT_EQ(Entries(), 5U);
+}
+
+// Every name that can exist can be written: the temporary file's name is
+// cut to the folder's limit of 255 bytes, never inside a UTF-8 character.
+TEST_F(Cli, NamesUpTo255BytesAreWrittenAndReplaced) {
+    if (WindowsTarget()) {
+        GTEST_SKIP() << "a Windows path stops at 260 characters, fewer than a folder and a 255-byte name";
+    }
+    const VspFile vsp = PatternVsp(5);
+    Put("town.map", TownMap().Build());
+    Put("tiles.vsp", vsp.Build());
+    std::string accented;
+    for (int i = 0; i < 125; ++i) {
+        accented += "\xC3\xA9";
+    }
+    for (const std::string& name : {std::string(234, 'n') + ".rmp", std::string(235, 'n') + ".rmp",
+                                   std::string(251, 'n') + ".rmp", accented + ".rmp"}) {
+        for (int time = 0; time < 2; ++time) {
+            EXPECT_EQ(Gridport({"town.map", "tiles.vsp", name}).status, 0) << name.size();
+            EXPECT_EQ(ReadDiskFile(work / name), ExpectedVersion1(TownMap(), RtsFromVsp(vsp, true)));
+        }
+        std::filesystem::remove(work / name);
+        EXPECT_EQ(Entries(), 2U);
+    }
+    const std::string tooLong = std::string(252, 'n') + ".rmp";
+    EXPECT_EQ(Gridport({"town.map", "tiles.vsp", tooLong}).out, Line("Error: Could not save RMP '" + tooLong + "'"));
+}
+// An existing output keeps its owner, group and mode. A rename keeps them
+// where the system lets the new file have them; elsewhere the new bytes go
+// into the existing file in place, which its other hard links then see: a
+// file of another user, one in a folder that takes no new file (staged in
+// TMPDIR), one mounted onto the path. A failure on that way (an import that
+// fails, a disk without room for the new bytes) leaves the old bytes.
+TEST_F(Cli, ExistingOutputsKeepTheirOwnerGroupAndMode) {
+    if (!NativeCommand() || !CanBeNobody()) {
+        GTEST_SKIP() << "needs root and setpriv, to run gridport as nobody on root's files and back";
+    }
+    const VspFile vsp = PatternVsp(5);
+    const Bytes expected = ExpectedVersion1(TownMap(), RtsFromVsp(vsp, true));
+    const Bytes old{1, 2, 3};
+    Put("town.map", TownMap().Build());
+    Put("tiles.vsp", vsp.Build());
+    Put("broken.map", Bytes{4, 0, 0});
+    Put("big.map", BigMap().Build());
+    const Mount disk = SmallDisk(work.Path() / "small", "16k");
+    using std::filesystem::perms;
+    for (const std::string folder : {".", "tmp", "shared", "locked", "small/locked"}) {
+        std::filesystem::create_directories(work / folder);
+        std::filesystem::permissions(work / folder, perms::all);
+    }
+    struct Row {
+        std::string output;
+        uid_t owner;  // of the old file, and its group's number
+        bool asNobody;
+        std::string map;
+        std::string line;  // gridport's, "" when it converts
+        bool inPlace;
+    };
+    const std::string import = "Error: Could not import MAP 'broken.map' 'tiles.vsp'";
+    const std::vector<Row> rows = {{"shared/nobodys.rmp", 65534, false, "town.map", "", false},
+                                   {"shared/roots.rmp", 0, true, "town.map", "", true},
+                                   {"locked/writable.rmp", 0, true, "town.map", "", true},
+                                   {"shared/broken.rmp", 0, true, "broken.map", import, false},
+                                   {"small/locked/full.rmp", 0, true, "big.map",
+                                    "Error: Could not save RMP 'small/locked/full.rmp'", false}};
+    for (const Row& row : rows) {
+        Put(row.output, old);
+        ASSERT_EQ(chown((work / row.output).c_str(), row.owner, row.owner), 0);
+        std::filesystem::permissions(work / row.output, static_cast<perms>(0646));
+        std::filesystem::create_hard_link(work / row.output, work / (row.output + ".link"));
+    }
+    for (const std::string folder : {"locked", "small/locked"}) {
+        std::filesystem::permissions(work / folder, static_cast<perms>(0555));
+    }
+    for (const Row& row : rows) {
+        if (row.output.rfind("small/", 0) == 0 && !disk.Mounted()) {
+            continue;  // no tmpfs to fill
+        }
+        const Outcome run = Gridport({row.map, "tiles.vsp", row.output}, "",
+                                     "env TMPDIR=" + Quoted(work / "tmp") + " " + (row.asNobody ? kAsNobody : ""));
+        EXPECT_EQ(run.status, row.line.empty() ? 0 : 1) << row.output;
+        EXPECT_EQ(run.out, row.line.empty() ? "" : Line(row.line));
+        EXPECT_EQ(ReadDiskFile(work / row.output), row.line.empty() ? expected : old) << row.output;
+        EXPECT_EQ(ReadDiskFile(work / (row.output + ".link")), row.inPlace ? expected : old) << row.output;
+        struct stat status {};
+        ASSERT_EQ(stat((work / row.output).c_str(), &status), 0);
+        EXPECT_EQ(status.st_uid, row.owner) << row.output;
+        EXPECT_EQ(status.st_gid, row.owner) << row.output;
+        EXPECT_EQ(status.st_mode & 07777, 0646U) << row.output;
+        EXPECT_EQ(TemporaryIn(work / std::filesystem::path(row.output).parent_path().string()), "");
+        EXPECT_EQ(TemporaryIn(work / "tmp"), "");
+    }
+    // A file mounted onto the path can't be renamed over (EBUSY).
+    Put("source.rmp", old);
+    Put("mounted.rmp", {});
+    const Mount bound("--bind", work / "source.rmp", work / "mounted.rmp");
+    if (!bound.Mounted()) {
+        GTEST_SKIP() << "cannot bind-mount a file here";
+    }
+    EXPECT_EQ(Gridport({"town.map", "tiles.vsp", "mounted.rmp"}).status, 0);
+    EXPECT_EQ(ReadDiskFile(work / "source.rmp"), expected);
+    EXPECT_EQ(TemporaryIn(work.Path()), "");
+}
+#endif
 
 // Cases that only a Windows build can show: its file system ignores letter
 // case and takes both separators, and the exact-name check enters and leaves

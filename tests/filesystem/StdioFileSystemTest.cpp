@@ -5,13 +5,21 @@
 
 #include "filesystem/DefaultFileSystem.h"
 #include "filesystem/ExactName.h"
+#include "filesystem/StdioFile.h"
+#include "filesystem/TemporaryFiles.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 #endif
 
 namespace gridport {
@@ -49,11 +57,10 @@ TEST_P(ExactNameCheck, OpensOnlyExactlySpeltNames) {
     ScopedWorkingDirectory inside(root.Path());
     const auto before = std::filesystem::current_path();
 
-    Error error;
-    const auto file = defaultFileSystem.Open(GetParam().path, OpenMode::Read, error);
+    const auto file = defaultFileSystem.Open(GetParam().path, OpenMode::Read);
 
-    EXPECT_EQ(file != nullptr, *GetParam().reason == '\0') << GetParam().path;
-    EXPECT_EQ(error.Text(), GetParam().reason);
+    EXPECT_EQ(static_cast<bool>(file), *GetParam().reason == '\0') << GetParam().path;
+    EXPECT_EQ(file ? "" : file.error().Text(), GetParam().reason);
     EXPECT_EQ(std::filesystem::current_path(), before);
 }
 
@@ -83,13 +90,17 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ExactName, ListsTheRootForALeadingSlashAndComparesDotEntries) {
     // lib is an entry of the root of any Linux host, and of the library root
     // that qemu's user mode lists for "/" in the cross builds.
-    EXPECT_TRUE(ExactNameExists("/lib"));
-    EXPECT_FALSE(ExactNameExists("/LIB"));
+    EXPECT_TRUE(CheckExactName("/lib"));
+    const Expected<void> upper = CheckExactName("/LIB");
+    ASSERT_FALSE(upper);
+    EXPECT_EQ(upper.error().Text(), "/LIB: the folder holds this name only in another letter case (\"lib\")");
     TempDir root;
     std::filesystem::create_directories(root.Path() / "Dir");
-    EXPECT_TRUE(ExactNameExists((root / "Dir/..").c_str()));
-    EXPECT_TRUE(ExactNameExists((root / "Dir/.").c_str()));
-    EXPECT_FALSE(ExactNameExists((root / "Dir/...").c_str()));
+    EXPECT_TRUE(CheckExactName((root / "Dir/..").c_str()));
+    EXPECT_TRUE(CheckExactName((root / "Dir/.").c_str()));
+    const Expected<void> dots = CheckExactName((root / "Dir/...").c_str());
+    ASSERT_FALSE(dots);
+    EXPECT_EQ(dots.error().Text(), root / "Dir/..." + ": cannot open: No such file or directory");
 }
 
 TEST(ExactName, WorksForPathsLongerThanAnyFixedBuffer) {
@@ -100,35 +111,43 @@ TEST(ExactName, WorksForPathsLongerThanAnyFixedBuffer) {
     }
     std::filesystem::create_directories(deep);
     WriteDiskFile((deep / "long.map").string(), {7});
-    EXPECT_NE(defaultFileSystem.Open((deep / "long.map").string(), OpenMode::Read), nullptr);
-    EXPECT_EQ(defaultFileSystem.Open((deep / "LONG.map").string(), OpenMode::Read), nullptr);
+    EXPECT_TRUE(defaultFileSystem.Open((deep / "long.map").string(), OpenMode::Read));
+    EXPECT_FALSE(defaultFileSystem.Open((deep / "LONG.map").string(), OpenMode::Read));
 }
 
 TEST(StdioFileSystem, ModeBits) {
     TempDir root;
     WriteDiskFile(root / "in.bin", {1, 2, 3});
-    EXPECT_EQ(defaultFileSystem.Open(root / "in.bin", static_cast<OpenMode>(0)), nullptr);
-    EXPECT_EQ(defaultFileSystem.Open(root / "in.bin", static_cast<OpenMode>(4)), nullptr);
+    const auto none = defaultFileSystem.Open(root / "in.bin", static_cast<OpenMode>(0));
+    ASSERT_FALSE(none);
+    EXPECT_EQ(none.error().Text(), root / "in.bin" + ": no open mode given");
+    EXPECT_FALSE(defaultFileSystem.Open(root / "in.bin", static_cast<OpenMode>(4)));
     // 5 reads without the check; 3 writes (and so empties the file).
-    EXPECT_NE(defaultFileSystem.Open(root / "in.bin", static_cast<OpenMode>(5)), nullptr);
-    EXPECT_NE(defaultFileSystem.Open(root / "in.bin", static_cast<OpenMode>(3)), nullptr);
+    EXPECT_TRUE(defaultFileSystem.Open(root / "in.bin", static_cast<OpenMode>(5)));
+    EXPECT_TRUE(defaultFileSystem.Open(root / "in.bin", static_cast<OpenMode>(3)));
     EXPECT_TRUE(ReadDiskFile(root / "in.bin").empty());
-    EXPECT_EQ(defaultFileSystem.Open(root / "missing.bin", OpenMode::Read), nullptr);
-    EXPECT_EQ(defaultFileSystem.Open(root / "no/such/dir.bin", OpenMode::Write), nullptr);
+    EXPECT_FALSE(defaultFileSystem.Open(root / "missing.bin", OpenMode::Read));
+    const auto missing = defaultFileSystem.Open(root / "no/such/dir.bin", OpenMode::Write);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().Text(), root / "no/such/dir.bin" + ": cannot open: No such file or directory");
 }
 
 TEST(StdioFile, WriteCreatesAndEmptiesThenSizeSeekTell) {
     TempDir root;
     WriteDiskFile(root / "out.bin", Bytes(100, 9));
     {
-        const auto file = defaultFileSystem.Open(root / "out.bin", OpenMode::Write);
+        auto opened = defaultFileSystem.Open(root / "out.bin", OpenMode::Write);
+        ASSERT_TRUE(opened);
+        auto* file = dynamic_cast<StdioFile*>(opened->get());
         ASSERT_NE(file, nullptr);
         EXPECT_EQ(file->Size(), 0);
         const std::uint8_t data[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
         EXPECT_EQ(file->Write(data, 10), 10U);
         EXPECT_TRUE(file->Close());
     }
-    const auto file = defaultFileSystem.Open(root / "out.bin", OpenMode::Read);
+    auto opened = defaultFileSystem.Open(root / "out.bin", OpenMode::Read);
+    ASSERT_TRUE(opened);
+    auto* file = dynamic_cast<StdioFile*>(opened->get());
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->Seek(4), 0);
     EXPECT_EQ(file->Size(), 10);
@@ -152,8 +171,8 @@ TEST(StdioFile, WriteCreatesAndEmptiesThenSizeSeekTell) {
 }
 
 // While a replacing output is open, its bytes go to a hidden file beside the
-// target; Close renames it over the target, destruction removes it.
-TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnClose) {
+// target; Commit renames it over the target, destruction removes it.
+TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnCommit) {
     TempDir root;
     WriteDiskFile(root / "out.bin", {7});
     const std::uint8_t data[3] = {1, 2, 3};
@@ -165,9 +184,9 @@ TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnClose) {
         return names;
     };
     for (const bool commit : {false, true}) {
-        Error error;
-        auto file = defaultFileSystem.OpenOutput(root / "out.bin", error);
-        ASSERT_NE(file, nullptr);
+        auto opened = defaultFileSystem.OpenOutput(root / "out.bin");
+        ASSERT_TRUE(opened);
+        std::unique_ptr<OutputFile>& file = *opened;
         EXPECT_EQ(file->Write(data, 3), 3U);
         const std::vector<std::string> names = contents();
         ASSERT_EQ(names.size(), 2U);
@@ -176,22 +195,21 @@ TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnClose) {
         EXPECT_EQ(temporary.size(), std::string(".out.bin.gridport-XXXXXX").size());
         EXPECT_EQ(ReadDiskFile(root / "out.bin"), Bytes{7});
         if (commit) {
-            EXPECT_TRUE(file->Close());
+            EXPECT_TRUE(file->Commit());
         }
         file.reset();
         EXPECT_EQ(ReadDiskFile(root / "out.bin"), commit ? (Bytes{1, 2, 3}) : Bytes{7});
         EXPECT_EQ(contents(), std::vector<std::string>{"out.bin"});
-        EXPECT_FALSE(error.Failed());
     }
-    Error missing;
-    EXPECT_EQ(defaultFileSystem.OpenOutput(root / "no/such/out.bin", missing), nullptr);
-    EXPECT_EQ(missing.Text(),
+    const auto missing = defaultFileSystem.OpenOutput(root / "no/such/out.bin");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().Text(),
               root / "no/such/out.bin" + ": cannot create a temporary file beside it: No such file or directory");
-    Error error;
 #ifndef _WIN32
     // A rename that fails removes the temporary file and says why.
-    auto file = defaultFileSystem.OpenOutput(root / "out.bin", error);
-    ASSERT_NE(file, nullptr);
+    auto opened = defaultFileSystem.OpenOutput(root / "out.bin");
+    ASSERT_TRUE(opened);
+    std::unique_ptr<OutputFile>& file = *opened;
     EXPECT_EQ(file->Write(data, 3), 3U);
     EXPECT_EQ(file->Size(), 3);
     EXPECT_EQ(file->Seek(1), 0);
@@ -200,8 +218,9 @@ TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnClose) {
     EXPECT_EQ(file->Read(&byte, 1), 0U);  // written only
     std::filesystem::remove(root / "out.bin");
     std::filesystem::create_directories(root.Path() / "out.bin" / "sub");
-    EXPECT_FALSE(file->Close());
-    EXPECT_EQ(error.Text(), root / "out.bin" + ": cannot replace it with the new file: Is a directory");
+    const Expected<void> committed = file->Commit();
+    ASSERT_FALSE(committed);
+    EXPECT_EQ(committed.error().Text(), root / "out.bin" + ": cannot replace it with the new file: Is a directory");
     EXPECT_EQ(contents(), std::vector<std::string>{"out.bin"});
     std::filesystem::remove_all(root.Path() / "out.bin");
     // Paths that are no regular file are opened in place, and fail there.
@@ -209,16 +228,16 @@ TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnClose) {
     std::filesystem::create_directory(root.Path() / "dir");
     for (const auto& [path, reason] : {std::pair{root / "dir", "cannot open: Is a directory"},
                                        std::pair{root / "out.bin/x", "cannot open: Not a directory"}}) {
-        Error failed;
-        EXPECT_EQ(defaultFileSystem.OpenOutput(path, failed), nullptr);
-        EXPECT_EQ(failed.Text(), path + ": " + reason);
+        const auto failed = defaultFileSystem.OpenOutput(path);
+        ASSERT_FALSE(failed);
+        EXPECT_EQ(failed.error().Text(), path + ": " + reason);
     }
     // A dangling link gets its file, and stays a link.
     std::filesystem::create_symlink("made.bin", root.Path() / "dangling");
-    auto made = defaultFileSystem.OpenOutput(root / "dangling", error);
-    ASSERT_NE(made, nullptr);
-    EXPECT_EQ(made->Write(data, 3), 3U);
-    EXPECT_TRUE(made->Close());
+    auto made = defaultFileSystem.OpenOutput(root / "dangling");
+    ASSERT_TRUE(made);
+    EXPECT_EQ((*made)->Write(data, 3), 3U);
+    EXPECT_TRUE((*made)->Commit());
     EXPECT_TRUE(std::filesystem::is_symlink(root.Path() / "dangling"));
     EXPECT_EQ(ReadDiskFile(root / "made.bin"), (Bytes{1, 2, 3}));
 #endif
@@ -236,18 +255,104 @@ TEST(StdioFileSystem, LargeOutputsArriveWhole) {
     for (std::size_t i = 0; i < data.size(); ++i) {
         data[i] = static_cast<std::uint8_t>(i * 7 + (i >> 16));
     }
-    Error error;
-    auto file = defaultFileSystem.OpenOutput(root / "out.bin", error);
-    ASSERT_NE(file, nullptr);
+    auto opened = defaultFileSystem.OpenOutput(root / "out.bin");
+    ASSERT_TRUE(opened);
+    std::unique_ptr<OutputFile>& file = *opened;
     constexpr std::size_t kPiece = 65537;
     for (std::size_t at = 0; at < data.size(); at += kPiece) {
         const auto piece = static_cast<std::uint32_t>(std::min(kPiece, data.size() - at));
         ASSERT_EQ(file->Write(data.data() + at, piece), piece);
     }
-    EXPECT_TRUE(file->Close());
-    EXPECT_FALSE(error.Failed());
+    EXPECT_TRUE(file->Commit());
     EXPECT_EQ(ReadDiskFile(root / "out.bin"), data);
 }
+
+// A temporary file's name fits the folder's limit of 255 bytes: the
+// target's name in it is cut short, never inside a UTF-8 character.
+TEST(StdioFileSystem, TemporaryNamesFitTheNameLimit) {
+    TempDir root;
+    std::string accented = "x";
+    for (int i = 0; i < 126; ++i) {
+        accented += "\xC3\xA9";
+    }
+    const std::uint8_t byte = 1;
+    // The name, and the length of its temporary file's name.
+    for (const auto& [name, length] : {std::pair{std::string(238, 'n'), 255U}, std::pair{std::string(255, 'n'), 255U},
+                                       std::pair{accented, 254U}, std::pair{std::string(20, 'n'), 37U}}) {
+        auto output = defaultFileSystem.OpenOutput(root / name);
+        ASSERT_TRUE(output) << output.error().Text();
+        std::string temporary;
+        for (const auto& entry : std::filesystem::directory_iterator(root.Path())) {
+            temporary = entry.path().filename().string();
+        }
+        // ".", as much of the name as fits, ".gridport-" and six letters.
+        ASSERT_EQ(temporary.size(), length);
+        EXPECT_EQ(temporary[0], '.');
+        EXPECT_EQ(temporary.compare(1, length - 17, name, 0, length - 17), 0) << temporary;
+        EXPECT_EQ(temporary.rfind(".gridport-"), length - 16) << temporary;
+        EXPECT_EQ((*output)->Write(&byte, 1), 1U);
+        EXPECT_TRUE((*output)->Commit());
+        EXPECT_EQ(ReadDiskFile(root / name), Bytes{1});
+        std::filesystem::remove(root / name);
+    }
+}
+
+#ifndef _WIN32
+// Outputs on several threads at once, each writing, when a signal comes:
+// every temporary file goes, the old files stay, and the program ends by
+// the signal. Three times as many outputs as the table holds were made and
+// done with first, so the entries must have been given back. It runs in a
+// child process, which the signal ends.
+TEST(StdioFileSystem, ASignalRemovesTheTemporaryFilesOfEveryThread) {
+    TempDir root;
+    constexpr int kThreads = 8;
+    const pid_t child = fork();
+    if (child == 0) {
+        InstallSignalCleanup(BrokenPipe::Fails);
+        for (std::size_t i = 0; i < 3 * temporary_files::kEntries; ++i) {
+            auto output = defaultFileSystem.OpenOutput(root / "done.bin");
+            if (!output || (i % 2 == 0 && !(*output)->Commit())) {
+                _exit(1);
+            }
+        }
+        std::atomic<int> open{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            WriteDiskFile(root / ("out" + std::to_string(t)), {7});
+            threads.emplace_back([&open, &root, t] {
+                auto output = defaultFileSystem.OpenOutput(root / ("out" + std::to_string(t)));
+                ++open;
+                const std::uint8_t block[4096] = {};
+                for (int i = 0; output && i < 100000; ++i) {
+                    (*output)->Write(block, sizeof block);
+                }
+            });
+        }
+        while (open < kThreads) {
+            std::this_thread::yield();
+        }
+        kill(getpid(), SIGTERM);
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+        _exit(2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(root.Path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"done.bin", "out0", "out1", "out2", "out3", "out4", "out5", "out6",
+                                               "out7"}));
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(ReadDiskFile(root / ("out" + std::to_string(t))), Bytes{7});
+    }
+}
+#endif
 
 #ifndef _WIN32
 TEST(StdioFile, APipeHasNoSize) {
@@ -257,8 +362,8 @@ TEST(StdioFile, APipeHasNoSize) {
     const int writer = open((root / "pipe").c_str(), O_RDWR);
     ASSERT_GE(writer, 0);
     const auto file = defaultFileSystem.Open(root / "pipe", OpenMode::Read);
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(file->Size(), -1);
+    ASSERT_TRUE(file);
+    EXPECT_EQ((*file)->Size(), -1);
     close(writer);
 }
 #endif
@@ -267,18 +372,20 @@ TEST(StdioFile, CloseReportsAWriteThatNeverReachedTheDisk) {
     if (!std::filesystem::exists("/dev/full")) {
         GTEST_SKIP() << "this system has no /dev/full";
     }
-    const auto file = defaultFileSystem.Open("/dev/full", OpenMode::Write);
+    const auto opened = defaultFileSystem.Open("/dev/full", OpenMode::Write);
+    ASSERT_TRUE(opened);
+    auto* file = dynamic_cast<StdioFile*>(opened->get());
     ASSERT_NE(file, nullptr);
     const std::uint8_t byte = 1;
     file->Write(&byte, 1);  // held back in the stream's buffer
     EXPECT_FALSE(file->Close());
     // A device is written in place, and the reason is the system's.
-    Error error;
-    const auto output = defaultFileSystem.OpenOutput("/dev/full", error);
-    ASSERT_NE(output, nullptr);
-    output->Write(&byte, 1);
-    EXPECT_FALSE(output->Close());
-    EXPECT_EQ(error.Text(), "/dev/full: cannot write: No space left on device");
+    const auto output = defaultFileSystem.OpenOutput("/dev/full");
+    ASSERT_TRUE(output);
+    (*output)->Write(&byte, 1);
+    const Expected<void> committed = (*output)->Commit();
+    ASSERT_FALSE(committed);
+    EXPECT_EQ(committed.error().Text(), "/dev/full: cannot write: No space left on device");
 }
 
 }  // namespace
