@@ -58,30 +58,9 @@ TEST(BufferedReader, SkipPastTheEndFails) {
     EXPECT_FALSE(in.Skip(1));
 }
 
-// A stream that tells neither its size nor its position and can't seek, as
-// a pipe: its bytes, then its end.
-class PipeFile : public File {
-public:
-    explicit PipeFile(Bytes bytes) : bytes_(std::move(bytes)) {}
-    std::uint32_t Read(void* buffer, std::uint32_t count) override {
-        const auto taken = static_cast<std::uint32_t>(std::min<std::size_t>(count, bytes_.size() - at_));
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), taken, static_cast<std::uint8_t*>(buffer));
-        at_ += taken;
-        return taken;
-    }
-    std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
-    std::int64_t Size() override { return -1; }
-    std::int64_t Tell() override { return -1; }
-    int Seek(std::int64_t) override { return -1; }
-
-private:
-    Bytes bytes_;
-    std::size_t at_ = 0;
-};
-
 TEST(BufferedReader, AStreamOfUnknownSizeIsReadToItsEndAndSaysWhereItEnded) {
     for (const std::size_t capacity : {8, 4096}) {
-        PipeFile pipe(Counting(100));
+        test::PipeFile pipe(Counting(100));
         BufferedReader in(pipe, "-", capacity);
         EXPECT_EQ(in.Remaining(), BufferedReader::kUnknown);
         // Nothing can be checked ahead, and a skip reads through.
@@ -92,7 +71,7 @@ TEST(BufferedReader, AStreamOfUnknownSizeIsReadToItsEndAndSaysWhereItEnded) {
         EXPECT_EQ(byte, 10);
         // It can't go back.
         EXPECT_FALSE(in.MoveTo(3));
-        PipeFile again(Counting(100));
+        test::PipeFile again(Counting(100));
         BufferedReader stream(again, "-", capacity);
         ASSERT_TRUE(stream.Skip(40, "a gap"));
         Bytes block(70);

@@ -407,5 +407,48 @@ TEST(MapReader, DescribesBothVersionsAndStreamsEveryFileLayer) {
     }
 }
 
+// A stream that can't seek (standard input from a pipe) reads each layer
+// once, in file order; a layer asked for again is refused with a reason, and
+// one cut short says where, as a file would.
+TEST(MapReader, AStreamThatCantSeekReadsItsLayersOnceInFileOrder) {
+    const test::MapV2File harbour = test::HarbourMap();
+    test::PipeFile pipe(harbour.Build());
+    MapReader reader(pipe, "-");
+    ASSERT_TRUE(reader.ReadHeader());
+    for (std::size_t i = 0; i < harbour.layers.size(); ++i) {
+        Collected cells;
+        ASSERT_TRUE(reader.Decode(i, cells));
+    }
+    Collected again;
+    const Expected<void> back = reader.Decode(0, again);
+    ASSERT_FALSE(back);
+    EXPECT_EQ(back.error().Text(), "-: byte 254: cannot go back to layer \"Layer A\" in a stream that can't seek");
+    // A stream's end is known only once a read reaches it: past the first
+    // fill of the reader's buffer, the layers' size can't be checked ahead.
+    test::MapV1File large;
+    large.width = 200;
+    large.height = 200;
+    large.background.assign(40000, 1);
+    large.foreground.assign(40000, 2);
+    const Bytes whole = large.Build();
+    for (const std::size_t cut : {std::size_t{1}, std::size_t{2}, std::size_t{80001}}) {
+        test::PipeFile shorter(Bytes(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(cut)));
+        MapReader map(shorter, "-");
+        ASSERT_TRUE(map.ReadHeader());
+        Collected first;
+        Collected second;
+        Expected<void> read = map.Decode(0, first);
+        if (read) {
+            read = map.Decode(1, second);
+        }
+        ASSERT_FALSE(read) << cut;
+        const std::size_t kept = (whole.size() - cut - 100) / 2;
+        const std::string layer = kept < 40000 ? "Background" : "Foreground";
+        EXPECT_EQ(read.error().Text(), "-: byte " + std::to_string(100 + 2 * kept) + ": layer \"" + layer +
+                                           "\" ends after " + std::to_string(kept % 40000) + " of its 40000 cells")
+            << cut;
+    }
+}
+
 }  // namespace
 }  // namespace gridport

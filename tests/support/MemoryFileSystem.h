@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -133,6 +134,27 @@ private:
     std::int64_t position_ = 0;
     bool open_ = true;
     std::optional<Error> failure_;
+};
+
+// A stream that tells neither its size nor its position and can't seek, as
+// a pipe: its bytes, then its end.
+class PipeFile final : public File {
+public:
+    explicit PipeFile(Bytes bytes) : bytes_(std::move(bytes)) {}
+    std::uint32_t Read(void* buffer, std::uint32_t count) override {
+        const auto taken = static_cast<std::uint32_t>(std::min<std::size_t>(count, bytes_.size() - at_));
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), taken, static_cast<std::uint8_t*>(buffer));
+        at_ += taken;
+        return taken;
+    }
+    std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
+    std::int64_t Size() override { return -1; }
+    std::int64_t Tell() override { return -1; }
+    int Seek(std::int64_t) override { return -1; }
+
+private:
+    Bytes bytes_;
+    std::size_t at_ = 0;
 };
 
 }  // namespace gridport::test
