@@ -63,4 +63,33 @@ Expected<void> CheckExactName(const char* path) {
     return ExactNameMissing(path, otherCase.c_str(), listError);
 }
 
+// The same listing as above, kept whole for FolderCache.
+Expected<FolderEntries> ListFolderOf(const char* path) {
+    if (std::strlen(path) >= kPathBuffer) {
+        return Error(path, "the path is longer than the " + std::to_string(kPathBuffer - 1) + " characters the folder check takes");
+    }
+    const std::string whole(path);
+    const std::size_t start = ExactNameStart(whole);
+    FolderEntries entries;
+    WIN32_FIND_DATAA found;
+    HANDLE listing = INVALID_HANDLE_VALUE;
+    if (start != 0) {
+        listing = start == 1 ? INVALID_HANDLE_VALUE : FindFirstFileA((whole.substr(0, start - 1) + "\\*").c_str(), &found);
+        if (listing == INVALID_HANDLE_VALUE) {
+            entries.listError = start == 1 ? ENOENT : platform::ErrnoFromLastError();
+        }
+    }
+    if (listing == INVALID_HANDLE_VALUE) {
+        listing = FindFirstFileA("*", &found);
+    }
+    if (listing == INVALID_HANDLE_VALUE) {
+        return ExactNameMissing(path, "", entries.listError == 0 ? platform::ErrnoFromLastError() : entries.listError);
+    }
+    do {
+        entries.names.emplace_back(found.cFileName);
+    } while (FindNextFileA(listing, &found));
+    FindClose(listing);
+    return entries;
+}
+
 }  // namespace gridport
