@@ -160,20 +160,40 @@ private:
         record.reason = error.Text();
     }
 
-    // The tileset's path for the map, or why there is none.
-    Expected<std::string> Tileset(const MapEntry& entry) {
-        if (options_.tileset) {
-            return *options_.tileset;
-        }
+    // The tileset's path for the map, or why there is none. The map is
+    // opened and its header read here, once: the conversion reads on from
+    // the same file.
+    Expected<std::string> Tileset(const MapEntry& entry, std::unique_ptr<File>& mapFile) {
         Expected<std::unique_ptr<File>> file = fileSystem_.Open(entry.map, OpenMode::Read);
         if (!file) {
             return file.error();
         }
-        MapReader reader(**file, entry.map);
+        mapFile = std::move(*file);
+        if (options_.tileset) {
+            return *options_.tileset;
+        }
+        MapReader reader(*mapFile, entry.map);
         if (Expected<void> header = reader.ReadHeader(); !header) {
             return header.error();
         }
         return FindTileset(entry.map, reader.Description().linkedFileName, options_.tilesetFolders, cache_);
+    }
+
+    // RunConversion(mapPath, tilesetPath, ...) on a map file already open:
+    // the same pass, the same order of failures (a map that won't read is
+    // the reason, whatever the tileset).
+    Expected<void> ConvertPair(File& mapFile, const MapEntry& entry, const std::string& tilesetPath,
+                               ConversionSink& sink) {
+        if (mapFile.Seek(0) != 0) {
+            return RunConversion(entry.map, tilesetPath, fileSystem_, sink);
+        }
+        MapReader map(mapFile, entry.map);
+        Expected<std::unique_ptr<File>> tilesetFile = fileSystem_.Open(tilesetPath, OpenMode::Read);
+        if (!tilesetFile) {
+            return RunConversion(map, std::nullopt, sink, tilesetFile.error());
+        }
+        BufferedReader tilesetIn(**tilesetFile, tilesetPath);
+        return RunConversion(map, TilesetInput{tilesetIn, TilesetKindOf(tilesetPath)}, sink);
     }
 
     Expected<void> MakeFolderOf(const std::string& output) {
@@ -199,7 +219,8 @@ private:
     }
 
     void Convert(const MapEntry& entry, MapRecord& record) {
-        Expected<std::string> tileset = Tileset(entry);
+        std::unique_ptr<File> mapFile;
+        Expected<std::string> tileset = Tileset(entry, mapFile);
         if (!tileset) {
             return Fail(record, tileset.error());
         }
@@ -217,7 +238,7 @@ private:
         }
         RmpOutput output(entry.output, fileSystem_, entry.map, record.tileset);
         StoppableSink sink(output);
-        Expected<void> imported = RunConversion(entry.map, record.tileset, fileSystem_, sink);
+        Expected<void> imported = ConvertPair(*mapFile, entry, record.tileset, sink);
         if (sink.Stopped()) {
             return;  // abandoned: the output goes uncommitted
         }

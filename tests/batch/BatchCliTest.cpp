@@ -349,7 +349,11 @@ TEST_F(Batch, CtrlCPrintsTheSummaryLeavesNoTemporaryAndDiesByTheSignal) {
         execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The signal comes once the first map is converted: the handler is in
+    // place, and most maps are still to do.
+    for (int wait = 0; wait < 1000 && !Exists("out/m0.rmp") && !Exists("out/m1.rmp"); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     kill(child, SIGINT);
     int raw = 0;
     ASSERT_EQ(waitpid(child, &raw, 0), child);
