@@ -16,6 +16,12 @@
 #include "filesystem/FolderCache.h"
 #include "mapfile/MapReader.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 namespace gridport::batch {
 
 namespace fs = std::filesystem;
@@ -81,16 +87,34 @@ private:
     std::optional<Error> limits_;
 };
 
+// When the file at path was last written, in the system's finest unit; none
+// when it can't be looked at. (MinGW's std::filesystem gives whole seconds,
+// which would make an output written in the second of its inputs look old.)
+std::optional<std::uint64_t> ModifiedTime(const std::string& path) {
+#ifdef _WIN32
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return std::nullopt;
+    }
+    return (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+#else
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000U + static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
+#endif
+}
+
 // An output newer than both of its inputs.
 bool UpToDate(const std::string& output, const std::string& map, const std::string& tileset) {
-    std::error_code error;
-    const fs::file_time_type made = fs::last_write_time(fs::path(output), error);
-    if (error) {
+    const std::optional<std::uint64_t> made = ModifiedTime(output);
+    if (!made) {
         return false;
     }
     for (const std::string* input : {&map, &tileset}) {
-        const fs::file_time_type changed = fs::last_write_time(fs::path(*input), error);
-        if (error || changed >= made) {
+        const std::optional<std::uint64_t> changed = ModifiedTime(*input);
+        if (!changed || *changed >= *made) {
             return false;
         }
     }
