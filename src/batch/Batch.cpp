@@ -128,6 +128,9 @@ public:
 
     std::vector<MapRecord> Run(std::FILE* progress) {
         const unsigned jobs = std::max(1U, std::min<unsigned>(options_.jobs, static_cast<unsigned>(maps_.size())));
+        jobs_ = jobs;
+        stretch_ = (maps_.size() + jobs - 1) / jobs;
+        claims_ = stretch_ * jobs;
         const Clock::time_point start = Clock::now();
         if (jobs == 1 && progress == nullptr) {
             Work();
@@ -156,9 +159,16 @@ private:
 
     void Work() {
         while (!Stopping()) {
-            const std::size_t index = next_.fetch_add(1);
-            if (index >= maps_.size()) {
+            const std::size_t claim = next_.fetch_add(1);
+            if (claim >= claims_) {
                 break;
+            }
+            // Claims in turn go to the jobs' own stretches of the list, so
+            // that workers convert in different folders at once: files made
+            // side by side in one folder wait on each other in the kernel.
+            const std::size_t index = (claim % jobs_) * stretch_ + claim / jobs_;
+            if (index >= maps_.size()) {
+                continue;
             }
             const Clock::time_point start = Clock::now();
             MapRecord& record = records_[index];
@@ -243,6 +253,10 @@ private:
     }
 
     void Convert(const MapEntry& entry, MapRecord& record) {
+        if (!entry.sameOutputAs.empty()) {
+            return Fail(record, Error(entry.map, "its output " + entry.output + " is the output of " +
+                                                     entry.sameOutputAs + " too"));
+        }
         std::unique_ptr<File> mapFile;
         Expected<std::string> tileset = Tileset(entry, mapFile);
         if (!tileset) {
@@ -295,6 +309,9 @@ private:
     FileSystem& fileSystem_;
     FolderCache& cache_;
     std::vector<MapRecord> records_;
+    std::size_t jobs_ = 1;
+    std::size_t stretch_ = 0;
+    std::size_t claims_ = 0;
     std::atomic<std::size_t> next_{0};
     std::atomic<std::size_t> done_{0};
     std::atomic<std::size_t> failed_{0};

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <set>
 #include <system_error>
+#include <unordered_map>
 
 #include "filesystem/ExactName.h"
 
@@ -79,7 +80,7 @@ public:
             if (entry.is_directory(statusError)) {
                 subfolders.push_back(name);
             } else if (IsMapName(name)) {
-                found_.maps.push_back({Join(folder, name), relative + name, OutputFor(output_, relative, name)});
+                found_.maps.push_back({Join(folder, name), relative + name, OutputFor(output_, relative, name), {}});
             }
         }
         if (error) {
@@ -115,12 +116,25 @@ Expected<FoundMaps> FindMaps(const std::string& source, const std::string& outpu
         // A file named as SOURCE is converted whatever its name ends in.
         const std::string name = NameOf(fs::path(source));
         const std::string stem = IsMapName(name) ? name.substr(0, name.size() - kMapEnding.size()) : name;
-        found.maps.push_back({source, name, Join(output, stem + ".rmp")});
+        found.maps.push_back({source, name, Join(output, stem + ".rmp"), {}});
         return found;
     }
     Walk(output, found).Folder(source, "");
     std::sort(found.maps.begin(), found.maps.end(),
               [](const MapEntry& a, const MapEntry& b) { return a.relative < b.relative; });
+    // Windows' folders ignore letter case: there "A.rmp" is "a.rmp".
+    std::unordered_map<std::string, const MapEntry*> outputs;
+    for (MapEntry& entry : found.maps) {
+#ifdef _WIN32
+        std::string key = LowerCaseKey(entry.output);
+#else
+        const std::string& key = entry.output;
+#endif
+        const auto [it, added] = outputs.emplace(key, &entry);
+        if (!added) {
+            entry.sameOutputAs = it->second->map;
+        }
+    }
     return found;
 }
 

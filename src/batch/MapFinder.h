@@ -22,6 +22,9 @@ struct MapEntry {
     std::string map;
     std::string relative;  // from SOURCE, '/'-separated: how reports sort and name it
     std::string output;
+    // The map before it in the list whose output is the same file ("a.map"
+    // and "a.MAP"), if any: this one then fails rather than overwrite it.
+    std::string sameOutputAs;
 };
 
 struct FoundMaps {

@@ -265,6 +265,19 @@ TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
     EXPECT_NE(Plain(csv).find("\nsrc/b.map,,out/b.rmp,failed,"), std::string::npos) << csv;
 }
 
+TEST_F(Batch, TwoMapsOfOneOutputDoNotOverwriteEachOther) {
+    PutMap("src/a.MAP", "t.vsp");
+    PutMap("src/a.map", "t.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    const Outcome run = Run({"src", "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(Plain(run.out).find("failed: src/a.map with no tileset: src/a.map: its output out/a.rmp is the output of "
+                                  "src/a.MAP too\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(test::ReadDiskFile(work / "out/a.rmp"), Reference("src/a.MAP", "src/t.vsp"));
+}
+
 struct UsageCase {
     std::vector<std::string> arguments;
     const char* message;
