@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "filesystem/ExactName.h"
@@ -85,10 +86,11 @@ Expected<FolderEntries> ListFolderOf(const char* path) {
     if (listing == INVALID_HANDLE_VALUE) {
         return ExactNameMissing(path, "", entries.listError == 0 ? platform::ErrnoFromLastError() : entries.listError);
     }
+    // Closed however the walk ends, an allocation that fails included.
+    const std::unique_ptr<void, decltype(&FindClose)> closer(listing, &FindClose);
     do {
         entries.names.emplace_back(found.cFileName);
     } while (FindNextFileA(listing, &found));
-    FindClose(listing);
     return entries;
 }
 
