@@ -1,8 +1,8 @@
 # Wraps the CMake presets for people; CI runs the same targets.
-BASE_PACKAGES := g++ cmake make libgtest-dev libpng-dev
-WINDOWS_PACKAGES := cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64
+BASE_PACKAGES := g++ cmake make libgtest-dev libpng-dev nlohmann-json3-dev
+WINDOWS_PACKAGES := cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 nlohmann-json3-dev
 WINE_PACKAGES := wine64 wine32:i386
-CROSS_PACKAGES := cmake make qemu-user googletest
+CROSS_PACKAGES := cmake make qemu-user googletest nlohmann-json3-dev
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 WASM_PACKAGES := clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32
 # node and npm: Debian's packages unless a node with its own npm is there.
@@ -12,6 +12,7 @@ WEB_PORT ?= 8017
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 BENCH_RUNS ?= 9
+BATCH_BENCH_RUNS ?= 3
 
 .PHONY: all deps build test demo examples bench windows test-windows test-bigendian test-32bit sanitize fuzz coverage clean
 .PHONY: web web-serve test-wasm test-web
@@ -51,11 +52,13 @@ examples: build
 # Times gridport against a plain copy of the same bytes, and against one that
 # replaces its output as gridport does, on generated inputs (in
 # build/bench/data, not committed) and prints one table of medians of
-# BENCH_RUNS runs.
+# BENCH_RUNS runs; then gridport-batch on trees of maps against a shell loop
+# over gridport and a plain copy (bench/batch-bench, BATCH_BENCH_RUNS runs).
 bench: build
 	@mkdir -p build/bench/data
 	./build/bench/make_bench_inputs build/bench/data
 	./build/bench/run_bench build/gridport build/bench/copy_baseline build/bench/data/cases.tsv $(BENCH_RUNS)
+	bench/batch-bench build build/bench/batch $(BATCH_BENCH_RUNS)
 
 # Cross-builds build-win32/gridport.exe and build-win64/gridport.exe with
 # MinGW-w64, runtimes linked in.

@@ -2,8 +2,11 @@
 # GRIDPORT_MINGW_TRIPLE and CMAKE_SYSTEM_PROCESSOR first.
 set(CMAKE_SYSTEM_NAME Windows)
 
-set(CMAKE_C_COMPILER ${GRIDPORT_MINGW_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${GRIDPORT_MINGW_TRIPLE}-g++)
+# The POSIX thread model's compilers: the Win32 model's runtime of GCC 12 has
+# no std::thread or std::mutex, which gridport-batch's workers need. Both
+# come with Debian's g++-mingw-w64 packages.
+set(CMAKE_C_COMPILER ${GRIDPORT_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${GRIDPORT_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${GRIDPORT_MINGW_TRIPLE}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${GRIDPORT_MINGW_TRIPLE})

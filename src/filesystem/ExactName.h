@@ -1,6 +1,8 @@
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "filesystem/Error.h"
 
@@ -16,10 +18,31 @@ Expected<void> CheckExactName(const char* path);
 // The one comparison of names that ignores the letter case of ASCII letters
 // (as Windows file names and the ".vsp" ending are compared).
 bool SameIgnoringCase(std::string_view a, std::string_view b);
+// The name with its ASCII capitals made small, the key under which
+// SameIgnoringCase finds it.
+std::string LowerCaseKey(std::string_view name);
 
 // Shared by the platforms' checks: the reason of a failed check, given the
 // first entry that matched in another letter case (empty when none did) and
 // the error of a listing that couldn't be made (0 when it could).
 Error ExactNameMissing(const char* path, const char* otherCase, int listError);
+
+// The check in two steps, so that a folder's listing can serve many checks.
+// Where path's file-name part starts (the cut as above), and its folder part
+// as the check names it: everything before the cut, "" when there is none.
+std::size_t ExactNameStart(std::string_view path);
+// What the check lists for a path's folder: the entries in the system's
+// order and, when the folder part couldn't be listed, why (the working
+// folder's entries then stand in, as the check has always done). The same
+// folder part gives the same listing, whatever the file name.
+struct FolderEntries {
+    std::vector<std::string> names;
+    int listError = 0;
+};
+// Fails only when nothing at all could be listed, or (on Windows) when the
+// path is too long for the check; the error then is the check's.
+Expected<FolderEntries> ListFolderOf(const char* path);
+// The check's verdict on path from its folder's listing.
+Expected<void> CheckExactNameIn(const char* path, const FolderEntries& entries);
 
 }  // namespace gridport

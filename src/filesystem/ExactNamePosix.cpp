@@ -61,4 +61,32 @@ Expected<void> CheckExactName(const char* path) {
     return ExactNameMissing(path, otherCase.c_str(), listError);
 }
 
+// The same listing as above, kept whole for FolderCache.
+Expected<FolderEntries> ListFolderOf(const char* path) {
+    const std::string_view whole(path);
+    const std::size_t start = ExactNameStart(whole);
+    std::string directory = ".";
+    if (start > 1) {
+        directory.assign(path, start - 1);
+    } else if (start == 1 && whole[0] == '/') {
+        directory = "/";
+    }
+    FolderEntries entries;
+    DIR* opened = opendir(directory.c_str());
+    if (opened == nullptr) {
+        entries.listError = errno;
+        if (directory != ".") {
+            opened = opendir(".");
+        }
+    }
+    if (opened == nullptr) {
+        return ExactNameMissing(path, "", entries.listError);
+    }
+    const std::unique_ptr<DIR, DirCloser> listing(opened);
+    while (const dirent* entry = readdir(listing.get())) {
+        entries.names.emplace_back(entry->d_name);
+    }
+    return entries;
+}
+
 }  // namespace gridport

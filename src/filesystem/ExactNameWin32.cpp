@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "filesystem/ExactName.h"
@@ -61,6 +62,36 @@ Expected<void> CheckExactName(const char* path) {
         return Success();
     }
     return ExactNameMissing(path, otherCase.c_str(), listError);
+}
+
+// The same listing as above, kept whole for FolderCache.
+Expected<FolderEntries> ListFolderOf(const char* path) {
+    if (std::strlen(path) >= kPathBuffer) {
+        return Error(path, "the path is longer than the " + std::to_string(kPathBuffer - 1) + " characters the folder check takes");
+    }
+    const std::string whole(path);
+    const std::size_t start = ExactNameStart(whole);
+    FolderEntries entries;
+    WIN32_FIND_DATAA found;
+    HANDLE listing = INVALID_HANDLE_VALUE;
+    if (start != 0) {
+        listing = start == 1 ? INVALID_HANDLE_VALUE : FindFirstFileA((whole.substr(0, start - 1) + "\\*").c_str(), &found);
+        if (listing == INVALID_HANDLE_VALUE) {
+            entries.listError = start == 1 ? ENOENT : platform::ErrnoFromLastError();
+        }
+    }
+    if (listing == INVALID_HANDLE_VALUE) {
+        listing = FindFirstFileA("*", &found);
+    }
+    if (listing == INVALID_HANDLE_VALUE) {
+        return ExactNameMissing(path, "", entries.listError == 0 ? platform::ErrnoFromLastError() : entries.listError);
+    }
+    // Closed however the walk ends, an allocation that fails included.
+    const std::unique_ptr<void, decltype(&FindClose)> closer(listing, &FindClose);
+    do {
+        entries.names.emplace_back(found.cFileName);
+    } while (FindNextFileA(listing, &found));
+    return entries;
 }
 
 }  // namespace gridport

@@ -1,0 +1,346 @@
+#include "batch/Batch.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <new>
+#include <set>
+#include <thread>
+
+#include "batch/Interrupt.h"
+#include "batch/Pairing.h"
+#include "convert/Conversion.h"
+#include "filesystem/ExactName.h"
+#include "filesystem/FolderCache.h"
+#include "mapfile/MapReader.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace gridport::batch {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Hands everything on to the RMP output until a stop is asked for; from
+// then on the pass only reads and checks, and the output, never committed,
+// removes its temporary file.
+class StoppableSink final : public ConversionSink {
+public:
+    explicit StoppableSink(ConversionSink& target) : target_(target) {}
+
+    bool Stopped() const { return stopped_; }
+    // Why the RMP format can't hold the map, named as mapview names it (the
+    // output's own reason names the output).
+    const std::optional<Error>& Limits() const { return limits_; }
+
+    void Begin(const MapDescription& map, const TilesetHeader* tileset) override {
+        if (tileset != nullptr) {
+            if (Expected<void> fits = CheckRmpLimits(map, *tileset, ""); !fits) {
+                limits_ = fits.error();
+            }
+        }
+        target_.Begin(map, tileset);
+    }
+    bool WantsMapOrder() const override { return target_.WantsMapOrder(); }
+    bool ReadsEverything() const override { return target_.ReadsEverything(); }
+    CellSink* Layer(std::size_t index, const MapFileLayer& layer) override {
+        return Going() ? target_.Layer(index, layer) : nullptr;
+    }
+    void LayerDone(std::size_t index, std::uint16_t largest) override {
+        if (Going()) {
+            target_.LayerDone(index, largest);
+        }
+    }
+    void TilePixels(const std::uint8_t* bytes, std::size_t count) override {
+        if (Going()) {
+            target_.TilePixels(bytes, count);
+        }
+    }
+    void PixelsDone() override {
+        if (Going()) {
+            target_.PixelsDone();
+        }
+    }
+    void TileInfo(const RtsTileInfo& info) override {
+        if (Going()) {
+            target_.TileInfo(info);
+        }
+    }
+
+private:
+    bool Going() {
+        stopped_ = stopped_ || StopSignal() != 0;
+        return !stopped_;
+    }
+
+    ConversionSink& target_;
+    bool stopped_ = false;
+    std::optional<Error> limits_;
+};
+
+// When the file at path was last written, in the system's finest unit; none
+// when it can't be looked at. (MinGW's std::filesystem gives whole seconds,
+// which would make an output written in the second of its inputs look old.)
+std::optional<std::uint64_t> ModifiedTime(const std::string& path) {
+#ifdef _WIN32
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return std::nullopt;
+    }
+    return (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+#else
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000U + static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
+#endif
+}
+
+// An output newer than both of its inputs.
+bool UpToDate(const std::string& output, const std::string& map, const std::string& tileset) {
+    const std::optional<std::uint64_t> made = ModifiedTime(output);
+    if (!made) {
+        return false;
+    }
+    for (const std::string* input : {&map, &tileset}) {
+        const std::optional<std::uint64_t> changed = ModifiedTime(*input);
+        if (!changed || *changed >= *made) {
+            return false;
+        }
+    }
+    return true;
+}
+
+class Runner {
+public:
+    Runner(const std::vector<MapEntry>& maps, const BatchOptions& options, FileSystem& fileSystem, FolderCache& cache)
+        : maps_(maps), options_(options), fileSystem_(fileSystem), cache_(cache), records_(maps.size()) {}
+
+    std::vector<MapRecord> Run(std::FILE* progress) {
+        const unsigned jobs = std::max(1U, std::min<unsigned>(options_.jobs, static_cast<unsigned>(maps_.size())));
+        jobs_ = jobs;
+        stretch_ = (maps_.size() + jobs - 1) / jobs;
+        claims_ = stretch_ * jobs;
+        const Clock::time_point start = Clock::now();
+        if (jobs == 1 && progress == nullptr) {
+            Work();
+        } else {
+            std::vector<std::thread> workers;
+            for (unsigned i = 0; i < jobs; ++i) {
+                workers.emplace_back([this] { Work(); });
+            }
+            while (progress != nullptr && finished_.load() < jobs) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                ShowProgress(progress, start);
+            }
+            for (std::thread& worker : workers) {
+                worker.join();
+            }
+            if (progress != nullptr) {
+                ShowProgress(progress, start);
+                std::fputs("\n", progress);
+            }
+        }
+        return std::move(records_);
+    }
+
+private:
+    bool Stopping() const { return StopSignal() != 0 || (options_.failFast && failed_.load() != 0); }
+
+    void Work() {
+        while (!Stopping()) {
+            const std::size_t claim = next_.fetch_add(1);
+            if (claim >= claims_) {
+                break;
+            }
+            // Claims in turn go to the jobs' own stretches of the list, so
+            // that workers convert in different folders at once: files made
+            // side by side in one folder wait on each other in the kernel.
+            const std::size_t index = (claim % jobs_) * stretch_ + claim / jobs_;
+            if (index >= maps_.size()) {
+                continue;
+            }
+            const Clock::time_point start = Clock::now();
+            MapRecord& record = records_[index];
+            try {
+                Convert(maps_[index], record);
+            } catch (const std::bad_alloc&) {
+                record.result = MapResult::Failed;
+                record.reason = maps_[index].map + ": out of memory";
+            }
+            record.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            if (record.result == MapResult::Failed) {
+                failed_.fetch_add(1);
+            }
+            if (record.result != MapResult::NotDone) {
+                done_.fetch_add(1);
+            }
+        }
+        finished_.fetch_add(1);
+    }
+
+    void Fail(MapRecord& record, const Error& error) {
+        record.result = MapResult::Failed;
+        record.reason = error.Text();
+    }
+
+    // The tileset's path for the map, or why there is none. The map is
+    // opened and its header read here, once: the conversion reads on from
+    // the same file.
+    Expected<std::string> Tileset(const MapEntry& entry, std::unique_ptr<File>& mapFile) {
+        Expected<std::unique_ptr<File>> file = fileSystem_.Open(entry.map, OpenMode::Read);
+        if (!file) {
+            return file.error();
+        }
+        mapFile = std::move(*file);
+        if (options_.tileset) {
+            return *options_.tileset;
+        }
+        MapReader reader(*mapFile, entry.map);
+        if (Expected<void> header = reader.ReadHeader(); !header) {
+            return header.error();
+        }
+        return FindTileset(entry.map, reader.Description().linkedFileName, options_.tilesetFolders, cache_);
+    }
+
+    // RunConversion(mapPath, tilesetPath, ...) on a map file already open:
+    // the same pass, the same order of failures (a map that won't read is
+    // the reason, whatever the tileset).
+    Expected<void> ConvertPair(File& mapFile, const MapEntry& entry, const std::string& tilesetPath,
+                               ConversionSink& sink) {
+        if (mapFile.Seek(0) != 0) {
+            return RunConversion(entry.map, tilesetPath, fileSystem_, sink);
+        }
+        MapReader map(mapFile, entry.map);
+        Expected<std::unique_ptr<File>> tilesetFile = fileSystem_.Open(tilesetPath, OpenMode::Read);
+        if (!tilesetFile) {
+            return RunConversion(map, std::nullopt, sink, tilesetFile.error());
+        }
+        BufferedReader tilesetIn(**tilesetFile, tilesetPath);
+        return RunConversion(map, TilesetInput{tilesetIn, TilesetKindOf(tilesetPath)}, sink);
+    }
+
+    Expected<void> MakeFolderOf(const std::string& output) {
+        const std::size_t start = ExactNameStart(output);
+        if (start == 0) {
+            return Success();
+        }
+        const std::string folder = output.substr(0, start);
+        {
+            const std::lock_guard<std::mutex> lock(foldersMutex_);
+            if (made_.count(folder) != 0) {
+                return Success();
+            }
+        }
+        std::error_code error;
+        fs::create_directories(fs::path(folder), error);
+        if (error) {
+            return Error::System(folder, "cannot make the folder", error.value());
+        }
+        const std::lock_guard<std::mutex> lock(foldersMutex_);
+        made_.insert(folder);
+        return Success();
+    }
+
+    void Convert(const MapEntry& entry, MapRecord& record) {
+        if (!entry.sameOutputAs.empty()) {
+            return Fail(record, Error(entry.map, "its output " + entry.output + " is the output of " +
+                                                     entry.sameOutputAs + " too"));
+        }
+        std::unique_ptr<File> mapFile;
+        Expected<std::string> tileset = Tileset(entry, mapFile);
+        if (!tileset) {
+            return Fail(record, tileset.error());
+        }
+        record.tileset = *tileset;
+        if (!options_.force && UpToDate(entry.output, entry.map, record.tileset)) {
+            record.result = MapResult::UpToDate;
+            return;
+        }
+        if (options_.dryRun) {
+            record.result = MapResult::WouldConvert;
+            return;
+        }
+        if (Expected<void> folder = MakeFolderOf(entry.output); !folder) {
+            return Fail(record, folder.error());
+        }
+        RmpOutput output(entry.output, fileSystem_, entry.map, record.tileset);
+        StoppableSink sink(output);
+        Expected<void> imported = ConvertPair(*mapFile, entry, record.tileset, sink);
+        if (sink.Stopped()) {
+            return;  // abandoned: the output goes uncommitted
+        }
+        if (!imported) {
+            return Fail(record, imported.error());
+        }
+        if (Expected<void> saved = output.Commit(); !saved) {
+            return Fail(record, sink.Limits() ? *sink.Limits() : saved.error());
+        }
+        record.result = MapResult::Converted;
+        if (options_.report) {
+            std::error_code error;
+            const std::uintmax_t size = fs::file_size(fs::path(entry.output), error);
+            record.bytes = error ? 0 : size;
+        }
+    }
+
+    void ShowProgress(std::FILE* terminal, Clock::time_point start) {
+        const std::size_t done = done_.load();
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+        const double left = rate > 0 ? static_cast<double>(maps_.size() - done) / rate : 0;
+        std::fprintf(terminal, "\r%zu/%zu maps, %zu failed, %.0f maps/s, %.0f s left   ", done, maps_.size(),
+                     failed_.load(), rate, left);
+        std::fflush(terminal);
+    }
+
+    const std::vector<MapEntry>& maps_;
+    const BatchOptions& options_;
+    FileSystem& fileSystem_;
+    FolderCache& cache_;
+    std::vector<MapRecord> records_;
+    std::size_t jobs_ = 1;
+    std::size_t stretch_ = 0;
+    std::size_t claims_ = 0;
+    std::atomic<std::size_t> next_{0};
+    std::atomic<std::size_t> done_{0};
+    std::atomic<std::size_t> failed_{0};
+    std::atomic<unsigned> finished_{0};
+    std::mutex foldersMutex_;
+    std::set<std::string> made_;
+};
+
+}  // namespace
+
+const char* ResultName(MapResult result) {
+    switch (result) {
+        case MapResult::Converted:
+            return "converted";
+        case MapResult::UpToDate:
+            return "up-to-date";
+        case MapResult::Failed:
+            return "failed";
+        case MapResult::WouldConvert:
+            return "would-convert";
+        case MapResult::NotDone:
+            break;
+    }
+    return "not-done";
+}
+
+std::vector<MapRecord> RunBatch(const std::vector<MapEntry>& maps, const BatchOptions& options,
+                                FileSystem& fileSystem, FolderCache& cache, std::FILE* progress) {
+    return Runner(maps, options, fileSystem, cache).Run(progress);
+}
+
+}  // namespace gridport::batch

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "batch/MapFinder.h"
+#include "batch/Options.h"
+#include "filesystem/FileSystem.h"
+#include "filesystem/FolderCache.h"
+
+namespace gridport::batch {
+
+enum class MapResult { NotDone, Converted, UpToDate, Failed, WouldConvert };
+
+// What became of one map.
+struct MapRecord {
+    MapResult result = MapResult::NotDone;
+    std::string tileset;  // the file found, empty when none was
+    std::string reason;   // a failure's, as mapview gives it
+    std::uint64_t bytes = 0;
+    double milliseconds = 0;
+};
+
+// Runs the batch over maps with options.jobs worker threads (at least one)
+// through fileSystem, which must be safe to share between threads, finding
+// tilesets through cache (the one fileSystem reads, if any). Each
+// record lines up with its map. progress, when not null, is a terminal that
+// gets a line of progress now and then. Stops taking new maps on a stop
+// request (Interrupt.h) and, with --fail-fast, after a failure.
+std::vector<MapRecord> RunBatch(const std::vector<MapEntry>& maps, const BatchOptions& options,
+                                FileSystem& fileSystem, FolderCache& cache, std::FILE* progress);
+
+const char* ResultName(MapResult result);
+
+}  // namespace gridport::batch

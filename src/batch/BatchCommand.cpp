@@ -1,0 +1,149 @@
+#include "batch/BatchCommand.h"
+
+#include <chrono>
+#include <thread>
+
+#include "batch/Batch.h"
+#include "batch/Interrupt.h"
+#include "batch/MapFinder.h"
+#include "batch/Options.h"
+#include "batch/Report.h"
+#include "filesystem/DefaultFileSystem.h"
+#include "filesystem/FolderCache.h"
+#include "filesystem/PlatformFiles.h"
+
+#ifndef GRIDPORT_VERSION
+#define GRIDPORT_VERSION "unknown"
+#endif
+
+namespace gridport::batch {
+
+namespace {
+
+constexpr int kUsageStatus = 2;
+
+struct Counts {
+    std::size_t converted = 0;
+    std::size_t upToDate = 0;
+    std::size_t failed = 0;
+    std::size_t wouldConvert = 0;
+    std::size_t notDone = 0;
+};
+
+Counts Count(const std::vector<MapRecord>& records) {
+    Counts counts;
+    for (const MapRecord& record : records) {
+        switch (record.result) {
+            case MapResult::Converted:
+                ++counts.converted;
+                break;
+            case MapResult::UpToDate:
+                ++counts.upToDate;
+                break;
+            case MapResult::Failed:
+                ++counts.failed;
+                break;
+            case MapResult::WouldConvert:
+                ++counts.wouldConvert;
+                break;
+            case MapResult::NotDone:
+                ++counts.notDone;
+                break;
+        }
+    }
+    return counts;
+}
+
+Expected<void> WriteReport(const std::string& path, const std::string& text) {
+    Expected<std::unique_ptr<OutputFile>> file = defaultFileSystem.OpenOutput(path);
+    if (!file) {
+        return file.error();
+    }
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto piece = static_cast<std::uint32_t>(std::min<std::size_t>(text.size() - at, kLargestTransfer));
+        if ((*file)->Write(text.data() + at, piece) != piece) {
+            break;  // Commit gives the reason
+        }
+        at += piece;
+    }
+    return (*file)->Commit();
+}
+
+void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector<MapEntry>& maps,
+                  const std::vector<MapRecord>& records, const std::vector<Error>& unreadable, double seconds) {
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        if (records[i].result == MapResult::WouldConvert) {
+            std::fprintf(out, "would convert %s with %s into %s\n", maps[i].map.c_str(), records[i].tileset.c_str(),
+                         maps[i].output.c_str());
+        }
+    }
+    const Counts counts = Count(records);
+    if (options.dryRun) {
+        std::fprintf(out, "%zu maps: %zu would be converted, %zu up to date, %zu failed", maps.size(),
+                     counts.wouldConvert, counts.upToDate, counts.failed + unreadable.size());
+    } else {
+        std::fprintf(out, "%zu maps: %zu converted, %zu up to date, %zu failed", maps.size(), counts.converted,
+                     counts.upToDate, counts.failed + unreadable.size());
+    }
+    if (counts.notDone != 0) {
+        std::fprintf(out, ", %zu not done", counts.notDone);
+    }
+    std::fprintf(out, " in %.2f s\n", seconds);
+    for (const Error& error : unreadable) {
+        std::fprintf(out, "failed: %s\n", error.Text().c_str());
+    }
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        if (records[i].result == MapResult::Failed) {
+            std::fprintf(out, "failed: %s with %s: %s\n", maps[i].map.c_str(),
+                         records[i].tileset.empty() ? "no tileset" : records[i].tileset.c_str(),
+                         records[i].reason.c_str());
+        }
+    }
+}
+
+}  // namespace
+
+int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err, std::FILE* progress) {
+    Expected<BatchOptions> parsed = ParseBatchOptions(arguments);
+    if (!parsed) {
+        std::fprintf(err, "gridport-batch: %s\nTry 'gridport-batch --help'.\n", parsed.error().Text().c_str());
+        return kUsageStatus;
+    }
+    BatchOptions& options = *parsed;
+    if (options.help) {
+        std::fputs(kBatchHelp, out);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs("gridport-batch (gridport) " GRIDPORT_VERSION "\n", out);
+        return 0;
+    }
+    if (options.jobs == 0) {
+        options.jobs = std::max(1U, std::thread::hardware_concurrency());
+    }
+    const auto start = std::chrono::steady_clock::now();
+    Expected<FoundMaps> found = FindMaps(options.source, options.output);
+    if (!found) {
+        std::fprintf(err, "gridport-batch: %s\n", found.error().Text().c_str());
+        return 1;
+    }
+    FolderCache cache;
+    CachedNameFileSystem fileSystem(defaultFileSystem, cache);
+    const std::vector<MapRecord> records = RunBatch(found->maps, options, fileSystem, cache,
+                                                    platform::IsTerminal(progress) ? progress : nullptr);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    PrintSummary(out, options, found->maps, records, found->unreadable, seconds);
+    int status = Count(records).failed + found->unreadable.size() == 0 ? 0 : 1;
+    if (options.report && !options.dryRun) {
+        if (Expected<void> written = WriteReport(*options.report, ReportText(found->maps, records, options.reportFormat));
+            !written) {
+            std::fprintf(err, "gridport-batch: %s\n", written.error().Text().c_str());
+            status = 1;
+        }
+    }
+    std::fflush(out);
+    return status;
+}
+
+}  // namespace gridport::batch

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "filesystem/Error.h"
+
+namespace gridport::batch {
+
+// The separator that joins a folder and a name in the paths the batch
+// makes: the exact-name check cuts at the last backslash when a path has
+// one, so on Windows every join is a backslash.
+#ifdef _WIN32
+inline constexpr char kJoin = '\\';
+#else
+inline constexpr char kJoin = '/';
+#endif
+
+// One map to convert: its path (SOURCE joined with the relative path), and
+// where its output goes (OUTPUT joined with the relative folder, NAME.rmp).
+struct MapEntry {
+    std::string map;
+    std::string relative;  // from SOURCE, '/'-separated: how reports sort and name it
+    std::string output;
+    // The map before it in the list whose output is the same file ("a.map"
+    // and "a.MAP"), if any: this one then fails rather than overwrite it.
+    std::string sameOutputAs;
+};
+
+struct FoundMaps {
+    std::vector<MapEntry> maps;
+    // Folders below SOURCE that couldn't be listed: each is a failure, and
+    // the walk goes on without it.
+    std::vector<Error> unreadable;
+};
+
+// Whether name ends in ".map", in any letter case.
+bool IsMapName(const std::string& name);
+
+// Every map under source (a folder, walked through symbolic links but
+// never into a folder twice, nor into the output folder), or source alone
+// when it is not a folder; sorted by relative path. Fails when source can't
+// be looked at.
+Expected<FoundMaps> FindMaps(const std::string& source, const std::string& output);
+
+}  // namespace gridport::batch

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "filesystem/Error.h"
+
+namespace gridport::batch {
+
+enum class ReportFormat { Json, Csv };
+
+struct BatchOptions {
+    std::string source;
+    std::string output;
+    // --tilesets DIR, in the order given: searched after the map's folder.
+    std::vector<std::string> tilesetFolders;
+    // --tileset FILE: one tileset for every map.
+    std::optional<std::string> tileset;
+    std::optional<std::string> report;
+    ReportFormat reportFormat = ReportFormat::Json;
+    // Worker threads; 0 until chosen, then at least 1.
+    unsigned jobs = 0;
+    bool force = false;
+    bool dryRun = false;
+    bool failFast = false;
+    bool help = false;
+    bool version = false;
+};
+
+// The options, or why the command line is wrong (a usage error, the
+// message alone).
+Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& arguments);
+
+extern const char* const kBatchHelp;
+
+}  // namespace gridport::batch

@@ -1,0 +1,107 @@
+#include "batch/Pairing.h"
+
+#include <optional>
+
+#include "batch/MapFinder.h"
+#include "filesystem/ExactName.h"
+
+namespace gridport::batch {
+
+namespace {
+
+std::vector<std::string> StoredParts(const std::string& stored) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (const char c : stored) {
+        if (c == '\\' || c == '/') {
+            parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    parts.push_back(part);
+    // "C:\TILES\A.VSP", "\TILES\A.VSP": another machine's folders; only the
+    // file name means anything here.
+    const bool drive = stored.size() >= 2 && stored[1] == ':';
+    if (drive || stored.front() == '\\' || stored.front() == '/') {
+        return {parts.back()};
+    }
+    std::vector<std::string> kept;
+    for (std::string& p : parts) {
+        if (!p.empty() && p != ".") {
+            kept.push_back(std::move(p));
+        }
+    }
+    return kept;
+}
+
+std::string WithSeparator(std::string folder) {
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') {
+        folder += kJoin;
+    }
+    return folder;
+}
+
+// Where folder + parts leads, letter case ignored: the path, nothing when a
+// part isn't there, or the error of two parts that differ only in case.
+Expected<std::optional<std::string>> Resolve(std::string folder, const std::vector<std::string>& parts,
+                                             FolderCache& cache, const std::string& mapPath) {
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const bool last = i + 1 == parts.size();
+        if (parts[i] == "..") {
+            folder += std::string("..") + kJoin;
+            continue;
+        }
+        Expected<const FolderListing*> listing = cache.ListingOf(folder + parts[i]);
+        if (!listing || !(*listing)->Listed()) {
+            return std::optional<std::string>();
+        }
+        const std::vector<std::string_view> matches = (*listing)->Matches(parts[i]);
+        if (matches.empty()) {
+            return std::optional<std::string>();
+        }
+        if (matches.size() > 1) {
+            return Error(mapPath, "the tileset name stored in the map, \"" + parts[i] + "\", matches both " +
+                                      folder + std::string(matches[0]) + " and " + folder + std::string(matches[1]) +
+                                      ", which differ only in letter case");
+        }
+        folder += std::string(matches[0]);
+        if (!last) {
+            folder += kJoin;
+        }
+    }
+    return std::optional<std::string>(folder);
+}
+
+}  // namespace
+
+Expected<std::string> FindTileset(const std::string& mapPath, const std::string& storedName,
+                                  const std::vector<std::string>& folders, FolderCache& cache) {
+    if (storedName.empty()) {
+        return Error(mapPath, "the map stores no tileset name");
+    }
+    const std::vector<std::string> parts = StoredParts(storedName);
+    if (parts.empty() || parts.back() == "..") {
+        return Error(mapPath, "the tileset name stored in the map, \"" + storedName + "\", names no file");
+    }
+    const std::string mapFolder = mapPath.substr(0, ExactNameStart(mapPath));
+    std::vector<std::string> roots{mapFolder};
+    for (const std::string& folder : folders) {
+        roots.push_back(WithSeparator(folder));
+    }
+    std::string searched;
+    for (const std::string& root : roots) {
+        Expected<std::optional<std::string>> found = Resolve(root, parts, cache, mapPath);
+        if (!found) {
+            return found.error();
+        }
+        if (*found) {
+            return **found;
+        }
+        searched += (searched.empty() ? "" : ", ") + (root.empty() ? std::string(".") : root);
+    }
+    return Error(mapPath, "the tileset \"" + storedName + "\" stored in the map is in none of the folders " + searched);
+}
+
+}  // namespace gridport::batch

@@ -1,0 +1,64 @@
+#include "batch/Report.h"
+
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace gridport::batch {
+
+namespace {
+
+// A CSV field, quoted when it must be (RFC 4180).
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + "\"";
+}
+
+// Milliseconds to the microsecond: the report's figures, not the clock's noise.
+double Rounded(double milliseconds) {
+    return std::round(milliseconds * 1000.0) / 1000.0;
+}
+
+}  // namespace
+
+std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records, ReportFormat format) {
+    if (format == ReportFormat::Csv) {
+        std::string text = "source,tileset,output,result,reason,bytes,milliseconds\r\n";
+        for (std::size_t i = 0; i < maps.size(); ++i) {
+            const MapRecord& record = records[i];
+            char milliseconds[32];
+            std::snprintf(milliseconds, sizeof milliseconds, "%.3f", record.milliseconds);
+            text += CsvField(maps[i].map) + "," + CsvField(record.tileset) + "," + CsvField(maps[i].output) + "," +
+                    ResultName(record.result) + "," + CsvField(record.reason) + "," + std::to_string(record.bytes) +
+                    "," + milliseconds + "\r\n";
+        }
+        return text;
+    }
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        const MapRecord& record = records[i];
+        nlohmann::ordered_json item;
+        item["source"] = maps[i].map;
+        item["tileset"] = record.tileset.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(record.tileset);
+        item["output"] = maps[i].output;
+        item["result"] = ResultName(record.result);
+        item["reason"] = record.reason.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(record.reason);
+        item["bytes"] = record.bytes;
+        item["milliseconds"] = Rounded(record.milliseconds);
+        list.push_back(std::move(item));
+    }
+    // Names and reasons are bytes from the disk, not always UTF-8: those
+    // that aren't are kept readable rather than refused.
+    return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace gridport::batch

@@ -1,0 +1,28 @@
+// gridport-batch [options] SOURCE OUTPUT: converts every MAP file under
+// SOURCE, each with the tileset it names, in one process (BatchCommand.h).
+
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "batch/BatchCommand.h"
+#include "batch/Interrupt.h"
+#include "filesystem/PlatformFiles.h"
+
+int main(int argc, char** argv) {
+    gridport::batch::CatchInterrupts();
+    int status = 1;
+    try {
+        const std::vector<std::string> arguments(argv + 1, argv + argc);
+        status = gridport::batch::RunBatchCommand(arguments, stdout, stderr, stderr);
+    } catch (const std::bad_alloc&) {
+        std::fputs("gridport-batch: out of memory\n", stderr);
+        status = 1;
+    }
+    std::fflush(stdout);
+    if (const int signal = gridport::batch::StopSignal(); signal != 0) {
+        gridport::batch::DieBySignal(signal);
+    }
+    return status;
+}

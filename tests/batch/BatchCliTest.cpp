@@ -1,0 +1,456 @@
+// Runs gridport-batch in a fresh temporary folder per case, and holds its
+// outputs to gridport's for the same pairs. GRIDPORT_BATCH_COMMAND, when
+// set, is the command to run (a Windows build under Wine, with
+// GRIDPORT_TARGET=windows); gridport and mapview, the references, are the
+// native builds.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/wait.h>
+
+#include "support/Builders.h"
+#include "support/Conversion.h"
+#include "support/Files.h"
+#include "support/TempDir.h"
+
+namespace gridport {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::TempDir;
+
+bool Windows() {
+    const char* target = std::getenv("GRIDPORT_TARGET");
+    return target != nullptr && std::string(target) == "windows";
+}
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string all = text.str();
+    // The Windows C runtime ends its lines in CR LF.
+    std::string plain;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (!(all[i] == '\r' && i + 1 < all.size() && all[i + 1] == '\n')) {
+            plain += all[i];
+        }
+    }
+    return plain;
+}
+
+// A path the batch prints, with '/' for the Windows build's '\'.
+std::string Plain(std::string path) {
+    for (char& c : path) {
+        c = c == '\\' ? '/' : c;
+    }
+    return path;
+}
+
+struct Outcome {
+    int status = -1;
+    int signal = 0;
+    std::string out;
+    std::string err;
+};
+
+class Batch : public ::testing::Test {
+protected:
+    std::string Line(const std::string& command, const std::vector<std::string>& arguments) {
+        std::string line = "cd " + Quoted(work.Path().string()) + " && exec " + command;
+        for (const std::string& argument : arguments) {
+            line.append(" ").append(Quoted(argument));
+        }
+        return line + " >" + Quoted(capture / "out") + " 2>" + Quoted(capture / "err") + " </dev/null";
+    }
+    static std::string BatchCommand() {
+        const char* command = std::getenv("GRIDPORT_BATCH_COMMAND");
+        return command != nullptr && *command != '\0' ? command : GRIDPORT_EMULATOR " " + Quoted(GRIDPORT_BATCH_BINARY);
+    }
+    Outcome Finish(int raw) {
+        Outcome run;
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.signal = WIFSIGNALED(raw) ? WTERMSIG(raw) : 0;
+        run.out = Slurp(capture / "out");
+        run.err = Slurp(capture / "err");
+        return run;
+    }
+    Outcome Run(const std::vector<std::string>& arguments) {
+        return Finish(std::system(Line(BatchCommand(), arguments).c_str()));
+    }
+    Outcome Native(const char* binary, const std::vector<std::string>& arguments) {
+        return Finish(std::system(Line(GRIDPORT_EMULATOR " " + Quoted(binary), arguments).c_str()));
+    }
+
+    void Put(const std::string& name, const Bytes& bytes) {
+        fs::create_directories(fs::path(work / name).parent_path());
+        test::WriteDiskFile(work / name, bytes);
+    }
+    // A small map storing tileset, with cells below 5.
+    void PutMap(const std::string& name, const std::string& tileset) {
+        test::MapV1File map = test::TownMap();
+        map.text = tileset;
+        Put(name, map.Build());
+    }
+    bool Exists(const std::string& name) const { return fs::exists(work / name); }
+    // gridport's output for the pair, made in the capture folder.
+    Bytes Reference(const std::string& map, const std::string& tileset) {
+        const std::string out = capture / "reference.rmp";
+        fs::remove(out);
+        EXPECT_EQ(Native(GRIDPORT_BINARY, {map, tileset, out}).status, 0) << map << " " << tileset;
+        return test::ReadDiskFile(out);
+    }
+    nlohmann::json Report(const std::string& name) {
+        std::ifstream in(work / name);
+        return nlohmann::json::parse(in, nullptr, false);
+    }
+    // Temporary outputs anywhere in the working folder.
+    std::size_t Temporaries() const {
+        std::size_t count = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(work.Path())) {
+            count += entry.path().filename().string().find(".gridport-") != std::string::npos ? 1 : 0;
+        }
+        return count;
+    }
+
+    TempDir work;
+    TempDir capture;
+};
+
+struct PairingCase {
+    const char* name;
+    const char* stored;                 // the tileset name in maps/sub/m.map
+    std::vector<std::string> tilesets;  // files made, from the working folder
+    std::vector<std::string> options;
+    const char* found;                  // the tileset paired, or nothing
+    const char* reason;                 // else a part of the failure's reason
+};
+
+class Pairing : public Batch, public ::testing::WithParamInterface<PairingCase> {};
+
+TEST_P(Pairing, FindsTheTilesetOrSaysWhy) {
+    const PairingCase& c = GetParam();
+    PutMap("maps/sub/m.map", c.stored);
+    for (const std::string& tileset : c.tilesets) {
+        Put(tileset, test::PatternVsp(5).Build());
+    }
+    std::vector<std::string> arguments = c.options;
+    arguments.insert(arguments.end(), {"--report", "r.json", "maps", "out"});
+    const Outcome run = Run(arguments);
+    const nlohmann::json record = Report("r.json").at(0);
+    if (c.found != nullptr) {
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_EQ(Plain(record.at("tileset").get<std::string>()), c.found);
+        EXPECT_EQ(test::ReadDiskFile(work / "out/sub/m.rmp"), Reference("maps/sub/m.map", c.found));
+    } else {
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(record.at("result"), "failed");
+        EXPECT_NE(Plain(record.at("reason").get<std::string>()).find(c.reason), std::string::npos)
+            << record.at("reason");
+        EXPECT_NE(Plain(run.out).find("failed: maps/sub/m.map with no tileset: "), std::string::npos) << run.out;
+        EXPECT_FALSE(Exists("out/sub/m.rmp"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Batch, Pairing,
+    ::testing::Values(
+        PairingCase{"sameFolder", "tiles.vsp", {"maps/sub/tiles.vsp"}, {}, "maps/sub/tiles.vsp", nullptr},
+        PairingCase{"letterCase", "VILLAGE.VSP", {"maps/sub/village.vsp"}, {}, "maps/sub/village.vsp", nullptr},
+        PairingCase{"tilesetsInOrder", "Tiles.vsp", {"lib1/x.vsp", "lib2/TILES.vsp", "lib3/tiles.vsp"},
+                    {"--tilesets", "lib1", "--tilesets", "lib2/", "--tilesets=lib3"}, "lib2/TILES.vsp", nullptr},
+        PairingCase{"mapFolderFirst", "t.vsp", {"lib/t.vsp", "maps/sub/T.vsp"}, {"--tilesets", "lib"},
+                    "maps/sub/T.vsp", nullptr},
+        PairingCase{"backslashParts", "..\\Shared\\T.VSP", {"maps/shared/t.vsp"}, {}, "maps/sub/../shared/t.vsp", nullptr},
+        PairingCase{"slashParts", "sets/t.vsp", {"lib/SETS/T.vsp"}, {"--tilesets", "lib"}, "lib/SETS/T.vsp", nullptr},
+        PairingCase{"driveLetter", "C:\\GM\\t.vsp", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp", nullptr},
+        PairingCase{"oneForAll", "none.vsp", {"one.vsp"}, {"--tileset", "one.vsp"}, "one.vsp", nullptr},
+        PairingCase{"missing", "gone.vsp", {"maps/sub/other.vsp"}, {"--tilesets", "lib"}, nullptr,
+                    "maps/sub/m.map: the tileset \"gone.vsp\" stored in the map is in none of the folders maps/sub/, lib/"},
+        PairingCase{"noName", "", {"maps/sub/t.vsp"}, {}, nullptr, "maps/sub/m.map: the map stores no tileset name"},
+        PairingCase{"ambiguous", "t.vsp", {"maps/sub/t.vsp", "maps/sub/T.VSP"}, {}, nullptr,
+                    "matches both maps/sub/"}),
+    [](const ::testing::TestParamInfo<PairingCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Batch, AmbiguousTilesetsAreBothNamed) {
+    PutMap("m.map", "t.vsp");
+    Put("t.vsp", test::PatternVsp(5).Build());
+    Put("T.vsp", test::PatternVsp(5).Build());
+    const Outcome run = Run({"m.map", "out"});
+    EXPECT_EQ(run.status, 1);
+    const bool either = Plain(run.out).find("\"t.vsp\", matches both T.vsp and t.vsp") != std::string::npos ||
+                        Plain(run.out).find("\"t.vsp\", matches both t.vsp and T.vsp") != std::string::npos;
+    EXPECT_TRUE(either) << run.out;
+}
+
+TEST_F(Batch, KeepsRelativePathsAndIsUpToDateUntilAnInputChanges) {
+    for (const char* name : {"a.map", "x/B.MAP", "x/y/c.Map"}) {
+        PutMap(std::string("src/") + name, "t.vsp");
+    }
+    for (const char* folder : {"src/", "src/x/", "src/x/y/"}) {
+        Put(std::string(folder) + "t.vsp", test::PatternVsp(5).Build());
+    }
+    Put("src/notes.txt", {1, 2, 3});
+    Outcome run = Run({"-j", "2", "src", "out"});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), "3 maps: 3 converted, 0 up to date, 0 failed");
+    for (const auto& [map, rmp] : {std::pair{"src/a.map", "out/a.rmp"}, {"src/x/B.MAP", "out/x/B.rmp"},
+                                   {"src/x/y/c.Map", "out/x/y/c.rmp"}}) {
+        EXPECT_EQ(test::ReadDiskFile(work / rmp), Reference(map, "src/t.vsp")) << map;
+    }
+    run = Run({"src", "out"});
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), "3 maps: 0 converted, 3 up to date, 0 failed");
+    // An input newer than its output makes it out of date.
+    const auto later = fs::last_write_time(work / "out/x/B.rmp") + std::chrono::seconds(5);
+    fs::last_write_time(work / "src/x/t.vsp", later);
+    run = Run({"src", "out"});
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), "3 maps: 1 converted, 2 up to date, 0 failed");
+    run = Run({"--force", "src", "out"});
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), "3 maps: 3 converted, 0 up to date, 0 failed");
+    EXPECT_EQ(Temporaries(), 0U);
+}
+
+TEST_F(Batch, DryRunPrintsThePairsAndWritesNothing) {
+    PutMap("src/a.map", "t.vsp");
+    PutMap("src/b.map", "gone.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    const Outcome run = Run({"-n", "--report", "r.csv", "src", "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Plain(run.out).substr(0, Plain(run.out).find(" in ")),
+              "would convert src/a.map with src/t.vsp into out/a.rmp\n"
+              "2 maps: 1 would be converted, 0 up to date, 1 failed");
+    EXPECT_FALSE(Exists("out"));
+    EXPECT_FALSE(Exists("r.csv"));
+}
+
+TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
+    PutMap("src/a.map", "t.vsp");
+    Put("src/b.map", {'n', 'o', 't'});
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    EXPECT_EQ(Run({"--report", "r.json", "src", "out"}).status, 1);
+    const nlohmann::json report = Report("r.json");
+    ASSERT_TRUE(report.is_array() && report.size() == 2) << report;
+    EXPECT_EQ(report[0].at("result"), "converted");
+    EXPECT_EQ(Plain(report[0].at("output")), "out/a.rmp");
+    EXPECT_EQ(report[0].at("bytes"), fs::file_size(work / "out/a.rmp"));
+    EXPECT_TRUE(report[0].at("reason").is_null());
+    EXPECT_EQ(report[1].at("result"), "failed");
+    EXPECT_TRUE(report[1].at("tileset").is_null());
+    EXPECT_GE(report[1].at("milliseconds").get<double>(), 0.0);
+    EXPECT_EQ(Run({"--force", "--report", "r.csv", "src", "out"}).status, 1);
+    const std::string csv = Slurp(work / "r.csv");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "source,tileset,output,result,reason,bytes,milliseconds");
+    EXPECT_NE(Plain(csv).find("\nsrc/b.map,,out/b.rmp,failed,"), std::string::npos) << csv;
+}
+
+TEST_F(Batch, TwoMapsOfOneOutputDoNotOverwriteEachOther) {
+    PutMap("src/a.MAP", "t.vsp");
+    PutMap("src/a.map", "t.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    const Outcome run = Run({"src", "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(Plain(run.out).find("failed: src/a.map with no tileset: src/a.map: its output out/a.rmp is the output of "
+                                  "src/a.MAP too\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(test::ReadDiskFile(work / "out/a.rmp"), Reference("src/a.MAP", "src/t.vsp"));
+}
+
+struct UsageCase {
+    std::vector<std::string> arguments;
+    const char* message;
+};
+
+TEST_F(Batch, WrongUsageIsStatusTwoAndTouchesNothing) {
+    for (const UsageCase& c : {UsageCase{{}, "SOURCE and OUTPUT are needed"},
+                               UsageCase{{"a", "b", "c"}, "too many operands"},
+                               UsageCase{{"-j", "0", "a", "b"}, "the number of jobs must be"},
+                               UsageCase{{"--jobs"}, "option --jobs needs a value"},
+                               UsageCase{{"--bogus", "a", "b"}, "unknown option --bogus"},
+                               UsageCase{{"--force=yes", "a", "b"}, "option --force takes no value"},
+                               UsageCase{{"--report", "r.txt", "a", "b"}, "must end in .json or .csv"},
+                               UsageCase{{"--tileset", "t", "--tilesets", "d", "a", "b"}, "can't be given with"}}) {
+        const Outcome run = Run(c.arguments);
+        EXPECT_EQ(run.status, 2) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_TRUE(fs::is_empty(work.Path()));
+    }
+    Outcome run = Run({"-h"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("Usage: gridport-batch", 0), 0U);
+    run = Run({"--version"});
+    EXPECT_EQ(run.out, "gridport-batch (gridport) " GRIDPORT_VERSION "\n");
+    run = Run({"missing", "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("missing: cannot open"), std::string::npos) << run.err;
+}
+
+TEST_F(Batch, FailFastTakesNoMapAfterAFailure) {
+    Put("src/a.map", {'b', 'a', 'd'});
+    for (int i = 0; i < 5; ++i) {
+        PutMap("src/m" + std::to_string(i) + ".map", "t.vsp");
+    }
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    const Outcome run = Run({"-j1", "--fail-fast", "src", "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), "6 maps: 0 converted, 0 up to date, 1 failed, 5 not done");
+    EXPECT_EQ(Run({"--keep-going", "src", "out"}).status, 1);
+    EXPECT_TRUE(Exists("out/m4.rmp"));
+}
+
+TEST_F(Batch, OutputInsideSourceAndLinkLoopsAreNotInputs) {
+    PutMap("src/a.map", "t.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    if (!Windows()) {
+        fs::create_directory_symlink("..", work / "src/loop");
+        fs::create_symlink("gone.map", work / "src/dangling.map");
+    }
+    // A folder named like a map is walked, not read.
+    PutMap("src/d.map/inner.map", "../t.vsp");
+    // Maps inside the output folder, as a user might have left them there.
+    PutMap("src/out/old.map", "../t.vsp");
+    const Outcome run = Run({"src", "src/out"});
+    const std::size_t dangling = Windows() ? 0 : 1;
+    EXPECT_EQ(run.status, dangling) << run.out;
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")),
+              std::to_string(2 + dangling) + " maps: 2 converted, 0 up to date, " + std::to_string(dangling) + " failed");
+    EXPECT_TRUE(Exists("src/out/d.map/inner.rmp"));
+    EXPECT_FALSE(Exists("src/out/out"));
+    EXPECT_EQ(Run({"src", "src/out"}).out.substr(0, 10), std::to_string(2 + dangling) + " maps: 0 ");
+}
+
+TEST_F(Batch, CtrlCPrintsTheSummaryLeavesNoTemporaryAndDiesByTheSignal) {
+    if (Windows()) {
+        GTEST_SKIP() << "Wine gives a Windows program no SIGINT to catch";
+    }
+    // Maps large enough that the batch is still at work when the signal comes.
+    test::MapV2File map;
+    map.text = "t.vsp";
+    map.order = "1";
+    map.layers = {test::MapV2Layer{512, 512, std::vector<std::uint16_t>(512 * 512, 3), {}}};
+    const Bytes bytes = map.Build();
+    for (int i = 0; i < 300; ++i) {
+        Put("src/m" + std::to_string(i) + ".map", bytes);
+    }
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    const std::string line = Line(BatchCommand(), {"-j", "2", "src", "out"});
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // The signal comes once the first map is converted: the handler is in
+    // place, and most maps are still to do.
+    for (int wait = 0; wait < 1000 && !Exists("out/m0.rmp") && !Exists("out/m1.rmp"); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(child, SIGINT);
+    int raw = 0;
+    ASSERT_EQ(waitpid(child, &raw, 0), child);
+    const Outcome run = Finish(raw);
+    EXPECT_EQ(run.signal, SIGINT) << run.status << run.out;
+    EXPECT_EQ(run.out.rfind("300 maps: ", 0), 0U) << run.out;
+    EXPECT_NE(run.out.find(" not done"), std::string::npos) << run.out;
+    EXPECT_EQ(Temporaries(), 0U);
+}
+
+// Both versions, both tileset kinds, one map in ten broken: every output is
+// gridport's for its pair, every failure one that gridport fails on, with
+// mapview's reason.
+TEST_F(Batch, MatchesGridportOnAGeneratedTree) {
+    std::mt19937 random(25);
+    const auto draw = [&random](int below) { return static_cast<int>(random() % static_cast<unsigned>(below)); };
+    Put("src/shared/Tiles.rts", test::PatternRts(9, 8, 4).Build());
+    Put("src/shared/TILES.VSP", test::PatternVsp(9, 1).Build());
+    constexpr int kMaps = 320;
+    std::vector<bool> broken(kMaps);
+    for (int i = 0; i < kMaps; ++i) {
+        const std::string folder = "src/" + std::string(1, static_cast<char>('a' + i % 7)) + "/";
+        const std::string tileset = i % 2 == 0 ? "..\\shared\\tiles.rts" : "../Shared/tiles.vsp";
+        const int width = 1 + draw(40);
+        const int height = 1 + draw(40);
+        std::vector<std::uint16_t> cells(static_cast<std::size_t>(width * height));
+        for (std::uint16_t& cell : cells) {
+            cell = static_cast<std::uint16_t>(draw(4) == 0 ? 0 : draw(9));
+        }
+        broken[i] = i % 10 == 3;
+        if (broken[i] && i % 20 == 3) {
+            cells[cells.size() / 2] = 9;  // beyond the tileset
+        }
+        Bytes bytes;
+        if (i % 3 == 0) {
+            test::MapV1File map;
+            map.text = tileset.substr(0, 13) == tileset ? tileset : "tiles.vsp";
+            map.width = static_cast<std::uint16_t>(width);
+            map.height = static_cast<std::uint16_t>(height);
+            map.background = cells;
+            map.foreground = std::vector<std::uint16_t>(cells.rbegin(), cells.rend());
+            bytes = map.Build();
+        } else {
+            test::MapV2File map;
+            map.text = tileset;
+            map.order = i % 2 == 0 ? "1E2" : "21";
+            map.layers = {test::MapV2Layer{static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), cells, {}},
+                          test::MapV2Layer{2, 1, {1, 2}, {}}};
+            bytes = map.Build();
+        }
+        if (broken[i] && i % 20 != 3) {
+            bytes.resize(bytes.size() - 1 - static_cast<std::size_t>(draw(static_cast<int>(bytes.size()))));
+        }
+        Put(folder + "map" + std::to_string(i) + ".map", bytes);
+    }
+    ASSERT_EQ(Run({"--tilesets", "src/shared", "--report", "r.json", "src", "out"}).status, 1);
+    const nlohmann::json report = Report("r.json");
+    ASSERT_EQ(report.size(), static_cast<std::size_t>(kMaps));
+    int failures = 0;
+    for (const nlohmann::json& record : report) {
+        const std::string map = Plain(record.at("source"));
+        const std::string output = Plain(record.at("output"));
+        const std::string reference = capture / "reference.rmp";
+        fs::remove(reference);
+        if (record.at("result") == "converted") {
+            const std::string tileset = Plain(record.at("tileset"));
+            ASSERT_EQ(Native(GRIDPORT_BINARY, {map, tileset, reference}).status, 0) << map;
+            EXPECT_EQ(test::ReadDiskFile(work / output), test::ReadDiskFile(reference)) << map;
+            continue;
+        }
+        ++failures;
+        ASSERT_EQ(record.at("result"), "failed") << map;
+        EXPECT_FALSE(Exists(output));
+        const std::string tileset = record.at("tileset").is_null() ? "none.vsp" : Plain(record.at("tileset"));
+        EXPECT_EQ(Native(GRIDPORT_BINARY, {map, tileset, reference}).status, 1) << map;
+#ifdef GRIDPORT_MAPVIEW_BINARY
+        const Outcome verdict = Native(GRIDPORT_MAPVIEW_BINARY, {map, tileset});
+        EXPECT_EQ("mapview: " + Plain(record.at("reason")) + "\n", verdict.err) << map;
+#else
+        EXPECT_FALSE(record.at("reason").get<std::string>().empty());
+#endif
+    }
+    EXPECT_EQ(failures, kMaps / 10);
+}
+
+}  // namespace
+}  // namespace gridport
