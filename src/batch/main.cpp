@@ -9,8 +9,12 @@
 #include "batch/BatchCommand.h"
 #include "batch/Interrupt.h"
 #include "filesystem/PlatformFiles.h"
+#include "filesystem/TemporaryFiles.h"
 
 int main(int argc, char** argv) {
+    // Every signal that ends the run removes the temporary outputs; Ctrl-C
+    // and SIGTERM first let the workers stop and the summary be written.
+    gridport::InstallSignalCleanup(gridport::BrokenPipe::Fails);
     gridport::batch::CatchInterrupts();
     int status = 1;
     try {
