@@ -42,6 +42,7 @@ void PutInputs(MemoryFileSystem& files) {
     files.Put("short2.map", Cut(test::HarbourMap().Build(), 6));
     files.Put("beyond.map", beyond.Build());
     files.Put("tiles.vsp", test::PatternVsp(5).Build());
+    files.Symlink("town.map", "town.png");
     files.Put("rts.vsp", test::PatternRts(5, 2, 3).Build());
     files.Put("tiles.rts", test::PatternRts(5, 2, 3).Build());
     static const Bytes full = test::PatternRts(65535, 1, 1).Build();
@@ -62,6 +63,9 @@ TEST_P(MapView, PrintsAndEndsAsExpected) {
     EXPECT_EQ(out.substr(out.size() - GetParam().out.size()), GetParam().out);
     EXPECT_EQ(err, GetParam().err);
     EXPECT_EQ(files.OpenFiles(), 0);
+    // A picture is drawn whenever the map's layers and the tileset read.
+    const bool drawing = std::string(GetParam().name).rfind("picture", 0) == 0;
+    EXPECT_EQ(files.Has("out.png"), drawing && GetParam().name != std::string("pictureOverTheTileset"));
 }
 
 const std::string kVerdict =
@@ -120,15 +124,15 @@ INSTANTIATE_TEST_SUITE_P(
         MapViewRun{"notAMap", {"tiles.vsp"}, 1, "", "mapview: tiles.vsp: byte 0: not a MAP file: the first byte is not 4 (version 1) and the first six "
                    "bytes are not the version-2 signature 4D 41 50 F9 35 00\n"},
         MapViewRun{"pngWithoutTileset", {"--png", "out.png", "town.map"}, 2, "",
-                   "mapview: --png needs the TILESET\nUsage: mapview [options] MAP [TILESET]\n"},
+                   "mapview: a picture needs the TILESET\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
         MapViewRun{"twiceStandardInput", {"-", "-"}, 2, "",
-                   "mapview: only one input can be standard input\nUsage: mapview [options] MAP [TILESET]\n"},
+                   "mapview: only one input can be standard input\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
         MapViewRun{"pictureOfAFailingMap", {"--png", "out.png", "beyond.map", "tiles.vsp"}, 1, "",
                    "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
-        MapViewRun{"pictureOverTheTileset", {"--png", "tiles.vsp", "town.map", "tiles.vsp"}, 1, "",
-                   "mapview: tiles.vsp: the picture may not replace the input file\n"},
-        MapViewRun{"tooManyInputs", {"a", "b", "c"}, 2, "",
-                   "mapview: too many input files\nUsage: mapview [options] MAP [TILESET]\n"},
+        MapViewRun{"pictureOverTheTileset", {"--png", "town.png", "town.map", "tiles.vsp"}, 1, "",
+                   "mapview: town.png: the picture may not replace the input file\n"},
+        MapViewRun{"tooManyInputs", {"a", "b", "c.png", "d"}, 2, "",
+                   "mapview: too many operands\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
         MapViewRun{"picture", {"--png=out.png", "--scale=0.5", "harbour.map", "tiles.rts"}, 0, "", ""}),
     [](const auto& info) { return info.param.name; });
 
