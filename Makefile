@@ -56,6 +56,7 @@ bench: build
 	@mkdir -p build/bench/data
 	./build/bench/make_bench_inputs build/bench/data
 	./build/bench/run_bench build/gridport build/bench/copy_baseline build/bench/data/cases.tsv $(BENCH_RUNS)
+	bench/view-bench build build/bench/data
 
 # Cross-builds build-win32/gridport.exe and build-win64/gridport.exe with
 # MinGW-w64, runtimes linked in.

@@ -162,6 +162,7 @@ constexpr std::size_t kMostStacks = std::size_t{1} << 20;
 // Two-tile stacks are looked up in a table of (tiles + 1) squared entries
 // when it has at most this many.
 constexpr std::uint64_t kMostPairs = std::uint64_t{1} << 20;
+constexpr std::uint8_t kClearPixel[kPixel] = {0, 0, 0, 0};
 
 }  // namespace
 
@@ -234,9 +235,13 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
     if (stacks_.size() > kMostStacks) {
         stacks_.clear();
         stackIds_.clear();
+        slots_.clear();
         images_.clear();
-        imageBytes_ = 0;
         std::fill(pairs_.begin(), pairs_.end(), kEmpty);
+    }
+    if (images_.size() > kCachedBytes) {
+        images_.clear();
+        std::fill(slots_.begin(), slots_.end(), kEmpty);
     }
     std::fill(cells_.begin(), cells_.end(), kEmpty);
     const std::uint32_t count = tiles_.TileCount();
@@ -262,8 +267,32 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
                 continue;
             }
             std::uint32_t& cell = cells_[x];
-            cell = cell == kEmpty || tiles_.Opaque(tile) ? tile : Above(cell, tile);
+            if (cell == kEmpty || tiles_.Opaque(tile)) {
+                cell = tile;
+            } else if (cell <= count && !pairs_.empty() && pairs_[std::size_t{cell} * (count + 1) + tile] != kEmpty) {
+                cell = pairs_[std::size_t{cell} * (count + 1) + tile];
+            } else {
+                cell = Above(cell, tile);
+            }
         }
+    }
+    // Stacks not drawn yet are drawn; then each column's pixels are known.
+    const std::size_t bytes = cellWidth_ * cellHeight_ * kPixel;
+    slots_.resize(stacks_.size(), kEmpty);
+    std::vector<std::uint8_t> image;
+    for (const std::uint32_t cell : cells_) {
+        if (cell != kEmpty && cell > count && slots_[cell - count - 1] == kEmpty) {
+            Composite(cell, image);
+            slots_[cell - count - 1] = static_cast<std::uint32_t>(images_.size() / bytes);
+            images_.insert(images_.end(), image.begin(), image.end());
+        }
+    }
+    drawnCells_.resize(cells_.size());
+    for (std::size_t x = 0; x < cells_.size(); ++x) {
+        const std::uint32_t cell = cells_[x];
+        drawnCells_[x] = cell == kEmpty   ? nullptr
+                         : cell <= count ? tiles_.Pixels(level_, cell)
+                                         : images_.data() + std::size_t{slots_[cell - count - 1]} * bytes;
     }
     return Success();
 }
@@ -314,24 +343,6 @@ void PictureRows::Composite(std::uint32_t stack, std::vector<std::uint8_t>& imag
     }
 }
 
-const std::uint8_t* PictureRows::Image(std::uint32_t stack) {
-    if (stack <= tiles_.TileCount()) {
-        return tiles_.Pixels(level_, stack);
-    }
-    if (const auto found = images_.find(stack); found != images_.end()) {
-        return found->second.data();
-    }
-    const std::uint64_t bytes = std::uint64_t{cellWidth_} * cellHeight_ * kPixel;
-    if (imageBytes_ + bytes > kCachedBytes) {
-        images_.clear();
-        imageBytes_ = 0;
-    }
-    std::vector<std::uint8_t>& image = images_[stack];
-    Composite(stack, image);
-    imageBytes_ += bytes;
-    return image.data();
-}
-
 Expected<const std::uint8_t*> PictureRows::LevelRow(std::size_t y) {
     if (levelRowAt_ == y) {
         return levelRow_.data();
@@ -346,12 +357,20 @@ Expected<const std::uint8_t*> PictureRows::LevelRow(std::size_t y) {
     const std::size_t stride = cellWidth_ * kPixel;
     const std::size_t within = (y % cellHeight_) * stride;
     std::uint8_t* to = levelRow_.data();
+    if (stride == kPixel) {
+        // One pixel a cell across.
+        for (std::size_t x = 0; x < columns_; ++x, to += kPixel) {
+            const std::uint8_t* from = drawnCells_[x];
+            std::memcpy(to, from == nullptr ? kClearPixel : from + within, kPixel);
+        }
+        return levelRow_.data();
+    }
     for (std::size_t x = 0; x < columns_; ++x, to += stride) {
-        const std::uint32_t cell = cells_[x];
-        if (cell == kEmpty) {
+        const std::uint8_t* from = drawnCells_[x];
+        if (from == nullptr) {
             std::memset(to, 0, stride);
         } else {
-            std::memcpy(to, Image(cell) + within, stride);
+            std::memcpy(to, from + within, stride);
         }
     }
     return levelRow_.data();

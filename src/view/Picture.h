@@ -126,7 +126,6 @@ private:
     Expected<const std::uint8_t*> LevelRow(std::size_t y);
     Expected<void> ResolveCells(std::size_t cellRow);
     std::uint32_t Above(std::uint32_t below, std::uint32_t tile);
-    const std::uint8_t* Image(std::uint32_t stack);
     void Composite(std::uint32_t stack, std::vector<std::uint8_t>& image) const;
 
     PictureSource& source_;
@@ -155,9 +154,12 @@ private:
     std::unordered_map<std::uint64_t, std::uint32_t> stackIds_;
     // Two-tile stacks by (below, tile), when the tileset is small enough.
     std::vector<std::uint32_t> pairs_;
-    // Stacks drawn at the chosen level, up to kCachedBytes of them.
-    std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> images_;
-    std::uint64_t imageBytes_ = 0;
+    // Stacks drawn at the chosen level, one after another (slots_[stack
+    // index] is where, or kEmpty), kept while they take at most
+    // kCachedBytes, and what each column of the current row draws.
+    std::vector<std::uint8_t> images_;
+    std::vector<std::uint32_t> slots_;
+    std::vector<const std::uint8_t*> drawnCells_;
 };
 
 // The whole picture in one image: the chosen layers at the given size.

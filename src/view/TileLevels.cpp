@@ -51,8 +51,8 @@ public:
             at.pixels.resize((std::size_t{count} + 1) * at.width * at.height * 4);
             sums_.emplace_back(std::size_t{at.width} * 4, 0);
         }
-        to_.opaque_.assign(std::size_t{count} + 1, true);
-        to_.clear_.assign(std::size_t{count} + 1, true);
+        to_.opaque_.assign(std::size_t{count} + 1, 1);
+        to_.clear_.assign(std::size_t{count} + 1, 1);
     }
 
     bool Empty() const { return to_.levels_.empty(); }
@@ -66,8 +66,8 @@ public:
             opaque = opaque && rgba[4 * x + 3] == 255;
             clear = clear && rgba[4 * x + 3] == 0;
         }
-        to_.opaque_[tile_] = to_.opaque_[tile_] && opaque;
-        to_.clear_[tile_] = to_.clear_[tile_] && clear;
+        to_.opaque_[tile_] = to_.opaque_[tile_] != 0 && opaque;
+        to_.clear_[tile_] = to_.clear_[tile_] != 0 && clear;
         const bool last = y_ + 1 == to_.height_;
         for (std::size_t k = 0; k < sums_.size(); ++k) {
             const std::size_t shift = to_.finest_ + k;

@@ -47,9 +47,9 @@ public:
         return at.pixels.data() + std::size_t{tile} * at.width * at.height * 4;
     }
     // Whether every full-size pixel of a tile is opaque.
-    bool Opaque(std::uint32_t tile) const { return opaque_[tile]; }
+    bool Opaque(std::uint32_t tile) const { return opaque_[tile] != 0; }
     // Whether every full-size pixel of a tile is transparent.
-    bool Clear(std::uint32_t tile) const { return clear_[tile]; }
+    bool Clear(std::uint32_t tile) const { return clear_[tile] != 0; }
 
 private:
     struct Level {
@@ -64,8 +64,8 @@ private:
     std::uint32_t height_ = 0;
     std::size_t finest_ = 0;
     std::vector<Level> levels_;
-    std::vector<bool> opaque_;
-    std::vector<bool> clear_;
+    std::vector<std::uint8_t> opaque_;
+    std::vector<std::uint8_t> clear_;
 };
 
 // The alpha-weighted mean of `count` pixels whose sums are sums[0..3]
