@@ -246,6 +246,8 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
     std::fill(cells_.begin(), cells_.end(), kEmpty);
     const std::uint32_t count = tiles_.TileCount();
     const bool marks = source_.MarksBeyond();
+    const std::size_t side = std::size_t{count} + 1;
+    const bool paired = !pairs_.empty();
     for (std::size_t i = 0; i < drawn_.size(); ++i) {
         const PictureSource::Layer& layer = source_.Layers()[i];
         if (!drawn_[i] || cellRow >= layer.height) {
@@ -255,22 +257,24 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
         if (!cells) {
             return cells.error();
         }
+        const std::uint32_t* row = *cells;
         for (std::size_t x = 0; x < layer.width; ++x) {
-            std::uint32_t tile = (*cells)[x];
+            std::uint32_t tile = row[x];
             if (tile >= count) {
                 if (!marks || tile == kNoTile) {
                     continue;
                 }
                 tile = count;
             }
-            if (tiles_.Clear(tile)) {
+            const TileLevels::Cover cover = tiles_.CoverOf(tile);
+            if (cover == TileLevels::Cover::Clear) {
                 continue;
             }
             std::uint32_t& cell = cells_[x];
-            if (cell == kEmpty || tiles_.Opaque(tile)) {
+            if (cell == kEmpty || cover == TileLevels::Cover::Opaque) {
                 cell = tile;
-            } else if (cell <= count && !pairs_.empty() && pairs_[std::size_t{cell} * (count + 1) + tile] != kEmpty) {
-                cell = pairs_[std::size_t{cell} * (count + 1) + tile];
+            } else if (paired && cell <= count && pairs_[cell * side + tile] != kEmpty) {
+                cell = pairs_[cell * side + tile];
             } else {
                 cell = Above(cell, tile);
             }

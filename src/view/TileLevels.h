@@ -46,9 +46,13 @@ public:
         const Level& at = levels_[level];
         return at.pixels.data() + std::size_t{tile} * at.width * at.height * 4;
     }
-    // Whether every full-size pixel of a tile is opaque.
+    // Whether every full-size pixel of a tile is opaque, every one is
+    // transparent, or neither.
+    enum class Cover : std::uint8_t { Partial, Opaque, Clear };
+    Cover CoverOf(std::uint32_t tile) const {
+        return opaque_[tile] != 0 ? Cover::Opaque : clear_[tile] != 0 ? Cover::Clear : Cover::Partial;
+    }
     bool Opaque(std::uint32_t tile) const { return opaque_[tile] != 0; }
-    // Whether every full-size pixel of a tile is transparent.
     bool Clear(std::uint32_t tile) const { return clear_[tile] != 0; }
 
 private:
