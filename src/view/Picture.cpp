@@ -156,12 +156,12 @@ Expected<PictureSize> ScalePicture(PictureSize full, const PictureScale& scale) 
 namespace {
 
 // Composites kept for the cells after them, at most this many bytes.
-constexpr std::uint64_t kCachedBytes = std::uint64_t{4} << 20;
+constexpr std::uint64_t kCachedBytes = std::uint64_t{2} << 20;
 // Stacks remembered before the table starts afresh (at a row of cells).
-constexpr std::size_t kMostStacks = std::size_t{1} << 20;
+constexpr std::size_t kMostStacks = std::size_t{1} << 15;
 // Two-tile stacks are looked up in a table of (tiles + 1) squared entries
 // when it has at most this many.
-constexpr std::uint64_t kMostPairs = std::uint64_t{1} << 20;
+constexpr std::uint64_t kMostPairs = std::uint64_t{1} << 18;
 constexpr std::uint8_t kClearPixel[kPixel] = {0, 0, 0, 0};
 
 }  // namespace
@@ -188,7 +188,10 @@ Expected<void> PictureRows::Start() {
             break;
         }
     }
-    level_ = std::max(level_, tiles_.FinestKept());
+    if (level_ < tiles_.FinestKept()) {
+        level_ = tiles_.FinestKept();
+        coarser_ = PictureSize{tiles_.LevelWidth(level_), tiles_.LevelHeight(level_)};
+    }
     cellWidth_ = tiles_.LevelWidth(level_);
     cellHeight_ = tiles_.LevelHeight(level_);
     canvas_ = PictureSize{columns_ * std::uint64_t{cellWidth_}, rows * cellHeight_};
@@ -197,6 +200,8 @@ Expected<void> PictureRows::Start() {
         pairs_.assign(static_cast<std::size_t>(count * count), kEmpty);
     }
     cells_.assign(columns_, kEmpty);
+    // Room for the composites kept, so that they don't move as they grow.
+    images_.reserve(static_cast<std::size_t>(kCachedBytes));
     levelRow_.assign(static_cast<std::size_t>(canvas_.width) * kPixel, 0);
     columnStart_.resize(static_cast<std::size_t>(size_.width));
     columnEnd_.resize(static_cast<std::size_t>(size_.width));

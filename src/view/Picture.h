@@ -119,6 +119,9 @@ public:
     // Row y of the picture, 4 bytes a pixel; rows are asked for in order
     // from 0. Valid until the next call.
     Expected<const std::uint8_t*> Row(std::size_t y);
+    // After Start: when the picture needs finer tiles than are kept, the
+    // size of the tiles it is drawn from instead (enlarged).
+    std::optional<PictureSize> Coarser() const { return coarser_; }
 
 private:
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFFU;
@@ -133,6 +136,7 @@ private:
     std::vector<bool> drawn_;
     PictureSize size_;
     std::size_t level_ = 0;
+    std::optional<PictureSize> coarser_;
     std::size_t cellWidth_ = 0;
     std::size_t cellHeight_ = 0;
     std::size_t columns_ = 0;

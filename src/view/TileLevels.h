@@ -24,7 +24,7 @@ namespace gridport {
 // of a cell whose index is beyond the tileset, magenta with a black cross.
 class TileLevels {
 public:
-    static constexpr std::uint64_t kBudget = std::uint64_t{8} << 20;
+    static constexpr std::uint64_t kBudget = std::uint64_t{6} << 20;
 
     TileLevels() = default;
 

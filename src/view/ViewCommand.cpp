@@ -48,6 +48,12 @@ Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& 
     if (Expected<void> started = rows.Start(); !started) {
         return named(started.error());
     }
+    if (const std::optional<PictureSize> coarser = rows.Coarser()) {
+        console.err += std::string(name) + ": note: the tiles at full size take more than " +
+                       std::to_string(TileLevels::kBudget >> 20) + " MiB together; the picture is drawn from them "
+                       "reduced to " + std::to_string(coarser->width) + " x " + std::to_string(coarser->height) +
+                       " pixels, enlarged\n";
+    }
     // Replacing an input would destroy what the picture is drawn from.
     for (const std::string& input : inputs) {
         if (fileSystem.SameFile(*options.png, input)) {
