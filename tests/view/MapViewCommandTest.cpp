@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include "support/Conversion.h"
 #include "view/MapViewCommand.h"
@@ -135,6 +136,45 @@ INSTANTIATE_TEST_SUITE_P(
                    "mapview: too many operands\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
         MapViewRun{"picture", {"--png=out.png", "--scale=0.5", "harbour.map", "tiles.rts"}, 0, "", ""}),
     [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// A map that doesn't convert is drawn all the same, named as tmxrasterizer
+// takes it: the cell beyond the tileset, (1, 1) of 16 x 16 tiles, is the
+// mark, crossed corner to corner; the reason is on stderr, status 1.
+TEST(MapViewPicture, AMapThatFailsIsDrawnWithItsCellsBeyondTheTilesetMarked) {
+    MemoryFileSystem files;
+    PutInputs(files);
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunMapView({"beyond.map", "tiles.vsp", "out.png"}, files, out, err), 1);
+    EXPECT_EQ(err, "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n");
+    const Bytes png = files.Get("out.png");
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_NE(png_image_begin_read_from_memory(&image, png.data(), png.size()), 0);
+    image.format = PNG_FORMAT_RGBA;
+    Bytes rgba(PNG_IMAGE_SIZE(image));
+    ASSERT_NE(png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr), 0);
+    const auto at = [&](std::size_t x, std::size_t y) {
+        const std::size_t k = (y * image.width + x) * 4;
+        return std::vector<int>{rgba[k], rgba[k + 1], rgba[k + 2], rgba[k + 3]};
+    };
+    EXPECT_EQ(at(16 + 1, 16), (std::vector<int>{255, 0, 255, 255}));
+    EXPECT_EQ(at(16 + 5, 16 + 5), (std::vector<int>{0, 0, 0, 255}));
+    // Hiding the only layers drawn is wrong usage.
+    err.clear();
+    EXPECT_EQ(RunMapView({"town.map", "tiles.vsp", "out.png", "--hide-layer", "background", "--hide-layer",
+                          "foreground"},
+                         files, out, err),
+              2);
+    EXPECT_EQ(err, "mapview: town.map: --hide-layer leaves no layer to draw\n"
+                   "Usage: mapview [options] MAP [TILESET [OUT.png]]\n");
+}
 
 }  // namespace
 }  // namespace gridport
