@@ -244,7 +244,7 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
         images_.clear();
         std::fill(pairs_.begin(), pairs_.end(), kEmpty);
     }
-    if (images_.size() > kCachedBytes) {
+    if (images_.size() + cellWidth_ * cellHeight_ * kPixel > images_.capacity()) {
         images_.clear();
         std::fill(slots_.begin(), slots_.end(), kEmpty);
     }
@@ -263,6 +263,9 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
             return cells.error();
         }
         const std::uint32_t* row = *cells;
+        const TileLevels::Cover* covers = tiles_.Covers();
+        std::uint32_t* out = cells_.data();
+        const std::uint32_t* pairs = pairs_.data();
         for (std::size_t x = 0; x < layer.width; ++x) {
             std::uint32_t tile = row[x];
             if (tile >= count) {
@@ -271,37 +274,46 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
                 }
                 tile = count;
             }
-            const TileLevels::Cover cover = tiles_.CoverOf(tile);
+            const TileLevels::Cover cover = covers[tile];
             if (cover == TileLevels::Cover::Clear) {
                 continue;
             }
-            std::uint32_t& cell = cells_[x];
-            if (cell == kEmpty || cover == TileLevels::Cover::Opaque) {
-                cell = tile;
-            } else if (paired && cell <= count && pairs_[cell * side + tile] != kEmpty) {
-                cell = pairs_[cell * side + tile];
+            const std::uint32_t below = out[x];
+            if (below == kEmpty || cover == TileLevels::Cover::Opaque) {
+                out[x] = tile;
+            } else if (paired && below <= count && pairs[below * side + tile] != kEmpty) {
+                out[x] = pairs[below * side + tile];
             } else {
-                cell = Above(cell, tile);
+                out[x] = Above(below, tile);
+                pairs = pairs_.data();
             }
         }
     }
-    // Stacks not drawn yet are drawn; then each column's pixels are known.
+    // What each column draws; stacks not drawn yet are drawn and kept, or,
+    // past the room for them, kept for this row alone.
     const std::size_t bytes = cellWidth_ * cellHeight_ * kPixel;
     slots_.resize(stacks_.size(), kEmpty);
-    std::vector<std::uint8_t> image;
-    for (const std::uint32_t cell : cells_) {
-        if (cell != kEmpty && cell > count && slots_[cell - count - 1] == kEmpty) {
-            Composite(cell, image);
-            slots_[cell - count - 1] = static_cast<std::uint32_t>(images_.size() / bytes);
-            images_.insert(images_.end(), image.begin(), image.end());
-        }
-    }
+    overflow_.clear();
     drawnCells_.resize(cells_.size());
     for (std::size_t x = 0; x < cells_.size(); ++x) {
         const std::uint32_t cell = cells_[x];
-        drawnCells_[x] = cell == kEmpty   ? nullptr
-                         : cell <= count ? tiles_.Pixels(level_, cell)
-                                         : images_.data() + std::size_t{slots_[cell - count - 1]} * bytes;
+        if (cell == kEmpty || cell <= count) {
+            drawnCells_[x] = cell == kEmpty ? nullptr : tiles_.Pixels(level_, cell);
+            continue;
+        }
+        std::uint32_t& slot = slots_[cell - count - 1];
+        if (slot == kEmpty) {
+            std::vector<std::uint8_t> image;
+            Composite(cell, image);
+            if (images_.size() + bytes > images_.capacity()) {
+                overflow_.push_back(std::move(image));
+                drawnCells_[x] = overflow_.back().data();
+                continue;
+            }
+            slot = static_cast<std::uint32_t>(images_.size() / bytes);
+            images_.insert(images_.end(), image.begin(), image.end());
+        }
+        drawnCells_[x] = images_.data() + std::size_t{slot} * bytes;
     }
     return Success();
 }

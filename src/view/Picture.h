@@ -163,6 +163,7 @@ private:
     // kCachedBytes, and what each column of the current row draws.
     std::vector<std::uint8_t> images_;
     std::vector<std::uint32_t> slots_;
+    std::vector<std::vector<std::uint8_t>> overflow_;
     std::vector<const std::uint8_t*> drawnCells_;
 };
 

@@ -49,11 +49,11 @@ public:
     // Whether every full-size pixel of a tile is opaque, every one is
     // transparent, or neither.
     enum class Cover : std::uint8_t { Partial, Opaque, Clear };
-    Cover CoverOf(std::uint32_t tile) const {
-        return opaque_[tile] != 0 ? Cover::Opaque : clear_[tile] != 0 ? Cover::Clear : Cover::Partial;
-    }
-    bool Opaque(std::uint32_t tile) const { return opaque_[tile] != 0; }
-    bool Clear(std::uint32_t tile) const { return clear_[tile] != 0; }
+    Cover CoverOf(std::uint32_t tile) const { return covers_[tile]; }
+    // Every tile's cover, the mark's last.
+    const Cover* Covers() const { return covers_.data(); }
+    bool Opaque(std::uint32_t tile) const { return covers_[tile] == Cover::Opaque; }
+    bool Clear(std::uint32_t tile) const { return covers_[tile] == Cover::Clear; }
 
 private:
     struct Level {
@@ -68,8 +68,7 @@ private:
     std::uint32_t height_ = 0;
     std::size_t finest_ = 0;
     std::vector<Level> levels_;
-    std::vector<std::uint8_t> opaque_;
-    std::vector<std::uint8_t> clear_;
+    std::vector<Cover> covers_;
 };
 
 // The alpha-weighted mean of `count` pixels whose sums are sums[0..3]
