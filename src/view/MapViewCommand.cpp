@@ -245,7 +245,7 @@ Expected<TileLevels> ReadLevels(File& file, const std::string& path, TilesetKind
 
 // A picture reads its inputs a second time: standard input from a pipe is
 // kept for it up to this much.
-constexpr std::uint64_t kMostKeptInput = std::uint64_t{8} << 20;
+constexpr std::uint64_t kMostKeptInput = std::uint64_t{4} << 20;
 
 int Report(ViewConsole& console, const Error& error) {
     console.err += "mapview: " + error.Text() + "\n";
