@@ -310,3 +310,45 @@ TEST(Picture, CellsBeyondTheTilesetAreMarkedWhereTheSourceAsks) {
 
 }  // namespace
 }  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// Tiles too large to keep at full size together: the finest level is left
+// out, and a full-size picture is drawn from the next, each reduced pixel
+// repeated, and says so.
+TEST(Picture, TilesOverTheBudgetDrawFromTheFinestKeptLevel) {
+    TileMap map;
+    map.tileset.tileWidth = 32;
+    map.tileset.tileHeight = 32;
+    const std::size_t count = TileLevels::kBudget / (32 * 32 * 4) + 1;
+    map.tileset.tiles.resize(count);
+    for (std::size_t t = 0; t < count; ++t) {
+        map.tileset.tiles[t].image = RgbaImage(32, 32);
+        for (std::size_t i = 0; i < map.tileset.tiles[t].image.pixels.size(); i += 4) {
+            // Left half red, right half blue, opaque.
+            const bool left = (i / 4) % 32 < 16;
+            map.tileset.tiles[t].image.pixels[i] = left ? 255 : 0;
+            map.tileset.tiles[t].image.pixels[i + 2] = left ? 0 : 255;
+            map.tileset.tiles[t].image.pixels[i + 3] = 255;
+        }
+    }
+    MapLayer layer;
+    layer.width = 1;
+    layer.height = 1;
+    layer.tiles = {static_cast<std::uint32_t>(count - 1)};
+    map.layers.push_back(layer);
+    MapPicture source(map);
+    EXPECT_EQ(source.Tiles().FinestKept(), 1U);
+    PictureRows rows(source, {true}, PictureSize{32, 32});
+    ASSERT_TRUE(rows.Start());
+    ASSERT_TRUE(rows.Coarser());
+    EXPECT_EQ(rows.Coarser()->width, 16U);
+    const Expected<const std::uint8_t*> row = rows.Row(0);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(Pixel({(*row)[0], (*row)[1], (*row)[2], (*row)[3]}), Pixel({255, 0, 0, 255}));
+    EXPECT_EQ(Pixel({(*row)[124], (*row)[125], (*row)[126], (*row)[127]}), Pixel({0, 0, 255, 255}));
+}
+
+}  // namespace
+}  // namespace gridport
