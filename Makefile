@@ -59,9 +59,11 @@ bench: build
 	./build/bench/make_bench_inputs build/bench/data
 	./build/bench/run_bench build/gridport build/bench/copy_baseline build/bench/data/cases.tsv $(BENCH_RUNS)
 	bench/batch-bench build build/bench/batch $(BATCH_BENCH_RUNS)
+	bench/view-bench build build/bench/data
 
-# Cross-builds build-win32/gridport.exe and build-win64/gridport.exe with
-# MinGW-w64, runtimes linked in.
+# Cross-builds gridport.exe, mapview.exe and rmpview.exe into build-win32/
+# and build-win64/ with MinGW-w64, runtimes linked in (the viewers without
+# PNG pictures: there is no libpng for MinGW).
 windows:
 	@tools/install-deps $(WINDOWS_PACKAGES)
 	cmake --preset win32

@@ -130,6 +130,23 @@ int main(int argc, char** argv) {
         WriteDiskFile(dir + "many_tiles.vsp", PatternVsp(65534).Build());
         cases.push_back({"many_tiles", "many_tiles.vsp"});
 
+        // The viewers' cases (bench/view-bench draws them): a 65535 x 1 map
+        // of 1 x 2048 tiles, and a 512 x 512 map of 128 x 128 tiles.
+        MapV1File tall;
+        tall.text = "tall_tiles.rts";
+        tall.width = 65535;
+        tall.height = 1;
+        tall.background = NoiseCells(1, 4, 3);
+        tall.background.resize(65535);
+        for (std::size_t i = 0; i < tall.background.size(); ++i) {
+            tall.background[i] = static_cast<std::uint16_t>(Noise(static_cast<std::uint32_t>(i), 0, 4) % 4);
+        }
+        tall.foreground.assign(65535, 0);
+        WriteDiskFile(dir + "tall_tiles.map", tall.Build());
+        WriteDiskFile(dir + "tall_tiles.rts", PatternRts(4, 1, 2048).Build());
+        WriteDiskFile(dir + "big_tiles.map", VersionOneMap(512, 16, "big_tiles.rts").Build());
+        WriteDiskFile(dir + "big_tiles.rts", PatternRts(16, 128, 128).Build());
+
         std::ofstream list(dir + "cases.tsv", std::ios::trunc);
         for (const Case& c : cases) {
             list << c.name << '\t' << dir + c.name + ".map" << '\t' << dir + c.tilesetName << '\n';

@@ -27,7 +27,7 @@ std::string Numbered(const char* what, std::size_t index) {
 // The reads of the parts of the file, each a step that can fail.
 class Parser {
 public:
-    explicit Parser(BufferedReader& in) : in_(in) {}
+    explicit Parser(BufferedReader& in, RmpOutline* outline = nullptr) : in_(in), outline_(outline) {}
 
     Expected<void> U16(std::uint16_t& value, const std::string& what) {
         std::uint8_t bytes[2];
@@ -54,6 +54,8 @@ public:
     Expected<void> Zone(std::size_t index, MapZone& zone);
 
     BufferedReader& in_;
+    // Set when only the outline is read: grids and segments are skipped.
+    RmpOutline* outline_;
 };
 
 Expected<void> Parser::Header(TileMap& map, std::uint8_t& layers, std::uint16_t& entities, std::uint16_t& zones) {
@@ -112,6 +114,15 @@ Expected<void> Parser::Layer(std::size_t index, MapLayer& layer) {
     const std::uint64_t start = in_.Position();
     layer.width = width;
     layer.height = height;
+    const std::string segments = "the segment list of " + what + " (" + Counted(segmentCount, "segment") + ")";
+    if (outline_ != nullptr) {
+        outline_->places.push_back(RmpLayerPlace{start, segmentCount});
+        Expected<void> skipped = in_.Skip(kCellSize * cells, grid);
+        if (skipped) {
+            skipped = in_.Need(std::uint64_t{kSegmentSize} * segmentCount, segments);
+        }
+        return skipped ? in_.Skip(std::uint64_t{kSegmentSize} * segmentCount, segments) : skipped;
+    }
     layer.tiles.resize(static_cast<std::size_t>(cells));
     for (std::uint32_t& cell : layer.tiles) {
         std::uint16_t value = 0;
@@ -120,7 +131,6 @@ Expected<void> Parser::Layer(std::size_t index, MapLayer& layer) {
         }
         cell = value;
     }
-    const std::string segments = "the segment list of " + what + " (" + Counted(segmentCount, "segment") + ")";
     if (Expected<void> need = in_.Need(std::uint64_t{kSegmentSize} * segmentCount, segments); !need) {
         return need;
     }
@@ -194,30 +204,26 @@ Expected<void> Parser::Zone(std::size_t index, MapZone& zone) {
     return String(zone.text, "the text of " + what);
 }
 
-// Reads count records of at least least bytes each into records.
+// Reads count records of at least least bytes each into records, or, when
+// they aren't kept, each over the one before.
 template <typename Record, typename ReadOne>
 Expected<void> Records(BufferedReader& in, std::size_t count, std::uint64_t least, const std::string& what,
-                       std::vector<Record>& records, ReadOne readOne) {
+                       std::vector<Record>& records, ReadOne readOne, bool keep = true) {
     if (Expected<void> need = in.Need(least * count, "the list of " + what); !need) {
         return need;
     }
-    records.resize(count);
+    records.resize(keep ? count : std::min<std::size_t>(count, 1));
     for (std::size_t i = 0; i < count; ++i) {
-        if (Expected<void> read = readOne(i, records[i]); !read) {
+        if (Expected<void> read = readOne(i, records[keep ? i : 0]); !read) {
             return read;
         }
     }
     return Success();
 }
 
-}  // namespace
-
-Expected<RmpDocument> ReadRmp(BufferedReader& in) {
-    if (in.Remaining() == BufferedReader::kUnknown) {
-        return Error(in.Path(), "cannot tell the size of the file");
-    }
-    Parser parser(in);
-    RmpDocument document;
+// The header, the strings and the records before the tileset.
+Expected<void> ReadBody(BufferedReader& in, RmpDocument& document, RmpOutline* outline) {
+    Parser parser(in, outline);
     TileMap& map = document.map;
     std::uint8_t layers = 0;
     std::uint16_t entities = 0;
@@ -231,21 +237,41 @@ Expected<RmpDocument> ReadRmp(BufferedReader& in) {
     }
     // Each layer takes at least its header and its name's length, each
     // entity its header, each zone its header and its text's length.
+    const bool keep = outline == nullptr;
     if (read) {
         read = Records(in, layers, kLayerHeaderSize + kStringLengthSize, Counted(layers, "layer"), map.layers,
                        [&parser](std::size_t i, MapLayer& layer) { return parser.Layer(i, layer); });
     }
     if (read) {
-        read = Records(in, entities, kRecordHeaderSize, Counted(entities, "entity", "entities"), map.entities,
-                       [&parser](std::size_t i, MapEntity& entity) { return parser.Entity(i, entity); });
+        read = Records(
+            in, entities, kRecordHeaderSize, Counted(entities, "entity", "entities"), map.entities,
+            [&parser](std::size_t i, MapEntity& entity) { return parser.Entity(i, entity); }, keep);
     }
     if (read) {
-        read = Records(in, zones, kRecordHeaderSize + kStringLengthSize, Counted(zones, "zone"), map.zones,
-                       [&parser](std::size_t i, MapZone& zone) { return parser.Zone(i, zone); });
+        read = Records(
+            in, zones, kRecordHeaderSize + kStringLengthSize, Counted(zones, "zone"), map.zones,
+            [&parser](std::size_t i, MapZone& zone) { return parser.Zone(i, zone); }, keep);
     }
-    if (!read) {
+    if (read && outline != nullptr) {
+        outline->entities = entities;
+        outline->zones = zones;
+        map.entities.clear();
+        map.zones.clear();
+    }
+    return read;
+}
+
+}  // namespace
+
+Expected<RmpDocument> ReadRmp(BufferedReader& in) {
+    if (in.Remaining() == BufferedReader::kUnknown) {
+        return Error(in.Path(), "cannot tell the size of the file");
+    }
+    RmpDocument document;
+    if (Expected<void> read = ReadBody(in, document, nullptr); !read) {
         return read.error();
     }
+    TileMap& map = document.map;
     Expected<Tileset> tileset = LoadTileset(in, TilesetKind::Rts);
     if (!tileset) {
         return tileset.error();
@@ -256,6 +282,17 @@ Expected<RmpDocument> ReadRmp(BufferedReader& in) {
                                           " the end of the tileset");
     }
     return document;
+}
+
+Expected<RmpOutline> ReadRmpOutline(BufferedReader& in) {
+    if (in.Remaining() == BufferedReader::kUnknown) {
+        return Error(in.Path(), "cannot tell the size of the file");
+    }
+    RmpOutline outline;
+    if (Expected<void> read = ReadBody(in, outline.document, &outline); !read) {
+        return read.error();
+    }
+    return outline;
 }
 
 }  // namespace gridport

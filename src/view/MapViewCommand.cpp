@@ -16,15 +16,17 @@ namespace {
 
 const ViewCommandText kText{
     "mapview",
-    "Usage: mapview [options] MAP [TILESET]\n",
+    "Usage: mapview [options] MAP [TILESET [OUT.png]]\n",
     "Summarises a MAP file: its version, header values and texts, the tileset name\n"
     "stored in it, and each layer's size, distinct tiles and largest index. Given the\n"
     "TILESET too, it describes that and says whether gridport converts the pair, or\n"
-    "why not. With --png (TILESET needed) it draws the map as gridport would write it:\n"
-    "every layer, since a converted map's layers are all shown, unless the options\n"
-    "below choose others.\n",
+    "why not. With --png or OUT.png (TILESET needed) it draws the map as gridport\n"
+    "would write it: every layer, since a converted map's layers are all shown,\n"
+    "unless the options below choose others. A map that doesn't convert is drawn\n"
+    "too, cells beyond the tileset marked magenta with a black cross.\n",
     "Exit status: 0 the files read (and, given the TILESET, gridport converts them),\n"
-    "1 they don't (the reason is on standard error), 2 wrong usage.\n",
+    "1 they don't (the reason is on standard error; a picture is drawn all the same\n"
+    "when the map's layers and the tileset read), 2 wrong usage.\n",
     1,
     2,
 };
@@ -141,27 +143,31 @@ std::string TilesetLine(const std::string& path, const TilesetHeader& tileset) {
 }
 
 // The map as gridport would write it, drawn from the MAP file as a stream:
-// each drawn layer is decoded a row at a time by a reader of its own. Empty
-// version-1 foreground cells name the transparent tile, which draws
-// nothing.
+// each file layer drawn is decoded a row at a time by a reader of its own,
+// once however many map layers repeat it. Empty version-1 foreground cells
+// draw nothing; cells beyond the tileset draw the mark.
 class StreamedMap final : public PictureSource, CellSink {
 public:
-    StreamedMap(MapReader& map, gridport::Tileset tileset) : map_(map), tileset_(std::move(tileset)) {
+    StreamedMap(MapReader& map, TileLevels tiles) : map_(map), tiles_(std::move(tiles)) {
         const MapDescription& description = map.Description();
         for (const std::size_t fileLayer : description.outputLayers) {
             const MapFileLayer& layer = description.fileLayers[fileLayer];
             layers_.push_back(Layer{layer.name, true, layer.width, layer.height});
         }
-        cursors_.resize(layers_.size());
+        cursors_.resize(description.fileLayers.size());
     }
 
     const std::vector<Layer>& Layers() const override { return layers_; }
-    const gridport::Tileset& Tiles() const override { return tileset_; }
+    const TileLevels& Tiles() const override { return tiles_; }
+    bool MarksBeyond() const override { return true; }
 
     Expected<const std::uint32_t*> Row(std::size_t layer, std::size_t row) override {
         const MapDescription& description = map_.Description();
         const std::size_t fileLayer = description.outputLayers[layer];
-        Cursor& cursor = cursors_[layer];
+        Cursor& cursor = cursors_[fileLayer];
+        if (cursor.row && *cursor.row == row) {
+            return cursor.cells.data();
+        }
         if (cursor.in == nullptr) {
             Expected<std::unique_ptr<BufferedReader>> in = map_.OpenLayer(fileLayer);
             if (!in) {
@@ -173,24 +179,24 @@ public:
         }
         const auto width = static_cast<std::size_t>(layers_[layer].width);
         const bool foreground = description.version == 1 && fileLayer == 1;
-        for (; cursor.next <= row; ++cursor.next) {
-            while (cursor.pending.size() < 2 * width) {
-                pending_ = &cursor.pending;
-                if (Expected<void> next = cursor.decoder->Next(*this); !next) {
-                    return next.error();
+        for (std::size_t next = cursor.row ? *cursor.row + 1 : 0; next <= row; ++next) {
+            while (cursor.pending.size() - cursor.taken < 2 * width) {
+                pending_ = &cursor;
+                if (Expected<void> decoded = cursor.decoder->Next(*this); !decoded) {
+                    return decoded.error();
                 }
             }
-            if (cursor.next == row) {
-                row_.resize(width);
-                LoadU16s(cursor.pending.data(), width, row_.data());
-                for (std::uint32_t& cell : row_) {
-                    cell = foreground && cell == 0 ? static_cast<std::uint32_t>(tileset_.tiles.size()) : cell;
+            if (next == row) {
+                cursor.cells.resize(width);
+                LoadU16s(cursor.pending.data() + cursor.taken, width, cursor.cells.data());
+                for (std::uint32_t& cell : cursor.cells) {
+                    cell = foreground && cell == 0 ? kNoTile : cell;
                 }
             }
-            cursor.pending.erase(cursor.pending.begin(),
-                                 cursor.pending.begin() + static_cast<std::ptrdiff_t>(2 * width));
+            cursor.taken += 2 * width;
         }
-        return row_.data();
+        cursor.row = row;
+        return cursor.cells.data();
     }
 
     std::uint8_t* Block() override {
@@ -198,30 +204,48 @@ public:
         return block_.data();
     }
     void Filled(std::size_t count, std::uint16_t) override {
-        pending_->insert(pending_->end(), block_.begin(), block_.begin() + static_cast<std::ptrdiff_t>(2 * count));
+        std::vector<std::uint8_t>& pending = pending_->pending;
+        pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(pending_->taken));
+        pending_->taken = 0;
+        pending.insert(pending.end(), block_.begin(), block_.begin() + static_cast<std::ptrdiff_t>(2 * count));
     }
 
 private:
     struct Cursor {
         std::unique_ptr<BufferedReader> in;
         std::unique_ptr<LayerDecoder> decoder;
-        // Decoded cells not yet drawn, as the file's bytes.
+        // Decoded cells as the file's bytes, the first `taken` of them drawn.
         std::vector<std::uint8_t> pending;
-        std::size_t next = 0;
+        std::size_t taken = 0;
+        std::optional<std::size_t> row;
+        std::vector<std::uint32_t> cells;
     };
 
     MapReader& map_;
-    gridport::Tileset tileset_;
+    TileLevels tiles_;
     std::vector<Layer> layers_;
     std::vector<Cursor> cursors_;
-    std::vector<std::uint8_t>* pending_ = nullptr;
+    Cursor* pending_ = nullptr;
     std::vector<std::uint8_t> block_;
-    std::vector<std::uint32_t> row_;
 };
+
+// The tileset's reduced tiles, read again from its start.
+Expected<TileLevels> ReadLevels(File& file, const std::string& path, TilesetKind kind) {
+    if (file.Seek(0) != 0) {
+        return Error(path, "cannot read the file again");
+    }
+    BufferedReader in(file, path);
+    TilesetReader reader(in, kind);
+    const Expected<TilesetHeader> header = reader.ReadHeader();
+    if (!header) {
+        return header.error();
+    }
+    return TileLevels::Read(reader, *header);
+}
 
 // A picture reads its inputs a second time: standard input from a pipe is
 // kept for it up to this much.
-constexpr std::uint64_t kMostKeptInput = std::uint64_t{8} << 20;
+constexpr std::uint64_t kMostKeptInput = std::uint64_t{4} << 20;
 
 int Report(ViewConsole& console, const Error& error) {
     console.err += "mapview: " + error.Text() + "\n";
@@ -240,7 +264,7 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
     const std::string& mapPath = options.operands[0];
     const bool haveTileset = options.operands.size() == 2;
     if (options.png && !haveTileset) {
-        err += "mapview: --png needs the TILESET\n" + std::string(kText.usage);
+        err += "mapview: a picture needs the TILESET\n" + std::string(kText.usage);
         return 2;
     }
     if (haveTileset && mapPath == "-" && options.operands[1] == "-") {
@@ -287,27 +311,32 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
         if (verdict) {
             verdict = summary.Result();
         }
-        if (!verdict) {
-            return Report(console, verdict.error());
-        }
         if (!options.png) {
+            if (!verdict) {
+                return Report(console, verdict.error());
+            }
             out += "gridport converts it\n";
             return 0;
         }
-        if ((*tilesetFile)->Seek(0) != 0) {
-            return Report(console, Error(tilesetPath, "cannot read the file again"));
+        // A map that doesn't convert is drawn all the same, when its layers
+        // and the tileset's header read: the picture shows what fails.
+        if (!verdict && (!summary.Tileset() || map.Description().outputLayers.empty())) {
+            return Report(console, verdict.error());
         }
-        BufferedReader again(**tilesetFile, tilesetPath);
-        Expected<gridport::Tileset> tiles = LoadTileset(again, kind);
-        if (!tiles) {
-            return Report(console, tiles.error());
+        bool usage = false;
+        Expected<TileLevels> tiles = ReadLevels(**tilesetFile, tilesetPath, kind);
+        Expected<void> drawn = tiles ? Success() : Expected<void>(tiles.error());
+        if (drawn) {
+            StreamedMap picture(map, std::move(*tiles));
+            drawn = DrawToPng(picture, options.operands, options, fileSystem, console, kText.name, &usage);
         }
-        StreamedMap picture(map, std::move(*tiles));
-        if (Expected<void> drawn = DrawToPng(picture, options.operands, options, fileSystem, console, kText.name);
-            !drawn) {
-            return Report(console, drawn.error());
+        if (!verdict) {
+            Report(console, verdict.error());
         }
-        return 0;
+        if (!drawn) {
+            return DrawFailed(kText, console, drawn.error(), usage);
+        }
+        return verdict ? 0 : 1;
     });
 }
 

@@ -70,7 +70,7 @@ void BlendOver(std::uint8_t* below, const std::uint8_t* above) {
     below[3] = static_cast<std::uint8_t>((total + 127) / 255);
 }
 
-MapPicture::MapPicture(const TileMap& map) : map_(map) {
+MapPicture::MapPicture(const TileMap& map) : map_(map), levels_(TileLevels::From(map.tileset)) {
     for (const MapLayer& layer : map.layers) {
         layers_.push_back(Layer{layer.name, layer.showFlag, static_cast<std::uint64_t>(std::max(layer.width, 0)),
                                 static_cast<std::uint64_t>(std::max(layer.height, 0))});
@@ -89,24 +89,23 @@ PictureSize MeasurePicture(const PictureSource& source) {
         columns = std::max(columns, layer.width);
         rows = std::max(rows, layer.height);
     }
-    const Tileset& tiles = source.Tiles();
-    return PictureSize{columns * static_cast<std::uint64_t>(std::max(tiles.tileWidth, 0)),
-                       rows * static_cast<std::uint64_t>(std::max(tiles.tileHeight, 0))};
+    const TileLevels& tiles = source.Tiles();
+    return PictureSize{columns * tiles.TileWidth(), rows * tiles.TileHeight()};
 }
 
-Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const LayerChoice& choice) {
+Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const LayerChoice& choice, bool* hidAll) {
     const Layers& layers = source.Layers();
     std::vector<bool> drawn(layers.size(), false);
-    if (choice.only) {
-        if (*choice.only >= layers.size()) {
-            return Error({}, "there is no layer " + std::to_string(*choice.only) + "; the map has " +
+    const bool picked = !choice.numbers.empty() || !choice.show.empty();
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        drawn[i] = !picked && (choice.ignoreVisibility || layers[i].shown);
+    }
+    for (const std::size_t number : choice.numbers) {
+        if (number >= layers.size()) {
+            return Error({}, "there is no layer " + std::to_string(number) + "; the map has " +
                                  Counted(layers.size(), "layer"));
         }
-        drawn[*choice.only] = true;
-        return drawn;
-    }
-    for (std::size_t i = 0; i < layers.size(); ++i) {
-        drawn[i] = choice.ignoreVisibility || layers[i].shown;
+        drawn[number] = true;
     }
     for (const bool show : {true, false}) {
         for (const std::string& name : show ? choice.show : choice.hide) {
@@ -114,6 +113,12 @@ Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const Laye
                 return Error({}, "there is no layer named \"" + name + "\"; " + LayerNames(layers));
             }
         }
+    }
+    if (!choice.hide.empty() && !layers.empty() && std::find(drawn.begin(), drawn.end(), true) == drawn.end()) {
+        if (hidAll != nullptr) {
+            *hidAll = true;
+        }
+        return Error({}, "--hide-layer leaves no layer to draw");
     }
     return drawn;
 }
@@ -148,93 +153,263 @@ Expected<PictureSize> ScalePicture(PictureSize full, const PictureScale& scale) 
     return size;
 }
 
+namespace {
+
+// Composites kept for the cells after them, at most this many bytes.
+constexpr std::uint64_t kCachedBytes = std::uint64_t{2} << 20;
+// Stacks remembered before the table starts afresh (at a row of cells).
+constexpr std::size_t kMostStacks = std::size_t{1} << 15;
+// Two-tile stacks are looked up in a table of (tiles + 1) squared entries
+// when it has at most this many.
+constexpr std::uint64_t kMostPairs = std::uint64_t{1} << 18;
+constexpr std::uint8_t kClearPixel[kPixel] = {0, 0, 0, 0};
+
+}  // namespace
+
 PictureRows::PictureRows(PictureSource& source, std::vector<bool> drawn, PictureSize size)
-    : source_(source), drawn_(std::move(drawn)), full_(MeasurePicture(source)), size_(size) {
-    tileWidth_ = static_cast<std::size_t>(std::max(source.Tiles().tileWidth, 0));
-    tileHeight_ = static_cast<std::size_t>(std::max(source.Tiles().tileHeight, 0));
+    : source_(source), tiles_(source.Tiles()), drawn_(std::move(drawn)), size_(size) {
     drawn_.resize(source.Layers().size(), false);
 }
 
 Expected<void> PictureRows::Start() {
-    // Counted in 64 bits: a row of tiles can be more than a 32-bit process
-    // can even ask for.
-    const std::uint64_t strip = full_.width * tileHeight_ * kPixel;
-    if (strip / kPixel / std::max<std::size_t>(tileHeight_, 1) != full_.width || strip > strip_.max_size()) {
-        return Error({}, "not enough memory to draw a row of tiles " + Dimensions(full_.width, tileHeight_));
+    const PictureSize full = MeasurePicture(source_);
+    if (full.width == 0 || full.height == 0 || tiles_.LevelCount() == 0) {
+        return Error({}, "there is nothing to draw: the picture would be " + Dimensions(full.width, full.height));
     }
-    strip_.assign(static_cast<std::size_t>(strip), 0);
-    const PictureSize size = size_;
-    columnStart_.resize(static_cast<std::size_t>(size.width));
-    columnEnd_.resize(static_cast<std::size_t>(size.width));
-    sums_.resize(static_cast<std::size_t>(size.width) * kPixel);
-    row_.resize(static_cast<std::size_t>(size.width) * kPixel);
+    columns_ = static_cast<std::size_t>(full.width / tiles_.TileWidth());
+    const std::uint64_t rows = full.height / tiles_.TileHeight();
+    // The coarsest level with as many pixels as the picture each way; a
+    // level finer than the kept ones is drawn from the finest kept.
+    level_ = 0;
+    for (std::size_t level = tiles_.LevelCount(); level-- > 1;) {
+        if (columns_ * std::uint64_t{tiles_.LevelWidth(level)} >= size_.width &&
+            rows * tiles_.LevelHeight(level) >= size_.height) {
+            level_ = level;
+            break;
+        }
+    }
+    if (level_ < tiles_.FinestKept()) {
+        level_ = tiles_.FinestKept();
+        coarser_ = PictureSize{tiles_.LevelWidth(level_), tiles_.LevelHeight(level_)};
+    }
+    cellWidth_ = tiles_.LevelWidth(level_);
+    cellHeight_ = tiles_.LevelHeight(level_);
+    canvas_ = PictureSize{columns_ * std::uint64_t{cellWidth_}, rows * cellHeight_};
+    const std::uint64_t count = std::uint64_t{tiles_.TileCount()} + 1;
+    if (count * count <= kMostPairs) {
+        pairs_.assign(static_cast<std::size_t>(count * count), kEmpty);
+    }
+    cells_.assign(columns_, kEmpty);
+    // Room for the composites kept, so that they don't move as they grow.
+    images_.reserve(static_cast<std::size_t>(kCachedBytes));
+    levelRow_.assign(static_cast<std::size_t>(canvas_.width) * kPixel, 0);
+    columnStart_.resize(static_cast<std::size_t>(size_.width));
+    columnEnd_.resize(static_cast<std::size_t>(size_.width));
+    sums_.resize(static_cast<std::size_t>(size_.width) * kPixel);
+    row_.resize(static_cast<std::size_t>(size_.width) * kPixel);
     for (std::size_t x = 0; x < columnStart_.size(); ++x) {
-        const auto [start, end] = Span(x, size.width, full_.width);
+        const auto [start, end] = Span(x, size_.width, canvas_.width);
         columnStart_[x] = static_cast<std::size_t>(start);
         columnEnd_[x] = static_cast<std::size_t>(end);
     }
     return Success();
 }
 
-Expected<void> PictureRows::DrawTileRow(std::size_t tileRow) {
-    std::fill(strip_.begin(), strip_.end(), std::uint8_t{0});
-    stripRow_ = tileRow;
-    const Tileset& tileset = source_.Tiles();
-    const std::size_t tileCount = tileset.tiles.size();
-    const auto stride = static_cast<std::size_t>(full_.width) * kPixel;
+std::uint32_t PictureRows::Above(std::uint32_t below, std::uint32_t tile) {
+    const std::uint32_t count = tiles_.TileCount() + 1;
+    std::uint32_t* pair = nullptr;
+    if (below < count && !pairs_.empty()) {
+        pair = &pairs_[std::size_t{below} * count + tile];
+        if (*pair != kEmpty) {
+            return *pair;
+        }
+    }
+    const std::uint64_t key = (std::uint64_t{below} << 32) | tile;
+    const auto [found, added] = stackIds_.try_emplace(key, count + static_cast<std::uint32_t>(stacks_.size()));
+    if (added) {
+        stacks_.emplace_back(below, tile);
+    }
+    if (pair != nullptr) {
+        *pair = found->second;
+    }
+    return found->second;
+}
+
+Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
+    cellRow_ = cellRow;
+    if (stacks_.size() > kMostStacks) {
+        stacks_.clear();
+        stackIds_.clear();
+        slots_.clear();
+        images_.clear();
+        std::fill(pairs_.begin(), pairs_.end(), kEmpty);
+    }
+    if (images_.size() + cellWidth_ * cellHeight_ * kPixel > images_.capacity()) {
+        images_.clear();
+        std::fill(slots_.begin(), slots_.end(), kEmpty);
+    }
+    std::fill(cells_.begin(), cells_.end(), kEmpty);
+    const std::uint32_t count = tiles_.TileCount();
+    const bool marks = source_.MarksBeyond();
+    const std::size_t side = std::size_t{count} + 1;
+    const bool paired = !pairs_.empty();
     for (std::size_t i = 0; i < drawn_.size(); ++i) {
         const PictureSource::Layer& layer = source_.Layers()[i];
-        if (!drawn_[i] || tileRow >= layer.height) {
+        if (!drawn_[i] || cellRow >= layer.height) {
             continue;
         }
-        const Expected<const std::uint32_t*> cells = source_.Row(i, tileRow);
+        const Expected<const std::uint32_t*> cells = source_.Row(i, cellRow);
         if (!cells) {
             return cells.error();
         }
+        const std::uint32_t* row = *cells;
+        const TileLevels::Cover* covers = tiles_.Covers();
+        std::uint32_t* out = cells_.data();
+        const std::uint32_t* pairs = pairs_.data();
         for (std::size_t x = 0; x < layer.width; ++x) {
-            const std::uint32_t index = (*cells)[x];
-            if (index >= tileCount) {
-                continue;
-            }
-            const std::vector<std::uint8_t>& source = tileset.tiles[index].image.pixels;
-            if (source.size() != tileWidth_ * tileHeight_ * kPixel) {
-                continue;
-            }
-            for (std::size_t row = 0; row < tileHeight_; ++row) {
-                const std::uint8_t* from = source.data() + row * tileWidth_ * kPixel;
-                std::uint8_t* to = strip_.data() + row * stride + x * tileWidth_ * kPixel;
-                for (std::size_t column = 0; column < tileWidth_; ++column) {
-                    BlendOver(to + column * kPixel, from + column * kPixel);
+            std::uint32_t tile = row[x];
+            if (tile >= count) {
+                if (!marks || tile == kNoTile) {
+                    continue;
                 }
+                tile = count;
+            }
+            const TileLevels::Cover cover = covers[tile];
+            if (cover == TileLevels::Cover::Clear) {
+                continue;
+            }
+            const std::uint32_t below = out[x];
+            if (below == kEmpty || cover == TileLevels::Cover::Opaque) {
+                out[x] = tile;
+            } else if (paired && below <= count && pairs[below * side + tile] != kEmpty) {
+                out[x] = pairs[below * side + tile];
+            } else {
+                out[x] = Above(below, tile);
+                pairs = pairs_.data();
             }
         }
+    }
+    // What each column draws; stacks not drawn yet are drawn and kept, or,
+    // past the room for them, kept for this row alone.
+    const std::size_t bytes = cellWidth_ * cellHeight_ * kPixel;
+    slots_.resize(stacks_.size(), kEmpty);
+    overflow_.clear();
+    drawnCells_.resize(cells_.size());
+    for (std::size_t x = 0; x < cells_.size(); ++x) {
+        const std::uint32_t cell = cells_[x];
+        if (cell == kEmpty || cell <= count) {
+            drawnCells_[x] = cell == kEmpty ? nullptr : tiles_.Pixels(level_, cell);
+            continue;
+        }
+        std::uint32_t& slot = slots_[cell - count - 1];
+        if (slot == kEmpty) {
+            std::vector<std::uint8_t> image;
+            Composite(cell, image);
+            if (images_.size() + bytes > images_.capacity()) {
+                overflow_.push_back(std::move(image));
+                drawnCells_[x] = overflow_.back().data();
+                continue;
+            }
+            slot = static_cast<std::uint32_t>(images_.size() / bytes);
+            images_.insert(images_.end(), image.begin(), image.end());
+        }
+        drawnCells_[x] = images_.data() + std::size_t{slot} * bytes;
     }
     return Success();
 }
 
-Expected<const std::uint8_t*> PictureRows::FullRow(std::size_t y) {
-    const std::size_t tileRow = y / tileHeight_;
-    if (stripRow_ != tileRow) {
-        if (Expected<void> drawn = DrawTileRow(tileRow); !drawn) {
-            return drawn.error();
+void PictureRows::Composite(std::uint32_t stack, std::vector<std::uint8_t>& image) const {
+    const std::uint32_t count = tiles_.TileCount() + 1;
+    std::vector<std::uint32_t> chain;
+    for (; stack >= count; stack = stacks_[stack - count].first) {
+        chain.push_back(stacks_[stack - count].second);
+    }
+    chain.push_back(stack);
+    // Drawn at the finest kept level, bottom up, then reduced.
+    const std::size_t finest = tiles_.FinestKept();
+    const std::size_t width = tiles_.LevelWidth(finest);
+    const std::size_t height = tiles_.LevelHeight(finest);
+    std::vector<std::uint8_t> drawn(width * height * kPixel, 0);
+    for (auto tile = chain.rbegin(); tile != chain.rend(); ++tile) {
+        const std::uint8_t* from = tiles_.Pixels(finest, *tile);
+        for (std::size_t k = 0; k < drawn.size(); k += kPixel) {
+            BlendOver(drawn.data() + k, from + k);
         }
     }
-    return strip_.data() + (y % tileHeight_) * static_cast<std::size_t>(full_.width) * kPixel;
+    if (finest == level_) {
+        image = std::move(drawn);
+        return;
+    }
+    const std::size_t shift = level_ - finest;
+    image.assign(cellWidth_ * cellHeight_ * kPixel, 0);
+    for (std::size_t y = 0; y < cellHeight_; ++y) {
+        const std::size_t top = y << shift;
+        const std::size_t bottom = std::min(height, (y + 1) << shift);
+        for (std::size_t x = 0; x < cellWidth_; ++x) {
+            const std::size_t left = x << shift;
+            const std::size_t right = std::min(width, (x + 1) << shift);
+            std::uint64_t sum[4] = {0, 0, 0, 0};
+            for (std::size_t row = top; row < bottom; ++row) {
+                for (std::size_t column = left; column < right; ++column) {
+                    const std::uint8_t* pixel = drawn.data() + (row * width + column) * kPixel;
+                    const std::uint64_t alpha = pixel[3];
+                    sum[0] += pixel[0] * alpha;
+                    sum[1] += pixel[1] * alpha;
+                    sum[2] += pixel[2] * alpha;
+                    sum[3] += alpha;
+                }
+            }
+            MeanPixel(sum, (bottom - top) * (right - left), image.data() + (y * cellWidth_ + x) * kPixel);
+        }
+    }
+}
+
+Expected<const std::uint8_t*> PictureRows::LevelRow(std::size_t y) {
+    if (levelRowAt_ == y) {
+        return levelRow_.data();
+    }
+    const std::size_t cellRow = y / cellHeight_;
+    if (cellRow_ != cellRow) {
+        if (Expected<void> resolved = ResolveCells(cellRow); !resolved) {
+            return resolved.error();
+        }
+    }
+    levelRowAt_ = y;
+    const std::size_t stride = cellWidth_ * kPixel;
+    const std::size_t within = (y % cellHeight_) * stride;
+    std::uint8_t* to = levelRow_.data();
+    if (stride == kPixel) {
+        // One pixel a cell across.
+        for (std::size_t x = 0; x < columns_; ++x, to += kPixel) {
+            const std::uint8_t* from = drawnCells_[x];
+            std::memcpy(to, from == nullptr ? kClearPixel : from + within, kPixel);
+        }
+        return levelRow_.data();
+    }
+    for (std::size_t x = 0; x < columns_; ++x, to += stride) {
+        const std::uint8_t* from = drawnCells_[x];
+        if (from == nullptr) {
+            std::memset(to, 0, stride);
+        } else {
+            std::memcpy(to, from + within, stride);
+        }
+    }
+    return levelRow_.data();
 }
 
 Expected<const std::uint8_t*> PictureRows::Row(std::size_t y) {
-    if (size_.width == full_.width && size_.height == full_.height) {
-        return FullRow(y);
+    if (size_.width == canvas_.width && size_.height == canvas_.height) {
+        return LevelRow(y);
     }
     // Straight alpha is averaged by weighting each colour with its alpha.
     std::fill(sums_.begin(), sums_.end(), std::uint64_t{0});
-    const auto [top, bottom] = Span(y, size_.height, full_.height);
-    for (std::uint64_t fullY = top; fullY < bottom; ++fullY) {
-        const Expected<const std::uint8_t*> full = FullRow(static_cast<std::size_t>(fullY));
-        if (!full) {
-            return full;
+    const auto [top, bottom] = Span(y, size_.height, canvas_.height);
+    for (std::uint64_t levelY = top; levelY < bottom; ++levelY) {
+        const Expected<const std::uint8_t*> level = LevelRow(static_cast<std::size_t>(levelY));
+        if (!level) {
+            return level;
         }
-        const std::uint8_t* from = *full;
+        const std::uint8_t* from = *level;
         for (std::size_t x = 0; x < columnStart_.size(); ++x) {
             std::uint64_t* sum = sums_.data() + x * kPixel;
             for (std::size_t column = columnStart_[x]; column < columnEnd_[x]; ++column) {
@@ -248,14 +423,8 @@ Expected<const std::uint8_t*> PictureRows::Row(std::size_t y) {
         }
     }
     for (std::size_t x = 0; x < columnStart_.size(); ++x) {
-        const std::uint64_t* sum = sums_.data() + x * kPixel;
-        std::uint8_t* to = row_.data() + x * kPixel;
         const std::uint64_t count = (bottom - top) * (columnEnd_[x] - columnStart_[x]);
-        const std::uint64_t alpha = (sum[3] + count / 2) / count;
-        for (std::size_t c = 0; c < 3; ++c) {
-            to[c] = alpha == 0 ? 0 : static_cast<std::uint8_t>((sum[c] + sum[3] / 2) / sum[3]);
-        }
-        to[3] = static_cast<std::uint8_t>(alpha);
+        MeanPixel(sums_.data() + x * kPixel, count, row_.data() + x * kPixel);
     }
     return row_.data();
 }

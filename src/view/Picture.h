@@ -3,11 +3,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "filesystem/Error.h"
 #include "map/TileMap.h"
 #include "tileset/RgbaImage.h"
+#include "view/TileLevels.h"
 
 namespace gridport {
 
@@ -19,9 +22,12 @@ struct PictureSize {
     std::uint64_t height = 0;
 };
 
+// A cell that draws nothing, whatever the tileset.
+constexpr std::uint32_t kNoTile = 0xFFFFFFFFU;
+
 // What a picture is drawn from: the layers' names, flags and sizes, the
-// tileset, and each layer's cells a row at a time. A map in memory is one
-// source; a MAP file read as a stream is another.
+// tileset's reduced tiles, and each layer's cells a row at a time. A map in
+// memory is one source; a MAP or RMP file read as a stream is another.
 class PictureSource {
 public:
     struct Layer {
@@ -33,7 +39,10 @@ public:
 
     virtual ~PictureSource() = default;
     virtual const std::vector<Layer>& Layers() const = 0;
-    virtual const Tileset& Tiles() const = 0;
+    virtual const TileLevels& Tiles() const = 0;
+    // Whether a cell whose index is beyond the tileset draws the mark (see
+    // TileLevels) rather than nothing. kNoTile draws nothing either way.
+    virtual bool MarksBeyond() const { return false; }
     // The cells of one row of one layer (its width of them), rows of a
     // layer asked for in order from 0. Valid until the next call.
     virtual Expected<const std::uint32_t*> Row(std::size_t layer, std::size_t row) = 0;
@@ -44,11 +53,12 @@ class MapPicture final : public PictureSource {
 public:
     explicit MapPicture(const TileMap& map);
     const std::vector<Layer>& Layers() const override { return layers_; }
-    const Tileset& Tiles() const override { return map_.tileset; }
+    const TileLevels& Tiles() const override { return levels_; }
     Expected<const std::uint32_t*> Row(std::size_t layer, std::size_t row) override;
 
 private:
     const TileMap& map_;
+    TileLevels levels_;
     std::vector<Layer> layers_;
 };
 
@@ -56,20 +66,24 @@ private:
 // the tallest layer times the tile height, over all layers.
 PictureSize MeasurePicture(const PictureSource& source);
 
-// Which layers a picture shows. By default the shown ones (the RMP layer
-// flag bit 0 clear); ignoreVisibility starts from all of them; then the
-// layers named in show are added and those named in hide left out, names
-// compared without regard to letter case. `only` draws one layer alone.
+// Which layers a picture shows, as tmxrasterizer chooses them. Layers
+// picked by number (`numbers`, counted from 0) or by name (`show`, letter
+// case ignored) are drawn alone, shown or hidden; with no pick, the shown
+// layers (the RMP layer flag bit 0 clear) are drawn, or all of them with
+// ignoreVisibility. The layers named in `hide` are then left out: hiding
+// wins.
 struct LayerChoice {
-    std::optional<std::size_t> only;
+    std::vector<std::size_t> numbers;
     std::vector<std::string> show;
     std::vector<std::string> hide;
     bool ignoreVisibility = false;
 };
 
 // One flag per layer; the error names a layer number or a name the map
-// doesn't have.
-Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const LayerChoice& choice);
+// doesn't have, or says that every layer is hidden (then *hidAll is set,
+// when given: a usage error rather than a problem with the file).
+Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const LayerChoice& choice,
+                                         bool* hidAll = nullptr);
 
 // The size of the picture as written: the full size times factor, or, with
 // fit, as large as fits within fit keeping the proportions; at least one
@@ -86,36 +100,71 @@ Expected<PictureSize> ScalePicture(PictureSize full, const PictureScale& scale);
 // (alpha-weighted), or repeats the one full-size pixel under it when the
 // picture is larger. Every chosen layer is drawn in order, each cell's tile
 // composited source-over onto what lies below on a transparent canvas; a
-// cell whose index is at or beyond the tile count draws nothing. Only one
-// row of tiles is held at full size at a time.
+// cell whose index is at or beyond the tile count draws nothing (or the
+// mark, see PictureSource::MarksBeyond).
+//
+// The picture is drawn from the coarsest level of the reduced tiles that
+// still has as many pixels as the picture, so the work follows the pixels
+// written and the cells read (each once), not the full-size picture. A
+// cell where several layers' tiles show through one another is composited
+// at the finest kept level, then reduced, and kept for the cells after it.
+// Nothing is held but a row of cells, a row of that level's pixels and the
+// reduced tiles.
 class PictureRows {
 public:
     PictureRows(PictureSource& source, std::vector<bool> drawn, PictureSize size);
-    // Makes room for a row of tiles at full size; refused when it is more
-    // than can be asked for.
+    // Makes room for the rows; refused when it is more than can be asked
+    // for.
     Expected<void> Start();
     // Row y of the picture, 4 bytes a pixel; rows are asked for in order
     // from 0. Valid until the next call.
     Expected<const std::uint8_t*> Row(std::size_t y);
+    // After Start: when the picture needs finer tiles than are kept, the
+    // size of the tiles it is drawn from instead (enlarged).
+    std::optional<PictureSize> Coarser() const { return coarser_; }
 
 private:
-    Expected<const std::uint8_t*> FullRow(std::size_t y);
-    Expected<void> DrawTileRow(std::size_t tileRow);
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFU;
+
+    Expected<const std::uint8_t*> LevelRow(std::size_t y);
+    Expected<void> ResolveCells(std::size_t cellRow);
+    std::uint32_t Above(std::uint32_t below, std::uint32_t tile);
+    void Composite(std::uint32_t stack, std::vector<std::uint8_t>& image) const;
 
     PictureSource& source_;
+    const TileLevels& tiles_;
     std::vector<bool> drawn_;
-    PictureSize full_;
     PictureSize size_;
-    std::size_t tileWidth_ = 0;
-    std::size_t tileHeight_ = 0;
-    // The full-size pixels of one row of tiles, and which row it is.
-    std::vector<std::uint8_t> strip_;
-    std::optional<std::size_t> stripRow_;
-    // Full-size columns [columnStart_[x], columnEnd_[x]) make picture column x.
+    std::size_t level_ = 0;
+    std::optional<PictureSize> coarser_;
+    std::size_t cellWidth_ = 0;
+    std::size_t cellHeight_ = 0;
+    std::size_t columns_ = 0;
+    // The picture at the chosen level, which the rows are boxes of.
+    PictureSize canvas_;
+    // Canvas columns [columnStart_[x], columnEnd_[x]) make picture column x.
     std::vector<std::size_t> columnStart_;
     std::vector<std::size_t> columnEnd_;
     std::vector<std::uint64_t> sums_;
     std::vector<std::uint8_t> row_;
+    std::vector<std::uint8_t> levelRow_;
+    std::optional<std::size_t> levelRowAt_;
+    // What each column of the current row of cells shows: kEmpty, a tile
+    // (or the mark), or a stack of them: stacks_[id - tile count - 1] is
+    // {what lies below, the tile on it}.
+    std::vector<std::uint32_t> cells_;
+    std::optional<std::size_t> cellRow_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> stacks_;
+    std::unordered_map<std::uint64_t, std::uint32_t> stackIds_;
+    // Two-tile stacks by (below, tile), when the tileset is small enough.
+    std::vector<std::uint32_t> pairs_;
+    // Stacks drawn at the chosen level, one after another (slots_[stack
+    // index] is where, or kEmpty), kept while they take at most
+    // kCachedBytes, and what each column of the current row draws.
+    std::vector<std::uint8_t> images_;
+    std::vector<std::uint32_t> slots_;
+    std::vector<std::vector<std::uint8_t>> overflow_;
+    std::vector<const std::uint8_t*> drawnCells_;
 };
 
 // The whole picture in one image: the chosen layers at the given size.

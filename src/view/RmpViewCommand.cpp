@@ -1,6 +1,6 @@
 #include "view/RmpViewCommand.h"
 
-#include "rmp/RmpReader.h"
+#include "view/StreamedRmp.h"
 #include "view/StandardStreams.h"
 #include "view/Summary.h"
 #include "view/ViewCommand.h"
@@ -11,14 +11,18 @@ namespace {
 
 const ViewCommandText kText{
     "rmpview",
-    "Usage: rmpview [options] FILE.rmp\n",
+    "Usage: rmpview [options] FILE.rmp [OUT.png]\n",
     "Reads an RMP map file, checks every part of it, and prints a summary of it, or\n"
-    "with --png draws it: the shown layers (flag bit 0 clear), unless the options\n"
-    "below choose others.\n",
+    "with --png or OUT.png draws it: the shown layers (flag bit 0 clear), unless the\n"
+    "options below choose others.\n",
     "Exit status: 0 done, 1 the file could not be read, drawn or written, 2 wrong usage.\n",
     1,
     1,
 };
+
+// Standard input from a pipe is kept for reading up to this much, which
+// leaves room within 16 MiB for the reduced tiles and the picture.
+constexpr std::uint64_t kMostKeptInput = std::uint64_t{4} << 20;
 
 }  // namespace
 
@@ -31,28 +35,32 @@ int RunRmpView(const std::vector<std::string>& arguments, FileSystem& fileSystem
     }
     return RunGuarded(kText.name, console, [&]() {
         const std::string& input = options.operands[0];
-        // Standard input from a pipe is read into memory first, so that its
-        // counts can be checked against its size.
-        Expected<std::unique_ptr<File>> file = OpenSeekable(input, fileSystem, BufferedReader::kUnknown);
+        // Standard input from a pipe is kept in memory, up to a bound, so
+        // that its counts can be checked against its size and its layers
+        // read side by side.
+        Expected<std::unique_ptr<File>> file = OpenSeekable(input, fileSystem, kMostKeptInput);
         if (!file) {
             err += "rmpview: " + file.error().Text() + "\n";
             return 1;
         }
-        BufferedReader in(**file, input);
-        Expected<RmpDocument> document = ReadRmp(in);
-        if (!document) {
-            err += "rmpview: " + document.error().Text() + "\n";
+        Expected<std::unique_ptr<StreamedRmp>> rmp = StreamedRmp::Open(**file, input, options.png.has_value());
+        if (!rmp) {
+            err += "rmpview: " + rmp.error().Text() + "\n";
             return 1;
         }
         if (!options.png) {
-            out += Summarize(input, *document);
+            const Expected<std::string> summary = (*rmp)->Summary();
+            if (!summary) {
+                err += "rmpview: " + summary.error().Text() + "\n";
+                return 1;
+            }
+            out += *summary;
             return 0;
         }
-        MapPicture picture(document->map);
-        if (Expected<void> drawn = DrawToPng(picture, options.operands, options, fileSystem, console, kText.name);
+        bool usage = false;
+        if (Expected<void> drawn = DrawToPng(**rmp, options.operands, options, fileSystem, console, kText.name, &usage);
             !drawn) {
-            err += "rmpview: " + drawn.error().Text() + "\n";
-            return 1;
+            return DrawFailed(kText, console, drawn.error(), usage);
         }
         return 0;
     });

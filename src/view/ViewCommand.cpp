@@ -11,7 +11,7 @@ namespace gridport {
 
 std::optional<int> StartViewCommand(const ViewCommandText& text, const std::vector<std::string>& arguments,
                                     ViewOptions& options, ViewConsole& console) {
-    Expected<ViewOptions> parsed = ParseViewOptions(arguments, text.minOperands, text.maxOperands);
+    Expected<ViewOptions> parsed = ParseViewOptions(arguments, text.minInputs, text.maxInputs);
     if (!parsed) {
         console.err += std::string(text.name) + ": " + parsed.error().Text() + "\n" + text.usage;
         return 2;
@@ -29,14 +29,14 @@ std::optional<int> StartViewCommand(const ViewCommandText& text, const std::vect
 }
 
 Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& inputs, const ViewOptions& options,
-                         FileSystem& fileSystem, ViewConsole& console, const char* name) {
+                         FileSystem& fileSystem, ViewConsole& console, const char* name, bool* usage) {
     PictureScale scale{options.scale, std::nullopt};
     if (options.fitWidth && options.fitHeight) {
         scale.fit = PictureSize{*options.fitWidth, *options.fitHeight};
     }
     const auto named = [&inputs](const Error& error) { return Error(inputs.front(), error.Message()); };
     const Expected<std::vector<bool>> drawn = ChooseLayers(
-        source, LayerChoice{options.layer, options.showLayers, options.hideLayers, options.ignoreVisibility});
+        source, LayerChoice{options.layers, options.showLayers, options.hideLayers, options.ignoreVisibility}, usage);
     if (!drawn) {
         return named(drawn.error());
     }
@@ -47,6 +47,12 @@ Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& 
     PictureRows rows(source, *drawn, *size);
     if (Expected<void> started = rows.Start(); !started) {
         return named(started.error());
+    }
+    if (const std::optional<PictureSize> coarser = rows.Coarser()) {
+        console.err += std::string(name) + ": note: the tiles at full size take more than " +
+                       std::to_string(TileLevels::kBudget >> 20) + " MiB together; the picture is drawn from them "
+                       "reduced to " + std::to_string(coarser->width) + " x " + std::to_string(coarser->height) +
+                       " pixels, enlarged\n";
     }
     // Replacing an input would destroy what the picture is drawn from.
     for (const std::string& input : inputs) {
@@ -65,6 +71,15 @@ Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& 
         *options.png, fileSystem);
     progress.Finish(static_cast<bool>(written));
     return written;
+}
+
+int DrawFailed(const ViewCommandText& text, ViewConsole& console, const Error& error, bool usage) {
+    console.err += std::string(text.name) + ": " + error.Text() + "\n";
+    if (usage) {
+        console.err += text.usage;
+        return 2;
+    }
+    return 1;
 }
 
 int RunGuarded(const char* name, ViewConsole& console, const std::function<int()>& body) {

@@ -2,22 +2,27 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 
+#include "filesystem/ExactName.h"
 #include "view/Picture.h"
 
 namespace gridport {
 
 const char* const kViewOptionsHelp =
     "  -h, --help               print this help\n"
-    "  -V, --version            print the version\n"
-    "  --png OUT.png            draw the picture into OUT.png (\"-\": standard output)\n"
-    "  --scale F                with --png: draw F times the size (0.25 a quarter, 2 twice);\n"
+    "  -v, -V, --version        print the version\n"
+    "  --png OUT.png            draw the picture into OUT.png (\"-\": standard output); OUT.png\n"
+    "                           after the inputs does the same\n"
+    "  -s, --scale F            with a picture: draw F times the size (0.25 a quarter, 2 twice);\n"
     "                           smaller pictures average the pixels, larger ones repeat them\n"
-    "  --size WxH               with --png: draw as large as fits within W x H pixels\n"
-    "  --layer N                with --png: draw layer N alone (counted from 0), shown or hidden\n"
-    "  --show-layer NAME        with --png: draw the layers named NAME too (letter case ignored)\n"
-    "  --hide-layer NAME        with --png: leave out the layers named NAME (letter case ignored)\n"
-    "  --ignore-visibility      with --png: draw the hidden layers too\n"
+    "  --size WxH, --size N     with a picture: draw as large as fits within W x H (N x N) pixels\n"
+    "  --layer N                with a picture: draw layer N (counted from 0), shown or hidden;\n"
+    "                           may be repeated, and picks one of layers that share a name\n"
+    "  --show-layer NAME        with a picture: draw only the layers named NAME (letter case\n"
+    "                           ignored), shown or hidden; may be repeated\n"
+    "  --hide-layer NAME        with a picture: leave out the layers named NAME; hiding wins\n"
+    "  --ignore-visibility      with a picture: draw the hidden layers too\n"
     "  --                       ends the options; \"-\" as an input reads standard input\n";
 
 namespace {
@@ -42,14 +47,11 @@ std::optional<double> ParseScale(const std::string& text) {
     return value;
 }
 
-// "WxH", each side from 1 to the picture limit.
+// "WxH" or "N" (N x N), each side from 1 to the picture limit.
 bool ParseSize(const std::string& text, ViewOptions& options) {
     const std::size_t x = text.find_first_of("xX");
-    if (x == std::string::npos) {
-        return false;
-    }
     const auto width = ParseWhole(text.substr(0, x), 5);
-    const auto height = ParseWhole(text.substr(x + 1), 5);
+    const auto height = x == std::string::npos ? width : ParseWhole(text.substr(x + 1), 5);
     if (!width || !height || *width == 0 || *height == 0 || *width > kMaxPictureSide || *height > kMaxPictureSide) {
         return false;
     }
@@ -74,12 +76,12 @@ bool TakeValue(const std::string& name, const std::string& value, ViewOptions& o
     } else if (name == "--size") {
         return !options.fitWidth && ParseSize(value, options);
     } else if (name == "--layer") {
-        // An RMP file has at most 255 layers.
+        // Layer numbers are below 65536 in either file.
         const auto layer = ParseWhole(value, 5);
-        if (options.layer || !layer) {
+        if (!layer) {
             return false;
         }
-        options.layer = static_cast<std::size_t>(*layer);
+        options.layers.push_back(static_cast<std::size_t>(*layer));
     } else {
         (name == "--show-layer" ? options.showLayers : options.hideLayers).push_back(value);
     }
@@ -103,7 +105,7 @@ std::string FirstDrawingOption(const ViewOptions& options) {
     if (options.fitWidth) {
         return "--size";
     }
-    if (options.layer) {
+    if (!options.layers.empty()) {
         return "--layer";
     }
     if (!options.showLayers.empty()) {
@@ -115,16 +117,30 @@ std::string FirstDrawingOption(const ViewOptions& options) {
     return options.ignoreVisibility ? "--ignore-visibility" : "";
 }
 
-Expected<void> Check(const ViewOptions& options, std::size_t minOperands, std::size_t maxOperands) {
+bool EndsInPng(const std::string& path) {
+    return path.size() >= 4 && SameIgnoringCase(std::string_view(path).substr(path.size() - 4), ".png");
+}
+
+Expected<void> Check(ViewOptions& options, std::size_t minInputs, std::size_t maxInputs) {
     const auto usage = [](std::string problem) { return Error({}, std::move(problem)); };
     if (options.help || options.version) {
         return Success();
     }
-    if (options.operands.size() < minOperands) {
-        return usage(minOperands == 1 ? "no input file given" : "too few input files");
+    if (options.operands.size() < minInputs) {
+        return usage(minInputs == 1 ? "no input file given" : "too few input files");
     }
-    if (options.operands.size() > maxOperands) {
-        return usage("too many input files");
+    if (options.operands.size() > maxInputs + 1) {
+        return usage("too many operands");
+    }
+    if (options.operands.size() == maxInputs + 1) {
+        if (options.png) {
+            return usage("the picture is named twice, by --png and by the operand '" + options.operands.back() + "'");
+        }
+        options.png = options.operands.back();
+        options.operands.pop_back();
+    }
+    if (options.png && *options.png != "-" && !EndsInPng(*options.png)) {
+        return usage("the picture '" + *options.png + "' would be PNG; name it with the ending .png");
     }
     const std::string drawing = FirstDrawingOption(options);
     if (!options.png && !drawing.empty()) {
@@ -133,17 +149,13 @@ Expected<void> Check(const ViewOptions& options, std::size_t minOperands, std::s
     if (options.scale && options.fitWidth) {
         return usage("--scale and --size don't go together");
     }
-    if (options.layer && (!options.showLayers.empty() || !options.hideLayers.empty() || options.ignoreVisibility)) {
-        return usage("--layer draws one layer alone; it doesn't go with --show-layer, --hide-layer or "
-                     "--ignore-visibility");
-    }
     return Success();
 }
 
 }  // namespace
 
-Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minOperands,
-                                       std::size_t maxOperands) {
+Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minInputs,
+                                       std::size_t maxInputs) {
     ViewOptions options;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -154,10 +166,22 @@ Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments
             optionsEnded = true;
         } else if (argument == "-h" || argument == "--help") {
             options.help = true;
-        } else if (argument == "-V" || argument == "--version") {
+        } else if (argument == "-V" || argument == "-v" || argument == "--version") {
             options.version = true;
         } else if (argument == "--ignore-visibility") {
             options.ignoreVisibility = true;
+        } else if (argument.rfind("-s", 0) == 0 && argument.rfind("--", 0) != 0) {
+            // -s F, -sF or -s=F: --scale.
+            std::string value = argument.substr(argument.size() > 2 && argument[2] == '=' ? 3 : 2);
+            if (argument.size() == 2) {
+                if (i + 1 == arguments.size()) {
+                    return Error({}, "-s needs a value");
+                }
+                value = arguments[++i];
+            }
+            if (!TakeValue("--scale", value, options)) {
+                return Error({}, "bad or repeated -s '" + value + "'");
+            }
         } else {
             const std::size_t equals = argument.find('=');
             const std::string name = argument.substr(0, equals);
@@ -173,7 +197,7 @@ Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments
             }
         }
     }
-    if (Expected<void> checked = Check(options, minOperands, maxOperands); !checked) {
+    if (Expected<void> checked = Check(options, minInputs, maxInputs); !checked) {
         return checked.error();
     }
     return options;

@@ -10,15 +10,17 @@
 namespace gridport {
 
 // The options rmpview and mapview share, parsed in the getopt_long manner:
-// "--name value" and "--name=value", "-h" and "-V", "--" ends the options,
-// and "-" alone is an operand (standard input, or standard output for --png).
+// "--name value" and "--name=value", "-s F" and "-sF", "-h", "-v" and "-V",
+// "--" ends the options, and "-" alone is an operand (standard input, or
+// standard output for the picture). As in tmxrasterizer, the picture may
+// be named by one more operand after the inputs instead of by --png.
 struct ViewOptions {
     std::vector<std::string> operands;
     std::optional<std::string> png;
     std::optional<double> scale;
-    std::optional<std::uint32_t> fitWidth;  // --size WxH, both set or neither
+    std::optional<std::uint32_t> fitWidth;  // --size WxH or N, both set or neither
     std::optional<std::uint32_t> fitHeight;
-    std::optional<std::size_t> layer;
+    std::vector<std::size_t> layers;
     std::vector<std::string> showLayers;
     std::vector<std::string> hideLayers;
     bool ignoreVisibility = false;
@@ -27,10 +29,12 @@ struct ViewOptions {
 };
 
 // The options, when the arguments make sense for a command that takes
-// between minOperands and maxOperands operands, otherwise why not, in one
-// line. With --help or --version the operands aren't checked.
-Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minOperands,
-                                       std::size_t maxOperands);
+// between minInputs and maxInputs inputs (and, after maxInputs of them, the
+// picture's name), otherwise why not, in one line. With --help or
+// --version the operands aren't checked. A picture's name must end in
+// ".png" (or be "-").
+Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minInputs,
+                                       std::size_t maxInputs);
 
 // The lines of --help that describe the shared options.
 extern const char* const kViewOptionsHelp;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <unistd.h>
 
@@ -49,6 +50,7 @@ void PutInputs(MemoryFileSystem& files) {
     files.Put("short2.map", Cut(test::HarbourMap().Build(), 6));
     files.Put("beyond.map", beyond.Build());
     files.Put("tiles.vsp", test::PatternVsp(5).Build());
+    files.Symlink("town.map", "town.png");
     files.Put("rts.vsp", test::PatternRts(5, 2, 3).Build());
     files.Put("tiles.rts", test::PatternRts(5, 2, 3).Build());
     static const Bytes full = test::PatternRts(65535, 1, 1).Build();
@@ -69,6 +71,9 @@ TEST_P(MapView, PrintsAndEndsAsExpected) {
     EXPECT_EQ(out.substr(out.size() - GetParam().out.size()), GetParam().out);
     EXPECT_EQ(err, GetParam().err);
     EXPECT_EQ(files.OpenFiles(), 0);
+    // A picture is drawn whenever the map's layers and the tileset read.
+    const bool drawing = std::string(GetParam().name).rfind("picture", 0) == 0;
+    EXPECT_EQ(files.Has("out.png"), drawing && GetParam().name != std::string("pictureOverTheTileset"));
 }
 
 const std::string kVerdict =
@@ -127,15 +132,15 @@ INSTANTIATE_TEST_SUITE_P(
         MapViewRun{"notAMap", {"tiles.vsp"}, 1, "", "mapview: tiles.vsp: byte 0: not a MAP file: the first byte is not 4 (version 1) and the first six "
                    "bytes are not the version-2 signature 4D 41 50 F9 35 00\n"},
         MapViewRun{"pngWithoutTileset", {"--png", "out.png", "town.map"}, 2, "",
-                   "mapview: --png needs the TILESET\nUsage: mapview [options] MAP [TILESET]\n"},
+                   "mapview: a picture needs the TILESET\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
         MapViewRun{"twiceStandardInput", {"-", "-"}, 2, "",
-                   "mapview: only one input can be standard input\nUsage: mapview [options] MAP [TILESET]\n"},
+                   "mapview: only one input can be standard input\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
         MapViewRun{"pictureOfAFailingMap", {"--png", "out.png", "beyond.map", "tiles.vsp"}, 1, "",
                    "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
-        MapViewRun{"pictureOverTheTileset", {"--png", "tiles.vsp", "town.map", "tiles.vsp"}, 1, "",
-                   "mapview: tiles.vsp: the picture may not replace the input file\n"},
-        MapViewRun{"tooManyInputs", {"a", "b", "c"}, 2, "",
-                   "mapview: too many input files\nUsage: mapview [options] MAP [TILESET]\n"},
+        MapViewRun{"pictureOverTheTileset", {"--png", "town.png", "town.map", "tiles.vsp"}, 1, "",
+                   "mapview: town.png: the picture may not replace the input file\n"},
+        MapViewRun{"tooManyInputs", {"a", "b", "c.png", "d"}, 2, "",
+                   "mapview: too many operands\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
         MapViewRun{"picture", {"--png=out.png", "--scale=0.5", "harbour.map", "tiles.rts"}, 0, "", ""}),
     [](const auto& info) { return info.param.name; });
 
@@ -212,6 +217,45 @@ TEST(MapView, APipeTooLargeToKeepForAPictureIsRefusedWithAReason) {
     EXPECT_EQ(err, "mapview: -: a stream of more than 8 MiB can't be kept to be read again; name the file "
                    "instead\n");
     EXPECT_FALSE(files.Has("out.png"));
+}
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// A map that doesn't convert is drawn all the same, named as tmxrasterizer
+// takes it: the cell beyond the tileset, (1, 1) of 16 x 16 tiles, is the
+// mark, crossed corner to corner; the reason is on stderr, status 1.
+TEST(MapViewPicture, AMapThatFailsIsDrawnWithItsCellsBeyondTheTilesetMarked) {
+    MemoryFileSystem files;
+    PutInputs(files);
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunMapView({"beyond.map", "tiles.vsp", "out.png"}, files, out, err), 1);
+    EXPECT_EQ(err, "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n");
+    const Bytes png = files.Get("out.png");
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_NE(png_image_begin_read_from_memory(&image, png.data(), png.size()), 0);
+    image.format = PNG_FORMAT_RGBA;
+    Bytes rgba(PNG_IMAGE_SIZE(image));
+    ASSERT_NE(png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr), 0);
+    const auto at = [&](std::size_t x, std::size_t y) {
+        const std::size_t k = (y * image.width + x) * 4;
+        return std::vector<int>{rgba[k], rgba[k + 1], rgba[k + 2], rgba[k + 3]};
+    };
+    EXPECT_EQ(at(16 + 1, 16), (std::vector<int>{255, 0, 255, 255}));
+    EXPECT_EQ(at(16 + 5, 16 + 5), (std::vector<int>{0, 0, 0, 255}));
+    // Hiding the only layers drawn is wrong usage.
+    err.clear();
+    EXPECT_EQ(RunMapView({"town.map", "tiles.vsp", "out.png", "--hide-layer", "background", "--hide-layer",
+                          "foreground"},
+                         files, out, err),
+              2);
+    EXPECT_EQ(err, "mapview: town.map: --hide-layer leaves no layer to draw\n"
+                   "Usage: mapview [options] MAP [TILESET [OUT.png]]\n");
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Blend,
 // layer alone.
 Expected<RgbaImage> Draw(const TileMap& map, std::optional<std::size_t> only) {
     MapPicture source(map);
-    const Expected<std::vector<bool>> drawn = ChooseLayers(source, LayerChoice{only, {}, {}, false});
+    const Expected<std::vector<bool>> drawn = ChooseLayers(source, LayerChoice{only ? std::vector<std::size_t>{*only} : std::vector<std::size_t>{}, {}, {}, false});
     if (!drawn) {
         return drawn.error();
     }
@@ -189,6 +189,165 @@ TEST(PngWriter, ReportsFilesItCannotWriteAndKeepsTheOldPicture) {
     EXPECT_EQ(cut.error().Text(), "in.map: byte 7: cut short");
     EXPECT_EQ(files.Paths(), std::vector<std::string>{"out.png"});
     EXPECT_EQ(files.OpenFiles(), 0);
+}
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// The box filter of a full-size picture, each output pixel the
+// alpha-weighted mean of the k x k pixels under it.
+RgbaImage BoxFilter(const RgbaImage& full, std::int32_t k) {
+    RgbaImage small(full.width / k, full.height / k);
+    for (std::int32_t y = 0; y < small.height; ++y) {
+        for (std::int32_t x = 0; x < small.width; ++x) {
+            std::uint64_t sums[4] = {0, 0, 0, 0};
+            for (std::int32_t dy = 0; dy < k; ++dy) {
+                for (std::int32_t dx = 0; dx < k; ++dx) {
+                    const std::uint8_t* p =
+                        full.pixels.data() + (static_cast<std::size_t>(y * k + dy) * full.width + x * k + dx) * 4;
+                    for (std::size_t c = 0; c < 3; ++c) {
+                        sums[c] += std::uint64_t{p[c]} * p[3];
+                    }
+                    sums[3] += p[3];
+                }
+            }
+            const std::uint64_t count = static_cast<std::uint64_t>(k) * k;
+            std::uint8_t* to = small.pixels.data() + (static_cast<std::size_t>(y) * small.width + x) * 4;
+            const std::uint64_t alpha = (sums[3] + count / 2) / count;
+            for (std::size_t c = 0; c < 3; ++c) {
+                to[c] = alpha == 0 ? 0 : static_cast<std::uint8_t>((sums[c] + sums[3] / 2) / sums[3]);
+            }
+            to[3] = static_cast<std::uint8_t>(alpha);
+        }
+    }
+    return small;
+}
+
+// Maps of up to four layers over tiles of transparent, opaque and
+// half-covered pixels, some cells beyond the tileset: drawn at 1/k for
+// every k that divides the tile, the picture is the box filter of the
+// full-size one, within 1 in every channel.
+TEST(Picture, ReducedPicturesAreTheBoxFilterOfTheFullSizeOne) {
+    std::uint32_t seed = 12345;
+    const auto next = [&seed](std::uint32_t below) {
+        seed = seed * 1664525U + 1013904223U;
+        return (seed >> 8) % below;
+    };
+    for (int round = 0; round < 24; ++round) {
+        TileMap map;
+        const std::int32_t side = std::int32_t{1} << (1 + next(4));
+        map.tileset.tileWidth = side;
+        map.tileset.tileHeight = round % 3 == 0 ? 2 * side : side;
+        const auto tileCount = 1 + next(6);
+        for (std::uint32_t t = 0; t < tileCount; ++t) {
+            Tile tile;
+            tile.image = RgbaImage(map.tileset.tileWidth, map.tileset.tileHeight);
+            const std::uint32_t kind = next(3);
+            for (std::size_t i = 0; i < tile.image.pixels.size(); i += 4) {
+                for (std::size_t c = 0; c < 3; ++c) {
+                    tile.image.pixels[i + c] = static_cast<std::uint8_t>(next(256));
+                }
+                const std::uint32_t alpha = kind == 0 ? 255 : kind == 1 ? next(2) * 255 : next(256);
+                tile.image.pixels[i + 3] = static_cast<std::uint8_t>(alpha);
+            }
+            map.tileset.tiles.push_back(std::move(tile));
+        }
+        const std::uint32_t layers = 1 + next(4);
+        for (std::uint32_t l = 0; l < layers; ++l) {
+            MapLayer layer;
+            layer.name = "layer " + std::to_string(l);
+            layer.width = static_cast<std::int32_t>(1 + next(7));
+            layer.height = static_cast<std::int32_t>(1 + next(7));
+            for (std::int32_t i = 0; i < layer.width * layer.height; ++i) {
+                layer.tiles.push_back(next(tileCount + 2));
+            }
+            map.layers.push_back(std::move(layer));
+        }
+        MapPicture source(map);
+        const Expected<std::vector<bool>> drawn = ChooseLayers(source, LayerChoice{});
+        ASSERT_TRUE(drawn);
+        const PictureSize full = MeasurePicture(source);
+        const Expected<RgbaImage> whole = DrawPicture(source, *drawn, full);
+        ASSERT_TRUE(whole);
+        for (std::int32_t k = 2; k <= std::min(map.tileset.tileWidth, map.tileset.tileHeight); k *= 2) {
+            const Expected<RgbaImage> small = DrawPicture(source, *drawn, PictureSize{full.width / k, full.height / k});
+            ASSERT_TRUE(small);
+            const RgbaImage expected = BoxFilter(*whole, k);
+            ASSERT_EQ(small->pixels.size(), expected.pixels.size());
+            for (std::size_t i = 0; i < expected.pixels.size(); ++i) {
+                ASSERT_LE(std::abs(small->pixels[i] - expected.pixels[i]), 1)
+                    << "round " << round << ", 1/" << k << ", byte " << i;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// The mark after the tiles is magenta, crossed corner to corner in black,
+// and its mean is between the two.
+TEST(Picture, CellsBeyondTheTilesetAreMarkedWhereTheSourceAsks) {
+    Tileset tileset;
+    tileset.tiles.resize(1);
+    tileset.tiles[0].image = RgbaImage(16, 16);
+    const TileLevels levels = TileLevels::From(tileset);
+    ASSERT_EQ(levels.LevelCount(), 5U);
+    const std::uint8_t* mark = levels.Pixels(0, 1);
+    EXPECT_EQ(Pixel({mark[0], mark[1], mark[2], mark[3]}), Pixel({0, 0, 0, 255}));
+    EXPECT_EQ(Pixel({mark[4], mark[5], mark[6], mark[7]}), Pixel({255, 0, 255, 255}));
+    const std::uint8_t* mean = levels.Pixels(4, 1);
+    EXPECT_EQ(Pixel({mean[0], mean[1], mean[2], mean[3]}), Pixel({223, 0, 223, 255}));
+    EXPECT_TRUE(levels.Clear(0));
+    EXPECT_TRUE(levels.Opaque(1));
+}
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// Tiles too large to keep at full size together: the finest level is left
+// out, and a full-size picture is drawn from the next, each reduced pixel
+// repeated, and says so.
+TEST(Picture, TilesOverTheBudgetDrawFromTheFinestKeptLevel) {
+    TileMap map;
+    map.tileset.tileWidth = 32;
+    map.tileset.tileHeight = 32;
+    const std::size_t count = TileLevels::kBudget / (32 * 32 * 4) + 1;
+    map.tileset.tiles.resize(count);
+    for (std::size_t t = 0; t < count; ++t) {
+        map.tileset.tiles[t].image = RgbaImage(32, 32);
+        for (std::size_t i = 0; i < map.tileset.tiles[t].image.pixels.size(); i += 4) {
+            // Left half red, right half blue, opaque.
+            const bool left = (i / 4) % 32 < 16;
+            map.tileset.tiles[t].image.pixels[i] = left ? 255 : 0;
+            map.tileset.tiles[t].image.pixels[i + 2] = left ? 0 : 255;
+            map.tileset.tiles[t].image.pixels[i + 3] = 255;
+        }
+    }
+    MapLayer layer;
+    layer.width = 1;
+    layer.height = 1;
+    layer.tiles = {static_cast<std::uint32_t>(count - 1)};
+    map.layers.push_back(layer);
+    MapPicture source(map);
+    EXPECT_EQ(source.Tiles().FinestKept(), 1U);
+    PictureRows rows(source, {true}, PictureSize{32, 32});
+    ASSERT_TRUE(rows.Start());
+    ASSERT_TRUE(rows.Coarser());
+    EXPECT_EQ(rows.Coarser()->width, 16U);
+    const Expected<const std::uint8_t*> row = rows.Row(0);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(Pixel({(*row)[0], (*row)[1], (*row)[2], (*row)[3]}), Pixel({255, 0, 0, 255}));
+    EXPECT_EQ(Pixel({(*row)[124], (*row)[125], (*row)[126], (*row)[127]}), Pixel({0, 0, 255, 255}));
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ void PrintTo(const Run& run, std::ostream* os) {
     }
 }
 
-constexpr const char* kUsage = "Usage: rmpview [options] FILE.rmp\n";
+constexpr const char* kUsage = "Usage: rmpview [options] FILE.rmp [OUT.png]\n";
 
 std::string Misuse(const std::string& why) {
     return "rmpview: " + why + "\n" + kUsage;
@@ -47,7 +47,7 @@ TEST_P(RmpView, PrintsAndEndsAsExpected) {
     Bytes broken = files.Get("map.rmp");
     broken.pop_back();
     files.Put("broken.rmp", broken);
-    files.Symlink("map.rmp", "link.rmp");
+    files.Symlink("map.rmp", "link.png");
     const Bytes input = files.Get("map.rmp");
     std::string out;
     std::string err;
@@ -85,7 +85,15 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"--png", "out.png", "map.rmp"}, 0, "", ""},
         Run{{"map.rmp", "--layer", "0", "--png", "out.png"}, 0, "", ""},
         Run{{}, 2, "", Misuse("no input file given")},
-        Run{{"a.rmp", "b.rmp"}, 2, "", Misuse("too many input files")},
+        Run{{"a.rmp", "b.rmp"}, 2, "", Misuse("the picture 'b.rmp' would be PNG; name it with the ending .png")},
+        Run{{"a.rmp", "b.png", "c.png"}, 2, "", Misuse("too many operands")},
+        Run{{"map.rmp", "out.png", "--png", "b.png"}, 2, "",
+            Misuse("the picture is named twice, by --png and by the operand 'out.png'")},
+        Run{{"map.rmp", "OUT.PNG", "-s", "0.5", "--size=9"}, 2, "", Misuse("--scale and --size don't go together")},
+        Run{{"map.rmp", "out.png", "-s0.5", "--layer", "1", "--layer", "0"}, 0, "", ""},
+        Run{{"map.rmp", "out.png", "--ignore-visibility", "--hide-layer", "TOP", "--hide-layer", "ground"}, 2, "",
+            Misuse("map.rmp: --hide-layer leaves no layer to draw")},
+        Run{{"-v"}, 0, std::string("rmpview (gridport) ") + kVersion + "\n", ""},
         Run{{"--layer", "1", "map.rmp"}, 2, "", Misuse("--layer goes with --png")},
         Run{{"map.rmp", "--png"}, 2, "", Misuse("--png needs a value")},
         Run{{"--png", "a.png", "--layer", "-1", "map.rmp"}, 2, "",
@@ -106,17 +114,15 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"--png", "a.png", "--size", "0x5", "map.rmp"}, 2, "", Misuse("bad or repeated --size '0x5'")},
         Run{{"--png", "a.png", "--scale", "1", "--size", "5x5", "map.rmp"}, 2, "",
             Misuse("--scale and --size don't go together")},
-        Run{{"--png", "a.png", "--layer", "0", "--show-layer", "top", "map.rmp"}, 2, "",
-            Misuse("--layer draws one layer alone; it doesn't go with --show-layer, --hide-layer or "
-                   "--ignore-visibility")},
+        Run{{"--png", "out.png", "--layer", "0", "--show-layer", "top", "map.rmp"}, 0, "", ""},
         Run{{"--png", "out.png", "--hide-layer", "roof", "map.rmp"}, 1, "",
             "rmpview: map.rmp: there is no layer named \"roof\"; the layers are \"ground\", \"top\"\n"},
         Run{{"--png", "out.png", "--scale", "3000", "map.rmp"}, 1, "",
             "rmpview: map.rmp: the picture would be 18000 x 18000 pixels; pictures are drawn at most 16384 "
             "pixels on a side (--scale or --size draws it smaller)\n"},
-        Run{{"--png", "map.rmp", "map.rmp"}, 1, "", "rmpview: map.rmp: the picture may not replace the input file\n"},
-        Run{{"--png", "link.rmp", "map.rmp"}, 1, "",
-            "rmpview: link.rmp: the picture may not replace the input file\n"}));
+        Run{{"map.rmp", "link.png"}, 1, "", "rmpview: link.png: the picture may not replace the input file\n"},
+        Run{{"--png", "link.png", "map.rmp"}, 1, "",
+            "rmpview: link.png: the picture may not replace the input file\n"}));
 
 }  // namespace
 }  // namespace gridport
@@ -269,9 +275,9 @@ TEST(RmpViewFiles, ReasonsForInputsAndPicturePaths) {
         {{folder / "none.rmp"}, folder / "none.rmp: cannot open: No such file or directory"},
         {{name}, name + ": cannot open: Is a directory"},
         {{"--png", folder / "no/out.png", rmp}, folder / "no/out.png: cannot create a temporary file beside it: No such file or directory"},
-        {{"--png", name, rmp}, name + ": cannot open: Is a directory"},
-        {{"--png", "/dev/full", rmp}, "/dev/full: cannot write: No space left on device"},
+        {{"--png", folder / "dir.png", rmp}, folder / "dir.png: cannot open: Is a directory"},
     };
+    std::filesystem::create_directory(folder / "dir.png");
     for (const auto& [arguments, reason] : cases) {
         std::string out;
         std::string err;

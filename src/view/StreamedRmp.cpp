@@ -1,0 +1,133 @@
+#include "view/StreamedRmp.h"
+
+#include "filesystem/ByteOrder.h"
+#include "filesystem/Counted.h"
+#include "rmp/RmpLayout.h"
+#include "tileset/TilesetReader.h"
+#include "view/Summary.h"
+
+namespace gridport {
+
+namespace {
+
+// Each layer's reader buffers this much: a file has up to 255 layers.
+constexpr std::size_t kLayerBuffer = 16 * 1024;
+
+std::string GridWords(const PictureSource::Layer& layer, std::size_t index) {
+    return "the " + std::to_string(layer.width) + " x " + std::to_string(layer.height) + " grid of layer " +
+           std::to_string(index);
+}
+
+}  // namespace
+
+Expected<std::unique_ptr<StreamedRmp>> StreamedRmp::Open(File& file, const std::string& path, bool draw) {
+    std::unique_ptr<StreamedRmp> rmp(new StreamedRmp(file, path));
+    BufferedReader& in = rmp->in_;
+    Expected<RmpOutline> outline = ReadRmpOutline(in);
+    if (!outline) {
+        return outline.error();
+    }
+    rmp->outline_ = std::move(*outline);
+    TilesetReader tileset(in, TilesetKind::Rts);
+    const Expected<TilesetHeader> header = tileset.ReadHeader();
+    if (!header) {
+        return header.error();
+    }
+    rmp->tileWidth_ = header->tileWidth;
+    rmp->tileHeight_ = header->tileHeight;
+    rmp->tileCount_ = header->tileCount;
+    if (draw) {
+        Expected<TileLevels> levels = TileLevels::Read(tileset, *header);
+        if (!levels) {
+            return levels.error();
+        }
+        rmp->tiles_ = std::move(*levels);
+    } else {
+        const ByteVisitor ignore = [](const std::uint8_t*, std::size_t) {};
+        for (std::size_t tile = 0; tile < header->tileCount; ++tile) {
+            if (Expected<void> read = tileset.ReadPixels(tile, ignore); !read) {
+                return read.error();
+            }
+        }
+    }
+    RtsTileInfo info;
+    for (std::size_t tile = 0; tile < header->tileCount; ++tile) {
+        if (Expected<void> read = tileset.ReadInfo(tile, info); !read) {
+            return read.error();
+        }
+    }
+    if (in.Remaining() != 0) {
+        return in.Fail(in.Position(),
+                       Counted(in.Remaining(), "byte follows", "bytes follow") + " the end of the tileset");
+    }
+    for (const MapLayer& layer : rmp->outline_.document.map.layers) {
+        rmp->layers_.push_back(Layer{layer.name, layer.showFlag, static_cast<std::uint64_t>(layer.width),
+                                     static_cast<std::uint64_t>(layer.height)});
+    }
+    rmp->cursors_.resize(rmp->layers_.size());
+    rmp->in_.ShareFile();
+    return rmp;
+}
+
+Expected<std::unique_ptr<BufferedReader>> StreamedRmp::OpenLayer(std::size_t layer) {
+    auto in = std::make_unique<BufferedReader>(file_, in_.Path(), kLayerBuffer);
+    in->ShareFile();
+    const std::uint64_t start = outline_.places[layer].cells;
+    if (!in->MoveTo(start)) {
+        return in->Fail(start, "cannot read " + GridWords(layers_[layer], layer));
+    }
+    return in;
+}
+
+Expected<const std::uint32_t*> StreamedRmp::Row(std::size_t layer, std::size_t row) {
+    Cursor& cursor = cursors_[layer];
+    if (cursor.in == nullptr) {
+        Expected<std::unique_ptr<BufferedReader>> in = OpenLayer(layer);
+        if (!in) {
+            return in.error();
+        }
+        cursor.in = std::move(*in);
+    }
+    const auto width = static_cast<std::size_t>(layers_[layer].width);
+    const std::uint64_t at = outline_.places[layer].cells + std::uint64_t{row} * width * rmp::kCellSize;
+    if (!cursor.in->MoveTo(at)) {
+        return cursor.in->Fail(at, "cannot read " + GridWords(layers_[layer], layer));
+    }
+    cursor.bytes.resize(width * rmp::kCellSize);
+    cursor.cells.resize(width);
+    if (Expected<void> read = cursor.in->Read(cursor.bytes.data(), cursor.bytes.size(), GridWords(layers_[layer], layer));
+        !read) {
+        return read.error();
+    }
+    LoadU16s(cursor.bytes.data(), width, cursor.cells.data());
+    return cursor.cells.data();
+}
+
+Expected<std::string> StreamedRmp::Summary() {
+    std::vector<LayerCount> counts(layers_.size());
+    std::vector<bool> used(65536, false);
+    std::vector<std::uint8_t> block(kLayerBuffer);
+    for (std::size_t i = 0; i < layers_.size(); ++i) {
+        Expected<std::unique_ptr<BufferedReader>> in = OpenLayer(i);
+        if (!in) {
+            return in.error();
+        }
+        std::fill(used.begin(), used.end(), false);
+        for (std::uint64_t left = layers_[i].width * layers_[i].height * rmp::kCellSize; left > 0;) {
+            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+            if (Expected<void> read = (*in)->Read(block.data(), piece, GridWords(layers_[i], i)); !read) {
+                return read.error();
+            }
+            for (std::size_t k = 0; k < piece; k += rmp::kCellSize) {
+                const std::uint16_t value = LoadU16(block.data() + k);
+                counts[i].distinct += used[value] ? 0 : 1;
+                used[value] = true;
+                counts[i].beyond += value >= tileCount_ ? 1 : 0;
+            }
+            left -= piece;
+        }
+    }
+    return Summarize(in_.Path(), outline_, counts, tileWidth_, tileHeight_, tileCount_);
+}
+
+}  // namespace gridport

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "filesystem/BufferedReader.h"
+#include "rmp/RmpReader.h"
+#include "view/Picture.h"
+
+namespace gridport {
+
+// An RMP file read as a stream, as a picture's source: its outline, its
+// tileset's reduced tiles, and each layer's cells a row at a time, read by a
+// reader of its own on the shared file. What it holds doesn't grow with the
+// grids; the reduced tiles are bounded by TileLevels::kBudget.
+class StreamedRmp final : public PictureSource {
+public:
+    // Reads the file up to its end, checking every part of it as ReadRmp
+    // does but the grids; with `draw`, it keeps the tiles reduced. The file
+    // must be able to seek.
+    static Expected<std::unique_ptr<StreamedRmp>> Open(File& file, const std::string& path, bool draw);
+
+    const std::vector<Layer>& Layers() const override { return layers_; }
+    const TileLevels& Tiles() const override { return tiles_; }
+    Expected<const std::uint32_t*> Row(std::size_t layer, std::size_t row) override;
+
+    // The summary, from one pass over every layer's cells.
+    Expected<std::string> Summary();
+
+private:
+    StreamedRmp(File& file, const std::string& path) : file_(file), in_(file, path) {}
+
+    struct Cursor {
+        std::unique_ptr<BufferedReader> in;
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::uint32_t> cells;
+    };
+
+    // A reader of its own at a layer's first cell.
+    Expected<std::unique_ptr<BufferedReader>> OpenLayer(std::size_t layer);
+
+    File& file_;
+    BufferedReader in_;
+    RmpOutline outline_;
+    std::uint32_t tileWidth_ = 0;
+    std::uint32_t tileHeight_ = 0;
+    std::uint32_t tileCount_ = 0;
+    TileLevels tiles_;
+    std::vector<Layer> layers_;
+    std::vector<Cursor> cursors_;
+};
+
+}  // namespace gridport

@@ -1,0 +1,187 @@
+#include "view/TileLevels.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace gridport {
+
+void MeanPixel(const std::uint64_t* sums, std::uint64_t count, std::uint8_t* pixel) {
+    const std::uint64_t alpha = (sums[3] + count / 2) / count;
+    for (std::size_t c = 0; c < 3; ++c) {
+        pixel[c] = alpha == 0 ? 0 : static_cast<std::uint8_t>((sums[c] + sums[3] / 2) / sums[3]);
+    }
+    pixel[3] = static_cast<std::uint8_t>(alpha);
+}
+
+// Takes the tiles' full-size rows in order, tile after tile, and adds each
+// pixel into every kept level's sums, writing a level's row once the rows
+// under it are all in.
+class TileLevels::Builder {
+public:
+    Builder(TileLevels& levels, std::uint32_t count, std::uint32_t width, std::uint32_t height) : to_(levels) {
+        to_.count_ = count;
+        to_.width_ = width;
+        to_.height_ = height;
+        if (width == 0 || height == 0) {
+            return;
+        }
+        for (std::size_t level = 0;; ++level) {
+            const auto side = [level](std::uint32_t full) {
+                return static_cast<std::uint32_t>((std::uint64_t{full} + (std::uint64_t{1} << level) - 1) >> level);
+            };
+            to_.levels_.push_back(Level{side(width), side(height), {}});
+            if (side(width) == 1 && side(height) == 1) {
+                break;
+            }
+        }
+        // The coarsest levels that fit together, the tiles and the mark.
+        std::uint64_t total = 0;
+        to_.finest_ = to_.levels_.size();
+        while (to_.finest_ > 0) {
+            const Level& next = to_.levels_[to_.finest_ - 1];
+            const std::uint64_t bytes = (std::uint64_t{count} + 1) * next.width * next.height * 4;
+            if (total + bytes > kBudget) {
+                break;
+            }
+            total += bytes;
+            --to_.finest_;
+        }
+        for (std::size_t level = to_.finest_; level < to_.levels_.size(); ++level) {
+            Level& at = to_.levels_[level];
+            at.pixels.resize((std::size_t{count} + 1) * at.width * at.height * 4);
+            sums_.emplace_back(std::size_t{at.width} * 4, 0);
+        }
+        opaque_.assign(std::size_t{count} + 1, 1);
+        clear_.assign(std::size_t{count} + 1, 1);
+        to_.covers_.assign(std::size_t{count} + 1, Cover::Partial);
+    }
+
+    bool Empty() const { return to_.levels_.empty(); }
+
+    // The next full-size row of width pixels.
+    void Row(const std::uint8_t* rgba) {
+        const std::uint32_t width = to_.width_;
+        bool opaque = true;
+        bool clear = true;
+        for (std::uint32_t x = 0; x < width; ++x) {
+            opaque = opaque && rgba[4 * x + 3] == 255;
+            clear = clear && rgba[4 * x + 3] == 0;
+        }
+        opaque_[tile_] = opaque_[tile_] != 0 && opaque ? 1 : 0;
+        clear_[tile_] = clear_[tile_] != 0 && clear ? 1 : 0;
+        to_.covers_[tile_] = opaque_[tile_] != 0 ? Cover::Opaque : clear_[tile_] != 0 ? Cover::Clear : Cover::Partial;
+        const bool last = y_ + 1 == to_.height_;
+        for (std::size_t k = 0; k < sums_.size(); ++k) {
+            const std::size_t shift = to_.finest_ + k;
+            Level& level = to_.levels_[shift];
+            std::uint64_t* sums = sums_[k].data();
+            for (std::uint32_t x = 0; x < width; ++x) {
+                const std::uint8_t* pixel = rgba + 4 * std::size_t{x};
+                std::uint64_t* sum = sums + 4 * std::size_t{x >> shift};
+                const std::uint64_t alpha = pixel[3];
+                sum[0] += pixel[0] * alpha;
+                sum[1] += pixel[1] * alpha;
+                sum[2] += pixel[2] * alpha;
+                sum[3] += alpha;
+            }
+            if (!last && ((y_ + 1) & ((std::uint64_t{1} << shift) - 1)) != 0) {
+                continue;
+            }
+            const std::uint64_t levelRow = std::uint64_t{y_} >> shift;
+            const std::uint64_t rows = y_ + 1 - (levelRow << shift);
+            std::uint8_t* out = level.pixels.data() + (std::size_t{tile_} * level.height + levelRow) * level.width * 4;
+            for (std::uint32_t i = 0; i < level.width; ++i) {
+                const std::uint64_t start = std::uint64_t{i} << shift;
+                const std::uint64_t columns = std::min<std::uint64_t>(start + (std::uint64_t{1} << shift), width) - start;
+                MeanPixel(sums + 4 * std::size_t{i}, columns * rows, out + 4 * std::size_t{i});
+            }
+            std::fill(sums_[k].begin(), sums_[k].end(), std::uint64_t{0});
+        }
+        if (last) {
+            y_ = 0;
+            ++tile_;
+        } else {
+            ++y_;
+        }
+    }
+
+    // The mark after the tiles: magenta, crossed corner to corner in black.
+    void Mark() {
+        const std::uint64_t width = to_.width_;
+        const std::uint64_t height = to_.height_;
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 4);
+        for (std::uint64_t y = 0; y < height; ++y) {
+            for (std::uint64_t x = 0; x < width; ++x) {
+                const std::uint64_t mirrored = width - 1 - x;
+                const bool cross = x * height / width == y || y * width / height == x ||
+                                   mirrored * height / width == y || y * width / height == mirrored;
+                const std::uint8_t pixel[4] = {static_cast<std::uint8_t>(cross ? 0 : 255), 0,
+                                               static_cast<std::uint8_t>(cross ? 0 : 255), 255};
+                std::memcpy(row.data() + 4 * x, pixel, 4);
+            }
+            Row(row.data());
+        }
+    }
+
+private:
+    TileLevels& to_;
+    std::vector<std::vector<std::uint64_t>> sums_;
+    std::vector<std::uint8_t> opaque_;
+    std::vector<std::uint8_t> clear_;
+    std::uint32_t tile_ = 0;
+    std::uint32_t y_ = 0;
+};
+
+Expected<TileLevels> TileLevels::Read(TilesetReader& reader, const TilesetHeader& header) {
+    TileLevels levels;
+    Builder builder(levels, header.tileCount, header.tileWidth, header.tileHeight);
+    const std::size_t stride = std::size_t{header.tileWidth} * 4;
+    std::vector<std::uint8_t> row(builder.Empty() ? 0 : stride);
+    std::size_t filled = 0;
+    const ByteVisitor take = [&](const std::uint8_t* bytes, std::size_t count) {
+        while (count > 0) {
+            const std::size_t piece = std::min(count, stride - filled);
+            std::memcpy(row.data() + filled, bytes, piece);
+            filled += piece;
+            bytes += piece;
+            count -= piece;
+            if (filled == stride) {
+                builder.Row(row.data());
+                filled = 0;
+            }
+        }
+    };
+    const ByteVisitor ignore = [](const std::uint8_t*, std::size_t) {};
+    for (std::size_t tile = 0; tile < header.tileCount; ++tile) {
+        if (Expected<void> read = reader.ReadPixels(tile, builder.Empty() ? ignore : take); !read) {
+            return read.error();
+        }
+    }
+    if (!builder.Empty()) {
+        builder.Mark();
+    }
+    return levels;
+}
+
+TileLevels TileLevels::From(const Tileset& tileset) {
+    TileLevels levels;
+    const auto width = static_cast<std::uint32_t>(std::max(tileset.tileWidth, 0));
+    const auto height = static_cast<std::uint32_t>(std::max(tileset.tileHeight, 0));
+    Builder builder(levels, static_cast<std::uint32_t>(tileset.tiles.size()), width, height);
+    if (builder.Empty()) {
+        return levels;
+    }
+    const std::size_t stride = std::size_t{width} * 4;
+    const std::vector<std::uint8_t> clear(stride, 0);
+    for (const Tile& tile : tileset.tiles) {
+        // A tile of the wrong size draws nothing.
+        const bool sized = tile.image.pixels.size() == stride * height;
+        for (std::uint32_t y = 0; y < height; ++y) {
+            builder.Row(sized ? tile.image.pixels.data() + y * stride : clear.data());
+        }
+    }
+    builder.Mark();
+    return levels;
+}
+
+}  // namespace gridport
