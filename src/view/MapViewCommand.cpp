@@ -243,10 +243,6 @@ Expected<TileLevels> ReadLevels(File& file, const std::string& path, TilesetKind
     return TileLevels::Read(reader, *header);
 }
 
-// A picture reads its inputs a second time: standard input from a pipe is
-// kept for it up to this much.
-constexpr std::uint64_t kMostKeptInput = std::uint64_t{4} << 20;
-
 int Report(ViewConsole& console, const Error& error) {
     console.err += "mapview: " + error.Text() + "\n";
     return 1;

@@ -20,10 +20,6 @@ const ViewCommandText kText{
     1,
 };
 
-// Standard input from a pipe is kept for reading up to this much, which
-// leaves room within 16 MiB for the reduced tiles and the picture.
-constexpr std::uint64_t kMostKeptInput = std::uint64_t{4} << 20;
-
 }  // namespace
 
 int RunRmpView(const std::vector<std::string>& arguments, FileSystem& fileSystem, std::string& out, std::string& err,

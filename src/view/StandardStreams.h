@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -29,6 +30,9 @@ private:
     std::FILE* input_;
     std::FILE* output_;
 };
+
+// What the viewers keep of a stream that can't seek, to read it again.
+inline constexpr std::uint64_t kMostKeptInput = std::uint64_t{4} << 20;
 
 // Opens path for reading so that it can be read more than once: a stream
 // that can't seek is read to its end into memory first, when it holds at

@@ -681,13 +681,13 @@ TEST_F(Cli, ASignalMidWriteRemovesTheTemporaryFileAndEndsTheProgramByIt) {
     struct Row {
         std::string command;
         std::vector<std::string> arguments;
-        std::string from;    // the folder it runs in, which holds the output "old"
+        std::string from;    // the folder it runs in, which holds the output "old.png"
         std::string prefix;  // how it is run
         std::string staged;  // where its temporary file goes
     };
-    std::vector<Row> rows = {{Command(), {"fifo.map", "tiles.vsp", "old"}, ".", "", "."},
-                             {Viewer("rmpview"), {"--png", "old", "big.rmp"}, ".", "", "."},
-                             {Viewer("mapview"), {"--png", "old", "big.map", "tiles.vsp"}, ".", "", "."}};
+    std::vector<Row> rows = {{Command(), {"fifo.map", "tiles.vsp", "old.png"}, ".", "", "."},
+                             {Viewer("rmpview"), {"--png", "old.png", "big.rmp"}, ".", "", "."},
+                             {Viewer("mapview"), {"--png", "old.png", "big.map", "tiles.vsp"}, ".", "", "."}};
     using std::filesystem::perms;
     if (CanBeNobody()) {
         for (const std::string folder : {".", "tmp", "locked"}) {
@@ -696,7 +696,7 @@ TEST_F(Cli, ASignalMidWriteRemovesTheTemporaryFileAndEndsTheProgramByIt) {
         }
         std::filesystem::permissions(work / "locked", perms::owner_write | perms::group_write | perms::others_write,
                                      std::filesystem::perm_options::remove);
-        rows.push_back({Command(), {"../fifo.map", "../tiles.vsp", "old"}, "locked",
+        rows.push_back({Command(), {"../fifo.map", "../tiles.vsp", "old.png"}, "locked",
                         "env TMPDIR=" + Quoted(work / "tmp") + " " + kAsNobody, "tmp"});
     }
     const Bytes old{1, 2, 3};
@@ -705,7 +705,7 @@ TEST_F(Cli, ASignalMidWriteRemovesTheTemporaryFileAndEndsTheProgramByIt) {
             if (row.command.empty()) {
                 continue;  // a viewer that isn't built
             }
-            const std::string output = work / (row.from + "/old");
+            const std::string output = work / (row.from + "/old.png");
             WriteDiskFile(output, old);
             std::filesystem::permissions(output, perms::all);
             // A new FIFO each time: nothing left over from the last run.

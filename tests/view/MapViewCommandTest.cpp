@@ -214,8 +214,8 @@ TEST(MapView, APipeTooLargeToKeepForAPictureIsRefusedWithAReason) {
     std::string out;
     std::string err;
     EXPECT_EQ(RunMapView({"--png", "out.png", "-", "tiles.vsp"}, streams, out, err), 1);
-    EXPECT_EQ(err, "mapview: -: a stream of more than 8 MiB can't be kept to be read again; name the file "
-                   "instead\n");
+    EXPECT_EQ(err, "mapview: -: a stream of more than " + std::to_string(kMostKeptInput >> 20) +
+                       " MiB can't be kept to be read again; name the file instead\n");
     EXPECT_FALSE(files.Has("out.png"));
 }
 
