@@ -37,9 +37,15 @@ Corpus ConversionSeeds() {
     map.background = {2};
     map.foreground = {0};
     const ConversionInput zeroSize{map.Build(), ZeroSizeTiles(), false};
-    Corpus corpus = {{"regression-null-pixels-of-zero-size-tiles", JoinConversionInput(zeroSize)}};
+    // A map of no layers still needs a tileset of at least one tile.
+    MapV2File empty;
+    empty.order = "1E";
+    const ConversionInput noTiles{empty.Build(), PatternVsp(0).Build(), true};
+    Corpus corpus = {{"regression-null-pixels-of-zero-size-tiles", JoinConversionInput(zeroSize)},
+                     {"regression-no-layers-and-no-tiles", JoinConversionInput(noTiles)}};
     for (const ConversionSample& sample : SmallConversions()) {
-        const ConversionInput input{sample.map, sample.tileset, (gridport::TilesetKindOf(sample.tilesetPath) == gridport::TilesetKind::Vsp)};
+        const ConversionInput input{sample.map, sample.tileset,
+                                    gridport::TilesetKindOf(sample.tilesetPath) == gridport::TilesetKind::Vsp};
         corpus.emplace_back(sample.name, JoinConversionInput(input));
     }
     return corpus;

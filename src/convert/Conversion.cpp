@@ -78,7 +78,7 @@ public:
     Pass(MapReader& map, ConversionSink& sink) : map_(map), sink_(sink) {}
 
     // tilesetFailure is why the tileset could not be opened, if it could not.
-    Expected<void> Run(std::optional<TilesetInput> tileset, std::optional<Error> tilesetFailure = std::nullopt) {
+    Expected<void> Run(std::optional<TilesetInput> tileset, std::optional<Error> tilesetFailure) {
         if (Expected<void> header = map_.ReadHeader(); !header) {
             return header;
         }

@@ -230,8 +230,11 @@ ConversionOutcome ReferenceConversion(const Bytes& mapBytes, const Bytes& tilese
         return ConversionOutcome::ImportFailed;
     }
     const std::size_t tiles = tileset.tiles.size();
+    if (tiles == 0) {
+        return ConversionOutcome::ImportFailed;
+    }
     for (const MapLayer& layer : map.layers) {
-        if (tiles == 0 || std::any_of(layer.cells.begin(), layer.cells.end(), [tiles](std::uint16_t cell) {
+        if (std::any_of(layer.cells.begin(), layer.cells.end(), [tiles](std::uint16_t cell) {
                 return cell >= tiles;
             })) {
             return ConversionOutcome::ImportFailed;
