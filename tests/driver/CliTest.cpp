@@ -674,6 +674,11 @@ TEST_F(Cli, ASignalMidWriteRemovesTheTemporaryFileAndEndsTheProgramByIt) {
     if (!NativeCommand()) {
         GTEST_SKIP() << "needs POSIX signals and FIFOs, and the binaries built here";
     }
+    if (std::string(GRIDPORT_EMULATOR) != "") {
+        // Signals reach the program through qemu's user mode, which handles
+        // them its own way: there the case ran for minutes and failed.
+        GTEST_SKIP() << "signals reach the program through the emulator";
+    }
     const Bytes map = BigMap().Build();
     Put("big.map", map);
     Put("tiles.vsp", PatternVsp(5).Build());

@@ -304,6 +304,11 @@ TEST(StdioFileSystem, TemporaryNamesFitTheNameLimit) {
 // done with first, so the entries must have been given back. It runs in a
 // child process, which the signal ends.
 TEST(StdioFileSystem, ASignalRemovesTheTemporaryFilesOfEveryThread) {
+#if GRIDPORT_EMULATED
+    // qemu's user mode hands signals to threads of its own: a child with
+    // threads waits there for a signal that never comes.
+    GTEST_SKIP() << "signals to a process with threads don't arrive under the emulator";
+#endif
     TempDir root;
     constexpr int kThreads = 8;
     const pid_t child = fork();
