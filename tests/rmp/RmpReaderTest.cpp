@@ -22,11 +22,7 @@ using test::RtsTile;
 using test::SampleRmpFiles;
 
 Expected<RmpDocument> ReadBytes(const Bytes& bytes) {
-    MemoryFileSystem files;
-    files.Put("in.rmp", bytes);
-    const auto file = std::move(*files.Open("in.rmp", OpenMode::Read));
-    BufferedReader in(*file, "in.rmp");
-    return ReadRmp(in);
+    return test::ReadInMemory("in.rmp", bytes, [](BufferedReader& in) { return ReadRmp(in); });
 }
 
 std::int32_t Low(std::int32_t value, std::uint32_t mask) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "filesystem/BufferedReader.h"
 #include "filesystem/FileSystem.h"
 
 namespace gridport::test {
@@ -156,5 +157,16 @@ private:
     Bytes bytes_;
     std::size_t at_ = 0;
 };
+
+// Bytes read as the file at path, through a reader of their own: what
+// read(reader) gives.
+template <typename Read>
+auto ReadInMemory(const std::string& path, const Bytes& bytes, Read read) {
+    MemoryFileSystem files;
+    files.Put(path, bytes);
+    const auto file = std::move(*files.Open(path, OpenMode::Read));
+    BufferedReader in(*file, path);
+    return read(in);
+}
 
 }  // namespace gridport::test

@@ -14,11 +14,7 @@ using test::RtsFromVsp;
 using test::VspFile;
 
 Expected<Tileset> Import(const Bytes& bytes) {
-    MemoryFileSystem files;
-    files.Put("t.vsp", bytes);
-    const auto file = std::move(*files.Open("t.vsp", OpenMode::Read));
-    BufferedReader in(*file, "t.vsp");
-    return LoadTileset(in, TilesetKind::Vsp);
+    return test::ReadInMemory("t.vsp", bytes, [](BufferedReader& in) { return LoadTileset(in, TilesetKind::Vsp); });
 }
 
 // All pixels of the tileset, tile after tile.
