@@ -200,6 +200,10 @@ Expected<void> PictureRows::Start() {
         pairs_.assign(static_cast<std::size_t>(count * count), kEmpty);
     }
     cells_.assign(columns_, kEmpty);
+    if (cellWidth_ * cellHeight_ == 1) {
+        const std::uint8_t* pixels = tiles_.Pixels(level_, 0);
+        colours_.assign(pixels, pixels + count * kPixel);
+    }
     // Room for the composites kept, so that they don't move as they grow.
     images_.reserve(static_cast<std::size_t>(kCachedBytes));
     levelRow_.assign(static_cast<std::size_t>(canvas_.width) * kPixel, 0);
@@ -242,17 +246,22 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
         stackIds_.clear();
         slots_.clear();
         images_.clear();
+        colours_.resize((std::size_t{tiles_.TileCount()} + 1) * kPixel);
         std::fill(pairs_.begin(), pairs_.end(), kEmpty);
     }
     if (images_.size() + cellWidth_ * cellHeight_ * kPixel > images_.capacity()) {
         images_.clear();
         std::fill(slots_.begin(), slots_.end(), kEmpty);
     }
-    std::fill(cells_.begin(), cells_.end(), kEmpty);
     const std::uint32_t count = tiles_.TileCount();
     const bool marks = source_.MarksBeyond();
     const std::size_t side = std::size_t{count} + 1;
     const bool paired = !pairs_.empty();
+    const TileLevels::Cover* covers = tiles_.Covers();
+    // The first layer drawn on this row sets its cells without looking
+    // below; the columns it doesn't reach, and a row no layer reaches, are
+    // empty.
+    std::size_t set = 0;
     for (std::size_t i = 0; i < drawn_.size(); ++i) {
         const PictureSource::Layer& layer = source_.Layers()[i];
         if (!drawn_[i] || cellRow >= layer.height) {
@@ -263,10 +272,10 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
             return cells.error();
         }
         const std::uint32_t* row = *cells;
-        const TileLevels::Cover* covers = tiles_.Covers();
         std::uint32_t* out = cells_.data();
-        const std::uint32_t* pairs = pairs_.data();
-        for (std::size_t x = 0; x < layer.width; ++x) {
+        const auto width = static_cast<std::size_t>(layer.width);
+        std::size_t x = 0;
+        for (const std::size_t shared = std::min(width, set); x < shared; ++x) {
             std::uint32_t tile = row[x];
             if (tile >= count) {
                 if (!marks || tile == kNoTile) {
@@ -281,39 +290,71 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
             const std::uint32_t below = out[x];
             if (below == kEmpty || cover == TileLevels::Cover::Opaque) {
                 out[x] = tile;
-            } else if (paired && below <= count && pairs[below * side + tile] != kEmpty) {
-                out[x] = pairs[below * side + tile];
+            } else if (const std::uint32_t pair = paired && below <= count ? pairs_[below * side + tile] : kEmpty;
+                       pair != kEmpty) {
+                out[x] = pair;
             } else {
                 out[x] = Above(below, tile);
-                pairs = pairs_.data();
             }
         }
+        for (; x < width; ++x) {
+            std::uint32_t tile = row[x];
+            if (tile >= count) {
+                tile = marks && tile != kNoTile ? count : kEmpty;
+            }
+            out[x] = tile != kEmpty && covers[tile] == TileLevels::Cover::Clear ? kEmpty : tile;
+        }
+        set = std::max(set, width);
+    }
+    std::fill(cells_.begin() + static_cast<std::ptrdiff_t>(set), cells_.end(), kEmpty);
+    const std::size_t bytes = cellWidth_ * cellHeight_ * kPixel;
+    const std::uint32_t* cells = cells_.data();
+    if (bytes == kPixel) {
+        // One pixel a cell: each new stack's pixel is drawn after the
+        // tiles' own, and the cells' pixels make the level's row.
+        std::vector<std::uint8_t> image;
+        for (std::size_t id = colours_.size() / kPixel; id < side + stacks_.size(); ++id) {
+            Composite(static_cast<std::uint32_t>(id), image);
+            colours_.insert(colours_.end(), image.begin(), image.end());
+        }
+        std::uint8_t* levelRow = levelRow_.data();
+        for (std::size_t x = 0, columns = cells_.size(); x < columns; ++x) {
+            const std::uint32_t cell = cells[x];
+            std::memcpy(levelRow + x * kPixel, cell == kEmpty ? kClearPixel : &colours_[cell * kPixel], kPixel);
+        }
+        levelRowAt_ = cellRow;
+        return Success();
     }
     // What each column draws; stacks not drawn yet are drawn and kept, or,
     // past the room for them, kept for this row alone.
-    const std::size_t bytes = cellWidth_ * cellHeight_ * kPixel;
+    const std::uint8_t* tilePixels = tiles_.Pixels(level_, 0);
     slots_.resize(stacks_.size(), kEmpty);
     overflow_.clear();
     drawnCells_.resize(cells_.size());
-    for (std::size_t x = 0; x < cells_.size(); ++x) {
-        const std::uint32_t cell = cells_[x];
-        if (cell == kEmpty || cell <= count) {
-            drawnCells_[x] = cell == kEmpty ? nullptr : tiles_.Pixels(level_, cell);
+    for (std::size_t x = 0, columns = cells_.size(); x < columns; ++x) {
+        const std::uint32_t cell = cells[x];
+        const std::uint8_t* pixels = nullptr;
+        if (cell == kEmpty) {
+            drawnCells_[x] = nullptr;
             continue;
         }
-        std::uint32_t& slot = slots_[cell - count - 1];
-        if (slot == kEmpty) {
+        if (cell <= count) {
+            pixels = tilePixels + std::size_t{cell} * bytes;
+        } else if (std::uint32_t& slot = slots_[cell - count - 1]; slot != kEmpty) {
+            pixels = images_.data() + std::size_t{slot} * bytes;
+        } else {
             std::vector<std::uint8_t> image;
             Composite(cell, image);
             if (images_.size() + bytes > images_.capacity()) {
                 overflow_.push_back(std::move(image));
-                drawnCells_[x] = overflow_.back().data();
-                continue;
+                pixels = overflow_.back().data();
+            } else {
+                slot = static_cast<std::uint32_t>(images_.size() / bytes);
+                pixels = images_.data() + images_.size();
+                images_.insert(images_.end(), image.begin(), image.end());
             }
-            slot = static_cast<std::uint32_t>(images_.size() / bytes);
-            images_.insert(images_.end(), image.begin(), image.end());
         }
-        drawnCells_[x] = images_.data() + std::size_t{slot} * bytes;
+        drawnCells_[x] = pixels;
     }
     return Success();
 }
@@ -374,18 +415,14 @@ Expected<const std::uint8_t*> PictureRows::LevelRow(std::size_t y) {
             return resolved.error();
         }
     }
+    if (levelRowAt_ == y) {
+        // One pixel a cell: the cells made the row.
+        return levelRow_.data();
+    }
     levelRowAt_ = y;
     const std::size_t stride = cellWidth_ * kPixel;
     const std::size_t within = (y % cellHeight_) * stride;
     std::uint8_t* to = levelRow_.data();
-    if (stride == kPixel) {
-        // One pixel a cell across.
-        for (std::size_t x = 0; x < columns_; ++x, to += kPixel) {
-            const std::uint8_t* from = drawnCells_[x];
-            std::memcpy(to, from == nullptr ? kClearPixel : from + within, kPixel);
-        }
-        return levelRow_.data();
-    }
     for (std::size_t x = 0; x < columns_; ++x, to += stride) {
         const std::uint8_t* from = drawnCells_[x];
         if (from == nullptr) {
@@ -409,17 +446,26 @@ Expected<const std::uint8_t*> PictureRows::Row(std::size_t y) {
         if (!level) {
             return level;
         }
-        const std::uint8_t* from = *level;
+        // The sums are kept in locals: stores through the sums could
+        // otherwise change the bytes read, as far as the compiler knows.
         for (std::size_t x = 0; x < columnStart_.size(); ++x) {
             std::uint64_t* sum = sums_.data() + x * kPixel;
-            for (std::size_t column = columnStart_[x]; column < columnEnd_[x]; ++column) {
-                const std::uint8_t* pixel = from + column * kPixel;
-                const std::uint64_t alpha = pixel[3];
-                sum[0] += pixel[0] * alpha;
-                sum[1] += pixel[1] * alpha;
-                sum[2] += pixel[2] * alpha;
-                sum[3] += alpha;
+            std::uint64_t red = sum[0];
+            std::uint64_t green = sum[1];
+            std::uint64_t blue = sum[2];
+            std::uint64_t alpha = sum[3];
+            const std::uint8_t* pixel = *level + columnStart_[x] * kPixel;
+            for (const std::uint8_t* end = *level + columnEnd_[x] * kPixel; pixel != end; pixel += kPixel) {
+                const std::uint32_t weight = pixel[3];
+                red += pixel[0] * weight;
+                green += pixel[1] * weight;
+                blue += pixel[2] * weight;
+                alpha += weight;
             }
+            sum[0] = red;
+            sum[1] = green;
+            sum[2] = blue;
+            sum[3] = alpha;
         }
     }
     for (std::size_t x = 0; x < columnStart_.size(); ++x) {

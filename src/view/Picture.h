@@ -162,6 +162,9 @@ private:
     // index] is where, or kEmpty), kept while they take at most
     // kCachedBytes, and what each column of the current row draws.
     std::vector<std::uint8_t> images_;
+    // With one pixel a cell: the pixel of every tile, the mark and every
+    // stack, by id.
+    std::vector<std::uint8_t> colours_;
     std::vector<std::uint32_t> slots_;
     std::vector<std::vector<std::uint8_t>> overflow_;
     std::vector<const std::uint8_t*> drawnCells_;

@@ -3,8 +3,14 @@
 #include <png.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <csetjmp>
+#include <cstring>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace gridport {
 
@@ -17,11 +23,73 @@ namespace {
 constexpr int kCompressionLevel = 3;
 constexpr int kFilters = PNG_FILTER_SUB;
 
+// Rows are drawn on the calling thread and compressed on a thread of its
+// own, side by side: drawing a reduced picture and compressing it take
+// about as long as each other. Rows pass through a ring of kSlots copies.
+class RowRelay {
+public:
+    static constexpr std::uint32_t kSlots = 16;
+
+    explicit RowRelay(std::size_t rowBytes) : rowBytes_(rowBytes), slots_(kSlots * rowBytes) {}
+
+    // The drawing side: waits for a free slot; false once the encoder has
+    // stopped, when no more rows are wanted.
+    bool Put(const std::uint8_t* row) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return stopped_ || put_ - taken_ < kSlots; });
+        if (stopped_) {
+            return false;
+        }
+        // The slot is the encoder's again only after put_ moves past it.
+        lock.unlock();
+        std::memcpy(Slot(put_), row, rowBytes_);
+        lock.lock();
+        ++put_;
+        changed_.notify_all();
+        return true;
+    }
+    // No more rows will come (all are put, or drawing failed).
+    void End() {
+        const std::lock_guard lock(mutex_);
+        ended_ = true;
+        changed_.notify_all();
+    }
+
+    // The encoding side: row y once it is put, or nullptr when it never
+    // will be.
+    const std::uint8_t* Take(std::uint32_t y) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this, y] { return ended_ || put_ > y; });
+        return put_ > y ? Slot(y) : nullptr;
+    }
+    // Row y is encoded (libpng keeps its own copy): its slot is free.
+    void Taken(std::uint32_t y) {
+        const std::lock_guard lock(mutex_);
+        taken_ = y + 1;
+        changed_.notify_all();
+    }
+    void Stop() {
+        const std::lock_guard lock(mutex_);
+        stopped_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::uint8_t* Slot(std::uint32_t y) { return slots_.data() + (y % kSlots) * rowBytes_; }
+
+    std::size_t rowBytes_;
+    std::vector<std::uint8_t> slots_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::uint32_t put_ = 0;
+    std::uint32_t taken_ = 0;
+    bool ended_ = false;
+    bool stopped_ = false;
+};
+
 struct PngSink {
     File* file = nullptr;
     bool failed = false;
-    // Why a row could not be had, which ends the picture.
-    std::optional<Error> rowFailure;
 };
 
 void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
@@ -36,19 +104,10 @@ void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
 
 void FlushNothing(png_structp) {}
 
-const std::uint8_t* NextRow(const PngRowSource& rows, std::uint32_t y, PngSink& sink) {
-    Expected<const std::uint8_t*> row = rows(y);
-    if (!row) {
-        sink.rowFailure = row.error();
-        return nullptr;
-    }
-    return *row;
-}
-
 // libpng reports errors by longjmp; nothing in this function has a
-// destructor, so the jump skips none. The row source runs to its end before
-// libpng is called again, and keeps its reason in the sink.
-bool Encode(PngSink& sink, std::uint32_t width, std::uint32_t height, const PngRowSource& rows) {
+// destructor, so the jump skips none. False when a write failed or the rows
+// ended early.
+bool Encode(PngSink& sink, std::uint32_t width, std::uint32_t height, RowRelay& rows) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (png == nullptr) {
         return false;
@@ -68,17 +127,20 @@ bool Encode(PngSink& sink, std::uint32_t width, std::uint32_t height, const PngR
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (std::uint32_t y = 0; y < height && !sink.failed && !sink.rowFailure; ++y) {
-        const std::uint8_t* row = NextRow(rows, y, sink);
-        if (row != nullptr) {
+    bool complete = true;
+    for (std::uint32_t y = 0; y < height && complete && !sink.failed; ++y) {
+        const std::uint8_t* row = rows.Take(y);
+        complete = row != nullptr;
+        if (complete) {
             png_write_row(png, row);
+            rows.Taken(y);
         }
     }
-    if (!sink.failed && !sink.rowFailure) {
+    if (complete && !sink.failed) {
         png_write_end(png, nullptr);
     }
     png_destroy_write_struct(&png, &info);
-    return !sink.failed && !sink.rowFailure;
+    return complete && !sink.failed;
 }
 
 }  // namespace
@@ -89,11 +151,38 @@ Expected<void> WritePng(std::uint32_t width, std::uint32_t height, const PngRowS
     if (!file) {
         return file.error();
     }
-    PngSink sink{file->get(), false, std::nullopt};
-    if (!Encode(sink, width, height, rows)) {
-        if (sink.rowFailure) {
-            return *sink.rowFailure;
+    PngSink sink{file->get(), false};
+    RowRelay relay(std::size_t{width} * 4);
+    bool encoded = false;
+    std::optional<Error> rowFailure;
+    try {
+        const std::jthread encoder([&] {
+            encoded = Encode(sink, width, height, relay);
+            relay.Stop();
+        });
+        // However the drawing ends, even by an exception, the encoder learns
+        // that no more rows come before it is joined.
+        struct EndRows {
+            RowRelay& relay;
+            ~EndRows() { relay.End(); }
+        } endRows{relay};
+        for (std::uint32_t y = 0; y < height; ++y) {
+            Expected<const std::uint8_t*> row = rows(y);
+            if (!row) {
+                rowFailure = row.error();
+                break;
+            }
+            if (!relay.Put(*row)) {
+                break;
+            }
         }
+    } catch (const std::system_error&) {
+        return Error(path, "cannot start a thread to encode the picture");
+    }
+    if (rowFailure) {
+        return *rowFailure;
+    }
+    if (!encoded) {
         // A write that fell short has its reason in the output.
         Expected<void> committed = (*file)->Commit();
         return committed ? Error(path, "cannot encode the picture") : committed;
