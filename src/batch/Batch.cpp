@@ -2,19 +2,22 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <mutex>
 #include <optional>
 #include <new>
 #include <set>
-#include <thread>
 
+#include "batch/FolderTree.h"
 #include "batch/Interrupt.h"
 #include "batch/Pairing.h"
 #include "convert/Conversion.h"
 #include "filesystem/ExactName.h"
 #include "filesystem/FolderCache.h"
+#include "filesystem/Threads.h"
 #include "mapfile/MapReader.h"
+
+#if GRIDPORT_HAS_THREADS
+#include <thread>
+#endif
 
 #ifdef _WIN32
 #include <windows.h>
@@ -23,8 +26,6 @@
 #endif
 
 namespace gridport::batch {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -131,30 +132,42 @@ public:
         jobs_ = jobs;
         stretch_ = (maps_.size() + jobs - 1) / jobs;
         claims_ = stretch_ * jobs;
-        const Clock::time_point start = Clock::now();
-        if (jobs == 1 && progress == nullptr) {
-            Work();
-        } else {
-            std::vector<std::thread> workers;
-            for (unsigned i = 0; i < jobs; ++i) {
-                workers.emplace_back([this] { Work(); });
-            }
-            while (progress != nullptr && finished_.load() < jobs) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                ShowProgress(progress, start);
-            }
-            for (std::thread& worker : workers) {
-                worker.join();
-            }
-            if (progress != nullptr) {
-                ShowProgress(progress, start);
-                std::fputs("\n", progress);
-            }
+#if GRIDPORT_HAS_THREADS
+        if (jobs > 1 || progress != nullptr) {
+            RunWorkers(progress);
+            return std::move(records_);
         }
+#else
+        (void)progress;  // no threads: nothing to show it with
+#endif
+        // One worker and nothing to show: the maps in this thread, the only
+        // one where there are no threads.
+        Work();
         return std::move(records_);
     }
 
 private:
+#if GRIDPORT_HAS_THREADS
+    void RunWorkers(std::FILE* progress) {
+        const Clock::time_point start = Clock::now();
+        std::vector<std::thread> workers;
+        for (unsigned i = 0; i < jobs_; ++i) {
+            workers.emplace_back([this] { Work(); });
+        }
+        while (progress != nullptr && finished_.load() < jobs_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            ShowProgress(progress, start);
+        }
+        for (std::thread& worker : workers) {
+            worker.join();
+        }
+        if (progress != nullptr) {
+            ShowProgress(progress, start);
+            std::fputs("\n", progress);
+        }
+    }
+#endif
+
     bool Stopping() const { return StopSignal() != 0 || (options_.failFast && failed_.load() != 0); }
 
     void Work() {
@@ -237,17 +250,15 @@ private:
         }
         const std::string folder = output.substr(0, start);
         {
-            const std::lock_guard<std::mutex> lock(foldersMutex_);
+            const MutexLock lock(foldersMutex_);
             if (made_.count(folder) != 0) {
                 return Success();
             }
         }
-        std::error_code error;
-        fs::create_directories(fs::path(folder), error);
-        if (error) {
-            return Error::System(folder, "cannot make the folder", error.value());
+        if (Expected<void> made = MakeFolders(folder); !made) {
+            return made.error();
         }
-        const std::lock_guard<std::mutex> lock(foldersMutex_);
+        const MutexLock lock(foldersMutex_);
         made_.insert(folder);
         return Success();
     }
@@ -288,9 +299,7 @@ private:
         }
         record.result = MapResult::Converted;
         if (options_.report) {
-            std::error_code error;
-            const std::uintmax_t size = fs::file_size(fs::path(entry.output), error);
-            record.bytes = error ? 0 : size;
+            record.bytes = FileSize(entry.output).value_or(0);
         }
     }
 
@@ -309,14 +318,14 @@ private:
     FileSystem& fileSystem_;
     FolderCache& cache_;
     std::vector<MapRecord> records_;
-    std::size_t jobs_ = 1;
+    unsigned jobs_ = 1;
     std::size_t stretch_ = 0;
     std::size_t claims_ = 0;
     std::atomic<std::size_t> next_{0};
     std::atomic<std::size_t> done_{0};
     std::atomic<std::size_t> failed_{0};
     std::atomic<unsigned> finished_{0};
-    std::mutex foldersMutex_;
+    Mutex foldersMutex_;
     std::set<std::string> made_;
 };
 

@@ -1,7 +1,6 @@
 #include "batch/BatchCommand.h"
 
 #include <chrono>
-#include <thread>
 
 #include "batch/Batch.h"
 #include "batch/Interrupt.h"
@@ -11,6 +10,11 @@
 #include "filesystem/DefaultFileSystem.h"
 #include "filesystem/FolderCache.h"
 #include "filesystem/PlatformFiles.h"
+#include "filesystem/Threads.h"
+
+#if GRIDPORT_HAS_THREADS
+#include <thread>
+#endif
 
 #ifndef GRIDPORT_VERSION
 #define GRIDPORT_VERSION "unknown"
@@ -119,9 +123,14 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
         std::fputs("gridport-batch (gridport) " GRIDPORT_VERSION "\n", out);
         return 0;
     }
+#if GRIDPORT_HAS_THREADS
     if (options.jobs == 0) {
         options.jobs = std::max(1U, std::thread::hardware_concurrency());
     }
+#else
+    // One thread is all there is: every map is converted in it.
+    options.jobs = 1;
+#endif
     const auto start = std::chrono::steady_clock::now();
     Expected<FoundMaps> found = FindMaps(options.source, options.output);
     if (!found) {

@@ -7,7 +7,8 @@
 
 namespace gridport::batch {
 
-// Installs the handler for SIGINT and SIGTERM (SIGINT alone on Windows).
+// Installs the handler for SIGINT and SIGTERM (SIGINT alone on Windows;
+// none under WASI, which has no signals).
 void CatchInterrupts();
 // Records a stop request: what the handler does, and all it does, so that
 // another handler (such as one that removes temporary files) can chain to

@@ -1,16 +1,13 @@
 #include "batch/MapFinder.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <set>
-#include <system_error>
 #include <unordered_map>
 
+#include "batch/FolderTree.h"
 #include "filesystem/ExactName.h"
 
 namespace gridport::batch {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -22,11 +19,6 @@ std::string Join(const std::string& folder, const std::string& name) {
     }
     const char last = folder.back();
     return last == '/' || last == '\\' ? folder + name : folder + kJoin + name;
-}
-
-// The name's form for joining: the system's own names as bytes.
-std::string NameOf(const fs::path& path) {
-    return path.filename().string();
 }
 
 std::string OutputFor(const std::string& output, const std::string& relativeFolder, const std::string& name) {
@@ -44,47 +36,39 @@ std::string OutputFor(const std::string& output, const std::string& relativeFold
 
 class Walk {
 public:
-    Walk(const std::string& output, FoundMaps& found) : output_(output), found_(found) {
-        std::error_code error;
-        const fs::path outputFolder = fs::weakly_canonical(fs::path(output), error);
-        if (!error) {
-            outputCanonical_ = outputFolder;
-        }
-    }
+    Walk(const std::string& output, FoundMaps& found)
+        : output_(output), found_(found), outputCanonical_(FutureFolderIdentity(output)) {}
 
     // folder is the path to list (source joined with relative), relative
     // '/'-separated and "" at the top.
     void Folder(const std::string& folder, const std::string& relative) {
-        std::error_code error;
-        const fs::path canonical = fs::canonical(fs::path(folder), error);
-        if (error) {
-            found_.unreadable.push_back(Error::System(folder, "cannot list the folder", error.value()));
+        Expected<std::string> canonical = FolderIdentity(folder);
+        if (!canonical) {
+            found_.unreadable.push_back(canonical.error());
             return;
         }
         // The output folder holds no inputs, and a folder reached again
         // through a link (a loop among them) is walked once.
-        if ((!outputCanonical_.empty() && canonical == outputCanonical_) || !visited_.insert(canonical).second) {
+        if ((!outputCanonical_.empty() && *canonical == outputCanonical_) || !visited_.insert(*canonical).second) {
             return;
         }
-        fs::directory_iterator entries(fs::path(folder), error);
-        if (error) {
-            found_.unreadable.push_back(Error::System(folder, "cannot list the folder", error.value()));
+        Expected<FolderItems> entries = ListFolder(folder);
+        if (!entries) {
+            found_.unreadable.push_back(entries.error());
             return;
         }
         std::vector<std::string> subfolders;
-        for (; entries != fs::directory_iterator(); entries.increment(error)) {
-            const fs::directory_entry& entry = *entries;
-            const std::string name = NameOf(entry.path());
-            std::error_code statusError;
+        for (const FolderItem& entry : entries->items) {
             // Through links: a link to a folder is walked, a link to a map converted.
-            if (entry.is_directory(statusError)) {
-                subfolders.push_back(name);
-            } else if (IsMapName(name)) {
-                found_.maps.push_back({Join(folder, name), relative + name, OutputFor(output_, relative, name), {}});
+            if (entry.folder) {
+                subfolders.push_back(entry.name);
+            } else if (IsMapName(entry.name)) {
+                found_.maps.push_back(
+                    {Join(folder, entry.name), relative + entry.name, OutputFor(output_, relative, entry.name), {}});
             }
         }
-        if (error) {
-            found_.unreadable.push_back(Error::System(folder, "cannot list the folder", error.value()));
+        if (entries->stopped) {
+            found_.unreadable.push_back(*entries->stopped);
         }
         for (const std::string& name : subfolders) {
             Folder(Join(folder, name), relative + name + "/");
@@ -94,8 +78,8 @@ public:
 private:
     const std::string& output_;
     FoundMaps& found_;
-    fs::path outputCanonical_;
-    std::set<fs::path> visited_;
+    std::string outputCanonical_;
+    std::set<std::string> visited_;
 };
 
 }  // namespace
@@ -107,14 +91,13 @@ bool IsMapName(const std::string& name) {
 
 Expected<FoundMaps> FindMaps(const std::string& source, const std::string& output) {
     FoundMaps found;
-    std::error_code error;
-    const fs::file_status status = fs::status(fs::path(source), error);
-    if (error || !fs::exists(status)) {
-        return Error::System(source, "cannot open", error ? error.value() : ENOENT);
+    const Expected<bool> isFolder = IsFolder(source);
+    if (!isFolder) {
+        return isFolder.error();
     }
-    if (!fs::is_directory(status)) {
+    if (!*isFolder) {
         // A file named as SOURCE is converted whatever its name ends in.
-        const std::string name = NameOf(fs::path(source));
+        const std::string name = FileNameOf(source);
         const std::string stem = IsMapName(name) ? name.substr(0, name.size() - kMapEnding.size()) : name;
         found.maps.push_back({source, name, Join(output, stem + ".rmp"), {}});
         return found;

@@ -38,7 +38,7 @@ Expected<void> FolderListing::Check(const char* path) const {
 Expected<const FolderListing*> FolderCache::ListingOf(const std::string& path) {
     std::string folder = path.substr(0, ExactNameStart(path));
     {
-        const std::lock_guard<std::mutex> lock(mutex_);
+        const MutexLock lock(mutex_);
         if (const auto it = folders_.find(folder); it != folders_.end()) {
             return it->second.get();
         }
@@ -50,7 +50,7 @@ Expected<const FolderListing*> FolderCache::ListingOf(const std::string& path) {
         return entries.error();
     }
     auto listing = std::make_unique<FolderListing>(std::move(*entries));
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const MutexLock lock(mutex_);
     const auto [it, added] = folders_.try_emplace(std::move(folder), std::move(listing));
     return it->second.get();
 }

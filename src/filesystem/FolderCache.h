@@ -8,7 +8,6 @@
 // no file it reads.
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,6 +15,7 @@
 
 #include "filesystem/ExactName.h"
 #include "filesystem/FileSystem.h"
+#include "filesystem/Threads.h"
 
 namespace gridport {
 
@@ -48,7 +48,7 @@ public:
     Expected<const FolderListing*> ListingOf(const std::string& path);
 
 private:
-    std::mutex mutex_;
+    Mutex mutex_;
     std::unordered_map<std::string, std::unique_ptr<FolderListing>> folders_;
 };
 

@@ -3,7 +3,9 @@
 // RMP file for download and draws it with rmppicture (rmpview's reader and
 // picture code), scaled down when it is large. On failure it asks mapview,
 // when this build has it, for the reason. The samples are the project's
-// examples, served beside the page.
+// examples, served beside the page. A folder of maps, or many files
+// dropped at once, goes to gridport-batch, whose report makes a table and
+// whose RMP files come as one zip file.
 
 const $ = (id) => document.getElementById(id);
 // Pictures larger than this on a side are drawn scaled down to fit it.
@@ -14,7 +16,7 @@ const kLargestPicture = 2048;
 const kDiskFolder = 'runs';
 const kDiskDays = 1;
 const state = {
-    map: null, tileset: null, result: null, layers: [], zoom: 'fit', programs: [],
+    map: null, tileset: null, result: null, batch: null, layers: [], zoom: 'fit', programs: [],
     modules: new Map(), running: new Set(),
     // Grows whenever what is shown goes stale; a run that finds it grown
     // since it started shows nothing.
@@ -31,9 +33,10 @@ function compiled(program) {
     return state.modules.get(program);
 }
 
-// Runs program with files (name to Blob) in its folder; the answer holds
-// the files the run made (Blobs on disk, or bytes; see worker.js).
-async function runProgram(program, args, files, disk = null) {
+// Runs program with files (name or path to Blob) in its folder; the answer
+// holds the files the run made (Blobs on disk, or bytes), or those below the
+// folder zip as one zip file (see worker.js).
+async function runProgram(program, args, files, disk = null, zip = undefined) {
     let module;
     try {
         module = await compiled(program);
@@ -52,7 +55,7 @@ async function runProgram(program, args, files, disk = null) {
         };
         worker.onmessage = (event) => end(event.data);
         worker.onerror = (event) => end({ stopped: event.message || 'the worker failed', stdout: '', stderr: '' });
-        worker.postMessage({ module, program, args, files, disk });
+        worker.postMessage({ module, program, args, files, disk, zip });
     });
 }
 
@@ -91,8 +94,16 @@ function clearResult() {
     }
     state.running.clear();
     state.result = null;
+    state.batch = null;
     state.layers = [];
     $('outcome').hidden = true;
+    $('batch').hidden = true;
+    $('download-zip').disabled = true;
+    $('batch-table').tBodies[0].replaceChildren();
+    for (const id of ['batch-command', 'batch-summary', 'batch-stopped']) {
+        $(id).textContent = '';
+    }
+    $('batch-stopped').hidden = true;
     $('result').hidden = true;
     $('download').disabled = true;
     for (const id of ['command', 'line', 'status', 'reason', 'stopped', 'summary', 'picture-note']) {
@@ -182,10 +193,10 @@ function quoted(text) {
     return /^[\w.,+@%/-]+$/.test(text) ? text : `'${text.replace(/'/g, `'\\''`)}'`;
 }
 
-function showStopped(run, what) {
+function showStopped(run, what, where = 'stopped') {
     const memory = /out of memory/.test(run.stderr);
-    $('stopped').hidden = false;
-    $('stopped').textContent = memory
+    $(where).hidden = false;
+    $(where).textContent = memory
         ? `${what} ran out of memory and was stopped: the map or tileset is too large for WebAssembly in this ` +
           'browser (at most 4 GiB). The native gridport can convert it.'
         : `${what} stopped: ${run.stderr.trim() || run.stopped}`;
@@ -333,9 +344,10 @@ function applyZoom() {
     }
 }
 
-function download() {
-    const url = URL.createObjectURL(state.result.rmp);
-    const link = Object.assign(document.createElement('a'), { href: url, download: state.result.name });
+// Offers blob for download as name.
+function save(blob, name) {
+    const url = URL.createObjectURL(blob);
+    const link = Object.assign(document.createElement('a'), { href: url, download: name });
     document.body.append(link);
     link.click();
     link.remove();
@@ -385,12 +397,99 @@ async function trySample(sample) {
     if (state.map && state.tileset) await convert();
 }
 
+const kReport = 'report.json';
+
+// files: each {path, file}, path '/'-separated. gridport-batch converts the
+// folder they all start in (the one chosen), or a folder "maps" that holds
+// them, into the folder of that name with -rmp added, which becomes the zip
+// file; the report's paths and reasons name them as a native run would.
+async function convertFolder(files) {
+    clearResult();
+    const generation = state.generation;
+    const tops = new Set(files.map(({ path }) => (path.includes('/') ? path.split('/')[0] : '')));
+    const source = tops.size === 1 && !tops.has('') ? [...tops][0] : '';
+    const given = {};
+    for (const { path, file } of files) {
+        given[source === '' ? `maps/${path}` : path] = file;
+    }
+    const input = source || 'maps';
+    const output = `${input}-rmp`;
+    const args = ['--report', kReport, input, output];
+    $('batch').hidden = false;
+    $('batch-command').textContent = `$ gridport-batch ${args.map(quoted).join(' ')}`;
+    $('batch-summary').textContent = `converting the maps among ${files.length} files...`;
+    const run = await runProgram('gridport-batch', args, given, null, output);
+    if (generation !== state.generation) return;
+    if (run.stopped !== undefined) {
+        $('batch-summary').textContent = 'no report: the run was stopped';
+        showStopped(run, 'gridport-batch', 'batch-stopped');
+        return;
+    }
+    const report = run.files[kReport];
+    $('batch-summary').textContent = (run.stdout.split('\n')[0] || run.stderr.trim()) +
+        (report === undefined ? '' : ` (status ${run.status})`);
+    if (report === undefined) return;
+    showReport(JSON.parse(new TextDecoder().decode(report)));
+    state.batch = { zip: new Blob([run.zip], { type: 'application/zip' }), name: `${output}.zip` };
+    $('download-zip').disabled = false;
+}
+
+function showReport(records) {
+    const rows = records.map((record) => {
+        const row = document.createElement('tr');
+        const cells = [record.source, record.tileset ?? 'none', record.result === 'converted' ? record.output : '',
+                       record.result, record.reason ?? ''];
+        const headings = [...$('batch-table').tHead.rows[0].cells].map((cell) => cell.textContent);
+        cells.forEach((text, i) => {
+            const cell = Object.assign(document.createElement('td'), { textContent: text });
+            // A narrow window shows each row as lines headed by the column's name.
+            cell.dataset.heading = headings[i];
+            row.append(cell);
+        });
+        row.cells[3].className = record.result;
+        return row;
+    });
+    $('batch-table').tBodies[0].replaceChildren(...rows);
+}
+
+// The files below dropped entries (FileSystemEntry), with their paths.
+async function entryFiles(entries) {
+    const found = [];
+    const walk = async (entry, folder) => {
+        if (entry.isFile) {
+            found.push({ path: folder + entry.name, file: await new Promise((done, fail) => entry.file(done, fail)) });
+            return;
+        }
+        const reader = entry.createReader();
+        for (;;) {
+            const some = await new Promise((done, fail) => reader.readEntries(done, fail));
+            if (some.length === 0) break;
+            for (const each of some) await walk(each, `${folder}${entry.name}/`);
+        }
+    };
+    for (const entry of entries) await walk(entry, '');
+    return found;
+}
+
+// A folder, or more files than a MAP file and its tileset, is a batch.
 async function dropped(event) {
     event.preventDefault();
     $('drop').classList.remove('over');
-    for (const file of event.dataTransfer.files) {
+    const entries = [...event.dataTransfer.items].map((item) => item.webkitGetAsEntry?.()).filter(Boolean);
+    const files = [...event.dataTransfer.files];
+    if (entries.some((entry) => entry.isDirectory) || files.length > 2) {
+        await convertFolder(entries.length > 0 ? await entryFiles(entries)
+            : files.map((file) => ({ path: file.name, file })));
+        return;
+    }
+    for (const file of files) {
         await take(file);
     }
+}
+
+function folderChosen(event) {
+    const files = [...event.target.files].map((file) => ({ path: file.webkitRelativePath || file.name, file }));
+    if (files.length > 0) convertFolder(files);
 }
 
 $('map-file').addEventListener('change', (event) => event.target.files[0] && take(event.target.files[0], 'map'));
@@ -403,7 +502,9 @@ $('drop').addEventListener('dragover', (event) => {
 $('drop').addEventListener('dragleave', () => $('drop').classList.remove('over'));
 $('drop').addEventListener('drop', dropped);
 $('convert').addEventListener('click', convert);
-$('download').addEventListener('click', download);
+$('download').addEventListener('click', () => save(state.result.rmp, state.result.name));
+$('folder-files').addEventListener('change', folderChosen);
+$('download-zip').addEventListener('click', () => save(state.batch.zip, state.batch.name));
 for (const button of document.querySelectorAll('[data-zoom]')) {
     button.addEventListener('click', () => {
         state.zoom = button.dataset.zoom;

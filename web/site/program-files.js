@@ -214,8 +214,34 @@ class ProgramFolder extends Directory {
     }
 }
 
-// The program's current folder ".", holding files (a Map of names to
-// MemoryFiles); the files the program makes take spares first.
+// Puts file at path ('a/b/c.map') below the folder contents (a Map), with
+// the folders on the way as the program would make them.
+export function placeFile(contents, path, file, spares = []) {
+    const parts = path.split('/');
+    let at = contents;
+    for (const part of parts.slice(0, -1)) {
+        if (!at.has(part)) {
+            at.set(part, new ProgramFolder(new Map(), spares));
+        }
+        at = at.get(part).contents;
+    }
+    at.set(parts.at(-1), file);
+}
+
+// Every file below the folder contents (a Map), with its path from there.
+export function* filesBelow(contents, prefix = '') {
+    for (const [name, inode] of contents) {
+        if (inode instanceof Directory) {
+            yield* filesBelow(inode.contents, `${prefix}${name}/`);
+        } else {
+            yield [`${prefix}${name}`, inode];
+        }
+    }
+}
+
+// The program's current folder ".", holding files (a Map of names, or of
+// paths through folders, to MemoryFiles); the files the program makes take
+// spares first.
 export function currentFolder(files, spares = []) {
     const folder = new PreopenDirectory('.', new Map());
     folder.dir = new ProgramFolder(files, spares);

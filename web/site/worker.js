@@ -1,15 +1,20 @@
-// Runs one WASI program of the page (gridport, rmppicture, mapview) in this
-// worker, so that a long or stuck run never freezes the page. A message
-// {module, program, args, files, disk} runs the compiled program with the
-// named files (Blobs or bytes) in its current folder; with disk set, the
-// files it makes go to the origin's private disk, in the folder of that
-// name, where the browser has one (see program-files.js). The answer is
+// Runs one WASI program of the page (gridport, gridport-batch, rmppicture,
+// mapview) in this worker, so that a long or stuck run never freezes the
+// page. A message {module, program, args, files, disk, zip} runs the
+// compiled program with the named files (Blobs or bytes) in its current
+// folder, a name with '/' in it being a path through folders; with disk
+// set, the files it makes go to the origin's private disk, in the folder of
+// that name, where the browser has one (see program-files.js). The answer is
 // {status, stdout, stderr, files, diskNames, milliseconds}: the files the run
-// made, each a Blob when on disk (diskNames gives its name there) or its
-// bytes, and the run's own time; or {stopped, stderr} when the program
-// trapped (for instance it aborted when memory ran out).
+// made by their paths, each a Blob when on disk (diskNames gives its name
+// there) or its bytes, and the run's own time; or {stopped, stderr} when the
+// program trapped (for instance it aborted when memory ran out). With zip
+// naming a folder, the files made below it come instead as one zip file,
+// zip, their paths inside it taken from that folder.
 import { ConsoleStdout, File, OpenFile, WASI } from './vendor/browser_wasi_shim/index.js';
-import { DiskFile, MemoryFile, closeSpare, currentFolder, spareFiles, writeDirectly } from './program-files.js';
+import { zipSync } from './vendor/fflate/browser.js';
+import { DiskFile, MemoryFile, closeSpare, currentFolder, filesBelow, placeFile, spareFiles, writeDirectly }
+    from './program-files.js';
 
 // Spare files on disk for a run: gridport makes its output under a
 // temporary name and then renames it.
@@ -33,17 +38,29 @@ async function diskFolder(name) {
     }
 }
 
-async function run({ module, program, args, files, disk }) {
+// The files made below folder, in a zip file with their paths from there.
+function zipped(made, folder) {
+    const entries = {};
+    for (const [path, bytes] of Object.entries(made)) {
+        if (path.startsWith(`${folder}/`)) {
+            entries[path.slice(folder.length + 1)] = bytes;
+            delete made[path];
+        }
+    }
+    return zipSync(entries);
+}
+
+async function run({ module, program, args, files, disk, zip }) {
     const stdout = [];
     const stderr = [];
     const folder = new Map();
-    for (const [name, contents] of Object.entries(files)) {
-        const bytes = contents instanceof Blob ? new Uint8Array(await contents.arrayBuffer()) : contents;
-        folder.set(name, new MemoryFile(bytes));
-    }
     const onDisk = disk ? await diskFolder(disk) : null;
     const spares = onDisk ? await spareFiles(onDisk, kSpares) : [];
     const unused = [...spares];
+    for (const [name, contents] of Object.entries(files)) {
+        const bytes = contents instanceof Blob ? new Uint8Array(await contents.arrayBuffer()) : contents;
+        placeFile(folder, name, new MemoryFile(bytes), unused);
+    }
     // The shim logs every call unless told not to.
     const wasi = writeDirectly(new WASI([program, ...args], [], [
         new OpenFile(new File([])),
@@ -66,7 +83,8 @@ async function run({ module, program, args, files, disk }) {
     const made = {};
     const diskNames = {};
     const kept = new Set();
-    for (const [name, inode] of folder) {
+    const inodes = [...filesBelow(folder)];
+    for (const [name, inode] of inodes) {
         if (name in files) {
             continue;
         }
@@ -79,13 +97,13 @@ async function run({ module, program, args, files, disk }) {
     }
     // A spare the program made no file in, or whose file it removed, goes.
     await Promise.all(spares.map((spare) => closeSpare(spare, kept.has(spare))));
-    for (const [name, inode] of folder) {
+    for (const [name, inode] of inodes) {
         if (inode instanceof DiskFile && kept.has(inode.spare)) {
             made[name] = await inode.spare.handle.getFile();
         }
     }
     return { status, stdout: decoder.decode(joined(stdout)), stderr: decoder.decode(joined(stderr)),
-             files: made, diskNames, milliseconds };
+             files: made, diskNames, milliseconds, zip: zip === undefined ? undefined : zipped(made, zip) };
 }
 
 self.onmessage = async (event) => {
@@ -96,5 +114,8 @@ self.onmessage = async (event) => {
         answer = { stopped: String(error && error.message ? error.message : error), stdout: '', stderr: '' };
     }
     const bytes = answer.files ? Object.values(answer.files).filter((file) => !(file instanceof Blob)) : [];
+    if (answer.zip) {
+        bytes.push(answer.zip);
+    }
     self.postMessage(answer, [...new Set(bytes.map((each) => each.buffer))]);
 };

@@ -5,7 +5,10 @@
 // picture; that a hidden layer leaves the picture of the other; that files
 // are told by their content whatever their names and inputs; that a new file
 // clears a stale result, also one still being made; that a truncated MAP
-// shows the import line and mapview's reason without its prefix; that the
+// shows the import line and mapview's reason without its prefix; that a
+// folder of maps made by make_batch_folder, chosen in the folder input,
+// comes back as a zip whose every RMP file equals the native gridport's
+// and a table that gives the failures' reasons; that the
 // 4096 x 4096 map of make bench converts within 3 times the native time (the
 // ratio is printed) and is drawn scaled down as rmpview --size draws it; that
 // the page fits 400 pixels; that the WASI shim logs nothing; and that no
@@ -26,6 +29,7 @@ const site = join(build, 'site');
 const require = createRequire(join(build, 'npm', 'package.json'));
 const puppeteer = require('puppeteer-core');
 const { PNG } = require('pngjs');
+const { unzipSync } = require('fflate');
 const native = join(root, 'build');
 
 let passed = 0;
@@ -171,6 +175,18 @@ function samePicture(canvas, pngPath) {
         }
     }
     return '';
+}
+
+// A download whose size isn't known: there, and the same size twice.
+async function waitForDownload(path) {
+    let size = -1;
+    for (let i = 0; i < 200; ++i) {
+        const now = existsSync(path) ? readFileSync(path).length : -1;
+        if (now > 0 && now === size) return readFileSync(path);
+        size = now;
+        await new Promise((done) => setTimeout(done, 50));
+    }
+    return Buffer.alloc(0);
 }
 
 async function waitForFile(path, size) {
@@ -343,6 +359,54 @@ try {
     await page.waitForFunction(() => document.getElementById('reason').textContent === '');
     check(await shownResult(page) === '', 'a new MAP file clears the failure and its reason', await shownResult(page));
 
+    // A folder of maps: the zip of gridport-batch's RMP files, each as the
+    // native gridport makes it from the map and the tileset it stores, and
+    // the failures' reasons in the table.
+    const maps = join(scratch, 'maps');
+    execFileSync(join(native, 'tools', 'make_batch_folder'), [maps]);
+    await page.reload({ waitUntil: 'load' });
+    await (await page.$('#folder-files')).uploadFile(maps);
+    await page.waitForFunction(() => !document.getElementById('download-zip').disabled ||
+                                     !document.getElementById('batch-stopped').hidden, { timeout: 60000 });
+    const summary = await text(page, 'batch-summary');
+    check(/^5 maps: 3 converted, 0 up to date, 2 failed .*\(status 1\)$/.test(summary),
+          'a folder of five maps: three converted, two failed', summary);
+    await page.click('#download-zip');
+    const zip = await waitForDownload(join(downloads, 'maps-rmp.zip'));
+    let unzipped = {};
+    try {
+        unzipped = unzipSync(zip);
+    } catch (error) {
+        check(false, 'maps-rmp.zip unzips', String(error));
+    }
+    const pairs = [['town.map', 'Town.VSP', 'town.rmp'], ['sub/CASTLE.MAP', 'sub/keep.rts', 'sub/CASTLE.rmp'],
+                   ['sub/deeper/harbour.map', 'sub/tiles/HARBOUR.vsp', 'sub/deeper/harbour.rmp']];
+    check(Object.keys(unzipped).sort().join(' ') === pairs.map((pair) => pair[2]).sort().join(' '),
+          'maps-rmp.zip holds the three RMP files, by their folders', Object.keys(unzipped).join(' '));
+    for (const [map, tileset, rmp] of pairs) {
+        const expected = join(scratch, 'batch-expected.rmp');
+        execFileSync(join(native, 'gridport'), [join(maps, map), join(maps, tileset), expected]);
+        check(unzipped[rmp] !== undefined && Buffer.compare(Buffer.from(unzipped[rmp]), readFileSync(expected)) === 0,
+              `maps-rmp.zip: ${rmp} equals the native gridport's of ${map} with ${tileset}`);
+    }
+    const rows = await page.$$eval('#batch-table tbody tr', (trs) => trs.map((tr) =>
+        [...tr.cells].map((cell) => cell.textContent)));
+    const row = (source) => rows.find((cells) => cells[0] === source) ?? [];
+    check(row('maps/sub/lost.map')[3] === 'failed' && row('maps/sub/lost.map')[4] ===
+          'maps/sub/lost.map: the tileset "gone.vsp" stored in the map is in none of the folders maps/sub/',
+          'the table: a map whose tileset is nowhere fails, saying where it was looked for',
+          row('maps/sub/lost.map').join(' | '));
+    check(row('maps/wide.map')[1] === 'maps/Town.VSP' && row('maps/wide.map')[4] ===
+          'maps/wide.map: layer "Background" cell (2, 1) holds tile 40; the tileset has 5 tiles',
+          'the table: a tile past the tileset\'s end fails, naming the cell', row('maps/wide.map').join(' | '));
+    check(row('maps/town.map')[1] === 'maps/Town.VSP' && row('maps/town.map')[2] === 'maps-rmp/town.rmp',
+          'the table: town.vsp is found as Town.VSP', row('maps/town.map').join(' | '));
+    await page.screenshot({ path: join(build, 'web-page-folder.png'), fullPage: true });
+    await (await page.$('#map-file')).uploadFile(join(root, 'examples', 'village.map'));
+    await page.waitForFunction(() => document.getElementById('batch').hidden);
+    check(await page.$$eval('#batch-table tbody tr', (trs) => trs.length) === 0,
+          'a new MAP file clears the folder\'s table');
+
     // The 4096 x 4096 map of make bench: gridport's time against the native
     // one, best of a few runs each, and its picture drawn scaled down.
     const bench = join(scratch, 'bench');
@@ -401,6 +465,11 @@ try {
     await page.screenshot({ path: join(build, 'web-page-400.png'), fullPage: true });
     check(narrow.picture >= 300 && narrow.page <= 400, 'at 400 pixels wide the picture takes the width',
           `picture ${narrow.picture} px wide, page ${narrow.page} px`);
+    await (await page.$('#folder-files')).uploadFile(maps);
+    await page.waitForFunction(() => !document.getElementById('download-zip').disabled, { timeout: 60000 });
+    const narrowTable = await page.evaluate(() => document.documentElement.scrollWidth);
+    await page.screenshot({ path: join(build, 'web-page-folder-400.png'), fullPage: true });
+    check(narrowTable <= 400, 'at 400 pixels wide the folder\'s table fits', `page ${narrowTable} px`);
 
     check(shimLines.length === 0, 'the WASI shim logs nothing', shimLines.slice(0, 3).join(' | '));
     check(errors.length === 0, 'no script errors on the page', errors.join('; '));
@@ -410,6 +479,7 @@ try {
     server.close();
     rmSync(scratch, { recursive: true, force: true });
 }
-console.log(`screenshots: ${['web-page.png', 'web-page-failure.png', 'web-page-400.png'].map((name) => join(build, name)).join(', ')}`);
+console.log(`screenshots: ${['web-page.png', 'web-page-failure.png', 'web-page-folder.png', 'web-page-400.png',
+                            'web-page-folder-400.png'].map((name) => join(build, name)).join(', ')}`);
 console.log(`${passed} passed, ${failed} failed`);
 process.exitCode = failed === 0 ? 0 : 1;
