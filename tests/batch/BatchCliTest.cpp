@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
+#include <string_view>
 #include <string>
 #include <thread>
 #include <vector>
@@ -84,6 +86,22 @@ protected:
         }
         return line + " >" + Quoted(capture / "out") + " 2>" + Quoted(capture / "err") + " </dev/null";
     }
+    // qemu's user mode hangs at a program's first thread on these machines
+    // (qemu-i386 7.2 does with any program): under an emulator the batch
+    // converts its maps in the calling thread. Its threads are tested
+    // natively, under the sanitizers and under Wine.
+    static std::vector<std::string> Jobs(std::vector<std::string> arguments) {
+        if (std::string_view(GRIDPORT_EMULATOR).empty() || arguments.size() < 2) {
+            return arguments;
+        }
+        const auto jobs = std::find(arguments.begin(), arguments.end(), "-j");
+        if (jobs == arguments.end()) {
+            arguments.insert(arguments.begin(), {"-j", "1"});
+        } else if (jobs + 1 != arguments.end() && jobs[1] != "0") {
+            jobs[1] = "1";
+        }
+        return arguments;
+    }
     static std::string BatchCommand() {
         const char* command = std::getenv("GRIDPORT_BATCH_COMMAND");
         return command != nullptr && *command != '\0' ? command : GRIDPORT_EMULATOR " " + Quoted(GRIDPORT_BATCH_BINARY);
@@ -97,7 +115,7 @@ protected:
         return run;
     }
     Outcome Run(const std::vector<std::string>& arguments) {
-        return Finish(std::system(Line(BatchCommand(), arguments).c_str()));
+        return Finish(std::system(Line(BatchCommand(), Jobs(arguments)).c_str()));
     }
     Outcome Native(const char* binary, const std::vector<std::string>& arguments) {
         return Finish(std::system(Line(GRIDPORT_EMULATOR " " + Quoted(binary), arguments).c_str()));
@@ -345,6 +363,9 @@ TEST_F(Batch, CtrlCPrintsTheSummaryLeavesNoTemporaryAndDiesByTheSignal) {
     if (Windows()) {
         GTEST_SKIP() << "Wine gives a Windows program no SIGINT to catch";
     }
+    if (!std::string_view(GRIDPORT_EMULATOR).empty()) {
+        GTEST_SKIP() << "signals reach the program through the emulator";
+    }
     // Maps large enough that the batch is still at work when the signal comes.
     test::MapV2File map;
     map.text = "t.vsp";
@@ -355,7 +376,7 @@ TEST_F(Batch, CtrlCPrintsTheSummaryLeavesNoTemporaryAndDiesByTheSignal) {
         Put("src/m" + std::to_string(i) + ".map", bytes);
     }
     Put("src/t.vsp", test::PatternVsp(5).Build());
-    const std::string line = Line(BatchCommand(), {"-j", "2", "src", "out"});
+    const std::string line = Line(BatchCommand(), Jobs({"-j", "2", "src", "out"}));
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
