@@ -246,7 +246,8 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
         stackIds_.clear();
         slots_.clear();
         images_.clear();
-        colours_.resize((std::size_t{tiles_.TileCount()} + 1) * kPixel);
+        colours_.resize(std::min(colours_.size(), (std::size_t{tiles_.TileCount()} + 1) * kPixel));
+        weighted_.resize(std::min(weighted_.size(), colours_.size() + kPixel));
         std::fill(pairs_.begin(), pairs_.end(), kEmpty);
     }
     if (images_.size() + cellWidth_ * cellHeight_ * kPixel > images_.capacity()) {
@@ -311,18 +312,13 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
     const std::uint32_t* cells = cells_.data();
     if (bytes == kPixel) {
         // One pixel a cell: each new stack's pixel is drawn after the
-        // tiles' own, and the cells' pixels make the level's row.
+        // tiles' own, and weighted for the boxes of a reduced picture.
         std::vector<std::uint8_t> image;
         for (std::size_t id = colours_.size() / kPixel; id < side + stacks_.size(); ++id) {
             Composite(static_cast<std::uint32_t>(id), image);
             colours_.insert(colours_.end(), image.begin(), image.end());
         }
-        std::uint8_t* levelRow = levelRow_.data();
-        for (std::size_t x = 0, columns = cells_.size(); x < columns; ++x) {
-            const std::uint32_t cell = cells[x];
-            std::memcpy(levelRow + x * kPixel, cell == kEmpty ? kClearPixel : &colours_[cell * kPixel], kPixel);
-        }
-        levelRowAt_ = cellRow;
+        Weigh();
         return Success();
     }
     // What each column draws; stacks not drawn yet are drawn and kept, or,
@@ -415,11 +411,16 @@ Expected<const std::uint8_t*> PictureRows::LevelRow(std::size_t y) {
             return resolved.error();
         }
     }
-    if (levelRowAt_ == y) {
-        // One pixel a cell: the cells made the row.
+    levelRowAt_ = y;
+    if (cellWidth_ * cellHeight_ == 1) {
+        // One pixel a cell: the cells' own pixels.
+        std::uint8_t* to = levelRow_.data();
+        for (std::size_t x = 0; x < columns_; ++x) {
+            const std::uint32_t cell = cells_[x];
+            std::memcpy(to + x * kPixel, cell == kEmpty ? kClearPixel : &colours_[cell * kPixel], kPixel);
+        }
         return levelRow_.data();
     }
-    levelRowAt_ = y;
     const std::size_t stride = cellWidth_ * kPixel;
     const std::size_t within = (y % cellHeight_) * stride;
     std::uint8_t* to = levelRow_.data();
@@ -434,6 +435,48 @@ Expected<const std::uint8_t*> PictureRows::LevelRow(std::size_t y) {
     return levelRow_.data();
 }
 
+void PictureRows::Weigh() {
+    // Entry 0 is the empty cell's; a cell's entry is its id plus one, which
+    // takes kEmpty round to 0.
+    if (weighted_.empty()) {
+        weighted_.assign(kPixel, 0);
+    }
+    for (std::size_t at = weighted_.size() - kPixel; at < colours_.size(); at += kPixel) {
+        const std::uint8_t* pixel = &colours_[at];
+        const std::uint32_t alpha = pixel[3];
+        weighted_.insert(weighted_.end(), {pixel[0] * alpha, pixel[1] * alpha, pixel[2] * alpha, alpha});
+    }
+}
+
+Expected<void> PictureRows::AddCells(std::size_t cellRow) {
+    if (cellRow_ != cellRow) {
+        if (Expected<void> resolved = ResolveCells(cellRow); !resolved) {
+            return resolved.error();
+        }
+    }
+    const std::uint32_t* cells = cells_.data();
+    const std::uint32_t* weighted = weighted_.data();
+    for (std::size_t x = 0; x < columnStart_.size(); ++x) {
+        std::uint64_t* sum = sums_.data() + x * kPixel;
+        std::uint64_t red = sum[0];
+        std::uint64_t green = sum[1];
+        std::uint64_t blue = sum[2];
+        std::uint64_t alpha = sum[3];
+        for (std::size_t column = columnStart_[x]; column < columnEnd_[x]; ++column) {
+            const std::uint32_t* cell = weighted + std::size_t{cells[column] + 1U} * kPixel;
+            red += cell[0];
+            green += cell[1];
+            blue += cell[2];
+            alpha += cell[3];
+        }
+        sum[0] = red;
+        sum[1] = green;
+        sum[2] = blue;
+        sum[3] = alpha;
+    }
+    return Success();
+}
+
 Expected<const std::uint8_t*> PictureRows::Row(std::size_t y) {
     if (size_.width == canvas_.width && size_.height == canvas_.height) {
         return LevelRow(y);
@@ -442,6 +485,12 @@ Expected<const std::uint8_t*> PictureRows::Row(std::size_t y) {
     std::fill(sums_.begin(), sums_.end(), std::uint64_t{0});
     const auto [top, bottom] = Span(y, size_.height, canvas_.height);
     for (std::uint64_t levelY = top; levelY < bottom; ++levelY) {
+        if (cellWidth_ * cellHeight_ == 1) {
+            if (Expected<void> added = AddCells(static_cast<std::size_t>(levelY)); !added) {
+                return added.error();
+            }
+            continue;
+        }
         const Expected<const std::uint8_t*> level = LevelRow(static_cast<std::size_t>(levelY));
         if (!level) {
             return level;

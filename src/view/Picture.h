@@ -128,6 +128,10 @@ private:
 
     Expected<const std::uint8_t*> LevelRow(std::size_t y);
     Expected<void> ResolveCells(std::size_t cellRow);
+    // With one pixel a cell: weighs the new ids' pixels, and adds a row of
+    // cells to the boxes' sums.
+    void Weigh();
+    Expected<void> AddCells(std::size_t cellRow);
     std::uint32_t Above(std::uint32_t below, std::uint32_t tile);
     void Composite(std::uint32_t stack, std::vector<std::uint8_t>& image) const;
 
@@ -165,6 +169,9 @@ private:
     // With one pixel a cell: the pixel of every tile, the mark and every
     // stack, by id.
     std::vector<std::uint8_t> colours_;
+    // The same pixels as colour times alpha and alpha, after one entry for
+    // an empty cell.
+    std::vector<std::uint32_t> weighted_;
     std::vector<std::uint32_t> slots_;
     std::vector<std::vector<std::uint8_t>> overflow_;
     std::vector<const std::uint8_t*> drawnCells_;

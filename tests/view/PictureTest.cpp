@@ -2,6 +2,7 @@
 #include <png.h>
 
 #include <array>
+#include <random>
 
 #include "support/ImportFixture.h"
 #include "view/Picture.h"
@@ -310,6 +311,48 @@ TEST(Picture, ReducedPicturesAreTheBoxFilterOfTheFullSizeOne) {
             }
         }
     }
+}
+
+// Two layers of 256 half-covered tiles make more different stacks than are
+// remembered: the table starts afresh on the way, and the picture at one
+// pixel a cell is still the box filter of the plain full-size one.
+TEST(Picture, ManyStacksStartTheTableAfreshAndStayExact) {
+    TileMap map;
+    map.tileset.tileWidth = 2;
+    map.tileset.tileHeight = 2;
+    std::mt19937 random(99);
+    const auto next = [&random](std::uint32_t below) { return static_cast<std::uint32_t>(random() % below); };
+    for (int t = 0; t < 256; ++t) {
+        Tile tile;
+        tile.image = RgbaImage(2, 2);
+        for (std::uint8_t& byte : tile.image.pixels) {
+            byte = static_cast<std::uint8_t>(next(256));
+        }
+        map.tileset.tiles.push_back(std::move(tile));
+    }
+    for (int l = 0; l < 2; ++l) {
+        MapLayer layer;
+        layer.name = "layer " + std::to_string(l);
+        layer.width = 256;
+        layer.height = 256;
+        for (int i = 0; i < 256 * 256; ++i) {
+            layer.tiles.push_back(next(256));
+        }
+        map.layers.push_back(std::move(layer));
+    }
+    MapPicture source(map);
+    const std::vector<bool> drawn(2, true);
+    const PictureSize full = MeasurePicture(source);
+    const Expected<RgbaImage> cells = DrawPicture(source, drawn, PictureSize{256, 256});
+    ASSERT_TRUE(cells);
+    const RgbaImage expected = BoxFilter(PlainPicture(map, full), 2);
+    for (std::size_t i = 0; i < expected.pixels.size(); ++i) {
+        ASSERT_LE(std::abs(cells->pixels[i] - expected.pixels[i]), 1) << "byte " << i;
+    }
+    // Smaller still, each box is the cells' pixels weighed together.
+    const Expected<RgbaImage> boxes = DrawPicture(source, drawn, PictureSize{128, 128});
+    ASSERT_TRUE(boxes);
+    EXPECT_EQ(boxes->pixels, BoxFilter(*cells, 2).pixels);
 }
 
 }  // namespace
