@@ -50,6 +50,22 @@ std::pair<std::uint64_t, std::uint64_t> Span(std::uint64_t i, std::uint64_t coun
     return {start, std::max(start + 1, (i + 1) * full / count)};
 }
 
+// Adds each picture column's span [starts[x], ends[x]) of a row to its
+// box's four sums (4 a column in sums): add(position, box) adds one. The
+// box is kept in locals meanwhile: stores through the sums could otherwise
+// change the bytes read, as far as the compiler knows.
+template <typename Add>
+void AddSpans(const std::vector<std::size_t>& starts, const std::vector<std::size_t>& ends, std::uint64_t* sums,
+              Add add) {
+    for (std::size_t x = 0; x < starts.size(); ++x, sums += kPixel) {
+        std::uint64_t box[kPixel] = {sums[0], sums[1], sums[2], sums[3]};
+        for (std::size_t at = starts[x]; at < ends[x]; ++at) {
+            add(at, box);
+        }
+        std::copy_n(box, kPixel, sums);
+    }
+}
+
 }  // namespace
 
 void BlendOver(std::uint8_t* below, const std::uint8_t* above) {
@@ -456,24 +472,12 @@ Expected<void> PictureRows::AddCells(std::size_t cellRow) {
     }
     const std::uint32_t* cells = cells_.data();
     const std::uint32_t* weighted = weighted_.data();
-    for (std::size_t x = 0; x < columnStart_.size(); ++x) {
-        std::uint64_t* sum = sums_.data() + x * kPixel;
-        std::uint64_t red = sum[0];
-        std::uint64_t green = sum[1];
-        std::uint64_t blue = sum[2];
-        std::uint64_t alpha = sum[3];
-        for (std::size_t column = columnStart_[x]; column < columnEnd_[x]; ++column) {
-            const std::uint32_t* cell = weighted + std::size_t{cells[column] + 1U} * kPixel;
-            red += cell[0];
-            green += cell[1];
-            blue += cell[2];
-            alpha += cell[3];
+    AddSpans(columnStart_, columnEnd_, sums_.data(), [cells, weighted](std::size_t column, std::uint64_t* box) {
+        const std::uint32_t* cell = weighted + std::size_t{cells[column] + 1U} * kPixel;
+        for (std::size_t c = 0; c < kPixel; ++c) {
+            box[c] += cell[c];
         }
-        sum[0] = red;
-        sum[1] = green;
-        sum[2] = blue;
-        sum[3] = alpha;
-    }
+    });
     return Success();
 }
 
@@ -495,27 +499,15 @@ Expected<const std::uint8_t*> PictureRows::Row(std::size_t y) {
         if (!level) {
             return level;
         }
-        // The sums are kept in locals: stores through the sums could
-        // otherwise change the bytes read, as far as the compiler knows.
-        for (std::size_t x = 0; x < columnStart_.size(); ++x) {
-            std::uint64_t* sum = sums_.data() + x * kPixel;
-            std::uint64_t red = sum[0];
-            std::uint64_t green = sum[1];
-            std::uint64_t blue = sum[2];
-            std::uint64_t alpha = sum[3];
-            const std::uint8_t* pixel = *level + columnStart_[x] * kPixel;
-            for (const std::uint8_t* end = *level + columnEnd_[x] * kPixel; pixel != end; pixel += kPixel) {
-                const std::uint32_t weight = pixel[3];
-                red += pixel[0] * weight;
-                green += pixel[1] * weight;
-                blue += pixel[2] * weight;
-                alpha += weight;
-            }
-            sum[0] = red;
-            sum[1] = green;
-            sum[2] = blue;
-            sum[3] = alpha;
-        }
+        const std::uint8_t* pixels = *level;
+        AddSpans(columnStart_, columnEnd_, sums_.data(), [pixels](std::size_t column, std::uint64_t* box) {
+            const std::uint8_t* pixel = pixels + column * kPixel;
+            const std::uint32_t weight = pixel[3];
+            box[0] += pixel[0] * weight;
+            box[1] += pixel[1] * weight;
+            box[2] += pixel[2] * weight;
+            box[3] += weight;
+        });
     }
     for (std::size_t x = 0; x < columnStart_.size(); ++x) {
         const std::uint64_t count = (bottom - top) * (columnEnd_[x] - columnStart_[x]);
