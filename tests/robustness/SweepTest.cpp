@@ -111,13 +111,18 @@ Attempt Checked(const Bytes& map, const Bytes& tileset, const std::string& tiles
     return run;
 }
 
-// The bytes a byte is replaced by: its complement, 0, 255 and each
-// single-bit flip, without repeats and without the byte itself.
-Bytes Replacements(std::uint8_t byte) {
+// The bytes the byte at `at` is replaced by: its complement, 0, 255 and
+// each single-bit flip, without repeats and without the byte itself. In an
+// instrumented build, one flip a byte, each bit in turn along the file.
+Bytes Replacements(std::uint8_t byte, [[maybe_unused]] std::size_t at) {
     Bytes values = {static_cast<std::uint8_t>(~byte), 0, 255};
+#ifdef GRIDPORT_INSTRUMENTED
+    values.push_back(static_cast<std::uint8_t>(byte ^ (1 << (at % 8))));
+#else
     for (int bit = 0; bit < 8; ++bit) {
         values.push_back(static_cast<std::uint8_t>(byte ^ (1 << bit)));
     }
+#endif
     std::sort(values.begin(), values.end());
     values.erase(std::unique(values.begin(), values.end()), values.end());
     std::erase(values, byte);
@@ -147,7 +152,7 @@ TEST_P(ByteSweep, EveryChangedByteFailsCleanlyOrGivesAWellFormedFile) {
         Bytes changed = inMap ? sample.map : sample.tileset;
         for (std::size_t i = 0; i < changed.size(); ++i) {
             const std::uint8_t original = changed[i];
-            for (const std::uint8_t value : Replacements(original)) {
+            for (const std::uint8_t value : Replacements(original, i)) {
                 changed[i] = value;
                 const Attempt run = inMap ? Checked(changed, sample.tileset, sample.tilesetPath)
                                       : Checked(sample.map, changed, sample.tilesetPath);
