@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <memory>
 
 #include "batch/FolderTree.h"
 
@@ -48,13 +49,13 @@ Expected<bool> IsFolder(const std::string& path) {
 }
 
 Expected<FolderItems> ListFolder(const std::string& folder) {
-    DIR* listing = opendir(folder.c_str());
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(folder.c_str()), closedir);
     if (listing == nullptr) {
         return CannotList(folder, errno);
     }
     FolderItems listed;
     errno = 0;
-    while (const dirent* entry = readdir(listing)) {
+    while (const dirent* entry = readdir(listing.get())) {
         const std::string name = entry->d_name;
         if (name != "." && name != "..") {
             const Expected<bool> isFolder = IsFolder(folder + "/" + name);
@@ -65,7 +66,6 @@ Expected<FolderItems> ListFolder(const std::string& folder) {
     if (errno != 0) {
         listed.stopped = CannotList(folder, errno);
     }
-    closedir(listing);
     return listed;
 }
 

@@ -216,12 +216,13 @@ Expected<void> PictureRows::Start() {
         pairs_.assign(static_cast<std::size_t>(count * count), kEmpty);
     }
     cells_.assign(columns_, kEmpty);
-    if (cellWidth_ * cellHeight_ == 1) {
+    if (OnePixel()) {
         const std::uint8_t* pixels = tiles_.Pixels(level_, 0);
         colours_.assign(pixels, pixels + count * kPixel);
+    } else {
+        // Room for the composites kept, so that they don't move as they grow.
+        images_.reserve(static_cast<std::size_t>(kCachedBytes));
     }
-    // Room for the composites kept, so that they don't move as they grow.
-    images_.reserve(static_cast<std::size_t>(kCachedBytes));
     levelRow_.assign(static_cast<std::size_t>(canvas_.width) * kPixel, 0);
     columnStart_.resize(static_cast<std::size_t>(size_.width));
     columnEnd_.resize(static_cast<std::size_t>(size_.width));
@@ -265,10 +266,6 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
         colours_.resize(std::min(colours_.size(), (std::size_t{tiles_.TileCount()} + 1) * kPixel));
         weighted_.resize(std::min(weighted_.size(), colours_.size() + kPixel));
         std::fill(pairs_.begin(), pairs_.end(), kEmpty);
-    }
-    if (images_.size() + cellWidth_ * cellHeight_ * kPixel > images_.capacity()) {
-        images_.clear();
-        std::fill(slots_.begin(), slots_.end(), kEmpty);
     }
     const std::uint32_t count = tiles_.TileCount();
     const bool marks = source_.MarksBeyond();
@@ -324,9 +321,8 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
         set = std::max(set, width);
     }
     std::fill(cells_.begin() + static_cast<std::ptrdiff_t>(set), cells_.end(), kEmpty);
-    const std::size_t bytes = cellWidth_ * cellHeight_ * kPixel;
     const std::uint32_t* cells = cells_.data();
-    if (bytes == kPixel) {
+    if (OnePixel()) {
         // One pixel a cell: each new stack's pixel is drawn after the
         // tiles' own, and weighted for the boxes of a reduced picture.
         std::vector<std::uint8_t> image;
@@ -339,6 +335,11 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
     }
     // What each column draws; stacks not drawn yet are drawn and kept, or,
     // past the room for them, kept for this row alone.
+    const std::size_t bytes = cellWidth_ * cellHeight_ * kPixel;
+    if (images_.size() + bytes > images_.capacity()) {
+        images_.clear();
+        std::fill(slots_.begin(), slots_.end(), kEmpty);
+    }
     const std::uint8_t* tilePixels = tiles_.Pixels(level_, 0);
     slots_.resize(stacks_.size(), kEmpty);
     overflow_.clear();
@@ -428,7 +429,7 @@ Expected<const std::uint8_t*> PictureRows::LevelRow(std::size_t y) {
         }
     }
     levelRowAt_ = y;
-    if (cellWidth_ * cellHeight_ == 1) {
+    if (OnePixel()) {
         // One pixel a cell: the cells' own pixels.
         std::uint8_t* to = levelRow_.data();
         for (std::size_t x = 0; x < columns_; ++x) {
@@ -489,7 +490,7 @@ Expected<const std::uint8_t*> PictureRows::Row(std::size_t y) {
     std::fill(sums_.begin(), sums_.end(), std::uint64_t{0});
     const auto [top, bottom] = Span(y, size_.height, canvas_.height);
     for (std::uint64_t levelY = top; levelY < bottom; ++levelY) {
-        if (cellWidth_ * cellHeight_ == 1) {
+        if (OnePixel()) {
             if (Expected<void> added = AddCells(static_cast<std::size_t>(levelY)); !added) {
                 return added.error();
             }

@@ -126,6 +126,9 @@ public:
 private:
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFFU;
 
+    // Whether a cell is one pixel at the chosen level: a picture with at
+    // most as many pixels as the map has cells, each way.
+    bool OnePixel() const { return cellWidth_ == 1 && cellHeight_ == 1; }
     Expected<const std::uint8_t*> LevelRow(std::size_t y);
     Expected<void> ResolveCells(std::size_t cellRow);
     // With one pixel a cell: weighs the new ids' pixels, and adds a row of
