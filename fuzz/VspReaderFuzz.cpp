@@ -1,7 +1,7 @@
 // The VSP tileset import alone.
 
 #include "FuzzSupport.h"
-#include "filesystem/ByteOrder.h"
+#include "base/ByteOrder.h"
 #include "support/MemoryFileSystem.h"
 #include "tileset/TilesetReader.h"
 

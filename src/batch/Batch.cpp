@@ -12,7 +12,7 @@
 #include "convert/Conversion.h"
 #include "filesystem/ExactName.h"
 #include "filesystem/FolderCache.h"
-#include "filesystem/Threads.h"
+#include "base/Threads.h"
 #include "mapfile/MapReader.h"
 
 #if GRIDPORT_HAS_THREADS

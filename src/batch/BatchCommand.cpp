@@ -6,19 +6,17 @@
 #include "batch/Interrupt.h"
 #include "batch/MapFinder.h"
 #include "batch/Options.h"
+#include "base/Version.h"
 #include "batch/Report.h"
 #include "filesystem/DefaultFileSystem.h"
 #include "filesystem/FolderCache.h"
 #include "filesystem/PlatformFiles.h"
-#include "filesystem/Threads.h"
+#include "base/Threads.h"
 
 #if GRIDPORT_HAS_THREADS
 #include <thread>
 #endif
 
-#ifndef GRIDPORT_VERSION
-#define GRIDPORT_VERSION "unknown"
-#endif
 
 namespace gridport::batch {
 
@@ -120,7 +118,7 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
         return 0;
     }
     if (options.version) {
-        std::fputs("gridport-batch (gridport) " GRIDPORT_VERSION "\n", out);
+        std::fprintf(out, "gridport-batch (gridport) %s\n", kVersion);
         return 0;
     }
 #if GRIDPORT_HAS_THREADS

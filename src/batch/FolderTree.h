@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "filesystem/Error.h"
+#include "base/Error.h"
 
 // What the batch asks of the file system besides opening files: whether a
 // path is a folder, folders' entries and identities, making folders, a

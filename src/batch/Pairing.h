@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "filesystem/Error.h"
+#include "base/Error.h"
 #include "filesystem/FolderCache.h"
 
 namespace gridport::batch {

@@ -9,7 +9,7 @@
 #include "batch/BatchCommand.h"
 #include "batch/Interrupt.h"
 #include "filesystem/PlatformFiles.h"
-#include "filesystem/TemporaryFiles.h"
+#include "base/TemporaryFiles.h"
 
 int main(int argc, char** argv) {
     // Every signal that ends the run removes the temporary outputs; Ctrl-C

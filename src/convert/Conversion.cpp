@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "filesystem/ByteOrder.h"
-#include "filesystem/Counted.h"
+#include "base/ByteOrder.h"
+#include "base/Counted.h"
 #include "rmp/RmpLayout.h"
 #include "rmp/RmpWriter.h"
 #include "tileset/RtsLayout.h"

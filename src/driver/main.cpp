@@ -7,7 +7,7 @@
 
 #include "convert/Conversion.h"
 #include "filesystem/DefaultFileSystem.h"
-#include "filesystem/TemporaryFiles.h"
+#include "base/TemporaryFiles.h"
 
 namespace {
 

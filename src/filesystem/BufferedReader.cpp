@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "filesystem/Counted.h"
+#include "base/Counted.h"
 
 namespace gridport {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "filesystem/Error.h"
+#include "base/Error.h"
 #include "filesystem/File.h"
 
 namespace gridport {

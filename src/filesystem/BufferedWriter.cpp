@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "filesystem/ByteOrder.h"
+#include "base/ByteOrder.h"
 
 namespace gridport {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "filesystem/Error.h"
+#include "base/Error.h"
 
 namespace gridport {
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "filesystem/Error.h"
+#include "base/Error.h"
 
 namespace gridport {
 

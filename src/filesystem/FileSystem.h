@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "filesystem/Error.h"
+#include "base/Error.h"
 #include "filesystem/File.h"
 #include "filesystem/OpenMode.h"
 

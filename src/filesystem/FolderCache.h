@@ -15,7 +15,7 @@
 
 #include "filesystem/ExactName.h"
 #include "filesystem/FileSystem.h"
-#include "filesystem/Threads.h"
+#include "base/Threads.h"
 
 namespace gridport {
 

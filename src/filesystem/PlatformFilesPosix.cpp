@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "filesystem/PlatformFiles.h"
-#include "filesystem/TemporaryFiles.h"
+#include "base/TemporaryFiles.h"
 
 namespace gridport::platform {
 

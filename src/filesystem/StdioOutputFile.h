@@ -6,7 +6,7 @@
 #include <string>
 
 #include "filesystem/StdioFile.h"
-#include "filesystem/TemporaryFiles.h"
+#include "base/TemporaryFiles.h"
 
 namespace gridport {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "filesystem/ByteOrder.h"
-#include "filesystem/Counted.h"
+#include "base/ByteOrder.h"
+#include "base/Counted.h"
 #include "mapfile/MapLayout.h"
 
 namespace gridport {

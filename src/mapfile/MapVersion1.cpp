@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "filesystem/ByteOrder.h"
-#include "filesystem/Counted.h"
+#include "base/ByteOrder.h"
+#include "base/Counted.h"
 #include "mapfile/MapLayout.h"
 #include "mapfile/MapReader.h"
 

@@ -6,8 +6,8 @@
 #include <array>
 #include <cstring>
 
-#include "filesystem/ByteOrder.h"
-#include "filesystem/Counted.h"
+#include "base/ByteOrder.h"
+#include "base/Counted.h"
 #include "mapfile/MapLayout.h"
 #include "mapfile/MapReader.h"
 

@@ -9,8 +9,8 @@
 #include <bit>
 #include <cstring>
 
-#include "filesystem/ByteOrder.h"
-#include "filesystem/Counted.h"
+#include "base/ByteOrder.h"
+#include "base/Counted.h"
 #include "rmp/RmpLayout.h"
 #include "tileset/TilesetReader.h"
 

@@ -3,7 +3,7 @@
 
 #include "rmp/RmpWriter.h"
 
-#include "filesystem/ByteOrder.h"
+#include "base/ByteOrder.h"
 #include "rmp/RmpLayout.h"
 
 namespace gridport {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "filesystem/ByteOrder.h"
-#include "filesystem/Counted.h"
+#include "base/ByteOrder.h"
+#include "base/Counted.h"
 #include "tileset/RtsLayout.h"
 
 namespace gridport {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "filesystem/BufferedReader.h"
-#include "filesystem/Error.h"
+#include "base/Error.h"
 
 namespace gridport {
 

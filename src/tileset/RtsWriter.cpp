@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "filesystem/BufferedWriter.h"
-#include "filesystem/ByteOrder.h"
+#include "base/ByteOrder.h"
 #include "tileset/RtsLayout.h"
 #include "tileset/RtsWriter.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "filesystem/BufferedReader.h"
-#include "filesystem/Error.h"
+#include "base/Error.h"
 #include "tileset/RgbaImage.h"
 
 namespace gridport {

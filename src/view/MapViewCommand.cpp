@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "convert/Conversion.h"
-#include "filesystem/ByteOrder.h"
+#include "base/ByteOrder.h"
 #include "mapfile/MapReader.h"
 #include "view/StandardStreams.h"
 #include "view/ViewCommand.h"

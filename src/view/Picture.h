@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "filesystem/Error.h"
+#include "base/Error.h"
 #include "map/TileMap.h"
 #include "tileset/RgbaImage.h"
 #include "view/TileLevels.h"

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "filesystem/Error.h"
+#include "base/Error.h"
 #include "filesystem/FileSystem.h"
 
 namespace gridport {

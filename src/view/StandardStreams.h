@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "filesystem/Error.h"
+#include "base/Error.h"
 #include "filesystem/FileSystem.h"
 
 namespace gridport {

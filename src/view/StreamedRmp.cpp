@@ -1,7 +1,7 @@
 #include "view/StreamedRmp.h"
 
-#include "filesystem/ByteOrder.h"
-#include "filesystem/Counted.h"
+#include "base/ByteOrder.h"
+#include "base/Counted.h"
 #include "rmp/RmpLayout.h"
 #include "tileset/TilesetReader.h"
 #include "view/Summary.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "filesystem/Error.h"
+#include "base/Error.h"
 #include "tileset/Tileset.h"
 #include "tileset/TilesetReader.h"
 

@@ -5,7 +5,7 @@
 #include "view/Picture.h"
 #include "view/PngWriter.h"
 #include "view/Progress.h"
-#include "view/Version.h"
+#include "base/Version.h"
 
 namespace gridport {
 

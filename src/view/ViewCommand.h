@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "filesystem/Error.h"
+#include "base/Error.h"
 #include "filesystem/FileSystem.h"
 #include "view/Picture.h"
 #include "view/ViewOptions.h"

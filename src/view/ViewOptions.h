@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "filesystem/Error.h"
+#include "base/Error.h"
 
 namespace gridport {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "filesystem/Counted.h"
+#include "base/Counted.h"
 
 namespace gridport {
 

@@ -7,7 +7,7 @@
 
 #include "filesystem/DefaultFileSystem.h"
 #include "filesystem/PlatformFiles.h"
-#include "filesystem/TemporaryFiles.h"
+#include "base/TemporaryFiles.h"
 #include "view/MapViewCommand.h"
 #include "view/RmpViewCommand.h"
 #include "view/StandardStreams.h"

@@ -22,6 +22,7 @@
 
 #include <sys/wait.h>
 
+#include "base/Version.h"
 #include "support/Builders.h"
 #include "support/Conversion.h"
 #include "support/Files.h"
@@ -319,7 +320,7 @@ TEST_F(Batch, WrongUsageIsStatusTwoAndTouchesNothing) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("Usage: gridport-batch", 0), 0U);
     run = Run({"--version"});
-    EXPECT_EQ(run.out, "gridport-batch (gridport) " GRIDPORT_VERSION "\n");
+    EXPECT_EQ(run.out, std::string("gridport-batch (gridport) ") + kVersion + "\n");
     run = Run({"missing", "out"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("missing: cannot open"), std::string::npos) << run.err;

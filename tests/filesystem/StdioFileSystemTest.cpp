@@ -6,7 +6,7 @@
 #include "filesystem/DefaultFileSystem.h"
 #include "filesystem/ExactName.h"
 #include "filesystem/StdioFile.h"
-#include "filesystem/TemporaryFiles.h"
+#include "base/TemporaryFiles.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
 

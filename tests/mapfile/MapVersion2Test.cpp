@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <random>
 
-#include "filesystem/ByteOrder.h"
+#include "base/ByteOrder.h"
 #include "mapfile/MapReader.h"
 #include "support/Conversion.h"
 #include "support/ImportFixture.h"

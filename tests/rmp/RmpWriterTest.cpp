@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/Conversion.h"
-#include "filesystem/ByteOrder.h"
+#include "base/ByteOrder.h"
 #include "rmp/RmpWriter.h"
 #include "support/Builders.h"
 #include "support/Conversion.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "convert/Conversion.h"
-#include "filesystem/ByteOrder.h"
+#include "base/ByteOrder.h"
 
 namespace gridport::test {
 

@@ -12,7 +12,7 @@
 #include "view/RmpViewCommand.h"
 #include "view/Progress.h"
 #include "view/StandardStreams.h"
-#include "view/Version.h"
+#include "base/Version.h"
 
 namespace gridport {
 namespace {

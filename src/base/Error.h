@@ -9,18 +9,40 @@
 
 namespace gridport {
 
+// What kind of failure an Error is, for a caller that acts on it: a command
+// ends with status 2 for Usage and by the signal for Interrupted.
+enum class ErrorKind {
+    Usage,        // the command line asks for what can't be done
+    Input,        // a file read doesn't hold what its format allows
+    Output,       // what was asked can't be written
+    Limit,        // a size or count beyond what a format or a limit holds
+    Interrupted,  // a stop was asked (a signal) while the operation ran
+    System,       // the platform refused (a file that can't be opened, a full disk)
+};
+
 // Why an operation failed, for a person to read: the file it concerns, the
 // byte offset where the reader stopped when that is known, and one line of
-// text. Every operation that can fail returns it inside an Expected.
+// text, with the kind of failure. Every operation that can fail returns it
+// inside an Expected.
 class Error {
 public:
     Error(std::string path, std::string message) : path_(std::move(path)), message_(std::move(message)) {}
     Error(std::string path, std::uint64_t offset, std::string message)
         : path_(std::move(path)), offset_(offset), message_(std::move(message)) {}
+    Error(ErrorKind kind, std::string path, std::string message)
+        : kind_(kind), path_(std::move(path)), message_(std::move(message)) {}
     // A failure of the platform: what was tried ("cannot open") and the
-    // system's text for errno.
+    // system's text for errno; Interrupted for EINTR.
     static Error System(std::string path, const std::string& what, int errnoValue);
 
+    ErrorKind Kind() const { return kind_; }
+    // The same failure as another kind, such as a reader's error that a
+    // command's option caused (Usage).
+    Error As(ErrorKind kind) const {
+        Error error = *this;
+        error.kind_ = kind;
+        return error;
+    }
     const std::string& Path() const { return path_; }
     std::optional<std::uint64_t> Offset() const { return offset_; }
     const std::string& Message() const { return message_; }
@@ -29,6 +51,7 @@ public:
     std::string Text() const;
 
 private:
+    ErrorKind kind_ = ErrorKind::Input;
     std::string path_;
     std::optional<std::uint64_t> offset_;
     std::string message_;

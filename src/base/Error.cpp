@@ -1,11 +1,13 @@
-#include "filesystem/Error.h"
+#include "base/Error.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace gridport {
 
 Error Error::System(std::string path, const std::string& what, int errnoValue) {
-    return Error(std::move(path), what + ": " + std::strerror(errnoValue));
+    return Error(errnoValue == EINTR ? ErrorKind::Interrupted : ErrorKind::System, std::move(path),
+                 what + ": " + std::strerror(errnoValue));
 }
 
 std::string Error::Text() const {
