@@ -12,8 +12,8 @@
 #include <string>
 
 #include "support/Builders.h"
-#include "support/Conversion.h"
 #include "support/Files.h"
+#include "support/Samples.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include "filesystem/FileSystem.h"
 #include "support/Builders.h"
+#include "support/Samples.h"
 #include "support/MemoryFileSystem.h"
 #include "support/Reference.h"
 
@@ -28,14 +29,6 @@ struct ConversionSample {
 inline void PrintTo(const ConversionSample& sample, std::ostream* out) {
     *out << sample.name;
 }
-
-// A version-1 map of 3 x 2 cells with indices up to 4 and header values
-// that need all 16 bits.
-MapV1File TownMap();
-// A version-2 map: singles, a run of length 0 and a run of three, layers of
-// their own sizes, one named twice and two named by no digit, "E" after a
-// digit. Indices up to 4.
-MapV2File HarbourMap();
 
 // Both MAP versions with both tileset kinds, plain and compressed VSP, RTS
 // files with every kind of segment data, some with trailing bytes. Small, so
