@@ -71,7 +71,8 @@ Named Find(const std::string& argument, const std::vector<OptionSpec>& specs) {
 
 }  // namespace
 
-Expected<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs) {
+Expected<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments,
+                                       const std::vector<OptionSpec>& specs) {
     CommandLine line;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {

@@ -161,7 +161,8 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     int status = Count(records).failed + found->unreadable.size() == 0 ? 0 : 1;
     if (options.report && !options.dryRun) {
         const std::string text = ReportText(found->maps, records, options.reportFormat);
-        if (Expected<void> written = reportOut ? WriteReport(text, out) : WriteReport(*options.report, text); !written) {
+        if (Expected<void> written = reportOut ? WriteReport(text, out) : WriteReport(*options.report, text);
+            !written) {
             status = std::max(status, fail(written.error()));
         }
     }

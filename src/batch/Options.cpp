@@ -94,7 +94,8 @@ Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& argumen
     }
     const std::vector<std::string>& operands = line->operands;
     if (operands.size() != 2) {
-        return UsageError(operands.size() < 2 ? "SOURCE and OUTPUT are needed" : "too many operands: only SOURCE and OUTPUT");
+        return UsageError(operands.size() < 2 ? "SOURCE and OUTPUT are needed"
+                                              : "too many operands: only SOURCE and OUTPUT");
     }
     options.source = operands[0];
     options.output = operands[1];

@@ -119,7 +119,8 @@ Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const Laye
     for (const std::size_t number : choice.numbers) {
         if (number >= layers.size()) {
             return Error(ErrorKind::Usage, {},
-                         "there is no layer " + std::to_string(number) + "; the map has " + Counted(layers.size(), "layer"));
+                         "there is no layer " + std::to_string(number) + "; the map has " +
+                             Counted(layers.size(), "layer"));
         }
         drawn[number] = true;
     }

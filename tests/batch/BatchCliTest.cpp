@@ -215,6 +215,19 @@ INSTANTIATE_TEST_SUITE_P(
                     "matches both maps/sub/"}),
     [](const ::testing::TestParamInfo<PairingCase>& info) { return std::string(info.param.name); });
 
+// A map the RMP format can't hold fails with mapview's reason, which names no output.
+TEST_F(Batch, TooManyTilesIsMapviewsReason) {
+    PutMap("m.map", "t.rts");
+    Put("t.rts", test::PatternRts(65535, 1, 1).Build());
+    const Outcome run = Run({"m.map", "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(Plain(run.out).find("failed: m.map with t.rts: the RMP format holds at most 65535 tiles; the map needs "
+                                  "65536\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_FALSE(Exists("out/m.rmp"));
+}
+
 TEST_F(Batch, AmbiguousTilesetsAreBothNamed) {
     PutMap("m.map", "t.vsp");
     Put("t.vsp", test::PatternVsp(5).Build());
