@@ -135,12 +135,13 @@ Expected<void> Check(ViewOptions& options, std::size_t minInputs, std::size_t ma
     }
     if (options.operands.size() == maxInputs + 1) {
         if (options.png) {
-            return UsageError("the picture is named twice, by --png and by the operand '" + options.operands.back() + "'");
+            return UsageError("the picture is named twice, by --png and by the operand '" + options.operands.back() +
+                              "'");
         }
         options.png = options.operands.back();
         options.operands.pop_back();
     }
-    if (options.png && *options.png != "-" && !EndsInPng(*options.png)) {
+    if (options.png && *options.png != kStandardStream && !EndsInPng(*options.png)) {
         return UsageError("the picture '" + *options.png + "' would be PNG; name it with the ending .png");
     }
     const std::string drawing = FirstDrawingOption(options);
