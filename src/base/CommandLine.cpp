@@ -9,16 +9,6 @@ bool CommandLine::Has(std::string_view name) const {
     return std::any_of(options.begin(), options.end(), [name](const GivenOption& given) { return given.name == name; });
 }
 
-std::vector<std::string> CommandLine::Values(std::string_view name) const {
-    std::vector<std::string> values;
-    for (const GivenOption& given : options) {
-        if (given.name == name) {
-            values.push_back(given.value);
-        }
-    }
-    return values;
-}
-
 Error UsageError(std::string message) {
     return Error(ErrorKind::Usage, {}, std::move(message));
 }

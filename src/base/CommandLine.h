@@ -42,8 +42,6 @@ struct CommandLine {
     std::vector<std::string> operands;
 
     bool Has(std::string_view name) const;
-    // The values of the option `name`, in the order given.
-    std::vector<std::string> Values(std::string_view name) const;
 };
 
 Expected<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs);

@@ -46,6 +46,7 @@ TEST(CommandLine, SortsTheArgumentsOrSaysWhyNot) {
              {{"-j=7"}, "jobs=7 |"},
              {{"a", "--", "-f", "--jobs", "--", "-"}, "| a -f --jobs -- -"},
              {{"-f", "b", "--force"}, "error: --force is given twice"},
+             {{"--tilesets", "b", "-f", "--tilesets=a"}, "tilesets=b force= tilesets=a |"},
              {{"--force=yes"}, "error: --force takes no value"},
              {{"-fx"}, "error: unknown option '-fx'"},
              {{"--jobs"}, "error: --jobs needs a value"},
@@ -61,21 +62,6 @@ TEST(CommandLine, SortsTheArgumentsOrSaysWhyNot) {
          }) {
         EXPECT_EQ(Written(ParseCommandLine(c.arguments, kSpecs)), c.parsed) << ::testing::PrintToString(c.arguments);
     }
-}
-
-TEST(CommandLine, GivesTheValuesInOrder) {
-    const Expected<CommandLine> line = ParseCommandLine({"--tilesets", "b", "-f", "--tilesets=a"}, kSpecs);
-    ASSERT_TRUE(line);
-    EXPECT_EQ(line->Values("tilesets"), (std::vector<std::string>{"b", "a"}));
-    EXPECT_TRUE(line->Has("force"));
-    EXPECT_FALSE(line->Has("jobs"));
-}
-
-TEST(CommandLine, OnlyUsageIsStatusTwo) {
-    for (const ErrorKind kind : {ErrorKind::Input, ErrorKind::Output, ErrorKind::Limit, ErrorKind::System}) {
-        EXPECT_EQ(ExitStatus(Error(kind, "f", "m")), 1);
-    }
-    EXPECT_EQ(ExitStatus(UsageError("m")), 2);
 }
 
 }  // namespace
