@@ -39,18 +39,8 @@ public:
     explicit StoppableSink(ConversionSink& target) : target_(target) {}
 
     bool Stopped() const { return stopped_; }
-    // Why the RMP format can't hold the map, named as mapview names it (the
-    // output's own reason names the output).
-    const std::optional<Error>& Limits() const { return limits_; }
 
-    void Begin(const MapDescription& map, const TilesetHeader* tileset) override {
-        if (tileset != nullptr) {
-            if (Expected<void> fits = CheckRmpLimits(map, *tileset, ""); !fits) {
-                limits_ = fits.error();
-            }
-        }
-        target_.Begin(map, tileset);
-    }
+    void Begin(const MapDescription& map, const TilesetHeader* tileset) override { target_.Begin(map, tileset); }
     bool WantsMapOrder() const override { return target_.WantsMapOrder(); }
     bool ReadsEverything() const override { return target_.ReadsEverything(); }
     CellSink* Layer(std::size_t index, const MapFileLayer& layer) override {
@@ -85,7 +75,6 @@ private:
 
     ConversionSink& target_;
     bool stopped_ = false;
-    std::optional<Error> limits_;
 };
 
 // When the file at path was last written, in the system's finest unit; none
@@ -295,7 +284,11 @@ private:
             return Fail(record, imported.error());
         }
         if (Expected<void> saved = output.Commit(); !saved) {
-            return Fail(record, sink.Limits() ? *sink.Limits() : saved.error());
+            // What the RMP format can't hold is said as mapview says it,
+            // without the output's name.
+            const Error& error = saved.error();
+            return Fail(record,
+                        error.Kind() == ErrorKind::Limit ? Error(ErrorKind::Limit, {}, error.Message()) : error);
         }
         record.result = MapResult::Converted;
         if (options_.report) {

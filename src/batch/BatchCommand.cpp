@@ -2,11 +2,12 @@
 
 #include <chrono>
 
+#include "base/CommandLine.h"
+#include "base/Version.h"
 #include "batch/Batch.h"
 #include "batch/Interrupt.h"
 #include "batch/MapFinder.h"
 #include "batch/Options.h"
-#include "base/Version.h"
 #include "batch/Report.h"
 #include "filesystem/DefaultFileSystem.h"
 #include "filesystem/FolderCache.h"
@@ -21,8 +22,6 @@
 namespace gridport::batch {
 
 namespace {
-
-constexpr int kUsageStatus = 2;
 
 struct Counts {
     std::size_t converted = 0;
@@ -72,6 +71,14 @@ Expected<void> WriteReport(const std::string& path, const std::string& text) {
     return (*file)->Commit();
 }
 
+// The report on standard output.
+Expected<void> WriteReport(const std::string& text, std::FILE* out) {
+    if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
+        return Error(ErrorKind::Output, "standard output", "cannot write the report");
+    }
+    return Success();
+}
+
 void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector<MapEntry>& maps,
                   const std::vector<MapRecord>& records, const std::vector<Error>& unreadable, double seconds) {
     for (std::size_t i = 0; i < maps.size(); ++i) {
@@ -107,10 +114,17 @@ void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector
 }  // namespace
 
 int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err, std::FILE* progress) {
+    // The one place a failure becomes the exit status (base/CommandLine.h).
+    const auto fail = [err](const Error& error) {
+        std::fprintf(err, "gridport-batch: %s\n", error.Text().c_str());
+        if (error.Kind() == ErrorKind::Usage) {
+            std::fputs("Try 'gridport-batch --help'.\n", err);
+        }
+        return ExitStatus(error);
+    };
     Expected<BatchOptions> parsed = ParseBatchOptions(arguments);
     if (!parsed) {
-        std::fprintf(err, "gridport-batch: %s\nTry 'gridport-batch --help'.\n", parsed.error().Text().c_str());
-        return kUsageStatus;
+        return fail(parsed.error());
     }
     BatchOptions& options = *parsed;
     if (options.help) {
@@ -121,6 +135,10 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
         std::fprintf(out, "gridport-batch (gridport) %s\n", kVersion);
         return 0;
     }
+    // A report on standard output has it to itself: the summary goes to
+    // standard error then.
+    const bool reportOut = options.report && *options.report == kStandardStream;
+    std::FILE* const summaryOut = reportOut ? err : out;
 #if GRIDPORT_HAS_THREADS
     if (options.jobs == 0) {
         options.jobs = std::max(1U, std::thread::hardware_concurrency());
@@ -132,21 +150,20 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     const auto start = std::chrono::steady_clock::now();
     Expected<FoundMaps> found = FindMaps(options.source, options.output);
     if (!found) {
-        std::fprintf(err, "gridport-batch: %s\n", found.error().Text().c_str());
-        return 1;
+        return fail(found.error());
     }
     FolderCache cache;
     CachedNameFileSystem fileSystem(defaultFileSystem, cache);
     const std::vector<MapRecord> records = RunBatch(found->maps, options, fileSystem, cache,
                                                     platform::IsTerminal(progress) ? progress : nullptr);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    PrintSummary(out, options, found->maps, records, found->unreadable, seconds);
+    PrintSummary(summaryOut, options, found->maps, records, found->unreadable, seconds);
     int status = Count(records).failed + found->unreadable.size() == 0 ? 0 : 1;
     if (options.report && !options.dryRun) {
-        if (Expected<void> written = WriteReport(*options.report, ReportText(found->maps, records, options.reportFormat));
+        const std::string text = ReportText(found->maps, records, options.reportFormat);
+        if (Expected<void> written = reportOut ? WriteReport(text, out) : WriteReport(*options.report, text);
             !written) {
-            std::fprintf(err, "gridport-batch: %s\n", written.error().Text().c_str());
-            status = 1;
+            status = std::max(status, fail(written.error()));
         }
     }
     std::fflush(out);

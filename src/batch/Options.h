@@ -17,6 +17,7 @@ struct BatchOptions {
     std::vector<std::string> tilesetFolders;
     // --tileset FILE: one tileset for every map.
     std::optional<std::string> tileset;
+    // --report FILE; "-" writes it to standard output, in JSON.
     std::optional<std::string> report;
     ReportFormat reportFormat = ReportFormat::Json;
     // Worker threads; 0 until chosen, then at least 1.
@@ -28,8 +29,8 @@ struct BatchOptions {
     bool version = false;
 };
 
-// The options, or why the command line is wrong (a usage error, the
-// message alone).
+// The options, or why the command line is wrong (ErrorKind::Usage, the
+// message alone). Parsed by base/CommandLine.h, as every command's.
 Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& arguments);
 
 extern const char* const kBatchHelp;

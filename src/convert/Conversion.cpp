@@ -196,12 +196,14 @@ std::uint64_t OutputTileCount(const MapDescription& map, const TilesetHeader& ti
 
 Expected<void> CheckRmpLimits(const MapDescription& map, const TilesetHeader& tileset, const std::string& output) {
     if (map.outputLayers.size() > rmp::kMaxLayers) {
-        return Error(output, "the RMP format holds at most " + std::to_string(rmp::kMaxLayers) + " layers; the map has " +
-                                 std::to_string(map.outputLayers.size()));
+        return Error(ErrorKind::Limit, output,
+                     "the RMP format holds at most " + std::to_string(rmp::kMaxLayers) + " layers; the map has " +
+                         std::to_string(map.outputLayers.size()));
     }
     if (const std::uint64_t tiles = OutputTileCount(map, tileset); tiles > rts::kMaxTiles) {
-        return Error(output, "the RMP format holds at most " + std::to_string(rts::kMaxTiles) +
-                                 " tiles; the map needs " + std::to_string(tiles));
+        return Error(ErrorKind::Limit, output,
+                     "the RMP format holds at most " + std::to_string(rts::kMaxTiles) + " tiles; the map needs " +
+                         std::to_string(tiles));
     }
     return Success();
 }

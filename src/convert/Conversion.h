@@ -25,7 +25,7 @@ namespace gridport {
 std::uint64_t OutputTileCount(const MapDescription& map, const TilesetHeader& tileset);
 
 // Whether the RMP format can hold the converted map: at most 255 layers and
-// 65535 tiles. The reason names the output.
+// 65535 tiles. The reason (ErrorKind::Limit) names the output.
 Expected<void> CheckRmpLimits(const MapDescription& map, const TilesetHeader& tileset, const std::string& output);
 
 class ConversionSink {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/CommandLine.h"
 #include "convert/Conversion.h"
 #include "base/ByteOrder.h"
 #include "mapfile/MapReader.h"
@@ -243,38 +244,27 @@ Expected<TileLevels> ReadLevels(File& file, const std::string& path, TilesetKind
     return TileLevels::Read(reader, *header);
 }
 
-int Report(ViewConsole& console, const Error& error) {
-    console.err += "mapview: " + error.Text() + "\n";
-    return 1;
-}
-
 }  // namespace
 
 int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem, std::string& out, std::string& err,
                std::FILE* progress) {
     ViewConsole console{out, err, progress};
-    ViewOptions options;
-    if (const auto status = StartViewCommand(kText, arguments, options, console)) {
-        return *status;
-    }
-    const std::string& mapPath = options.operands[0];
-    const bool haveTileset = options.operands.size() == 2;
-    if (options.png && !haveTileset) {
-        err += "mapview: a picture needs the TILESET\n" + std::string(kText.usage);
-        return 2;
-    }
-    if (haveTileset && mapPath == "-" && options.operands[1] == "-") {
-        err += "mapview: only one input can be standard input\n" + std::string(kText.usage);
-        return 2;
-    }
-    return RunGuarded(kText.name, console, [&]() {
+    return RunViewCommand(kText, arguments, console, [&](const ViewOptions& options) -> Expected<void> {
+        const std::string& mapPath = options.operands[0];
+        const bool haveTileset = options.operands.size() == 2;
+        if (options.png && !haveTileset) {
+            return UsageError("a picture needs the TILESET");
+        }
+        if (haveTileset && mapPath == kStandardStream && options.operands[1] == kStandardStream) {
+            return UsageError("only one input can be standard input");
+        }
         // Each input is opened once; a picture reads them again from there.
         const auto open = [&](const std::string& path) {
             return options.png ? OpenSeekable(path, fileSystem, kMostKeptInput) : fileSystem.Open(path, OpenMode::Read);
         };
         Expected<std::unique_ptr<File>> mapFile = open(mapPath);
         if (!mapFile) {
-            return Report(console, mapFile.error());
+            return mapFile.error();
         }
         MapReader map(**mapFile, mapPath);
         MapSummary summary(mapPath);
@@ -282,10 +272,10 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
             const Expected<void> read = RunConversion(map, std::nullopt, summary);
             out += summary.Text();
             if (!read) {
-                return Report(console, read.error());
+                return read.error();
             }
             out += "the MAP file reads; the tile indices are checked against a TILESET when one is given\n";
-            return 0;
+            return Success();
         }
         const std::string& tilesetPath = options.operands[1];
         const TilesetKind kind = TilesetKindOf(tilesetPath);
@@ -309,30 +299,27 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
         }
         if (!options.png) {
             if (!verdict) {
-                return Report(console, verdict.error());
+                return verdict.error();
             }
             out += "gridport converts it\n";
-            return 0;
+            return Success();
         }
         // A map that doesn't convert is drawn all the same, when its layers
         // and the tileset's header read: the picture shows what fails.
         if (!verdict && (!summary.Tileset() || map.Description().outputLayers.empty())) {
-            return Report(console, verdict.error());
+            return verdict.error();
         }
-        bool usage = false;
         Expected<TileLevels> tiles = ReadLevels(**tilesetFile, tilesetPath, kind);
         Expected<void> drawn = tiles ? Success() : Expected<void>(tiles.error());
         if (drawn) {
             StreamedMap picture(map, std::move(*tiles));
-            drawn = DrawToPng(picture, options.operands, options, fileSystem, console, kText.name, &usage);
+            drawn = DrawToPng(picture, options.operands, options, fileSystem, console, kText.name);
         }
-        if (!verdict) {
-            Report(console, verdict.error());
+        // The verdict's failure, then the picture's when it failed too.
+        if (!verdict && !drawn) {
+            ReportError(kText, console, verdict.error());
         }
-        if (!drawn) {
-            return DrawFailed(kText, console, drawn.error(), usage);
-        }
-        return verdict ? 0 : 1;
+        return drawn ? verdict : drawn;
     });
 }
 

@@ -109,7 +109,7 @@ PictureSize MeasurePicture(const PictureSource& source) {
     return PictureSize{columns * tiles.TileWidth(), rows * tiles.TileHeight()};
 }
 
-Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const LayerChoice& choice, bool* hidAll) {
+Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const LayerChoice& choice) {
     const Layers& layers = source.Layers();
     std::vector<bool> drawn(layers.size(), false);
     const bool picked = !choice.numbers.empty() || !choice.show.empty();
@@ -118,23 +118,21 @@ Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const Laye
     }
     for (const std::size_t number : choice.numbers) {
         if (number >= layers.size()) {
-            return Error({}, "there is no layer " + std::to_string(number) + "; the map has " +
-                                 Counted(layers.size(), "layer"));
+            return Error(ErrorKind::Usage, {},
+                         "there is no layer " + std::to_string(number) + "; the map has " +
+                             Counted(layers.size(), "layer"));
         }
         drawn[number] = true;
     }
     for (const bool show : {true, false}) {
         for (const std::string& name : show ? choice.show : choice.hide) {
             if (!MarkNamed(layers, name, show, drawn)) {
-                return Error({}, "there is no layer named \"" + name + "\"; " + LayerNames(layers));
+                return Error(ErrorKind::Usage, {}, "there is no layer named \"" + name + "\"; " + LayerNames(layers));
             }
         }
     }
     if (!choice.hide.empty() && !layers.empty() && std::find(drawn.begin(), drawn.end(), true) == drawn.end()) {
-        if (hidAll != nullptr) {
-            *hidAll = true;
-        }
-        return Error({}, "--hide-layer leaves no layer to draw");
+        return Error(ErrorKind::Usage, {}, "--hide-layer leaves no layer to draw");
     }
     return drawn;
 }

@@ -79,11 +79,10 @@ struct LayerChoice {
     bool ignoreVisibility = false;
 };
 
-// One flag per layer; the error names a layer number or a name the map
-// doesn't have, or says that every layer is hidden (then *hidAll is set,
-// when given: a usage error rather than a problem with the file).
-Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const LayerChoice& choice,
-                                         bool* hidAll = nullptr);
+// One flag per layer; the error, wrong usage (ErrorKind::Usage), names a
+// layer number or a name the map doesn't have, or says that every layer is
+// hidden.
+Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const LayerChoice& choice);
 
 // The size of the picture as written: the full size times factor, or, with
 // fit, as large as fits within fit keeping the proportions; at least one

@@ -25,40 +25,28 @@ const ViewCommandText kText{
 int RunRmpView(const std::vector<std::string>& arguments, FileSystem& fileSystem, std::string& out, std::string& err,
                std::FILE* progress) {
     ViewConsole console{out, err, progress};
-    ViewOptions options;
-    if (const auto status = StartViewCommand(kText, arguments, options, console)) {
-        return *status;
-    }
-    return RunGuarded(kText.name, console, [&]() {
+    return RunViewCommand(kText, arguments, console, [&](const ViewOptions& options) -> Expected<void> {
         const std::string& input = options.operands[0];
         // Standard input from a pipe is kept in memory, up to a bound, so
         // that its counts can be checked against its size and its layers
         // read side by side.
         Expected<std::unique_ptr<File>> file = OpenSeekable(input, fileSystem, kMostKeptInput);
         if (!file) {
-            err += "rmpview: " + file.error().Text() + "\n";
-            return 1;
+            return file.error();
         }
         Expected<std::unique_ptr<StreamedRmp>> rmp = StreamedRmp::Open(**file, input, options.png.has_value());
         if (!rmp) {
-            err += "rmpview: " + rmp.error().Text() + "\n";
-            return 1;
+            return rmp.error();
         }
         if (!options.png) {
             const Expected<std::string> summary = (*rmp)->Summary();
             if (!summary) {
-                err += "rmpview: " + summary.error().Text() + "\n";
-                return 1;
+                return summary.error();
             }
             out += *summary;
-            return 0;
+            return Success();
         }
-        bool usage = false;
-        if (Expected<void> drawn = DrawToPng(**rmp, options.operands, options, fileSystem, console, kText.name, &usage);
-            !drawn) {
-            return DrawFailed(kText, console, drawn.error(), usage);
-        }
-        return 0;
+        return DrawToPng(**rmp, options.operands, options, fileSystem, console, kText.name);
     });
 }
 

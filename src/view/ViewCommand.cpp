@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "base/CommandLine.h"
 #include "view/Picture.h"
 #include "view/PngWriter.h"
 #include "view/Progress.h"
@@ -9,34 +10,52 @@
 
 namespace gridport {
 
-std::optional<int> StartViewCommand(const ViewCommandText& text, const std::vector<std::string>& arguments,
-                                    ViewOptions& options, ViewConsole& console) {
-    Expected<ViewOptions> parsed = ParseViewOptions(arguments, text.minInputs, text.maxInputs);
-    if (!parsed) {
-        console.err += std::string(text.name) + ": " + parsed.error().Text() + "\n" + text.usage;
-        return 2;
+int RunViewCommand(const ViewCommandText& text, const std::vector<std::string>& arguments, ViewConsole& console,
+                   const std::function<Expected<void>(const ViewOptions&)>& body) {
+    const auto run = [&]() -> Expected<void> {
+        Expected<ViewOptions> options = ParseViewOptions(arguments, text.minInputs, text.maxInputs);
+        if (!options) {
+            return options.error();
+        }
+        if (options->help) {
+            console.out += std::string(text.usage) + text.about + kViewOptionsHelp + text.more;
+            return Success();
+        }
+        if (options->version) {
+            console.out += std::string(text.name) + " (gridport) " + kVersion + "\n";
+            return Success();
+        }
+        return body(*options);
+    };
+    Expected<void> done = Success();
+    try {
+        done = run();
+    } catch (const std::bad_alloc&) {
+        done = Error(ErrorKind::System, {}, "out of memory");
     }
-    options = std::move(*parsed);
-    if (options.help) {
-        console.out += std::string(text.usage) + text.about + kViewOptionsHelp + text.more;
+    if (done) {
         return 0;
     }
-    if (options.version) {
-        console.out += std::string(text.name) + " (gridport) " + kVersion + "\n";
-        return 0;
+    ReportError(text, console, done.error());
+    if (done.error().Kind() == ErrorKind::Usage) {
+        console.err += text.usage;
     }
-    return std::nullopt;
+    return ExitStatus(done.error());
+}
+
+void ReportError(const ViewCommandText& text, ViewConsole& console, const Error& error) {
+    console.err += std::string(text.name) + ": " + error.Text() + "\n";
 }
 
 Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& inputs, const ViewOptions& options,
-                         FileSystem& fileSystem, ViewConsole& console, const char* name, bool* usage) {
+                         FileSystem& fileSystem, ViewConsole& console, const char* name) {
     PictureScale scale{options.scale, std::nullopt};
     if (options.fitWidth && options.fitHeight) {
         scale.fit = PictureSize{*options.fitWidth, *options.fitHeight};
     }
-    const auto named = [&inputs](const Error& error) { return Error(inputs.front(), error.Message()); };
+    const auto named = [&inputs](const Error& error) { return Error(error.Kind(), inputs.front(), error.Message()); };
     const Expected<std::vector<bool>> drawn = ChooseLayers(
-        source, LayerChoice{options.layers, options.showLayers, options.hideLayers, options.ignoreVisibility}, usage);
+        source, LayerChoice{options.layers, options.showLayers, options.hideLayers, options.ignoreVisibility});
     if (!drawn) {
         return named(drawn.error());
     }
@@ -71,24 +90,6 @@ Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& 
         *options.png, fileSystem);
     progress.Finish(static_cast<bool>(written));
     return written;
-}
-
-int DrawFailed(const ViewCommandText& text, ViewConsole& console, const Error& error, bool usage) {
-    console.err += std::string(text.name) + ": " + error.Text() + "\n";
-    if (usage) {
-        console.err += text.usage;
-        return 2;
-    }
-    return 1;
-}
-
-int RunGuarded(const char* name, ViewConsole& console, const std::function<int()>& body) {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        console.err += std::string(name) + ": out of memory\n";
-        return 1;
-    }
 }
 
 }  // namespace gridport

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,25 +32,26 @@ struct ViewCommandText {
     std::size_t maxInputs;
 };
 
-// Parses the arguments. For --help, --version and wrong usage it prints
-// what they call for and gives the exit status (0, 0, 2); otherwise nothing,
-// and the command goes on with options.
-std::optional<int> StartViewCommand(const ViewCommandText& text, const std::vector<std::string>& arguments,
-                                    ViewOptions& options, ViewConsole& console);
+// A viewer's run, and the one place where its failure becomes its exit
+// status. Parses the arguments; for --help and --version prints what they
+// call for (status 0); otherwise runs body with the options. An error, the
+// parser's or the body's, is printed after the command's name, a usage
+// error (ErrorKind::Usage) with the usage line, and ends with status 2 for
+// wrong usage, 1 otherwise; running out of memory anywhere is a failure
+// with that reason.
+int RunViewCommand(const ViewCommandText& text, const std::vector<std::string>& arguments, ViewConsole& console,
+                   const std::function<Expected<void>(const ViewOptions&)>& body);
+
+// Prints a failure that isn't the command's last word (the last is the
+// error its body returns): after the command's name, one line.
+void ReportError(const ViewCommandText& text, ViewConsole& console, const Error& error);
 
 // Draws the picture as the options ask into the PNG file options.png.
 // Problems with the picture name the first of `inputs`, problems with the
 // file the PNG path; a PNG path that names one of the inputs is refused.
-// Options that leave no layer to draw are wrong usage: *usage is set then.
+// Layer options that name no layer of the file, or leave none to draw, are
+// wrong usage (ErrorKind::Usage).
 Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& inputs, const ViewOptions& options,
-                         FileSystem& fileSystem, ViewConsole& console, const char* name, bool* usage);
-
-// Prints a failure to draw: wrong usage with the usage line, status 2,
-// otherwise status 1.
-int DrawFailed(const ViewCommandText& text, ViewConsole& console, const Error& error, bool usage);
-
-// Runs a command's body, which returns the exit status; running out of
-// memory anywhere in it is a failure with that reason, status 1.
-int RunGuarded(const char* name, ViewConsole& console, const std::function<int()>& body);
+                         FileSystem& fileSystem, ViewConsole& console, const char* name);
 
 }  // namespace gridport

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "base/CommandLine.h"
 #include "filesystem/ExactName.h"
 #include "view/Picture.h"
 
@@ -60,42 +61,43 @@ bool ParseSize(const std::string& text, ViewOptions& options) {
     return true;
 }
 
-// Takes one option's value; false when it is bad or the option repeats.
-bool TakeValue(const std::string& name, const std::string& value, ViewOptions& options) {
-    if (name == "--png") {
-        if (options.png || value.empty()) {
+// Takes one option's value; false when it is bad (the parser refuses a
+// repeated option that may be given once).
+bool TakeValue(std::string_view name, const std::string& value, ViewOptions& options) {
+    if (name == "png") {
+        if (value.empty()) {
             return false;
         }
         options.png = value;
-    } else if (name == "--scale") {
-        if (options.scale) {
-            return false;
-        }
+    } else if (name == "scale") {
         options.scale = ParseScale(value);
         return options.scale.has_value();
-    } else if (name == "--size") {
-        return !options.fitWidth && ParseSize(value, options);
-    } else if (name == "--layer") {
+    } else if (name == "size") {
+        return ParseSize(value, options);
+    } else if (name == "layer") {
         // Layer numbers are below 65536 in either file.
         const auto layer = ParseWhole(value, 5);
         if (!layer) {
             return false;
         }
         options.layers.push_back(static_cast<std::size_t>(*layer));
+    } else if (name == "ignore-visibility") {
+        options.ignoreVisibility = true;
     } else {
-        (name == "--show-layer" ? options.showLayers : options.hideLayers).push_back(value);
+        (name == "show-layer" ? options.showLayers : options.hideLayers).push_back(value);
     }
     return true;
 }
 
-bool TakesValue(const std::string& name) {
-    for (const char* known : {"--png", "--scale", "--size", "--layer", "--show-layer", "--hide-layer"}) {
-        if (name == known) {
-            return true;
-        }
-    }
-    return false;
-}
+const std::vector<OptionSpec> kSpecs{
+    {"png", '\0', true},
+    {"scale", 's', true},
+    {"size", '\0', true},
+    {"layer", '\0', true, true},
+    {"show-layer", '\0', true, true},
+    {"hide-layer", '\0', true, true},
+    {"ignore-visibility"},
+};
 
 // The drawing options given, by name, for the checks that need --png.
 std::string FirstDrawingOption(const ViewOptions& options) {
@@ -122,32 +124,32 @@ bool EndsInPng(const std::string& path) {
 }
 
 Expected<void> Check(ViewOptions& options, std::size_t minInputs, std::size_t maxInputs) {
-    const auto usage = [](std::string problem) { return Error({}, std::move(problem)); };
     if (options.help || options.version) {
         return Success();
     }
     if (options.operands.size() < minInputs) {
-        return usage(minInputs == 1 ? "no input file given" : "too few input files");
+        return UsageError(minInputs == 1 ? "no input file given" : "too few input files");
     }
     if (options.operands.size() > maxInputs + 1) {
-        return usage("too many operands");
+        return UsageError("too many operands");
     }
     if (options.operands.size() == maxInputs + 1) {
         if (options.png) {
-            return usage("the picture is named twice, by --png and by the operand '" + options.operands.back() + "'");
+            return UsageError("the picture is named twice, by --png and by the operand '" + options.operands.back() +
+                              "'");
         }
         options.png = options.operands.back();
         options.operands.pop_back();
     }
-    if (options.png && *options.png != "-" && !EndsInPng(*options.png)) {
-        return usage("the picture '" + *options.png + "' would be PNG; name it with the ending .png");
+    if (options.png && *options.png != kStandardStream && !EndsInPng(*options.png)) {
+        return UsageError("the picture '" + *options.png + "' would be PNG; name it with the ending .png");
     }
     const std::string drawing = FirstDrawingOption(options);
     if (!options.png && !drawing.empty()) {
-        return usage(drawing + " goes with --png");
+        return UsageError(drawing + " goes with --png");
     }
     if (options.scale && options.fitWidth) {
-        return usage("--scale and --size don't go together");
+        return UsageError("--scale and --size don't go together");
     }
     return Success();
 }
@@ -156,45 +158,17 @@ Expected<void> Check(ViewOptions& options, std::size_t minInputs, std::size_t ma
 
 Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minInputs,
                                        std::size_t maxInputs) {
+    Expected<CommandLine> line = ParseCommandLine(arguments, kSpecs);
+    if (!line) {
+        return line.error();
+    }
     ViewOptions options;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (optionsEnded || argument == "-" || argument.empty() || argument[0] != '-') {
-            options.operands.push_back(argument);
-        } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument == "-h" || argument == "--help") {
-            options.help = true;
-        } else if (argument == "-V" || argument == "-v" || argument == "--version") {
-            options.version = true;
-        } else if (argument == "--ignore-visibility") {
-            options.ignoreVisibility = true;
-        } else if (argument.rfind("-s", 0) == 0 && argument.rfind("--", 0) != 0) {
-            // -s F, -sF or -s=F: --scale.
-            std::string value = argument.substr(argument.size() > 2 && argument[2] == '=' ? 3 : 2);
-            if (argument.size() == 2) {
-                if (i + 1 == arguments.size()) {
-                    return Error({}, "-s needs a value");
-                }
-                value = arguments[++i];
-            }
-            if (!TakeValue("--scale", value, options)) {
-                return Error({}, "bad or repeated -s '" + value + "'");
-            }
-        } else {
-            const std::size_t equals = argument.find('=');
-            const std::string name = argument.substr(0, equals);
-            if (!TakesValue(name)) {
-                return Error({}, "unknown option '" + argument + "'");
-            }
-            if (equals == std::string::npos && i + 1 == arguments.size()) {
-                return Error({}, name + " needs a value");
-            }
-            const std::string value = equals == std::string::npos ? arguments[++i] : argument.substr(equals + 1);
-            if (!TakeValue(name, value, options)) {
-                return Error({}, "bad or repeated " + name + " '" + value + "'");
-            }
+    options.help = line->help;
+    options.version = line->version;
+    options.operands = std::move(line->operands);
+    for (const GivenOption& given : line->options) {
+        if (!TakeValue(given.name, given.value, options)) {
+            return UsageError("bad or repeated --" + std::string(given.name) + " '" + given.value + "'");
         }
     }
     if (Expected<void> checked = Check(options, minInputs, maxInputs); !checked) {

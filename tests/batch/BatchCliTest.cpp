@@ -95,9 +95,12 @@ protected:
         if (std::string_view(GRIDPORT_EMULATOR).empty() || arguments.size() < 2) {
             return arguments;
         }
-        const auto jobs = std::find(arguments.begin(), arguments.end(), "-j");
+        const auto jobs = std::find_if(arguments.begin(), arguments.end(),
+                                       [](const std::string& argument) { return argument.rfind("-j", 0) == 0; });
         if (jobs == arguments.end()) {
             arguments.insert(arguments.begin(), {"-j", "1"});
+        } else if (*jobs != "-j") {
+            *jobs = *jobs == "-j0" ? *jobs : "-j1";
         } else if (jobs + 1 != arguments.end() && jobs[1] != "0") {
             jobs[1] = "1";
         }
@@ -212,6 +215,19 @@ INSTANTIATE_TEST_SUITE_P(
                     "matches both maps/sub/"}),
     [](const ::testing::TestParamInfo<PairingCase>& info) { return std::string(info.param.name); });
 
+// A map the RMP format can't hold fails with mapview's reason, which names no output.
+TEST_F(Batch, TooManyTilesIsMapviewsReason) {
+    PutMap("m.map", "t.rts");
+    Put("t.rts", test::PatternRts(65535, 1, 1).Build());
+    const Outcome run = Run({"m.map", "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(Plain(run.out).find("failed: m.map with t.rts: the RMP format holds at most 65535 tiles; the map needs "
+                                  "65536\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_FALSE(Exists("out/m.rmp"));
+}
+
 TEST_F(Batch, AmbiguousTilesetsAreBothNamed) {
     PutMap("m.map", "t.vsp");
     Put("t.vsp", test::PatternVsp(5).Build());
@@ -282,6 +298,12 @@ TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
     const std::string csv = Slurp(work / "r.csv");
     EXPECT_EQ(csv.substr(0, csv.find('\n')), "source,tileset,output,result,reason,bytes,milliseconds");
     EXPECT_NE(Plain(csv).find("\nsrc/b.map,,out/b.rmp,failed,"), std::string::npos) << csv;
+    // "-": the report, in JSON, has standard output to itself; the summary goes to standard error.
+    const Outcome run = Run({"--force", "--report", "-", "src", "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(nlohmann::json::parse(run.out).size(), 2U) << run.out;
+    EXPECT_EQ(run.err.rfind("2 maps: 1 converted, 0 up to date, 1 failed in ", 0), 0U) << run.err;
+    EXPECT_FALSE(Exists("-"));
 }
 
 TEST_F(Batch, TwoMapsOfOneOutputDoNotOverwriteEachOther) {
@@ -306,9 +328,10 @@ TEST_F(Batch, WrongUsageIsStatusTwoAndTouchesNothing) {
     for (const UsageCase& c : {UsageCase{{}, "SOURCE and OUTPUT are needed"},
                                UsageCase{{"a", "b", "c"}, "too many operands"},
                                UsageCase{{"-j", "0", "a", "b"}, "the number of jobs must be"},
-                               UsageCase{{"--jobs"}, "option --jobs needs a value"},
-                               UsageCase{{"--bogus", "a", "b"}, "unknown option --bogus"},
-                               UsageCase{{"--force=yes", "a", "b"}, "option --force takes no value"},
+                               UsageCase{{"--jobs"}, "--jobs needs a value"},
+                               UsageCase{{"--bogus", "a", "b"}, "unknown option '--bogus'"},
+                               UsageCase{{"--force=yes", "a", "b"}, "--force takes no value"},
+                               UsageCase{{"-", "out"}, "SOURCE can't be a standard stream"},
                                UsageCase{{"--report", "r.txt", "a", "b"}, "must end in .json or .csv"},
                                UsageCase{{"--tileset", "t", "--tilesets", "d", "a", "b"}, "can't be given with"}}) {
         const Outcome run = Run(c.arguments);
@@ -319,8 +342,11 @@ TEST_F(Batch, WrongUsageIsStatusTwoAndTouchesNothing) {
     Outcome run = Run({"-h"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("Usage: gridport-batch", 0), 0U);
-    run = Run({"--version"});
-    EXPECT_EQ(run.out, std::string("gridport-batch (gridport) ") + kVersion + "\n");
+    for (const char* version : {"-v", "-V", "--version"}) {
+        run = Run({version});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, std::string("gridport-batch (gridport) ") + kVersion + "\n");
+    }
     run = Run({"missing", "out"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("missing: cannot open"), std::string::npos) << run.err;

@@ -139,6 +139,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
         MapViewRun{"pictureOverTheTileset", {"--png", "town.png", "town.map", "tiles.vsp"}, 1, "",
                    "mapview: town.png: the picture may not replace the input file\n"},
+        MapViewRun{"missingLayerName", {"--show-layer", "roof", "town.map", "tiles.vsp", "out.png"}, 2, "",
+                   "mapview: town.map: there is no layer named \"roof\"; the layers are \"Background\", "
+                   "\"Foreground\"\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
         MapViewRun{"tooManyInputs", {"a", "b", "c.png", "d"}, 2, "",
                    "mapview: too many operands\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
         MapViewRun{"picture", {"--png=out.png", "--scale=0.5", "harbour.map", "tiles.rts"}, 0, "", ""}),

@@ -103,8 +103,10 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"broken.rmp"}, 1, "",
             "rmpview: broken.rmp: byte 1008: the segment list of tile 2 (1 segment) needs 8 bytes, 7 are "
             "left\n"},
-        Run{{"--png", "out.png", "--layer", "2", "map.rmp"}, 1, "",
-            "rmpview: map.rmp: there is no layer 2; the map has 2 layers\n"},
+        Run{{"--png", "out.png", "--layer", "2", "map.rmp"}, 2, "",
+            Misuse("map.rmp: there is no layer 2; the map has 2 layers")},
+        Run{{"--png", "a.png", "-", "--png", "b.png"}, 2, "", Misuse("--png is given twice")},
+        Run{{"map.rmp", "out.png", "-s=2", "--scale", "2"}, 2, "", Misuse("--scale is given twice")},
         Run{{"--png", "", "map.rmp"}, 2, "", Misuse("bad or repeated --png ''")},
         Run{{"-V"}, 0, std::string("rmpview (gridport) ") + kVersion + "\n", ""},
         Run{{"--png=out.png", "--", "map.rmp"}, 0, "", ""},
@@ -115,8 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"--png", "a.png", "--scale", "1", "--size", "5x5", "map.rmp"}, 2, "",
             Misuse("--scale and --size don't go together")},
         Run{{"--png", "out.png", "--layer", "0", "--show-layer", "top", "map.rmp"}, 0, "", ""},
-        Run{{"--png", "out.png", "--hide-layer", "roof", "map.rmp"}, 1, "",
-            "rmpview: map.rmp: there is no layer named \"roof\"; the layers are \"ground\", \"top\"\n"},
+        Run{{"--png", "out.png", "--hide-layer", "roof", "map.rmp"}, 2, "",
+            Misuse("map.rmp: there is no layer named \"roof\"; the layers are \"ground\", \"top\"")},
         Run{{"--png", "out.png", "--scale", "3000", "map.rmp"}, 1, "",
             "rmpview: map.rmp: the picture would be 18000 x 18000 pixels; pictures are drawn at most 16384 "
             "pixels on a side (--scale or --size draws it smaller)\n"},

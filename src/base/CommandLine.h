@@ -1,0 +1,58 @@
+#pragma once
+
+// The one command-line parser of gridport-batch, mapview and rmpview, in
+// the getopt_long manner (gridport itself takes exactly three operands and
+// no options):
+//   --name value and --name=value; -x value and -xvalue (-x=value too);
+//   -h and --help ask for the help, -v, -V and --version for the version;
+//   "--" ends the options: every argument after it is an operand;
+//   "-" alone is an operand, the standard stream wherever the command reads
+//   or writes a file;
+//   options and operands may come in any order.
+// It only sorts the arguments: what a value means is the command's business.
+// Every error it returns is ErrorKind::Usage.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/Error.h"
+
+namespace gridport {
+
+struct OptionSpec {
+    std::string_view name;  // the long name without its dashes: "jobs"
+    char letter = '\0';     // the short name, '\0' for none
+    bool takesValue = false;
+    // May be given more than once (each value is kept, in order); any other
+    // option given twice is wrong usage.
+    bool repeatable = false;
+};
+
+// An option as given: its long name and its value ("" for one without).
+struct GivenOption {
+    std::string_view name;
+    std::string value;
+};
+
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    std::vector<GivenOption> options;  // in the order given
+    std::vector<std::string> operands;
+
+    bool Has(std::string_view name) const;
+};
+
+Expected<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs);
+
+// The operand, or option value, that names standard input or output.
+inline constexpr std::string_view kStandardStream = "-";
+
+// The exit status of a command that failed: 2 for wrong usage, else 1.
+int ExitStatus(const Error& error);
+
+// A usage error, the message alone.
+Error UsageError(std::string message);
+
+}  // namespace gridport
