@@ -35,10 +35,6 @@ Error Usage(const std::string& message) {
     return Error("", message);
 }
 
-bool EndsWithIgnoringCase(const std::string& text, std::string_view ending) {
-    return text.size() >= ending.size() && SameIgnoringCase(std::string_view(text).substr(text.size() - ending.size()), ending);
-}
-
 }  // namespace
 
 Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& arguments) {

@@ -21,6 +21,13 @@ constexpr std::size_t kStringCountOffset = 17;
 constexpr std::size_t kZoneCountOffset = 19;
 constexpr std::uint16_t kVersion = 1;
 constexpr std::uint16_t kStringCount = 9;
+// The nine strings after the header, in order, as a summary names them. The
+// writer fills the tileset name alone.
+constexpr const char* kStringNames[kStringCount] = {
+    "string 1",    "tileset name stored in the map", "string 3",    "text A",      "text B",
+    "text list 1", "text list 2",                    "text list 3", "text list 4",
+};
+constexpr std::size_t kLinkedFileString = 1;
 // The header counts layers in 8 bits; the embedded tileset counts its tiles
 // in 16 (rts::kMaxTiles).
 constexpr std::size_t kMaxLayers = 255;

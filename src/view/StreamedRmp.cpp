@@ -60,9 +60,8 @@ Expected<std::unique_ptr<StreamedRmp>> StreamedRmp::Open(File& file, const std::
         return in.Fail(in.Position(),
                        Counted(in.Remaining(), "byte follows", "bytes follow") + " the end of the tileset");
     }
-    for (const MapLayer& layer : rmp->outline_.document.map.layers) {
-        rmp->layers_.push_back(Layer{layer.name, layer.showFlag, static_cast<std::uint64_t>(layer.width),
-                                     static_cast<std::uint64_t>(layer.height)});
+    for (const RmpLayerPlace& layer : rmp->outline_.layers) {
+        rmp->layers_.push_back(Layer{layer.name, layer.showFlag, layer.width, layer.height});
     }
     rmp->cursors_.resize(rmp->layers_.size());
     rmp->in_.ShareFile();
@@ -72,7 +71,7 @@ Expected<std::unique_ptr<StreamedRmp>> StreamedRmp::Open(File& file, const std::
 Expected<std::unique_ptr<BufferedReader>> StreamedRmp::OpenLayer(std::size_t layer) {
     auto in = std::make_unique<BufferedReader>(file_, in_.Path(), kLayerBuffer);
     in->ShareFile();
-    const std::uint64_t start = outline_.places[layer].cells;
+    const std::uint64_t start = outline_.layers[layer].cells;
     if (!in->MoveTo(start)) {
         return in->Fail(start, "cannot read " + GridWords(layers_[layer], layer));
     }
@@ -89,7 +88,7 @@ Expected<const std::uint32_t*> StreamedRmp::Row(std::size_t layer, std::size_t r
         cursor.in = std::move(*in);
     }
     const auto width = static_cast<std::size_t>(layers_[layer].width);
-    const std::uint64_t at = outline_.places[layer].cells + std::uint64_t{row} * width * rmp::kCellSize;
+    const std::uint64_t at = outline_.layers[layer].cells + std::uint64_t{row} * width * rmp::kCellSize;
     if (!cursor.in->MoveTo(at)) {
         return cursor.in->Fail(at, "cannot read " + GridWords(layers_[layer], layer));
     }
@@ -105,14 +104,14 @@ Expected<const std::uint32_t*> StreamedRmp::Row(std::size_t layer, std::size_t r
 
 Expected<std::string> StreamedRmp::Summary() {
     std::vector<LayerCount> counts(layers_.size());
-    std::vector<bool> used(65536, false);
+    DistinctCells used;
     std::vector<std::uint8_t> block(kLayerBuffer);
     for (std::size_t i = 0; i < layers_.size(); ++i) {
         Expected<std::unique_ptr<BufferedReader>> in = OpenLayer(i);
         if (!in) {
             return in.error();
         }
-        std::fill(used.begin(), used.end(), false);
+        used.Clear();
         for (std::uint64_t left = layers_[i].width * layers_[i].height * rmp::kCellSize; left > 0;) {
             const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
             if (Expected<void> read = (*in)->Read(block.data(), piece, GridWords(layers_[i], i)); !read) {
@@ -120,12 +119,12 @@ Expected<std::string> StreamedRmp::Summary() {
             }
             for (std::size_t k = 0; k < piece; k += rmp::kCellSize) {
                 const std::uint16_t value = LoadU16(block.data() + k);
-                counts[i].distinct += used[value] ? 0 : 1;
-                used[value] = true;
+                used.Add(value);
                 counts[i].beyond += value >= tileCount_ ? 1 : 0;
             }
             left -= piece;
         }
+        counts[i].distinct = used.Count();
     }
     return Summarize(in_.Path(), outline_, counts, tileWidth_, tileHeight_, tileCount_);
 }

@@ -16,9 +16,9 @@ namespace gridport {
 // grids; the reduced tiles are bounded by TileLevels::kBudget.
 class StreamedRmp final : public PictureSource {
 public:
-    // Reads the file up to its end, checking every part of it as ReadRmp
-    // does but the grids; with `draw`, it keeps the tiles reduced. The file
-    // must be able to seek.
+    // Reads the file up to its end, checking every part of it but the
+    // grids' cells; with `draw`, it keeps the tiles reduced. The file must be
+    // able to seek.
     static Expected<std::unique_ptr<StreamedRmp>> Open(File& file, const std::string& path, bool draw);
 
     const std::vector<Layer>& Layers() const override { return layers_; }

@@ -163,25 +163,4 @@ Expected<TileLevels> TileLevels::Read(TilesetReader& reader, const TilesetHeader
     return levels;
 }
 
-TileLevels TileLevels::From(const Tileset& tileset) {
-    TileLevels levels;
-    const auto width = static_cast<std::uint32_t>(std::max(tileset.tileWidth, 0));
-    const auto height = static_cast<std::uint32_t>(std::max(tileset.tileHeight, 0));
-    Builder builder(levels, static_cast<std::uint32_t>(tileset.tiles.size()), width, height);
-    if (builder.Empty()) {
-        return levels;
-    }
-    const std::size_t stride = std::size_t{width} * 4;
-    const std::vector<std::uint8_t> clear(stride, 0);
-    for (const Tile& tile : tileset.tiles) {
-        // A tile of the wrong size draws nothing.
-        const bool sized = tile.image.pixels.size() == stride * height;
-        for (std::uint32_t y = 0; y < height; ++y) {
-            builder.Row(sized ? tile.image.pixels.data() + y * stride : clear.data());
-        }
-    }
-    builder.Mark();
-    return levels;
-}
-
 }  // namespace gridport
