@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The layout of the RMP map file, shared by its writer and its reader.
 // Offsets count from the start of the record they belong to.
@@ -78,3 +79,24 @@ constexpr std::size_t kEntityTrailerSize = 16;
 constexpr std::size_t kZoneValueCount = 6;
 
 }  // namespace gridport::rmp
+
+namespace gridport {
+
+// A layer's fields as its header holds them, but its size, which the
+// writer is given apart and the reader keeps beside them.
+struct RmpLayerFields {
+    std::string name;
+    bool factorsEnabled = false;
+    float factorX = 1.0F;
+    float factorY = 1.0F;
+    float rateX = 0.0F;
+    float rateY = 0.0F;
+    bool showFlag = true;
+    bool auxFlag = false;
+
+    std::uint16_t Flags() const {
+        return (showFlag ? 0U : rmp::kLayerHidden) | (factorsEnabled ? rmp::kLayerFactorsOn : 0U);
+    }
+};
+
+}  // namespace gridport

@@ -1,6 +1,6 @@
 // Reads an RMP map file up to its tileset: the 256-byte header, nine
-// strings, the layers' headers (their grids and segments skipped), the
-// entities and the zones. Nothing is allocated for a count or a length
+// strings and the layers' headers; their grids and segments, the entities
+// and the zones are checked and skipped. Nothing is allocated for a count or a length
 // before the bytes it needs are known to be there.
 
 #include "rmp/RmpReader.h"
@@ -104,83 +104,61 @@ Expected<void> ReadLayer(BufferedReader& in, std::size_t index, RmpLayerPlace& l
     return skipped ? in.Skip(segmentBytes, segments) : skipped;
 }
 
-// Reads count records of at least least bytes each, each over the one
-// before.
-template <typename Record, typename ReadOne>
-Expected<void> Records(BufferedReader& in, std::size_t count, std::uint64_t least, const std::string& what,
-                       ReadOne readOne) {
-    if (Expected<void> need = in.Need(least * count, "the list of " + what); !need) {
-        return need;
+// Skips a string, its length checked against the bytes left.
+Expected<void> SkipString(BufferedReader& in, const std::string& what) {
+    std::uint16_t length = 0;
+    Expected<void> read = ReadU16(in, length, what);
+    if (read) {
+        read = in.Need(length, what);
     }
-    Record record;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (Expected<void> read = readOne(in, i, record); !read) {
-            return read;
-        }
-    }
-    return Success();
+    return read ? in.Skip(length, what) : read;
 }
 
-}  // namespace
-
-Expected<void> ReadRmpEntity(BufferedReader& in, std::size_t index, RmpEntity& entity) {
+// An entity record: its header, and the strings its record type holds.
+Expected<void> SkipEntity(BufferedReader& in, std::size_t index) {
     const std::string what = Numbered("entity ", index);
     const std::uint64_t start = in.Position();
     std::uint8_t header[kRecordHeaderSize];
     if (Expected<void> read = in.Read(header, sizeof header, "the header of " + what); !read) {
         return read;
     }
-    entity.x = LoadU16(header + kEntityXOffset);
-    entity.y = LoadU16(header + kEntityYOffset);
-    entity.layer = LoadU16(header + kEntityLayerOffset);
     const std::uint16_t type = LoadU16(header + kEntityTypeOffset);
-    entity.kind = EntityKind(type);
     if (type > EntityRecordType(3)) {
         return in.Fail(start + kEntityTypeOffset, what + " has the unknown record type " + std::to_string(type));
     }
     if (type == EntityRecordType(3)) {
-        return ReadString(in, entity.textA, "the text of " + what);
+        return SkipString(in, "the text of " + what);
     }
     if (type != EntityRecordType(2)) {
         return Success();
     }
     std::uint16_t count = 0;
-    Expected<void> read = ReadString(in, entity.textA, "the first text of " + what);
+    Expected<void> read = SkipString(in, "the first text of " + what);
     if (read) {
-        read = ReadString(in, entity.textB, "the second text of " + what);
+        read = SkipString(in, "the second text of " + what);
     }
     if (read) {
         read = ReadU16(in, count, "the string count of " + what);
     }
-    if (!read) {
-        return read;
-    }
-    if (count != kEntityStringCount) {
+    if (read && count != kEntityStringCount) {
         return in.Fail(in.Position() - 2, what + " announces " + std::to_string(count) + " strings, not " +
                                               std::to_string(kEntityStringCount));
     }
-    for (std::size_t k = 0; k < kEntityStringCount; ++k) {
-        if (Expected<void> text = ReadString(in, entity.textList[k], Numbered("list string ", k + 1) + " of " + what);
-            !text) {
-            return text;
-        }
+    for (std::size_t k = 0; read && k < kEntityStringCount; ++k) {
+        read = SkipString(in, Numbered("list string ", k + 1) + " of " + what);
     }
-    return in.Skip(kEntityTrailerSize, "the " + std::to_string(kEntityTrailerSize) + " closing bytes of " + what);
+    return read ? in.Skip(kEntityTrailerSize, "the " + std::to_string(kEntityTrailerSize) + " closing bytes of " + what)
+                : read;
 }
 
-Expected<void> ReadRmpZone(BufferedReader& in, std::size_t index, RmpZone& zone) {
+Expected<void> SkipZone(BufferedReader& in, std::size_t index) {
     const std::string what = Numbered("zone ", index);
     std::uint8_t header[kRecordHeaderSize];
-    if (Expected<void> read = in.Read(header, sizeof header, "the header of " + what); !read) {
-        return read;
-    }
-    std::int32_t* const values[kZoneValueCount] = {&zone.x1, &zone.y1, &zone.x2, &zone.y2, &zone.layer,
-                                                    &zone.auxValue};
-    for (std::size_t i = 0; i < kZoneValueCount; ++i) {
-        *values[i] = LoadU16(header + 2 * i);
-    }
-    return ReadString(in, zone.text, "the text of " + what);
+    Expected<void> read = in.Read(header, sizeof header, "the header of " + what);
+    return read ? SkipString(in, "the text of " + what) : read;
 }
+
+}  // namespace
 
 Expected<RmpOutline> ReadRmpOutline(BufferedReader& in) {
     if (in.Remaining() == BufferedReader::kUnknown) {
@@ -202,12 +180,18 @@ Expected<RmpOutline> ReadRmpOutline(BufferedReader& in) {
     }
     outline.records = in.Position();
     if (read) {
-        read = Records<RmpEntity>(in, outline.entities, kRecordHeaderSize,
-                                  Counted(outline.entities, "entity", "entities"), ReadRmpEntity);
+        read = in.Need(kRecordHeaderSize * outline.entities,
+                       "the list of " + Counted(outline.entities, "entity", "entities"));
+    }
+    for (std::size_t i = 0; read && i < outline.entities; ++i) {
+        read = SkipEntity(in, i);
     }
     if (read) {
-        read = Records<RmpZone>(in, outline.zones, kRecordHeaderSize + kStringLengthSize,
-                                Counted(outline.zones, "zone"), ReadRmpZone);
+        read = in.Need((kRecordHeaderSize + kStringLengthSize) * outline.zones,
+                       "the list of " + Counted(outline.zones, "zone"));
+    }
+    for (std::size_t i = 0; read && i < outline.zones; ++i) {
+        read = SkipZone(in, i);
     }
     if (!read) {
         return read.error();

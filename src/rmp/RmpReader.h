@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "filesystem/BufferedReader.h"
-#include "rmp/RmpRecords.h"
+#include "rmp/RmpLayout.h"
 
 namespace gridport {
 
@@ -18,7 +18,7 @@ struct RmpLayerPlace : RmpLayerFields {
 };
 
 // An RMP file up to its tileset: the header, the nine strings, the layers'
-// headers and places, the entity and zone counts and where their records
+// headers and places, the entity and zone counts and where the entities
 // start.
 struct RmpOutline {
     std::uint16_t headerX = 0;
@@ -39,10 +39,5 @@ struct RmpOutline {
 // then stands at the tileset. A stream of unknown size is refused: its
 // counts could not be checked.
 Expected<RmpOutline> ReadRmpOutline(BufferedReader& in);
-
-// One entity or zone record from the reader's position, the index-th of its
-// list (for the errors).
-Expected<void> ReadRmpEntity(BufferedReader& in, std::size_t index, RmpEntity& entity);
-Expected<void> ReadRmpZone(BufferedReader& in, std::size_t index, RmpZone& zone);
 
 }  // namespace gridport

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "filesystem/BufferedWriter.h"
-#include "rmp/RmpRecords.h"
+#include "rmp/RmpLayout.h"
 
 namespace gridport {
 

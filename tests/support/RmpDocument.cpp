@@ -36,6 +36,51 @@ Expected<void> ReadGrid(BufferedReader& in, const RmpLayerPlace& place, MapLayer
     return Success();
 }
 
+// A string whose length the outline checked.
+std::string String(BufferedReader& in) {
+    std::uint16_t length = 0;
+    std::string text;
+    if (in.ReadU16(length)) {
+        text.resize(length);
+        static_cast<void>(in.Read(text.data(), length, "a string"));
+    }
+    return text;
+}
+
+// The records the outline checked.
+void ReadRecords(BufferedReader& in, std::vector<MapEntity>& entities, std::vector<MapZone>& zones) {
+    std::uint8_t header[rmp::kRecordHeaderSize];
+    for (MapEntity& entity : entities) {
+        static_cast<void>(in.Read(header, sizeof header, "an entity"));
+        entity.x = LoadU16(header + rmp::kEntityXOffset);
+        entity.y = LoadU16(header + rmp::kEntityYOffset);
+        entity.layer = LoadU16(header + rmp::kEntityLayerOffset);
+        const std::uint16_t type = LoadU16(header + rmp::kEntityTypeOffset);
+        entity.kind = rmp::EntityKind(type);
+        if (type == rmp::EntityRecordType(3)) {
+            entity.textA = String(in);
+        } else if (type == rmp::EntityRecordType(2)) {
+            entity.textA = String(in);
+            entity.textB = String(in);
+            std::uint16_t count = 0;
+            static_cast<void>(in.ReadU16(count));
+            for (std::string& text : entity.textList) {
+                text = String(in);
+            }
+            static_cast<void>(in.Skip(rmp::kEntityTrailerSize));
+        }
+    }
+    for (MapZone& zone : zones) {
+        static_cast<void>(in.Read(header, sizeof header, "a zone"));
+        std::int32_t* const values[rmp::kZoneValueCount] = {&zone.x1, &zone.y1, &zone.x2, &zone.y2, &zone.layer,
+                                                            &zone.auxValue};
+        for (std::size_t i = 0; i < rmp::kZoneValueCount; ++i) {
+            *values[i] = LoadU16(header + 2 * i);
+        }
+        zone.text = String(in);
+    }
+}
+
 }  // namespace
 
 Expected<RmpDocument> ReadRmp(BufferedReader& in) {
@@ -72,16 +117,10 @@ Expected<RmpDocument> ReadRmp(BufferedReader& in) {
     }
     map.entities.resize(outline->entities);
     map.zones.resize(outline->zones);
-    Expected<void> read = in.MoveTo(outline->records) ? Success() : in.Fail(outline->records, "cannot read back");
-    for (std::size_t i = 0; read && i < map.entities.size(); ++i) {
-        read = ReadRmpEntity(in, i, map.entities[i]);
+    if (!in.MoveTo(outline->records)) {
+        return in.Fail(outline->records, "cannot read the entities again");
     }
-    for (std::size_t i = 0; read && i < map.zones.size(); ++i) {
-        read = ReadRmpZone(in, i, map.zones[i]);
-    }
-    if (!read) {
-        return read.error();
-    }
+    ReadRecords(in, map.entities, map.zones);
     return document;
 }
 

@@ -5,13 +5,33 @@
 #include <string>
 #include <vector>
 
-#include "rmp/RmpRecords.h"
+#include "rmp/RmpLayout.h"
 #include "support/Tileset.h"
 
 namespace gridport {
 
-using MapEntity = RmpEntity;
-using MapZone = RmpZone;
+// An entity record. Kind 2 is written with all seven strings, kind 3 with
+// textA alone, any other kind with no data (rmp::EntityRecordType).
+struct MapEntity {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t layer = 0;
+    std::int32_t kind = 0;
+    std::string textA;
+    std::string textB;
+    std::array<std::string, rmp::kEntityStringCount> textList;
+};
+
+// A zone record: its six values in the file's order, then its text.
+struct MapZone {
+    std::int32_t x1 = 0;
+    std::int32_t y1 = 0;
+    std::int32_t x2 = 0;
+    std::int32_t y2 = 0;
+    std::int32_t layer = 0;
+    std::int32_t auxValue = 0;
+    std::string text;
+};
 
 // A named grid of 32-bit tile indices with its header's fields and its
 // segments. Cell (x, y) is tiles[y * width + x]; tiles always holds
