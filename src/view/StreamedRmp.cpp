@@ -68,24 +68,11 @@ Expected<std::unique_ptr<StreamedRmp>> StreamedRmp::Open(File& file, const std::
     return rmp;
 }
 
-Expected<std::unique_ptr<BufferedReader>> StreamedRmp::OpenLayer(std::size_t layer) {
-    auto in = std::make_unique<BufferedReader>(file_, in_.Path(), kLayerBuffer);
-    in->ShareFile();
-    const std::uint64_t start = outline_.layers[layer].cells;
-    if (!in->MoveTo(start)) {
-        return in->Fail(start, "cannot read " + GridWords(layers_[layer], layer));
-    }
-    return in;
-}
-
 Expected<const std::uint32_t*> StreamedRmp::Row(std::size_t layer, std::size_t row) {
     Cursor& cursor = cursors_[layer];
     if (cursor.in == nullptr) {
-        Expected<std::unique_ptr<BufferedReader>> in = OpenLayer(layer);
-        if (!in) {
-            return in.error();
-        }
-        cursor.in = std::move(*in);
+        cursor.in = std::make_unique<BufferedReader>(file_, in_.Path(), kLayerBuffer);
+        cursor.in->ShareFile();
     }
     const auto width = static_cast<std::size_t>(layers_[layer].width);
     const std::uint64_t at = outline_.layers[layer].cells + std::uint64_t{row} * width * rmp::kCellSize;
@@ -105,24 +92,17 @@ Expected<const std::uint32_t*> StreamedRmp::Row(std::size_t layer, std::size_t r
 Expected<std::string> StreamedRmp::Summary() {
     std::vector<LayerCount> counts(layers_.size());
     DistinctCells used;
-    std::vector<std::uint8_t> block(kLayerBuffer);
     for (std::size_t i = 0; i < layers_.size(); ++i) {
-        Expected<std::unique_ptr<BufferedReader>> in = OpenLayer(i);
-        if (!in) {
-            return in.error();
-        }
         used.Clear();
-        for (std::uint64_t left = layers_[i].width * layers_[i].height * rmp::kCellSize; left > 0;) {
-            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
-            if (Expected<void> read = (*in)->Read(block.data(), piece, GridWords(layers_[i], i)); !read) {
-                return read.error();
+        for (std::size_t y = 0; y < layers_[i].height; ++y) {
+            const Expected<const std::uint32_t*> row = Row(i, y);
+            if (!row) {
+                return row.error();
             }
-            for (std::size_t k = 0; k < piece; k += rmp::kCellSize) {
-                const std::uint16_t value = LoadU16(block.data() + k);
-                used.Add(value);
-                counts[i].beyond += value >= tileCount_ ? 1 : 0;
+            for (const std::uint32_t* cell = *row; cell != *row + layers_[i].width; ++cell) {
+                used.Add(static_cast<std::uint16_t>(*cell));
+                counts[i].beyond += *cell >= tileCount_ ? 1 : 0;
             }
-            left -= piece;
         }
         counts[i].distinct = used.Count();
     }

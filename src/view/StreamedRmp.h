@@ -37,9 +37,6 @@ private:
         std::vector<std::uint32_t> cells;
     };
 
-    // A reader of its own at a layer's first cell.
-    Expected<std::unique_ptr<BufferedReader>> OpenLayer(std::size_t layer);
-
     File& file_;
     BufferedReader in_;
     RmpOutline outline_;

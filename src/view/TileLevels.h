@@ -48,8 +48,6 @@ public:
     enum class Cover : std::uint8_t { Partial, Opaque, Clear };
     // Every tile's cover, the mark's last.
     const Cover* Covers() const { return covers_.data(); }
-    bool Opaque(std::uint32_t tile) const { return covers_[tile] == Cover::Opaque; }
-    bool Clear(std::uint32_t tile) const { return covers_[tile] == Cover::Clear; }
 
 private:
     struct Level {

@@ -379,8 +379,8 @@ TEST(Picture, CellsBeyondTheTilesetAreMarkedWhereTheSourceAsks) {
     EXPECT_EQ(Pixel({mark[4], mark[5], mark[6], mark[7]}), Pixel({255, 0, 255, 255}));
     const std::uint8_t* mean = levels.Pixels(4, 1);
     EXPECT_EQ(Pixel({mean[0], mean[1], mean[2], mean[3]}), Pixel({223, 0, 223, 255}));
-    EXPECT_TRUE(levels.Clear(0));
-    EXPECT_TRUE(levels.Opaque(1));
+    EXPECT_EQ(levels.Covers()[0], TileLevels::Cover::Clear);
+    EXPECT_EQ(levels.Covers()[1], TileLevels::Cover::Opaque);
 }
 
 }  // namespace
