@@ -2,7 +2,6 @@
 
 #include "view/StreamedRmp.h"
 #include "view/StandardStreams.h"
-#include "view/Summary.h"
 #include "view/ViewCommand.h"
 
 namespace gridport {
@@ -31,24 +30,25 @@ int RunRmpView(const std::vector<std::string>& arguments, FileSystem& fileSystem
     }
     return RunGuarded(kText.name, console, [&]() {
         const std::string& input = options.operands[0];
+        const auto fail = [&err](const Error& error) {
+            err += "rmpview: " + error.Text() + "\n";
+            return 1;
+        };
         // Standard input from a pipe is kept in memory, up to a bound, so
         // that its counts can be checked against its size and its layers
         // read side by side.
         Expected<std::unique_ptr<File>> file = OpenSeekable(input, fileSystem, kMostKeptInput);
         if (!file) {
-            err += "rmpview: " + file.error().Text() + "\n";
-            return 1;
+            return fail(file.error());
         }
         Expected<std::unique_ptr<StreamedRmp>> rmp = StreamedRmp::Open(**file, input, options.png.has_value());
         if (!rmp) {
-            err += "rmpview: " + rmp.error().Text() + "\n";
-            return 1;
+            return fail(rmp.error());
         }
         if (!options.png) {
             const Expected<std::string> summary = (*rmp)->Summary();
             if (!summary) {
-                err += "rmpview: " + summary.error().Text() + "\n";
-                return 1;
+                return fail(summary.error());
             }
             out += *summary;
             return 0;

@@ -5,6 +5,7 @@
 #include "rmp/RmpLayout.h"
 #include "tileset/TilesetReader.h"
 #include "view/Summary.h"
+#include "view/Wording.h"
 
 namespace gridport {
 
@@ -33,9 +34,7 @@ Expected<std::unique_ptr<StreamedRmp>> StreamedRmp::Open(File& file, const std::
     if (!header) {
         return header.error();
     }
-    rmp->tileWidth_ = header->tileWidth;
-    rmp->tileHeight_ = header->tileHeight;
-    rmp->tileCount_ = header->tileCount;
+    rmp->header_ = *header;
     if (draw) {
         Expected<TileLevels> levels = TileLevels::Read(tileset, *header);
         if (!levels) {
@@ -90,23 +89,41 @@ Expected<const std::uint32_t*> StreamedRmp::Row(std::size_t layer, std::size_t r
 }
 
 Expected<std::string> StreamedRmp::Summary() {
-    std::vector<LayerCount> counts(layers_.size());
-    DistinctCells used;
-    for (std::size_t i = 0; i < layers_.size(); ++i) {
-        used.Clear();
+    const RmpOutline& rmp = outline_;
+    std::string text = in_.Path() + ": RMP map file, version " + std::to_string(rmp::kVersion) + "\n";
+    text += "header: x " + std::to_string(rmp.headerX) + ", y " + std::to_string(rmp.headerY) + ", layer " +
+            std::to_string(rmp.headerLayer) + ", mode " + std::to_string(rmp.headerMode) + "\n";
+    for (std::size_t i = 0; i < rmp::kStringCount; ++i) {
+        if (!rmp.strings[i].empty()) {
+            text += std::string(rmp::kStringNames[i]) + ": " + Quoted(rmp.strings[i]) + "\n";
+        }
+    }
+    text += "layers: " + std::to_string(rmp.layers.size()) + "\n";
+    for (std::size_t i = 0; i < rmp.layers.size(); ++i) {
+        DistinctCells distinct;
+        std::uint64_t beyond = 0;
         for (std::size_t y = 0; y < layers_[i].height; ++y) {
             const Expected<const std::uint32_t*> row = Row(i, y);
             if (!row) {
                 return row.error();
             }
             for (const std::uint32_t* cell = *row; cell != *row + layers_[i].width; ++cell) {
-                used.Add(static_cast<std::uint16_t>(*cell));
-                counts[i].beyond += *cell >= tileCount_ ? 1 : 0;
+                distinct.Add(static_cast<std::uint16_t>(*cell));
+                beyond += *cell >= header_.tileCount ? 1 : 0;
             }
         }
-        counts[i].distinct = used.Count();
+        const RmpLayerPlace& layer = rmp.layers[i];
+        text += "  layer " + std::to_string(i) + " " + Quoted(layer.name) + ": " + std::to_string(layer.width) +
+                " x " + std::to_string(layer.height) + ", flags " + std::to_string(layer.Flags()) +
+                (layer.showFlag ? " (shown" : " (hidden") + (layer.factorsEnabled ? ", factors on)" : ")") +
+                (layer.auxFlag ? ", aux" : "") + ", " + Counted(layer.segments, "segment", "segments") + ", " +
+                Counted(distinct.count, "distinct tile", "distinct tiles") +
+                (beyond > 0 ? ", " + Counted(beyond, "cell", "cells") + " beyond the tileset (not drawn)" : "") + "\n";
     }
-    return Summarize(in_.Path(), outline_, counts, tileWidth_, tileHeight_, tileCount_);
+    text += "entities: " + std::to_string(rmp.entities) + "\n";
+    text += "zones: " + std::to_string(rmp.zones) + "\n";
+    return text + "tileset: " + std::to_string(header_.tileWidth) + " x " + std::to_string(header_.tileHeight) +
+           " pixels per tile, " + Counted(header_.tileCount, "tile", "tiles") + "\n";
 }
 
 }  // namespace gridport

@@ -6,6 +6,7 @@
 
 #include "filesystem/BufferedReader.h"
 #include "rmp/RmpReader.h"
+#include "tileset/TilesetReader.h"
 #include "view/Picture.h"
 
 namespace gridport {
@@ -25,7 +26,10 @@ public:
     const TileLevels& Tiles() const override { return tiles_; }
     Expected<const std::uint32_t*> Row(std::size_t layer, std::size_t row) override;
 
-    // The summary, from one pass over every layer's cells.
+    // A short account of the file, several lines ending in a line break:
+    // the header values, the strings that aren't empty, one line per layer
+    // (its cells read once), the entity and zone counts and the tileset's
+    // tile size and count. Bytes that don't print are shown as \xNN.
     Expected<std::string> Summary();
 
 private:
@@ -40,9 +44,7 @@ private:
     File& file_;
     BufferedReader in_;
     RmpOutline outline_;
-    std::uint32_t tileWidth_ = 0;
-    std::uint32_t tileHeight_ = 0;
-    std::uint32_t tileCount_ = 0;
+    TilesetHeader header_;
     TileLevels tiles_;
     std::vector<Layer> layers_;
     std::vector<Cursor> cursors_;
