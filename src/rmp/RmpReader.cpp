@@ -88,29 +88,18 @@ Expected<void> ReadLayer(BufferedReader& in, std::size_t index, RmpLayerPlace& l
     if (Expected<void> name = ReadString(in, layer.name, "the name of " + what); !name) {
         return name;
     }
-    const std::string grid =
-        "the " + std::to_string(layer.width) + " x " + std::to_string(layer.height) + " grid of " + what;
-    const std::uint64_t cells = std::uint64_t{kCellSize} * layer.width * layer.height;
-    const std::uint64_t segmentBytes = std::uint64_t{kSegmentSize} * layer.segments;
-    const std::string segments = "the segment list of " + what + " (" + Counted(layer.segments, "segment") + ")";
     layer.cells = in.Position();
-    Expected<void> skipped = in.Need(cells, grid);
-    if (skipped) {
-        skipped = in.Skip(cells, grid);
-    }
-    if (skipped) {
-        skipped = in.Need(segmentBytes, segments);
-    }
-    return skipped ? in.Skip(segmentBytes, segments) : skipped;
+    const Expected<void> grid = in.Skip(std::uint64_t{kCellSize} * layer.width * layer.height,
+                                        "the " + std::to_string(layer.width) + " x " +
+                                            std::to_string(layer.height) + " grid of " + what);
+    return grid ? in.Skip(std::uint64_t{kSegmentSize} * layer.segments,
+                          "the segment list of " + what + " (" + Counted(layer.segments, "segment") + ")")
+                : grid;
 }
 
-// Skips a string, its length checked against the bytes left.
 Expected<void> SkipString(BufferedReader& in, const std::string& what) {
     std::uint16_t length = 0;
     Expected<void> read = ReadU16(in, length, what);
-    if (read) {
-        read = in.Need(length, what);
-    }
     return read ? in.Skip(length, what) : read;
 }
 

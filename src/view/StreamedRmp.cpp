@@ -35,20 +35,11 @@ Expected<std::unique_ptr<StreamedRmp>> StreamedRmp::Open(File& file, const std::
         return header.error();
     }
     rmp->header_ = *header;
-    if (draw) {
-        Expected<TileLevels> levels = TileLevels::Read(tileset, *header);
-        if (!levels) {
-            return levels.error();
-        }
-        rmp->tiles_ = std::move(*levels);
-    } else {
-        const ByteVisitor ignore = [](const std::uint8_t*, std::size_t) {};
-        for (std::size_t tile = 0; tile < header->tileCount; ++tile) {
-            if (Expected<void> read = tileset.ReadPixels(tile, ignore); !read) {
-                return read.error();
-            }
-        }
+    Expected<TileLevels> levels = TileLevels::Read(tileset, *header, draw);
+    if (!levels) {
+        return levels.error();
     }
+    rmp->tiles_ = std::move(*levels);
     RtsTileInfo info;
     for (std::size_t tile = 0; tile < header->tileCount; ++tile) {
         if (Expected<void> read = tileset.ReadInfo(tile, info); !read) {

@@ -132,9 +132,9 @@ private:
     std::uint32_t y_ = 0;
 };
 
-Expected<TileLevels> TileLevels::Read(TilesetReader& reader, const TilesetHeader& header) {
+Expected<TileLevels> TileLevels::Read(TilesetReader& reader, const TilesetHeader& header, bool reduce) {
     TileLevels levels;
-    Builder builder(levels, header.tileCount, header.tileWidth, header.tileHeight);
+    Builder builder(levels, header.tileCount, reduce ? header.tileWidth : 0, header.tileHeight);
     const std::size_t stride = std::size_t{header.tileWidth} * 4;
     std::vector<std::uint8_t> row(builder.Empty() ? 0 : stride);
     std::size_t filled = 0;

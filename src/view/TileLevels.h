@@ -27,8 +27,9 @@ public:
 
     TileLevels() = default;
 
-    // From a reader that has read the header; reads every tile's pixels.
-    static Expected<TileLevels> Read(TilesetReader& reader, const TilesetHeader& header);
+    // From a reader that has read the header; reads every tile's pixels,
+    // keeping none of them unless `reduce`.
+    static Expected<TileLevels> Read(TilesetReader& reader, const TilesetHeader& header, bool reduce = true);
 
     std::uint32_t TileCount() const { return count_; }
     std::uint32_t TileWidth() const { return width_; }
