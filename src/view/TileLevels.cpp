@@ -51,8 +51,6 @@ public:
             at.pixels.resize((std::size_t{count} + 1) * at.width * at.height * 4);
             sums_.emplace_back(std::size_t{at.width} * 4, 0);
         }
-        opaque_.assign(std::size_t{count} + 1, 1);
-        clear_.assign(std::size_t{count} + 1, 1);
         to_.covers_.assign(std::size_t{count} + 1, Cover::Partial);
     }
 
@@ -67,9 +65,9 @@ public:
             opaque = opaque && rgba[4 * x + 3] == 255;
             clear = clear && rgba[4 * x + 3] == 0;
         }
-        opaque_[tile_] = opaque_[tile_] != 0 && opaque ? 1 : 0;
-        clear_[tile_] = clear_[tile_] != 0 && clear ? 1 : 0;
-        to_.covers_[tile_] = opaque_[tile_] != 0 ? Cover::Opaque : clear_[tile_] != 0 ? Cover::Clear : Cover::Partial;
+        // A tile's cover is its rows' when they all have the same.
+        const Cover cover = opaque ? Cover::Opaque : clear ? Cover::Clear : Cover::Partial;
+        to_.covers_[tile_] = y_ == 0 || to_.covers_[tile_] == cover ? cover : Cover::Partial;
         const bool last = y_ + 1 == to_.height_;
         for (std::size_t k = 0; k < sums_.size(); ++k) {
             const std::size_t shift = to_.finest_ + k;
@@ -126,8 +124,6 @@ public:
 private:
     TileLevels& to_;
     std::vector<std::vector<std::uint64_t>> sums_;
-    std::vector<std::uint8_t> opaque_;
-    std::vector<std::uint8_t> clear_;
     std::uint32_t tile_ = 0;
     std::uint32_t y_ = 0;
 };
