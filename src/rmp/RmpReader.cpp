@@ -1,7 +1,7 @@
 // Reads an RMP map file up to its tileset: the 256-byte header, nine
 // strings and the layers' headers; their grids and segments, the entities
-// and the zones are checked and skipped. Nothing is allocated for a count or a length
-// before the bytes it needs are known to be there.
+// and the zones are checked and skipped. Nothing is allocated for a count
+// or a length before the bytes it needs are known to be there.
 
 #include "rmp/RmpReader.h"
 

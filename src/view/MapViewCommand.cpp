@@ -100,7 +100,8 @@ public:
     void LayerDone(std::size_t index, std::uint16_t largest) override {
         const MapFileLayer& layer = map_->fileLayers[index];
         text_ += "  layer " + std::to_string(index) + " " + Quoted(layer.name) + ": " + std::to_string(layer.width) +
-                 " x " + std::to_string(layer.height) + ", " + Counted(distinct_.count, "distinct tile", "distinct tiles");
+                 " x " + std::to_string(layer.height) + ", " +
+                 Counted(distinct_.count, "distinct tile", "distinct tiles");
         if (layer.CellCount() > 0) {
             text_ += ", largest index " + std::to_string(largest);
         }
