@@ -1,18 +1,19 @@
-// Fuzz target for the RMP reader: any bytes at all must either read into a
-// document, which then summarises, writes back as the same bytes and (when
-// small) draws, or fail with one line that names the file and an offset
-// inside it.
+// Fuzz target for the RMP reader the viewers use: any bytes at all must
+// either open as a stream, which then summarises and (when small) draws, and
+// read whole into the tests' reference document, which writes back no
+// larger, or fail with one line that names the file and an offset inside
+// it.
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "FuzzSupport.h"
-#include "rmp/RmpReader.h"
+#include "support/MapPicture.h"
 #include "support/MemoryFileSystem.h"
+#include "support/RmpDocument.h"
 #include "support/SampleRmp.h"
-#include "view/Picture.h"
-#include "view/Summary.h"
+#include "view/StreamedRmp.h"
 
 namespace {
 
@@ -28,26 +29,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const gridport::test::Bytes bytes(data, data + size);
     files.Put("fuzz.rmp", bytes);
     const auto file = std::move(*files.Open("fuzz.rmp", gridport::OpenMode::Read));
-    gridport::BufferedReader in(*file, "fuzz.rmp");
+    const gridport::Expected<std::unique_ptr<gridport::StreamedRmp>> rmp =
+        gridport::StreamedRmp::Open(*file, "fuzz.rmp", true);
+    const auto whole = std::move(*files.Open("fuzz.rmp", gridport::OpenMode::Read));
+    gridport::BufferedReader in(*whole, "fuzz.rmp");
     const gridport::Expected<gridport::RmpDocument> document = gridport::ReadRmp(in);
-    if (!document) {
-        const gridport::Error& error = document.error();
+    Require(static_cast<bool>(rmp) == static_cast<bool>(document), "the stream and the whole file disagree");
+    if (!rmp) {
+        const gridport::Error& error = rmp.error();
         Require(error.Path() == "fuzz.rmp" && error.Offset() && *error.Offset() <= size &&
                     error.Text().find('\n') == std::string::npos,
                 "a refusal without its file and offset: " + error.Text());
         return 0;
     }
-    Require(!gridport::Summarize("fuzz.rmp", *document).empty(), "an empty summary");
+    const gridport::Expected<std::string> summary = (*rmp)->Summary();
+    Require(summary && !summary->empty(), "no summary");
     // Strings are cut at their first zero byte when written, so only files
     // without one in a string come back the same.
-    const gridport::test::Bytes again = gridport::test::SaveToMemory(document->map);
-    Require(again.size() <= bytes.size(), "a document wrote back larger than it was read");
-    gridport::MapPicture source(document->map);
-    const gridport::PictureSize picture = gridport::MeasurePicture(source);
+    Require(gridport::test::SaveToMemory(document->map).size() <= bytes.size(),
+            "a document wrote back larger than it was read");
+    const gridport::PictureSize picture = gridport::MeasurePicture(**rmp);
     if (picture.width > 0 && picture.height > 0 && picture.width <= kLargestDrawnSide &&
         picture.height <= kLargestDrawnSide) {
-        const std::vector<bool> all(document->map.layers.size(), true);
-        Require(static_cast<bool>(gridport::DrawPicture(source, all, picture)), "a small picture failed to draw");
+        const std::vector<bool> all((*rmp)->Layers().size(), true);
+        Require(static_cast<bool>(gridport::DrawPicture(**rmp, all, picture)), "a small picture failed to draw");
     }
     return 0;
 }

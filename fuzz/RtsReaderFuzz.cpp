@@ -3,7 +3,7 @@
 
 #include "FuzzSupport.h"
 #include "support/MemoryFileSystem.h"
-#include "tileset/TilesetReader.h"
+#include "support/Tileset.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "FuzzSupport.h"
 #include "base/ByteOrder.h"
 #include "support/MemoryFileSystem.h"
-#include "tileset/TilesetReader.h"
+#include "support/Tileset.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace gridport::test;

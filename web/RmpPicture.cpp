@@ -1,6 +1,6 @@
 // rmppicture [--within WxH] FILE.rmp OUT.rgba [SHOWN]: the web page's viewer.
-// Reads an RMP map file as rmpview does and draws it with rmpview's picture
-// code, writing the picture's pixels as raw RGBA (4 bytes a pixel, row by
+// Reads an RMP map file as a stream with rmpview's reader and draws it with
+// rmpview's picture code, writing the picture's pixels as raw RGBA (4 bytes a pixel, row by
 // row) to OUT.rgba, which the page puts on a canvas. The picture is full size,
 // or, with --within, scaled down to fit W x H when it is larger (as rmpview
 // --size draws it). SHOWN, one '1' (shown) or '0' (hidden) per layer, replaces
@@ -15,9 +15,7 @@
 #include <string>
 
 #include "filesystem/DefaultFileSystem.h"
-#include "view/Picture.h"
-#include "rmp/RmpReader.h"
-#include "view/Summary.h"
+#include "view/StreamedRmp.h"
 
 namespace {
 
@@ -102,35 +100,35 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "rmppicture: %s\n", file.error().Text().c_str());
         return 1;
     }
-    gridport::BufferedReader in(**file, input);
-    gridport::Expected<gridport::RmpDocument> document = gridport::ReadRmp(in);
-    if (!document) {
-        std::fprintf(stderr, "rmppicture: %s\n", document.error().Text().c_str());
+    gridport::Expected<std::unique_ptr<gridport::StreamedRmp>> rmp = gridport::StreamedRmp::Open(**file, input, true);
+    const gridport::Expected<std::string> summary = rmp ? (*rmp)->Summary() : rmp.error();
+    if (!summary) {
+        std::fprintf(stderr, "rmppicture: %s\n", summary.error().Text().c_str());
         return 1;
     }
-    std::vector<gridport::MapLayer>& layers = document->map.layers;
+    gridport::StreamedRmp& source = **rmp;
+    const std::vector<gridport::PictureSource::Layer>& layers = source.Layers();
     const std::string shown = argc == 4 ? argv[3] : "";
     if (argc == 4 && (shown.size() != layers.size() || shown.find_first_not_of("01") != std::string::npos)) {
         std::fprintf(stderr, "rmppicture: SHOWN needs one 0 or 1 for each of the %zu layers\n", layers.size());
         return 2;
     }
+    gridport::Expected<std::vector<bool>> drawn = gridport::ChooseLayers(source, {});
     std::string json = "{\"layers\":[";
     for (std::size_t i = 0; i < layers.size(); ++i) {
         json += std::string(i == 0 ? "" : ",") + "{\"name\":" + Json(layers[i].name) +
                 ",\"width\":" + std::to_string(layers[i].width) + ",\"height\":" + std::to_string(layers[i].height) +
-                ",\"shown\":" + (layers[i].showFlag ? "true" : "false") + "}";
-        if (!shown.empty()) {
-            layers[i].showFlag = shown[i] == '1';
+                ",\"shown\":" + (layers[i].shown ? "true" : "false") + "}";
+        if (drawn && !shown.empty()) {
+            (*drawn)[i] = shown[i] == '1';
         }
     }
-    json += "],\"summary\":" + Json(gridport::Summarize(input, *document));
-    gridport::MapPicture source(document->map);
+    json += "],\"summary\":" + Json(*summary);
     const gridport::PictureSize full = gridport::MeasurePicture(source);
     gridport::PictureScale scale;
     if (within && (full.width > within->width || full.height > within->height)) {
         scale.fit = within;
     }
-    const gridport::Expected<std::vector<bool>> drawn = gridport::ChooseLayers(source, {});
     const gridport::Expected<gridport::PictureSize> size =
         drawn ? gridport::ScalePicture(full, scale) : gridport::Expected<gridport::PictureSize>(drawn.error());
     std::optional<gridport::PictureRows> rows;

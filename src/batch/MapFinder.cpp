@@ -85,8 +85,7 @@ private:
 }  // namespace
 
 bool IsMapName(const std::string& name) {
-    return name.size() > kMapEnding.size() &&
-           SameIgnoringCase(std::string_view(name).substr(name.size() - kMapEnding.size()), kMapEnding);
+    return name.size() > kMapEnding.size() && EndsWithIgnoringCase(name, kMapEnding);
 }
 
 Expected<FoundMaps> FindMaps(const std::string& source, const std::string& output) {

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "base/CommandLine.h"
-#include "filesystem/ExactName.h"
+#include "base/Text.h"
 
 namespace gridport::batch {
 
@@ -45,10 +45,6 @@ const std::vector<OptionSpec> kSpecs{
     {"keep-going"},
     {"fail-fast"},
 };
-
-bool EndsWithIgnoringCase(const std::string& text, std::string_view ending) {
-    return text.size() >= ending.size() && SameIgnoringCase(std::string_view(text).substr(text.size() - ending.size()), ending);
-}
 
 Expected<unsigned> ParseJobs(const std::string& text) {
     unsigned jobs = 0;

@@ -313,11 +313,11 @@ CellSink* RmpOutput::Layer(std::size_t index, const MapFileLayer& layer) {
     if (writer_ == nullptr) {
         return nullptr;
     }
-    MapLayer fields;
+    RmpLayerFields fields;
     fields.name = layer.name;
     writer_->BeginLayer(fields, layer.width, layer.height);
     // Empty foreground cells point at the transparent tile.
-    const bool foreground = map_->version == 1 && map_->outputLayers[index] == 1;
+    const bool foreground = map_->ZeroIsEmpty(map_->outputLayers[index]);
     cells_->Start(foreground ? std::optional<std::uint16_t>(static_cast<std::uint16_t>(tileset_.tileCount))
                              : std::nullopt);
     return cells_.get();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "base/Text.h"
 
 namespace gridport {
 
@@ -14,13 +15,6 @@ namespace gridport {
 // says why: the name is listed only in another letter case, it is not listed
 // at all, or the folder couldn't be listed.
 Expected<void> CheckExactName(const char* path);
-
-// The one comparison of names that ignores the letter case of ASCII letters
-// (as Windows file names and the ".vsp" ending are compared).
-bool SameIgnoringCase(std::string_view a, std::string_view b);
-// The name with its ASCII capitals made small, the key under which
-// SameIgnoringCase finds it.
-std::string LowerCaseKey(std::string_view name);
 
 // Shared by the platforms' checks: the reason of a failed check, given the
 // first entry that matched in another letter case (empty when none did) and
@@ -42,7 +36,5 @@ struct FolderEntries {
 // Fails only when nothing at all could be listed, or (on Windows) when the
 // path is too long for the check; the error then is the check's.
 Expected<FolderEntries> ListFolderOf(const char* path);
-// The check's verdict on path from its folder's listing.
-Expected<void> CheckExactNameIn(const char* path, const FolderEntries& entries);
 
 }  // namespace gridport

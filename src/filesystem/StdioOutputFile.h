@@ -56,7 +56,6 @@ public:
     }
     // The temporary file's entry in the table that signal handlers clear.
     TemporaryFileEntry& Entry() noexcept { return entry_; }
-    Way HowWritten() const noexcept { return way_; }
 
     std::uint32_t Read(void* buffer, std::uint32_t count) override { return stream_.Read(buffer, count); }
     std::uint32_t Write(const void* data, std::uint32_t count) override;

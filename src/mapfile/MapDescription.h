@@ -34,6 +34,11 @@ struct MapDescription {
     std::string layerOrder;                   // version 2: the layer-order text; empty for version 1
     std::vector<MapFileLayer> fileLayers;     // as the file stores them
     std::vector<std::size_t> outputLayers;    // the file layer of each layer the map gets, in order
+
+    // Whether a cell of 0 in a file layer is empty: in a version-1 map's
+    // foreground (its second layer) it is, and a conversion points it at the
+    // transparent tile added after the tileset's own.
+    bool ZeroIsEmpty(std::size_t fileLayer) const { return version == 1 && fileLayer == 1; }
 };
 
 }  // namespace gridport

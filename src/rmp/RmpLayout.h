@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The layout of the RMP map file, shared by its writer and its reader.
 // Offsets count from the start of the record they belong to.
@@ -21,6 +22,13 @@ constexpr std::size_t kStringCountOffset = 17;
 constexpr std::size_t kZoneCountOffset = 19;
 constexpr std::uint16_t kVersion = 1;
 constexpr std::uint16_t kStringCount = 9;
+// The nine strings after the header, in order, as a summary names them. The
+// writer fills the tileset name alone.
+constexpr const char* kStringNames[kStringCount] = {
+    "string 1",    "tileset name stored in the map", "string 3",    "text A",      "text B",
+    "text list 1", "text list 2",                    "text list 3", "text list 4",
+};
+constexpr std::size_t kLinkedFileString = 1;
 // The header counts layers in 8 bits; the embedded tileset counts its tiles
 // in 16 (rts::kMaxTiles).
 constexpr std::size_t kMaxLayers = 255;
@@ -71,3 +79,24 @@ constexpr std::size_t kEntityTrailerSize = 16;
 constexpr std::size_t kZoneValueCount = 6;
 
 }  // namespace gridport::rmp
+
+namespace gridport {
+
+// A layer's fields as its header holds them, but its size, which the
+// writer is given apart and the reader keeps beside them.
+struct RmpLayerFields {
+    std::string name;
+    bool factorsEnabled = false;
+    float factorX = 1.0F;
+    float factorY = 1.0F;
+    float rateX = 0.0F;
+    float rateY = 0.0F;
+    bool showFlag = true;
+    bool auxFlag = false;
+
+    std::uint16_t Flags() const {
+        return (showFlag ? 0U : rmp::kLayerHidden) | (factorsEnabled ? rmp::kLayerFactorsOn : 0U);
+    }
+};
+
+}  // namespace gridport

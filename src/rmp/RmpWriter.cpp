@@ -28,19 +28,16 @@ void RmpWriter::Head(std::int32_t headerX, std::int32_t headerY, std::int32_t he
     header[kHeaderModeOffset] = static_cast<std::uint8_t>(headerMode);
     StoreU16(header + kStringCountOffset, kStringCount);
     out_.PutBytes(header, sizeof header);
-    // The second of the nine strings is the linked file name; the others are
-    // empty.
     for (std::size_t i = 0; i < kStringCount; ++i) {
-        WriteString(out_, i == 1 ? linkedFileName : std::string_view());
+        WriteString(out_, i == kLinkedFileString ? linkedFileName : std::string_view());
     }
 }
 
-void RmpWriter::BeginLayer(const MapLayer& fields, std::int32_t width, std::int32_t height) {
+void RmpWriter::BeginLayer(const RmpLayerFields& fields, std::int32_t width, std::int32_t height) {
     std::uint8_t header[kLayerHeaderSize] = {};
     StoreU16(header + kLayerWidthOffset, static_cast<std::uint32_t>(width));
     StoreU16(header + kLayerHeightOffset, static_cast<std::uint32_t>(height));
-    StoreU16(header + kLayerFlagsOffset,
-             (fields.showFlag ? 0U : kLayerHidden) | (fields.factorsEnabled ? kLayerFactorsOn : 0U));
+    StoreU16(header + kLayerFlagsOffset, fields.Flags());
     StoreF32(header + kLayerFactorXOffset, fields.factorX);
     StoreF32(header + kLayerFactorYOffset, fields.factorY);
     StoreF32(header + kLayerRateXOffset, fields.rateX);

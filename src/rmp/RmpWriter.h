@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "filesystem/BufferedWriter.h"
-#include "map/MapLayer.h"
+#include "rmp/RmpLayout.h"
 
 namespace gridport {
 
@@ -21,10 +21,10 @@ public:
     // headerLayer and headerMode.
     void Head(std::int32_t headerX, std::int32_t headerY, std::int32_t headerLayer, std::int32_t headerMode,
               std::size_t layerCount, std::string_view linkedFileName);
-    // A layer with no segments: its header and name from fields (its grid is
-    // not looked at) with the given size, then width x height cells in any
+    // A layer with no segments: its header and name from fields with the
+    // given size, then width x height cells in any
     // number of CellRoom calls.
-    void BeginLayer(const MapLayer& fields, std::int32_t width, std::int32_t height);
+    void BeginLayer(const RmpLayerFields& fields, std::int32_t width, std::int32_t height);
     // Room for count cells that the caller writes in place, as the file
     // stores them (little-endian 16-bit words); CommitCells(used) then takes
     // the first used of them.

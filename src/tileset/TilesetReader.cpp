@@ -2,15 +2,12 @@
 
 #include <cstring>
 
-#include "filesystem/ExactName.h"
+#include "base/Text.h"
 
 namespace gridport {
 
 TilesetKind TilesetKindOf(std::string_view path) {
-    constexpr std::string_view kEnding = ".vsp";
-    return path.size() >= kEnding.size() && SameIgnoringCase(path.substr(path.size() - kEnding.size()), kEnding)
-               ? TilesetKind::Vsp
-               : TilesetKind::Rts;
+    return EndsWithIgnoringCase(path, ".vsp") ? TilesetKind::Vsp : TilesetKind::Rts;
 }
 
 TilesetReader::TilesetReader(BufferedReader& in, TilesetKind kind) {
@@ -54,50 +51,6 @@ Expected<void> TilesetReader::ReadInfo(std::size_t tile, RtsTileInfo& info) {
     }
     info = RtsTileInfo{};
     return Success();
-}
-
-Expected<Tileset> LoadTileset(BufferedReader& in, TilesetKind kind) {
-    TilesetReader reader(in, kind);
-    const Expected<TilesetHeader> header = reader.ReadHeader();
-    if (!header) {
-        return header.error();
-    }
-    Tileset tileset;
-    tileset.tileWidth = static_cast<std::int32_t>(header->tileWidth);
-    tileset.tileHeight = static_cast<std::int32_t>(header->tileHeight);
-    tileset.tiles.reserve(header->tileCount);
-    for (std::size_t i = 0; i < header->tileCount; ++i) {
-        // The image is made once its bytes are known to be there.
-        RgbaImage& image = tileset.tiles.emplace_back().image;
-        std::size_t filled = 0;
-        const ByteVisitor copy = [&](const std::uint8_t* bytes, std::size_t count) {
-            if (filled == 0) {
-                image = RgbaImage(tileset.tileWidth, tileset.tileHeight);
-            }
-            std::memcpy(image.pixels.data() + filled, bytes, count);
-            filled += count;
-        };
-        if (Expected<void> read = reader.ReadPixels(i, copy); !read) {
-            return read.error();
-        }
-        if (filled == 0) {
-            image = RgbaImage(tileset.tileWidth, tileset.tileHeight);
-        }
-    }
-    RtsTileInfo info;
-    for (std::size_t i = 0; i < tileset.tiles.size(); ++i) {
-        if (Expected<void> read = reader.ReadInfo(i, info); !read) {
-            return read.error();
-        }
-        Tile& tile = tileset.tiles[i];
-        tile.infoFlag = info.infoFlag;
-        tile.infoValueA = info.infoValueA;
-        tile.infoValueB = info.infoValueB;
-        for (const auto& [x1, y1, x2, y2] : info.segments) {
-            tile.segments.push_back(Segment{x1, y1, x2, y2});
-        }
-    }
-    return tileset;
 }
 
 }  // namespace gridport

@@ -7,7 +7,6 @@
 
 #include "filesystem/BufferedReader.h"
 #include "tileset/RtsReader.h"
-#include "tileset/Tileset.h"
 #include "tileset/VspReader.h"
 
 namespace gridport {
@@ -24,7 +23,7 @@ struct TilesetHeader {
     std::uint32_t tileWidth = 0;
     std::uint32_t tileHeight = 0;
 
-    std::uint64_t TileBytes() const { return std::uint64_t{tileWidth} * tileHeight * RgbaImage::kBytesPerPixel; }
+    std::uint64_t TileBytes() const { return std::uint64_t{tileWidth} * tileHeight * kBytesPerPixel; }
 };
 
 // Walks a tileset of either kind from a reader's position: the header, then
@@ -43,8 +42,5 @@ private:
     std::optional<VspReader> vsp_;
     std::optional<RtsReader> rts_;
 };
-
-// A whole tileset from a reader's position, as the model holds it.
-Expected<Tileset> LoadTileset(BufferedReader& in, TilesetKind kind);
 
 }  // namespace gridport

@@ -92,8 +92,8 @@ Expected<void> VspReader::ReadTile(std::size_t tile, std::uint8_t* rgba) {
     if (Expected<void> read = ReadIndices(tile, indices); !read) {
         return read;
     }
-    for (std::size_t k = 0; k < kTilePixels; ++k, rgba += RgbaImage::kBytesPerPixel) {
-        std::copy_n(palette_[indices[k]].data(), RgbaImage::kBytesPerPixel, rgba);
+    for (std::size_t k = 0; k < kTilePixels; ++k, rgba += kBytesPerPixel) {
+        std::copy_n(palette_[indices[k]].data(), kBytesPerPixel, rgba);
     }
     return Success();
 }

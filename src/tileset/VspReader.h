@@ -7,7 +7,7 @@
 
 #include "filesystem/BufferedReader.h"
 #include "base/Error.h"
-#include "tileset/RgbaImage.h"
+#include "tileset/Rgba.h"
 
 namespace gridport {
 
@@ -18,7 +18,7 @@ class VspReader {
 public:
     static constexpr std::int32_t kTileSide = 16;
     static constexpr std::size_t kTilePixels = kTileSide * kTileSide;
-    static constexpr std::size_t kTileBytes = kTilePixels * RgbaImage::kBytesPerPixel;
+    static constexpr std::size_t kTileBytes = kTilePixels * kBytesPerPixel;
 
     explicit VspReader(BufferedReader& in) : in_(in) {}
 
@@ -32,7 +32,7 @@ private:
     Expected<void> ReadIndices(std::size_t tile, std::uint8_t* indices);
 
     BufferedReader& in_;
-    std::array<std::array<std::uint8_t, RgbaImage::kBytesPerPixel>, 256> palette_{};
+    std::array<std::array<std::uint8_t, kBytesPerPixel>, 256> palette_{};
     bool compressed_ = false;
     // Pixels of the compressed stream not yet expanded, and what is left of
     // a run that spans tiles.

@@ -8,6 +8,7 @@
 #include "base/ByteOrder.h"
 #include "mapfile/MapReader.h"
 #include "view/StandardStreams.h"
+#include "view/Summary.h"
 #include "view/ViewCommand.h"
 #include "view/Wording.h"
 
@@ -87,22 +88,21 @@ public:
     }
     bool ReadsEverything() const override { return true; }
     CellSink* Layer(std::size_t, const MapFileLayer&) override {
-        seen_.assign(seen_.size(), false);
-        distinct_ = 0;
+        distinct_ = DistinctCells();
         return this;
     }
     std::uint8_t* Block() override { return block_.data(); }
     void Filled(std::size_t count, std::uint16_t) override {
         for (std::size_t k = 0; k < count; ++k) {
             const std::uint16_t value = LoadU16(block_.data() + 2 * k);
-            distinct_ += seen_[value] ? 0 : 1;
-            seen_[value] = true;
+            distinct_.Add(value);
         }
     }
     void LayerDone(std::size_t index, std::uint16_t largest) override {
         const MapFileLayer& layer = map_->fileLayers[index];
         text_ += "  layer " + std::to_string(index) + " " + Quoted(layer.name) + ": " + std::to_string(layer.width) +
-                 " x " + std::to_string(layer.height) + ", " + Counted(distinct_, "distinct tile", "distinct tiles");
+                 " x " + std::to_string(layer.height) + ", " +
+                 Counted(distinct_.count, "distinct tile", "distinct tiles");
         if (layer.CellCount() > 0) {
             text_ += ", largest index " + std::to_string(largest);
         }
@@ -131,9 +131,7 @@ private:
     const MapDescription* map_ = nullptr;
     std::optional<TilesetHeader> tileset_;
     std::string text_;
-    // Cell values are 16 bits.
-    std::vector<bool> seen_ = std::vector<bool>(65536, false);
-    std::uint64_t distinct_ = 0;
+    DistinctCells distinct_;
     std::vector<std::uint8_t> block_ = std::vector<std::uint8_t>(2 * kBlockCells);
 };
 
@@ -179,7 +177,7 @@ public:
                                                             description.version);
         }
         const auto width = static_cast<std::size_t>(layers_[layer].width);
-        const bool foreground = description.version == 1 && fileLayer == 1;
+        const bool foreground = description.ZeroIsEmpty(fileLayer);
         for (std::size_t next = cursor.row ? *cursor.row + 1 : 0; next <= row; ++next) {
             while (cursor.pending.size() - cursor.taken < 2 * width) {
                 pending_ = &cursor;

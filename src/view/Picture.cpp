@@ -4,14 +4,14 @@
 #include <cmath>
 #include <cstring>
 
-#include "filesystem/ExactName.h"
+#include "base/Text.h"
 #include "view/Wording.h"
 
 namespace gridport {
 
 namespace {
 
-constexpr std::size_t kPixel = RgbaImage::kBytesPerPixel;
+constexpr std::size_t kPixel = kBytesPerPixel;
 
 using Layers = std::vector<PictureSource::Layer>;
 
@@ -84,18 +84,6 @@ void BlendOver(std::uint8_t* below, const std::uint8_t* above) {
         below[c] = static_cast<std::uint8_t>((above[c] * alpha * 255 + below[c] * belowWeight + total / 2) / total);
     }
     below[3] = static_cast<std::uint8_t>((total + 127) / 255);
-}
-
-MapPicture::MapPicture(const TileMap& map) : map_(map), levels_(TileLevels::From(map.tileset)) {
-    for (const MapLayer& layer : map.layers) {
-        layers_.push_back(Layer{layer.name, layer.showFlag, static_cast<std::uint64_t>(std::max(layer.width, 0)),
-                                static_cast<std::uint64_t>(std::max(layer.height, 0))});
-    }
-}
-
-Expected<const std::uint32_t*> MapPicture::Row(std::size_t layer, std::size_t row) {
-    const MapLayer& cells = map_.layers[layer];
-    return cells.tiles.data() + row * static_cast<std::size_t>(cells.width);
 }
 
 PictureSize MeasurePicture(const PictureSource& source) {
@@ -513,23 +501,6 @@ Expected<const std::uint8_t*> PictureRows::Row(std::size_t y) {
         MeanPixel(sums_.data() + x * kPixel, count, row_.data() + x * kPixel);
     }
     return row_.data();
-}
-
-Expected<RgbaImage> DrawPicture(PictureSource& source, const std::vector<bool>& drawn, PictureSize size) {
-    PictureRows rows(source, drawn, size);
-    if (Expected<void> started = rows.Start(); !started) {
-        return started.error();
-    }
-    RgbaImage canvas(static_cast<std::int32_t>(size.width), static_cast<std::int32_t>(size.height));
-    const auto stride = static_cast<std::size_t>(size.width) * kPixel;
-    for (std::size_t y = 0; y < static_cast<std::size_t>(size.height); ++y) {
-        const Expected<const std::uint8_t*> row = rows.Row(y);
-        if (!row) {
-            return row.error();
-        }
-        std::memcpy(canvas.pixels.data() + y * stride, *row, stride);
-    }
-    return canvas;
 }
 
 }  // namespace gridport

@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "map/TileMap.h"
-#include "tileset/RgbaImage.h"
+#include "tileset/Rgba.h"
 #include "view/TileLevels.h"
 
 namespace gridport {
@@ -26,8 +25,8 @@ struct PictureSize {
 constexpr std::uint32_t kNoTile = 0xFFFFFFFFU;
 
 // What a picture is drawn from: the layers' names, flags and sizes, the
-// tileset's reduced tiles, and each layer's cells a row at a time. A map in
-// memory is one source; a MAP or RMP file read as a stream is another.
+// tileset's reduced tiles, and each layer's cells a row at a time: a MAP or
+// an RMP file read as a stream.
 class PictureSource {
 public:
     struct Layer {
@@ -46,20 +45,6 @@ public:
     // The cells of one row of one layer (its width of them), rows of a
     // layer asked for in order from 0. Valid until the next call.
     virtual Expected<const std::uint32_t*> Row(std::size_t layer, std::size_t row) = 0;
-};
-
-// A map held in memory as a picture's source.
-class MapPicture final : public PictureSource {
-public:
-    explicit MapPicture(const TileMap& map);
-    const std::vector<Layer>& Layers() const override { return layers_; }
-    const TileLevels& Tiles() const override { return levels_; }
-    Expected<const std::uint32_t*> Row(std::size_t layer, std::size_t row) override;
-
-private:
-    const TileMap& map_;
-    TileLevels levels_;
-    std::vector<Layer> layers_;
 };
 
 // The full-size canvas of a picture: the widest layer times the tile width by
@@ -178,9 +163,6 @@ private:
     std::vector<std::vector<std::uint8_t>> overflow_;
     std::vector<const std::uint8_t*> drawnCells_;
 };
-
-// The whole picture in one image: the chosen layers at the given size.
-Expected<RgbaImage> DrawPicture(PictureSource& source, const std::vector<bool>& drawn, PictureSize size);
 
 // Source-over compositing of one straight-alpha RGBA pixel onto another.
 void BlendOver(std::uint8_t* below, const std::uint8_t* above);

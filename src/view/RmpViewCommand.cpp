@@ -2,7 +2,6 @@
 
 #include "view/StreamedRmp.h"
 #include "view/StandardStreams.h"
-#include "view/Summary.h"
 #include "view/ViewCommand.h"
 
 namespace gridport {

@@ -5,6 +5,7 @@
 #include "rmp/RmpLayout.h"
 #include "tileset/TilesetReader.h"
 #include "view/Summary.h"
+#include "view/Wording.h"
 
 namespace gridport {
 
@@ -33,23 +34,12 @@ Expected<std::unique_ptr<StreamedRmp>> StreamedRmp::Open(File& file, const std::
     if (!header) {
         return header.error();
     }
-    rmp->tileWidth_ = header->tileWidth;
-    rmp->tileHeight_ = header->tileHeight;
-    rmp->tileCount_ = header->tileCount;
-    if (draw) {
-        Expected<TileLevels> levels = TileLevels::Read(tileset, *header);
-        if (!levels) {
-            return levels.error();
-        }
-        rmp->tiles_ = std::move(*levels);
-    } else {
-        const ByteVisitor ignore = [](const std::uint8_t*, std::size_t) {};
-        for (std::size_t tile = 0; tile < header->tileCount; ++tile) {
-            if (Expected<void> read = tileset.ReadPixels(tile, ignore); !read) {
-                return read.error();
-            }
-        }
+    rmp->header_ = *header;
+    Expected<TileLevels> levels = TileLevels::Read(tileset, *header, draw);
+    if (!levels) {
+        return levels.error();
     }
+    rmp->tiles_ = std::move(*levels);
     RtsTileInfo info;
     for (std::size_t tile = 0; tile < header->tileCount; ++tile) {
         if (Expected<void> read = tileset.ReadInfo(tile, info); !read) {
@@ -60,36 +50,22 @@ Expected<std::unique_ptr<StreamedRmp>> StreamedRmp::Open(File& file, const std::
         return in.Fail(in.Position(),
                        Counted(in.Remaining(), "byte follows", "bytes follow") + " the end of the tileset");
     }
-    for (const MapLayer& layer : rmp->outline_.document.map.layers) {
-        rmp->layers_.push_back(Layer{layer.name, layer.showFlag, static_cast<std::uint64_t>(layer.width),
-                                     static_cast<std::uint64_t>(layer.height)});
+    for (const RmpLayerPlace& layer : rmp->outline_.layers) {
+        rmp->layers_.push_back(Layer{layer.name, layer.showFlag, layer.width, layer.height});
     }
     rmp->cursors_.resize(rmp->layers_.size());
     rmp->in_.ShareFile();
     return rmp;
 }
 
-Expected<std::unique_ptr<BufferedReader>> StreamedRmp::OpenLayer(std::size_t layer) {
-    auto in = std::make_unique<BufferedReader>(file_, in_.Path(), kLayerBuffer);
-    in->ShareFile();
-    const std::uint64_t start = outline_.places[layer].cells;
-    if (!in->MoveTo(start)) {
-        return in->Fail(start, "cannot read " + GridWords(layers_[layer], layer));
-    }
-    return in;
-}
-
 Expected<const std::uint32_t*> StreamedRmp::Row(std::size_t layer, std::size_t row) {
     Cursor& cursor = cursors_[layer];
     if (cursor.in == nullptr) {
-        Expected<std::unique_ptr<BufferedReader>> in = OpenLayer(layer);
-        if (!in) {
-            return in.error();
-        }
-        cursor.in = std::move(*in);
+        cursor.in = std::make_unique<BufferedReader>(file_, in_.Path(), kLayerBuffer);
+        cursor.in->ShareFile();
     }
     const auto width = static_cast<std::size_t>(layers_[layer].width);
-    const std::uint64_t at = outline_.places[layer].cells + std::uint64_t{row} * width * rmp::kCellSize;
+    const std::uint64_t at = outline_.layers[layer].cells + std::uint64_t{row} * width * rmp::kCellSize;
     if (!cursor.in->MoveTo(at)) {
         return cursor.in->Fail(at, "cannot read " + GridWords(layers_[layer], layer));
     }
@@ -104,30 +80,41 @@ Expected<const std::uint32_t*> StreamedRmp::Row(std::size_t layer, std::size_t r
 }
 
 Expected<std::string> StreamedRmp::Summary() {
-    std::vector<LayerCount> counts(layers_.size());
-    std::vector<bool> used(65536, false);
-    std::vector<std::uint8_t> block(kLayerBuffer);
-    for (std::size_t i = 0; i < layers_.size(); ++i) {
-        Expected<std::unique_ptr<BufferedReader>> in = OpenLayer(i);
-        if (!in) {
-            return in.error();
-        }
-        std::fill(used.begin(), used.end(), false);
-        for (std::uint64_t left = layers_[i].width * layers_[i].height * rmp::kCellSize; left > 0;) {
-            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
-            if (Expected<void> read = (*in)->Read(block.data(), piece, GridWords(layers_[i], i)); !read) {
-                return read.error();
-            }
-            for (std::size_t k = 0; k < piece; k += rmp::kCellSize) {
-                const std::uint16_t value = LoadU16(block.data() + k);
-                counts[i].distinct += used[value] ? 0 : 1;
-                used[value] = true;
-                counts[i].beyond += value >= tileCount_ ? 1 : 0;
-            }
-            left -= piece;
+    const RmpOutline& rmp = outline_;
+    std::string text = in_.Path() + ": RMP map file, version " + std::to_string(rmp::kVersion) + "\n";
+    text += "header: x " + std::to_string(rmp.headerX) + ", y " + std::to_string(rmp.headerY) + ", layer " +
+            std::to_string(rmp.headerLayer) + ", mode " + std::to_string(rmp.headerMode) + "\n";
+    for (std::size_t i = 0; i < rmp::kStringCount; ++i) {
+        if (!rmp.strings[i].empty()) {
+            text += std::string(rmp::kStringNames[i]) + ": " + Quoted(rmp.strings[i]) + "\n";
         }
     }
-    return Summarize(in_.Path(), outline_, counts, tileWidth_, tileHeight_, tileCount_);
+    text += "layers: " + std::to_string(rmp.layers.size()) + "\n";
+    for (std::size_t i = 0; i < rmp.layers.size(); ++i) {
+        DistinctCells distinct;
+        std::uint64_t beyond = 0;
+        for (std::size_t y = 0; y < layers_[i].height; ++y) {
+            const Expected<const std::uint32_t*> row = Row(i, y);
+            if (!row) {
+                return row.error();
+            }
+            for (const std::uint32_t* cell = *row; cell != *row + layers_[i].width; ++cell) {
+                distinct.Add(static_cast<std::uint16_t>(*cell));
+                beyond += *cell >= header_.tileCount ? 1 : 0;
+            }
+        }
+        const RmpLayerPlace& layer = rmp.layers[i];
+        text += "  layer " + std::to_string(i) + " " + Quoted(layer.name) + ": " + std::to_string(layer.width) +
+                " x " + std::to_string(layer.height) + ", flags " + std::to_string(layer.Flags()) +
+                (layer.showFlag ? " (shown" : " (hidden") + (layer.factorsEnabled ? ", factors on)" : ")") +
+                (layer.auxFlag ? ", aux" : "") + ", " + Counted(layer.segments, "segment", "segments") + ", " +
+                Counted(distinct.count, "distinct tile", "distinct tiles") +
+                (beyond > 0 ? ", " + Counted(beyond, "cell", "cells") + " beyond the tileset (not drawn)" : "") + "\n";
+    }
+    text += "entities: " + std::to_string(rmp.entities) + "\n";
+    text += "zones: " + std::to_string(rmp.zones) + "\n";
+    return text + "tileset: " + std::to_string(header_.tileWidth) + " x " + std::to_string(header_.tileHeight) +
+           " pixels per tile, " + Counted(header_.tileCount, "tile", "tiles") + "\n";
 }
 
 }  // namespace gridport

@@ -6,6 +6,7 @@
 
 #include "filesystem/BufferedReader.h"
 #include "rmp/RmpReader.h"
+#include "tileset/TilesetReader.h"
 #include "view/Picture.h"
 
 namespace gridport {
@@ -16,16 +17,19 @@ namespace gridport {
 // grids; the reduced tiles are bounded by TileLevels::kBudget.
 class StreamedRmp final : public PictureSource {
 public:
-    // Reads the file up to its end, checking every part of it as ReadRmp
-    // does but the grids; with `draw`, it keeps the tiles reduced. The file
-    // must be able to seek.
+    // Reads the file up to its end, checking every part of it but the
+    // grids' cells; with `draw`, it keeps the tiles reduced. The file must be
+    // able to seek.
     static Expected<std::unique_ptr<StreamedRmp>> Open(File& file, const std::string& path, bool draw);
 
     const std::vector<Layer>& Layers() const override { return layers_; }
     const TileLevels& Tiles() const override { return tiles_; }
     Expected<const std::uint32_t*> Row(std::size_t layer, std::size_t row) override;
 
-    // The summary, from one pass over every layer's cells.
+    // A short account of the file, several lines ending in a line break:
+    // the header values, the strings that aren't empty, one line per layer
+    // (its cells read once), the entity and zone counts and the tileset's
+    // tile size and count. Bytes that don't print are shown as \xNN.
     Expected<std::string> Summary();
 
 private:
@@ -37,15 +41,10 @@ private:
         std::vector<std::uint32_t> cells;
     };
 
-    // A reader of its own at a layer's first cell.
-    Expected<std::unique_ptr<BufferedReader>> OpenLayer(std::size_t layer);
-
     File& file_;
     BufferedReader in_;
     RmpOutline outline_;
-    std::uint32_t tileWidth_ = 0;
-    std::uint32_t tileHeight_ = 0;
-    std::uint32_t tileCount_ = 0;
+    TilesetHeader header_;
     TileLevels tiles_;
     std::vector<Layer> layers_;
     std::vector<Cursor> cursors_;

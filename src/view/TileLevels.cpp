@@ -51,8 +51,6 @@ public:
             at.pixels.resize((std::size_t{count} + 1) * at.width * at.height * 4);
             sums_.emplace_back(std::size_t{at.width} * 4, 0);
         }
-        opaque_.assign(std::size_t{count} + 1, 1);
-        clear_.assign(std::size_t{count} + 1, 1);
         to_.covers_.assign(std::size_t{count} + 1, Cover::Partial);
     }
 
@@ -67,9 +65,9 @@ public:
             opaque = opaque && rgba[4 * x + 3] == 255;
             clear = clear && rgba[4 * x + 3] == 0;
         }
-        opaque_[tile_] = opaque_[tile_] != 0 && opaque ? 1 : 0;
-        clear_[tile_] = clear_[tile_] != 0 && clear ? 1 : 0;
-        to_.covers_[tile_] = opaque_[tile_] != 0 ? Cover::Opaque : clear_[tile_] != 0 ? Cover::Clear : Cover::Partial;
+        // A tile's cover is its rows' when they all have the same.
+        const Cover cover = opaque ? Cover::Opaque : clear ? Cover::Clear : Cover::Partial;
+        to_.covers_[tile_] = y_ == 0 || to_.covers_[tile_] == cover ? cover : Cover::Partial;
         const bool last = y_ + 1 == to_.height_;
         for (std::size_t k = 0; k < sums_.size(); ++k) {
             const std::size_t shift = to_.finest_ + k;
@@ -126,15 +124,13 @@ public:
 private:
     TileLevels& to_;
     std::vector<std::vector<std::uint64_t>> sums_;
-    std::vector<std::uint8_t> opaque_;
-    std::vector<std::uint8_t> clear_;
     std::uint32_t tile_ = 0;
     std::uint32_t y_ = 0;
 };
 
-Expected<TileLevels> TileLevels::Read(TilesetReader& reader, const TilesetHeader& header) {
+Expected<TileLevels> TileLevels::Read(TilesetReader& reader, const TilesetHeader& header, bool reduce) {
     TileLevels levels;
-    Builder builder(levels, header.tileCount, header.tileWidth, header.tileHeight);
+    Builder builder(levels, header.tileCount, reduce ? header.tileWidth : 0, header.tileHeight);
     const std::size_t stride = std::size_t{header.tileWidth} * 4;
     std::vector<std::uint8_t> row(builder.Empty() ? 0 : stride);
     std::size_t filled = 0;
@@ -160,27 +156,6 @@ Expected<TileLevels> TileLevels::Read(TilesetReader& reader, const TilesetHeader
     if (!builder.Empty()) {
         builder.Mark();
     }
-    return levels;
-}
-
-TileLevels TileLevels::From(const Tileset& tileset) {
-    TileLevels levels;
-    const auto width = static_cast<std::uint32_t>(std::max(tileset.tileWidth, 0));
-    const auto height = static_cast<std::uint32_t>(std::max(tileset.tileHeight, 0));
-    Builder builder(levels, static_cast<std::uint32_t>(tileset.tiles.size()), width, height);
-    if (builder.Empty()) {
-        return levels;
-    }
-    const std::size_t stride = std::size_t{width} * 4;
-    const std::vector<std::uint8_t> clear(stride, 0);
-    for (const Tile& tile : tileset.tiles) {
-        // A tile of the wrong size draws nothing.
-        const bool sized = tile.image.pixels.size() == stride * height;
-        for (std::uint32_t y = 0; y < height; ++y) {
-            builder.Row(sized ? tile.image.pixels.data() + y * stride : clear.data());
-        }
-    }
-    builder.Mark();
     return levels;
 }
 

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "tileset/Tileset.h"
 #include "tileset/TilesetReader.h"
 
 namespace gridport {
@@ -28,10 +27,9 @@ public:
 
     TileLevels() = default;
 
-    // From a reader that has read the header; reads every tile's pixels.
-    static Expected<TileLevels> Read(TilesetReader& reader, const TilesetHeader& header);
-    // From a tileset in memory.
-    static TileLevels From(const Tileset& tileset);
+    // From a reader that has read the header; reads every tile's pixels,
+    // keeping none of them unless `reduce`.
+    static Expected<TileLevels> Read(TilesetReader& reader, const TilesetHeader& header, bool reduce = true);
 
     std::uint32_t TileCount() const { return count_; }
     std::uint32_t TileWidth() const { return width_; }
@@ -49,11 +47,8 @@ public:
     // Whether every full-size pixel of a tile is opaque, every one is
     // transparent, or neither.
     enum class Cover : std::uint8_t { Partial, Opaque, Clear };
-    Cover CoverOf(std::uint32_t tile) const { return covers_[tile]; }
     // Every tile's cover, the mark's last.
     const Cover* Covers() const { return covers_.data(); }
-    bool Opaque(std::uint32_t tile) const { return covers_[tile] == Cover::Opaque; }
-    bool Clear(std::uint32_t tile) const { return covers_[tile] == Cover::Clear; }
 
 private:
     struct Level {

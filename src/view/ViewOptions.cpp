@@ -120,7 +120,7 @@ std::string FirstDrawingOption(const ViewOptions& options) {
 }
 
 bool EndsInPng(const std::string& path) {
-    return path.size() >= 4 && SameIgnoringCase(std::string_view(path).substr(path.size() - 4), ".png");
+    return EndsWithIgnoringCase(path, ".png");
 }
 
 Expected<void> Check(ViewOptions& options, std::size_t minInputs, std::size_t maxInputs) {

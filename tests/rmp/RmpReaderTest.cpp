@@ -6,7 +6,7 @@
 #include "support/Files.h"
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
-#include "rmp/RmpReader.h"
+#include "support/RmpDocument.h"
 #include "support/Conversion.h"
 
 namespace gridport {

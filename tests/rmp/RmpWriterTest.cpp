@@ -20,7 +20,7 @@ using test::RtsFile;
 
 // One layer of the given fields and cells, through the writer's buffer of
 // the given capacity, then an empty tileset.
-Bytes Written(const MapLayer& fields, const std::vector<std::uint16_t>& cells, std::uint16_t width,
+Bytes Written(const RmpLayerFields& fields, const std::vector<std::uint16_t>& cells, std::uint16_t width,
               std::uint16_t height, std::size_t capacity = 64 * 1024) {
     MemoryFileSystem files;
     auto file = std::move(*files.OpenOutput("out.rmp"));
@@ -56,10 +56,10 @@ RmpFile WithLayer(const RmpLayer& layer) {
 }
 
 TEST(RmpWriter, HeaderValuesAndLayerFieldsKeepTheirLowBits) {
-    const Bytes smallest = Written(MapLayer(), {}, 0, 0);
+    const Bytes smallest = Written(RmpLayerFields(), {}, 0, 0);
     EXPECT_EQ(smallest, WithLayer(RmpLayer{}).Build());
     EXPECT_EQ(smallest.size(), 256U + 18 + 8 + 30 + 2 + 256);
-    MapLayer layer;
+    RmpLayerFields layer;
     layer.name = "Layer A";
     layer.showFlag = false;
     layer.factorsEnabled = true;
@@ -81,7 +81,7 @@ TEST(RmpWriter, BlockBoundariesDontChangeTheBytes) {
             layer.cells.push_back(static_cast<std::uint16_t>(i * 2654435761U));
         }
         for (const std::size_t capacity : {std::size_t{64}, std::size_t{256 * 1024}}) {
-            EXPECT_EQ(Written(MapLayer(), layer.cells, width, height, capacity), WithLayer(layer).Build())
+            EXPECT_EQ(Written(RmpLayerFields(), layer.cells, width, height, capacity), WithLayer(layer).Build())
                 << width << " x " << height << " in " << capacity;
         }
     }

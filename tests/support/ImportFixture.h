@@ -3,11 +3,10 @@
 #include <optional>
 #include <string>
 
-#include "map/TileMap.h"
-#include "rmp/RmpReader.h"
 #include "support/Builders.h"
 #include "support/Conversion.h"
 #include "support/MemoryFileSystem.h"
+#include "support/RmpDocument.h"
 
 namespace gridport::test {
 

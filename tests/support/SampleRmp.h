@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "map/TileMap.h"
+#include "support/TileMap.h"
 #include "support/Builders.h"
 
 namespace gridport::test {

@@ -4,7 +4,7 @@
 #include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
 #include "tileset/RtsWriter.h"
-#include "tileset/TilesetReader.h"
+#include "support/Tileset.h"
 
 namespace gridport {
 namespace {

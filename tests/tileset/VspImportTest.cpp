@@ -2,7 +2,7 @@
 
 #include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
-#include "tileset/TilesetReader.h"
+#include "support/Tileset.h"
 
 namespace gridport {
 namespace {

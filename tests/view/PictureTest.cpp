@@ -5,6 +5,7 @@
 #include <random>
 
 #include "support/ImportFixture.h"
+#include "support/MapPicture.h"
 #include "view/Picture.h"
 #include "view/PngWriter.h"
 
@@ -13,6 +14,7 @@ namespace {
 
 using test::Bytes;
 using test::ImportFixture;
+using test::MapPicture;
 using test::MapV1File;
 using test::MemoryFileSystem;
 using test::VspColour;
@@ -364,18 +366,21 @@ namespace {
 // The mark after the tiles is magenta, crossed corner to corner in black,
 // and its mean is between the two.
 TEST(Picture, CellsBeyondTheTilesetAreMarkedWhereTheSourceAsks) {
-    Tileset tileset;
-    tileset.tiles.resize(1);
-    tileset.tiles[0].image = RgbaImage(16, 16);
-    const TileLevels levels = TileLevels::From(tileset);
+    TileMap map;
+    map.tileset.tileWidth = 16;
+    map.tileset.tileHeight = 16;
+    map.tileset.tiles.resize(1);
+    map.tileset.tiles[0].image = RgbaImage(16, 16);
+    const MapPicture source(map);
+    const TileLevels& levels = source.Tiles();
     ASSERT_EQ(levels.LevelCount(), 5U);
     const std::uint8_t* mark = levels.Pixels(0, 1);
     EXPECT_EQ(Pixel({mark[0], mark[1], mark[2], mark[3]}), Pixel({0, 0, 0, 255}));
     EXPECT_EQ(Pixel({mark[4], mark[5], mark[6], mark[7]}), Pixel({255, 0, 255, 255}));
     const std::uint8_t* mean = levels.Pixels(4, 1);
     EXPECT_EQ(Pixel({mean[0], mean[1], mean[2], mean[3]}), Pixel({223, 0, 223, 255}));
-    EXPECT_TRUE(levels.Clear(0));
-    EXPECT_TRUE(levels.Opaque(1));
+    EXPECT_EQ(levels.Covers()[0], TileLevels::Cover::Clear);
+    EXPECT_EQ(levels.Covers()[1], TileLevels::Cover::Opaque);
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+namespace gridport {
+
+// The one folding of letter case: ASCII capitals made small, every other
+// byte as it is (as Windows file names and the files' endings are compared).
+constexpr char LowerCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return LowerCase(x) == LowerCase(y); });
+}
+
+inline bool EndsWithIgnoringCase(std::string_view text, std::string_view ending) {
+    return text.size() >= ending.size() && SameIgnoringCase(text.substr(text.size() - ending.size()), ending);
+}
+
+// The name folded, the key under which SameIgnoringCase finds it.
+inline std::string LowerCaseKey(std::string_view name) {
+    std::string key(name);
+    std::transform(key.begin(), key.end(), key.begin(), LowerCase);
+    return key;
+}
+
+}  // namespace gridport
