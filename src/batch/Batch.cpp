@@ -243,8 +243,7 @@ private:
             return false;
         }
         if (output->kind != FileKind::Regular) {
-            return Error(ErrorKind::Output, entry.output,
-                         std::string("not a regular file (") + KindName(output->kind) + ")");
+            return NotARegularFile(entry.output, output->kind).As(ErrorKind::Output);
         }
         if (options_.force) {
             return false;

@@ -24,6 +24,10 @@ const char* KindName(FileKind kind) {
     return "a special file";
 }
 
+Error NotARegularFile(const std::string& path, FileKind kind) {
+    return Error(ErrorKind::System, path, std::string("not a regular file (") + KindName(kind) + ")");
+}
+
 Expected<void> RequireRegular(const std::string& path, const FileStatus& status) {
     switch (status.kind) {
         case FileKind::Regular:
@@ -34,7 +38,7 @@ Expected<void> RequireRegular(const std::string& path, const FileStatus& status)
         case FileKind::Folder:
             return Error::System(path, "cannot open", EISDIR);
         default:
-            return Error(ErrorKind::System, path, std::string("not a regular file (") + KindName(status.kind) + ")");
+            return NotARegularFile(path, status.kind);
     }
 }
 

@@ -28,6 +28,9 @@ inline constexpr bool kNamesIgnoreCase = false;
 // FIFO or a device never holds the reader up ("x.map: not a regular file
 // (a FIFO)"; a missing file and a folder get the system's words).
 Expected<void> RequireRegular(const std::string& path, const FileStatus& status);
+// "x.rmp: not a regular file (a folder)": the reason of what is of kind
+// where a regular file must be.
+Error NotARegularFile(const std::string& path, FileKind kind);
 
 class FileSystem {
 public:
