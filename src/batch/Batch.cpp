@@ -6,7 +6,6 @@
 #include <new>
 #include <set>
 
-#include "batch/FolderTree.h"
 #include "batch/Interrupt.h"
 #include "batch/Pairing.h"
 #include "convert/Conversion.h"
@@ -17,12 +16,6 @@
 
 #if GRIDPORT_HAS_THREADS
 #include <thread>
-#endif
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/stat.h>
 #endif
 
 namespace gridport::batch {
@@ -76,40 +69,6 @@ private:
     ConversionSink& target_;
     bool stopped_ = false;
 };
-
-// When the file at path was last written, in the system's finest unit; none
-// when it can't be looked at. (MinGW's std::filesystem gives whole seconds,
-// which would make an output written in the second of its inputs look old.)
-std::optional<std::uint64_t> ModifiedTime(const std::string& path) {
-#ifdef _WIN32
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
-        return std::nullopt;
-    }
-    return (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
-#else
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000U + static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
-#endif
-}
-
-// An output newer than both of its inputs.
-bool UpToDate(const std::string& output, const std::string& map, const std::string& tileset) {
-    const std::optional<std::uint64_t> made = ModifiedTime(output);
-    if (!made) {
-        return false;
-    }
-    for (const std::string* input : {&map, &tileset}) {
-        const std::optional<std::uint64_t> changed = ModifiedTime(*input);
-        if (!changed || *changed >= *made) {
-            return false;
-        }
-    }
-    return true;
-}
 
 class Runner {
 public:
@@ -244,12 +203,47 @@ private:
                 return Success();
             }
         }
-        if (Expected<void> made = MakeFolders(folder); !made) {
+        if (Expected<void> made = fileSystem_.MakeFolders(folder); !made) {
             return made.error();
         }
         const MutexLock lock(foldersMutex_);
         made_.insert(folder);
         return Success();
+    }
+
+    // Whether the map's output is newer than both of its inputs (never with
+    // --force). Only a regular file can be: an output or a tileset of
+    // another kind (a folder, a FIFO, a device) fails here, in a dry run
+    // too, and is never opened. A missing tileset's reason comes when it is
+    // opened, after the map's.
+    Expected<bool> UpToDate(const MapEntry& entry, const std::string& tilesetPath) {
+        const Expected<FileStatus> tileset = fileSystem_.Status(tilesetPath);
+        if (tileset && tileset->kind != FileKind::Missing && tileset->kind != FileKind::Link) {
+            if (Expected<void> regular = RequireRegular(tilesetPath, *tileset); !regular) {
+                return regular.error();
+            }
+        }
+        const Expected<FileStatus> output = fileSystem_.Status(entry.output);
+        if (!output) {
+            return output.error();
+        }
+        // Nothing there yet, or a dangling link where the output will go.
+        if (output->kind == FileKind::Missing || output->kind == FileKind::Link) {
+            return false;
+        }
+        if (output->kind != FileKind::Regular) {
+            return NotARegularFile(entry.output, output->kind).As(ErrorKind::Output);
+        }
+        if (options_.force) {
+            return false;
+        }
+        const Expected<FileStatus> map = fileSystem_.Status(entry.map);
+        for (const Expected<FileStatus>* input : {&map, &tileset}) {
+            if (!*input || (*input)->kind != FileKind::Regular || (*input)->modified >= output->modified) {
+                return false;
+            }
+        }
+        return true;
     }
 
     void Convert(const MapEntry& entry, MapRecord& record) {
@@ -263,7 +257,11 @@ private:
             return Fail(record, tileset.error());
         }
         record.tileset = *tileset;
-        if (!options_.force && UpToDate(entry.output, entry.map, record.tileset)) {
+        Expected<bool> upToDate = UpToDate(entry, record.tileset);
+        if (!upToDate) {
+            return Fail(record, upToDate.error());
+        }
+        if (*upToDate) {
             record.result = MapResult::UpToDate;
             return;
         }
@@ -292,7 +290,8 @@ private:
         }
         record.result = MapResult::Converted;
         if (options_.report) {
-            record.bytes = FileSize(entry.output).value_or(0);
+            const Expected<FileStatus> made = fileSystem_.Status(entry.output);
+            record.bytes = made ? made->size : 0;
         }
     }
 

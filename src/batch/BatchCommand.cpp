@@ -148,7 +148,7 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     options.jobs = 1;
 #endif
     const auto start = std::chrono::steady_clock::now();
-    Expected<FoundMaps> found = FindMaps(options.source, options.output);
+    Expected<FoundMaps> found = FindMaps(defaultFileSystem, options.source, options.output);
     if (!found) {
         return fail(found.error());
     }

@@ -4,7 +4,6 @@
 #include <set>
 #include <unordered_map>
 
-#include "batch/FolderTree.h"
 #include "filesystem/ExactName.h"
 
 namespace gridport::batch {
@@ -36,39 +35,46 @@ std::string OutputFor(const std::string& output, const std::string& relativeFold
 
 class Walk {
 public:
-    Walk(const std::string& output, FoundMaps& found)
-        : output_(output), found_(found), outputCanonical_(FutureFolderIdentity(output)) {}
+    Walk(FileSystem& files, const std::string& output, FoundMaps& found) : files_(files), output_(output), found_(found) {
+        // The output folder holds no inputs: it counts as walked already.
+        if (Expected<std::string> identity = files_.Identity(output)) {
+            visited_.insert(std::move(*identity));
+        }
+    }
 
     // folder is the path to list (source joined with relative), relative
     // '/'-separated and "" at the top.
     void Folder(const std::string& folder, const std::string& relative) {
-        Expected<std::string> canonical = FolderIdentity(folder);
-        if (!canonical) {
-            found_.unreadable.push_back(canonical.error());
+        Expected<std::string> identity = files_.Identity(folder);
+        if (!identity) {
+            found_.unreadable.push_back(identity.error());
             return;
         }
-        // The output folder holds no inputs, and a folder reached again
-        // through a link (a loop among them) is walked once.
-        if ((!outputCanonical_.empty() && *canonical == outputCanonical_) || !visited_.insert(*canonical).second) {
+        // A folder reached again through a link (a loop among them) is
+        // walked once.
+        if (!visited_.insert(std::move(*identity)).second) {
             return;
         }
-        Expected<FolderItems> entries = ListFolder(folder);
+        Expected<std::vector<FolderEntry>> entries = files_.List(folder);
         if (!entries) {
             found_.unreadable.push_back(entries.error());
             return;
         }
         std::vector<std::string> subfolders;
-        for (const FolderItem& entry : entries->items) {
-            // Through links: a link to a folder is walked, a link to a map converted.
-            if (entry.folder) {
+        for (const FolderEntry& entry : *entries) {
+            // Through links: a link to a folder is walked, a link to a map
+            // converted.
+            FileKind kind = entry.kind;
+            if (kind == FileKind::Link) {
+                const Expected<FileStatus> status = files_.Status(Join(folder, entry.name));
+                kind = status ? status->kind : FileKind::Other;
+            }
+            if (kind == FileKind::Folder) {
                 subfolders.push_back(entry.name);
             } else if (IsMapName(entry.name)) {
                 found_.maps.push_back(
                     {Join(folder, entry.name), relative + entry.name, OutputFor(output_, relative, entry.name), {}});
             }
-        }
-        if (entries->stopped) {
-            found_.unreadable.push_back(*entries->stopped);
         }
         for (const std::string& name : subfolders) {
             Folder(Join(folder, name), relative + name + "/");
@@ -76,9 +82,9 @@ public:
     }
 
 private:
+    FileSystem& files_;
     const std::string& output_;
     FoundMaps& found_;
-    std::string outputCanonical_;
     std::set<std::string> visited_;
 };
 
@@ -88,31 +94,29 @@ bool IsMapName(const std::string& name) {
     return name.size() > kMapEnding.size() && EndsWithIgnoringCase(name, kMapEnding);
 }
 
-Expected<FoundMaps> FindMaps(const std::string& source, const std::string& output) {
+Expected<FoundMaps> FindMaps(FileSystem& files, const std::string& source, const std::string& output) {
     FoundMaps found;
-    const Expected<bool> isFolder = IsFolder(source);
-    if (!isFolder) {
-        return isFolder.error();
+    const Expected<FileStatus> status = files.Status(source);
+    if (!status) {
+        return status.error();
     }
-    if (!*isFolder) {
+    if (status->kind == FileKind::Missing || status->kind == FileKind::Link) {
+        return RequireRegular(source, *status).error();
+    }
+    if (status->kind != FileKind::Folder) {
         // A file named as SOURCE is converted whatever its name ends in.
-        const std::string name = FileNameOf(source);
+        const std::string name = source.substr(ExactNameStart(source));
         const std::string stem = IsMapName(name) ? name.substr(0, name.size() - kMapEnding.size()) : name;
         found.maps.push_back({source, name, Join(output, stem + ".rmp"), {}});
         return found;
     }
-    Walk(output, found).Folder(source, "");
+    Walk(files, output, found).Folder(source, "");
     std::sort(found.maps.begin(), found.maps.end(),
               [](const MapEntry& a, const MapEntry& b) { return a.relative < b.relative; });
-    // Windows' folders ignore letter case: there "A.rmp" is "a.rmp".
+    // Where names ignore letter case, "A.rmp" is "a.rmp".
     std::unordered_map<std::string, const MapEntry*> outputs;
     for (MapEntry& entry : found.maps) {
-#ifdef _WIN32
-        std::string key = LowerCaseKey(entry.output);
-#else
-        const std::string& key = entry.output;
-#endif
-        const auto [it, added] = outputs.emplace(key, &entry);
+        const auto [it, added] = outputs.emplace(kNamesIgnoreCase ? LowerCaseKey(entry.output) : entry.output, &entry);
         if (!added) {
             entry.sameOutputAs = it->second->map;
         }

@@ -4,17 +4,12 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "filesystem/FileSystem.h"
 
 namespace gridport::batch {
 
-// The separator that joins a folder and a name in the paths the batch
-// makes: the exact-name check cuts at the last backslash when a path has
-// one, so on Windows every join is a backslash.
-#ifdef _WIN32
-inline constexpr char kJoin = '\\';
-#else
-inline constexpr char kJoin = '/';
-#endif
+// The separator that joins a folder and a name in the paths the batch makes.
+inline constexpr char kJoin = kFolderJoin;
 
 // One map to convert: its path (SOURCE joined with the relative path), and
 // where its output goes (OUTPUT joined with the relative folder, NAME.rmp).
@@ -39,8 +34,10 @@ bool IsMapName(const std::string& name);
 
 // Every map under source (a folder, walked through symbolic links but
 // never into a folder twice, nor into the output folder), or source alone
-// when it is not a folder; sorted by relative path. Fails when source can't
-// be looked at.
-Expected<FoundMaps> FindMaps(const std::string& source, const std::string& output);
+// when it is not a folder; sorted by relative path. A map is any entry
+// whose name ends in ".map", whatever its kind: one that is no regular file
+// fails when it is opened. Fails when source can't be looked at or is
+// missing.
+Expected<FoundMaps> FindMaps(FileSystem& files, const std::string& source, const std::string& output);
 
 }  // namespace gridport::batch

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,22 +17,23 @@ namespace gridport {
 // at all, or the folder couldn't be listed.
 Expected<void> CheckExactName(const char* path);
 
-// Shared by the platforms' checks: the reason of a failed check, given the
-// first entry that matched in another letter case (empty when none did) and
-// the error of a listing that couldn't be made (0 when it could).
-Error ExactNameMissing(const char* path, const char* otherCase, int listError);
+// The reason of a failed check, given the first entry that matched in
+// another letter case (empty when none did) and the failure of the folder's
+// listing, if it failed.
+Error ExactNameMissing(const char* path, const char* otherCase, const std::optional<Error>& listError);
 
 // The check in two steps, so that a folder's listing can serve many checks.
 // Where path's file-name part starts (the cut as above), and its folder part
 // as the check names it: everything before the cut, "" when there is none.
 std::size_t ExactNameStart(std::string_view path);
-// What the check lists for a path's folder: the entries in the system's
-// order and, when the folder part couldn't be listed, why (the working
-// folder's entries then stand in, as the check has always done). The same
-// folder part gives the same listing, whatever the file name.
+// What the check lists for a path's folder (platform::ListFolder): the
+// names in the system's order and, when the folder part couldn't be listed,
+// why (the working folder's entries then stand in, as the check has always
+// done). The same folder part gives the same listing, whatever the file
+// name.
 struct FolderEntries {
     std::vector<std::string> names;
-    int listError = 0;
+    std::optional<Error> listError;
 };
 // Fails only when nothing at all could be listed, or (on Windows) when the
 // path is too long for the check; the error then is the check's.

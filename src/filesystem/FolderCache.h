@@ -28,7 +28,7 @@ public:
     std::vector<std::string_view> Matches(std::string_view name) const;
     // Whether the folder itself was listed (otherwise the working folder
     // stood in for it).
-    bool Listed() const { return entries_.listError == 0; }
+    bool Listed() const { return !entries_.listError; }
     // CheckExactName's verdict on path, whose folder this is.
     Expected<void> Check(const char* path) const;
 
@@ -64,6 +64,10 @@ public:
         return base_.OpenOutput(path);
     }
     bool SameFile(const std::string& a, const std::string& b) override { return base_.SameFile(a, b); }
+    Expected<FileStatus> Status(const std::string& path) override { return base_.Status(path); }
+    Expected<std::vector<FolderEntry>> List(const std::string& folder) override { return base_.List(folder); }
+    Expected<std::string> Identity(const std::string& path) override { return base_.Identity(path); }
+    Expected<void> MakeFolders(const std::string& folder) override { return base_.MakeFolders(folder); }
 
 private:
     FileSystem& base_;

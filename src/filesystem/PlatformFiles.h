@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+#include "base/Error.h"
+#include "filesystem/FileStatus.h"
 
 #if !defined(_WIN32) && !defined(__wasi__)
 #include <signal.h>
@@ -19,6 +23,31 @@ namespace gridport::platform {
 inline constexpr const char* kSeparators = "/\\:";
 #else
 inline constexpr const char* kSeparators = "/";
+#endif
+
+// What path names, links followed (FileSystem::Status).
+Expected<FileStatus> Status(const std::string& path);
+
+// The one listing of a folder ("" for the working folder) on this platform:
+// the exact-name check, the folder cache and the batch's walk all read it.
+// "." and ".." are left out; a symbolic link is listed as a Link.
+Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder);
+
+// The same text for every path to one file (FileSystem::Identity).
+Expected<std::string> Identity(const std::string& path);
+
+// Makes the one folder path; one that is there already is no failure.
+Expected<void> MakeFolder(const std::string& path);
+
+// The longest path that the exact-name check takes, 0 for no limit, and
+// whether it lists the root for a path right under it ("/town.map"); on
+// Windows the working folder stands in for the root, as it always has.
+#ifdef _WIN32
+inline constexpr std::size_t kLongestCheckedPath = 259;
+inline constexpr bool kChecksTheRoot = false;
+#else
+inline constexpr std::size_t kLongestCheckedPath = 0;
+inline constexpr bool kChecksTheRoot = true;
 #endif
 
 enum class OutputKind {
@@ -114,10 +143,6 @@ int SeekStream(std::FILE* stream, std::int64_t offset, int origin);
 // translate line ends), and whether a stream is a terminal.
 void UseBinaryStandardStreams();
 bool IsTerminal(std::FILE* stream);
-
-// Whether an open stream is a directory: some systems open one for reading,
-// and reading it then fails with no word of why.
-bool IsDirectory(std::FILE* stream);
 
 #ifdef _WIN32
 // The errno value closest to the thread's last Windows error.

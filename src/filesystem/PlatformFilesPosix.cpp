@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
@@ -10,6 +11,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 #include "filesystem/PlatformFiles.h"
@@ -95,9 +98,6 @@ std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& 
     }
     ownerKept = true;
     bool ready = true;
-#ifndef __wasi__
-    // WASI has neither owners nor permission bits: there is nothing to carry
-    // over.
     if (replacing) {
         struct stat made {};
         ready = fstat(descriptor, &made) == 0;
@@ -108,7 +108,6 @@ std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& 
         }
         ready = ready && (!ownerKept || fchmod(descriptor, static_cast<mode_t>(target.mode)) == 0);
     }
-#endif
     std::FILE* stream = ready ? fdopen(descriptor, "wb") : nullptr;
     if (stream == nullptr) {
         const int cause = errno;
@@ -119,13 +118,9 @@ std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& 
     return stream;
 }
 
-std::size_t NameLimit([[maybe_unused]] const std::string& folder) {
-#ifdef __wasi__
-    return 255;
-#else
+std::size_t NameLimit(const std::string& folder) {
     const long limit = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
     return limit > 0 ? static_cast<std::size_t>(limit) : 255;
-#endif
 }
 
 std::string StagingFolder() {
@@ -147,6 +142,118 @@ std::string FullPath(const std::string& path) {
 
 bool Replace(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace {
+
+FileKind KindOf(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return FileKind::Regular;
+    }
+    if (S_ISDIR(mode)) {
+        return FileKind::Folder;
+    }
+    if (S_ISFIFO(mode)) {
+        return FileKind::Fifo;
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return FileKind::Device;
+    }
+    return S_ISLNK(mode) ? FileKind::Link : FileKind::Other;
+}
+
+// The kind that a listing tells without looking at the file; Missing when
+// it doesn't tell.
+FileKind KindOfEntry(unsigned char type) {
+    switch (type) {
+        case DT_REG:
+            return FileKind::Regular;
+        case DT_DIR:
+            return FileKind::Folder;
+        case DT_FIFO:
+            return FileKind::Fifo;
+        case DT_CHR:
+        case DT_BLK:
+            return FileKind::Device;
+        case DT_LNK:
+            return FileKind::Link;
+        case DT_UNKNOWN:
+            return FileKind::Missing;
+        default:
+            return FileKind::Other;
+    }
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+}  // namespace
+
+Expected<FileStatus> Status(const std::string& path) {
+    FileStatus status;
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        const int cause = errno;
+        if (cause != ENOENT && cause != ENOTDIR) {
+            return Error::System(path, "cannot open", cause);
+        }
+        // Nothing there, or a link whose end is missing.
+        status.kind = lstat(path.c_str(), &info) == 0 ? FileKind::Link : FileKind::Missing;
+        return status;
+    }
+    status.kind = KindOf(info.st_mode);
+    status.size = static_cast<std::uint64_t>(info.st_size);
+    status.modified = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000U +
+                      static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
+    return status;
+}
+
+Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
+    const std::string where = folder.empty() ? "." : folder;
+    const std::unique_ptr<DIR, DirCloser> listing(opendir(where.c_str()));
+    if (listing == nullptr) {
+        return Error::System(folder, "cannot list the folder", errno);
+    }
+    const std::string prefix = where.back() == '/' ? where : where + "/";
+    std::vector<FolderEntry> entries;
+    errno = 0;
+    while (const dirent* entry = readdir(listing.get())) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") {
+            FileKind kind = KindOfEntry(entry->d_type);
+            if (kind == FileKind::Missing) {
+                struct stat info {};
+                kind = lstat((prefix + entry->d_name).c_str(), &info) == 0 ? KindOf(info.st_mode) : FileKind::Other;
+            }
+            entries.push_back({std::string(name), kind});
+        }
+        errno = 0;
+    }
+    if (errno != 0) {
+        return Error::System(folder, "cannot list the folder", errno);
+    }
+    return entries;
+}
+
+Expected<std::string> Identity(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        return Error::System(path, "cannot open", errno);
+    }
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
+Expected<void> MakeFolder(const std::string& path) {
+    if (mkdir(path.c_str(), 0777) == 0) {
+        return Success();
+    }
+    const int cause = errno;
+    struct stat info {};
+    if (cause == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        return Success();
+    }
+    return Error::System(path, "cannot make the folder", cause == EEXIST ? ENOTDIR : cause);
 }
 
 #ifdef __wasi__
@@ -337,11 +444,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     struct stat second {};
     return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
            first.st_ino == second.st_ino;
-}
-
-bool IsDirectory(std::FILE* stream) {
-    struct stat status {};
-    return fstat(fileno(stream), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 std::int64_t TellStream(std::FILE* stream) {

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -92,6 +94,116 @@ int ErrnoFromLastError() {
         default:
             return EIO;
     }
+}
+
+namespace {
+
+// A handle closed when it goes.
+using HandleOwner = std::unique_ptr<void, decltype(&CloseHandle)>;
+
+bool MissingError(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
+}
+
+}  // namespace
+
+Expected<FileStatus> Status(const std::string& path) {
+    FileStatus status;
+    const HANDLE handle = OpenToLookAt(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (!MissingError(GetLastError())) {
+            return Error::System(path, "cannot open", ErrnoFromLastError());
+        }
+        // Nothing there, or a link whose end is missing.
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        const bool link = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        status.kind = link ? FileKind::Link : FileKind::Missing;
+        return status;
+    }
+    const HandleOwner owner(handle, &CloseHandle);
+    const DWORD type = GetFileType(handle);
+    if (type == FILE_TYPE_CHAR) {
+        status.kind = FileKind::Device;
+        return status;
+    }
+    if (type == FILE_TYPE_PIPE) {
+        status.kind = FileKind::Fifo;
+        return status;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(handle, &information) == 0) {
+        return Error::System(path, "cannot open", ErrnoFromLastError());
+    }
+    status.kind = type != FILE_TYPE_DISK                                             ? FileKind::Other
+                  : (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::Folder
+                                                                                    : FileKind::Regular;
+    status.size = (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
+    status.modified = (std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32) |
+                      information.ftLastWriteTime.dwLowDateTime;
+    return status;
+}
+
+Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
+    // Listed by a pattern, so that the process's working folder never
+    // changes.
+    std::string pattern = folder;
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') {
+        pattern += '\\';
+    }
+    pattern += '*';
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAA found;
+    const HANDLE listing = FindFirstFileA(pattern.c_str(), &found);
+    if (listing == INVALID_HANDLE_VALUE) {
+        // A drive's empty root has no "." to list.
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return entries;
+        }
+        return Error::System(folder, "cannot list the folder", ErrnoFromLastError());
+    }
+    // Closed however the walk ends, an allocation that fails included.
+    const std::unique_ptr<void, decltype(&FindClose)> closer(listing, &FindClose);
+    do {
+        const std::string_view name = found.cFileName;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        const DWORD attributes = found.dwFileAttributes;
+        const FileKind kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FileKind::Link
+                              : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FileKind::Folder
+                                                                                : FileKind::Regular;
+        entries.push_back({std::string(name), kind});
+    } while (FindNextFileA(listing, &found));
+    if (GetLastError() != ERROR_NO_MORE_FILES) {
+        return Error::System(folder, "cannot list the folder", ErrnoFromLastError());
+    }
+    return entries;
+}
+
+Expected<std::string> Identity(const std::string& path) {
+    const HANDLE handle = OpenToLookAt(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return Error::System(path, "cannot open", ErrnoFromLastError());
+    }
+    const HandleOwner owner(handle, &CloseHandle);
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(handle, &information) == 0) {
+        return Error::System(path, "cannot open", ErrnoFromLastError());
+    }
+    return std::to_string(information.dwVolumeSerialNumber) + ":" +
+           std::to_string((std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow);
+}
+
+Expected<void> MakeFolder(const std::string& path) {
+    if (CreateDirectoryA(path.c_str(), nullptr) != 0) {
+        return Success();
+    }
+    const int cause = ErrnoFromLastError();
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Success();
+    }
+    return Error::System(path, "cannot make the folder", cause == EEXIST ? ENOTDIR : cause);
 }
 
 OutputTarget InspectOutput(const std::string& path) {
@@ -220,11 +332,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     }
     return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
            first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
-}
-
-bool IsDirectory(std::FILE* stream) {
-    struct _stat64 status {};
-    return _fstat64(_fileno(stream), &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
 }
 
 std::int64_t TellStream(std::FILE* stream) {

@@ -97,6 +97,15 @@ Expected<std::unique_ptr<File>> StdioFileSystem::Open(const std::string& path, O
         streamMode = "wb";
     } else if ((bits & static_cast<std::uint32_t>(OpenMode::Read)) != 0) {
         streamMode = "rb";
+        // Looked at before it is opened: opening a FIFO waits for a writer,
+        // and a device may never end.
+        Expected<FileStatus> status = platform::Status(path);
+        if (!status) {
+            return status.error();
+        }
+        if (Expected<void> regular = RequireRegular(path, *status); !regular) {
+            return regular.error();
+        }
     } else {
         return Error(path, "no open mode given");
     }
@@ -113,9 +122,6 @@ Expected<std::unique_ptr<File>> StdioFileSystem::Open(const std::string& path, O
         // buffer under it only cut each block's read in two (4 KiB, then
         // the rest).
         std::setvbuf(stream, nullptr, _IONBF, 0);
-        if (platform::IsDirectory(stream)) {
-            return Error::System(path, "cannot open", EISDIR);
-        }
     }
     return file;
 }
@@ -163,6 +169,34 @@ Expected<std::unique_ptr<OutputFile>> StdioFileSystem::OpenOutput(const std::str
 
 bool StdioFileSystem::SameFile(const std::string& a, const std::string& b) {
     return platform::SameFile(a, b);
+}
+
+Expected<FileStatus> StdioFileSystem::Status(const std::string& path) {
+    return platform::Status(path);
+}
+
+Expected<std::vector<FolderEntry>> StdioFileSystem::List(const std::string& folder) {
+    return platform::ListFolder(folder);
+}
+
+Expected<std::string> StdioFileSystem::Identity(const std::string& path) {
+    return platform::Identity(path);
+}
+
+Expected<void> StdioFileSystem::MakeFolders(const std::string& folder) {
+    // Each folder on the way, from the top; those that are there already
+    // (a drive's "C:" among them) are passed over, and the last one's
+    // failure is the reason.
+    const std::size_t last = folder.find_last_not_of(platform::kSeparators);
+    const std::string whole = last == std::string::npos ? std::string() : folder.substr(0, last + 1);
+    for (std::size_t cut = whole.find_first_of(platform::kSeparators, 1); cut != std::string::npos;
+         cut = whole.find_first_of(platform::kSeparators, cut + 1)) {
+        if (whole.find_first_not_of(platform::kSeparators, cut) == std::string::npos) {
+            break;
+        }
+        static_cast<void>(platform::MakeFolder(whole.substr(0, cut)));
+    }
+    return whole.empty() ? Success() : platform::MakeFolder(whole);
 }
 
 }  // namespace gridport

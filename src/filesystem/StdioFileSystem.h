@@ -14,6 +14,10 @@ public:
     Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;
     Expected<std::unique_ptr<OutputFile>> OpenOutput(const std::string& path) override;
     bool SameFile(const std::string& a, const std::string& b) override;
+    Expected<FileStatus> Status(const std::string& path) override;
+    Expected<std::vector<FolderEntry>> List(const std::string& folder) override;
+    Expected<std::string> Identity(const std::string& path) override;
+    Expected<void> MakeFolders(const std::string& folder) override;
 };
 
 }  // namespace gridport

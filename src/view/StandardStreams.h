@@ -24,6 +24,11 @@ public:
     Expected<std::unique_ptr<OutputFile>> OpenOutput(const std::string& path) override;
     // Standard input and output are no file's.
     bool SameFile(const std::string& a, const std::string& b) override;
+    // The rest is the file system's underneath.
+    Expected<FileStatus> Status(const std::string& path) override { return files_.Status(path); }
+    Expected<std::vector<FolderEntry>> List(const std::string& folder) override { return files_.List(folder); }
+    Expected<std::string> Identity(const std::string& path) override { return files_.Identity(path); }
+    Expected<void> MakeFolders(const std::string& folder) override { return files_.MakeFolders(folder); }
 
 private:
     FileSystem& files_;

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "base/Version.h"
@@ -278,6 +279,63 @@ TEST_F(Batch, DryRunPrintsThePairsAndWritesNothing) {
               "2 maps: 1 would be converted, 0 up to date, 1 failed");
     EXPECT_FALSE(Exists("out"));
     EXPECT_FALSE(Exists("r.csv"));
+}
+
+// A FIFO where a map, a tileset or an output goes is refused by its kind,
+// each one failure with its reason, and never opened: no writer or reader
+// ever comes, and the open would wait for one. A folder at an output path is
+// no output either, up to date least of all.
+TEST_F(Batch, AFifoOrAFolderWhereAFileGoesIsAFailureWithoutWaiting) {
+    if (Windows()) {
+        GTEST_SKIP() << "needs FIFOs";
+    }
+    for (const char* name : {"a.map", "c.map", "d.map"}) {
+        PutMap(std::string("src/") + name, "t.vsp");
+    }
+    PutMap("src/b.map", "fifo.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    for (const char* fifo : {"src/x.map", "src/fifo.vsp", "out/d.rmp"}) {
+        fs::create_directories(fs::path(work / fifo).parent_path());
+        ASSERT_EQ(mkfifo((work / fifo).c_str(), 0600), 0) << fifo;
+    }
+    fs::create_directories(work / "out/c.rmp");
+    const auto run = [this](const std::vector<std::string>& arguments) {
+        return Finish(std::system(Line("timeout 30 " + BatchCommand(), Jobs(arguments)).c_str()));
+    };
+    const std::string failures =
+        "failed: src/b.map with src/fifo.vsp: src/fifo.vsp: not a regular file (a FIFO)\n"
+        "failed: src/c.map with src/t.vsp: out/c.rmp: not a regular file (a folder)\n"
+        "failed: src/d.map with src/t.vsp: out/d.rmp: not a regular file (a FIFO)\n"
+        "failed: src/x.map with no tileset: src/x.map: not a regular file (a FIFO)\n";
+    for (const auto& [options, counts] :
+         {std::pair<std::vector<std::string>, std::string>{{}, "5 maps: 1 converted, 0 up to date, 4 failed"},
+          {{"-n"}, "5 maps: 0 would be converted, 1 up to date, 4 failed"},
+          {{"--force"}, "5 maps: 1 converted, 0 up to date, 4 failed"}}) {
+        std::vector<std::string> arguments = options;
+        arguments.insert(arguments.end(), {"src", "out"});
+        const Outcome outcome = run(arguments);
+        EXPECT_EQ(outcome.status, 1) << counts;
+        const std::string out = Plain(outcome.out);
+        const std::size_t end = out.find(" in ");
+        ASSERT_NE(end, std::string::npos) << out;
+        EXPECT_EQ(out.substr(0, end), counts);
+        EXPECT_EQ(out.substr(out.find('\n', end) + 1), failures);
+        EXPECT_EQ(outcome.err, "");
+    }
+    EXPECT_EQ(test::ReadDiskFile(work / "out/a.rmp"), Reference("src/a.map", "src/t.vsp"));
+    // The tileset given for every map, and a FIFO map named alone.
+    for (const auto& [arguments, failure] :
+         {std::pair<std::vector<std::string>, std::string>{{"--tileset", "src/fifo.vsp", "src/a.map", "out2"},
+                                                           "src/a.map with src/fifo.vsp: src/fifo.vsp"},
+          {{"-n", "src/x.map", "out2"}, "src/x.map with no tileset: src/x.map"}}) {
+        const Outcome outcome = run(arguments);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_NE(Plain(outcome.out).find("1 maps: 0 "), std::string::npos) << outcome.out;
+        EXPECT_NE(Plain(outcome.out).find("failed: " + failure + ": not a regular file (a FIFO)\n"), std::string::npos)
+            << outcome.out;
+    }
+    EXPECT_FALSE(Exists("out2"));
+    EXPECT_EQ(Temporaries(), 0U);
 }
 
 TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {

@@ -639,21 +639,6 @@ private:
     pid_t pid_;
 };
 
-// Writes bytes into a FIFO once a reader has it open; false when none comes.
-bool Feed(const std::string& fifo, const Bytes& bytes, int& descriptor) {
-    if (!Eventually([&] { return (descriptor = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; })) {
-        return false;
-    }
-    fcntl(descriptor, F_SETFL, 0);
-    struct sigaction ignore {};
-    struct sigaction was {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGPIPE, &ignore, &was);
-    const bool fed = write(descriptor, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    sigaction(SIGPIPE, &was, nullptr);
-    return fed;
-}
-
 // A map whose RMP file is 1 MB, and a picture of 8192 x 8192 pixels.
 MapV1File BigMap() {
     MapV1File map;
@@ -665,10 +650,10 @@ MapV1File BigMap() {
 }
 
 // A signal in the middle of the write removes the temporary file and ends
-// the program by that signal; the old output stays. gridport reads its map
-// from a FIFO that stops after 300 kB, so the signal comes while the output
-// is open and waits for the rest; a viewer gets it while it encodes the
-// picture. The last row stages the file in TMPDIR, for a folder that takes
+// the program by that signal; the old output stays. gridport (which refuses
+// a FIFO as its map) is stopped as soon as its temporary file is there, and
+// gets the signal when it goes on, with the output open; a viewer gets it
+// while it encodes the picture. The last row stages the file in TMPDIR, for a folder that takes
 // no new file.
 TEST_F(Cli, ASignalMidWriteRemovesTheTemporaryFileAndEndsTheProgramByIt) {
     if (!NativeCommand()) {
@@ -690,7 +675,12 @@ TEST_F(Cli, ASignalMidWriteRemovesTheTemporaryFileAndEndsTheProgramByIt) {
         std::string prefix;  // how it is run
         std::string staged;  // where its temporary file goes
     };
-    std::vector<Row> rows = {{Command(), {"fifo.map", "tiles.vsp", "old.png"}, ".", "", "."},
+    MapV1File huge = BigMap();
+    huge.width = huge.height = 2048;
+    huge.background.assign(2048 * 2048, 1);
+    huge.foreground.assign(2048 * 2048, 2);
+    Put("huge.map", huge.Build());
+    std::vector<Row> rows = {{Command(), {"huge.map", "tiles.vsp", "old.png"}, ".", "", "."},
                              {Viewer("rmpview"), {"--png", "old.png", "big.rmp"}, ".", "", "."},
                              {Viewer("mapview"), {"--png", "old.png", "big.map", "tiles.vsp"}, ".", "", "."}};
     using std::filesystem::perms;
@@ -701,7 +691,7 @@ TEST_F(Cli, ASignalMidWriteRemovesTheTemporaryFileAndEndsTheProgramByIt) {
         }
         std::filesystem::permissions(work / "locked", perms::owner_write | perms::group_write | perms::others_write,
                                      std::filesystem::perm_options::remove);
-        rows.push_back({Command(), {"../fifo.map", "../tiles.vsp", "old.png"}, "locked",
+        rows.push_back({Command(), {"../huge.map", "../tiles.vsp", "old.png"}, "locked",
                         "env TMPDIR=" + Quoted(work / "tmp") + " " + kAsNobody, "tmp"});
     }
     const Bytes old{1, 2, 3};
@@ -713,25 +703,44 @@ TEST_F(Cli, ASignalMidWriteRemovesTheTemporaryFileAndEndsTheProgramByIt) {
             const std::string output = work / (row.from + "/old.png");
             WriteDiskFile(output, old);
             std::filesystem::permissions(output, perms::all);
-            // A new FIFO each time: nothing left over from the last run.
-            std::filesystem::remove(work / "fifo.map");
-            ASSERT_EQ(mkfifo((work / "fifo.map").c_str(), 0666), 0);
-            std::filesystem::permissions(work / "fifo.map", perms::all);
             Background run(Shell(row.arguments, row.from, "exec " + row.prefix, row.command));
-            int fifo = -1;
-            if (row.arguments[0].find("fifo") != std::string::npos) {
-                EXPECT_TRUE(Feed(work / "fifo.map", Bytes(map.begin(), map.begin() + 300000), fifo));
-            }
+            const bool stops = row.arguments[0].find("huge") != std::string::npos;
             EXPECT_TRUE(Eventually([&] { return !TemporaryIn(work / row.staged).empty(); })) << row.command;
+            if (stops) {
+                run.Signal(SIGSTOP);
+                EXPECT_NE(TemporaryIn(work / row.staged), "") << "gridport ended before it was stopped";
+            }
             run.Signal(signal);
+            if (stops) {
+                run.Signal(SIGCONT);
+            }
             EXPECT_EQ(run.Status(), 128 + signal) << row.command << " " << signal;
-            close(fifo);
             EXPECT_EQ(ReadDiskFile(output), old) << row.command << " " << signal;
             EXPECT_EQ(TemporaryIn(work / row.staged), "");
             EXPECT_EQ(Slurp(capture / "err"), "");
         }
     }
 }
+// A FIFO or a device named as the map or the tileset is refused by its kind
+// before it is opened: no writer ever comes, and an open would wait for one.
+TEST_F(Cli, AFifoOrADeviceAsAnInputIsRefusedWithoutWaiting) {
+    if (!NativeCommand()) {
+        GTEST_SKIP() << "needs FIFOs and the binaries built here";
+    }
+    Put("town.map", TownMap().Build());
+    Put("tiles.vsp", PatternVsp(5).Build());
+    ASSERT_EQ(mkfifo((work / "fifo.map").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((work / "fifo.vsp").c_str(), 0600), 0);
+    for (const auto& [map, tiles] : {std::pair{"fifo.map", "tiles.vsp"}, std::pair{"town.map", "fifo.vsp"},
+                                     std::pair{"/dev/zero", "tiles.vsp"}}) {
+        const Outcome run = Gridport({map, tiles, "out.rmp"}, "", "timeout 20 ");
+        EXPECT_EQ(run.status, 1) << map << " " << tiles;
+        EXPECT_EQ(run.out, Line(std::string("Error: Could not import MAP '") + map + "' '" + tiles + "'"));
+        EXPECT_EQ(run.err, "");
+        EXPECT_FALSE(Exists("out.rmp"));
+    }
+}
+
 // A reader that goes away: gridport's save fails with its line; a viewer
 // that writes its picture to standard output ends quietly, as filters end.
 // Over the file-size limit the save fails too. No file is left either way.

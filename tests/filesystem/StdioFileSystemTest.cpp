@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "filesystem/DefaultFileSystem.h"
@@ -360,16 +361,83 @@ TEST(StdioFileSystem, ASignalRemovesTheTemporaryFilesOfEveryThread) {
 #endif
 
 #ifndef _WIN32
-TEST(StdioFile, APipeHasNoSize) {
+// Only a regular file opens for reading: a FIFO with no writer, or a device,
+// is refused by its kind before the open, which would wait for a writer.
+TEST(StdioFile, AFifoOrADeviceIsRefusedBeforeItIsOpened) {
     TempDir root;
     ASSERT_EQ(mkfifo((root / "pipe").c_str(), 0600), 0);
-    // A writer first, so that opening the reading end doesn't wait.
-    const int writer = open((root / "pipe").c_str(), O_RDWR);
-    ASSERT_GE(writer, 0);
-    const auto file = defaultFileSystem.Open(root / "pipe", OpenMode::Read);
-    ASSERT_TRUE(file);
-    EXPECT_EQ((*file)->Size(), -1);
-    close(writer);
+    for (const auto& [path, reason] : {std::pair{root / "pipe", root / "pipe" + ": not a regular file (a FIFO)"},
+                                       std::pair<std::string, std::string>{"/dev/null", "/dev/null: not a regular file (a device)"}}) {
+        for (const OpenMode mode : {OpenMode::Read, OpenMode::ReadChecked}) {
+            const auto file = defaultFileSystem.Open(path, mode);
+            ASSERT_FALSE(file) << path;
+            EXPECT_EQ(file.error().Text(), reason);
+        }
+    }
+}
+
+// Each kind as the status and the listing tell it, links followed by the
+// status and listed as links.
+TEST(StdioFileSystem, StatusAndListingTellTheKind) {
+    TempDir root;
+    WriteDiskFile(root / "file", {1, 2, 3});
+    WriteDiskFile(root / "older", {1});
+    std::filesystem::last_write_time(root / "older",
+                                     std::filesystem::last_write_time(root / "file") - std::chrono::seconds(5));
+    std::filesystem::create_directories(root / "dir");
+    ASSERT_EQ(mkfifo((root / "pipe").c_str(), 0600), 0);
+    std::filesystem::create_symlink(root / "file", root / "link");
+    std::filesystem::create_symlink(root / "gone", root / "dangling");
+    const std::vector<std::pair<std::string, FileKind>> kinds = {
+        {root / "dangling", FileKind::Link}, {root / "dir", FileKind::Folder},   {root / "file", FileKind::Regular},
+        {root / "link", FileKind::Regular},  {root / "older", FileKind::Regular}, {root / "pipe", FileKind::Fifo},
+        {"/dev/null", FileKind::Device},     {root / "missing", FileKind::Missing}, {root / "file/x", FileKind::Missing}};
+    for (const auto& [path, kind] : kinds) {
+        const Expected<FileStatus> status = defaultFileSystem.Status(path);
+        ASSERT_TRUE(status) << path;
+        EXPECT_EQ(status->kind, kind) << path;
+    }
+    const Expected<FileStatus> file = defaultFileSystem.Status(root / "file");
+    const Expected<FileStatus> older = defaultFileSystem.Status(root / "older");
+    ASSERT_TRUE(file && older);
+    EXPECT_EQ(file->size, 3U);
+    EXPECT_LT(older->modified, file->modified);
+    Expected<std::vector<FolderEntry>> listed = defaultFileSystem.List(root.Path().string());
+    ASSERT_TRUE(listed);
+    std::sort(listed->begin(), listed->end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    std::vector<std::pair<std::string, FileKind>> entries;
+    for (const FolderEntry& entry : *listed) {
+        entries.emplace_back(root / entry.name, entry.kind);
+    }
+    EXPECT_EQ(entries, (std::vector<std::pair<std::string, FileKind>>{
+                           {root / "dangling", FileKind::Link}, {root / "dir", FileKind::Folder},
+                           {root / "file", FileKind::Regular},  {root / "link", FileKind::Link},
+                           {root / "older", FileKind::Regular}, {root / "pipe", FileKind::Fifo}}));
+    for (const auto& [folder, reason] : {std::pair{root / "missing", "No such file or directory"},
+                                         std::pair{root / "file", "Not a directory"}}) {
+        listed = defaultFileSystem.List(folder);
+        ASSERT_FALSE(listed);
+        EXPECT_EQ(listed.error().Text(), folder + ": cannot list the folder: " + reason);
+    }
+}
+
+TEST(StdioFileSystem, IdentityIsOneForEverySpellingAndFoldersAreMade) {
+    TempDir root;
+    ASSERT_TRUE(defaultFileSystem.MakeFolders(root / "a/b/c/"));
+    EXPECT_TRUE(std::filesystem::is_directory(root / "a/b/c"));
+    ASSERT_TRUE(defaultFileSystem.MakeFolders(root / "a/b"));
+    std::filesystem::create_directory_symlink(root / "a/b", root / "ab");
+    const Expected<std::string> plain = defaultFileSystem.Identity(root / "a/b");
+    const Expected<std::string> linked = defaultFileSystem.Identity(root / "ab/c/..");
+    const Expected<std::string> other = defaultFileSystem.Identity(root / "a");
+    ASSERT_TRUE(plain && linked && other);
+    EXPECT_EQ(*plain, *linked);
+    EXPECT_NE(*plain, *other);
+    EXPECT_FALSE(defaultFileSystem.Identity(root / "missing"));
+    WriteDiskFile(root / "a/file", {1});
+    const Expected<void> made = defaultFileSystem.MakeFolders(root / "a/file/d");
+    ASSERT_FALSE(made);
+    EXPECT_EQ(made.error().Text(), root / "a/file/d" + ": cannot make the folder: Not a directory");
 }
 #endif
 

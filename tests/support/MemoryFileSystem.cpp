@@ -11,13 +11,34 @@ std::string MemoryState::Resolve(const std::string& path) const {
     std::string end = path;
     // A loop of links ends somewhere that holds no file.
     for (int hop = 0; hop < 8; ++hop) {
-        const auto link = links.find(end);
-        if (link == links.end()) {
+        // The first part of the path that is a link is replaced by its end.
+        bool replaced = false;
+        for (std::size_t cut = end.find('/', 1);; cut = end.find('/', cut + 1)) {
+            const std::size_t length = cut == std::string::npos ? end.size() : cut;
+            if (const auto link = links.find(end.substr(0, length)); link != links.end()) {
+                end = link->second + end.substr(length);
+                replaced = true;
+                break;
+            }
+            if (cut == std::string::npos) {
+                break;
+            }
+        }
+        if (!replaced) {
             break;
         }
-        end = link->second;
     }
     return end;
+}
+
+bool MemoryState::IsFolder(const std::string& resolved) const {
+    const std::string below = resolved + "/";
+    const auto under = [&below](const std::string& key) { return key.compare(0, below.size(), below) == 0; };
+    const auto file = files.lower_bound(below);
+    const auto folder = folders.lower_bound(below);
+    const auto link = links.lower_bound(below);
+    return folders.count(resolved) != 0 || (file != files.end() && under(file->first)) ||
+           (folder != folders.end() && under(*folder)) || (link != links.end() && under(link->first));
 }
 
 // Like a disk, it reports exhausted memory as a failed open or a short write,
@@ -31,17 +52,25 @@ Expected<std::unique_ptr<File>> MemoryFileSystem::Open(const std::string& path, 
     std::shared_ptr<MemoryNode> node;
     if ((bits & static_cast<std::uint32_t>(OpenMode::Write)) != 0) {
         const auto found = state_->files.find(file);
-        if (found != state_->files.end() && !found->second->regular) {
+        if (found != state_->files.end() && found->second->kind != FileKind::Regular) {
             node = found->second;
         } else {
             node = std::make_shared<MemoryNode>();
             node->mode = 0666 & ~state_->umask;
+            node->modified = ++state_->clock;
             state_->files[file] = node;
         }
     } else if ((bits & static_cast<std::uint32_t>(OpenMode::Read)) != 0) {
         const auto found = state_->files.find(file);
         if (found == state_->files.end()) {
-            return Error::System(path, "cannot open", ENOENT);
+            FileStatus status;
+            status.kind = state_->IsFolder(file) ? FileKind::Folder : FileKind::Missing;
+            return RequireRegular(path, status).error();
+        }
+        FileStatus status;
+        status.kind = found->second->kind;
+        if (Expected<void> regular = RequireRegular(path, status); !regular) {
+            return regular.error();
         }
         node = found->second;
     } else {
@@ -55,7 +84,7 @@ Expected<std::unique_ptr<File>> MemoryFileSystem::Open(const std::string& path, 
 Expected<std::unique_ptr<OutputFile>> MemoryFileSystem::OpenOutput(const std::string& path) try {
     const std::string target = state_->Resolve(path);
     const auto found = state_->files.find(target);
-    if (found != state_->files.end() && !found->second->regular) {
+    if (found != state_->files.end() && found->second->kind != FileKind::Regular) {
         if (state_->faults.Fails(FileOperation::Open)) {
             return Error::System(path, "cannot open", EIO);
         }
@@ -86,15 +115,90 @@ bool MemoryFileSystem::SameFile(const std::string& a, const std::string& b) {
     return first != state_->files.end() && second != state_->files.end() && first->second == second->second;
 }
 
+Expected<FileStatus> MemoryFileSystem::Status(const std::string& path) {
+    const std::string resolved = state_->Resolve(path);
+    FileStatus status;
+    if (const auto found = state_->files.find(resolved); found != state_->files.end()) {
+        status.kind = found->second->kind;
+        status.size = found->second->bytes.size();
+        status.modified = found->second->modified;
+    } else if (state_->IsFolder(resolved)) {
+        status.kind = FileKind::Folder;
+    } else if (resolved != path) {
+        status.kind = FileKind::Link;
+    }
+    return status;
+}
+
+Expected<std::vector<FolderEntry>> MemoryFileSystem::List(const std::string& folder) try {
+    const std::string resolved = state_->Resolve(folder);
+    if (state_->unlistable.count(resolved) != 0) {
+        return Error::System(folder, "cannot list the folder", EACCES);
+    }
+    if (!state_->IsFolder(resolved)) {
+        const bool file = state_->files.count(resolved) != 0;
+        return Error::System(folder, "cannot list the folder", file ? ENOTDIR : ENOENT);
+    }
+    const std::string below = resolved + "/";
+    std::map<std::string, FileKind> names;
+    const auto add = [&](const std::string& path, FileKind kind) {
+        if (path.compare(0, below.size(), below) != 0 || path.size() == below.size()) {
+            return;
+        }
+        const std::size_t slash = path.find('/', below.size());
+        const std::string name = path.substr(below.size(), slash - below.size());
+        names.try_emplace(name, slash == std::string::npos ? kind : FileKind::Folder);
+    };
+    for (const auto& [path, node] : state_->files) {
+        add(path, node->kind);
+    }
+    for (const auto& [path, target] : state_->links) {
+        add(path, FileKind::Link);
+    }
+    for (const std::string& path : state_->folders) {
+        add(path, FileKind::Folder);
+    }
+    std::vector<FolderEntry> entries;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        entries.push_back({it->first, it->second});
+    }
+    return entries;
+} catch (const std::bad_alloc&) {
+    return Error(folder, "out of memory");
+}
+
+Expected<std::string> MemoryFileSystem::Identity(const std::string& path) {
+    const std::string resolved = state_->Resolve(path);
+    if (state_->files.count(resolved) == 0 && !state_->IsFolder(resolved)) {
+        return Error::System(path, "cannot open", ENOENT);
+    }
+    return resolved;
+}
+
+Expected<void> MemoryFileSystem::MakeFolders(const std::string& folder) {
+    const std::string resolved = state_->Resolve(folder);
+    for (std::size_t cut = resolved.find('/', 1);; cut = resolved.find('/', cut + 1)) {
+        const std::string part = resolved.substr(0, cut);
+        if (state_->files.count(part) != 0) {
+            return Error::System(folder, "cannot make the folder", ENOTDIR);
+        }
+        state_->folders.insert(part);
+        if (cut == std::string::npos) {
+            return Success();
+        }
+    }
+}
+
 void MemoryFileSystem::Put(const std::string& path, Bytes bytes) {
     auto node = std::make_shared<MemoryNode>();
     node->bytes = std::move(bytes);
+    node->modified = ++state_->clock;
     state_->files[state_->Resolve(path)] = std::move(node);
 }
 
-void MemoryFileSystem::PutDevice(const std::string& path) {
+void MemoryFileSystem::PutDevice(const std::string& path, FileKind kind) {
     auto node = std::make_shared<MemoryNode>();
-    node->regular = false;
+    node->kind = kind;
     state_->files[path] = std::move(node);
 }
 
@@ -218,6 +322,7 @@ Expected<void> MemoryFile::Commit() {
     // The target's entry is made before the temporary one goes, so a want
     // of memory leaves both as they were.
     try {
+        node_->modified = ++state_->clock;
         state_->files[output_.target] = node_;
     } catch (const std::bad_alloc&) {
         Discard();

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,11 @@ struct FaultPlan {
 struct MemoryNode {
     Bytes bytes;
     std::uint32_t mode = 0644;
-    // False for a device: it takes writes in place and is never replaced.
-    bool regular = true;
+    // Anything but Regular (a device, a FIFO) takes writes in place and is
+    // never replaced, nor opened for reading.
+    FileKind kind = FileKind::Regular;
+    // When it was last written, on the file system's own clock.
+    std::uint64_t modified = 0;
 };
 
 // Everything a file system holds, shared with its open files.
@@ -48,30 +52,49 @@ struct MemoryState {
     std::map<std::string, std::shared_ptr<MemoryNode>> files;
     // Symbolic links: the path of the link and the path it leads to.
     std::map<std::string, std::string> links;
+    // Folders made on purpose; a folder is there too when a path below it is.
+    std::set<std::string> folders;
+    // Folders whose listing fails, as one this user may not read.
+    std::set<std::string> unlistable;
+    // Counts writes: each file written gets the next tick.
+    std::uint64_t clock = 0;
     int openFiles = 0;
     FaultPlan faults;
     std::uint32_t umask = 022;
     int temporaries = 0;
 
-    // The path that path's links lead to; path itself when it is no link.
+    // The path that the links in path lead to, folders on the way included;
+    // path itself when it holds no link.
     std::string Resolve(const std::string& path) const;
+    // Whether a folder is at the resolved path.
+    bool IsFolder(const std::string& resolved) const;
 };
 
-// Files held in memory, keyed by their exact path, with the open rules of the
-// stdio file system: exactly Read opens an existing file (names match
-// exactly, so the exact-name check always holds), the Write bit creates or
-// empties, the Read bit alone opens without a check, neither bit opens
-// nothing. Replacing outputs write to ".NAME.gridport-N" beside the target
-// and rename it over the target on Close.
+// Files held in memory, keyed by their exact path ('/'-separated), with the
+// open rules of the stdio file system: exactly Read opens an existing file
+// (names match exactly, so the exact-name check always holds), the Write
+// bit creates or empties, the Read bit alone opens without a check, neither
+// bit opens nothing; only a regular file opens for reading. Replacing
+// outputs write to ".NAME.gridport-N" beside the target and rename it over
+// the target on Close. Folders list their entries in reverse order of name,
+// so that a caller that needs them sorted must sort them.
 class MemoryFileSystem : public FileSystem {
 public:
     Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;
     Expected<std::unique_ptr<OutputFile>> OpenOutput(const std::string& path) override;
     bool SameFile(const std::string& a, const std::string& b) override;
+    Expected<FileStatus> Status(const std::string& path) override;
+    Expected<std::vector<FolderEntry>> List(const std::string& folder) override;
+    Expected<std::string> Identity(const std::string& path) override;
+    Expected<void> MakeFolders(const std::string& folder) override;
 
     void Put(const std::string& path, Bytes bytes);
     // A device at path: writes go to it in place.
-    void PutDevice(const std::string& path);
+    void PutDevice(const std::string& path, FileKind kind = FileKind::Device);
+    // An empty folder at path.
+    void PutFolder(const std::string& path) { state_->folders.insert(path); }
+    // The folder at path can't be listed.
+    void DenyListing(const std::string& path) { state_->unlistable.insert(path); }
     // A second name for the file at existing.
     void Link(const std::string& existing, const std::string& path);
     // A symbolic link at path that leads to target.

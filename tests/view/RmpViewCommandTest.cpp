@@ -4,6 +4,10 @@
 #include <array>
 #include <cstdio>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "filesystem/DefaultFileSystem.h"
 #include "support/Files.h"
 #include "support/MemoryFileSystem.h"
@@ -286,6 +290,16 @@ TEST(RmpViewFiles, ReasonsForInputsAndPicturePaths) {
         EXPECT_EQ(RunRmpView(arguments, defaultFileSystem, out, err), 1) << reason;
         EXPECT_EQ(err, "rmpview: " + reason + "\n");
     }
+#ifndef _WIN32
+    // A FIFO named as the input is refused before it is opened: with no
+    // writer, the open would wait for ever. Standard input ("-") is read
+    // from a pipe as before.
+    ASSERT_EQ(mkfifo((folder / "pipe.rmp").c_str(), 0600), 0);
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunRmpView({folder / "pipe.rmp"}, defaultFileSystem, out, err), 1);
+    EXPECT_EQ(err, "rmpview: " + folder / "pipe.rmp" + ": not a regular file (a FIFO)\n");
+#endif
 }
 
 }  // namespace
