@@ -2,8 +2,8 @@
 
 #include <chrono>
 
+#include "base/Executor.h"
 #include "batch/Batch.h"
-#include "batch/Interrupt.h"
 #include "batch/MapFinder.h"
 #include "batch/Options.h"
 #include "base/Version.h"
@@ -11,12 +11,6 @@
 #include "filesystem/DefaultFileSystem.h"
 #include "filesystem/FolderCache.h"
 #include "filesystem/PlatformFiles.h"
-#include "base/Threads.h"
-
-#if GRIDPORT_HAS_THREADS
-#include <thread>
-#endif
-
 
 namespace gridport::batch {
 
@@ -121,14 +115,9 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
         std::fprintf(out, "gridport-batch (gridport) %s\n", kVersion);
         return 0;
     }
-#if GRIDPORT_HAS_THREADS
-    if (options.jobs == 0) {
-        options.jobs = std::max(1U, std::thread::hardware_concurrency());
-    }
-#else
-    // One thread is all there is: every map is converted in it.
-    options.jobs = 1;
-#endif
+    // Where there are no threads, one is all there is: every map is
+    // converted in it.
+    options.jobs = Executor::Threads(options.jobs);
     const auto start = std::chrono::steady_clock::now();
     Expected<FoundMaps> found = FindMaps(options.source, options.output);
     if (!found) {
