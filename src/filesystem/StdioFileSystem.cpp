@@ -61,7 +61,7 @@ bool MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::
     for (int attempt = 1;; ++attempt) {
         FillLetters(temporary, state);
         const std::string fullPath = platform::FullPath(temporary);
-        // The file is made while the table holds its path and no signal can
+        // The file is made while the registry holds its path and no signal can
         // come on this thread.
         const HeldSignals held;
         if (!file.Entry().Begin(fullPath)) {
