@@ -9,9 +9,9 @@
 namespace gridport {
 namespace {
 
-// Every task runs once: on the threads asked for, or in the waiting
-// thread, in the order given.
-TEST(Executor, RunsEveryTaskOnceWhereAsked) {
+// In the waiting thread, every task runs once, in the order given, when
+// Wait is called.
+TEST(Executor, RunsTasksInTheCallingThreadInOrder) {
     Executor here = Executor::InCallingThread();
     std::vector<int> order;
     for (int i = 0; i < 5; ++i) {
@@ -22,6 +22,14 @@ TEST(Executor, RunsEveryTaskOnceWhereAsked) {
     EXPECT_TRUE(order.empty());
     here.Wait();
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+}
+
+// On threads, every task runs once, the waiting thread is called back
+// meanwhile, and a task given after Wait still runs before the executor goes.
+TEST(Executor, RunsEveryTaskOnceOnThreads) {
+#if GRIDPORT_EMULATED
+    GTEST_SKIP() << "qemu's user mode hangs at a program's first thread";
+#endif
     std::atomic<int> runs[64] = {};
     int ticks = 0;
     {
