@@ -465,6 +465,10 @@ TEST_F(Batch, CtrlCInterruptsABlockedOpen) {
     };
     for (const auto& row : rows) {
         Background run(Line(BatchCommand(), row.arguments));
+        // The report waits for the maps.
+        for (int wait = 0; wait < 2000 && row.arguments[3] == "--report" && !Exists("out/b.rmp"); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         std::chrono::milliseconds took{};
         const Outcome outcome = Finish(run.Stop(SIGINT, took));
