@@ -130,8 +130,9 @@ public:
         jobs_ = jobs;
         stretch_ = (maps_.size() + jobs - 1) / jobs;
         claims_ = stretch_ * jobs;
-        // One worker and nothing to show: the maps in this thread (under an
-        // emulator the commands are run with -j 1 so).
+        // One worker and nothing to show: the maps in this thread, with no
+        // thread started (under an emulator, where a first thread hangs, the
+        // tests run the batch so).
         Executor executor = jobs > 1 || progress != nullptr ? Executor::OnThreads(jobs) : Executor::InCallingThread();
         for (unsigned i = 0; i < jobs; ++i) {
             executor.Async([this] { Work(); });
