@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <new>
 #include <set>
 
-#include "batch/Interrupt.h"
+#include "base/Executor.h"
+#include "base/Signals.h"
 #include "batch/Pairing.h"
 #include "convert/Conversion.h"
 #include "filesystem/ExactName.h"
@@ -14,9 +16,6 @@
 #include "base/Threads.h"
 #include "mapfile/MapReader.h"
 
-#if GRIDPORT_HAS_THREADS
-#include <thread>
-#endif
 
 namespace gridport::batch {
 
@@ -62,7 +61,7 @@ public:
 
 private:
     bool Going() {
-        stopped_ = stopped_ || StopSignal() != 0;
+        stopped_ = stopped_ || StopRequested();
         return !stopped_;
     }
 
@@ -80,43 +79,28 @@ public:
         jobs_ = jobs;
         stretch_ = (maps_.size() + jobs - 1) / jobs;
         claims_ = stretch_ * jobs;
-#if GRIDPORT_HAS_THREADS
-        if (jobs > 1 || progress != nullptr) {
-            RunWorkers(progress);
-            return std::move(records_);
+        // One worker and nothing to show: the maps in this thread, with no
+        // thread started (under an emulator, where a first thread hangs, the
+        // tests run the batch so).
+        Executor executor = jobs > 1 || progress != nullptr ? Executor::OnThreads(jobs) : Executor::InCallingThread();
+        for (unsigned i = 0; i < jobs; ++i) {
+            executor.Async([this] { Work(); });
         }
-#else
-        (void)progress;  // no threads: nothing to show it with
-#endif
-        // One worker and nothing to show: the maps in this thread, the only
-        // one where there are no threads.
-        Work();
-        return std::move(records_);
-    }
-
-private:
-#if GRIDPORT_HAS_THREADS
-    void RunWorkers(std::FILE* progress) {
         const Clock::time_point start = Clock::now();
-        std::vector<std::thread> workers;
-        for (unsigned i = 0; i < jobs_; ++i) {
-            workers.emplace_back([this] { Work(); });
+        std::function<void()> tick;
+        if (progress != nullptr) {
+            tick = [&] { ShowProgress(progress, start); };
         }
-        while (progress != nullptr && finished_.load() < jobs_) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            ShowProgress(progress, start);
-        }
-        for (std::thread& worker : workers) {
-            worker.join();
-        }
+        executor.Wait(tick);
         if (progress != nullptr) {
             ShowProgress(progress, start);
             std::fputs("\n", progress);
         }
+        return std::move(records_);
     }
-#endif
 
-    bool Stopping() const { return StopSignal() != 0 || (options_.failFast && failed_.load() != 0); }
+private:
+    bool Stopping() const { return StopRequested() || (options_.failFast && failed_.load() != 0); }
 
     void Work() {
         while (!Stopping()) {
@@ -147,10 +131,14 @@ private:
                 done_.fetch_add(1);
             }
         }
-        finished_.fetch_add(1);
     }
 
+    // A failure once a stop is requested is the stop's (a blocked open or
+    // read it interrupted): the map is left not done.
     void Fail(MapRecord& record, const Error& error) {
+        if (StopRequested()) {
+            return;
+        }
         record.result = MapResult::Failed;
         record.reason = error.Text();
     }
@@ -316,7 +304,6 @@ private:
     std::atomic<std::size_t> next_{0};
     std::atomic<std::size_t> done_{0};
     std::atomic<std::size_t> failed_{0};
-    std::atomic<unsigned> finished_{0};
     Mutex foldersMutex_;
     std::set<std::string> made_;
 };

@@ -28,7 +28,7 @@ struct MapRecord {
 // tilesets through cache (the one fileSystem reads, if any). Each
 // record lines up with its map. progress, when not null, is a terminal that
 // gets a line of progress now and then. Stops taking new maps on a stop
-// request (Interrupt.h) and, with --fail-fast, after a failure.
+// request (base/Signals.h) and, with --fail-fast, after a failure.
 std::vector<MapRecord> RunBatch(const std::vector<MapEntry>& maps, const BatchOptions& options,
                                 FileSystem& fileSystem, FolderCache& cache, std::FILE* progress);
 

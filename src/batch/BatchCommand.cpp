@@ -3,21 +3,15 @@
 #include <chrono>
 
 #include "base/CommandLine.h"
+#include "base/Executor.h"
 #include "base/Version.h"
 #include "batch/Batch.h"
-#include "batch/Interrupt.h"
 #include "batch/MapFinder.h"
 #include "batch/Options.h"
 #include "batch/Report.h"
 #include "filesystem/DefaultFileSystem.h"
 #include "filesystem/FolderCache.h"
 #include "filesystem/PlatformFiles.h"
-#include "base/Threads.h"
-
-#if GRIDPORT_HAS_THREADS
-#include <thread>
-#endif
-
 
 namespace gridport::batch {
 
@@ -139,14 +133,9 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     // standard error then.
     const bool reportOut = options.report && *options.report == kStandardStream;
     std::FILE* const summaryOut = reportOut ? err : out;
-#if GRIDPORT_HAS_THREADS
-    if (options.jobs == 0) {
-        options.jobs = std::max(1U, std::thread::hardware_concurrency());
-    }
-#else
-    // One thread is all there is: every map is converted in it.
-    options.jobs = 1;
-#endif
+    // Where there are no threads, one is all there is: every map is
+    // converted in it.
+    options.jobs = Executor::Threads(options.jobs);
     const auto start = std::chrono::steady_clock::now();
     Expected<FoundMaps> found = FindMaps(defaultFileSystem, options.source, options.output);
     if (!found) {

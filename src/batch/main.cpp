@@ -7,15 +7,14 @@
 #include <vector>
 
 #include "batch/BatchCommand.h"
-#include "batch/Interrupt.h"
-#include "filesystem/PlatformFiles.h"
-#include "base/TemporaryFiles.h"
+#include "base/Signals.h"
 
 int main(int argc, char** argv) {
-    // Every signal that ends the run removes the temporary outputs; Ctrl-C
-    // and SIGTERM first let the workers stop and the summary be written.
+    // Every signal that ends the run removes the temporary outputs; the
+    // first Ctrl-C or SIGTERM first lets the workers stop and the summary be
+    // written, a second ends the run at once.
     gridport::InstallSignalCleanup(gridport::BrokenPipe::Fails);
-    gridport::batch::CatchInterrupts();
+    gridport::CatchStopRequests();
     int status = 1;
     try {
         const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -25,8 +24,8 @@ int main(int argc, char** argv) {
         status = 1;
     }
     std::fflush(stdout);
-    if (const int signal = gridport::batch::StopSignal(); signal != 0) {
-        gridport::batch::DieBySignal(signal);
+    if (const int signal = gridport::StopSignal(); signal != 0) {
+        gridport::DieBySignal(signal);
     }
     return status;
 }

@@ -7,7 +7,7 @@
 
 #include "convert/Conversion.h"
 #include "filesystem/DefaultFileSystem.h"
-#include "base/TemporaryFiles.h"
+#include "base/Signals.h"
 
 namespace {
 

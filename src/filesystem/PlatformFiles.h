@@ -9,10 +9,6 @@
 #include "base/Error.h"
 #include "filesystem/FileStatus.h"
 
-#if !defined(_WIN32) && !defined(__wasi__)
-#include <signal.h>
-#endif
-
 // The few file operations that differ between POSIX and Windows; CMake
 // builds the one file of the two that fits the host. Failures leave errno
 // set.
@@ -111,22 +107,6 @@ bool Replace(const std::string& from, const std::string& to);
 // full disk fails before any byte of the target changes; only a failure of
 // the disk itself (EIO) can stop it halfway.
 bool CopyInPlace(const std::string& staged, const std::string& target);
-
-// Holds back the signals that InstallSignalCleanup handles, on this thread,
-// for as long as it lives: a signal that comes meanwhile is handled when it
-// goes.
-class HeldSignals {
-public:
-    HeldSignals() noexcept;
-    ~HeldSignals();
-    HeldSignals(const HeldSignals&) = delete;
-    HeldSignals& operator=(const HeldSignals&) = delete;
-
-private:
-#if !defined(_WIN32) && !defined(__wasi__)
-    sigset_t saved_{};
-#endif
-};
 
 // Starts count bytes of an open stream's file, from offset on, on their way
 // to the disk, without waiting for them. Only a hint: where the system has

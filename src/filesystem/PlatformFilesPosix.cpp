@@ -1,13 +1,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#ifndef __wasi__
-#include <signal.h>
-#endif
 
 #include <cerrno>
 #include <cstdlib>
@@ -16,7 +11,6 @@
 #include <vector>
 
 #include "filesystem/PlatformFiles.h"
-#include "base/TemporaryFiles.h"
 
 namespace gridport::platform {
 
@@ -359,78 +353,6 @@ bool CopyInPlace(const std::string& staged, const std::string& target) {
 }
 #endif
 
-#ifdef __wasi__
-// WASI has no signals.
-HeldSignals::HeldSignals() noexcept = default;
-HeldSignals::~HeldSignals() = default;
-#else
-namespace {
-
-// The signals whose handler removes the temporary files.
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
-
-void PauseBriefly() {
-    poll(nullptr, 0, 1);
-}
-
-// Removes the temporary files, then ends the program by the same signal:
-// with the default action set again, the signal raised here is held back
-// until the handler returns, and then ends the program as it would have.
-void OnSignal(int number) {
-    temporary_files::RemoveAll(unlink, PauseBriefly);
-    struct sigaction plain {};
-    plain.sa_handler = SIG_DFL;
-    sigemptyset(&plain.sa_mask);
-    sigaction(number, &plain, nullptr);
-    raise(number);
-}
-
-void InstallHandlers(BrokenPipe brokenPipe) {
-    struct sigaction handled {};
-    handled.sa_handler = OnSignal;
-    sigemptyset(&handled.sa_mask);
-    // One handler at a time: a second signal waits for the first to end the
-    // program.
-    for (const int number : kCleanupSignals) {
-        sigaddset(&handled.sa_mask, number);
-    }
-    for (const int number : kCleanupSignals) {
-        if (number == SIGPIPE && brokenPipe == BrokenPipe::Fails) {
-            continue;
-        }
-        // A signal that the program was started with ignored (nohup, or a
-        // job in the background of a script) stays ignored.
-        struct sigaction was {};
-        if (sigaction(number, nullptr, &was) == 0 && was.sa_handler != SIG_IGN) {
-            sigaction(number, &handled, nullptr);
-        }
-    }
-    struct sigaction ignored {};
-    ignored.sa_handler = SIG_IGN;
-    sigemptyset(&ignored.sa_mask);
-    sigaction(SIGXFSZ, &ignored, nullptr);
-    if (brokenPipe == BrokenPipe::Fails) {
-        sigaction(SIGPIPE, &ignored, nullptr);
-    }
-}
-
-}  // namespace
-
-HeldSignals::HeldSignals() noexcept {
-    sigset_t held;
-    sigemptyset(&held);
-    for (const int number : kCleanupSignals) {
-        sigaddset(&held, number);
-    }
-    pthread_sigmask(SIG_BLOCK, &held, &saved_);
-}
-
-HeldSignals::~HeldSignals() {
-    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
-}
-
-#endif
-
 void StartWriteback([[maybe_unused]] std::FILE* stream, [[maybe_unused]] std::uint64_t offset,
                     [[maybe_unused]] std::uint64_t count) {
 #ifdef __linux__
@@ -462,8 +384,3 @@ bool IsTerminal(std::FILE* stream) {
 
 }  // namespace gridport::platform
 
-void gridport::InstallSignalCleanup([[maybe_unused]] BrokenPipe brokenPipe) {
-#ifndef __wasi__
-    platform::InstallHandlers(brokenPipe);
-#endif
-}

@@ -280,10 +280,6 @@ bool CopyInPlace(const std::string&, const std::string&) {
     return false;
 }
 
-// WASI has no signals.
-HeldSignals::HeldSignals() noexcept = default;
-HeldSignals::~HeldSignals() = default;
-
 void StartWriteback(std::FILE*, std::uint64_t, std::uint64_t) {}
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -308,5 +304,3 @@ bool IsTerminal(std::FILE* stream) {
 }
 
 }  // namespace gridport::platform
-
-void gridport::InstallSignalCleanup([[maybe_unused]] BrokenPipe brokenPipe) {}

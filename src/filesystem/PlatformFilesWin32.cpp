@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "filesystem/PlatformFiles.h"
-#include "base/TemporaryFiles.h"
 
 namespace gridport::platform {
 
@@ -295,10 +294,6 @@ bool CopyInPlace(const std::string&, const std::string&) {
     return false;
 }
 
-// The console's handler runs on a thread of its own: nothing is held back.
-HeldSignals::HeldSignals() noexcept = default;
-HeldSignals::~HeldSignals() = default;
-
 bool Replace(const std::string& from, const std::string& to) {
     std::vector<wchar_t> wideFrom;
     std::vector<wchar_t> wideTo;
@@ -352,33 +347,3 @@ bool IsTerminal(std::FILE* stream) {
 }
 
 }  // namespace gridport::platform
-
-namespace gridport {
-
-namespace {
-
-int RemoveFile(const char* path) {
-    return DeleteFileA(path) ? 0 : -1;
-}
-
-void PauseBriefly() {
-    Sleep(1);
-}
-
-// Removes the temporary files; the next handler, the system's, then ends
-// the program as it would have.
-BOOL WINAPI OnConsoleEvent(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT ||
-        event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
-        temporary_files::RemoveAll(RemoveFile, PauseBriefly);
-    }
-    return FALSE;
-}
-
-}  // namespace
-
-void InstallSignalCleanup(BrokenPipe) {
-    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-}
-
-}  // namespace gridport

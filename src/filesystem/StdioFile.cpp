@@ -1,5 +1,8 @@
 #include "filesystem/StdioFile.h"
 
+#include <cerrno>
+
+#include "base/Signals.h"
 #include "filesystem/PlatformFiles.h"
 
 namespace gridport {
@@ -11,7 +14,17 @@ StdioFile::~StdioFile() {
 }
 
 std::uint32_t StdioFile::Read(void* buffer, std::uint32_t count) {
-    return stream_ == nullptr ? 0 : static_cast<std::uint32_t>(std::fread(buffer, 1, count, stream_));
+    if (stream_ == nullptr) {
+        return 0;
+    }
+    std::size_t got = std::fread(buffer, 1, count, stream_);
+    // A signal that only interrupted the read (a FIFO that waits for its
+    // writer) is read through; after a stop request the read ends short.
+    while (got < count && std::ferror(stream_) && errno == EINTR && !StopRequested()) {
+        std::clearerr(stream_);
+        got += std::fread(static_cast<unsigned char*>(buffer) + got, 1, count - got, stream_);
+    }
+    return static_cast<std::uint32_t>(got);
 }
 
 std::uint32_t StdioFile::Write(const void* data, std::uint32_t count) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "filesystem/ExactName.h"
+#include "base/Signals.h"
 #include "filesystem/PlatformFiles.h"
 #include "filesystem/StdioFile.h"
 #include "filesystem/StdioOutputFile.h"
@@ -60,9 +61,9 @@ bool MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::
     for (int attempt = 1;; ++attempt) {
         FillLetters(temporary, state);
         const std::string fullPath = platform::FullPath(temporary);
-        // The file is made while the table holds its path and no signal can
+        // The file is made while the registry holds its path and no signal can
         // come on this thread.
-        const platform::HeldSignals held;
+        const HeldSignals held;
         if (!file.Entry().Begin(fullPath)) {
             errno = EINTR;
             return false;
@@ -79,6 +80,17 @@ bool MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::
         errno = cause;
         if (cause != EEXIST || attempt == kTemporaryNameTries) {
             return false;
+        }
+    }
+}
+
+// std::fopen, tried again when a signal only interrupted it (a FIFO waits
+// for its other end to be opened); after a stop request it fails with EINTR.
+std::FILE* OpenStream(const std::string& path, const char* mode) {
+    for (;;) {
+        std::FILE* stream = std::fopen(path.c_str(), mode);
+        if (stream != nullptr || errno != EINTR || StopRequested()) {
+            return stream;
         }
     }
 }
@@ -112,7 +124,7 @@ Expected<std::unique_ptr<File>> StdioFileSystem::Open(const std::string& path, O
     // Made before the stream is opened, so that nothing can throw while the
     // stream has no owner.
     auto file = std::make_unique<StdioFile>(nullptr);
-    std::FILE* stream = std::fopen(path.c_str(), streamMode);
+    std::FILE* stream = OpenStream(path, streamMode);
     if (stream == nullptr) {
         return Error::System(path, "cannot open", errno);
     }
@@ -132,7 +144,7 @@ Expected<std::unique_ptr<OutputFile>> StdioFileSystem::OpenOutput(const std::str
     // a stream or a temporary file has no owner.
     if (target.kind == platform::OutputKind::Other) {
         auto file = std::make_unique<StdioOutputFile>(path, path, false);
-        std::FILE* stream = std::fopen(path.c_str(), "wb");
+        std::FILE* stream = OpenStream(path, "wb");
         if (stream == nullptr) {
             return Error::System(path, "cannot open", errno);
         }

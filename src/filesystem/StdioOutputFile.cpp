@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "base/Signals.h"
 #include "filesystem/PlatformFiles.h"
 
 namespace gridport {
@@ -52,7 +53,7 @@ Expected<void> StdioOutputFile::Commit() {
         return Success();
     }
     // No signal between the change on the disk and the table's.
-    const platform::HeldSignals held;
+    const HeldSignals held;
     if (way_ == Way::Rename) {
         if (platform::Replace(temporary_, target_)) {
             temporary_.clear();
@@ -80,7 +81,7 @@ Expected<void> StdioOutputFile::Commit() {
 void StdioOutputFile::Discard() noexcept {
     stream_.Close();
     if (!temporary_.empty()) {
-        const platform::HeldSignals held;
+        const HeldSignals held;
         std::remove(temporary_.c_str());
         temporary_.clear();
         entry_.Forget();

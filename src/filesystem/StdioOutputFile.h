@@ -54,7 +54,7 @@ public:
         temporary_ = std::move(temporary);
         way_ = way;
     }
-    // The temporary file's entry in the table that signal handlers clear.
+    // The temporary file's entry in the registry that signal handlers clear.
     TemporaryFileEntry& Entry() noexcept { return entry_; }
 
     std::uint32_t Read(void* buffer, std::uint32_t count) override { return stream_.Read(buffer, count); }

@@ -7,7 +7,7 @@
 
 #include "filesystem/DefaultFileSystem.h"
 #include "filesystem/PlatformFiles.h"
-#include "base/TemporaryFiles.h"
+#include "base/Signals.h"
 #include "view/MapViewCommand.h"
 #include "view/RmpViewCommand.h"
 #include "view/StandardStreams.h"

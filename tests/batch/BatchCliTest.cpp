@@ -20,8 +20,10 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "base/Version.h"
 #include "support/Builders.h"
@@ -480,6 +482,133 @@ TEST_F(Batch, CtrlCPrintsTheSummaryLeavesNoTemporaryAndDiesByTheSignal) {
     EXPECT_EQ(run.signal, SIGINT) << run.status << run.out;
     EXPECT_EQ(run.out.rfind("300 maps: ", 0), 0U) << run.out;
     EXPECT_NE(run.out.find(" not done"), std::string::npos) << run.out;
+    EXPECT_EQ(Temporaries(), 0U);
+}
+
+// A run in the background; Stop signals it and gives how it ended, -1 as
+// its signal when it hadn't ended 5 seconds later (it is killed then).
+class Background {
+public:
+    explicit Background(const std::string& line) : pid_(fork()) {
+        if (pid_ == 0) {
+            execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~Background() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+
+    // The raw status, and how long the run took after the signal.
+    int Stop(int signal, std::chrono::milliseconds& took) {
+        const auto start = std::chrono::steady_clock::now();
+        kill(pid_, signal);
+        int raw = 0;
+        for (int wait = 0; wait < 5000; ++wait) {
+            if (waitpid(pid_, &raw, WNOHANG) == pid_) {
+                pid_ = -1;
+                took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+                return raw;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        took = std::chrono::milliseconds(5000);
+        return -1;
+    }
+
+private:
+    pid_t pid_;
+};
+
+// Ctrl-C while a worker, or the command itself, waits in an open that
+// doesn't end (a tileset, or the report, that are FIFOs nobody writes or
+// reads): the call is interrupted, the summary comes, and the run ends by
+// the signal within a second, with no temporary file left.
+TEST_F(Batch, CtrlCInterruptsABlockedOpen) {
+    if (Windows() || !std::string_view(GRIDPORT_EMULATOR).empty()) {
+        GTEST_SKIP() << "needs POSIX signals and FIFOs, not through an emulator";
+    }
+    PutMap("src/a.map", "t.vsp");
+    PutMap("src/b.map", "t.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    ASSERT_EQ(mkfifo((work / "t.fifo").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((work / "r.json").c_str(), 0600), 0);
+    const struct {
+        std::vector<std::string> arguments;
+        const char* summary;
+    } rows[] = {
+        {{"-j", "1", "--tileset", "t.fifo", "src", "out"}, "2 maps: 0 converted, 0 up to date, 0 failed, 2 not done"},
+        {{"-j", "2", "--tileset", "t.fifo", "src", "out"}, "2 maps: 0 converted, 0 up to date, 0 failed, 2 not done"},
+        {{"-j", "2", "--force", "--report", "r.json", "src", "out"}, "2 maps: 2 converted, 0 up to date, 0 failed"},
+    };
+    for (const auto& row : rows) {
+        Background run(Line(BatchCommand(), row.arguments));
+        // The report waits for the maps.
+        for (int wait = 0; wait < 2000 && row.arguments[3] == "--report" && !Exists("out/b.rmp"); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::chrono::milliseconds took{};
+        const Outcome outcome = Finish(run.Stop(SIGINT, took));
+        EXPECT_EQ(outcome.signal, SIGINT) << row.arguments[3] << " " << outcome.status;
+        EXPECT_LT(took.count(), 1000) << row.arguments[3];
+        EXPECT_EQ(outcome.out.substr(0, outcome.out.find(" in ")), row.summary) << outcome.out;
+        EXPECT_EQ(Temporaries(), 0U);
+    }
+}
+
+// SIGHUP while 200 outputs are open at once, more than a fixed table of
+// entries held: each map is a FIFO that gives the first part of its map and
+// then waits. Every temporary file goes, and the run ends by the signal.
+TEST_F(Batch, SighupWithTwoHundredOutputsOpenLeavesNoTemporary) {
+    if (Windows() || !std::string_view(GRIDPORT_EMULATOR).empty()) {
+        GTEST_SKIP() << "needs POSIX signals and FIFOs, not through an emulator";
+    }
+    constexpr int kMaps = 200;
+    test::MapV1File map;
+    map.width = 512;
+    map.height = 512;
+    map.background.assign(512 * 512, 1);
+    map.foreground.assign(512 * 512, 2);
+    const Bytes bytes = map.Build();
+    Put("t.vsp", test::PatternVsp(5).Build());
+    fs::create_directories(work / "src");
+    for (int i = 0; i < kMaps; ++i) {
+        ASSERT_EQ(mkfifo((work / ("src/m" + std::to_string(i) + ".map")).c_str(), 0600), 0);
+    }
+    Background run(Line(BatchCommand(), {"-j", std::to_string(kMaps), "--tileset", "t.vsp", "src", "out"}));
+    struct sigaction ignore {};
+    struct sigaction was {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &was);
+    std::vector<int> fifos;
+    for (int i = 0; i < kMaps; ++i) {
+        const std::string path = work / ("src/m" + std::to_string(i) + ".map");
+        int fifo = -1;
+        for (int wait = 0; wait < 20000 && (fifo = open(path.c_str(), O_WRONLY | O_NONBLOCK)) < 0; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_GE(fifo, 0) << path;
+        fifos.push_back(fifo);
+        fcntl(fifo, F_SETFL, 0);
+        EXPECT_EQ(write(fifo, bytes.data(), 300000), 300000);
+    }
+    for (int wait = 0; wait < 2000 && Temporaries() < kMaps; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(Temporaries(), static_cast<std::size_t>(kMaps));
+    std::chrono::milliseconds took{};
+    const Outcome outcome = Finish(run.Stop(SIGHUP, took));
+    for (const int fifo : fifos) {
+        close(fifo);
+    }
+    sigaction(SIGPIPE, &was, nullptr);
+    EXPECT_EQ(outcome.signal, SIGHUP) << outcome.status << outcome.out;
     EXPECT_EQ(Temporaries(), 0U);
 }
 

@@ -741,6 +741,34 @@ TEST_F(Cli, AFifoOrADeviceAsAnInputIsRefusedWithoutWaiting) {
     }
 }
 
+// An output that is a FIFO nobody reads blocks its open; Ctrl-C then ends
+// each command by the signal within a second, with no file left.
+TEST_F(Cli, CtrlCDuringABlockedOpenEndsTheProgramAtOnce) {
+    if (!NativeCommand() || std::string(GRIDPORT_EMULATOR) != "") {
+        GTEST_SKIP() << "needs POSIX signals and FIFOs, and the binaries built here, not emulated";
+    }
+    Put("town.map", TownMap().Build());
+    Put("tiles.vsp", PatternVsp(5).Build());
+    ASSERT_EQ(Gridport({"town.map", "tiles.vsp", "town.rmp"}).status, 0);
+    ASSERT_EQ(mkfifo((work / "out.png").c_str(), 0600), 0);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
+        {Command(), {"town.map", "tiles.vsp", "out.png"}},
+        {Viewer("rmpview"), {"--png", "out.png", "town.rmp"}},
+        {Viewer("mapview"), {"--png", "out.png", "town.map", "tiles.vsp"}}};
+    for (const auto& [command, arguments] : rows) {
+        if (command.empty()) {
+            continue;  // a viewer that isn't built
+        }
+        Background run(Shell(arguments, "", "exec ", command));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const auto signalled = std::chrono::steady_clock::now();
+        run.Signal(SIGINT);
+        EXPECT_EQ(run.Status(), 128 + SIGINT) << command;
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1)) << command;
+        EXPECT_EQ(TemporaryIn(work.Path()), "") << command;
+    }
+}
+
 // A reader that goes away: gridport's save fails with its line; a viewer
 // that writes its picture to standard output ends quietly, as filters end.
 // Over the file-size limit the save fails too. No file is left either way.

@@ -7,7 +7,7 @@
 #include "filesystem/DefaultFileSystem.h"
 #include "filesystem/ExactName.h"
 #include "filesystem/StdioFile.h"
-#include "base/TemporaryFiles.h"
+#include "base/Signals.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
 
@@ -301,7 +301,7 @@ TEST(StdioFileSystem, TemporaryNamesFitTheNameLimit) {
 #ifndef _WIN32
 // Outputs on several threads at once, each writing, when a signal comes:
 // every temporary file goes, the old files stay, and the program ends by
-// the signal. Three times as many outputs as the table holds were made and
+// the signal. Three times as many outputs as a chunk holds were made and
 // done with first, so the entries must have been given back. It runs in a
 // child process, which the signal ends.
 TEST(StdioFileSystem, ASignalRemovesTheTemporaryFilesOfEveryThread) {
@@ -315,7 +315,7 @@ TEST(StdioFileSystem, ASignalRemovesTheTemporaryFilesOfEveryThread) {
     const pid_t child = fork();
     if (child == 0) {
         InstallSignalCleanup(BrokenPipe::Fails);
-        for (std::size_t i = 0; i < 3 * temporary_files::kEntries; ++i) {
+        for (std::size_t i = 0; i < 3 * temporary_files::kChunkEntries; ++i) {
             auto output = defaultFileSystem.OpenOutput(root / "done.bin");
             if (!output || (i % 2 == 0 && !(*output)->Commit())) {
                 _exit(1);

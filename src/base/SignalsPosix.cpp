@@ -1,0 +1,141 @@
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+
+#include "base/Signals.h"
+
+namespace gridport {
+
+namespace {
+
+// The signals whose handler removes the temporary files.
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+std::atomic<bool> stopsCaught{false};
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler stores into it");
+
+void PauseBriefly() {
+    poll(nullptr, 0, 1);
+}
+
+// Whether the signal came from this process's own InterruptBlockedCall (or
+// raise), not from a terminal or another process.
+bool SentHere(const siginfo_t* info) {
+#ifdef SI_TKILL
+    return info != nullptr && info->si_code == SI_TKILL && info->si_pid == getpid();
+#else
+    return info != nullptr && info->si_code == SI_USER && info->si_pid == getpid();
+#endif
+}
+
+// The first stop signal is recorded, and the call it interrupted fails; the
+// signals that InterruptBlockedCall sends then only interrupt. Anything else
+// removes the temporary files, then ends the program by the same signal:
+// with the default action set again, the signal raised here is held back
+// until the handler returns, and then ends the program as it would have.
+void OnSignal(int number, siginfo_t* info, void*) {
+    if ((number == SIGINT || number == SIGTERM) && stopsCaught.load()) {
+        int none = 0;
+        if (stopSignal.compare_exchange_strong(none, number) || SentHere(info)) {
+            return;
+        }
+    }
+    temporary_files::RemoveAll(unlink, PauseBriefly);
+    struct sigaction plain {};
+    plain.sa_handler = SIG_DFL;
+    sigemptyset(&plain.sa_mask);
+    sigaction(number, &plain, nullptr);
+    raise(number);
+}
+
+// Hands number to OnSignal, unless the program started with it ignored
+// (nohup, or a job in the background of a script): it stays ignored. Taking
+// it again changes nothing, so the order of the calls doesn't matter.
+void Take(int number) {
+    struct sigaction was {};
+    if (sigaction(number, nullptr, &was) != 0 || (!(was.sa_flags & SA_SIGINFO) && was.sa_handler == SIG_IGN)) {
+        return;
+    }
+    struct sigaction handled {};
+    handled.sa_sigaction = OnSignal;
+    // Without SA_RESTART: a blocked open or read fails with EINTR.
+    handled.sa_flags = SA_SIGINFO;
+    sigemptyset(&handled.sa_mask);
+    // One handler at a time on a thread: a second signal waits for the first
+    // to end the program.
+    for (const int held : kCleanupSignals) {
+        sigaddset(&handled.sa_mask, held);
+    }
+    sigaction(number, &handled, nullptr);
+}
+
+void Ignore(int number) {
+    struct sigaction ignored {};
+    ignored.sa_handler = SIG_IGN;
+    sigemptyset(&ignored.sa_mask);
+    sigaction(number, &ignored, nullptr);
+}
+
+}  // namespace
+
+void InstallSignalCleanup(BrokenPipe brokenPipe) {
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        Take(number);
+    }
+    Ignore(SIGXFSZ);
+    if (brokenPipe == BrokenPipe::Ends) {
+        Take(SIGPIPE);
+    } else {
+        Ignore(SIGPIPE);
+    }
+}
+
+void CatchStopRequests() {
+    stopsCaught.store(true);
+    Take(SIGINT);
+    Take(SIGTERM);
+}
+
+int StopSignal() noexcept {
+    return stopSignal.load();
+}
+
+void DieBySignal(int signal) {
+    struct sigaction plain {};
+    plain.sa_handler = SIG_DFL;
+    sigemptyset(&plain.sa_mask);
+    sigaction(signal, &plain, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal);
+    std::_Exit(128 + signal);
+}
+
+void InterruptBlockedCall(std::thread& thread) noexcept {
+    if (const int signal = StopSignal(); signal != 0 && thread.joinable()) {
+        pthread_kill(thread.native_handle(), signal);
+    }
+}
+
+HeldSignals::HeldSignals() noexcept {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int number : kCleanupSignals) {
+        sigaddset(&held, number);
+    }
+    pthread_sigmask(SIG_BLOCK, &held, &saved_);
+}
+
+HeldSignals::~HeldSignals() {
+    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+}
+
+}  // namespace gridport
