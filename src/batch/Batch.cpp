@@ -121,7 +121,7 @@ private:
                 Convert(maps_[index], record);
             } catch (const std::bad_alloc&) {
                 record.result = MapResult::Failed;
-                record.reason = maps_[index].map + ": out of memory";
+                record.failure = Error(ErrorKind::System, maps_[index].map, "out of memory");
             }
             record.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             if (record.result == MapResult::Failed) {
@@ -140,7 +140,7 @@ private:
             return;
         }
         record.result = MapResult::Failed;
-        record.reason = error.Text();
+        record.failure = error;
     }
 
     // The tileset's path for the map, or why there is none. The map is
@@ -235,9 +235,9 @@ private:
     }
 
     void Convert(const MapEntry& entry, MapRecord& record) {
-        if (!entry.sameOutputAs.empty()) {
+        if (entry.sameOutputAs) {
             return Fail(record, Error(entry.map, "its output " + entry.output + " is the output of " +
-                                                     entry.sameOutputAs + " too"));
+                                                     *entry.sameOutputAs + " too"));
         }
         std::unique_ptr<File> mapFile;
         Expected<std::string> tileset = Tileset(entry, mapFile);
@@ -245,7 +245,7 @@ private:
             return Fail(record, tileset.error());
         }
         record.tileset = *tileset;
-        Expected<bool> upToDate = UpToDate(entry, record.tileset);
+        Expected<bool> upToDate = UpToDate(entry, *tileset);
         if (!upToDate) {
             return Fail(record, upToDate.error());
         }
@@ -260,9 +260,9 @@ private:
         if (Expected<void> folder = MakeFolderOf(entry.output); !folder) {
             return Fail(record, folder.error());
         }
-        RmpOutput output(entry.output, fileSystem_, entry.map, record.tileset);
+        RmpOutput output(entry.output, fileSystem_, entry.map, *tileset);
         StoppableSink sink(output);
-        Expected<void> imported = ConvertPair(*mapFile, entry, record.tileset, sink);
+        Expected<void> imported = ConvertPair(*mapFile, entry, *tileset, sink);
         if (sink.Stopped()) {
             return;  // abandoned: the output goes uncommitted
         }

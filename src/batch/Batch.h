@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,8 @@ enum class MapResult { NotDone, Converted, UpToDate, Failed, WouldConvert };
 // What became of one map.
 struct MapRecord {
     MapResult result = MapResult::NotDone;
-    std::string tileset;  // the file found, empty when none was
-    std::string reason;   // a failure's, as mapview gives it
+    std::optional<std::string> tileset;  // the file found, if one was
+    std::optional<Error> failure;        // why it failed, as mapview says it
     std::uint64_t bytes = 0;
     double milliseconds = 0;
 };

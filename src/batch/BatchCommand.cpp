@@ -77,7 +77,7 @@ void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector
                   const std::vector<MapRecord>& records, const std::vector<Error>& unreadable, double seconds) {
     for (std::size_t i = 0; i < maps.size(); ++i) {
         if (records[i].result == MapResult::WouldConvert) {
-            std::fprintf(out, "would convert %s with %s into %s\n", maps[i].map.c_str(), records[i].tileset.c_str(),
+            std::fprintf(out, "would convert %s with %s into %s\n", maps[i].map.c_str(), records[i].tileset->c_str(),
                          maps[i].output.c_str());
         }
     }
@@ -99,8 +99,8 @@ void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector
     for (std::size_t i = 0; i < maps.size(); ++i) {
         if (records[i].result == MapResult::Failed) {
             std::fprintf(out, "failed: %s with %s: %s\n", maps[i].map.c_str(),
-                         records[i].tileset.empty() ? "no tileset" : records[i].tileset.c_str(),
-                         records[i].reason.c_str());
+                         records[i].tileset ? records[i].tileset->c_str() : "no tileset",
+                         records[i].failure->Text().c_str());
         }
     }
 }

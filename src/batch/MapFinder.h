@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ struct MapEntry {
     std::string output;
     // The map before it in the list whose output is the same file ("a.map"
     // and "a.MAP"), if any: this one then fails rather than overwrite it.
-    std::string sameOutputAs;
+    std::optional<std::string> sameOutputAs;
 };
 
 struct FoundMaps {

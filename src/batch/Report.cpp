@@ -37,8 +37,9 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
             const MapRecord& record = records[i];
             char milliseconds[32];
             std::snprintf(milliseconds, sizeof milliseconds, "%.3f", record.milliseconds);
-            text += CsvField(maps[i].map) + "," + CsvField(record.tileset) + "," + CsvField(maps[i].output) + "," +
-                    ResultName(record.result) + "," + CsvField(record.reason) + "," + std::to_string(record.bytes) +
+            text += CsvField(maps[i].map) + "," + CsvField(record.tileset.value_or("")) + "," +
+                    CsvField(maps[i].output) + "," + ResultName(record.result) + "," +
+                    CsvField(record.failure ? record.failure->Text() : "") + "," + std::to_string(record.bytes) +
                     "," + milliseconds + "\r\n";
         }
         return text;
@@ -48,10 +49,10 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
         const MapRecord& record = records[i];
         nlohmann::ordered_json item;
         item["source"] = maps[i].map;
-        item["tileset"] = record.tileset.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(record.tileset);
+        item["tileset"] = record.tileset ? nlohmann::ordered_json(*record.tileset) : nlohmann::ordered_json(nullptr);
         item["output"] = maps[i].output;
         item["result"] = ResultName(record.result);
-        item["reason"] = record.reason.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(record.reason);
+        item["reason"] = record.failure ? nlohmann::ordered_json(record.failure->Text()) : nlohmann::ordered_json(nullptr);
         item["bytes"] = record.bytes;
         item["milliseconds"] = Rounded(record.milliseconds);
         list.push_back(std::move(item));

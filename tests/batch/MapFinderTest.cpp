@@ -18,7 +18,7 @@ using test::MemoryFileSystem;
 std::vector<std::string> Found(const FoundMaps& found) {
     std::vector<std::string> lines;
     for (const MapEntry& entry : found.maps) {
-        lines.push_back(entry.relative + " -> " + entry.output + (entry.sameOutputAs.empty() ? "" : " (taken)"));
+        lines.push_back(entry.relative + " -> " + entry.output + (entry.sameOutputAs ? " (taken)" : ""));
     }
     return lines;
 }
@@ -84,7 +84,7 @@ TEST(MapFinder, TwoMapsOfOneOutputAreMarked) {
         GTEST_SKIP() << "here the outputs differ only in letter case";
     }
     EXPECT_EQ(Found(*found), (std::vector<std::string>{"a.MAP -> out/a.rmp", "a.map -> out/a.rmp (taken)"}));
-    EXPECT_EQ(found->maps[1].sameOutputAs, "src/a.MAP");
+    EXPECT_EQ(found->maps[1].sameOutputAs, std::optional<std::string>("src/a.MAP"));
 }
 
 }  // namespace
