@@ -10,9 +10,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string_view>
@@ -125,7 +127,7 @@ protected:
         return Finish(std::system(Line(BatchCommand(), Jobs(arguments)).c_str()));
     }
     Outcome Native(const char* binary, const std::vector<std::string>& arguments) {
-        return Finish(std::system(Line(GRIDPORT_EMULATOR " " + Quoted(binary), arguments).c_str()));
+        return Finish(std::system(Line(std::string(GRIDPORT_EMULATOR " ").append(Quoted(binary)), arguments).c_str()));
     }
 
     void Put(const std::string& name, const Bytes& bytes) {
@@ -525,91 +527,90 @@ private:
     pid_t pid_;
 };
 
+// A write lease on a file: opening it, for reading too, waits in the
+// kernel until Release (or for the lease-break time, 45 s by default). The
+// notice that an open waits, SIGIO, is ignored meanwhile.
+class Lease {
+public:
+    explicit Lease(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGIO, &ignore, &was_);
+        held_ = fd_ >= 0 && fcntl(fd_, F_SETLEASE, F_WRLCK) == 0;
+    }
+    ~Lease() {
+        Release();
+        sigaction(SIGIO, &was_, nullptr);
+    }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+
+    bool Held() const { return held_; }
+    void Release() {
+        if (fd_ >= 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+
+private:
+    int fd_;
+    bool held_ = false;
+    struct sigaction was_ {};
+};
+
 // Ctrl-C while a worker, or the command itself, waits in an open that
-// doesn't end (a tileset, or the report, that are FIFOs nobody writes or
-// reads): the call is interrupted, the summary comes, and the run ends by
-// the signal within a second, with no temporary file left.
+// doesn't end: a tileset under another process's lease, or the report, a
+// FIFO nobody reads. The call is interrupted, the summary comes, and the
+// run ends by the signal within a second, with no temporary file left.
 TEST_F(Batch, CtrlCInterruptsABlockedOpen) {
     if (Windows() || !std::string_view(GRIDPORT_EMULATOR).empty()) {
-        GTEST_SKIP() << "needs POSIX signals and FIFOs, not through an emulator";
+        GTEST_SKIP() << "needs POSIX signals, leases and FIFOs, not through an emulator";
     }
     PutMap("src/a.map", "t.vsp");
     PutMap("src/b.map", "t.vsp");
     Put("src/t.vsp", test::PatternVsp(5).Build());
-    ASSERT_EQ(mkfifo((work / "t.fifo").c_str(), 0600), 0);
     ASSERT_EQ(mkfifo((work / "r.json").c_str(), 0600), 0);
     const struct {
         std::vector<std::string> arguments;
         const char* summary;
     } rows[] = {
-        {{"-j", "1", "--tileset", "t.fifo", "src", "out"}, "2 maps: 0 converted, 0 up to date, 0 failed, 2 not done"},
-        {{"-j", "2", "--tileset", "t.fifo", "src", "out"}, "2 maps: 0 converted, 0 up to date, 0 failed, 2 not done"},
+        {{"-j", "1", "--force", "src", "out"}, "2 maps: 0 converted, 0 up to date, 0 failed, 2 not done"},
+        {{"-j", "2", "--force", "src", "out"}, "2 maps: 0 converted, 0 up to date, 0 failed, 2 not done"},
         {{"-j", "2", "--force", "--report", "r.json", "src", "out"}, "2 maps: 2 converted, 0 up to date, 0 failed"},
     };
     for (const auto& row : rows) {
+        const bool report = row.arguments[3] == "--report";
+        std::optional<Lease> lease;
+        if (!report) {
+            lease.emplace(work / "src/t.vsp");
+            ASSERT_TRUE(lease->Held()) << std::strerror(errno);
+        }
         Background run(Line(BatchCommand(), row.arguments));
         // The report waits for the maps.
-        for (int wait = 0; wait < 2000 && row.arguments[3] == "--report" && !Exists("out/b.rmp"); ++wait) {
+        for (int wait = 0; wait < 2000 && report && !Exists("out/b.rmp"); ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         std::chrono::milliseconds took{};
         const Outcome outcome = Finish(run.Stop(SIGINT, took));
-        EXPECT_EQ(outcome.signal, SIGINT) << row.arguments[3] << " " << outcome.status;
-        EXPECT_LT(took.count(), 1000) << row.arguments[3];
+        EXPECT_EQ(outcome.signal, SIGINT) << row.arguments[1] << " " << row.arguments[3] << " " << outcome.status;
+        EXPECT_LT(took.count(), 1000) << row.arguments[1] << " " << row.arguments[3];
         EXPECT_EQ(outcome.out.substr(0, outcome.out.find(" in ")), row.summary) << outcome.out;
         EXPECT_EQ(Temporaries(), 0U);
     }
 }
 
 // SIGHUP while 200 outputs are open at once, more than a fixed table of
-// entries held: each map is a FIFO that gives the first part of its map and
-// then waits. Every temporary file goes, and the run ends by the signal.
+// entries held, must leave no temporary file. Inputs can't hold a worker
+// with its output open any more (FIFOs are refused before any open), and
+// outputs that are merely large don't do it on a loaded two-core machine:
+// the last of 200 workers opens its output seconds after the first, by
+// then gigabytes are written and the first ones are done. The promise is
+// held by tests/base/SignalsTest.cpp (200 temporary files registered in a
+// child, SIGHUP, none left).
 TEST_F(Batch, SighupWithTwoHundredOutputsOpenLeavesNoTemporary) {
-    if (Windows() || !std::string_view(GRIDPORT_EMULATOR).empty()) {
-        GTEST_SKIP() << "needs POSIX signals and FIFOs, not through an emulator";
-    }
-    constexpr int kMaps = 200;
-    test::MapV1File map;
-    map.width = 512;
-    map.height = 512;
-    map.background.assign(512 * 512, 1);
-    map.foreground.assign(512 * 512, 2);
-    const Bytes bytes = map.Build();
-    Put("t.vsp", test::PatternVsp(5).Build());
-    fs::create_directories(work / "src");
-    for (int i = 0; i < kMaps; ++i) {
-        ASSERT_EQ(mkfifo((work / ("src/m" + std::to_string(i) + ".map")).c_str(), 0600), 0);
-    }
-    Background run(Line(BatchCommand(), {"-j", std::to_string(kMaps), "--tileset", "t.vsp", "src", "out"}));
-    struct sigaction ignore {};
-    struct sigaction was {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGPIPE, &ignore, &was);
-    std::vector<int> fifos;
-    for (int i = 0; i < kMaps; ++i) {
-        const std::string path = work / ("src/m" + std::to_string(i) + ".map");
-        int fifo = -1;
-        for (int wait = 0; wait < 20000 && (fifo = open(path.c_str(), O_WRONLY | O_NONBLOCK)) < 0; ++wait) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ASSERT_GE(fifo, 0) << path;
-        fifos.push_back(fifo);
-        fcntl(fifo, F_SETFL, 0);
-        EXPECT_EQ(write(fifo, bytes.data(), 300000), 300000);
-    }
-    for (int wait = 0; wait < 2000 && Temporaries() < kMaps; ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_EQ(Temporaries(), static_cast<std::size_t>(kMaps));
-    std::chrono::milliseconds took{};
-    const Outcome outcome = Finish(run.Stop(SIGHUP, took));
-    for (const int fifo : fifos) {
-        close(fifo);
-    }
-    sigaction(SIGPIPE, &was, nullptr);
-    EXPECT_EQ(outcome.signal, SIGHUP) << outcome.status << outcome.out;
-    EXPECT_EQ(Temporaries(), 0U);
+    GTEST_SKIP() << "no input holds 200 outputs open at once reliably; tests/base/SignalsTest.cpp holds the promise";
 }
 
 // Both versions, both tileset kinds, one map in ten broken: every output is
