@@ -601,18 +601,6 @@ TEST_F(Batch, CtrlCInterruptsABlockedOpen) {
     }
 }
 
-// SIGHUP while 200 outputs are open at once, more than a fixed table of
-// entries held, must leave no temporary file. Inputs can't hold a worker
-// with its output open any more (FIFOs are refused before any open), and
-// outputs that are merely large don't do it on a loaded two-core machine:
-// the last of 200 workers opens its output seconds after the first, by
-// then gigabytes are written and the first ones are done. The promise is
-// held by tests/base/SignalsTest.cpp (200 temporary files registered in a
-// child, SIGHUP, none left).
-TEST_F(Batch, SighupWithTwoHundredOutputsOpenLeavesNoTemporary) {
-    GTEST_SKIP() << "no input holds 200 outputs open at once reliably; tests/base/SignalsTest.cpp holds the promise";
-}
-
 // Both versions, both tileset kinds, one map in ten broken: every output is
 // gridport's for its pair, every failure one that gridport fails on, with
 // mapview's reason.
