@@ -23,9 +23,9 @@ BufferedReader::BufferedReader(File& file, std::string path, std::size_t capacit
     size_ = size < 0 ? kUnknown : filePosition_ + remaining_;
 }
 
-bool BufferedReader::MoveTo(std::uint64_t position) {
+bool BufferedReader::Go(std::uint64_t position) {
     if (position >= Position()) {
-        return Skip(position - Position());
+        return Pass(position - Position());
     }
     if (size_ == kUnknown || position > size_ || (!shared_ && file_.Seek(static_cast<std::int64_t>(position)) != 0)) {
         return Fail();
@@ -80,7 +80,7 @@ bool BufferedReader::Refill() {
     return true;
 }
 
-bool BufferedReader::Read(void* destination, std::size_t count) {
+bool BufferedReader::Copy(void* destination, std::size_t count) {
     if (!ok_ || count > remaining_) {
         return Fail();
     }
@@ -115,7 +115,7 @@ bool BufferedReader::Read(void* destination, std::size_t count) {
     return true;
 }
 
-bool BufferedReader::Skip(std::uint64_t count) {
+bool BufferedReader::Pass(std::uint64_t count) {
     if (!ok_ || count > remaining_) {
         return Fail();
     }
@@ -132,7 +132,7 @@ bool BufferedReader::Skip(std::uint64_t count) {
         std::uint8_t scratch[4096];
         for (; count > 0;) {
             const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(count, sizeof scratch));
-            if (!Read(scratch, piece)) {
+            if (!Copy(scratch, piece)) {
                 return false;
             }
             count -= piece;
@@ -181,7 +181,7 @@ Expected<void> BufferedReader::Skip(std::uint64_t count, const std::string& what
     if (Expected<void> need = Need(count, what); !need) {
         return need;
     }
-    if (Skip(count)) {
+    if (Pass(count)) {
         return Success();
     }
     return unknown ? Short(position, count, Delivered() - position, what) : Fail(position, "cannot read " + what);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "base/Error.h"
@@ -37,58 +38,51 @@ public:
     // For readers that share one file, each at its own place: every refill
     // first moves the file to where this reader stands.
     void ShareFile() { shared_ = true; }
-    // Moves to a file position. A stream that can't seek only goes forward;
-    // false when the position can't be reached.
-    [[nodiscard]] bool MoveTo(std::uint64_t position);
 
     // A reason at a file position.
     Error Fail(std::uint64_t position, std::string message) const { return Error(path_, position, std::move(message)); }
 
-    // "<what> needs 4096 bytes, 100 are left", or "cannot read <what>" when
-    // the bytes are there but the file won't give them, at the position of
-    // the read.
+    // Every operation names the bytes it takes: what is words, or a function
+    // that gives them, called only on failure. The reason is "<what> needs
+    // 4096 bytes, 100 are left", or "cannot read <what>" when the bytes are
+    // there but the file won't give them, at the position of the operation.
     Expected<void> Need(std::uint64_t count, const std::string& what) const;
-    Expected<void> Read(void* destination, std::size_t count, const std::string& what) {
-        return ReadNamed(destination, count, [&what] { return what; });
+    template <typename What>
+    Expected<void> Read(void* destination, std::size_t count, const What& what) {
+        if (ok_ && count > remaining_) {
+            return ReadFailure(true, Position(), count, remaining_, Words(what));
+        }
+        return Get(destination, count, what);
     }
     Expected<void> Skip(std::uint64_t count, const std::string& what);
-    // The same, with the words made only when the read fails: what() gives
-    // them. For reads made once per tile or per record.
+    // Moves to a file position. A stream that can't seek only goes forward.
     template <typename What>
-    Expected<void> ReadNamed(void* destination, std::size_t count, const What& what) {
-        const std::uint64_t position = Position();
-        const std::uint64_t left = ok_ ? remaining_ : 0;
-        const bool wasOk = ok_;
-        if (ok_ && count <= remaining_ && Read(destination, count)) {
-            return Success();
-        }
-        return ReadFailure(wasOk, position, count, left, what());
+    Expected<void> MoveTo(std::uint64_t position, const What& what) {
+        return Go(position) ? Success() : Expected<void>(Fail(position, "cannot read " + Words(what)));
     }
-
-    // The primitives under them, for the decoders' inner loops: whether the
-    // bytes arrived. The decoder names what was cut short.
-    [[nodiscard]] bool Read(void* destination, std::size_t count);
-    [[nodiscard]] bool Skip(std::uint64_t count);
-    [[nodiscard]] bool ReadU8(std::uint8_t& value) {
-        if (begin_ == end_ && !Refill()) {
-            return false;
+    // The decoders' inner loops: a byte or a little-endian 16-bit number
+    // from the buffer, refilling it when it runs short. A short read fails
+    // the reader.
+    template <typename What>
+    Expected<void> ReadU8(std::uint8_t& value, const What& what) {
+        if (begin_ == end_) {
+            return Get(&value, 1, what);
         }
         value = buffer_[begin_];
         Take(1);
-        return true;
+        return Success();
     }
-    [[nodiscard]] bool ReadU16(std::uint16_t& value) {
+    template <typename What>
+    Expected<void> ReadU16(std::uint16_t& value, const What& what) {
         if (end_ - begin_ < 2) {
             std::uint8_t bytes[2];
-            if (!Read(bytes, 2)) {
-                return false;
-            }
+            Expected<void> read = Get(bytes, 2, what);
             value = static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
-            return true;
+            return read;
         }
         value = static_cast<std::uint16_t>(buffer_[begin_] | (buffer_[begin_ + 1] << 8));
         Take(2);
-        return true;
+        return Success();
     }
 
     // The bytes in the buffer that no read has taken yet, for a reader that
@@ -97,7 +91,11 @@ public:
     const std::uint8_t* BufferedData() const { return buffer_.data() + begin_; }
     std::size_t BufferedSize() const { return end_ - begin_; }
     // Makes sure something is buffered, refilling when nothing is.
-    [[nodiscard]] bool Fill() { return begin_ != end_ || Refill(); }
+    template <typename What>
+    Expected<void> Fill(const What& what) {
+        const std::uint64_t position = Position();
+        return begin_ != end_ || Refill() ? Success() : Expected<void>(Fail(position, "cannot read " + Words(what)));
+    }
     void Take(std::size_t count) {
         begin_ += count;
         if (remaining_ != kUnknown) {
@@ -106,6 +104,26 @@ public:
     }
 
 private:
+    template <typename What>
+    static std::string Words(const What& what) {
+        if constexpr (std::is_invocable_v<const What&>) {
+            return what();
+        } else {
+            return std::string(what);
+        }
+    }
+    // Reads count bytes, failing the reader when they don't all arrive.
+    template <typename What>
+    Expected<void> Get(void* destination, std::size_t count, const What& what) {
+        const std::uint64_t position = Position();
+        const std::uint64_t left = ok_ ? remaining_ : 0;
+        const bool wasOk = ok_;
+        return Copy(destination, count) ? Success()
+                                        : Expected<void>(ReadFailure(wasOk, position, count, left, Words(what)));
+    }
+    bool Copy(void* destination, std::size_t count);
+    bool Pass(std::uint64_t count);
+    bool Go(std::uint64_t position);
     bool Refill();
     bool Fail();
     Error Short(std::uint64_t position, std::uint64_t count, std::uint64_t left, const std::string& what) const;

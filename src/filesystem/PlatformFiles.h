@@ -9,9 +9,8 @@
 #include "base/Error.h"
 #include "filesystem/FileStatus.h"
 
-// The few file operations that differ between POSIX and Windows; CMake
-// builds the one file of the two that fits the host. Failures leave errno
-// set.
+// The few file operations that differ between systems; CMake builds the
+// files that fit the host (PlatformFiles*.cpp). Failures leave errno set.
 namespace gridport::platform {
 
 // The characters that end a path's folder part.

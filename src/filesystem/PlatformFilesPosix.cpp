@@ -1,3 +1,7 @@
+// The file operations of PlatformFiles.h that a full Unix and WASI's
+// POSIX-like C library share; PlatformFilesUnix.cpp and PlatformFilesWasi.cpp
+// hold what differs.
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -10,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "filesystem/PlatformFiles.h"
+#include "filesystem/PlatformFilesPosix.h"
 
 namespace gridport::platform {
 
@@ -82,26 +86,16 @@ bool Writable(const std::string& path) {
 }
 
 std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& ownerKept) {
-    // A replacement starts private, and gets the old file's owner, then its
-    // bits (a change of owner clears the set-user-ID bit), before any byte
-    // is written, so it is never more open than the file it replaces.
+    // A replacement starts private, and gets the old file's owner and bits
+    // before any byte is written, so it is never more open than the file it
+    // replaces.
     const bool replacing = target.kind == OutputKind::Regular;
     const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
     if (descriptor < 0) {
         return nullptr;
     }
     ownerKept = true;
-    bool ready = true;
-    if (replacing) {
-        struct stat made {};
-        ready = fstat(descriptor, &made) == 0;
-        const auto owner = static_cast<uid_t>(target.owner);
-        const auto group = static_cast<gid_t>(target.group);
-        if (ready && target.owner >= 0 && (made.st_uid != owner || made.st_gid != group)) {
-            ownerKept = fchown(descriptor, owner, group) == 0;
-        }
-        ready = ready && (!ownerKept || fchmod(descriptor, static_cast<mode_t>(target.mode)) == 0);
-    }
+    const bool ready = !replacing || TakeOwnerAndBits(descriptor, target, ownerKept);
     std::FILE* stream = ready ? fdopen(descriptor, "wb") : nullptr;
     if (stream == nullptr) {
         const int cause = errno;
@@ -110,11 +104,6 @@ std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& 
         errno = cause;
     }
     return stream;
-}
-
-std::size_t NameLimit(const std::string& folder) {
-    const long limit = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
-    return limit > 0 ? static_cast<std::size_t>(limit) : 255;
 }
 
 std::string StagingFolder() {
@@ -230,14 +219,6 @@ Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
     return entries;
 }
 
-Expected<std::string> Identity(const std::string& path) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        return Error::System(path, "cannot open", errno);
-    }
-    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
-}
-
 Expected<void> MakeFolder(const std::string& path) {
     if (mkdir(path.c_str(), 0777) == 0) {
         return Success();
@@ -248,117 +229,6 @@ Expected<void> MakeFolder(const std::string& path) {
         return Success();
     }
     return Error::System(path, "cannot make the folder", cause == EEXIST ? ENOTDIR : cause);
-}
-
-#ifdef __wasi__
-bool CopyInPlace(const std::string&, const std::string&) {
-    errno = ENOSYS;
-    return false;
-}
-#else
-namespace {
-
-// A descriptor that is closed when it goes.
-class Descriptor {
-public:
-    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-    ~Descriptor() {
-        if (descriptor_ >= 0) {
-            close(descriptor_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int Get() const { return descriptor_; }
-    // Closes it; false when the close reports a failure.
-    bool Close() {
-        const int descriptor = descriptor_;
-        descriptor_ = -1;
-        return close(descriptor) == 0;
-    }
-
-private:
-    int descriptor_;
-};
-
-// Reserves the disk room for size bytes of target, whose length is now
-// length, leaving its bytes and its length as they are; errno when the room
-// isn't there.
-bool Reserve(int target, off_t length, off_t size) {
-#ifdef __linux__
-    // Every block of the new length, holes included, without changing the
-    // length yet.
-    if (fallocate(target, FALLOC_FL_KEEP_SIZE, 0, size) == 0) {
-        return true;
-    }
-    if (errno != EOPNOTSUPP && errno != ENOSYS) {
-        return false;
-    }
-#endif
-    // Elsewhere the file grows to the new length at once (the C library
-    // writes zeros where the file system can't reserve), and goes back to
-    // its old length when the room isn't there.
-    if (size <= length) {
-        return true;
-    }
-    const int failed = posix_fallocate(target, length, size - length);
-    if (failed != 0) {
-        static_cast<void>(ftruncate(target, length));
-        errno = failed;
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool CopyInPlace(const std::string& staged, const std::string& target) {
-    const Descriptor from(open(staged.c_str(), O_RDONLY | O_CLOEXEC));
-    if (from.Get() < 0) {
-        return false;
-    }
-    Descriptor to(open(target.c_str(), O_WRONLY | O_CLOEXEC));
-    struct stat source {};
-    struct stat old {};
-    if (to.Get() < 0 || fstat(from.Get(), &source) != 0 || fstat(to.Get(), &old) != 0) {
-        return false;
-    }
-    if (!S_ISREG(old.st_mode)) {
-        errno = EINVAL;
-        return false;
-    }
-    if (!Reserve(to.Get(), old.st_size, source.st_size)) {
-        return false;
-    }
-    static constexpr std::size_t kBlock = 64 * 1024;
-    unsigned char block[kBlock];
-    for (off_t at = 0; at < source.st_size;) {
-        const ssize_t got = pread(from.Get(), block, kBlock, at);
-        if (got <= 0) {
-            errno = got == 0 ? EIO : errno;
-            return false;
-        }
-        for (ssize_t put = 0; put < got;) {
-            const ssize_t wrote = pwrite(to.Get(), block + put, static_cast<std::size_t>(got - put), at + put);
-            if (wrote <= 0) {
-                errno = wrote == 0 ? EIO : errno;
-                return false;
-            }
-            put += wrote;
-        }
-        at += got;
-    }
-    return (source.st_size >= old.st_size || ftruncate(to.Get(), source.st_size) == 0) && to.Close();
-}
-#endif
-
-void StartWriteback([[maybe_unused]] std::FILE* stream, [[maybe_unused]] std::uint64_t offset,
-                    [[maybe_unused]] std::uint64_t count) {
-#ifdef __linux__
-    sync_file_range(fileno(stream), static_cast<std::int64_t>(offset), static_cast<std::int64_t>(count),
-                    SYNC_FILE_RANGE_WRITE);
-#endif
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

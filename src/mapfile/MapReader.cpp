@@ -49,7 +49,7 @@ Expected<void> MapReader::ReadHeader() {
     // A file shorter than six bytes is judged by the bytes it has.
     // A stream that gives nothing at all is empty too.
     const bool empty = in_.Remaining() == 0 || in_.Remaining() == BufferedReader::kUnknown;
-    if (in_.Remaining() == 0 || !in_.Fill()) {
+    if (in_.Remaining() == 0 || !in_.Fill("the file")) {
         return Error(in_.Path(), empty ? "the file is empty" : "cannot read the file");
     }
     const std::uint8_t* start = in_.BufferedData();
@@ -98,10 +98,10 @@ Expected<void> MapReader::MoveTo(BufferedReader& in, std::size_t fileLayer) {
     const MapFileLayer& layer = description_.fileLayers[fileLayer];
     const bool compressed = description_.version == 2;
     const std::uint64_t start = compressed ? layer.cellsOffset - kV2LayerPrefixSize : layer.cellsOffset;
-    if (!in.MoveTo(start)) {
+    if (Expected<void> moved = in.MoveTo(start, [&layer] { return LayerWords(layer); }); !moved) {
         return in.Remaining() == BufferedReader::kUnknown || in.Position() > start
                    ? in.Fail(start, "cannot go back to " + LayerWords(layer) + " in a stream that can't seek")
-                   : in.Fail(start, "cannot read " + LayerWords(layer));
+                   : moved;
     }
     return compressed ? in.Skip(kV2LayerPrefixSize, "the start of " + LayerWords(layer)) : Success();
 }

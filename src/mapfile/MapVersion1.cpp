@@ -69,7 +69,7 @@ Expected<void> LayerDecoder::NextVersion1(CellSink& sink) {
     const std::uint64_t position = in_.Position();
     std::uint8_t* const block = sink.Block();
     const bool unknown = in_.Remaining() == BufferedReader::kUnknown;
-    if (!in_.Read(block, 2 * count)) {
+    if (!in_.Read(block, 2 * count, "the cells")) {
         // A stream of unknown size has ended: it held what it gave.
         const std::uint64_t whole = (in_.Delivered() - position) / 2;
         return unknown ? in_.Fail(position + 2 * whole, LayerEndsEarly(layer_, done + whole, total))

@@ -211,7 +211,7 @@ Expected<void> LayerDecoder::NextVersion2(CellSink& sink) {
         const std::uint64_t position = in_.Position();
         std::uint16_t word = 0;
         std::uint16_t value = 0;
-        if (!in_.ReadU16(word) || (IsRunMarker(word) && !in_.ReadU16(value))) {
+        if (!in_.ReadU16(word, "a cell") || (IsRunMarker(word) && !in_.ReadU16(value, "a run"))) {
             return in_.Fail(position, LayerEndsEarly(layer_, layer_.CellCount() - cells.Left(), layer_.CellCount()));
         }
         if (IsRunMarker(word)) {

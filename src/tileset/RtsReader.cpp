@@ -45,9 +45,9 @@ Expected<void> RtsReader::ReadPixels(std::size_t tile, const ByteVisitor& visit)
                                             (in_.Remaining() == 1 ? " is left" : " are left"));
     }
     for (std::uint64_t left = bytes; left > 0;) {
-        const std::uint64_t position = in_.Position();
-        if (!in_.Fill()) {
-            return in_.Fail(position, "cannot read the pixels of tile " + std::to_string(tile));
+        if (Expected<void> filled = in_.Fill([tile] { return "the pixels of tile " + std::to_string(tile); });
+            !filled) {
+            return filled;
         }
         const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, in_.BufferedSize()));
         visit(in_.BufferedData(), piece);
@@ -60,7 +60,7 @@ Expected<void> RtsReader::ReadPixels(std::size_t tile, const ByteVisitor& visit)
 Expected<void> RtsReader::ReadInfo(std::size_t tile, RtsTileInfo& info) {
     const auto what = [tile] { return "tile " + std::to_string(tile); };
     std::uint8_t block[kInfoBlockSize];
-    if (Expected<void> read = in_.ReadNamed(block, sizeof block, [&] { return "the information block of " + what(); });
+    if (Expected<void> read = in_.Read(block, sizeof block, [&] { return "the information block of " + what(); });
         !read) {
         return read;
     }
@@ -86,7 +86,7 @@ Expected<void> RtsReader::ReadInfo(std::size_t tile, RtsTileInfo& info) {
     info.segments.resize(count);
     for (std::array<std::uint16_t, 4>& segment : info.segments) {
         std::uint8_t record[kSegmentRecordSize];
-        if (Expected<void> read = in_.ReadNamed(record, sizeof record, [&] { return "a segment of " + what(); });
+        if (Expected<void> read = in_.Read(record, sizeof record, [&] { return "a segment of " + what(); });
             !read) {
             return read;
         }

@@ -71,7 +71,8 @@ Expected<void> VspReader::ReadIndices(std::size_t tile, std::uint8_t* indices) {
         const std::uint64_t position = in_.Position();
         std::uint8_t byte = 0;
         std::uint8_t length = 0;
-        if (!in_.ReadU8(byte) || (byte == kRunMarker && (!in_.ReadU8(length) || !in_.ReadU8(runValue_)))) {
+        if (!in_.ReadU8(byte, "a pixel") ||
+            (byte == kRunMarker && (!in_.ReadU8(length, "a run") || !in_.ReadU8(runValue_, "a run")))) {
             return in_.Fail(position, "tile " + std::to_string(tile) + " ends after " + std::to_string(k) +
                                           " of its " + std::to_string(kTilePixels) + " pixels");
         }

@@ -134,19 +134,13 @@ Expected<PictureSize> ScalePicture(PictureSize full, const PictureScale& scale) 
         factor = std::min(static_cast<double>(scale.fit->width) / static_cast<double>(full.width),
                           static_cast<double>(scale.fit->height) / static_cast<double>(full.height));
     }
-    const auto side = [factor](std::uint64_t length, std::optional<std::uint64_t> fit) {
+    const auto side = [factor](std::uint64_t length, std::uint64_t most) {
         const double scaled = std::max(1.0, std::round(static_cast<double>(length) * factor));
         // Far beyond the limit either way; keeps the conversion defined.
-        const auto whole = static_cast<std::uint64_t>(std::min(scaled, 1e18));
-        return fit ? std::min(whole, *fit) : whole;
+        return std::min(static_cast<std::uint64_t>(std::min(scaled, 1e18)), most);
     };
-    const auto fit = [&scale](bool wide) -> std::optional<std::uint64_t> {
-        if (!scale.fit) {
-            return std::nullopt;
-        }
-        return wide ? scale.fit->width : scale.fit->height;
-    };
-    const PictureSize size{side(full.width, fit(true)), side(full.height, fit(false))};
+    const PictureSize most = scale.fit.value_or(PictureSize{UINT64_MAX, UINT64_MAX});
+    const PictureSize size{side(full.width, most.width), side(full.height, most.height)};
     if (size.width > kMaxPictureSide || size.height > kMaxPictureSide) {
         return Error({}, "the picture would be " + Dimensions(size.width, size.height) +
                              "; pictures are drawn at most " + std::to_string(kMaxPictureSide) +

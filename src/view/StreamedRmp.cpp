@@ -66,8 +66,8 @@ Expected<const std::uint32_t*> StreamedRmp::Row(std::size_t layer, std::size_t r
     }
     const auto width = static_cast<std::size_t>(layers_[layer].width);
     const std::uint64_t at = outline_.layers[layer].cells + std::uint64_t{row} * width * rmp::kCellSize;
-    if (!cursor.in->MoveTo(at)) {
-        return cursor.in->Fail(at, "cannot read " + GridWords(layers_[layer], layer));
+    if (Expected<void> moved = cursor.in->MoveTo(at, [&] { return GridWords(layers_[layer], layer); }); !moved) {
+        return moved.error();
     }
     cursor.bytes.resize(width * rmp::kCellSize);
     cursor.cells.resize(width);

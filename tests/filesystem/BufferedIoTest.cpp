@@ -29,21 +29,22 @@ TEST_P(BufferedReaderCapacity, ReadsSkipsAndCountsExactly) {
     EXPECT_EQ(in.Remaining(), 990U);
 
     std::uint16_t word = 0;
-    ASSERT_TRUE(in.ReadU16(word));
+    ASSERT_TRUE(in.ReadU16(word, "a word"));
     EXPECT_EQ(word, 10 | (11 << 8));
-    ASSERT_TRUE(in.Skip(100));
+    ASSERT_TRUE(in.Skip(100, "a gap"));
     std::uint8_t byte = 0;
-    ASSERT_TRUE(in.ReadU8(byte));
+    ASSERT_TRUE(in.ReadU8(byte, "a byte"));
     EXPECT_EQ(byte, 112);
     Bytes block(500);
-    ASSERT_TRUE(in.Read(block.data(), block.size()));
+    ASSERT_TRUE(in.Read(block.data(), block.size(), "a block"));
     EXPECT_EQ(block.front(), 113);
     EXPECT_EQ(block.back(), static_cast<std::uint8_t>(612));
-    ASSERT_TRUE(in.Skip(300));
+    ASSERT_TRUE(in.Skip(300, "a gap"));
     EXPECT_EQ(in.Remaining(), 87U);
     // A read the file can't fill fails, and the reader stays failed.
-    EXPECT_FALSE(in.Read(block.data(), 88));
-    EXPECT_FALSE(in.ReadU8(byte));
+    ASSERT_TRUE(in.Skip(86, "a gap"));
+    EXPECT_FALSE(in.ReadU16(word, "a word"));
+    EXPECT_FALSE(in.ReadU8(byte, "a byte"));
     EXPECT_FALSE(in.Read(block.data(), 1, "a byte"));
 }
 
@@ -54,8 +55,8 @@ TEST(BufferedReader, SkipPastTheEndFails) {
     files.Put("f", Counting(10));
     const auto file = std::move(*files.Open("f", OpenMode::Read));
     BufferedReader in(*file, "f", 8);
-    EXPECT_TRUE(in.Skip(10));
-    EXPECT_FALSE(in.Skip(1));
+    EXPECT_TRUE(in.Skip(10, "a gap"));
+    EXPECT_FALSE(in.Skip(1, "a gap"));
 }
 
 TEST(BufferedReader, AStreamOfUnknownSizeIsReadToItsEndAndSaysWhereItEnded) {
@@ -67,10 +68,10 @@ TEST(BufferedReader, AStreamOfUnknownSizeIsReadToItsEndAndSaysWhereItEnded) {
         EXPECT_TRUE(in.Need(1000, "anything"));
         ASSERT_TRUE(in.Skip(10, "a gap"));
         std::uint8_t byte = 0;
-        ASSERT_TRUE(in.ReadU8(byte));
+        ASSERT_TRUE(in.ReadU8(byte, "a byte"));
         EXPECT_EQ(byte, 10);
         // It can't go back.
-        EXPECT_FALSE(in.MoveTo(3));
+        EXPECT_FALSE(in.MoveTo(3, "a byte"));
         test::PipeFile again(Counting(100));
         BufferedReader stream(again, "-", capacity);
         ASSERT_TRUE(stream.Skip(40, "a gap"));
@@ -89,21 +90,21 @@ TEST(BufferedReader, ReadersSharingAFileEachKeepTheirPlace) {
     BufferedReader second(*file, "f", 64);
     first.ShareFile();
     second.ShareFile();
-    ASSERT_TRUE(second.MoveTo(150000));
+    ASSERT_TRUE(second.MoveTo(150000, "a byte"));
     for (std::size_t i = 0; i < 1000; ++i) {
         std::uint8_t a = 0;
         std::uint8_t b = 0;
-        ASSERT_TRUE(first.ReadU8(a));
-        ASSERT_TRUE(second.ReadU8(b));
+        ASSERT_TRUE(first.ReadU8(a, "a byte"));
+        ASSERT_TRUE(second.ReadU8(b, "a byte"));
         ASSERT_EQ(a, static_cast<std::uint8_t>(i));
         ASSERT_EQ(b, static_cast<std::uint8_t>(150000 + i));
     }
     // Back again, and beyond the end.
-    ASSERT_TRUE(second.MoveTo(1));
+    ASSERT_TRUE(second.MoveTo(1, "a byte"));
     std::uint8_t b = 0;
-    ASSERT_TRUE(second.ReadU8(b));
+    ASSERT_TRUE(second.ReadU8(b, "a byte"));
     EXPECT_EQ(b, 1);
-    EXPECT_FALSE(second.MoveTo(200001));
+    EXPECT_FALSE(second.MoveTo(200001, "a byte"));
 }
 
 // An output that takes only the first `room` bytes written to it.
@@ -136,7 +137,7 @@ TEST(BufferedReader, AFailedReadOrSeekOfTheFileFailsIt) {
         files.FailAt(operation, 1);
         Bytes block(500);
         // A block larger than the buffer is read, a long skip is a seek.
-        EXPECT_FALSE(operation == test::FileOperation::Read ? in.Read(block.data(), 500) : in.Skip(500));
+        EXPECT_FALSE(operation == test::FileOperation::Read ? in.Read(block.data(), 500, "a block") : in.Skip(500, "a gap"));
         const Expected<void> after = in.Read(block.data(), 1, "a byte");
         ASSERT_FALSE(after);
         EXPECT_EQ(after.error().Text(), "f: byte " + std::to_string(in.Position()) + ": cannot read a byte");

@@ -15,12 +15,12 @@ Expected<void> ReadGrid(BufferedReader& in, const RmpLayerPlace& place, MapLayer
     layer.width = place.width;
     layer.height = place.height;
     layer.tiles.resize(std::size_t{place.width} * place.height);
-    if (!in.MoveTo(place.cells)) {
-        return in.Fail(place.cells, "cannot read the grid of " + layer.name);
+    if (Expected<void> moved = in.MoveTo(place.cells, "the grid of " + layer.name); !moved) {
+        return moved;
     }
     for (std::uint32_t& cell : layer.tiles) {
         std::uint16_t value = 0;
-        if (!in.ReadU16(value)) {
+        if (!in.ReadU16(value, "the grid")) {
             return in.Fail(in.Position(), "cannot read the grid of " + layer.name);
         }
         cell = value;
@@ -40,7 +40,7 @@ Expected<void> ReadGrid(BufferedReader& in, const RmpLayerPlace& place, MapLayer
 std::string String(BufferedReader& in) {
     std::uint16_t length = 0;
     std::string text;
-    if (in.ReadU16(length)) {
+    if (in.ReadU16(length, "a string")) {
         text.resize(length);
         static_cast<void>(in.Read(text.data(), length, "a string"));
     }
@@ -63,11 +63,11 @@ void ReadRecords(BufferedReader& in, std::vector<MapEntity>& entities, std::vect
             entity.textA = String(in);
             entity.textB = String(in);
             std::uint16_t count = 0;
-            static_cast<void>(in.ReadU16(count));
+            static_cast<void>(in.ReadU16(count, "a count"));
             for (std::string& text : entity.textList) {
                 text = String(in);
             }
-            static_cast<void>(in.Skip(rmp::kEntityTrailerSize));
+            static_cast<void>(in.Skip(rmp::kEntityTrailerSize, "a trailer"));
         }
     }
     for (MapZone& zone : zones) {
@@ -117,8 +117,8 @@ Expected<RmpDocument> ReadRmp(BufferedReader& in) {
     }
     map.entities.resize(outline->entities);
     map.zones.resize(outline->zones);
-    if (!in.MoveTo(outline->records)) {
-        return in.Fail(outline->records, "cannot read the entities again");
+    if (Expected<void> moved = in.MoveTo(outline->records, "the entities again"); !moved) {
+        return moved.error();
     }
     ReadRecords(in, map.entities, map.zones);
     return document;
