@@ -43,6 +43,11 @@ TEST(Report, JsonHasOneObjectPerMapWithNullsForNothing) {
     EXPECT_EQ(report[1].at("milliseconds"), 0.0);
     EXPECT_EQ(report[2].at("result"), "not-done");
     EXPECT_EQ(ReportText({}, {}, ReportFormat::Json), "[]\n");
+    const nlohmann::json named = nlohmann::json::parse(ReportText(
+        {maps[2], maps[2]}, {Record(MapResult::UpToDate, "t", "", 0, 0), Record(MapResult::WouldConvert, "t", "", 0, 0)},
+        ReportFormat::Json));
+    EXPECT_EQ(named[0].at("result"), "up-to-date");
+    EXPECT_EQ(named[1].at("result"), "would-convert");
     // A name that isn't UTF-8 is kept readable rather than failing the report.
     const std::vector<MapEntry> latin1{{"src/\xe9t\xe9.map", "\xe9t\xe9.map", "out/x.rmp", ""}};
     const nlohmann::json odd = nlohmann::json::parse(ReportText(latin1, {records[2]}, ReportFormat::Json));
