@@ -20,14 +20,14 @@ const std::vector<MapEntry> maps{{"src/a,b.map", "a,b.map", "out/a,b.rmp", ""},
                                  {"src/q\"uote.map", "q\"uote.map", "out/q\"uote.rmp", ""},
                                  {"src/c.map", "c.map", "out/c.rmp", ""}};
 const std::vector<MapRecord> records{
-    Record(MapResult::Converted, "src/t.vsp", "", 1234, 1.23456),
+    Record(MapResult::Converted, "src/t\r.vsp", "", 1234, 1.23456),
     Record(MapResult::Failed, "", "src/q\"uote.map: bad\r\nline", 0, 0.0004),
     Record(MapResult::NotDone, "", "", 0, 0)};
 
 TEST(Report, CsvQuotesOnlyTheFieldsThatNeedIt) {
     EXPECT_EQ(ReportText(maps, records, ReportFormat::Csv),
               "source,tileset,output,result,reason,bytes,milliseconds\r\n"
-              "\"src/a,b.map\",src/t.vsp,\"out/a,b.rmp\",converted,,1234,1.235\r\n"
+              "\"src/a,b.map\",\"src/t\r.vsp\",\"out/a,b.rmp\",converted,,1234,1.235\r\n"
               "\"src/q\"\"uote.map\",,\"out/q\"\"uote.rmp\",failed,\"src/q\"\"uote.map: bad\r\nline\",0,0.000\r\n"
               "src/c.map,,out/c.rmp,not-done,,0,0.000\r\n");
     EXPECT_EQ(ReportText({}, {}, ReportFormat::Csv), "source,tileset,output,result,reason,bytes,milliseconds\r\n");
@@ -36,7 +36,7 @@ TEST(Report, CsvQuotesOnlyTheFieldsThatNeedIt) {
 TEST(Report, JsonHasOneObjectPerMapWithNullsForNothing) {
     const nlohmann::json report = nlohmann::json::parse(ReportText(maps, records, ReportFormat::Json));
     ASSERT_EQ(report.size(), 3U);
-    EXPECT_EQ(report[0], nlohmann::json::parse(R"({"source": "src/a,b.map", "tileset": "src/t.vsp",
+    EXPECT_EQ(report[0], nlohmann::json::parse(R"({"source": "src/a,b.map", "tileset": "src/t\r.vsp",
         "output": "out/a,b.rmp", "result": "converted", "reason": null, "bytes": 1234, "milliseconds": 1.235})"));
     EXPECT_TRUE(report[1].at("tileset").is_null());
     EXPECT_EQ(report[1].at("reason"), "src/q\"uote.map: bad\r\nline");
