@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "convert/Conversion.h"
 #include "base/ByteOrder.h"
 #include "rmp/RmpWriter.h"
 #include "support/Builders.h"
-#include "support/Conversion.h"
 #include "support/MemoryFileSystem.h"
 #include "tileset/RtsWriter.h"
 
@@ -12,7 +10,6 @@ namespace gridport {
 namespace {
 
 using test::Bytes;
-using test::FileOperation;
 using test::MemoryFileSystem;
 using test::RmpFile;
 using test::RmpLayer;
@@ -102,50 +99,6 @@ TEST(WriteString, LengthThenBytesCutAtZeroAndModulo65536) {
     EXPECT_EQ(written(std::string_view("ab\0cd", 5)), (Bytes{2, 0, 'a', 'b'}));
     const std::string longText = std::string(65536, 'x') + "yz";
     EXPECT_EQ(written(longText), (Bytes{2, 0, 'x', 'x'}));
-}
-
-TEST(RmpLimits, LayersAndTilesBeyondTheFormatAreRefusedWithTheLimit) {
-    MapDescription map;
-    map.version = 2;
-    map.outputLayers.assign(255, 0);
-    TilesetHeader tileset{TilesetKind::Rts, 65535, 1, 1};
-    EXPECT_TRUE(CheckRmpLimits(map, tileset, "out.rmp"));
-    map.outputLayers.push_back(0);
-    Expected<void> fits = CheckRmpLimits(map, tileset, "out.rmp");
-    ASSERT_FALSE(fits);
-    EXPECT_EQ(fits.error().Text(), "out.rmp: the RMP format holds at most 255 layers; the map has 256");
-    // A version-1 map adds the transparent tile.
-    map.version = 1;
-    map.outputLayers = {0, 1};
-    fits = CheckRmpLimits(map, tileset, "out.rmp");
-    ASSERT_FALSE(fits);
-    EXPECT_EQ(fits.error().Text(), "out.rmp: the RMP format holds at most 65535 tiles; the map needs 65536");
-    tileset.tileCount = 65534;
-    EXPECT_TRUE(CheckRmpLimits(map, tileset, "out.rmp"));
-}
-
-// A save that fails at any step leaves the old file as it was, and nothing
-// beside it; the reason names the output.
-TEST(RmpOutput, FailedStepsOfTheSaveLeaveTheOldFile) {
-    const Bytes map = test::TownMap().Build();
-    const Bytes tiles = test::PatternVsp(5).Build();
-    for (const FileOperation operation :
-         {FileOperation::CreateTemporary, FileOperation::Write, FileOperation::Close, FileOperation::Rename}) {
-        MemoryFileSystem files;
-        files.Put(test::kMapPath, map);
-        files.Put("tiles.vsp", tiles);
-        files.Put("out.rmp", {1, 2, 3});
-        files.FailAt(operation, 1);
-        std::optional<Error> reason;
-        EXPECT_EQ(test::Convert(files, "tiles.vsp", &reason), test::ConversionOutcome::SaveFailed);
-        ASSERT_TRUE(reason);
-        EXPECT_EQ(reason->Path(), "out.rmp");
-        EXPECT_EQ(files.Get("out.rmp"), (Bytes{1, 2, 3}));
-        EXPECT_EQ(files.Paths(), (std::vector<std::string>{test::kMapPath, "out.rmp", "tiles.vsp"}));
-        EXPECT_EQ(files.OpenFiles(), 0);
-        files.FailAt(operation, 0);
-        EXPECT_EQ(test::Convert(files, "tiles.vsp"), test::ConversionOutcome::Converted);
-    }
 }
 
 }  // namespace
