@@ -464,5 +464,56 @@ TEST(StdioFile, CloseReportsAWriteThatNeverReachedTheDisk) {
     EXPECT_EQ(committed.error().Text(), "/dev/full: cannot write: No space left on device");
 }
 
+#ifndef _WIN32
+// A pipe tells neither its position nor its size: each is the system's
+// Error naming the stream. A read gives what arrived, then 0 at the end.
+TEST(StdioFile, APipeCantTellAndIsReadToItsEnd) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    StdioFile reader(fdopen(ends[0], "rb"), "the pipe");
+    ASSERT_EQ(write(ends[1], "abcdef", 6), 6);
+    close(ends[1]);
+    EXPECT_EQ(reader.Tell().error().Text(), "the pipe: cannot tell the position: Illegal seek");
+    EXPECT_EQ(reader.Size().error().Text(), "the pipe: cannot tell the position: Illegal seek");
+    EXPECT_EQ(reader.Seek(0).error().Text(), "the pipe: cannot seek: Illegal seek");
+    char got[10];
+    EXPECT_EQ(*reader.Read(got, sizeof got), 6U);
+    EXPECT_EQ(*reader.Read(got, sizeof got), 0U);
+}
+
+// A stop request that interrupts a read waiting on a pipe ends it with an
+// Error of kind Interrupted, not with a short count that reads as the end.
+TEST(StdioFile, AStopRequestEndsAWaitingReadAsInterrupted) {
+#if GRIDPORT_EMULATED
+    GTEST_SKIP() << "signals to a process with threads don't arrive under the emulator";
+#endif
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CatchStopRequests();
+        int ends[2];
+        if (pipe(ends) != 0) {
+            _exit(2);
+        }
+        StdioFile reader(fdopen(ends[0], "rb"), "the pipe");
+        const pthread_t waiting = pthread_self();
+        std::thread stopper([waiting] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            pthread_kill(waiting, SIGINT);
+        });
+        char got[10];
+        const Expected<std::size_t> read = reader.Read(got, sizeof got);
+        stopper.join();
+        _exit(!read && read.error().Kind() == ErrorKind::Interrupted &&
+                      read.error().Text() == "the pipe: cannot read: Interrupted system call"
+                  ? 0
+                  : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+#endif
+
 }  // namespace
 }  // namespace gridport
