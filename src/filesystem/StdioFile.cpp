@@ -1,5 +1,6 @@
 #include "filesystem/StdioFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 
@@ -15,6 +16,10 @@ StdioFile::~StdioFile() {
 }
 
 namespace {
+
+// The most that one call of the C library moves: Windows' C runtime hands
+// counts to its _read and _write as 32-bit unsigned ints.
+constexpr std::size_t kLargestPiece = std::size_t{1} << 30;
 
 // errno after a failed call of the C library, which need not set it.
 int Cause() {
@@ -32,16 +37,24 @@ Expected<std::size_t> StreamRead(std::FILE* stream, const std::string& path, voi
     if (stream == nullptr) {
         return Closed(path, "cannot read");
     }
-    errno = 0;
-    std::size_t got = std::fread(buffer, 1, count, stream);
-    while (got < count && std::ferror(stream)) {
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::size_t got = 0;
+    while (got < count) {
+        const std::size_t piece = std::min(count - got, kLargestPiece);
+        errno = 0;
+        const std::size_t arrived = std::fread(out + got, 1, piece, stream);
+        got += arrived;
+        if (arrived == piece) {
+            continue;
+        }
+        if (!std::ferror(stream)) {
+            break;  // the end of the file
+        }
         const int cause = Cause();
         if (cause != EINTR || StopRequested()) {
             return Error::System(path, "cannot read", cause);
         }
         std::clearerr(stream);
-        errno = 0;
-        got += std::fread(static_cast<unsigned char*>(buffer) + got, 1, count - got, stream);
     }
     return got;
 }
@@ -50,9 +63,14 @@ Expected<void> StreamWrite(std::FILE* stream, const std::string& path, const voi
     if (stream == nullptr) {
         return Closed(path, "cannot write");
     }
-    errno = 0;
-    if (std::fwrite(data, 1, count, stream) != count) {
-        return Error::System(path, "cannot write", Cause());
+    const auto* in = static_cast<const unsigned char*>(data);
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t piece = std::min(count - done, kLargestPiece);
+        errno = 0;
+        if (std::fwrite(in + done, 1, piece, stream) != piece) {
+            return Error::System(path, "cannot write", Cause());
+        }
+        done += piece;
     }
     return Success();
 }
