@@ -65,13 +65,16 @@ gridport::Expected<void> WriteRows(gridport::PictureRows& rows, gridport::Pictur
     if (!file) {
         return file.error();
     }
-    const auto stride = static_cast<std::uint32_t>(size.width * 4);
+    const auto stride = static_cast<std::size_t>(size.width * 4);
     for (std::size_t y = 0; y < size.height; ++y) {
         const gridport::Expected<const std::uint8_t*> row = rows.Row(y);
         if (!row) {
             return row.error();
         }
-        (*file)->Write(*row, stride);
+        // A failed write is remembered: Commit gives the reason.
+        if (!(*file)->Write(*row, stride)) {
+            break;
+        }
     }
     return (*file)->Commit();
 }

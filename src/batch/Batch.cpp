@@ -167,7 +167,7 @@ private:
     // the reason, whatever the tileset).
     Expected<void> ConvertPair(File& mapFile, const MapEntry& entry, const std::string& tilesetPath,
                                ConversionSink& sink) {
-        if (mapFile.Seek(0) != 0) {
+        if (!mapFile.Seek(0)) {
             return RunConversion(entry.map, tilesetPath, fileSystem_, sink);
         }
         MapReader map(mapFile, entry.map);

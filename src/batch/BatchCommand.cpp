@@ -54,14 +54,8 @@ Expected<void> WriteReport(const std::string& path, const std::string& text) {
     if (!file) {
         return file.error();
     }
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const auto piece = static_cast<std::uint32_t>(std::min<std::size_t>(text.size() - at, kLargestTransfer));
-        if ((*file)->Write(text.data() + at, piece) != piece) {
-            break;  // Commit gives the reason
-        }
-        at += piece;
-    }
+    // A failed write is remembered: Commit gives the reason.
+    (void)(*file)->Write(text.data(), text.size());
     return (*file)->Commit();
 }
 

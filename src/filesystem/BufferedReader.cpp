@@ -9,25 +9,25 @@ namespace gridport {
 
 BufferedReader::BufferedReader(File& file, std::string path, std::size_t capacity)
     : file_(file), path_(std::move(path)), buffer_(capacity) {
-    const std::int64_t position = file_.Tell();
-    const std::int64_t size = file_.Size();
+    const Expected<std::uint64_t> position = file_.Tell();
+    const Expected<std::uint64_t> size = file_.Size();
     // A stream that tells neither where it stands nor its size (a pipe) is
     // read from where it is, counted from 0, to its end, wherever that is.
     // A file that tells only one of them has failed.
-    if ((position < 0) != (size < 0)) {
+    if (!position != !size) {
         Fail();
         return;
     }
-    filePosition_ = position < 0 ? 0 : static_cast<std::uint64_t>(position);
-    remaining_ = size < 0 ? kUnknown : size > position ? static_cast<std::uint64_t>(size - position) : 0;
-    size_ = size < 0 ? kUnknown : filePosition_ + remaining_;
+    filePosition_ = position ? *position : 0;
+    remaining_ = !size ? kUnknown : *size > filePosition_ ? *size - filePosition_ : 0;
+    size_ = !size ? kUnknown : filePosition_ + remaining_;
 }
 
 bool BufferedReader::Go(std::uint64_t position) {
     if (position >= Position()) {
         return Pass(position - Position());
     }
-    if (size_ == kUnknown || position > size_ || (!shared_ && file_.Seek(static_cast<std::int64_t>(position)) != 0)) {
+    if (size_ == kUnknown || position > size_ || (!shared_ && !file_.Seek(position))) {
         return Fail();
     }
     ok_ = true;
@@ -45,23 +45,22 @@ bool BufferedReader::Fail() {
 }
 
 bool BufferedReader::ReadFile(std::uint8_t* out, std::size_t count, std::size_t& got) {
-    if (shared_ && file_.Seek(static_cast<std::int64_t>(filePosition_)) != 0) {
-        got = 0;
+    got = 0;
+    if (shared_ && !file_.Seek(filePosition_)) {
         return false;
     }
-    got = 0;
-    while (got < count) {
-        const auto piece = static_cast<std::uint32_t>(std::min(count - got, kLargestTransfer));
-        const std::uint32_t arrived = file_.Read(out + got, piece);
-        got += arrived;
-        filePosition_ += arrived;
-        if (arrived != piece) {
-            // The end of a stream of unknown size: what it held is known now.
-            if (remaining_ == kUnknown) {
-                remaining_ = got;
-            }
-            return false;
+    const Expected<std::size_t> arrived = file_.Read(out, count);
+    if (!arrived) {
+        return false;
+    }
+    got = *arrived;
+    filePosition_ += got;
+    if (got != count) {
+        // The end of a stream of unknown size: what it held is known now.
+        if (remaining_ == kUnknown) {
+            remaining_ = got;
         }
+        return false;
     }
     return true;
 }
@@ -139,7 +138,7 @@ bool BufferedReader::Pass(std::uint64_t count) {
         }
         return true;
     }
-    if (!shared_ && file_.Seek(static_cast<std::int64_t>(filePosition_ + count)) != 0) {
+    if (!shared_ && !file_.Seek(filePosition_ + count)) {
         return Fail();
     }
     filePosition_ += count;

@@ -11,13 +11,8 @@ BufferedWriter::BufferedWriter(File& file, std::size_t capacity)
     : file_(file), buffer_(std::max<std::size_t>(capacity, 8)) {}
 
 void BufferedWriter::WriteThrough(const std::uint8_t* data, std::size_t count) {
-    while (count > 0) {
-        // A short write is the output's to report, when it is committed.
-        const auto piece = static_cast<std::uint32_t>(std::min(count, kLargestTransfer));
-        (void)file_.Write(data, piece);
-        data += piece;
-        count -= piece;
-    }
+    // A failed write is the output's to report, when it is committed.
+    (void)file_.Write(data, count);
 }
 
 void BufferedWriter::Drain() {

@@ -7,12 +7,8 @@
 
 namespace gridport {
 
-// File::Read and File::Write take 32-bit counts: larger transfers go in
-// pieces of this size.
-inline constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
-
 // One open file. Positions and sizes are byte counts from the start of the
-// file; Tell and Size give -1 when the platform can't tell.
+// file. A failure of the platform is an Error that names the file.
 class File {
 public:
     File() = default;
@@ -20,15 +16,16 @@ public:
     File& operator=(const File&) = delete;
     virtual ~File() = default;
 
-    // Returns how many bytes arrived: count, or fewer at the end or on error.
-    virtual std::uint32_t Read(void* buffer, std::uint32_t count) = 0;
-    // Returns how many bytes were accepted.
-    virtual std::uint32_t Write(const void* data, std::uint32_t count) = 0;
-    // The file's length; the position is the same afterwards.
-    virtual std::int64_t Size() = 0;
-    virtual std::int64_t Tell() = 0;
-    // Moves to an absolute position; 0 on success.
-    virtual int Seek(std::int64_t position) = 0;
+    // The bytes that arrived: count, or fewer only at the end of the file.
+    virtual Expected<std::size_t> Read(void* buffer, std::size_t count) = 0;
+    // All count bytes, or the Error.
+    virtual Expected<void> Write(const void* data, std::size_t count) = 0;
+    // The file's length; the position is the same afterwards. An Error
+    // where the platform can't tell, as for a pipe; Tell too.
+    virtual Expected<std::uint64_t> Size() = 0;
+    virtual Expected<std::uint64_t> Tell() = 0;
+    // Moves to an absolute position.
+    virtual Expected<void> Seek(std::uint64_t position) = 0;
 };
 
 // A file being written that takes the place of its target only when

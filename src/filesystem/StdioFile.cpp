@@ -1,6 +1,8 @@
 #include "filesystem/StdioFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 
 #include "base/Signals.h"
 #include "filesystem/PlatformFiles.h"
@@ -13,42 +15,126 @@ StdioFile::~StdioFile() {
     }
 }
 
-std::uint32_t StdioFile::Read(void* buffer, std::uint32_t count) {
-    if (stream_ == nullptr) {
-        return 0;
-    }
-    std::size_t got = std::fread(buffer, 1, count, stream_);
-    // A signal that only interrupted the read (a FIFO that waits for its
-    // writer) is read through; after a stop request the read ends short.
-    while (got < count && std::ferror(stream_) && errno == EINTR && !StopRequested()) {
-        std::clearerr(stream_);
-        got += std::fread(static_cast<unsigned char*>(buffer) + got, 1, count - got, stream_);
-    }
-    return static_cast<std::uint32_t>(got);
+namespace {
+
+// The most that one call of the C library moves: Windows' C runtime hands
+// counts to its _read and _write as 32-bit unsigned ints.
+constexpr std::size_t kLargestPiece = std::size_t{1} << 30;
+
+// errno after a failed call of the C library, which need not set it.
+int Cause() {
+    return errno != 0 ? errno : EIO;
 }
 
-std::uint32_t StdioFile::Write(const void* data, std::uint32_t count) {
-    return stream_ == nullptr ? 0 : static_cast<std::uint32_t>(std::fwrite(data, 1, count, stream_));
+// The closed File's stream.
+Error Closed(const std::string& path, const std::string& what) {
+    return Error::System(path, what, EBADF);
 }
 
-std::int64_t StdioFile::Size() {
-    if (stream_ == nullptr) {
-        return -1;
+}  // namespace
+
+Expected<std::size_t> StreamRead(std::FILE* stream, const std::string& path, void* buffer, std::size_t count) {
+    if (stream == nullptr) {
+        return Closed(path, "cannot read");
     }
-    const std::int64_t here = platform::TellStream(stream_);
-    if (here < 0 || platform::SeekStream(stream_, 0, SEEK_END) != 0) {
-        return -1;
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::size_t got = 0;
+    while (got < count) {
+        const std::size_t piece = std::min(count - got, kLargestPiece);
+        errno = 0;
+        const std::size_t arrived = std::fread(out + got, 1, piece, stream);
+        got += arrived;
+        if (arrived == piece) {
+            continue;
+        }
+        if (!std::ferror(stream)) {
+            break;  // the end of the file
+        }
+        const int cause = Cause();
+        if (cause != EINTR || StopRequested()) {
+            return Error::System(path, "cannot read", cause);
+        }
+        std::clearerr(stream);
     }
-    const std::int64_t end = platform::TellStream(stream_);
-    return platform::SeekStream(stream_, here, SEEK_SET) == 0 ? end : -1;
+    return got;
 }
 
-std::int64_t StdioFile::Tell() {
-    return stream_ == nullptr ? -1 : platform::TellStream(stream_);
+Expected<void> StreamWrite(std::FILE* stream, const std::string& path, const void* data, std::size_t count) {
+    if (stream == nullptr) {
+        return Closed(path, "cannot write");
+    }
+    const auto* in = static_cast<const unsigned char*>(data);
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t piece = std::min(count - done, kLargestPiece);
+        errno = 0;
+        if (std::fwrite(in + done, 1, piece, stream) != piece) {
+            return Error::System(path, "cannot write", Cause());
+        }
+        done += piece;
+    }
+    return Success();
 }
 
-int StdioFile::Seek(std::int64_t position) {
-    return stream_ == nullptr || position < 0 ? -1 : platform::SeekStream(stream_, position, SEEK_SET);
+Expected<std::uint64_t> StreamTell(std::FILE* stream, const std::string& path) {
+    if (stream == nullptr) {
+        return Closed(path, "cannot tell the position");
+    }
+    errno = 0;
+    const std::int64_t here = platform::TellStream(stream);
+    if (here < 0) {
+        return Error::System(path, "cannot tell the position", Cause());
+    }
+    return static_cast<std::uint64_t>(here);
+}
+
+Expected<void> StreamSeek(std::FILE* stream, const std::string& path, std::uint64_t position) {
+    if (stream == nullptr) {
+        return Closed(path, "cannot seek");
+    }
+    if (position > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+        return Error::System(path, "cannot seek", EINVAL);
+    }
+    errno = 0;
+    if (platform::SeekStream(stream, static_cast<std::int64_t>(position), SEEK_SET) != 0) {
+        return Error::System(path, "cannot seek", Cause());
+    }
+    return Success();
+}
+
+Expected<std::uint64_t> StreamSize(std::FILE* stream, const std::string& path) {
+    const Expected<std::uint64_t> here = StreamTell(stream, path);
+    if (!here) {
+        return here.error();
+    }
+    errno = 0;
+    if (platform::SeekStream(stream, 0, SEEK_END) != 0) {
+        return Error::System(path, "cannot tell the size", Cause());
+    }
+    const Expected<std::uint64_t> end = StreamTell(stream, path);
+    if (Expected<void> back = StreamSeek(stream, path, *here); !back) {
+        return back.error();
+    }
+    return end;
+}
+
+Expected<std::size_t> StdioFile::Read(void* buffer, std::size_t count) {
+    return StreamRead(stream_, path_, buffer, count);
+}
+
+Expected<void> StdioFile::Write(const void* data, std::size_t count) {
+    return StreamWrite(stream_, path_, data, count);
+}
+
+Expected<std::uint64_t> StdioFile::Size() {
+    return StreamSize(stream_, path_);
+}
+
+Expected<std::uint64_t> StdioFile::Tell() {
+    return StreamTell(stream_, path_);
+}
+
+Expected<void> StdioFile::Seek(std::uint64_t position) {
+    return StreamSeek(stream_, path_, position);
 }
 
 bool StdioFile::Close() {

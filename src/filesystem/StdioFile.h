@@ -1,15 +1,26 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "filesystem/File.h"
 
 namespace gridport {
 
-// A File on a C library stream, which it owns and closes.
+// The File operations on a C library stream; reasons name path. A signal
+// that only interrupted a read (a FIFO that waits for its writer) is read
+// through; after a stop request the read is an Interrupted Error.
+Expected<std::size_t> StreamRead(std::FILE* stream, const std::string& path, void* buffer, std::size_t count);
+Expected<void> StreamWrite(std::FILE* stream, const std::string& path, const void* data, std::size_t count);
+Expected<std::uint64_t> StreamSize(std::FILE* stream, const std::string& path);
+Expected<std::uint64_t> StreamTell(std::FILE* stream, const std::string& path);
+Expected<void> StreamSeek(std::FILE* stream, const std::string& path, std::uint64_t position);
+
+// A File on a C library stream, which it owns and closes. Reasons name the
+// path it was opened with.
 class StdioFile final : public File {
 public:
-    explicit StdioFile(std::FILE* stream) noexcept : stream_(stream) {}
+    StdioFile(std::FILE* stream, std::string path) noexcept : stream_(stream), path_(std::move(path)) {}
     ~StdioFile() override;
 
     // Takes over a stream when the File holds none (it was made with null,
@@ -20,11 +31,11 @@ public:
         }
     }
 
-    std::uint32_t Read(void* buffer, std::uint32_t count) override;
-    std::uint32_t Write(const void* data, std::uint32_t count) override;
-    std::int64_t Size() override;
-    std::int64_t Tell() override;
-    int Seek(std::int64_t position) override;
+    Expected<std::size_t> Read(void* buffer, std::size_t count) override;
+    Expected<void> Write(const void* data, std::size_t count) override;
+    Expected<std::uint64_t> Size() override;
+    Expected<std::uint64_t> Tell() override;
+    Expected<void> Seek(std::uint64_t position) override;
     // Pushes out what is buffered and closes the stream; false when either
     // fails (a write error the platform held back shows here).
     bool Close();
@@ -34,6 +45,7 @@ public:
 
 private:
     std::FILE* stream_;
+    std::string path_;
 };
 
 }  // namespace gridport

@@ -123,7 +123,7 @@ Expected<std::unique_ptr<File>> StdioFileSystem::Open(const std::string& path, O
     }
     // Made before the stream is opened, so that nothing can throw while the
     // stream has no owner.
-    auto file = std::make_unique<StdioFile>(nullptr);
+    auto file = std::make_unique<StdioFile>(nullptr, path);
     std::FILE* stream = OpenStream(path, streamMode);
     if (stream == nullptr) {
         return Error::System(path, "cannot open", errno);

@@ -25,13 +25,15 @@ StdioOutputFile::~StdioOutputFile() {
     Discard();
 }
 
-std::uint32_t StdioOutputFile::Write(const void* data, std::uint32_t count) {
-    errno = 0;
-    const std::uint32_t written = stream_.Write(data, count);
-    if (written != count && !writeError_) {
-        writeError_ = errno != 0 ? errno : EIO;
+Expected<void> StdioOutputFile::Write(const void* data, std::size_t count) {
+    Expected<void> written = stream_.Write(data, count);
+    if (!written) {
+        if (!writeError_) {
+            writeError_ = written.error();
+        }
+        return written;
     }
-    written_ += written;
+    written_ += count;
     if (way_ == Way::Rename && written_ - sent_ >= kWritebackStep) {
         platform::StartWriteback(stream_.Stream(), sent_, written_ - sent_);
         sent_ = written_;
@@ -43,11 +45,11 @@ Expected<void> StdioOutputFile::Commit() {
     // The stream's buffer goes out here, so a full disk often shows only now.
     errno = 0;
     if (!stream_.Close() && !writeError_) {
-        writeError_ = errno != 0 ? errno : EIO;
+        writeError_ = Error::System(name_, "cannot write", errno != 0 ? errno : EIO);
     }
     if (writeError_) {
         Discard();
-        return Error::System(name_, "cannot write", *writeError_);
+        return *writeError_;
     }
     if (way_ == Way::Direct) {
         return Success();

@@ -57,11 +57,11 @@ public:
     // The temporary file's entry in the registry that signal handlers clear.
     TemporaryFileEntry& Entry() noexcept { return entry_; }
 
-    std::uint32_t Read(void* buffer, std::uint32_t count) override { return stream_.Read(buffer, count); }
-    std::uint32_t Write(const void* data, std::uint32_t count) override;
-    std::int64_t Size() override { return stream_.Size(); }
-    std::int64_t Tell() override { return stream_.Tell(); }
-    int Seek(std::int64_t position) override { return stream_.Seek(position); }
+    Expected<std::size_t> Read(void* buffer, std::size_t count) override { return stream_.Read(buffer, count); }
+    Expected<void> Write(const void* data, std::size_t count) override;
+    Expected<std::uint64_t> Size() override { return stream_.Size(); }
+    Expected<std::uint64_t> Tell() override { return stream_.Tell(); }
+    Expected<void> Seek(std::uint64_t position) override { return stream_.Seek(position); }
     Expected<void> Commit() override;
 
 private:
@@ -72,10 +72,10 @@ private:
     bool inPlaceAllowed_;
     std::string temporary_;
     Way way_ = Way::Direct;
-    StdioFile stream_{nullptr};
+    StdioFile stream_{nullptr, name_};
     TemporaryFileEntry entry_;
-    // The first write that fell short, with the system's reason.
-    std::optional<int> writeError_;
+    // The first write that failed.
+    std::optional<Error> writeError_;
     // Bytes written so far, and how many of them are already on their way
     // to the disk.
     std::uint64_t written_ = 0;

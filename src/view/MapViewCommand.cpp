@@ -230,7 +230,7 @@ private:
 
 // The tileset's reduced tiles, read again from its start.
 Expected<TileLevels> ReadLevels(File& file, const std::string& path, TilesetKind kind) {
-    if (file.Seek(0) != 0) {
+    if (!file.Seek(0)) {
         return Error(path, "cannot read the file again");
     }
     BufferedReader in(file, path);

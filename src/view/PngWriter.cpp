@@ -94,11 +94,8 @@ struct PngSink {
 
 void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
     auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
-    while (length > 0 && !sink->failed) {
-        const auto piece = static_cast<std::uint32_t>(std::min<png_size_t>(length, kLargestTransfer));
-        sink->failed = sink->file->Write(data, piece) != piece;
-        data += piece;
-        length -= piece;
+    if (!sink->failed) {
+        sink->failed = !sink->file->Write(data, length);
     }
 }
 

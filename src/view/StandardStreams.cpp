@@ -1,11 +1,12 @@
 #include "view/StandardStreams.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <vector>
 
-#include "filesystem/PlatformFiles.h"
+#include "filesystem/StdioFile.h"
 
 namespace gridport {
 
@@ -14,25 +15,18 @@ namespace {
 // A stream this program doesn't own: standard input or output.
 class StreamFile final : public OutputFile {
 public:
-    explicit StreamFile(std::FILE* stream) : stream_(stream) {}
+    StreamFile(std::FILE* stream, std::string name) : stream_(stream), name_(std::move(name)) {}
 
-    std::uint32_t Read(void* buffer, std::uint32_t count) override {
-        return static_cast<std::uint32_t>(std::fread(buffer, 1, count, stream_));
+    Expected<std::size_t> Read(void* buffer, std::size_t count) override {
+        return StreamRead(stream_, name_, buffer, count);
     }
-    std::uint32_t Write(const void* data, std::uint32_t count) override {
-        return static_cast<std::uint32_t>(std::fwrite(data, 1, count, stream_));
+    Expected<void> Write(const void* data, std::size_t count) override {
+        return StreamWrite(stream_, name_, data, count);
     }
     // A pipe tells neither: its reader takes it as a stream of unknown size.
-    std::int64_t Size() override {
-        const std::int64_t here = Tell();
-        if (here < 0 || platform::SeekStream(stream_, 0, SEEK_END) != 0) {
-            return -1;
-        }
-        const std::int64_t end = Tell();
-        return platform::SeekStream(stream_, here, SEEK_SET) == 0 ? end : -1;
-    }
-    std::int64_t Tell() override { return platform::TellStream(stream_); }
-    int Seek(std::int64_t position) override { return platform::SeekStream(stream_, position, SEEK_SET); }
+    Expected<std::uint64_t> Size() override { return StreamSize(stream_, name_); }
+    Expected<std::uint64_t> Tell() override { return StreamTell(stream_, name_); }
+    Expected<void> Seek(std::uint64_t position) override { return StreamSeek(stream_, name_, position); }
     Expected<void> Commit() override {
         if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) {
             return Error("standard output", "cannot write");
@@ -42,32 +36,34 @@ public:
 
 private:
     std::FILE* stream_;
+    std::string name_;
 };
 
 // Bytes read from a stream to its end, read-only.
 class BytesFile final : public File {
 public:
-    explicit BytesFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    BytesFile(std::vector<std::uint8_t> bytes, std::string path) : bytes_(std::move(bytes)), path_(std::move(path)) {}
 
-    std::uint32_t Read(void* buffer, std::uint32_t count) override {
-        const auto taken = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, bytes_.size() - position_));
+    Expected<std::size_t> Read(void* buffer, std::size_t count) override {
+        const std::size_t taken = std::min(count, bytes_.size() - position_);
         std::memcpy(buffer, bytes_.data() + position_, taken);
         position_ += taken;
         return taken;
     }
-    std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
-    std::int64_t Size() override { return static_cast<std::int64_t>(bytes_.size()); }
-    std::int64_t Tell() override { return static_cast<std::int64_t>(position_); }
-    int Seek(std::int64_t position) override {
-        if (position < 0 || static_cast<std::uint64_t>(position) > bytes_.size()) {
-            return -1;
+    Expected<void> Write(const void*, std::size_t) override { return Error::System(path_, "cannot write", EBADF); }
+    Expected<std::uint64_t> Size() override { return std::uint64_t{bytes_.size()}; }
+    Expected<std::uint64_t> Tell() override { return std::uint64_t{position_}; }
+    Expected<void> Seek(std::uint64_t position) override {
+        if (position > bytes_.size()) {
+            return Error::System(path_, "cannot seek", EINVAL);
         }
         position_ = static_cast<std::size_t>(position);
-        return 0;
+        return Success();
     }
 
 private:
     std::vector<std::uint8_t> bytes_;
+    std::string path_;
     std::size_t position_ = 0;
 };
 
@@ -78,14 +74,15 @@ Expected<std::unique_ptr<File>> StandardStreamFileSystem::Open(const std::string
         return files_.Open(path, mode);
     }
     const bool write = (static_cast<std::uint32_t>(mode) & static_cast<std::uint32_t>(OpenMode::Write)) != 0;
-    return std::unique_ptr<File>(std::make_unique<StreamFile>(write ? output_ : input_));
+    return std::unique_ptr<File>(
+        std::make_unique<StreamFile>(write ? output_ : input_, write ? "standard output" : "standard input"));
 }
 
 Expected<std::unique_ptr<OutputFile>> StandardStreamFileSystem::OpenOutput(const std::string& path) {
     if (path != "-") {
         return files_.OpenOutput(path);
     }
-    return std::unique_ptr<OutputFile>(std::make_unique<StreamFile>(output_));
+    return std::unique_ptr<OutputFile>(std::make_unique<StreamFile>(output_, "standard output"));
 }
 
 bool StandardStreamFileSystem::SameFile(const std::string& a, const std::string& b) {
@@ -94,19 +91,26 @@ bool StandardStreamFileSystem::SameFile(const std::string& a, const std::string&
 
 Expected<std::unique_ptr<File>> OpenSeekable(const std::string& path, FileSystem& fileSystem, std::uint64_t most) {
     Expected<std::unique_ptr<File>> file = fileSystem.Open(path, OpenMode::Read);
-    if (!file || ((*file)->Tell() >= 0 && (*file)->Size() >= 0)) {
+    if (!file || ((*file)->Tell() && (*file)->Size())) {
         return file;
     }
     std::vector<std::uint8_t> bytes;
     std::uint8_t block[65536];
-    for (std::uint32_t got = 0; (got = (*file)->Read(block, sizeof block)) > 0;) {
-        if (bytes.size() + got > most) {
+    for (;;) {
+        const Expected<std::size_t> got = (*file)->Read(block, sizeof block);
+        if (!got) {
+            return got.error();
+        }
+        if (*got == 0) {
+            break;
+        }
+        if (bytes.size() + *got > most) {
             return Error(path, "a stream of more than " + std::to_string(most >> 20) +
                                    " MiB can't be kept to be read again; name the file instead");
         }
-        bytes.insert(bytes.end(), block, block + got);
+        bytes.insert(bytes.end(), block, block + *got);
     }
-    return std::unique_ptr<File>(std::make_unique<BytesFile>(std::move(bytes)));
+    return std::unique_ptr<File>(std::make_unique<BytesFile>(std::move(bytes), path));
 }
 
 }  // namespace gridport

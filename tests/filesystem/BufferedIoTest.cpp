@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <numeric>
 
 #include "filesystem/BufferedReader.h"
@@ -24,7 +25,7 @@ TEST_P(BufferedReaderCapacity, ReadsSkipsAndCountsExactly) {
     MemoryFileSystem files;
     files.Put("f", Counting(1000));
     const auto file = std::move(*files.Open("f", OpenMode::Read));
-    ASSERT_EQ(file->Seek(10), 0);
+    ASSERT_TRUE(file->Seek(10));
     BufferedReader in(*file, "f", GetParam());
     EXPECT_EQ(in.Remaining(), 990U);
 
@@ -111,16 +112,19 @@ TEST(BufferedReader, ReadersSharingAFileEachKeepTheirPlace) {
 class ShortFile : public OutputFile {
 public:
     explicit ShortFile(std::size_t room) : room_(room) {}
-    std::uint32_t Read(void*, std::uint32_t) override { return 0; }
-    std::uint32_t Write(const void* data, std::uint32_t count) override {
-        const auto taken = static_cast<std::uint32_t>(std::min<std::size_t>(count, room_ - bytes.size()));
+    Expected<std::size_t> Read(void*, std::size_t) override { return std::size_t{0}; }
+    Expected<void> Write(const void* data, std::size_t count) override {
+        const std::size_t taken = std::min(count, room_ - bytes.size());
         const auto* in = static_cast<const std::uint8_t*>(data);
         bytes.insert(bytes.end(), in, in + taken);
-        return taken;
+        if (taken != count) {
+            return Error::System("short", "cannot write", ENOSPC);
+        }
+        return Success();
     }
-    std::int64_t Size() override { return static_cast<std::int64_t>(bytes.size()); }
-    std::int64_t Tell() override { return Size(); }
-    int Seek(std::int64_t) override { return -1; }
+    Expected<std::uint64_t> Size() override { return std::uint64_t{bytes.size()}; }
+    Expected<std::uint64_t> Tell() override { return Size(); }
+    Expected<void> Seek(std::uint64_t) override { return Error::System("short", "cannot seek", ESPIPE); }
     Expected<void> Commit() override { return Success(); }
     Bytes bytes;
 

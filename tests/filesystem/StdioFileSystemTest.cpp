@@ -141,33 +141,37 @@ TEST(StdioFile, WriteCreatesAndEmptiesThenSizeSeekTell) {
         ASSERT_TRUE(opened);
         auto* file = dynamic_cast<StdioFile*>(opened->get());
         ASSERT_NE(file, nullptr);
-        EXPECT_EQ(file->Size(), 0);
+        EXPECT_EQ(*file->Size(), 0U);
         const std::uint8_t data[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-        EXPECT_EQ(file->Write(data, 10), 10U);
+        EXPECT_TRUE(file->Write(data, 10));
         EXPECT_TRUE(file->Close());
     }
     auto opened = defaultFileSystem.Open(root / "out.bin", OpenMode::Read);
     ASSERT_TRUE(opened);
     auto* file = dynamic_cast<StdioFile*>(opened->get());
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(file->Seek(4), 0);
-    EXPECT_EQ(file->Size(), 10);
-    EXPECT_EQ(file->Tell(), 4);
+    EXPECT_TRUE(file->Seek(4));
+    EXPECT_EQ(*file->Size(), 10U);
+    EXPECT_EQ(*file->Tell(), 4U);
     std::uint8_t byte = 0;
-    EXPECT_EQ(file->Read(&byte, 1), 1U);
+    EXPECT_EQ(*file->Read(&byte, 1), 1U);
     EXPECT_EQ(byte, 4);
-    EXPECT_EQ(file->Seek(0), 0);
-    EXPECT_EQ(file->Read(&byte, 1), 1U);
+    EXPECT_TRUE(file->Seek(0));
+    EXPECT_EQ(*file->Read(&byte, 1), 1U);
     EXPECT_EQ(byte, 0);
-    EXPECT_NE(file->Seek(-1), 0);
+    // Past what a signed position holds.
+    EXPECT_EQ(file->Seek(std::uint64_t{1} << 63).error().Text(), root / "out.bin" + ": cannot seek: Invalid argument");
     std::uint8_t rest[20];
-    EXPECT_EQ(file->Read(rest, 20), 9U);
+    EXPECT_EQ(*file->Read(rest, 20), 9U);
+    EXPECT_EQ(*file->Read(rest, 20), 0U);
     EXPECT_TRUE(file->Close());
-    EXPECT_EQ(file->Read(rest, 1), 0U);
-    EXPECT_EQ(file->Write(rest, 1), 0U);
-    EXPECT_EQ(file->Size(), -1);
-    EXPECT_EQ(file->Tell(), -1);
-    EXPECT_NE(file->Seek(0), 0);
+    // Every operation of a closed file fails, naming it.
+    const std::string closed = root / "out.bin" + ": ";
+    EXPECT_EQ(file->Read(rest, 1).error().Text(), closed + "cannot read: Bad file descriptor");
+    EXPECT_EQ(file->Write(rest, 1).error().Text(), closed + "cannot write: Bad file descriptor");
+    EXPECT_EQ(file->Size().error().Kind(), ErrorKind::System);
+    EXPECT_EQ(file->Tell().error().Text(), closed + "cannot tell the position: Bad file descriptor");
+    EXPECT_EQ(file->Seek(0).error().Text(), closed + "cannot seek: Bad file descriptor");
     EXPECT_FALSE(file->Close());
 }
 
@@ -188,7 +192,7 @@ TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnCommit) {
         auto opened = defaultFileSystem.OpenOutput(root / "out.bin");
         ASSERT_TRUE(opened);
         std::unique_ptr<OutputFile>& file = *opened;
-        EXPECT_EQ(file->Write(data, 3), 3U);
+        EXPECT_TRUE(file->Write(data, 3));
         const std::vector<std::string> names = contents();
         ASSERT_EQ(names.size(), 2U);
         const std::string temporary = names[0] == "out.bin" ? names[1] : names[0];
@@ -211,12 +215,12 @@ TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnCommit) {
     auto opened = defaultFileSystem.OpenOutput(root / "out.bin");
     ASSERT_TRUE(opened);
     std::unique_ptr<OutputFile>& file = *opened;
-    EXPECT_EQ(file->Write(data, 3), 3U);
-    EXPECT_EQ(file->Size(), 3);
-    EXPECT_EQ(file->Seek(1), 0);
-    EXPECT_EQ(file->Tell(), 1);
+    EXPECT_TRUE(file->Write(data, 3));
+    EXPECT_EQ(*file->Size(), 3U);
+    EXPECT_TRUE(file->Seek(1));
+    EXPECT_EQ(*file->Tell(), 1U);
     std::uint8_t byte = 0;
-    EXPECT_EQ(file->Read(&byte, 1), 0U);  // written only
+    EXPECT_EQ(file->Read(&byte, 1).error().Kind(), ErrorKind::System);  // written only
     std::filesystem::remove(root / "out.bin");
     std::filesystem::create_directories(root.Path() / "out.bin" / "sub");
     const Expected<void> committed = file->Commit();
@@ -237,7 +241,7 @@ TEST(StdioFileSystem, OutputsReplaceTheTargetOnlyOnCommit) {
     std::filesystem::create_symlink("made.bin", root.Path() / "dangling");
     auto made = defaultFileSystem.OpenOutput(root / "dangling");
     ASSERT_TRUE(made);
-    EXPECT_EQ((*made)->Write(data, 3), 3U);
+    EXPECT_TRUE((*made)->Write(data, 3));
     EXPECT_TRUE((*made)->Commit());
     EXPECT_TRUE(std::filesystem::is_symlink(root.Path() / "dangling"));
     EXPECT_EQ(ReadDiskFile(root / "made.bin"), (Bytes{1, 2, 3}));
@@ -261,8 +265,7 @@ TEST(StdioFileSystem, LargeOutputsArriveWhole) {
     std::unique_ptr<OutputFile>& file = *opened;
     constexpr std::size_t kPiece = 65537;
     for (std::size_t at = 0; at < data.size(); at += kPiece) {
-        const auto piece = static_cast<std::uint32_t>(std::min(kPiece, data.size() - at));
-        ASSERT_EQ(file->Write(data.data() + at, piece), piece);
+        ASSERT_TRUE(file->Write(data.data() + at, std::min(kPiece, data.size() - at)));
     }
     EXPECT_TRUE(file->Commit());
     EXPECT_EQ(ReadDiskFile(root / "out.bin"), data);
@@ -291,7 +294,7 @@ TEST(StdioFileSystem, TemporaryNamesFitTheNameLimit) {
         EXPECT_EQ(temporary[0], '.');
         EXPECT_EQ(temporary.compare(1, length - 17, name, 0, length - 17), 0) << temporary;
         EXPECT_EQ(temporary.rfind(".gridport-"), length - 16) << temporary;
-        EXPECT_EQ((*output)->Write(&byte, 1), 1U);
+        EXPECT_TRUE((*output)->Write(&byte, 1));
         EXPECT_TRUE((*output)->Commit());
         EXPECT_EQ(ReadDiskFile(root / name), Bytes{1});
         std::filesystem::remove(root / name);
@@ -330,7 +333,7 @@ TEST(StdioFileSystem, ASignalRemovesTheTemporaryFilesOfEveryThread) {
                 ++open;
                 const std::uint8_t block[4096] = {};
                 for (int i = 0; output && i < 100000; ++i) {
-                    (*output)->Write(block, sizeof block);
+                    (void)(*output)->Write(block, sizeof block);
                 }
             });
         }
@@ -450,16 +453,67 @@ TEST(StdioFile, CloseReportsAWriteThatNeverReachedTheDisk) {
     auto* file = dynamic_cast<StdioFile*>(opened->get());
     ASSERT_NE(file, nullptr);
     const std::uint8_t byte = 1;
-    file->Write(&byte, 1);  // held back in the stream's buffer
+    EXPECT_TRUE(file->Write(&byte, 1));  // held back in the stream's buffer
     EXPECT_FALSE(file->Close());
     // A device is written in place, and the reason is the system's.
     const auto output = defaultFileSystem.OpenOutput("/dev/full");
     ASSERT_TRUE(output);
-    (*output)->Write(&byte, 1);
+    (void)(*output)->Write(&byte, 1);
     const Expected<void> committed = (*output)->Commit();
     ASSERT_FALSE(committed);
     EXPECT_EQ(committed.error().Text(), "/dev/full: cannot write: No space left on device");
 }
+
+#ifndef _WIN32
+// A pipe tells neither its position nor its size: each is the system's
+// Error naming the stream. A read gives what arrived, then 0 at the end.
+TEST(StdioFile, APipeCantTellAndIsReadToItsEnd) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    StdioFile reader(fdopen(ends[0], "rb"), "the pipe");
+    ASSERT_EQ(write(ends[1], "abcdef", 6), 6);
+    close(ends[1]);
+    EXPECT_EQ(reader.Tell().error().Text(), "the pipe: cannot tell the position: Illegal seek");
+    EXPECT_EQ(reader.Size().error().Text(), "the pipe: cannot tell the position: Illegal seek");
+    EXPECT_EQ(reader.Seek(0).error().Text(), "the pipe: cannot seek: Illegal seek");
+    char got[10];
+    EXPECT_EQ(*reader.Read(got, sizeof got), 6U);
+    EXPECT_EQ(*reader.Read(got, sizeof got), 0U);
+}
+
+// A stop request that interrupts a read waiting on a pipe ends it with an
+// Error of kind Interrupted, not with a short count that reads as the end.
+TEST(StdioFile, AStopRequestEndsAWaitingReadAsInterrupted) {
+#if GRIDPORT_EMULATED
+    GTEST_SKIP() << "signals to a process with threads don't arrive under the emulator";
+#endif
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CatchStopRequests();
+        int ends[2];
+        if (pipe(ends) != 0) {
+            _exit(2);
+        }
+        StdioFile reader(fdopen(ends[0], "rb"), "the pipe");
+        const pthread_t waiting = pthread_self();
+        std::thread stopper([waiting] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            pthread_kill(waiting, SIGINT);
+        });
+        char got[10];
+        const Expected<std::size_t> read = reader.Read(got, sizeof got);
+        stopper.join();
+        _exit(!read && read.error().Kind() == ErrorKind::Interrupted &&
+                      read.error().Text() == "the pipe: cannot read: Interrupted system call"
+                  ? 0
+                  : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+#endif
 
 }  // namespace
 }  // namespace gridport

@@ -272,7 +272,7 @@ TEST(RmpReader, ReportsFilesItCannotReadOrTellTheSizeOf) {
     EXPECT_EQ(unread.error().Text(), "in.rmp: byte 0: cannot read the 256-byte header");
     // A stream that can't tell its size can't have its counts checked.
     files.FailAt(FileOperation::Size, 1);
-    ASSERT_EQ(file->Seek(0), 0);
+    ASSERT_TRUE(file->Seek(0));
     BufferedReader unsized(*file, "in.rmp");
     const Expected<RmpDocument> refused = ReadRmp(unsized);
     ASSERT_FALSE(refused);

@@ -76,7 +76,7 @@ Expected<std::unique_ptr<File>> MemoryFileSystem::Open(const std::string& path, 
     } else {
         return Error(path, "no open mode given");
     }
-    return std::make_unique<MemoryFile>(state_, std::move(node));
+    return std::make_unique<MemoryFile>(state_, std::move(node), MemoryOutput{path, {}, {}});
 } catch (const std::bad_alloc&) {
     return Error(path, "out of memory");
 }
@@ -254,49 +254,64 @@ void MemoryFile::Discard() {
     }
 }
 
-std::uint32_t MemoryFile::Read(void* buffer, std::uint32_t count) {
-    const auto size = static_cast<std::int64_t>(node_->bytes.size());
-    if (state_->faults.Fails(FileOperation::Read) || !open_ || position_ >= size) {
-        return 0;
+Expected<std::size_t> MemoryFile::Read(void* buffer, std::size_t count) {
+    if (state_->faults.Fails(FileOperation::Read)) {
+        return Error::System(output_.name, "cannot read", EIO);
     }
-    const auto available = static_cast<std::uint32_t>(std::min<std::int64_t>(count, size - position_));
-    std::memcpy(buffer, node_->bytes.data() + position_, available);
+    if (!open_) {
+        return Error::System(output_.name, "cannot read", EBADF);
+    }
+    const Bytes& bytes = node_->bytes;
+    if (position_ >= bytes.size()) {
+        return std::size_t{0};
+    }
+    const auto available = static_cast<std::size_t>(std::min<std::uint64_t>(count, bytes.size() - position_));
+    std::memcpy(buffer, bytes.data() + position_, available);
     position_ += available;
     return available;
 }
 
-std::uint32_t MemoryFile::Write(const void* data, std::uint32_t count) try {
+Expected<void> MemoryFile::Write(const void* data, std::size_t count) try {
     if (state_->faults.Fails(FileOperation::Write) || !open_) {
         Fail("cannot write", ENOSPC);
-        return 0;
+        return Error::System(output_.name, "cannot write", ENOSPC);
     }
     Bytes& bytes = node_->bytes;
-    const auto end = static_cast<std::size_t>(position_) + count;
+    const std::uint64_t end = position_ + count;
+    if (end > bytes.max_size()) {
+        throw std::bad_alloc();
+    }
     if (end > bytes.size()) {
-        bytes.resize(end);
+        bytes.resize(static_cast<std::size_t>(end));
     }
     std::memcpy(bytes.data() + position_, data, count);
-    position_ = static_cast<std::int64_t>(end);
-    return count;
+    position_ = end;
+    return Success();
 } catch (const std::bad_alloc&) {
     Fail("cannot write", ENOMEM);
-    return 0;
+    return Error::System(output_.name, "cannot write", ENOMEM);
 }
 
-std::int64_t MemoryFile::Size() {
-    return state_->faults.Fails(FileOperation::Size) || !open_ ? -1 : static_cast<std::int64_t>(node_->bytes.size());
+Expected<std::uint64_t> MemoryFile::Size() {
+    if (state_->faults.Fails(FileOperation::Size) || !open_) {
+        return Error::System(output_.name, "cannot tell the size", EIO);
+    }
+    return std::uint64_t{node_->bytes.size()};
 }
 
-std::int64_t MemoryFile::Tell() {
-    return state_->faults.Fails(FileOperation::Tell) || !open_ ? -1 : position_;
+Expected<std::uint64_t> MemoryFile::Tell() {
+    if (state_->faults.Fails(FileOperation::Tell) || !open_) {
+        return Error::System(output_.name, "cannot tell the position", EIO);
+    }
+    return position_;
 }
 
-int MemoryFile::Seek(std::int64_t position) {
-    if (state_->faults.Fails(FileOperation::Seek) || !open_ || position < 0) {
-        return -1;
+Expected<void> MemoryFile::Seek(std::uint64_t position) {
+    if (state_->faults.Fails(FileOperation::Seek) || !open_) {
+        return Error::System(output_.name, "cannot seek", EIO);
     }
     position_ = position;
-    return 0;
+    return Success();
 }
 
 Expected<void> MemoryFile::Commit() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -125,7 +126,7 @@ private:
 
 // What makes an open file a replacing output: the path as the caller gave
 // it (for reasons), the file it replaces and its temporary file (empty when
-// it writes in place).
+// it writes in place). A file opened to be read has only its name.
 struct MemoryOutput {
     std::string name;
     std::string target;
@@ -140,11 +141,11 @@ public:
     MemoryFile(std::shared_ptr<MemoryState> state, std::shared_ptr<MemoryNode> node, MemoryOutput output = {});
     ~MemoryFile() override;
 
-    std::uint32_t Read(void* buffer, std::uint32_t count) override;
-    std::uint32_t Write(const void* data, std::uint32_t count) override;
-    std::int64_t Size() override;
-    std::int64_t Tell() override;
-    int Seek(std::int64_t position) override;
+    Expected<std::size_t> Read(void* buffer, std::size_t count) override;
+    Expected<void> Write(const void* data, std::size_t count) override;
+    Expected<std::uint64_t> Size() override;
+    Expected<std::uint64_t> Tell() override;
+    Expected<void> Seek(std::uint64_t position) override;
     Expected<void> Commit() override;
 
 private:
@@ -155,7 +156,7 @@ private:
     std::shared_ptr<MemoryState> state_;
     std::shared_ptr<MemoryNode> node_;
     MemoryOutput output_;
-    std::int64_t position_ = 0;
+    std::uint64_t position_ = 0;
     bool open_ = true;
     std::optional<Error> failure_;
 };
@@ -165,16 +166,16 @@ private:
 class PipeFile final : public File {
 public:
     explicit PipeFile(Bytes bytes) : bytes_(std::move(bytes)) {}
-    std::uint32_t Read(void* buffer, std::uint32_t count) override {
-        const auto taken = static_cast<std::uint32_t>(std::min<std::size_t>(count, bytes_.size() - at_));
+    Expected<std::size_t> Read(void* buffer, std::size_t count) override {
+        const std::size_t taken = std::min(count, bytes_.size() - at_);
         std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), taken, static_cast<std::uint8_t*>(buffer));
         at_ += taken;
         return taken;
     }
-    std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
-    std::int64_t Size() override { return -1; }
-    std::int64_t Tell() override { return -1; }
-    int Seek(std::int64_t) override { return -1; }
+    Expected<void> Write(const void*, std::size_t) override { return Error::System("-", "cannot write", EBADF); }
+    Expected<std::uint64_t> Size() override { return Error::System("-", "cannot seek", ESPIPE); }
+    Expected<std::uint64_t> Tell() override { return Error::System("-", "cannot tell the position", ESPIPE); }
+    Expected<void> Seek(std::uint64_t) override { return Error::System("-", "cannot seek", ESPIPE); }
 
 private:
     Bytes bytes_;

@@ -43,7 +43,7 @@ Expected<Tileset> LoadBytes(const Bytes& bytes, std::size_t at = 0) {
     MemoryFileSystem files;
     files.Put("in.rts", bytes);
     const auto file = std::move(*files.Open("in.rts", OpenMode::Read));
-    EXPECT_EQ(file->Seek(static_cast<std::int64_t>(at)), 0);
+    EXPECT_TRUE(file->Seek(at));
     BufferedReader in(*file, "in.rts");
     return LoadTileset(in, TilesetKind::Rts);
 }
