@@ -20,9 +20,9 @@ TEST(RunBatch, AnOutputFolderThatCantBeMadeFailsOnlyItsMapAndProgressCountsIt) {
     test::MemoryFileSystem files;
     files.Put("t.vsp", test::PatternVsp(5).Build());
     files.Put("blocked", {1});
-    const std::vector<MapEntry> maps{{"a.map", "a.map", "out/a.rmp", ""},
-                                     {"b.map", "b.map", "blocked/b.rmp", ""},
-                                     {"c.map", "c.map", "out/deep/c.rmp", ""}};
+    const std::vector<MapEntry> maps{{"a.map", "a.map", "out/a.rmp", {}},
+                                     {"b.map", "b.map", "blocked/b.rmp", {}},
+                                     {"c.map", "c.map", "out/deep/c.rmp", {}}};
     for (const MapEntry& entry : maps) {
         files.Put(entry.map, test::TownMap().Build());
     }
@@ -42,7 +42,8 @@ TEST(RunBatch, AnOutputFolderThatCantBeMadeFailsOnlyItsMapAndProgressCountsIt) {
     EXPECT_EQ(records[0].result, MapResult::Converted);
     EXPECT_EQ(records[0].bytes, files.Get("out/a.rmp").size());
     EXPECT_EQ(records[1].result, MapResult::Failed);
-    EXPECT_EQ(records[1].reason, "blocked/: cannot make the folder: Not a directory");
+    ASSERT_TRUE(records[1].failure);
+    EXPECT_EQ(records[1].failure->Text(), "blocked/: cannot make the folder: Not a directory");
     EXPECT_EQ(records[2].result, MapResult::Converted);
     EXPECT_TRUE(files.Has("out/deep/c.rmp"));
     EXPECT_NE(shown.find("\r3/3 maps, 1 failed, "), std::string::npos) << shown;
