@@ -284,7 +284,9 @@ Expected<void> MemoryFile::Write(const void* data, std::size_t count) try {
     if (end > bytes.size()) {
         bytes.resize(static_cast<std::size_t>(end));
     }
-    std::memcpy(bytes.data() + position_, data, count);
+    if (count != 0) {  // an empty write may come with no buffer at all
+        std::memcpy(bytes.data() + position_, data, count);
+    }
     position_ = end;
     return Success();
 } catch (const std::bad_alloc&) {
