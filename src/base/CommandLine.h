@@ -1,16 +1,15 @@
 #pragma once
 
-// The one command-line parser of gridport-batch, mapview and rmpview, in
-// the getopt_long manner (gridport itself takes exactly three operands and
-// no options):
+// The one command-line parser of gridport-batch, mapview and rmpview, in the getopt_long manner (gridport itself takes
+// exactly three operands and no options):
 //   --name value and --name=value; -x value and -xvalue (-x=value too);
 //   -h and --help ask for the help, -v, -V and --version for the version;
 //   "--" ends the options: every argument after it is an operand;
 //   "-" alone is an operand, the standard stream wherever the command reads
 //   or writes a file;
 //   options and operands may come in any order.
-// It only sorts the arguments: what a value means is the command's business.
-// Every error it returns is ErrorKind::Usage.
+// It only sorts the arguments: what a value means is the command's business. Every error it returns is
+// ErrorKind::Usage.
 
 #include <string>
 #include <string_view>
@@ -24,8 +23,7 @@ struct OptionSpec {
     std::string_view name;  // the long name without its dashes: "jobs"
     char letter = '\0';     // the short name, '\0' for none
     bool takesValue = false;
-    // May be given more than once (each value is kept, in order); any other
-    // option given twice is wrong usage.
+    // May be given more than once (each value is kept, in order); any other option given twice is wrong usage.
     bool repeatable = false;
 };
 

@@ -7,14 +7,11 @@
 #include <new>
 #include <string>
 
-// The temporary files that outputs have open, where a signal handler can
-// find them: entries in chunks, each entry a path in a buffer of its own,
-// taken and given back with atomic operations, so that outputs on any number
-// of threads use it without a lock and a handler reads it without
-// allocating. A chunk is added, lock-free, by an output that finds every
-// entry taken (never by a handler), and stays until the program ends: the
-// registry holds as many files as can be open at once. The handlers of
-// base/Signals.h remove every file in it before the program dies.
+// The temporary files that outputs have open, where a signal handler can find them: entries in chunks, each entry a
+// path in a buffer of its own, taken and given back with atomic operations, so that outputs on any number of threads
+// use it without a lock and a handler reads it without allocating. A chunk is added, lock-free, by an output that finds
+// every entry taken (never by a handler), and stays until the program ends: the registry holds as many files as can be
+// open at once. The handlers of base/Signals.h remove every file in it before the program dies.
 namespace gridport {
 
 namespace temporary_files {
@@ -30,8 +27,7 @@ enum State : int {
     kMaking,
     // The file exists under the path.
     kHeld,
-    // The owner is writing the target in place from the file, which must
-    // not end half-written: a handler waits.
+    // The owner is writing the target in place from the file, which must not end half-written: a handler waits.
     kCopying,
     // A handler took the entry; it is never given back.
     kRemoving,
@@ -53,12 +49,12 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_alw
 
 // The first chunk; the others hang from it.
 inline Chunk first;
-// Set by the first handler before it looks at the entries. Once it is set no
-// entry is taken: a file made after the handler passed its entry would stay.
+// Set by the first handler before it looks at the entries. Once it is set no entry is taken: a file made after the
+// handler passed its entry would stay.
 inline std::atomic<bool> stopping{false};
 
-// A free entry, taken (kMaking); a new chunk is added at the end when none
-// is free. Null when no memory is left for one.
+// A free entry, taken (kMaking); a new chunk is added at the end when none is free. Null when no memory is left for
+// one.
 inline Entry* Take() noexcept {
     Chunk* chunk = &first;
     for (;;) {
@@ -70,8 +66,8 @@ inline Entry* Take() noexcept {
         }
         Chunk* next = chunk->next.load();
         if (next == nullptr) {
-            // Made here, outside any handler; another output may add its own
-            // at the same time, and then this one goes and its is used.
+            // Made here, outside any handler; another output may add its own at the same time, and then this one goes
+            // and its is used.
             std::unique_ptr<Chunk> added;
             try {
                 added = std::make_unique<Chunk>();
@@ -86,9 +82,8 @@ inline Entry* Take() noexcept {
     }
 }
 
-// Removes the file of every entry, waiting for entries that are being made
-// or copied; pause() waits about a millisecond. Only atomics, the two
-// functions given and nothing else: it runs in a signal handler.
+// Removes the file of every entry, waiting for entries that are being made or copied; pause() waits about a
+// millisecond. Only atomics, the two functions given and nothing else: it runs in a signal handler.
 inline void RemoveAll(int (*remove)(const char*), void (*pause)()) noexcept {
     stopping.store(true);
     for (Chunk* chunk = &first; chunk != nullptr; chunk = chunk->next.load()) {
@@ -113,10 +108,9 @@ inline void RemoveAll(int (*remove)(const char*), void (*pause)()) noexcept {
 
 }  // namespace temporary_files
 
-// One output's entry in the registry, given back when the object goes. The
-// owner makes its file between Begin and Made, and keeps the signals of
-// InstallSignalCleanup held back on its thread meanwhile (HeldSignals,
-// base/Signals.h), so that no handler waits on its own thread.
+// One output's entry in the registry, given back when the object goes. The owner makes its file between Begin and Made,
+// and keeps the signals of InstallSignalCleanup held back on its thread meanwhile (HeldSignals, base/Signals.h), so
+// that no handler waits on its own thread.
 class TemporaryFileEntry {
 public:
     TemporaryFileEntry() = default;
@@ -124,10 +118,9 @@ public:
     TemporaryFileEntry& operator=(const TemporaryFileEntry&) = delete;
     ~TemporaryFileEntry() { Forget(); }
 
-    // Takes a free entry for fullPath, a path that stays right whatever the
-    // working directory. False when a handler is already removing the files:
-    // no file may be made then. When the path is too long, or no memory is
-    // left for more entries, it is true and nothing is held.
+    // Takes a free entry for fullPath, a path that stays right whatever the working directory. False when a handler is
+    // already removing the files: no file may be made then. When the path is too long, or no memory is left for more
+    // entries, it is true and nothing is held.
     bool Begin(const std::string& fullPath) noexcept {
         using namespace temporary_files;
         Forget();
@@ -135,9 +128,8 @@ public:
         if (entry == nullptr) {
             return !stopping.load();
         }
-        // Taken first, then the flag: a handler that set the flag before the
-        // entry was taken either sees the entry being made and waits, or is
-        // seen here.
+        // Taken first, then the flag: a handler that set the flag before the entry was taken either sees the entry
+        // being made and waits, or is seen here.
         if (stopping.load()) {
             entry->state.store(kFree);
             return false;
@@ -154,8 +146,7 @@ public:
         using namespace temporary_files;
         copying ? Move(kHeld, kCopying) : Move(kCopying, kHeld);
     }
-    // The file is gone, or was never made: the entry is free again, unless
-    // a handler took it.
+    // The file is gone, or was never made: the entry is free again, unless a handler took it.
     void Forget() noexcept {
         if (entry_ != nullptr) {
             std::atomic<int>& state = entry_->state;

@@ -6,8 +6,8 @@
 
 namespace gridport {
 
-// The one folding of letter case: ASCII capitals made small, every other
-// byte as it is (as Windows file names and the files' endings are compared).
+// The one folding of letter case: ASCII capitals made small, every other byte as it is (as Windows file names and the
+// files' endings are compared).
 constexpr char LowerCase(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }

@@ -23,9 +23,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Hands everything on to the RMP output until a stop is asked for; from
-// then on the pass only reads and checks, and the output, never committed,
-// removes its temporary file.
+// Hands everything on to the RMP output until a stop is asked for; from then on the pass only reads and checks, and the
+// output, never committed, removes its temporary file.
 class StoppableSink final : public ConversionSink {
 public:
     explicit StoppableSink(ConversionSink& target) : target_(target) {}
@@ -79,9 +78,8 @@ public:
         jobs_ = jobs;
         stretch_ = (maps_.size() + jobs - 1) / jobs;
         claims_ = stretch_ * jobs;
-        // One worker and nothing to show: the maps in this thread, with no
-        // thread started (under an emulator, where a first thread hangs, the
-        // tests run the batch so).
+        // One worker and nothing to show: the maps in this thread, with no thread started (under an emulator, where a
+        // first thread hangs, the tests run the batch so).
         Executor executor = jobs > 1 || progress != nullptr ? Executor::OnThreads(jobs) : Executor::InCallingThread();
         for (unsigned i = 0; i < jobs; ++i) {
             executor.Async([this] { Work(); });
@@ -108,9 +106,8 @@ private:
             if (claim >= claims_) {
                 break;
             }
-            // Claims in turn go to the jobs' own stretches of the list, so
-            // that workers convert in different folders at once: files made
-            // side by side in one folder wait on each other in the kernel.
+            // Claims in turn go to the jobs' own stretches of the list, so that workers convert in different folders at
+            // once: files made side by side in one folder wait on each other in the kernel.
             const std::size_t index = (claim % jobs_) * stretch_ + claim / jobs_;
             if (index >= maps_.size()) {
                 continue;
@@ -133,8 +130,8 @@ private:
         }
     }
 
-    // A failure once a stop is requested is the stop's (a blocked open or
-    // read it interrupted): the map is left not done.
+    // A failure once a stop is requested is the stop's (a blocked open or read it interrupted): the map is left not
+    // done.
     void Fail(MapRecord& record, const Error& error) {
         if (StopRequested()) {
             return;
@@ -143,9 +140,8 @@ private:
         record.failure = error;
     }
 
-    // The tileset's path for the map, or why there is none. The map is
-    // opened and its header read here, once: the conversion reads on from
-    // the same file.
+    // The tileset's path for the map, or why there is none. The map is opened and its header read here, once: the
+    // conversion reads on from the same file.
     Expected<std::string> Tileset(const MapEntry& entry, std::unique_ptr<File>& mapFile) {
         Expected<std::unique_ptr<File>> file = fileSystem_.Open(entry.map, OpenMode::Read);
         if (!file) {
@@ -162,9 +158,8 @@ private:
         return FindTileset(entry.map, reader.Description().linkedFileName, options_.tilesetFolders, cache_);
     }
 
-    // RunConversion(mapPath, tilesetPath, ...) on a map file already open:
-    // the same pass, the same order of failures (a map that won't read is
-    // the reason, whatever the tileset).
+    // RunConversion(mapPath, tilesetPath, ...) on a map file already open: the same pass, the same order of failures (a
+    // map that won't read is the reason, whatever the tileset).
     Expected<void> ConvertPair(File& mapFile, const MapEntry& entry, const std::string& tilesetPath,
                                ConversionSink& sink) {
         if (mapFile.Seek(0) != 0) {
@@ -199,11 +194,9 @@ private:
         return Success();
     }
 
-    // Whether the map's output is newer than both of its inputs (never with
-    // --force). Only a regular file can be: an output or a tileset of
-    // another kind (a folder, a FIFO, a device) fails here, in a dry run
-    // too, and is never opened. A missing tileset's reason comes when it is
-    // opened, after the map's.
+    // Whether the map's output is newer than both of its inputs (never with --force). Only a regular file can be: an
+    // output or a tileset of another kind (a folder, a FIFO, a device) fails here, in a dry run too, and is never
+    // opened. A missing tileset's reason comes when it is opened, after the map's.
     Expected<bool> UpToDate(const MapEntry& entry, const std::string& tilesetPath) {
         const Expected<FileStatus> tileset = fileSystem_.Status(tilesetPath);
         if (tileset && tileset->kind != FileKind::Missing && tileset->kind != FileKind::Link) {
@@ -270,8 +263,7 @@ private:
             return Fail(record, imported.error());
         }
         if (Expected<void> saved = output.Commit(); !saved) {
-            // What the RMP format can't hold is said as mapview says it,
-            // without the output's name.
+            // What the RMP format can't hold is said as mapview says it, without the output's name.
             const Error& error = saved.error();
             return Fail(record,
                         error.Kind() == ErrorKind::Limit ? Error(ErrorKind::Limit, {}, error.Message()) : error);

@@ -1,5 +1,5 @@
-// gridport-batch [options] SOURCE OUTPUT: converts every MAP file under
-// SOURCE, each with the tileset it names, in one process (BatchCommand.h).
+// gridport-batch [options] SOURCE OUTPUT: converts every MAP file under SOURCE, each with the tileset it names, in one
+// process (BatchCommand.h).
 
 #include <cstdio>
 #include <new>
@@ -10,9 +10,8 @@
 #include "base/Signals.h"
 
 int main(int argc, char** argv) {
-    // Every signal that ends the run removes the temporary outputs; the
-    // first Ctrl-C or SIGTERM first lets the workers stop and the summary be
-    // written, a second ends the run at once.
+    // Every signal that ends the run removes the temporary outputs; the first Ctrl-C or SIGTERM first lets the workers
+    // stop and the summary be written, a second ends the run at once.
     gridport::InstallSignalCleanup(gridport::BrokenPipe::Fails);
     gridport::CatchStopRequests();
     int status = 1;

@@ -1,5 +1,5 @@
-// The conversion core: one streaming pass over a MAP file and its tileset,
-// and the sinks that gridport and mapview give it.
+// The conversion core: one streaming pass over a MAP file and its tileset, and the sinks that gridport and mapview give
+// it.
 
 #include "convert/Conversion.h"
 
@@ -16,8 +16,8 @@ namespace gridport {
 
 namespace {
 
-// "layer "Foreground" cell (3, 4) holds tile 10; the tileset has 10 tiles":
-// cell counts row by row from the layer's first.
+// "layer "Foreground" cell (3, 4) holds tile 10; the tileset has 10 tiles": cell counts row by row from the layer's
+// first.
 std::string CellBeyondTileset(const MapFileLayer& layer, std::uint64_t cell, std::uint32_t value,
                               std::uint32_t tileCount) {
     const std::uint64_t width = std::max<std::uint64_t>(layer.width, 1);
@@ -25,9 +25,8 @@ std::string CellBeyondTileset(const MapFileLayer& layer, std::uint64_t cell, std
            ") holds tile " + std::to_string(value) + "; the tileset has " + Counted(tileCount, "tile");
 }
 
-// A layer's cells on their way to the sink's block, or to the pass's own
-// when the sink only wants them checked, each checked against the tile
-// count. The first cell beyond the tileset is the import's failure.
+// A layer's cells on their way to the sink's block, or to the pass's own when the sink only wants them checked, each
+// checked against the tile count. The first cell beyond the tileset is the import's failure.
 class CheckedLayer final : public CellSink {
 public:
     CheckedLayer(const MapFileLayer& layer, const std::string& path, std::optional<std::uint32_t> tileCount,
@@ -71,8 +70,8 @@ private:
     std::optional<Error> failure_;
 };
 
-// The pass itself. The first failure is kept; a failure that leaves the
-// files readable lets the pass go on only for a sink that reads everything.
+// The pass itself. The first failure is kept; a failure that leaves the files readable lets the pass go on only for a
+// sink that reads everything.
 class Pass {
 public:
     Pass(MapReader& map, ConversionSink& sink) : map_(map), sink_(sink) {}
@@ -119,8 +118,7 @@ private:
         }
     }
 
-    // Decodes one file layer into the sink's index-th layer; false when the
-    // file can't be read on.
+    // Decodes one file layer into the sink's index-th layer; false when the file can't be read on.
     bool Decode(std::size_t fileLayer, std::size_t index, bool toSink) {
         const MapFileLayer& layer = map_.Description().fileLayers[fileLayer];
         CellSink* target = toSink ? sink_.Layer(index, layer) : nullptr;
@@ -150,8 +148,7 @@ private:
                 }
             }
         }
-        // Layers the map doesn't get must still read, and name only tiles
-        // the tileset has.
+        // Layers the map doesn't get must still read, and name only tiles the tileset has.
         for (std::size_t fileLayer = 0; fileLayer < decoded_.size(); ++fileLayer) {
             if (!decoded_[fileLayer] && !Decode(fileLayer, fileLayer, !sink_.WantsMapOrder())) {
                 return false;
@@ -229,8 +226,8 @@ Expected<void> RunConversion(const std::string& mapPath, const std::string& tile
     return RunConversion(map, TilesetInput{tilesetIn, TilesetKindOf(tilesetPath)}, sink);
 }
 
-// The writer's own buffer takes a written layer's cells, where the
-// version-1 foreground rule is applied to them in place.
+// The writer's own buffer takes a written layer's cells, where the version-1 foreground rule is applied to them in
+// place.
 class RmpOutput::Cells final : public CellSink {
 public:
     explicit Cells(RmpWriter& writer) : writer_(writer) {}
@@ -246,8 +243,8 @@ public:
     }
 
 private:
-    // Every 0 of the block's first count cells becomes with. Whole steps go
-    // through a small array, so that the loops vectorise.
+    // Every 0 of the block's first count cells becomes with. Whole steps go through a small array, so that the loops
+    // vectorise.
     void ReplaceEmpty(std::uint16_t with, std::size_t count) {
         constexpr std::size_t kStep = 64;
         std::size_t i = 0;

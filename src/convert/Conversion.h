@@ -1,10 +1,8 @@
 #pragma once
 
-// The one conversion core: a single streaming pass over a MAP file and its
-// tileset that checks everything a conversion checks and hands the cells
-// and the tiles to a sink. The RMP output (gridport), the verdict and the
-// summary (mapview) are sinks; any other output format is one more. Nothing
-// held grows with the map or the tileset.
+// The one conversion core: a single streaming pass over a MAP file and its tileset that checks everything a conversion
+// checks and hands the cells and the tiles to a sink. The RMP output (gridport), the verdict and the summary (mapview)
+// are sinks; any other output format is one more. Nothing held grows with the map or the tileset.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,32 +18,28 @@
 
 namespace gridport {
 
-// The tiles the converted map has: the tileset's, and for a version-1 map
-// one transparent tile after them, which empty foreground cells point at.
+// The tiles the converted map has: the tileset's, and for a version-1 map one transparent tile after them, which empty
+// foreground cells point at.
 std::uint64_t OutputTileCount(const MapDescription& map, const TilesetHeader& tileset);
 
-// Whether the RMP format can hold the converted map: at most 255 layers and
-// 65535 tiles. The reason (ErrorKind::Limit) names the output.
+// Whether the RMP format can hold the converted map: at most 255 layers and 65535 tiles. The reason (ErrorKind::Limit)
+// names the output.
 Expected<void> CheckRmpLimits(const MapDescription& map, const TilesetHeader& tileset, const std::string& output);
 
 class ConversionSink {
 public:
     virtual ~ConversionSink() = default;
 
-    // Both headers have been read: the map and, when the pass has one, the
-    // tileset.
+    // Both headers have been read: the map and, when the pass has one, the tileset.
     virtual void Begin(const MapDescription& map, const TilesetHeader* tileset) = 0;
-    // Whether the layers are wanted as the map has them, in its order (a
-    // file layer named twice comes twice, one never named not at all); else
-    // each file layer comes once, in file order.
+    // Whether the layers are wanted as the map has them, in its order (a file layer named twice comes twice, one never
+    // named not at all); else each file layer comes once, in file order.
     virtual bool WantsMapOrder() const { return false; }
-    // Whether the pass reads on after the first failure that leaves the
-    // file readable (a cell beyond the tileset, a tileset that won't read),
-    // so that the sink sees all of the map.
+    // Whether the pass reads on after the first failure that leaves the file readable (a cell beyond the tileset, a
+    // tileset that won't read), so that the sink sees all of the map.
     virtual bool ReadsEverything() const { return false; }
-    // Where the cells of the next layer go (map layer or file layer, as
-    // chosen above); nullptr to have them only checked. The pass checks
-    // every cell before the sink takes it.
+    // Where the cells of the next layer go (map layer or file layer, as chosen above); nullptr to have them only
+    // checked. The pass checks every cell before the sink takes it.
     virtual CellSink* Layer(std::size_t index, const MapFileLayer& layer) = 0;
     // The layer's cells are all there; largest is the largest of them.
     virtual void LayerDone(std::size_t /*index*/, std::uint16_t /*largest*/) {}
@@ -61,28 +55,24 @@ struct TilesetInput {
     TilesetKind kind;
 };
 
-// Reads the MAP file's header and layers, and the tileset when there is one,
-// handing everything to the sink. Its error is the first failure of the
-// import: a file that won't read, a layer cut short, a cell whose index is
-// beyond the tileset, an empty tileset.
-// tilesetFailure, when set, is why the tileset could not be opened: the
-// pass then reads the map alone, for a sink that reads everything.
+// Reads the MAP file's header and layers, and the tileset when there is one, handing everything to the sink. Its error
+// is the first failure of the import: a file that won't read, a layer cut short, a cell whose index is beyond the
+// tileset, an empty tileset. tilesetFailure, when set, is why the tileset could not be opened: the pass then reads the
+// map alone, for a sink that reads everything.
 Expected<void> RunConversion(MapReader& map, std::optional<TilesetInput> tileset, ConversionSink& sink,
                              std::optional<Error> tilesetFailure = std::nullopt);
 // The same on two files opened through the file system.
 Expected<void> RunConversion(const std::string& mapPath, const std::string& tilesetPath, FileSystem& fileSystem,
                              ConversionSink& sink);
 
-// gridport's sink: the converted map as an RMP file, which replaces the file
-// at path only when Commit finds all of it written. An output that is one of
-// the inputs, however it is spelt, is refused before anything is written.
+// gridport's sink: the converted map as an RMP file, which replaces the file at path only when Commit finds all of it
+// written. An output that is one of the inputs, however it is spelt, is refused before anything is written.
 class RmpOutput final : public ConversionSink {
 public:
     RmpOutput(std::string path, FileSystem& fileSystem, std::string mapPath, std::string tilesetPath);
     ~RmpOutput() override;
 
-    // Why the output could not be made, or its commit's result. Only a
-    // conversion whose import succeeded is committed.
+    // Why the output could not be made, or its commit's result. Only a conversion whose import succeeded is committed.
     Expected<void> Commit();
 
     void Begin(const MapDescription& map, const TilesetHeader* tileset) override;
@@ -110,8 +100,8 @@ private:
     std::uint32_t infos_ = 0;
 };
 
-// The sink that writes nothing: the conversion's checks alone (mapview's
-// verdict). Result is whether the RMP format can hold the map.
+// The sink that writes nothing: the conversion's checks alone (mapview's verdict). Result is whether the RMP format can
+// hold the map.
 class FormatCheck : public ConversionSink {
 public:
     explicit FormatCheck(std::string output = {}) : output_(std::move(output)) {}

@@ -1,6 +1,5 @@
-// The file operations of PlatformFiles.h that only a full Unix has: owners,
-// permission bits, reserved room and writes in place, writeback, and files
-// known by device and inode.
+// The file operations of PlatformFiles.h that only a full Unix has: owners, permission bits, reserved room and writes
+// in place, writeback, and files known by device and inode.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -65,13 +64,11 @@ private:
     int descriptor_;
 };
 
-// Reserves the disk room for size bytes of target, whose length is now
-// length, leaving its bytes and its length as they are; errno when the room
-// isn't there.
+// Reserves the disk room for size bytes of target, whose length is now length, leaving its bytes and its length as they
+// are; errno when the room isn't there.
 bool Reserve(int target, off_t length, off_t size) {
 #ifdef __linux__
-    // Every block of the new length, holes included, without changing the
-    // length yet.
+    // Every block of the new length, holes included, without changing the length yet.
     if (fallocate(target, FALLOC_FL_KEEP_SIZE, 0, size) == 0) {
         return true;
     }
@@ -79,9 +76,8 @@ bool Reserve(int target, off_t length, off_t size) {
         return false;
     }
 #endif
-    // Elsewhere the file grows to the new length at once (the C library
-    // writes zeros where the file system can't reserve), and goes back to
-    // its old length when the room isn't there.
+    // Elsewhere the file grows to the new length at once (the C library writes zeros where the file system can't
+    // reserve), and goes back to its old length when the room isn't there.
     if (size <= length) {
         return true;
     }

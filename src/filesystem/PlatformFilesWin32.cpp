@@ -16,15 +16,13 @@ namespace gridport::platform {
 
 namespace {
 
-// A handle that only asks about the file, shared with every other user;
-// directories open too.
+// A handle that only asks about the file, shared with every other user; directories open too.
 HANDLE OpenToLookAt(const std::string& path) {
     return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-// Paths are 8-bit strings in the process's code page, as the C library
-// takes them; the wide calls take them converted.
+// Paths are 8-bit strings in the process's code page, as the C library takes them; the wide calls take them converted.
 bool Widen(const std::string& text, std::vector<wchar_t>& wide) {
     const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
     if (length <= 0) {
@@ -34,9 +32,8 @@ bool Widen(const std::string& text, std::vector<wchar_t>& wide) {
     return MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length) == length;
 }
 
-// The path of the file that handle has open, with links resolved and every
-// name in the letter case that the folder stores, as an 8-bit path; empty
-// when it has no exact 8-bit form.
+// The path of the file that handle has open, with links resolved and every name in the letter case that the folder
+// stores, as an 8-bit path; empty when it has no exact 8-bit form.
 std::string FinalPath(HANDLE handle) {
     std::vector<wchar_t> wide(MAX_PATH);
     DWORD length = GetFinalPathNameByHandleW(handle, wide.data(), static_cast<DWORD>(wide.size()), 0);
@@ -143,8 +140,7 @@ Expected<FileStatus> Status(const std::string& path) {
 }
 
 Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
-    // Listed by a pattern, so that the process's working folder never
-    // changes.
+    // Listed by a pattern, so that the process's working folder never changes.
     std::string pattern = folder;
     if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') {
         pattern += '\\';
@@ -218,8 +214,8 @@ OutputTarget InspectOutput(const std::string& path) {
     const bool known = GetFileInformationByHandle(handle, &information) != 0;
     const bool regular = disk && known && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     target.kind = regular ? OutputKind::Regular : OutputKind::Other;
-    // The file is replaced where links lead, and under the name it has: a
-    // rename to "TOWN.RMP" would otherwise change the stored "town.rmp".
+    // The file is replaced where links lead, and under the name it has: a rename to "TOWN.RMP" would otherwise change
+    // the stored "town.rmp".
     if (regular) {
         const std::string final = FinalPath(handle);
         if (!final.empty()) {
@@ -235,8 +231,8 @@ bool Writable(const std::string& path) {
 }
 
 std::FILE* CreateNew(const std::string& path, const OutputTarget&, bool& ownerKept) {
-    // Shared for deleting, so that the console's handler can remove the
-    // file while it is open (it goes when the program ends).
+    // Shared for deleting, so that the console's handler can remove the file while it is open (it goes when the program
+    // ends).
     ownerKept = true;
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,

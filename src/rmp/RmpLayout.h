@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-// The layout of the RMP map file, shared by its writer and its reader.
-// Offsets count from the start of the record they belong to.
+// The layout of the RMP map file, shared by its writer and its reader. Offsets count from the start of the record they
+// belong to.
 namespace gridport::rmp {
 
 // The file header.
@@ -22,15 +22,13 @@ constexpr std::size_t kStringCountOffset = 17;
 constexpr std::size_t kZoneCountOffset = 19;
 constexpr std::uint16_t kVersion = 1;
 constexpr std::uint16_t kStringCount = 9;
-// The nine strings after the header, in order, as a summary names them. The
-// writer fills the tileset name alone.
+// The nine strings after the header, in order, as a summary names them. The writer fills the tileset name alone.
 constexpr const char* kStringNames[kStringCount] = {
     "string 1",    "tileset name stored in the map", "string 3",    "text A",      "text B",
     "text list 1", "text list 2",                    "text list 3", "text list 4",
 };
 constexpr std::size_t kLinkedFileString = 1;
-// The header counts layers in 8 bits; the embedded tileset counts its tiles
-// in 16 (rts::kMaxTiles).
+// The header counts layers in 8 bits; the embedded tileset counts its tiles in 16 (rts::kMaxTiles).
 constexpr std::size_t kMaxLayers = 255;
 
 // A string: a 16-bit length, then that many bytes.
@@ -61,29 +59,27 @@ constexpr std::size_t kEntityXOffset = 0;
 constexpr std::size_t kEntityYOffset = 2;
 constexpr std::size_t kEntityLayerOffset = 4;
 constexpr std::size_t kEntityTypeOffset = 6;
-// An entity's record type by its kind, and back: type 1 holds kind 2 with
-// all seven strings, type 2 kind 3 with its first text; type 0 holds no
-// data and reads back as kind 0. Other types are unknown.
+// An entity's record type by its kind, and back: type 1 holds kind 2 with all seven strings, type 2 kind 3 with its
+// first text; type 0 holds no data and reads back as kind 0. Other types are unknown.
 constexpr std::uint16_t EntityRecordType(std::int32_t kind) {
     return kind == 2 ? 1 : kind == 3 ? 2 : 0;
 }
 constexpr std::int32_t EntityKind(std::uint16_t recordType) {
     return recordType == 1 ? 2 : recordType == 2 ? 3 : 0;
 }
-// What follows the header of an entity of record type 1: two strings, this
-// count, as many strings again, and a run of zero bytes.
+// What follows the header of an entity of record type 1: two strings, this count, as many strings again, and a run of
+// zero bytes.
 constexpr std::uint16_t kEntityStringCount = 5;
 constexpr std::size_t kEntityTrailerSize = 16;
-// A zone's header holds six 16-bit values from its start, in the order x1,
-// y1, x2, y2, layer, aux value.
+// A zone's header holds six 16-bit values from its start, in the order x1, y1, x2, y2, layer, aux value.
 constexpr std::size_t kZoneValueCount = 6;
 
 }  // namespace gridport::rmp
 
 namespace gridport {
 
-// A layer's fields as its header holds them, but its size, which the
-// writer is given apart and the reader keeps beside them.
+// A layer's fields as its header holds them, but its size, which the writer is given apart and the reader keeps beside
+// them.
 struct RmpLayerFields {
     std::string name;
     bool factorsEnabled = false;

@@ -1,5 +1,5 @@
-// The RMP map file: a 256-byte header, nine strings, the layers, the
-// entities, the zones, and the tileset as a complete RTS tileset file.
+// The RMP map file: a 256-byte header, nine strings, the layers, the entities, the zones, and the tileset as a complete
+// RTS tileset file.
 
 #include "rmp/RmpWriter.h"
 

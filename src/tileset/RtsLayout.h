@@ -3,9 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// The layout of the RTS tileset file, shared by its reader, its writer and
-// the RMP reader that reads an embedded copy. Offsets count from the start
-// of the record they belong to.
+// The layout of the RTS tileset file, shared by its reader, its writer and the RMP reader that reads an embedded copy.
+// Offsets count from the start of the record they belong to.
 namespace gridport::rts {
 
 // The header.

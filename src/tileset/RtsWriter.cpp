@@ -1,6 +1,5 @@
-// The RTS tileset file's records as its writers put them out: a 256-byte
-// header, the pixels of every tile, then each tile's 32-byte information
-// block with its segment list.
+// The RTS tileset file's records as its writers put them out: a 256-byte header, the pixels of every tile, then each
+// tile's 32-byte information block with its segment list.
 
 #include <cstring>
 

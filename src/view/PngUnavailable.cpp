@@ -1,6 +1,5 @@
-// The viewers' PNG writer in the Windows builds, which have no libpng for
-// MinGW: the summaries and verdicts work there, and a picture fails with a
-// reason.
+// The viewers' PNG writer in the Windows builds, which have no libpng for MinGW: the summaries and verdicts work there,
+// and a picture fails with a reason.
 
 #include "view/PngWriter.h"
 

@@ -10,11 +10,9 @@
 
 namespace gridport {
 
-// The viewers' files: the path "-" opened for reading is standard input,
-// opened for writing it is standard output; every other path goes to the
-// file system underneath. A file really named "-" is reached as "./-".
-// Standard input redirected from a file seeks as the file does; from a pipe
-// it is a stream that tells no size and can't go back.
+// The viewers' files: the path "-" opened for reading is standard input, opened for writing it is standard output;
+// every other path goes to the file system underneath. A file really named "-" is reached as "./-". Standard input
+// redirected from a file seeks as the file does; from a pipe it is a stream that tells no size and can't go back.
 class StandardStreamFileSystem final : public FileSystem {
 public:
     StandardStreamFileSystem(FileSystem& files, std::FILE* input, std::FILE* output)
@@ -39,9 +37,8 @@ private:
 // What the viewers keep of a stream that can't seek, to read it again.
 inline constexpr std::uint64_t kMostKeptInput = std::uint64_t{4} << 20;
 
-// Opens path for reading so that it can be read more than once: a stream
-// that can't seek is read to its end into memory first, when it holds at
-// most `most` bytes.
+// Opens path for reading so that it can be read more than once: a stream that can't seek is read to its end into memory
+// first, when it holds at most `most` bytes.
 Expected<std::unique_ptr<File>> OpenSeekable(const std::string& path, FileSystem& fileSystem, std::uint64_t most);
 
 }  // namespace gridport

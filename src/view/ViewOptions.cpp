@@ -61,8 +61,7 @@ bool ParseSize(const std::string& text, ViewOptions& options) {
     return true;
 }
 
-// Takes one option's value; false when it is bad (the parser refuses a
-// repeated option that may be given once).
+// Takes one option's value; false when it is bad (the parser refuses a repeated option that may be given once).
 bool TakeValue(std::string_view name, const std::string& value, ViewOptions& options) {
     if (name == "png") {
         if (value.empty()) {

@@ -9,10 +9,9 @@
 
 namespace gridport {
 
-// The options rmpview and mapview share, parsed as every command's
-// (base/CommandLine.h): "-" alone is an operand, standard input, or
-// standard output for the picture. As in tmxrasterizer, the picture may be
-// named by one more operand after the inputs instead of by --png.
+// The options rmpview and mapview share, parsed as every command's (base/CommandLine.h): "-" alone is an operand,
+// standard input, or standard output for the picture. As in tmxrasterizer, the picture may be named by one more operand
+// after the inputs instead of by --png.
 struct ViewOptions {
     std::vector<std::string> operands;
     std::optional<std::string> png;
@@ -27,11 +26,9 @@ struct ViewOptions {
     bool version = false;
 };
 
-// The options, when the arguments make sense for a command that takes
-// between minInputs and maxInputs inputs (and, after maxInputs of them, the
-// picture's name), otherwise why not, in one line (ErrorKind::Usage). With --help or
-// --version the operands aren't checked. A picture's name must end in
-// ".png" (or be "-").
+// The options, when the arguments make sense for a command that takes between minInputs and maxInputs inputs (and,
+// after maxInputs of them, the picture's name), otherwise why not, in one line (ErrorKind::Usage). With --help or
+// --version the operands aren't checked. A picture's name must end in ".png" (or be "-").
 Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minInputs,
                                        std::size_t maxInputs);
 
