@@ -47,10 +47,8 @@ Expected<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments
 // The operand, or option value, that names standard input or output.
 inline constexpr std::string_view kStandardStream = "-";
 
-// The exit status of a command that failed: 2 for wrong usage, else 1.
-int ExitStatus(const Error& error);
+int ExitStatus(const Error& error);  // The exit status of a command that failed: 2 for wrong usage, else 1.
 
-// A usage error, the message alone.
-Error UsageError(std::string message);
+Error UsageError(std::string message);  // A usage error, the message alone.
 
 }  // namespace gridport

@@ -13,15 +13,13 @@ public:
     // count threads take the tasks in the order given, each one after the other (at least one thread; where none can be
     // started, or there are no threads, the tasks run in the thread that calls Wait).
     static Executor OnThreads(unsigned count);
-    // Every task runs in the thread that calls Wait, in the order given.
-    static Executor InCallingThread();
+    static Executor InCallingThread();  // Every task runs in the thread that calls Wait, in the order given.
     // The threads for a count asked for: itself, or the processors' count for 0; 1 where there are no threads.
     static unsigned Threads(unsigned asked);
 
     Executor(Executor&&) noexcept;
     Executor& operator=(Executor&&) noexcept;
-    // Waits for the tasks given, then ends the threads.
-    ~Executor();
+    ~Executor();  // Waits for the tasks given, then ends the threads.
 
     void Async(std::function<void()> task);
     // Returns once every task given has ended. On threads, the waiting thread calls tick (when given) every period

@@ -31,13 +31,11 @@ void InstallSignalCleanup(BrokenPipe brokenPipe);
 // signals do. A signal that the program started with ignored stays ignored.
 void CatchStopRequests();
 
-// The signal that asked to stop; 0 when none has.
-int StopSignal() noexcept;
+int StopSignal() noexcept;  // The signal that asked to stop; 0 when none has.
 inline bool StopRequested() noexcept {
     return StopSignal() != 0;
 }
-// Ends the process as the signal would have, its default action restored.
-[[noreturn]] void DieBySignal(int signal);
+[[noreturn]] void DieBySignal(int signal);  // Ends the process as the signal would have, its default action restored.
 
 #if GRIDPORT_HAS_THREADS
 // After a stop request: the blocking system call that thread is in, if any, fails with EINTR, as that of the thread

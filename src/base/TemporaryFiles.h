@@ -16,21 +16,16 @@ namespace gridport {
 
 namespace temporary_files {
 
-// Entries in a chunk.
-inline constexpr std::size_t kChunkEntries = 64;
-// The longest path an entry holds, with its terminating zero.
-inline constexpr std::size_t kPathRoom = 4096;
+inline constexpr std::size_t kChunkEntries = 64;  // Entries in a chunk.
+inline constexpr std::size_t kPathRoom = 4096;  // The longest path an entry holds, with its terminating zero.
 
 enum State : int {
     kFree,
-    // The owner is writing the path or making the file: a handler waits.
-    kMaking,
-    // The file exists under the path.
-    kHeld,
+    kMaking,  // The owner is writing the path or making the file: a handler waits.
+    kHeld,  // The file exists under the path.
     // The owner is writing the target in place from the file, which must not end half-written: a handler waits.
     kCopying,
-    // A handler took the entry; it is never given back.
-    kRemoving,
+    kRemoving,  // A handler took the entry; it is never given back.
 };
 
 struct Entry {
@@ -47,8 +42,7 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_alw
                   std::atomic<Chunk*>::is_always_lock_free,
               "a signal handler may only use atomics that need no lock");
 
-// The first chunk; the others hang from it.
-inline Chunk first;
+inline Chunk first;  // The first chunk; the others hang from it.
 // Set by the first handler before it looks at the entries. Once it is set no entry is taken: a file made after the
 // handler passed its entry would stay.
 inline std::atomic<bool> stopping{false};

@@ -29,8 +29,7 @@ struct FoundMaps {
     std::vector<Error> unreadable;
 };
 
-// Whether name ends in ".map", in any letter case.
-bool IsMapName(const std::string& name);
+bool IsMapName(const std::string& name);  // Whether name ends in ".map", in any letter case.
 
 // Every map under source (a folder, walked through symbolic links but never into a folder twice, nor into the output
 // folder), or source alone when it is not a folder; sorted by relative path. A map is any entry whose name ends in

@@ -13,15 +13,11 @@ enum class ReportFormat { Json, Csv };
 struct BatchOptions {
     std::string source;
     std::string output;
-    // --tilesets DIR, in the order given: searched after the map's folder.
-    std::vector<std::string> tilesetFolders;
-    // --tileset FILE: one tileset for every map.
-    std::optional<std::string> tileset;
-    // --report FILE; "-" writes it to standard output, in JSON.
-    std::optional<std::string> report;
+    std::vector<std::string> tilesetFolders;  // --tilesets DIR, in the order given: searched after the map's folder.
+    std::optional<std::string> tileset;  // --tileset FILE: one tileset for every map.
+    std::optional<std::string> report;  // --report FILE; "-" writes it to standard output, in JSON.
     ReportFormat reportFormat = ReportFormat::Json;
-    // Worker threads; 0 until chosen, then at least 1.
-    unsigned jobs = 0;
+    unsigned jobs = 0;  // Worker threads; 0 until chosen, then at least 1.
     bool force = false;
     bool dryRun = false;
     bool failFast = false;

@@ -84,8 +84,7 @@ public:
 
 private:
     class Cells;
-    // The embedded tileset's header, before its first bytes.
-    void StartTileset();
+    void StartTileset();  // The embedded tileset's header, before its first bytes.
 
     std::string path_;
     FileSystem& fileSystem_;

@@ -9,8 +9,7 @@ namespace gridport {
 // leads to is missing.
 enum class FileKind { Missing, Regular, Folder, Fifo, Device, Link, Other };
 
-// "a folder", "a FIFO": the kind as a reason names it.
-const char* KindName(FileKind kind);
+const char* KindName(FileKind kind);  // "a folder", "a FIFO": the kind as a reason names it.
 
 // A path's status, symbolic links followed. Times count nanoseconds (100 ns steps on Windows) from the platform's own
 // start: only their order means anything. A missing file has only its kind.

@@ -26,8 +26,7 @@ public:
     std::vector<std::string_view> Matches(std::string_view name) const;
     // Whether the folder itself was listed (otherwise the working folder stood in for it).
     bool Listed() const { return !entries_.listError; }
-    // CheckExactName's verdict on path, whose folder this is.
-    Expected<void> Check(const char* path) const;
+    Expected<void> Check(const char* path) const;  // CheckExactName's verdict on path, whose folder this is.
 
 private:
     FolderEntries entries_;

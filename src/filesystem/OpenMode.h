@@ -9,8 +9,7 @@ namespace gridport {
 enum class OpenMode : std::uint32_t {
     Read = 1,
     Write = 2,
-    // Read without the check, for a caller that has made it already (FolderCache's file system).
-    ReadChecked = 5,
+    ReadChecked = 5,  // Read without the check, for a caller that has made it already (FolderCache's file system).
 };
 
 }  // namespace gridport

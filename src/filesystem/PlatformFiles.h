@@ -20,8 +20,7 @@ inline constexpr const char* kSeparators = "/\\:";
 inline constexpr const char* kSeparators = "/";
 #endif
 
-// What path names, links followed (FileSystem::Status).
-Expected<FileStatus> Status(const std::string& path);
+Expected<FileStatus> Status(const std::string& path);  // What path names, links followed (FileSystem::Status).
 
 // The one listing of a folder ("" for the working folder) on this platform: the exact-name check, the folder cache and
 // the batch's walk all read it. "." and ".." are left out; a symbolic link is listed as a Link.
@@ -54,10 +53,8 @@ struct OutputTarget {
     // The path to replace or create: the path itself, or the end of the symbolic links that it names, so that the links
     // stay.
     std::string file;
-    // The permission bits of an existing regular file; -1 for a new one.
-    int mode = -1;
-    // Its owner and group; -1 where the system has none.
-    long long owner = -1;
+    int mode = -1;  // The permission bits of an existing regular file; -1 for a new one.
+    long long owner = -1;  // Its owner and group; -1 where the system has none.
     long long group = -1;
 };
 
@@ -87,11 +84,9 @@ std::size_t NameLimit(const std::string& folder);
 // a separator.
 std::string StagingFolder();
 
-// path made independent of the working directory.
-std::string FullPath(const std::string& path);
+std::string FullPath(const std::string& path);  // path made independent of the working directory.
 
-// Renames from over to, replacing it in one step.
-bool Replace(const std::string& from, const std::string& to);
+bool Replace(const std::string& from, const std::string& to);  // Renames from over to, replacing it in one step.
 
 // Writes the file staged over the existing file target, in place: the target's owner, group, mode and hard links stay,
 // and every link sees the new bytes. The room for them is reserved on the target's disk first, so a full disk fails
@@ -114,8 +109,7 @@ void UseBinaryStandardStreams();
 bool IsTerminal(std::FILE* stream);
 
 #ifdef _WIN32
-// The errno value closest to the thread's last Windows error.
-int ErrnoFromLastError();
+int ErrnoFromLastError();  // The errno value closest to the thread's last Windows error.
 #endif
 
 }  // namespace gridport::platform

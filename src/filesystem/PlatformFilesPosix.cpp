@@ -19,8 +19,7 @@ namespace gridport::platform {
 
 namespace {
 
-// As many links as the kernel itself follows before it gives up.
-constexpr int kMostLinks = 40;
+constexpr int kMostLinks = 40;  // As many links as the kernel itself follows before it gives up.
 
 // The path that the symbolic links of path's last component lead to; path itself when it is no link. Only the last
 // component is followed: folders on the way may be links, a rename through them stays in the same folder.

@@ -94,8 +94,7 @@ int ErrnoFromLastError() {
 
 namespace {
 
-// A handle closed when it goes.
-using HandleOwner = std::unique_ptr<void, decltype(&CloseHandle)>;
+using HandleOwner = std::unique_ptr<void, decltype(&CloseHandle)>;  // A handle closed when it goes.
 
 bool MissingError(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;

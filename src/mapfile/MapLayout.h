@@ -15,8 +15,7 @@ constexpr std::size_t kV1XOffset = 62;
 constexpr std::size_t kV1YOffset = 64;
 constexpr std::size_t kV1WidthOffset = 68;
 constexpr std::size_t kV1HeightOffset = 70;
-// Every version-1 map is written with this header mode.
-constexpr std::int32_t kV1Mode = 4;
+constexpr std::int32_t kV1Mode = 4;  // Every version-1 map is written with this header mode.
 
 // Version 2: a signature, a 206-byte header, up to seven 12-byte layer records, then each layer's four unused bytes and
 // its run-length compressed cells.

@@ -40,8 +40,7 @@ public:
         : in_(in), layer_(layer), version_(version), left_(layer.CellCount()) {}
 
     bool Done() const { return left_ == 0; }
-    // Decodes the next cells into one block of the sink.
-    Expected<void> Next(CellSink& sink);
+    Expected<void> Next(CellSink& sink);  // Decodes the next cells into one block of the sink.
 
 private:
     Expected<void> NextVersion1(CellSink& sink);
@@ -57,13 +56,11 @@ class MapReader {
 public:
     MapReader(File& file, std::string path) : file_(file), in_(file, std::move(path)) {}
 
-    // Reads the header and the layer table from the start of the file.
-    Expected<void> ReadHeader();
+    Expected<void> ReadHeader();  // Reads the header and the layer table from the start of the file.
 
     const MapDescription& Description() const { return description_; }
     const std::string& Path() const { return in_.Path(); }
-    // Decodes every cell of one file layer into sink.
-    Expected<void> Decode(std::size_t fileLayer, CellSink& sink);
+    Expected<void> Decode(std::size_t fileLayer, CellSink& sink);  // Decodes every cell of one file layer into sink.
     // A reader of its own that stands at the first cell of a file layer, for decoding several layers side by side; the
     // file moves under all of them, so each seeks before it reads.
     Expected<std::unique_ptr<BufferedReader>> OpenLayer(std::size_t fileLayer);
@@ -71,14 +68,12 @@ public:
 private:
     // Makes sure the layer's start is known, walking the layers before it.
     Expected<void> Locate(std::size_t fileLayer);
-    // Moves the reader to the layer's first cell.
-    Expected<void> MoveTo(BufferedReader& in, std::size_t fileLayer);
+    Expected<void> MoveTo(BufferedReader& in, std::size_t fileLayer);  // Moves the reader to the layer's first cell.
 
     File& file_;
     BufferedReader in_;
     MapDescription description_;
-    // Layers [0, located_) have a known cellsOffset.
-    std::size_t located_ = 0;
+    std::size_t located_ = 0;  // Layers [0, located_) have a known cellsOffset.
 };
 
 // The version procedures behind MapReader. Each header reader leaves the description with at least layer 0 located
@@ -89,8 +84,7 @@ Expected<std::size_t> ReadVersion2Header(BufferedReader& in, MapDescription& des
 // "layer "Layer B" ends after 617 of its 1024 cells": reasons name a layer by its name, which no count from 0 or from 1
 // can be mistaken for.
 std::string LayerEndsEarly(const MapFileLayer& layer, std::uint64_t decoded, std::uint64_t total);
-// "layer "Layer B"", the words reasons use for a file layer.
-std::string LayerWords(const MapFileLayer& layer);
+std::string LayerWords(const MapFileLayer& layer);  // "layer "Layer B"", the words reasons use for a file layer.
 
 // A header text runs from offset to its first zero byte, or to the end of the header when there is none, past the field
 // it starts in.

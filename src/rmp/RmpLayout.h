@@ -8,8 +8,7 @@
 // belong to.
 namespace gridport::rmp {
 
-// The file header.
-constexpr std::size_t kHeaderSize = 256;
+constexpr std::size_t kHeaderSize = 256;  // The file header.
 constexpr std::uint8_t kSignature[4] = {'.', 'r', 'm', 'p'};
 constexpr std::size_t kVersionOffset = 4;
 constexpr std::size_t kLayerCountOffset = 7;
@@ -31,11 +30,9 @@ constexpr std::size_t kLinkedFileString = 1;
 // The header counts layers in 8 bits; the embedded tileset counts its tiles in 16 (rts::kMaxTiles).
 constexpr std::size_t kMaxLayers = 255;
 
-// A string: a 16-bit length, then that many bytes.
-constexpr std::size_t kStringLengthSize = 2;
+constexpr std::size_t kStringLengthSize = 2;  // A string: a 16-bit length, then that many bytes.
 
-// A layer's header, followed by its name, its cells and its segments.
-constexpr std::size_t kLayerHeaderSize = 30;
+constexpr std::size_t kLayerHeaderSize = 30;  // A layer's header, followed by its name, its cells and its segments.
 constexpr std::size_t kLayerWidthOffset = 0;
 constexpr std::size_t kLayerHeightOffset = 2;
 constexpr std::size_t kLayerFlagsOffset = 4;
@@ -45,16 +42,12 @@ constexpr std::size_t kLayerRateXOffset = 14;
 constexpr std::size_t kLayerRateYOffset = 18;
 constexpr std::size_t kLayerSegmentCountOffset = 22;
 constexpr std::size_t kLayerAuxFlagOffset = 26;
-// Flag bits: bit 0 set hides the layer, bit 1 turns its factors on.
-constexpr std::uint16_t kLayerHidden = 1;
+constexpr std::uint16_t kLayerHidden = 1;  // Flag bits: bit 0 set hides the layer, bit 1 turns its factors on.
 constexpr std::uint16_t kLayerFactorsOn = 2;
-// A cell: the low 16 bits of its tile index.
-constexpr std::size_t kCellSize = 2;
-// A layer segment: four full 32-bit values.
-constexpr std::size_t kSegmentSize = 16;
+constexpr std::size_t kCellSize = 2;  // A cell: the low 16 bits of its tile index.
+constexpr std::size_t kSegmentSize = 16;  // A layer segment: four full 32-bit values.
 
-// Entities and zones both start with a 16-byte header.
-constexpr std::size_t kRecordHeaderSize = 16;
+constexpr std::size_t kRecordHeaderSize = 16;  // Entities and zones both start with a 16-byte header.
 constexpr std::size_t kEntityXOffset = 0;
 constexpr std::size_t kEntityYOffset = 2;
 constexpr std::size_t kEntityLayerOffset = 4;

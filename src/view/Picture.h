@@ -13,16 +13,14 @@
 
 namespace gridport {
 
-// Pictures larger than this on either side, as written, are refused.
-constexpr std::uint64_t kMaxPictureSide = 16384;
+constexpr std::uint64_t kMaxPictureSide = 16384;  // Pictures larger than this on either side, as written, are refused.
 
 struct PictureSize {
     std::uint64_t width = 0;
     std::uint64_t height = 0;
 };
 
-// A cell that draws nothing, whatever the tileset.
-constexpr std::uint32_t kNoTile = 0xFFFFFFFFU;
+constexpr std::uint32_t kNoTile = 0xFFFFFFFFU;  // A cell that draws nothing, whatever the tileset.
 
 // What a picture is drawn from: the layers' names, flags and sizes, the tileset's reduced tiles, and each layer's cells
 // a row at a time: a MAP or an RMP file read as a stream.
@@ -85,8 +83,7 @@ Expected<PictureSize> ScalePicture(PictureSize full, const PictureScale& scale);
 class PictureRows {
 public:
     PictureRows(PictureSource& source, std::vector<bool> drawn, PictureSize size);
-    // Makes room for the rows; refused when it is more than can be asked for.
-    Expected<void> Start();
+    Expected<void> Start();  // Makes room for the rows; refused when it is more than can be asked for.
     // Row y of the picture, 4 bytes a pixel; rows are asked for in order from 0. Valid until the next call.
     Expected<const std::uint8_t*> Row(std::size_t y);
     // After Start: when the picture needs finer tiles than are kept, the size of the tiles it is drawn from instead
@@ -101,8 +98,7 @@ private:
     bool OnePixel() const { return cellWidth_ == 1 && cellHeight_ == 1; }
     Expected<const std::uint8_t*> LevelRow(std::size_t y);
     Expected<void> ResolveCells(std::size_t cellRow);
-    // With one pixel a cell: weighs the new ids' pixels, and adds a row of cells to the boxes' sums.
-    void Weigh();
+    void Weigh();  // With one pixel a cell: weighs the new ids' pixels, and adds a row of cells to the boxes' sums.
     Expected<void> AddCells(std::size_t cellRow);
     std::uint32_t Above(std::uint32_t below, std::uint32_t tile);
     void Composite(std::uint32_t stack, std::vector<std::uint8_t>& image) const;
@@ -116,10 +112,8 @@ private:
     std::size_t cellWidth_ = 0;
     std::size_t cellHeight_ = 0;
     std::size_t columns_ = 0;
-    // The picture at the chosen level, which the rows are boxes of.
-    PictureSize canvas_;
-    // Canvas columns [columnStart_[x], columnEnd_[x]) make picture column x.
-    std::vector<std::size_t> columnStart_;
+    PictureSize canvas_;  // The picture at the chosen level, which the rows are boxes of.
+    std::vector<std::size_t> columnStart_;  // Canvas columns [columnStart_[x], columnEnd_[x]) make picture column x.
     std::vector<std::size_t> columnEnd_;
     std::vector<std::uint64_t> sums_;
     std::vector<std::uint8_t> row_;
@@ -131,8 +125,7 @@ private:
     std::optional<std::size_t> cellRow_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> stacks_;
     std::unordered_map<std::uint64_t, std::uint32_t> stackIds_;
-    // Two-tile stacks by (below, tile), when the tileset is small enough.
-    std::vector<std::uint32_t> pairs_;
+    std::vector<std::uint32_t> pairs_;  // Two-tile stacks by (below, tile), when the tileset is small enough.
     // Stacks drawn at the chosen level, one after another (slots_[stack index] is where, or kEmpty), kept while they
     // take at most kCachedBytes, and what each column of the current row draws.
     std::vector<std::uint8_t> images_;

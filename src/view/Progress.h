@@ -16,8 +16,7 @@ public:
     Progress(std::FILE* stream, std::string label, std::chrono::milliseconds delay = std::chrono::seconds(1));
 
     void Update(std::uint64_t done, std::uint64_t total);
-    // Ends the line if anything was shown, at 100% when the work completed.
-    void Finish(bool completed);
+    void Finish(bool completed);  // Ends the line if anything was shown, at 100% when the work completed.
 
 private:
     std::FILE* stream_ = nullptr;

@@ -20,8 +20,7 @@ public:
 
     Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;
     Expected<std::unique_ptr<OutputFile>> OpenOutput(const std::string& path) override;
-    // Standard input and output are no file's.
-    bool SameFile(const std::string& a, const std::string& b) override;
+    bool SameFile(const std::string& a, const std::string& b) override;  // Standard input and output are no file's.
     // The rest is the file system's underneath.
     Expected<FileStatus> Status(const std::string& path) override { return files_.Status(path); }
     Expected<std::vector<FolderEntry>> List(const std::string& folder) override { return files_.List(folder); }

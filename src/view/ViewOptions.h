@@ -32,7 +32,6 @@ struct ViewOptions {
 Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minInputs,
                                        std::size_t maxInputs);
 
-// The lines of --help that describe the shared options.
-extern const char* const kViewOptionsHelp;
+extern const char* const kViewOptionsHelp;  // The lines of --help that describe the shared options.
 
 }  // namespace gridport
