@@ -1,5 +1,4 @@
-// The conversion core: one streaming pass over a MAP file and its tileset, and the sinks that gridport and mapview give
-// it.
+// The conversion core: one streaming pass over a MAP file and its tileset, and the sinks gridport and mapview give it.
 
 #include "convert/Conversion.h"
 
@@ -16,8 +15,7 @@ namespace gridport {
 
 namespace {
 
-// "layer "Foreground" cell (3, 4) holds tile 10; the tileset has 10 tiles": cell counts row by row from the layer's
-// first.
+// "layer "Foreground" cell (3, 4) holds tile 10; the tileset has 10 tiles": cells count row by row from the first.
 std::string CellBeyondTileset(const MapFileLayer& layer, std::uint64_t cell, std::uint32_t value,
                               std::uint32_t tileCount) {
     const std::uint64_t width = std::max<std::uint64_t>(layer.width, 1);
@@ -70,8 +68,7 @@ private:
     std::optional<Error> failure_;
 };
 
-// The pass itself. The first failure is kept; a failure that leaves the files readable lets the pass go on only for a
-// sink that reads everything.
+// The pass itself. The first failure is kept; one that leaves the files readable goes on only for a reading sink.
 class Pass {
 public:
     Pass(MapReader& map, ConversionSink& sink) : map_(map), sink_(sink) {}
@@ -226,8 +223,7 @@ Expected<void> RunConversion(const std::string& mapPath, const std::string& tile
     return RunConversion(map, TilesetInput{tilesetIn, TilesetKindOf(tilesetPath)}, sink);
 }
 
-// The writer's own buffer takes a written layer's cells, where the version-1 foreground rule is applied to them in
-// place.
+// A written layer's cells land in the writer's own buffer, where the version-1 foreground rule rewrites them in place.
 class RmpOutput::Cells final : public CellSink {
 public:
     explicit Cells(RmpWriter& writer) : writer_(writer) {}
@@ -243,8 +239,7 @@ public:
     }
 
 private:
-    // Every 0 of the block's first count cells becomes with. Whole steps go through a small array, so that the loops
-    // vectorise.
+    // Every 0 among the block's first count cells becomes with; whole steps go through an array so loops vectorise.
     void ReplaceEmpty(std::uint16_t with, std::size_t count) {
         constexpr std::size_t kStep = 64;
         std::size_t i = 0;

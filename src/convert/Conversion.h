@@ -18,12 +18,10 @@
 
 namespace gridport {
 
-// The tiles the converted map has: the tileset's, and for a version-1 map one transparent tile after them, which empty
-// foreground cells point at.
+// The converted map's tiles: the tileset's, plus for a version-1 map one transparent tile for empty foreground cells.
 std::uint64_t OutputTileCount(const MapDescription& map, const TilesetHeader& tileset);
 
-// Whether the RMP format can hold the converted map: at most 255 layers and 65535 tiles. The reason (ErrorKind::Limit)
-// names the output.
+// Whether an RMP file can hold the map: at most 255 layers and 65535 tiles. The reason (ErrorKind::Limit) names it.
 Expected<void> CheckRmpLimits(const MapDescription& map, const TilesetHeader& tileset, const std::string& output);
 
 class ConversionSink {
@@ -55,10 +53,9 @@ struct TilesetInput {
     TilesetKind kind;
 };
 
-// Reads the MAP file's header and layers, and the tileset when there is one, handing everything to the sink. Its error
-// is the first failure of the import: a file that won't read, a layer cut short, a cell whose index is beyond the
-// tileset, an empty tileset. tilesetFailure, when set, is why the tileset could not be opened: the pass then reads the
-// map alone, for a sink that reads everything.
+// Reads the MAP file's header and layers, and the tileset if any, into the sink. The error is the import's first
+// failure: an unreadable file, a short layer, a cell beyond the tileset, an empty tileset. tilesetFailure, when set, is
+// why the tileset could not be opened: the pass then reads the map alone, for a sink that reads everything.
 Expected<void> RunConversion(MapReader& map, std::optional<TilesetInput> tileset, ConversionSink& sink,
                              std::optional<Error> tilesetFailure = std::nullopt);
 // The same on two files opened through the file system.
@@ -99,8 +96,7 @@ private:
     std::uint32_t infos_ = 0;
 };
 
-// The sink that writes nothing: the conversion's checks alone (mapview's verdict). Result is whether the RMP format can
-// hold the map.
+// The sink that writes nothing, only checks (mapview's verdict). Result is whether an RMP file can hold the map.
 class FormatCheck : public ConversionSink {
 public:
     explicit FormatCheck(std::string output = {}) : output_(std::move(output)) {}

@@ -45,8 +45,7 @@ Expected<FolderEntries> ListFolderOf(const char* path) {
         start == 1 && !platform::kChecksTheRoot ? Error::System(folder, "cannot list the folder", ENOENT)
                                                 : platform::ListFolder(folder);
     if (!listed) {
-        // A folder part that can't be listed leaves the working folder to be listed, as entering it would have failed
-        // and left us where we were.
+        // A folder part that can't be listed leaves the working folder listed, as entering it would have failed.
         entries.listError = listed.error();
         if (folder.empty()) {
             return ExactNameMissing(path, "", entries.listError);

@@ -15,22 +15,20 @@ namespace gridport {
 // the name is listed only in another letter case, it is not listed at all, or the folder couldn't be listed.
 Expected<void> CheckExactName(const char* path);
 
-// The reason of a failed check, given the first entry that matched in another letter case (empty when none did) and the
-// failure of the folder's listing, if it failed.
+// The reason of a failed check, given the first entry matching in another letter case (empty if none) and any listing
+// failure.
 Error ExactNameMissing(const char* path, const char* otherCase, const std::optional<Error>& listError);
 
 // The check in two steps, so that a folder's listing can serve many checks. Where path's file-name part starts (the cut
 // as above), and its folder part as the check names it: everything before the cut, "" when there is none.
 std::size_t ExactNameStart(std::string_view path);
-// What the check lists for a path's folder (platform::ListFolder): the names in the system's order and, when the folder
-// part couldn't be listed, why (the working folder's entries then stand in, as the check has always done). The same
-// folder part gives the same listing, whatever the file name.
+// What the check lists for a path's folder (platform::ListFolder): the names in system order and, when the folder
+// couldn't be listed, why (the working folder's entries stand in, as always). One folder part, one listing.
 struct FolderEntries {
     std::vector<std::string> names;
     std::optional<Error> listError;
 };
-// Fails only when nothing at all could be listed, or (on Windows) when the path is too long for the check; the error
-// then is the check's.
+// Fails only when nothing could be listed, or (on Windows) when the path is too long for the check.
 Expected<FolderEntries> ListFolderOf(const char* path);
 
 }  // namespace gridport

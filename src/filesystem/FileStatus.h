@@ -5,8 +5,7 @@
 
 namespace gridport {
 
-// What a path names. A symbolic link is Link only where it is not followed: in a folder's listing, or when what it
-// leads to is missing.
+// What a path names. Link only where a symbolic link isn't followed: in a listing, or when its target is missing.
 enum class FileKind { Missing, Regular, Folder, Fifo, Device, Link, Other };
 
 const char* KindName(FileKind kind);  // "a folder", "a FIFO": the kind as a reason names it.
@@ -19,8 +18,7 @@ struct FileStatus {
     std::uint64_t modified = 0;
 };
 
-// One entry of a folder's listing ("." and ".." are never listed), its kind as the listing tells it: a symbolic link is
-// Link, not followed.
+// One entry of a folder's listing ("." and ".." never are), its kind unfollowed: a symbolic link is Link.
 struct FolderEntry {
     std::string name;
     FileKind kind = FileKind::Other;

@@ -1,9 +1,8 @@
 #pragma once
 
-// A batch opens thousands of files in a few folders. The exact-name check lists a file's folder on every open; here
-// each folder is listed once and its listing kept, indexed by letter case ignored, for the exact-name check and for
-// finding a file whose name is known only up to letter case. The listings are taken to stay true while the cache lives:
-// a batch writes no file it reads.
+// A batch opens thousands of files in a few folders. Each folder is listed once and kept, indexed case-insensitively,
+// for the exact-name check and for finding a file known only up to letter case. Listings are assumed true while the
+// cache lives: a batch writes no file it reads.
 
 #include <memory>
 #include <string>
@@ -46,8 +45,8 @@ private:
     std::unordered_map<std::string, std::unique_ptr<FolderListing>> folders_;
 };
 
-// A file system whose exact-name check reads the cache's listings; all else is the base's. Its checks give what the
-// base's give on folders that don't change.
+// A file system whose exact-name check reads the cache; all else is the base's, with the same results on static
+// folders.
 class CachedNameFileSystem final : public FileSystem {
 public:
     CachedNameFileSystem(FileSystem& base, FolderCache& cache) : base_(base), cache_(cache) {}

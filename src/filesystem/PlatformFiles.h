@@ -9,8 +9,7 @@
 #include "base/Error.h"
 #include "filesystem/FileStatus.h"
 
-// The few file operations that differ between systems; CMake builds the files that fit the host (PlatformFiles*.cpp).
-// Failures leave errno set.
+// The file operations that differ between systems; CMake builds the PlatformFiles*.cpp that fit. Failures set errno.
 namespace gridport::platform {
 
 // The characters that end a path's folder part.
@@ -50,8 +49,7 @@ enum class OutputKind {
 
 struct OutputTarget {
     OutputKind kind = OutputKind::Missing;
-    // The path to replace or create: the path itself, or the end of the symbolic links that it names, so that the links
-    // stay.
+    // The path to replace or create: the path itself, or the end of its symbolic links, so that the links stay.
     std::string file;
     int mode = -1;  // The permission bits of an existing regular file; -1 for a new one.
     long long owner = -1;  // Its owner and group; -1 where the system has none.
@@ -60,8 +58,7 @@ struct OutputTarget {
 
 OutputTarget InspectOutput(const std::string& path);
 
-// Whether this process may write to the existing file at path. A file that it may not write keeps its protection: it is
-// not replaced by a rename.
+// Whether this process may write the existing file at path. One it may not write keeps its protection: no rename.
 bool Writable(const std::string& path);
 
 // Creates path, which must not exist yet (errno EEXIST when it does), and opens it for writing bytes. A new target's
@@ -80,8 +77,7 @@ inline constexpr bool kWritesInPlace = true;
 // The longest file name that folder ("" for the working directory) takes, in bytes.
 std::size_t NameLimit(const std::string& folder);
 
-// The folder for a temporary file that can't go beside its target: TMPDIR, or the system's temporary folder. It ends in
-// a separator.
+// The folder for a temporary file that can't go beside its target: TMPDIR or the system's; ends in a separator.
 std::string StagingFolder();
 
 std::string FullPath(const std::string& path);  // path made independent of the working directory.
@@ -103,8 +99,7 @@ bool SameFile(const std::string& a, const std::string& b);
 std::int64_t TellStream(std::FILE* stream);
 int SeekStream(std::FILE* stream, std::int64_t offset, int origin);
 
-// Standard input and output carry bytes unchanged (Windows would otherwise translate line ends), and whether a stream
-// is a terminal.
+// Standard input and output carry bytes unchanged (Windows would translate line ends); whether a stream is a terminal.
 void UseBinaryStandardStreams();
 bool IsTerminal(std::FILE* stream);
 

@@ -1,5 +1,4 @@
-// The file operations of PlatformFiles.h that a full Unix and WASI's POSIX-like C library share; PlatformFilesUnix.cpp
-// and PlatformFilesWasi.cpp hold what differs.
+// PlatformFiles.h operations shared by Unix and WASI's POSIX-like libc; PlatformFilesUnix/Wasi.cpp hold the rest.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -79,8 +78,7 @@ bool Writable(const std::string& path) {
 }
 
 std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& ownerKept) {
-    // A replacement starts private, and gets the old file's owner and bits before any byte is written, so it is never
-    // more open than the file it replaces.
+    // A replacement starts private and gets the old owner and bits before any byte: never more open than the old file.
     const bool replacing = target.kind == OutputKind::Regular;
     const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
     if (descriptor < 0) {

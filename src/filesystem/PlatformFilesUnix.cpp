@@ -1,5 +1,4 @@
-// The file operations of PlatformFiles.h that only a full Unix has: owners, permission bits, reserved room and writes
-// in place, writeback, and files known by device and inode.
+// PlatformFiles.h operations only a full Unix has: owners, modes, reserved room, in-place writes, writeback, inodes.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -64,8 +63,7 @@ private:
     int descriptor_;
 };
 
-// Reserves the disk room for size bytes of target, whose length is now length, leaving its bytes and its length as they
-// are; errno when the room isn't there.
+// Reserves disk room for size bytes of target (now length long), leaving bytes and length as they are; errno if none.
 bool Reserve(int target, off_t length, off_t size) {
 #ifdef __linux__
     // Every block of the new length, holes included, without changing the length yet.

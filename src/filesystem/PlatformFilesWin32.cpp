@@ -213,8 +213,7 @@ OutputTarget InspectOutput(const std::string& path) {
     const bool known = GetFileInformationByHandle(handle, &information) != 0;
     const bool regular = disk && known && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     target.kind = regular ? OutputKind::Regular : OutputKind::Other;
-    // The file is replaced where links lead, and under the name it has: a rename to "TOWN.RMP" would otherwise change
-    // the stored "town.rmp".
+    // Replaced where links lead, under its own name: a rename to "TOWN.RMP" would change the stored "town.rmp".
     if (regular) {
         const std::string final = FinalPath(handle);
         if (!final.empty()) {
@@ -230,8 +229,7 @@ bool Writable(const std::string& path) {
 }
 
 std::FILE* CreateNew(const std::string& path, const OutputTarget&, bool& ownerKept) {
-    // Shared for deleting, so that the console's handler can remove the file while it is open (it goes when the program
-    // ends).
+    // Shared for deleting, so the console handler can remove the open file (it goes when the program ends).
     ownerKept = true;
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,

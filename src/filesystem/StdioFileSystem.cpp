@@ -20,9 +20,8 @@ namespace {
 constexpr int kTemporaryNameTries = 100;
 constexpr const char kNameLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-// The temporary file's path in folder for a target named name, with six letters to fill in at the end:
-// ".town.rmp.gridport-XXXXXX". When that name would be longer than the folder takes, the target's name in it is cut
-// short, so that every name that can exist can be replaced.
+// The temporary file's path in folder for target name, ending in six letters to fill: ".town.rmp.gridport-XXXXXX". The
+// name is cut short when the folder's limit requires, so every name that can exist can be replaced.
 std::string TemporaryPattern(const std::string& folder, const std::string& name) {
     constexpr std::string_view kEnd = ".gridport-XXXXXX";
     const std::size_t limit = platform::NameLimit(folder);
@@ -34,8 +33,7 @@ std::string TemporaryPattern(const std::string& folder, const std::string& name)
     return folder + "." + name.substr(0, kept) + std::string(kEnd);
 }
 
-// Fills the pattern's last six letters in place, from a generator that no two processes share: no allocation, so
-// nothing is left over on a throw.
+// Fills the pattern's last six letters in place from a per-process generator; no allocation, so nothing leaks on throw.
 void FillLetters(std::string& pattern, std::uint64_t& state) {
     for (std::size_t i = pattern.size() - 6; i < pattern.size(); ++i) {
         // splitmix64
@@ -47,9 +45,8 @@ void FillLetters(std::string& pattern, std::uint64_t& state) {
     }
 }
 
-// Makes the output's temporary file in folder (ending in a separator, or empty for the working directory), entered in
-// the table that signal handlers clear. An owner that the system refuses makes the output write in place. On failure
-// errno says why.
+// Makes the output's temporary file in folder (ending in a separator, or empty for the working directory), registered
+// for the signal handlers. A refused owner makes the output write in place. On failure errno says why.
 bool MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::string& name,
                    const platform::OutputTarget& target, StdioOutputFile::Way way) {
     std::string temporary = TemporaryPattern(folder, name);
@@ -80,8 +77,7 @@ bool MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::
     }
 }
 
-// std::fopen, tried again when a signal only interrupted it (a FIFO waits for its other end to be opened); after a stop
-// request it fails with EINTR.
+// std::fopen, retried when a signal only interrupted it (a FIFO waits for its other end); after a stop, EINTR.
 std::FILE* OpenStream(const std::string& path, const char* mode) {
     for (;;) {
         std::FILE* stream = std::fopen(path.c_str(), mode);
@@ -124,8 +120,8 @@ Expected<std::unique_ptr<File>> StdioFileSystem::Open(const std::string& path, O
     }
     file->Attach(stream);
     if ((bits & static_cast<std::uint32_t>(OpenMode::Write)) == 0) {
-        // Files are read through BufferedReader's block buffer; a stream buffer under it only cut each block's read in
-        // two (4 KiB, then the rest).
+        // BufferedReader buffers blocks; a stream buffer under it would only split each read in two (4 KiB, then the
+        // rest).
         std::setvbuf(stream, nullptr, _IONBF, 0);
     }
     return file;
@@ -155,8 +151,7 @@ Expected<std::unique_ptr<OutputFile>> StdioFileSystem::OpenOutput(const std::str
         return file;
     }
     const int cause = errno;
-    // A writable file in a folder that takes no new file (read-only to this user) is staged in the temporary folder and
-    // written in place.
+    // A writable file in a folder that takes no new file is staged in the temporary folder and written in place.
     if (existing && platform::kWritesInPlace && (cause == EACCES || cause == EPERM || cause == EROFS)) {
         platform::OutputTarget staged;
         staged.kind = platform::OutputKind::Regular;
@@ -188,8 +183,8 @@ Expected<std::string> StdioFileSystem::Identity(const std::string& path) {
 }
 
 Expected<void> StdioFileSystem::MakeFolders(const std::string& folder) {
-    // Each folder on the way, from the top; those that are there already (a drive's "C:" among them) are passed over,
-    // and the last one's failure is the reason.
+    // Each folder on the way from the top; existing ones ("C:" among them) are passed over; the last failure is the
+    // reason.
     const std::size_t last = folder.find_last_not_of(platform::kSeparators);
     const std::string whole = last == std::string::npos ? std::string() : folder.substr(0, last + 1);
     for (std::size_t cut = whole.find_first_of(platform::kSeparators, 1); cut != std::string::npos;

@@ -1,7 +1,6 @@
 #pragma once
 
-// A MAP file described rather than loaded: its header, its layer table and where each layer's cells start. The cells
-// are decoded as a stream when they are wanted (MapReader).
+// A MAP file's header, layer table and layer starts; the cells are decoded as a stream when wanted (MapReader).
 
 #include <cstddef>
 #include <cstdint>
@@ -16,8 +15,7 @@ struct MapFileLayer {
     std::string name;  // "Background", "Foreground"; "Layer A", "Layer B", ...
     std::uint16_t width = 0;
     std::uint16_t height = 0;
-    // The file position of the layer's first cell (for version 2, of its first word, after the four bytes that precede
-    // them).
+    // The file position of the layer's first cell (version 2: its first word, after the four bytes before them).
     std::uint64_t cellsOffset = 0;
 
     std::uint64_t CellCount() const { return std::uint64_t{width} * height; }

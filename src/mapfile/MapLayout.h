@@ -17,8 +17,8 @@ constexpr std::size_t kV1WidthOffset = 68;
 constexpr std::size_t kV1HeightOffset = 70;
 constexpr std::int32_t kV1Mode = 4;  // Every version-1 map is written with this header mode.
 
-// Version 2: a signature, a 206-byte header, up to seven 12-byte layer records, then each layer's four unused bytes and
-// its run-length compressed cells.
+// Version 2: a signature, a 206-byte header, up to seven 12-byte layer records, then per layer four unused bytes and
+// the run-length compressed cells.
 constexpr std::uint8_t kVersion2Signature[6] = {0x4D, 0x41, 0x50, 0xF9, 0x35, 0x00};
 constexpr std::size_t kV2HeaderSize = 206;
 constexpr std::size_t kV2TextOffset = 70;
@@ -36,8 +36,7 @@ constexpr char kV2FirstDigit = '1';
 constexpr char kV2LastDigit = '6';
 constexpr char kV2HeaderLayerMark = 'E';
 constexpr std::uint64_t kV2LayerPrefixSize = 4;
-// A word of FF00 or more starts a run: its low byte counts the cells (0 and 1 both mean one), and the next word is
-// their value.
+// A word of FF00 or more starts a run: its low byte is the count (0 and 1 both mean one), the next word the value.
 constexpr std::uint16_t kV2RunMarker = 0xFF00;
 constexpr std::uint64_t kV2LongestRun = 255;
 

@@ -70,9 +70,8 @@ std::size_t CopySingles(const std::uint8_t* bytes, std::size_t count, std::uint8
     return n;
 }
 
-// The decoded cells of one layer on their way to the sink, a block at a time, as the file's 16-bit little-endian words.
-// A block is handed on once it has no room left for a whole run, so no run is ever split; runs are cut at the layer's
-// last cell.
+// One layer's decoded cells on their way to the sink, a block at a time, as the file's 16-bit little-endian words. A
+// block is handed on once a whole run no longer fits, so no run is split; runs are cut at the layer's last cell.
 class CellBlock {
 public:
     CellBlock(CellSink& sink, std::uint64_t total) : sink_(sink), out_(sink.Block()), left_(total) {}
@@ -87,8 +86,8 @@ public:
         ++filled_;
         --left_;
     }
-    // The single cells among the words at bytes (at most words of them), up to the first run marker, the block's room
-    // or the layer's end. Returns how many were taken.
+    // Takes the single cells at bytes (at most words), up to a run marker, the block's room or the layer's end; returns
+    // how many.
     std::size_t Singles(const std::uint8_t* bytes, std::size_t words) {
         const auto most = static_cast<std::size_t>(std::min<std::uint64_t>({words, kBlockCells - filled_, left_}));
         const std::size_t count = CopySingles(bytes, most, out_ + 2 * filled_, largest_);
@@ -96,8 +95,7 @@ public:
         left_ -= count;
         return count;
     }
-    // The run is written in whole pieces of kPieceCells cells, which may run on past its end into the block's unused
-    // room.
+    // Written in whole pieces of kPieceCells, which may run past its end into the block's unused room.
     void Run(std::uint16_t marker, std::uint16_t value) {
         const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(marker & 0xFF, 1), left_));
         std::uint8_t piece[2 * kPieceCells];
@@ -175,8 +173,7 @@ Expected<std::size_t> ReadVersion2Header(BufferedReader& in, MapDescription& des
     return std::size_t{layerCount > 0 ? 1U : 0U};
 }
 
-// Items are decoded straight from the reader's buffer while a whole one (at most four bytes) is there; the rest go
-// through ReadU16, which refills. One call fills one block.
+// Items decode straight from the reader's buffer while a whole one (up to four bytes) is there, else via ReadU16.
 Expected<void> LayerDecoder::NextVersion2(CellSink& sink) {
     CellBlock cells(sink, left_);
     while (!cells.Done() && cells.Room()) {
