@@ -9,8 +9,7 @@
 
 namespace gridport {
 
-// What kind of failure an Error is, for a caller that acts on it: a command ends with status 2 for Usage and by the
-// signal for Interrupted.
+// The kind of failure, for a caller that acts on it: a command exits 2 for Usage and by the signal for Interrupted.
 enum class ErrorKind {
     Usage,        // the command line asks for what can't be done
     Input,        // a file read doesn't hold what its format allows
@@ -20,9 +19,8 @@ enum class ErrorKind {
     System,       // the platform refused (a file that can't be opened, a full disk)
 };
 
-// Why an operation failed, for a person to read: the file it concerns, the byte offset where the reader stopped when
-// that is known, and one line of text, with the kind of failure. Every operation that can fail returns it inside an
-// Expected.
+// Why an operation failed, for a person: the file, the byte offset where the reader stopped when known, one line of
+// text, and the kind. Every operation that can fail returns it in an Expected.
 class Error {
 public:
     Error(std::string path, std::string message) : path_(std::move(path)), message_(std::move(message)) {}
@@ -53,8 +51,7 @@ private:
     std::string message_;
 };
 
-// A value or the Error that kept it from being made. The result of an operation that can fail must be looked at: the
-// type is [[nodiscard]].
+// A value or the Error that kept it from being made; [[nodiscard]], so a result that can fail must be looked at.
 template <typename T>
 class [[nodiscard]] Expected {
 public:

@@ -43,8 +43,7 @@ inline bool StopRequested() noexcept {
 void InterruptBlockedCall(std::thread& thread) noexcept;
 #endif
 
-// Holds back the signals that InstallSignalCleanup handles, on this thread, for as long as it lives: a signal that
-// comes meanwhile is handled when it goes.
+// Holds back InstallSignalCleanup's signals on this thread while it lives; one that comes meanwhile is handled after.
 class HeldSignals {
 public:
     HeldSignals() noexcept;

@@ -24,8 +24,7 @@ void PauseBriefly() {
     poll(nullptr, 0, 1);
 }
 
-// Whether the signal came from this process's own InterruptBlockedCall (or raise), not from a terminal or another
-// process.
+// Whether the signal came from this process's own InterruptBlockedCall (or raise), not a terminal or other process.
 bool SentHere(const siginfo_t* info) {
 #ifdef SI_TKILL
     return info != nullptr && info->si_code == SI_TKILL && info->si_pid == getpid();
@@ -34,10 +33,9 @@ bool SentHere(const siginfo_t* info) {
 #endif
 }
 
-// The first stop signal is recorded, and the call it interrupted fails; the signals that InterruptBlockedCall sends
-// then only interrupt. Anything else removes the temporary files, then ends the program by the same signal: with the
-// default action set again, the signal raised here is held back until the handler returns, and then ends the program as
-// it would have.
+// The first stop signal is recorded and the call it interrupted fails; InterruptBlockedCall's signals then only
+// interrupt. Any other signal removes the temporary files and ends the program by itself: with the default action
+// restored, the raised signal is held until the handler returns.
 void OnSignal(int number, siginfo_t* info, void*) {
     if ((number == SIGINT || number == SIGTERM) && stopsCaught.load()) {
         int none = 0;

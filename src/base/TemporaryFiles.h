@@ -43,12 +43,10 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_alw
               "a signal handler may only use atomics that need no lock");
 
 inline Chunk first;  // The first chunk; the others hang from it.
-// Set by the first handler before it looks at the entries. Once it is set no entry is taken: a file made after the
-// handler passed its entry would stay.
+// Set by the first handler before it looks at the entries; then no entry is taken, as a file made later would stay.
 inline std::atomic<bool> stopping{false};
 
-// A free entry, taken (kMaking); a new chunk is added at the end when none is free. Null when no memory is left for
-// one.
+// A free entry, taken (kMaking); a new chunk is appended when none is free. Null when out of memory.
 inline Entry* Take() noexcept {
     Chunk* chunk = &first;
     for (;;) {
@@ -60,8 +58,8 @@ inline Entry* Take() noexcept {
         }
         Chunk* next = chunk->next.load();
         if (next == nullptr) {
-            // Made here, outside any handler; another output may add its own at the same time, and then this one goes
-            // and its is used.
+            // Made outside any handler; if another output appends its own meanwhile, this one goes and that one is
+            // used.
             std::unique_ptr<Chunk> added;
             try {
                 added = std::make_unique<Chunk>();
@@ -102,9 +100,8 @@ inline void RemoveAll(int (*remove)(const char*), void (*pause)()) noexcept {
 
 }  // namespace temporary_files
 
-// One output's entry in the registry, given back when the object goes. The owner makes its file between Begin and Made,
-// and keeps the signals of InstallSignalCleanup held back on its thread meanwhile (HeldSignals, base/Signals.h), so
-// that no handler waits on its own thread.
+// One output's registry entry, given back on destruction. The owner makes its file between Begin and Made with
+// InstallSignalCleanup's signals held on its thread (HeldSignals), so no handler waits on its own thread.
 class TemporaryFileEntry {
 public:
     TemporaryFileEntry() = default;
@@ -112,9 +109,8 @@ public:
     TemporaryFileEntry& operator=(const TemporaryFileEntry&) = delete;
     ~TemporaryFileEntry() { Forget(); }
 
-    // Takes a free entry for fullPath, a path that stays right whatever the working directory. False when a handler is
-    // already removing the files: no file may be made then. When the path is too long, or no memory is left for more
-    // entries, it is true and nothing is held.
+    // Takes a free entry for fullPath (independent of the working directory). False when a handler is already removing
+    // files: none may be made then. True with nothing held when the path is too long or memory runs out.
     bool Begin(const std::string& fullPath) noexcept {
         using namespace temporary_files;
         Forget();
@@ -122,8 +118,8 @@ public:
         if (entry == nullptr) {
             return !stopping.load();
         }
-        // Taken first, then the flag: a handler that set the flag before the entry was taken either sees the entry
-        // being made and waits, or is seen here.
+        // Entry first, then the flag: a handler that set the flag earlier either sees the entry being made and waits,
+        // or is seen here.
         if (stopping.load()) {
             entry->state.store(kFree);
             return false;

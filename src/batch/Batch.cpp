@@ -23,8 +23,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Hands everything on to the RMP output until a stop is asked for; from then on the pass only reads and checks, and the
-// output, never committed, removes its temporary file.
+// Passes everything to the RMP output until a stop is asked for; then the pass only checks, and the uncommitted output
+// removes its temporary file.
 class StoppableSink final : public ConversionSink {
 public:
     explicit StoppableSink(ConversionSink& target) : target_(target) {}
@@ -78,8 +78,8 @@ public:
         jobs_ = jobs;
         stretch_ = (maps_.size() + jobs - 1) / jobs;
         claims_ = stretch_ * jobs;
-        // One worker and nothing to show: the maps in this thread, with no thread started (under an emulator, where a
-        // first thread hangs, the tests run the batch so).
+        // One worker and no progress: maps run on this thread, none started (the tests rely on it under an emulator,
+        // where a first thread hangs).
         Executor executor = jobs > 1 || progress != nullptr ? Executor::OnThreads(jobs) : Executor::InCallingThread();
         for (unsigned i = 0; i < jobs; ++i) {
             executor.Async([this] { Work(); });
@@ -130,8 +130,7 @@ private:
         }
     }
 
-    // A failure once a stop is requested is the stop's (a blocked open or read it interrupted): the map is left not
-    // done.
+    // A failure after a stop request is the stop's (it interrupted a blocked open or read): the map is left not done.
     void Fail(MapRecord& record, const Error& error) {
         if (StopRequested()) {
             return;
@@ -140,8 +139,8 @@ private:
         record.failure = error;
     }
 
-    // The tileset's path for the map, or why there is none. The map is opened and its header read here, once: the
-    // conversion reads on from the same file.
+    // The map's tileset path, or why there is none. The map is opened and its header read here once; the conversion
+    // reads on from the same file.
     Expected<std::string> Tileset(const MapEntry& entry, std::unique_ptr<File>& mapFile) {
         Expected<std::unique_ptr<File>> file = fileSystem_.Open(entry.map, OpenMode::Read);
         if (!file) {
@@ -158,8 +157,7 @@ private:
         return FindTileset(entry.map, reader.Description().linkedFileName, options_.tilesetFolders, cache_);
     }
 
-    // RunConversion(mapPath, tilesetPath, ...) on a map file already open: the same pass, the same order of failures (a
-    // map that won't read is the reason, whatever the tileset).
+    // RunConversion on an already open map: the same pass and failure order (an unreadable map wins over the tileset).
     Expected<void> ConvertPair(File& mapFile, const MapEntry& entry, const std::string& tilesetPath,
                                ConversionSink& sink) {
         if (mapFile.Seek(0) != 0) {

@@ -25,8 +25,7 @@ struct BatchOptions {
     bool version = false;
 };
 
-// The options, or why the command line is wrong (ErrorKind::Usage, the message alone). Parsed by base/CommandLine.h, as
-// every command's.
+// The options, or why the command line is wrong (a Usage error, the message alone); parsed by base/CommandLine.h.
 Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& arguments);
 
 extern const char* const kBatchHelp;

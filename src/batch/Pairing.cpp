@@ -42,8 +42,8 @@ std::string WithSeparator(std::string folder) {
     return folder;
 }
 
-// Where folder + parts leads, letter case ignored: the path, nothing when a part isn't there, or the error of two parts
-// that differ only in case.
+// Where folder + parts leads, case ignored: the path, nothing if a part is missing, or an error for two parts that
+// differ only in case.
 Expected<std::optional<std::string>> Resolve(std::string folder, const std::vector<std::string>& parts,
                                              FolderCache& cache, const std::string& mapPath) {
     for (std::size_t i = 0; i < parts.size(); ++i) {

@@ -1,5 +1,5 @@
-// gridport-batch [options] SOURCE OUTPUT: converts every MAP file under SOURCE, each with the tileset it names, in one
-// process (BatchCommand.h).
+// gridport-batch [options] SOURCE OUTPUT: converts every MAP file under SOURCE with the tileset it names, in one
+// process.
 
 #include <cstdio>
 #include <new>

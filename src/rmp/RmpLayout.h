@@ -4,8 +4,7 @@
 #include <cstdint>
 #include <string>
 
-// The layout of the RMP map file, shared by its writer and its reader. Offsets count from the start of the record they
-// belong to.
+// The RMP layout, shared by its writer and reader. Offsets count from the start of their record.
 namespace gridport::rmp {
 
 constexpr std::size_t kHeaderSize = 256;  // The file header.
@@ -60,8 +59,7 @@ constexpr std::uint16_t EntityRecordType(std::int32_t kind) {
 constexpr std::int32_t EntityKind(std::uint16_t recordType) {
     return recordType == 1 ? 2 : recordType == 2 ? 3 : 0;
 }
-// What follows the header of an entity of record type 1: two strings, this count, as many strings again, and a run of
-// zero bytes.
+// After an entity header of record type 1: two strings, this count, as many strings again, then zero bytes.
 constexpr std::uint16_t kEntityStringCount = 5;
 constexpr std::size_t kEntityTrailerSize = 16;
 // A zone's header holds six 16-bit values from its start, in the order x1, y1, x2, y2, layer, aux value.
@@ -71,8 +69,7 @@ constexpr std::size_t kZoneValueCount = 6;
 
 namespace gridport {
 
-// A layer's fields as its header holds them, but its size, which the writer is given apart and the reader keeps beside
-// them.
+// A layer's header fields except its size, which the writer is given and the reader keeps separately.
 struct RmpLayerFields {
     std::string name;
     bool factorsEnabled = false;

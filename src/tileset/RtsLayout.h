@@ -3,8 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// The layout of the RTS tileset file, shared by its reader, its writer and the RMP reader that reads an embedded copy.
-// Offsets count from the start of the record they belong to.
+// The RTS tileset layout, shared by its reader, its writer and the RMP reader. Offsets count from their record's start.
 namespace gridport::rts {
 
 constexpr std::size_t kHeaderSize = 256;  // The header.

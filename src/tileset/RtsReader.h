@@ -32,10 +32,9 @@ struct RtsTileInfo {
 
 using ByteVisitor = std::function<void(const std::uint8_t* bytes, std::size_t count)>;
 
-// The one walker of the RTS tileset file, from a reader's position: the header, then every tile's pixels in index
-// order, then every tile's information. Loading a tileset, passing one through into an RMP file and reading one back
-// out of an RMP file all walk it with this. Nothing is allocated for a count before the bytes it needs are known to be
-// there.
+// The one walker of the RTS tileset file, from a reader's position: the header, every tile's pixels in index order,
+// then every tile's information. Loading, passing through into RMP and reading back from RMP all use it. Nothing is
+// allocated for a count before its bytes are known to be there.
 class RtsReader {
 public:
     explicit RtsReader(BufferedReader& in) : in_(in) {}

@@ -140,9 +140,9 @@ std::string TilesetLine(const std::string& path, const TilesetHeader& tileset) {
            std::to_string(tileset.tileWidth) + " x " + std::to_string(tileset.tileHeight) + " pixels\n";
 }
 
-// The map as gridport would write it, drawn from the MAP file as a stream: each file layer drawn is decoded a row at a
-// time by a reader of its own, once however many map layers repeat it. Empty version-1 foreground cells draw nothing;
-// cells beyond the tileset draw the mark.
+// The map as gridport would write it, drawn from the MAP file as a stream: each drawn file layer is decoded a row at a
+// time by its own reader, once however often it repeats. Empty version-1 foreground cells draw nothing; cells beyond
+// the tileset draw the mark.
 class StreamedMap final : public PictureSource, CellSink {
 public:
     StreamedMap(MapReader& map, TileLevels tiles) : map_(map), tiles_(std::move(tiles)) {
@@ -300,8 +300,8 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
             out += "gridport converts it\n";
             return Success();
         }
-        // A map that doesn't convert is drawn all the same, when its layers and the tileset's header read: the picture
-        // shows what fails.
+        // A map that doesn't convert is drawn anyway when its layers and the tileset header read: the picture shows
+        // what fails.
         if (!verdict && (!summary.Tileset() || map.Description().outputLayers.empty())) {
             return verdict.error();
         }

@@ -22,8 +22,8 @@ struct PictureSize {
 
 constexpr std::uint32_t kNoTile = 0xFFFFFFFFU;  // A cell that draws nothing, whatever the tileset.
 
-// What a picture is drawn from: the layers' names, flags and sizes, the tileset's reduced tiles, and each layer's cells
-// a row at a time: a MAP or an RMP file read as a stream.
+// What a picture is drawn from (a MAP or RMP file read as a stream): layer names, flags and sizes, the tileset's
+// reduced tiles, and each layer's cells a row at a time.
 class PictureSource {
 public:
     struct Layer {
@@ -36,22 +36,19 @@ public:
     virtual ~PictureSource() = default;
     virtual const std::vector<Layer>& Layers() const = 0;
     virtual const TileLevels& Tiles() const = 0;
-    // Whether a cell whose index is beyond the tileset draws the mark (see TileLevels) rather than nothing. kNoTile
-    // draws nothing either way.
+    // Whether a cell beyond the tileset draws the mark (see TileLevels) rather than nothing. kNoTile never draws.
     virtual bool MarksBeyond() const { return false; }
-    // The cells of one row of one layer (its width of them), rows of a layer asked for in order from 0. Valid until the
-    // next call.
+    // One row of one layer's cells (its width of them); a layer's rows are asked for in order. Valid until the next
+    // call.
     virtual Expected<const std::uint32_t*> Row(std::size_t layer, std::size_t row) = 0;
 };
 
-// The full-size canvas of a picture: the widest layer times the tile width by the tallest layer times the tile height,
-// over all layers.
+// The full-size canvas: the widest layer times the tile width by the tallest layer times the tile height.
 PictureSize MeasurePicture(const PictureSource& source);
 
-// Which layers a picture shows, as tmxrasterizer chooses them. Layers picked by number (`numbers`, counted from 0) or
-// by name (`show`, letter case ignored) are drawn alone, shown or hidden; with no pick, the shown layers (the RMP layer
-// flag bit 0 clear) are drawn, or all of them with ignoreVisibility. The layers named in `hide` are then left out:
-// hiding wins.
+// Which layers a picture shows, as tmxrasterizer chooses them. Layers picked by number (`numbers`, from 0) or name
+// (`show`, case ignored) are drawn alone, shown or hidden; with no pick, the shown layers (RMP flag bit 0 clear) are
+// drawn, or all with ignoreVisibility. Layers named in `hide` are then left out: hiding wins.
 struct LayerChoice {
     std::vector<std::size_t> numbers;
     std::vector<std::string> show;
@@ -59,8 +56,7 @@ struct LayerChoice {
     bool ignoreVisibility = false;
 };
 
-// One flag per layer; the error, wrong usage (ErrorKind::Usage), names a layer number or a name the map doesn't have,
-// or says that every layer is hidden.
+// One flag per layer; the Usage error names a layer number or name the map lacks, or says every layer is hidden.
 Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const LayerChoice& choice);
 
 // The size of the picture as written: the full size times factor, or, with fit, as large as fits within fit keeping the
@@ -86,15 +82,13 @@ public:
     Expected<void> Start();  // Makes room for the rows; refused when it is more than can be asked for.
     // Row y of the picture, 4 bytes a pixel; rows are asked for in order from 0. Valid until the next call.
     Expected<const std::uint8_t*> Row(std::size_t y);
-    // After Start: when the picture needs finer tiles than are kept, the size of the tiles it is drawn from instead
-    // (enlarged).
+    // After Start: when the picture needs finer tiles than are kept, the size of the (enlarged) tiles it is drawn from.
     std::optional<PictureSize> Coarser() const { return coarser_; }
 
 private:
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFFU;
 
-    // Whether a cell is one pixel at the chosen level: a picture with at most as many pixels as the map has cells, each
-    // way.
+    // Whether a cell is one pixel at the chosen level: the picture has at most the map's cells each way.
     bool OnePixel() const { return cellWidth_ == 1 && cellHeight_ == 1; }
     Expected<const std::uint8_t*> LevelRow(std::size_t y);
     Expected<void> ResolveCells(std::size_t cellRow);
@@ -119,8 +113,8 @@ private:
     std::vector<std::uint8_t> row_;
     std::vector<std::uint8_t> levelRow_;
     std::optional<std::size_t> levelRowAt_;
-    // What each column of the current row of cells shows: kEmpty, a tile (or the mark), or a stack of them: stacks_[id
-    // - tile count - 1] is {what lies below, the tile on it}.
+    // What each column of the current cell row shows: kEmpty, a tile (or the mark), or a stack: stacks_[id - tile count
+    // - 1] is {what lies below, the tile on it}.
     std::vector<std::uint32_t> cells_;
     std::optional<std::size_t> cellRow_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> stacks_;

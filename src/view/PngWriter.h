@@ -9,8 +9,7 @@
 
 namespace gridport {
 
-// Gives row y (4 bytes a pixel, width pixels) when asked, or why it can't; rows are asked for in order from 0, on the
-// thread that called WritePng.
+// Gives row y (4 bytes a pixel, width pixels) or why not; rows come in order from 0, on WritePng's thread.
 using PngRowSource = std::function<Expected<const std::uint8_t*>(std::uint32_t y)>;
 
 // Writes an 8-bit RGBA PNG file row by row, at a fast compression level on a thread of its own while the rows are

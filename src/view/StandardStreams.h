@@ -36,8 +36,7 @@ private:
 // What the viewers keep of a stream that can't seek, to read it again.
 inline constexpr std::uint64_t kMostKeptInput = std::uint64_t{4} << 20;
 
-// Opens path for reading so that it can be read more than once: a stream that can't seek is read to its end into memory
-// first, when it holds at most `most` bytes.
+// Opens path to be read more than once: a stream that can't seek is first read into memory, if at most `most` bytes.
 Expected<std::unique_ptr<File>> OpenSeekable(const std::string& path, FileSystem& fileSystem, std::uint64_t most);
 
 }  // namespace gridport

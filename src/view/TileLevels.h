@@ -60,8 +60,7 @@ private:
     std::vector<Cover> covers_;
 };
 
-// The alpha-weighted mean of `count` pixels whose sums are sums[0..3] (colour times alpha, and alpha), as one
-// straight-alpha pixel.
+// The alpha-weighted mean of `count` pixels with sums[0..3] (colour times alpha, and alpha), as straight alpha.
 void MeanPixel(const std::uint64_t* sums, std::uint64_t count, std::uint8_t* pixel);
 
 }  // namespace gridport

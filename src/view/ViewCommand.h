@@ -13,8 +13,7 @@
 
 namespace gridport {
 
-// What a viewer prints: standard output and standard error as text, and the stream for progress lines (standard error
-// when it is a terminal, else nullptr for none).
+// What a viewer prints to: standard output and error as text, and progress (standard error if a terminal, else null).
 struct ViewConsole {
     std::string& out;
     std::string& err;
@@ -38,8 +37,7 @@ struct ViewCommandText {
 int RunViewCommand(const ViewCommandText& text, const std::vector<std::string>& arguments, ViewConsole& console,
                    const std::function<Expected<void>(const ViewOptions&)>& body);
 
-// Prints a failure that isn't the command's last word (the last is the error its body returns): after the command's
-// name, one line.
+// Prints a failure that isn't the command's last word (its body's returned error), after the command's name, one line.
 void ReportError(const ViewCommandText& text, ViewConsole& console, const Error& error);
 
 // Draws the picture as the options ask into the PNG file options.png. Problems with the picture name the first of

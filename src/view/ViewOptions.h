@@ -9,9 +9,8 @@
 
 namespace gridport {
 
-// The options rmpview and mapview share, parsed as every command's (base/CommandLine.h): "-" alone is an operand,
-// standard input, or standard output for the picture. As in tmxrasterizer, the picture may be named by one more operand
-// after the inputs instead of by --png.
+// The options rmpview and mapview share, parsed by base/CommandLine.h: "-" alone is standard input, or standard output
+// for the picture. As in tmxrasterizer, one more operand after the inputs may name the picture instead of --png.
 struct ViewOptions {
     std::vector<std::string> operands;
     std::optional<std::string> png;
