@@ -1,15 +1,10 @@
 #pragma once
 
-// The one command-line parser of gridport-batch, mapview and rmpview, in the getopt_long manner (gridport itself takes
-// exactly three operands and no options):
-//   --name value and --name=value; -x value and -xvalue (-x=value too);
-//   -h and --help ask for the help, -v, -V and --version for the version;
-//   "--" ends the options: every argument after it is an operand;
-//   "-" alone is an operand, the standard stream wherever the command reads
-//   or writes a file;
-//   options and operands may come in any order.
-// It only sorts the arguments: what a value means is the command's business. Every error it returns is
-// ErrorKind::Usage.
+// The one command-line parser of gridport-batch, mapview and rmpview, getopt_long style (gridport itself takes exactly
+// three operands and no options): --name value and --name=value; -x value, -xvalue and -x=value; -h and --help ask for
+// help, -v, -V and --version for the version; "--" ends the options; "-" alone is an operand (a standard stream);
+// options and operands may come in any order. It only sorts the arguments; values mean what the command says. Every
+// error is ErrorKind::Usage.
 
 #include <string>
 #include <string_view>

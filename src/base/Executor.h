@@ -22,9 +22,9 @@ public:
     ~Executor();  // Waits for the tasks given, then ends the threads.
 
     void Async(std::function<void()> task);
-    // Returns once every task given has ended. On threads, the waiting thread calls tick (when given) every period
-    // meanwhile, and once a stop is requested (base/Signals.h) it interrupts the blocked system calls of the threads,
-    // again each period until they end, so that a stop request that came just before a call blocked is seen too.
+    // Returns once every task has ended. With threads, the waiter calls tick (if given) every period, and after a stop
+    // request (base/Signals.h) interrupts the threads' blocked system calls each period until they end, so a stop that
+    // came just before a call blocked is seen too.
     void Wait(const std::function<void()>& tick = {},
               std::chrono::milliseconds period = std::chrono::milliseconds(100));
 

@@ -7,11 +7,10 @@
 #include <new>
 #include <string>
 
-// The temporary files that outputs have open, where a signal handler can find them: entries in chunks, each entry a
-// path in a buffer of its own, taken and given back with atomic operations, so that outputs on any number of threads
-// use it without a lock and a handler reads it without allocating. A chunk is added, lock-free, by an output that finds
-// every entry taken (never by a handler), and stays until the program ends: the registry holds as many files as can be
-// open at once. The handlers of base/Signals.h remove every file in it before the program dies.
+// Where signal handlers find the temporary files outputs have open: chunks of entries, each a path in its own buffer,
+// taken and given back atomically, so outputs on any thread need no lock and a handler never allocates. An output that
+// finds every entry taken appends a chunk, lock-free (never a handler); chunks stay until exit. The handlers of
+// base/Signals.h remove every file in it before the program dies.
 namespace gridport {
 
 namespace temporary_files {

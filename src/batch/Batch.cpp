@@ -192,9 +192,9 @@ private:
         return Success();
     }
 
-    // Whether the map's output is newer than both of its inputs (never with --force). Only a regular file can be: an
-    // output or a tileset of another kind (a folder, a FIFO, a device) fails here, in a dry run too, and is never
-    // opened. A missing tileset's reason comes when it is opened, after the map's.
+    // Whether the output is newer than both inputs (never with --force). Only a regular file can be: an output or
+    // tileset of another kind (folder, FIFO, device) fails here, also in a dry run, unopened. A missing tileset fails
+    // later on open.
     Expected<bool> UpToDate(const MapEntry& entry, const std::string& tilesetPath) {
         const Expected<FileStatus> tileset = fileSystem_.Status(tilesetPath);
         if (tileset && tileset->kind != FileKind::Missing && tileset->kind != FileKind::Link) {

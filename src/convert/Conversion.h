@@ -1,8 +1,7 @@
 #pragma once
 
-// The one conversion core: a single streaming pass over a MAP file and its tileset that checks everything a conversion
-// checks and hands the cells and the tiles to a sink. The RMP output (gridport), the verdict and the summary (mapview)
-// are sinks; any other output format is one more. Nothing held grows with the map or the tileset.
+// The one conversion core: a single streaming pass over a MAP file and its tileset that checks everything and hands
+// cells and tiles to a sink (gridport's RMP output, mapview's verdict and summary). Memory doesn't grow with the map.
 
 #include <cstddef>
 #include <cstdint>

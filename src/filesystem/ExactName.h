@@ -10,9 +10,8 @@
 
 namespace gridport {
 
-// Succeeds when the directory part of path lists an entry spelt exactly like its file-name part, byte for byte. The cut
-// is at the last backslash, or at the last forward slash when the path has no backslash. Otherwise the error says why:
-// the name is listed only in another letter case, it is not listed at all, or the folder couldn't be listed.
+// Succeeds when path's folder lists an entry spelt byte for byte like its file name (cut at the last backslash, else
+// the last slash). Otherwise the error says why: listed only in another case, not listed, or the folder unlistable.
 Expected<void> CheckExactName(const char* path);
 
 // The reason of a failed check, given the first entry matching in another letter case (empty if none) and any listing

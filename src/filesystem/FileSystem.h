@@ -38,13 +38,12 @@ public:
     // it is opened for reading, or the system's ("town.map: cannot open: No such file or directory").
     virtual Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) = 0;
 
-    // An output that replaces path only once committed. When path is missing or a regular file (through symbolic links,
-    // which stay), writes go to a new temporary file beside it, and Commit flushes, closes and renames it over the
-    // target; without a successful Commit the temporary file is removed and the target stays as it was (or absent). An
-    // existing target's owner, group and mode carry over. Where the system refuses the owner or group, the target can't
-    // be renamed over (a mount) or its folder takes no new file, the temporary file (then in the system's temporary
-    // folder) gets every byte and Commit writes them into the target in place. Anything else (a device, a pipe) is
-    // written in place directly.
+    // An output that replaces path only once committed. A missing or regular path (through symbolic links, which stay)
+    // is written to a new temporary file beside it, which Commit flushes, closes and renames over it; without a
+    // successful Commit the temporary file goes and the target stays as it was. The owner, group and mode carry over.
+    // Where the owner or group is refused, the target can't be renamed over (a mount) or its folder takes no new file,
+    // the temporary file (then in the system's temporary folder) takes every byte and Commit writes them in place.
+    // Anything else (a device, a pipe) is written in place directly.
     virtual Expected<std::unique_ptr<OutputFile>> OpenOutput(const std::string& path) = 0;
 
     // True when both paths name one existing file, however spelt (links, "./", "..", letter case where ignored).

@@ -61,10 +61,10 @@ OutputTarget InspectOutput(const std::string& path);
 // Whether this process may write the existing file at path. One it may not write keeps its protection: no rename.
 bool Writable(const std::string& path);
 
-// Creates path, which must not exist yet (errno EEXIST when it does), and opens it for writing bytes. A new target's
-// file gets what a plain create gives (0666 less the umask). A replacement gets the old file's owner and group, then
-// its permission bits; where the system refuses the owner or the group, ownerKept is false and the file stays private
-// to this user (0600), for the caller to write the target in place instead. Null on failure, with nothing left behind.
+// Creates path, which must not exist (EEXIST), for writing bytes. A new target gets a plain create's mode (0666 less
+// the umask); a replacement gets the old owner and group, then its mode. If the system refuses the owner or group,
+// ownerKept is false and the file stays private (0600), for the caller to write the target in place. Null on failure,
+// with nothing left behind.
 std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& ownerKept);
 
 // Whether this platform writes an existing file in place (CopyInPlace) where it can't be replaced by a rename.
@@ -84,9 +84,8 @@ std::string FullPath(const std::string& path);  // path made independent of the 
 
 bool Replace(const std::string& from, const std::string& to);  // Renames from over to, replacing it in one step.
 
-// Writes the file staged over the existing file target, in place: the target's owner, group, mode and hard links stay,
-// and every link sees the new bytes. The room for them is reserved on the target's disk first, so a full disk fails
-// before any byte of the target changes; only a failure of the disk itself (EIO) can stop it halfway.
+// Writes the staged file over target in place: its owner, group, mode and hard links stay. Room is reserved first, so a
+// full disk fails before any byte changes; only a disk failure (EIO) can stop it halfway.
 bool CopyInPlace(const std::string& staged, const std::string& target);
 
 // Starts count bytes of an open stream's file, from offset on, on their way to the disk, without waiting for them. Only

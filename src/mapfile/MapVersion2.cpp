@@ -40,10 +40,9 @@ void ApplyLayerOrder(MapDescription& description) {
         }
     }
 }
-// Copies the words at bytes that come before the first run marker, of the first count, to out, and returns how many
-// there were; largest becomes the largest of them if it is smaller. Words are taken a step at a time while none is a
-// marker, in a loop that vectorises, and then one by one. They keep their byte order on the way. A marker is larger
-// than any other word, so the largest word of a step tells whether the step holds one.
+// Copies the words before the first run marker, among the first count at bytes, to out unchanged and returns how many;
+// largest grows to the largest of them. Steps of words go through a vectorising loop while none is a marker (a marker
+// is larger than any other word, so a step's largest word tells), then words one by one.
 std::size_t CopySingles(const std::uint8_t* bytes, std::size_t count, std::uint8_t* out, std::uint16_t& largest) {
     constexpr std::size_t kStep = 32;
     std::size_t n = 0;

@@ -67,15 +67,14 @@ struct PictureScale {
 };
 Expected<PictureSize> ScalePicture(PictureSize full, const PictureScale& scale);
 
-// Draws a picture one row at a time, in order, at any size: each picture pixel covers a box of full-size pixels and is
-// their average (alpha-weighted), or repeats the one full-size pixel under it when the picture is larger. Every chosen
-// layer is drawn in order, each cell's tile composited source-over onto what lies below on a transparent canvas; a cell
-// whose index is at or beyond the tile count draws nothing (or the mark, see PictureSource::MarksBeyond).
+// Draws a picture row by row, in order, at any size: each pixel is the alpha-weighted average of the full-size box it
+// covers, or repeats the full-size pixel under it when enlarged. Chosen layers are drawn in order, each cell's tile
+// composited source-over on a transparent canvas; a cell at or beyond the tile count draws nothing (or the mark, see
+// PictureSource::MarksBeyond).
 //
-// The picture is drawn from the coarsest level of the reduced tiles that still has as many pixels as the picture, so
-// the work follows the pixels written and the cells read (each once), not the full-size picture. A cell where several
-// layers' tiles show through one another is composited at the finest kept level, then reduced, and kept for the cells
-// after it. Nothing is held but a row of cells, a row of that level's pixels and the reduced tiles.
+// It draws from the coarsest reduced level with as many pixels as the picture, so work follows the pixels written and
+// cells read (each once). Where layers' tiles show through one another the cell is composited at the finest kept level,
+// reduced, and kept for later cells. Only a row of cells, a row of level pixels and the reduced tiles are held.
 class PictureRows {
 public:
     PictureRows(PictureSource& source, std::vector<bool> drawn, PictureSize size);

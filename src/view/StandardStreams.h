@@ -10,9 +10,8 @@
 
 namespace gridport {
 
-// The viewers' files: the path "-" opened for reading is standard input, opened for writing it is standard output;
-// every other path goes to the file system underneath. A file really named "-" is reached as "./-". Standard input
-// redirected from a file seeks as the file does; from a pipe it is a stream that tells no size and can't go back.
+// The viewers' files: "-" is standard input for reading and standard output for writing (a file named "-" is "./-");
+// other paths go to the file system below. Redirected from a file, standard input seeks; from a pipe it can't.
 class StandardStreamFileSystem final : public FileSystem {
 public:
     StandardStreamFileSystem(FileSystem& files, std::FILE* input, std::FILE* output)

@@ -9,14 +9,12 @@
 
 namespace gridport {
 
-// A tileset's tiles reduced for drawing at any size, computed once in one pass over the tileset: level 0 is a tile at
-// full size, level l halves it l times (each side ceil(side / 2^l), at least 1), down to the level where a tile is one
-// pixel, its mean colour. A reduced pixel is the alpha-weighted mean of the full-size pixels under it, so a picture
-// drawn from level l is the box filter of the full-size picture wherever a cell covers whole picture pixels. Only the
-// coarsest levels that fit within kBudget bytes together are kept; the finest are left out when the tiles are large.
+// A tileset's tiles reduced for drawing at any size, in one pass: level 0 is full size, level l halves each side l
+// times (ceil, at least 1), down to one pixel, the mean colour. A reduced pixel is the alpha-weighted mean of those
+// under it, so drawing from level l box-filters the full-size picture wherever a cell covers whole pixels. Only the
+// coarsest levels that fit in kBudget bytes are kept.
 //
-// One more tile follows the tileset's own, at index TileCount(): the mark of a cell whose index is beyond the tileset,
-// magenta with a black cross.
+// At index TileCount() follows the mark of a cell beyond the tileset: magenta with a black cross.
 class TileLevels {
 public:
     static constexpr std::uint64_t kBudget = std::uint64_t{6} << 20;

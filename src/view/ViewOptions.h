@@ -25,9 +25,8 @@ struct ViewOptions {
     bool version = false;
 };
 
-// The options, when the arguments make sense for a command that takes between minInputs and maxInputs inputs (and,
-// after maxInputs of them, the picture's name), otherwise why not, in one line (ErrorKind::Usage). With --help or
-// --version the operands aren't checked. A picture's name must end in ".png" (or be "-").
+// The options for a command taking minInputs to maxInputs inputs (then optionally the picture's name), or a one-line
+// Usage error. --help and --version skip the operand checks. A picture's name must end in ".png" (or be "-").
 Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minInputs,
                                        std::size_t maxInputs);
 
