@@ -10,8 +10,8 @@ namespace gridport {
 
 class Executor {
 public:
-    // count threads take the tasks in the order given, each one after the other (at least one thread; where none can be
-    // started, or there are no threads, the tasks run in the thread that calls Wait).
+    // count threads (at least one) take tasks in order; where no thread can start, tasks run in the thread calling
+    // Wait.
     static Executor OnThreads(unsigned count);
     static Executor InCallingThread();  // Every task runs in the thread that calls Wait, in the order given.
     // The threads for a count asked for: itself, or the processors' count for 0; 1 where there are no threads.

@@ -37,8 +37,7 @@ inline bool StopRequested() noexcept {
 [[noreturn]] void DieBySignal(int signal);  // Ends the process as the signal would have, its default action restored.
 
 #if GRIDPORT_HAS_THREADS
-// After a stop request: the blocking system call that thread is in, if any, fails with EINTR, as that of the thread
-// which took the signal did. Where no signal can do that (Windows), nothing happens.
+// After a stop request: that thread's blocking system call, if any, fails with EINTR. Does nothing on Windows.
 void InterruptBlockedCall(std::thread& thread) noexcept;
 #endif
 

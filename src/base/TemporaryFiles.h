@@ -57,7 +57,7 @@ inline Entry* Take() noexcept {
         }
         Chunk* next = chunk->next.load();
         if (next == nullptr) {
-            // Made outside any handler; if another output appends its own meanwhile, this one goes and that one is
+            // Made outside any handler; if another output appends its chunk meanwhile, this one goes and that one is
             // used.
             std::unique_ptr<Chunk> added;
             try {
@@ -73,8 +73,8 @@ inline Entry* Take() noexcept {
     }
 }
 
-// Removes the file of every entry, waiting for entries that are being made or copied; pause() waits about a
-// millisecond. Only atomics, the two functions given and nothing else: it runs in a signal handler.
+// Removes every entry's file, waiting for entries being made or copied; pause() waits about a millisecond. Runs in a
+// signal handler: only atomics and the two functions given.
 inline void RemoveAll(int (*remove)(const char*), void (*pause)()) noexcept {
     stopping.store(true);
     for (Chunk* chunk = &first; chunk != nullptr; chunk = chunk->next.load()) {
@@ -117,8 +117,8 @@ public:
         if (entry == nullptr) {
             return !stopping.load();
         }
-        // Entry first, then the flag: a handler that set the flag earlier either sees the entry being made and waits,
-        // or is seen here.
+        // Entry first, then the flag: a handler that set the flag earlier sees the entry being made and waits, or is
+        // seen here.
         if (stopping.load()) {
             entry->state.store(kFree);
             return false;

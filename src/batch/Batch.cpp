@@ -23,8 +23,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Passes everything to the RMP output until a stop is asked for; then the pass only checks, and the uncommitted output
-// removes its temporary file.
+// Passes all to the RMP output until a stop; then the pass only checks and the uncommitted output removes its file.
 class StoppableSink final : public ConversionSink {
 public:
     explicit StoppableSink(ConversionSink& target) : target_(target) {}
@@ -78,8 +77,8 @@ public:
         jobs_ = jobs;
         stretch_ = (maps_.size() + jobs - 1) / jobs;
         claims_ = stretch_ * jobs;
-        // One worker and no progress: maps run on this thread, none started (the tests rely on it under an emulator,
-        // where a first thread hangs).
+        // One worker, no progress: maps run on this thread (the tests rely on it under an emulator, where a first
+        // thread hangs).
         Executor executor = jobs > 1 || progress != nullptr ? Executor::OnThreads(jobs) : Executor::InCallingThread();
         for (unsigned i = 0; i < jobs; ++i) {
             executor.Async([this] { Work(); });
@@ -106,8 +105,8 @@ private:
             if (claim >= claims_) {
                 break;
             }
-            // Claims in turn go to the jobs' own stretches of the list, so that workers convert in different folders at
-            // once: files made side by side in one folder wait on each other in the kernel.
+            // Claims go to the jobs' own stretches of the list, so workers convert in different folders: files made
+            // side by side in one folder wait on each other in the kernel.
             const std::size_t index = (claim % jobs_) * stretch_ + claim / jobs_;
             if (index >= maps_.size()) {
                 continue;
@@ -139,8 +138,7 @@ private:
         record.failure = error;
     }
 
-    // The map's tileset path, or why there is none. The map is opened and its header read here once; the conversion
-    // reads on from the same file.
+    // The map's tileset path, or why none. The map is opened and its header read here once; the conversion reads on.
     Expected<std::string> Tileset(const MapEntry& entry, std::unique_ptr<File>& mapFile) {
         Expected<std::unique_ptr<File>> file = fileSystem_.Open(entry.map, OpenMode::Read);
         if (!file) {

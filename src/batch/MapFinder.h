@@ -17,8 +17,8 @@ struct MapEntry {
     std::string map;
     std::string relative;  // from SOURCE, '/'-separated: how reports sort and name it
     std::string output;
-    // An earlier map whose output is the same file ("a.map" and "a.MAP"), if any: this one then fails, not overwriting
-    // it.
+    // An earlier map with the same output file ("a.map" and "a.MAP"), if any: this one then fails rather than
+    // overwrite.
     std::optional<std::string> sameOutputAs;
 };
 

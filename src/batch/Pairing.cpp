@@ -42,8 +42,7 @@ std::string WithSeparator(std::string folder) {
     return folder;
 }
 
-// Where folder + parts leads, case ignored: the path, nothing if a part is missing, or an error for two parts that
-// differ only in case.
+// Where folder + parts leads, case ignored: the path, nothing if a part is missing, or an error for a case clash.
 Expected<std::optional<std::string>> Resolve(std::string folder, const std::vector<std::string>& parts,
                                              FolderCache& cache, const std::string& mapPath) {
     for (std::size_t i = 0; i < parts.size(); ++i) {

@@ -9,8 +9,7 @@
 
 namespace gridport::batch {
 
-// The report text: one record per map (source, tileset, output, result, reason, bytes, milliseconds), as a JSON array
-// of objects or CSV with a header line.
+// The report: one record per map (source, tileset, output, result, reason, bytes, milliseconds), as JSON or CSV.
 std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records, ReportFormat format);
 
 }  // namespace gridport::batch

@@ -23,8 +23,8 @@ std::string CellBeyondTileset(const MapFileLayer& layer, std::uint64_t cell, std
            ") holds tile " + std::to_string(value) + "; the tileset has " + Counted(tileCount, "tile");
 }
 
-// A layer's cells on their way to the sink's block, or to the pass's own when the sink only wants them checked, each
-// checked against the tile count. The first cell beyond the tileset is the import's failure.
+// A layer's cells on their way to the sink's block (or the pass's own, to be checked only), each checked against the
+// tile count; the first cell beyond the tileset is the import's failure.
 class CheckedLayer final : public CellSink {
 public:
     CheckedLayer(const MapFileLayer& layer, const std::string& path, std::optional<std::uint32_t> tileCount,

@@ -29,14 +29,13 @@ public:
 
     // Both headers have been read: the map and, when the pass has one, the tileset.
     virtual void Begin(const MapDescription& map, const TilesetHeader* tileset) = 0;
-    // Whether the layers are wanted as the map has them, in its order (a file layer named twice comes twice, one never
-    // named not at all); else each file layer comes once, in file order.
+    // Whether layers come as the map has them (a file layer named twice comes twice, one never named not at all); else
+    // each file layer once, in file order.
     virtual bool WantsMapOrder() const { return false; }
-    // Whether the pass reads on after the first failure that leaves the file readable (a cell beyond the tileset, a
-    // tileset that won't read), so that the sink sees all of the map.
+    // Whether the pass reads on past a failure that leaves the file readable (a bad cell or tileset), to show all the
+    // map.
     virtual bool ReadsEverything() const { return false; }
-    // Where the cells of the next layer go (map layer or file layer, as chosen above); nullptr to have them only
-    // checked. The pass checks every cell before the sink takes it.
+    // Where the next layer's cells go (map or file layer, as chosen above); nullptr to have them only checked.
     virtual CellSink* Layer(std::size_t index, const MapFileLayer& layer) = 0;
     // The layer's cells are all there; largest is the largest of them.
     virtual void LayerDone(std::size_t /*index*/, std::uint16_t /*largest*/) {}

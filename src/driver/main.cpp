@@ -1,5 +1,5 @@
-// gridport MAP TILESET RMP: converts a MAP file and its tileset into an RMP map file with the tileset embedded. Prints
-// one line on failure, nothing on success, and never writes to standard error.
+// gridport MAP TILESET RMP: converts a MAP file and its tileset into an RMP file with the tileset embedded. Prints one
+// line on failure, nothing on success, and never writes to standard error.
 
 #include <cstdio>
 #include <new>

@@ -14,8 +14,7 @@ namespace gridport {
 // the last slash). Otherwise the error says why: listed only in another case, not listed, or the folder unlistable.
 Expected<void> CheckExactName(const char* path);
 
-// The reason of a failed check, given the first entry matching in another letter case (empty if none) and any listing
-// failure.
+// The reason of a failed check, given the first entry matching in another case (empty if none) and any listing failure.
 Error ExactNameMissing(const char* path, const char* otherCase, const std::optional<Error>& listError);
 
 // The check in two steps, so that a folder's listing can serve many checks. Where path's file-name part starts (the cut

@@ -34,8 +34,8 @@ public:
     FileSystem& operator=(const FileSystem&) = delete;
     virtual ~FileSystem() = default;
 
-    // A new File owned by the caller, or why it can't be opened: the exact-name check's reason, RequireRegular's when
-    // it is opened for reading, or the system's ("town.map: cannot open: No such file or directory").
+    // A new File owned by the caller, or why not: the exact-name check's reason, RequireRegular's for reading, or the
+    // system's ("town.map: cannot open: No such file or directory").
     virtual Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) = 0;
 
     // An output that replaces path only once committed. A missing or regular path (through symbolic links, which stay)
@@ -49,15 +49,14 @@ public:
     // True when both paths name one existing file, however spelt (links, "./", "..", letter case where ignored).
     virtual bool SameFile(const std::string& a, const std::string& b) = 0;
 
-    // What path names, links followed; nothing there is kind Missing. Fails ("cannot open") only if it can't be looked
-    // at.
+    // What path names, links followed; nothing there is kind Missing. Fails ("cannot open") only if unreadable.
     virtual Expected<FileStatus> Status(const std::string& path) = 0;
 
     // A folder's entries in system order. Fails ("cannot list the folder") when it can't be listed to its end.
     virtual Expected<std::vector<FolderEntry>> List(const std::string& folder) = 0;
 
-    // The same text for every path to one existing file or folder (links, "." and ".." resolved), for telling when a
-    // walk comes back to a folder. Fails ("cannot open") where Status would, and when nothing is there.
+    // The same text for every path to one existing file or folder, to tell when a walk comes back to a folder. Fails
+    // ("cannot open") where Status would, and when nothing is there.
     virtual Expected<std::string> Identity(const std::string& path) = 0;
 
     // Makes folder and those above it that are missing.

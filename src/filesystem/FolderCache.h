@@ -36,8 +36,8 @@ private:
 // The listings of the folders asked about so far; safe to share between threads.
 class FolderCache {
 public:
-    // The listing of path's folder part (the cut of CheckExactName), made on the first question about that folder. A
-    // listing that fails is not kept. The listing lives as long as the cache.
+    // The listing of path's folder part (CheckExactName's cut), made on first use and kept for the cache's life unless
+    // it fails.
     Expected<const FolderListing*> ListingOf(const std::string& path);
 
 private:
@@ -45,8 +45,7 @@ private:
     std::unordered_map<std::string, std::unique_ptr<FolderListing>> folders_;
 };
 
-// A file system whose exact-name check reads the cache; all else is the base's, with the same results on static
-// folders.
+// A file system whose exact-name check reads the cache; all else is the base's, same results on static folders.
 class CachedNameFileSystem final : public FileSystem {
 public:
     CachedNameFileSystem(FileSystem& base, FolderCache& cache) : base_(base), cache_(cache) {}

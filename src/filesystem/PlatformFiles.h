@@ -88,8 +88,7 @@ bool Replace(const std::string& from, const std::string& to);  // Renames from o
 // full disk fails before any byte changes; only a disk failure (EIO) can stop it halfway.
 bool CopyInPlace(const std::string& staged, const std::string& target);
 
-// Starts count bytes of an open stream's file, from offset on, on their way to the disk, without waiting for them. Only
-// a hint: where the system has no such call, or it fails, nothing happens.
+// Starts writing count bytes of a stream's file from offset to disk without waiting. Only a hint: may do nothing.
 void StartWriteback(std::FILE* stream, std::uint64_t offset, std::uint64_t count);
 
 bool SameFile(const std::string& a, const std::string& b);

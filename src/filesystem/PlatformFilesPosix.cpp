@@ -47,8 +47,8 @@ OutputTarget InspectOutput(const std::string& path) {
     struct stat status {};
     struct stat end {};
     if (stat(path.c_str(), &status) != 0) {
-        // A path that is missing is created, also where a dangling link leads; one that can't be looked at, or a link
-        // that can't be followed to its end, is left to the open in place, which gives the reason.
+        // A missing path is created, also where a dangling link leads; anything that can't be looked at or followed is
+        // left to the open in place, which gives the reason.
         target.file = errno == ENOENT ? LinkEnd(path) : path;
         const bool missing = lstat(target.file.c_str(), &end) != 0 && errno == ENOENT;
         target.kind = missing ? OutputKind::Missing : OutputKind::Other;

@@ -120,8 +120,7 @@ Expected<std::unique_ptr<File>> StdioFileSystem::Open(const std::string& path, O
     }
     file->Attach(stream);
     if ((bits & static_cast<std::uint32_t>(OpenMode::Write)) == 0) {
-        // BufferedReader buffers blocks; a stream buffer under it would only split each read in two (4 KiB, then the
-        // rest).
+        // BufferedReader buffers blocks; a stream buffer under it would only split each read in two (4 KiB, then rest).
         std::setvbuf(stream, nullptr, _IONBF, 0);
     }
     return file;
@@ -183,8 +182,7 @@ Expected<std::string> StdioFileSystem::Identity(const std::string& path) {
 }
 
 Expected<void> StdioFileSystem::MakeFolders(const std::string& folder) {
-    // Each folder on the way from the top; existing ones ("C:" among them) are passed over; the last failure is the
-    // reason.
+    // Each folder from the top; existing ones ("C:" among them) are passed over; the last failure is the reason.
     const std::size_t last = folder.find_last_not_of(platform::kSeparators);
     const std::string whole = last == std::string::npos ? std::string() : folder.substr(0, last + 1);
     for (std::size_t cut = whole.find_first_of(platform::kSeparators, 1); cut != std::string::npos;

@@ -32,8 +32,7 @@ struct MapDescription {
     std::vector<MapFileLayer> fileLayers;     // as the file stores them
     std::vector<std::size_t> outputLayers;    // the file layer of each layer the map gets, in order
 
-    // Whether a cell of 0 in a file layer is empty: in a version-1 map's foreground (its second layer) it is, and a
-    // conversion points it at the transparent tile added after the tileset's own.
+    // Whether a 0 cell in a file layer is empty: so in a version-1 foreground, pointed at the transparent tile added.
     bool ZeroIsEmpty(std::size_t fileLayer) const { return version == 1 && fileLayer == 1; }
 };
 

@@ -56,8 +56,7 @@ public:
     const MapDescription& Description() const { return description_; }
     const std::string& Path() const { return in_.Path(); }
     Expected<void> Decode(std::size_t fileLayer, CellSink& sink);  // Decodes every cell of one file layer into sink.
-    // A reader of its own that stands at the first cell of a file layer, for decoding several layers side by side; the
-    // file moves under all of them, so each seeks before it reads.
+    // A reader of its own at a file layer's first cell, to decode layers side by side; each seeks before it reads.
     Expected<std::unique_ptr<BufferedReader>> OpenLayer(std::size_t fileLayer);
 
 private:

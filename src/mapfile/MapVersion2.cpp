@@ -85,7 +85,7 @@ public:
         ++filled_;
         --left_;
     }
-    // Takes the single cells at bytes (at most words), up to a run marker, the block's room or the layer's end; returns
+    // Takes the single cells at bytes (at most words) up to a run marker, the block's room or the layer's end; returns
     // how many.
     std::size_t Singles(const std::uint8_t* bytes, std::size_t words) {
         const auto most = static_cast<std::size_t>(std::min<std::uint64_t>({words, kBlockCells - filled_, left_}));
@@ -119,8 +119,8 @@ public:
 
 private:
     static constexpr std::size_t kPieceCells = 8;
-    // A block is full when a whole run may no longer fit. Written in pieces, the longest run takes at most one cell
-    // more, and that cell is still there: below the limit, at least kLongestRun + 1 are left.
+    // Full when a whole run may no longer fit. Written in pieces, the longest run takes at most one cell more, and
+    // below the limit at least kLongestRun + 1 are left.
     static constexpr std::size_t kLimit = kBlockCells - kV2LongestRun;
     static_assert((kV2LongestRun + kPieceCells - 1) / kPieceCells * kPieceCells <= kV2LongestRun + 1);
 

@@ -156,8 +156,7 @@ Expected<RmpOutline> ReadRmpOutline(BufferedReader& in) {
     for (std::size_t i = 0; read && i < kStringCount; ++i) {
         read = ReadString(in, outline.strings[i], Numbered("string ", i + 1) + " of " + std::to_string(kStringCount));
     }
-    // Each layer takes at least its header and name length, each entity its header, each zone its header and text
-    // length.
+    // Each layer takes at least its header and name length, each entity its header, each zone its header and text size.
     const std::size_t layers = outline.layers.size();
     if (read) {
         read = in.Need((kLayerHeaderSize + kStringLengthSize) * layers, "the list of " + Counted(layers, "layer"));

@@ -15,14 +15,12 @@ class RmpWriter {
 public:
     explicit RmpWriter(File& file, std::size_t capacity = 64 * 1024) : out_(file, capacity) {}
 
-    // The file header and the nine strings, for layerCount layers, no entities or zones, and the given header layer and
-    // mode.
+    // The file header and nine strings, for layerCount layers, no entities or zones, and headerLayer and headerMode.
     void Head(std::int32_t headerX, std::int32_t headerY, std::int32_t headerLayer, std::int32_t headerMode,
               std::size_t layerCount, std::string_view linkedFileName);
     // A layer with no segments: header and name from fields, then width x height cells in any number of CellRoom calls.
     void BeginLayer(const RmpLayerFields& fields, std::int32_t width, std::int32_t height);
-    // Room for count cells the caller writes in place as stored (little-endian 16-bit); CommitCells(used) takes the
-    // first used.
+    // Room for count cells the caller writes as stored (little-endian 16-bit); CommitCells(used) takes the first used.
     std::uint8_t* CellRoom(std::size_t count) { return out_.Reserve(2 * count); }
     void CommitCells(std::size_t count) { out_.Commit(2 * count); }
 

@@ -1,5 +1,4 @@
-// The RTS tileset records as written: a 256-byte header, every tile's pixels, then each tile's 32-byte information
-// block with its segments.
+// The RTS records as written: a 256-byte header, every tile's pixels, then each tile's 32-byte block and segments.
 
 #include <cstring>
 

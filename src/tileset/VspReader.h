@@ -11,8 +11,7 @@
 
 namespace gridport {
 
-// The one reader of VSP tilesets: the header, then the tiles one at a time, converted to RGBA as they come, plain or
-// run-length compressed (a run may cross from one tile into the next).
+// The one VSP reader: the header, then tiles one at a time as RGBA, plain or run-length (a run may cross tiles).
 class VspReader {
 public:
     static constexpr std::int32_t kTileSide = 16;

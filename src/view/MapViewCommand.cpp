@@ -300,8 +300,8 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
             out += "gridport converts it\n";
             return Success();
         }
-        // A map that doesn't convert is drawn anyway when its layers and the tileset header read: the picture shows
-        // what fails.
+        // A map that doesn't convert is still drawn if its layers and tileset header read: the picture shows what
+        // fails.
         if (!verdict && (!summary.Tileset() || map.Description().outputLayers.empty())) {
             return verdict.error();
         }

@@ -42,8 +42,7 @@ std::string Dimensions(std::uint64_t width, std::uint64_t height) {
     return std::to_string(width) + " x " + std::to_string(height) + " pixels";
 }
 
-// Full-size positions [start, end) that make up picture position i of `count`, over `full` positions: a box when the
-// picture is smaller, the one position under it when it is larger.
+// Full-size positions [start, end) under picture position i of `count` over `full`: a box, or one position if enlarged.
 std::pair<std::uint64_t, std::uint64_t> Span(std::uint64_t i, std::uint64_t count, std::uint64_t full) {
     const std::uint64_t start = i * full / count;
     return {start, std::max(start + 1, (i + 1) * full / count)};
@@ -296,8 +295,7 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
     std::fill(cells_.begin() + static_cast<std::ptrdiff_t>(set), cells_.end(), kEmpty);
     const std::uint32_t* cells = cells_.data();
     if (OnePixel()) {
-        // One pixel a cell: each new stack's pixel is drawn after the tiles', and weighted for a reduced picture's
-        // boxes.
+        // One pixel a cell: each new stack's pixel is drawn after the tiles', and weighted for a reduced picture.
         std::vector<std::uint8_t> image;
         for (std::size_t id = colours_.size() / kPixel; id < side + stacks_.size(); ++id) {
             Composite(static_cast<std::uint32_t>(id), image);

@@ -38,8 +38,7 @@ public:
     virtual const TileLevels& Tiles() const = 0;
     // Whether a cell beyond the tileset draws the mark (see TileLevels) rather than nothing. kNoTile never draws.
     virtual bool MarksBeyond() const { return false; }
-    // One row of one layer's cells (its width of them); a layer's rows are asked for in order. Valid until the next
-    // call.
+    // One row of one layer's cells (its width of them); rows come in order. Valid until the next call.
     virtual Expected<const std::uint32_t*> Row(std::size_t layer, std::size_t row) = 0;
 };
 
@@ -59,8 +58,8 @@ struct LayerChoice {
 // One flag per layer; the Usage error names a layer number or name the map lacks, or says every layer is hidden.
 Expected<std::vector<bool>> ChooseLayers(const PictureSource& source, const LayerChoice& choice);
 
-// The size of the picture as written: the full size times factor, or, with fit, as large as fits within fit keeping the
-// proportions; at least one pixel a side. Refused for an empty picture or one over kMaxPictureSide on a side.
+// The written size: the full size times factor, or as large as fits in fit keeping proportions; at least one pixel a
+// side. Refused when empty or over kMaxPictureSide a side.
 struct PictureScale {
     std::optional<double> factor;
     std::optional<PictureSize> fit;
@@ -112,15 +111,15 @@ private:
     std::vector<std::uint8_t> row_;
     std::vector<std::uint8_t> levelRow_;
     std::optional<std::size_t> levelRowAt_;
-    // What each column of the current cell row shows: kEmpty, a tile (or the mark), or a stack: stacks_[id - tile count
-    // - 1] is {what lies below, the tile on it}.
+    // What each column of the current cell row shows: kEmpty, a tile (or the mark), or a stack {below, tile} at
+    // stacks_[id - tile count - 1].
     std::vector<std::uint32_t> cells_;
     std::optional<std::size_t> cellRow_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> stacks_;
     std::unordered_map<std::uint64_t, std::uint32_t> stackIds_;
     std::vector<std::uint32_t> pairs_;  // Two-tile stacks by (below, tile), when the tileset is small enough.
-    // Stacks drawn at the chosen level, one after another (slots_[stack index] is where, or kEmpty), kept while they
-    // take at most kCachedBytes, and what each column of the current row draws.
+    // Stacks drawn at the chosen level (slots_[stack index] is where, or kEmpty) while within kCachedBytes, and each
+    // column's drawing for the current row.
     std::vector<std::uint8_t> images_;
     // With one pixel a cell: the pixel of every tile, the mark and every stack, by id.
     std::vector<std::uint8_t> colours_;

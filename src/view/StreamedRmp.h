@@ -22,8 +22,8 @@ public:
     const TileLevels& Tiles() const override { return tiles_; }
     Expected<const std::uint32_t*> Row(std::size_t layer, std::size_t row) override;
 
-    // A short account ending in a line break: header values, non-empty strings, one line per layer (its cells read
-    // once), entity and zone counts, and the tileset's tile size and count. Unprintable bytes show as \xNN.
+    // A short account ending in a line break: header values, non-empty strings, a line per layer (cells read once),
+    // entity and zone counts, and the tile size and count. Unprintable bytes show as \xNN.
     Expected<std::string> Summary();
 
 private:

@@ -25,8 +25,8 @@ struct ViewOptions {
     bool version = false;
 };
 
-// The options for a command taking minInputs to maxInputs inputs (then optionally the picture's name), or a one-line
-// Usage error. --help and --version skip the operand checks. A picture's name must end in ".png" (or be "-").
+// The options for a command of minInputs to maxInputs inputs (then the picture's name), or a one-line Usage error.
+// --help and --version skip the operand checks. A picture's name must end in ".png" (or be "-").
 Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minInputs,
                                        std::size_t maxInputs);
 
