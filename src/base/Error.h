@@ -87,7 +87,6 @@ private:
     std::optional<Error> error_;
 };
 
-// The success of an operation that makes no value.
 inline Expected<void> Success() {
     return {};
 }

@@ -13,7 +13,6 @@ namespace gridport {
 
 namespace {
 
-// The signals whose handler removes the temporary files.
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 std::atomic<bool> stopsCaught{false};
@@ -60,8 +59,7 @@ void Take(int number) {
     }
     struct sigaction handled {};
     handled.sa_sigaction = OnSignal;
-    // Without SA_RESTART: a blocked open or read fails with EINTR.
-    handled.sa_flags = SA_SIGINFO;
+    handled.sa_flags = SA_SIGINFO;  // Without SA_RESTART: a blocked open or read fails with EINTR.
     sigemptyset(&handled.sa_mask);
     // One handler at a time on a thread: a second signal waits for the first to end the program.
     for (const int held : kCleanupSignals) {

@@ -110,8 +110,7 @@ Expected<FoundMaps> FindMaps(FileSystem& files, const std::string& source, const
     Walk(files, output, found).Folder(source, "");
     std::sort(found.maps.begin(), found.maps.end(),
               [](const MapEntry& a, const MapEntry& b) { return a.relative < b.relative; });
-    // Where names ignore letter case, "A.rmp" is "a.rmp".
-    std::unordered_map<std::string, const MapEntry*> outputs;
+    std::unordered_map<std::string, const MapEntry*> outputs;  // Where names ignore letter case, "A.rmp" is "a.rmp".
     for (MapEntry& entry : found.maps) {
         const auto [it, added] = outputs.emplace(kNamesIgnoreCase ? LowerCaseKey(entry.output) : entry.output, &entry);
         if (!added) {

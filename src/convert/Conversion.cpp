@@ -177,8 +177,7 @@ private:
     ConversionSink& sink_;
     std::optional<std::uint32_t> tileCount_;
     std::vector<bool> decoded_;
-    // Where the cells that only are checked are decoded.
-    std::vector<std::uint8_t> scratch_;
+    std::vector<std::uint8_t> scratch_;  // Where the cells that only are checked are decoded.
     std::optional<Error> first_;
 };
 
@@ -294,8 +293,7 @@ void RmpOutput::Begin(const MapDescription& map, const TilesetHeader* tileset) {
         return;
     }
     file_ = std::move(*file);
-    // Large blocks: the layers are most of what is written.
-    writer_ = std::make_unique<RmpWriter>(*file_, 256 * 1024);
+    writer_ = std::make_unique<RmpWriter>(*file_, 256 * 1024);  // Large blocks: the layers are most of what is written.
     cells_ = std::make_unique<Cells>(*writer_);
     writer_->Head(map.headerX, map.headerY, map.headerLayer.value_or(0), map.headerMode.value_or(0),
                   map.outputLayers.size(), map.linkedFileName);

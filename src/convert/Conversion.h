@@ -45,7 +45,6 @@ public:
     virtual void TileInfo(const RtsTileInfo& /*info*/) {}
 };
 
-// A tileset the pass reads: the file and its kind.
 struct TilesetInput {
     BufferedReader& in;
     TilesetKind kind;

@@ -39,7 +39,6 @@ Expected<std::string> Identity(const std::string& path) {
 
 namespace {
 
-// A descriptor that is closed when it goes.
 class Descriptor {
 public:
     explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
@@ -52,7 +51,6 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
 
     int Get() const { return descriptor_; }
-    // Closes it; false when the close reports a failure.
     bool Close() {
         const int descriptor = descriptor_;
         descriptor_ = -1;

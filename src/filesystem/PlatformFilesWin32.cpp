@@ -109,8 +109,7 @@ Expected<FileStatus> Status(const std::string& path) {
         if (!MissingError(GetLastError())) {
             return Error::System(path, "cannot open", ErrnoFromLastError());
         }
-        // Nothing there, or a link whose end is missing.
-        const DWORD attributes = GetFileAttributesA(path.c_str());
+        const DWORD attributes = GetFileAttributesA(path.c_str());  // Nothing there, or a link whose end is missing.
         const bool link = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         status.kind = link ? FileKind::Link : FileKind::Missing;
         return status;
@@ -301,8 +300,7 @@ bool Replace(const std::string& from, const std::string& to) {
     return true;
 }
 
-// Windows has no call that only starts the writing.
-void StartWriteback(std::FILE*, std::uint64_t, std::uint64_t) {}
+void StartWriteback(std::FILE*, std::uint64_t, std::uint64_t) {}  // Windows has no call that only starts the writing.
 
 bool SameFile(const std::string& a, const std::string& b) {
     BY_HANDLE_FILE_INFORMATION first;

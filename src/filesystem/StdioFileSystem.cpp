@@ -36,8 +36,7 @@ std::string TemporaryPattern(const std::string& folder, const std::string& name)
 // Fills the pattern's last six letters in place from a per-process generator; no allocation, so nothing leaks on throw.
 void FillLetters(std::string& pattern, std::uint64_t& state) {
     for (std::size_t i = pattern.size() - 6; i < pattern.size(); ++i) {
-        // splitmix64
-        state += 0x9E3779B97F4A7C15ULL;
+        state += 0x9E3779B97F4A7C15ULL;  // splitmix64
         std::uint64_t z = state;
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;

@@ -127,8 +127,7 @@ private:
     CellSink& sink_;
     std::uint8_t* out_;
     std::size_t filled_ = 0;
-    // The largest of the block's cells so far.
-    std::uint16_t largest_ = 0;
+    std::uint16_t largest_ = 0;  // The largest of the block's cells so far.
     std::uint64_t left_;
 };
 

@@ -24,8 +24,7 @@ public:
     std::uint8_t* CellRoom(std::size_t count) { return out_.Reserve(2 * count); }
     void CommitCells(std::size_t count) { out_.Commit(2 * count); }
 
-    // The tileset follows as an RTS tileset file, written to Out().
-    BufferedWriter& Out() { return out_; }
+    BufferedWriter& Out() { return out_; }  // The tileset follows as an RTS tileset file, written to Out().
     void Flush() { out_.Flush(); }
 
 private:

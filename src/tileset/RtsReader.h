@@ -42,7 +42,6 @@ public:
     Expected<RtsHeader> ReadHeader();
     // One tile's pixels, handed to visit in blocks straight from the reader.
     Expected<void> ReadPixels(std::size_t tile, const ByteVisitor& visit);
-    // One tile's information block and the segment data after it.
     Expected<void> ReadInfo(std::size_t tile, RtsTileInfo& info);
 
 private:

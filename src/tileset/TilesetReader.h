@@ -32,7 +32,6 @@ public:
     TilesetReader(BufferedReader& in, TilesetKind kind);
 
     Expected<TilesetHeader> ReadHeader();
-    // One tile's pixels, handed to visit in pieces.
     Expected<void> ReadPixels(std::size_t tile, const ByteVisitor& visit);
     Expected<void> ReadInfo(std::size_t tile, RtsTileInfo& info);
 

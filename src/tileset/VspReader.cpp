@@ -79,8 +79,7 @@ Expected<void> VspReader::ReadIndices(std::size_t tile, std::uint8_t* indices) {
             --left_;
             continue;
         }
-        // A run that would carry past the last tile is cut there.
-        runLeft_ = std::min<std::uint64_t>(length, left_);
+        runLeft_ = std::min<std::uint64_t>(length, left_);  // A run that would carry past the last tile is cut there.
         left_ -= runLeft_;
     }
     return Success();

@@ -211,8 +211,7 @@ private:
     struct Cursor {
         std::unique_ptr<BufferedReader> in;
         std::unique_ptr<LayerDecoder> decoder;
-        // Decoded cells as the file's bytes, the first `taken` of them drawn.
-        std::vector<std::uint8_t> pending;
+        std::vector<std::uint8_t> pending;  // Decoded cells as the file's bytes, the first `taken` of them drawn.
         std::size_t taken = 0;
         std::optional<std::size_t> row;
         std::vector<std::uint32_t> cells;

@@ -39,8 +39,7 @@ public:
     }
     // Whether every full-size pixel of a tile is opaque, every one is transparent, or neither.
     enum class Cover : std::uint8_t { Partial, Opaque, Clear };
-    // Every tile's cover, the mark's last.
-    const Cover* Covers() const { return covers_.data(); }
+    const Cover* Covers() const { return covers_.data(); }  // Every tile's cover, the mark's last.
 
 private:
     struct Level {

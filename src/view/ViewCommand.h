@@ -20,7 +20,6 @@ struct ViewConsole {
     std::FILE* progress = nullptr;
 };
 
-// A viewer's fixed texts.
 struct ViewCommandText {
     const char* name;   // "rmpview"
     const char* usage;  // the usage line, with its line break
