@@ -4,14 +4,13 @@
 #include <functional>
 #include <memory>
 
-// Runs tasks given to it, on threads of its own or in the thread that waits for them: a program asks for the work, the
-// executor picks where it runs. WASI has no threads: there every task runs in the waiting thread.
+// Runs tasks on threads of its own or in the thread that waits for them; the program asks for work, the executor picks
+// where. Under WASI every task runs in the waiting thread.
 namespace gridport {
 
 class Executor {
 public:
-    // count threads (at least one) take tasks in order; where no thread can start, tasks run in the thread calling
-    // Wait.
+    // count threads (at least one) take tasks in order; without threads, tasks run in the thread calling Wait.
     static Executor OnThreads(unsigned count);
     static Executor InCallingThread();  // Every task runs in the thread that calls Wait, in the order given.
     // The threads for a count asked for: itself, or the processors' count for 0; 1 where there are no threads.
@@ -23,8 +22,8 @@ public:
 
     void Async(std::function<void()> task);
     // Returns once every task has ended. With threads, the waiter calls tick (if given) every period, and after a stop
-    // request (base/Signals.h) interrupts the threads' blocked system calls each period until they end, so a stop that
-    // came just before a call blocked is seen too.
+    // request interrupts the threads' blocked calls each period until they end, in case one blocked just after the
+    // stop.
     void Wait(const std::function<void()>& tick = {},
               std::chrono::milliseconds period = std::chrono::milliseconds(100));
 

@@ -10,8 +10,8 @@
 #include <signal.h>
 #endif
 
-// What the signals do, for every command: one handler, installed through the functions below in any order, decides what
-// each signal does. CMake builds the file of the platform (SignalsPosix, SignalsWin32, SignalsWasi).
+// What signals do, for every command: one handler, set up by the functions below in any order. CMake picks the platform
+// file (SignalsPosix, SignalsWin32, SignalsWasi).
 namespace gridport {
 
 // What a broken pipe (SIGPIPE) does: the write fails with EPIPE, or the program ends at once, as filters end.
@@ -24,10 +24,9 @@ enum class BrokenPipe { Fails, Ends };
 // the files, then the program ends as it would have. SIGKILL can't be caught and leaves the files.
 void InstallSignalCleanup(BrokenPipe brokenPipe);
 
-// Makes the first SIGINT or SIGTERM (Ctrl-C or Ctrl-Break on Windows) a stop request: it is recorded and the system
-// call it interrupts fails with EINTR (ErrorKind::Interrupted), so the program winds down and ends by
-// DieBySignal(StopSignal()). A later one ends the program at once, as InstallSignalCleanup's do. Signals ignored at
-// start stay ignored.
+// Makes the first SIGINT or SIGTERM (Ctrl-C or Ctrl-Break on Windows) a stop request: it is recorded and the call it
+// interrupts fails with EINTR (Interrupted), so the program winds down and ends by DieBySignal(StopSignal()). A later
+// one ends the program at once. Signals ignored at start stay ignored.
 void CatchStopRequests();
 
 int StopSignal() noexcept;  // The signal that asked to stop; 0 when none has.

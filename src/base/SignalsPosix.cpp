@@ -32,9 +32,9 @@ bool SentHere(const siginfo_t* info) {
 #endif
 }
 
-// The first stop signal is recorded and the call it interrupted fails; InterruptBlockedCall's signals then only
-// interrupt. Any other signal removes the temporary files and ends the program by itself: with the default action
-// restored, the raised signal is held until the handler returns.
+// The first stop signal is recorded and fails the call it interrupted; InterruptBlockedCall's signals then only
+// interrupt. Any other signal removes the temporary files, restores the default action and re-raises itself, which ends
+// the program once the handler returns.
 void OnSignal(int number, siginfo_t* info, void*) {
     if ((number == SIGINT || number == SIGTERM) && stopsCaught.load()) {
         int none = 0;
@@ -50,8 +50,7 @@ void OnSignal(int number, siginfo_t* info, void*) {
     raise(number);
 }
 
-// Hands number to OnSignal, unless the program started with it ignored (nohup, or a job in the background of a script):
-// it stays ignored. Taking it again changes nothing, so the order of the calls doesn't matter.
+// Hands number to OnSignal unless it was ignored at start (nohup, a script's background job). Repeats change nothing.
 void Take(int number) {
     struct sigaction was {};
     if (sigaction(number, nullptr, &was) != 0 || (!(was.sa_flags & SA_SIGINFO) && was.sa_handler == SIG_IGN)) {

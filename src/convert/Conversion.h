@@ -1,7 +1,6 @@
 #pragma once
 
-// The one conversion core: a single streaming pass over a MAP file and its tileset that checks everything and hands
-// cells and tiles to a sink (gridport's RMP output, mapview's verdict and summary). Memory doesn't grow with the map.
+// The one conversion core: a streaming pass over a MAP file and tileset that checks everything and feeds a sink.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,11 +28,10 @@ public:
 
     // Both headers have been read: the map and, when the pass has one, the tileset.
     virtual void Begin(const MapDescription& map, const TilesetHeader* tileset) = 0;
-    // Whether layers come as the map has them (a file layer named twice comes twice, one never named not at all); else
-    // each file layer once, in file order.
+    // Whether layers come as the map has them (a file layer may come twice, or not at all); else each once, in file
+    // order.
     virtual bool WantsMapOrder() const { return false; }
-    // Whether the pass reads on past a failure that leaves the file readable (a bad cell or tileset), to show all the
-    // map.
+    // Whether the pass reads on past a failure that leaves the file readable, so the sink sees the whole map.
     virtual bool ReadsEverything() const { return false; }
     // Where the next layer's cells go (map or file layer, as chosen above); nullptr to have them only checked.
     virtual CellSink* Layer(std::size_t index, const MapFileLayer& layer) = 0;
@@ -50,17 +48,17 @@ struct TilesetInput {
     TilesetKind kind;
 };
 
-// Reads the MAP file's header and layers, and the tileset if any, into the sink. The error is the import's first
-// failure: an unreadable file, a short layer, a cell beyond the tileset, an empty tileset. tilesetFailure, when set, is
-// why the tileset could not be opened: the pass then reads the map alone, for a sink that reads everything.
+// Reads the MAP file's header and layers, and the tileset if any, into the sink. The error is the first failure: an
+// unreadable file, a short layer, a cell beyond the tileset, an empty tileset. A set tilesetFailure is why the tileset
+// could not be opened; the pass then reads the map alone, for a sink that reads everything.
 Expected<void> RunConversion(MapReader& map, std::optional<TilesetInput> tileset, ConversionSink& sink,
                              std::optional<Error> tilesetFailure = std::nullopt);
 // The same on two files opened through the file system.
 Expected<void> RunConversion(const std::string& mapPath, const std::string& tilesetPath, FileSystem& fileSystem,
                              ConversionSink& sink);
 
-// gridport's sink: the converted map as an RMP file, which replaces the file at path only when Commit finds all of it
-// written. An output that is one of the inputs, however it is spelt, is refused before anything is written.
+// gridport's sink: the RMP file, replacing path only once Commit finds it all written. An output that is an input,
+// however spelt, is refused before anything is written.
 class RmpOutput final : public ConversionSink {
 public:
     RmpOutput(std::string path, FileSystem& fileSystem, std::string mapPath, std::string tilesetPath);

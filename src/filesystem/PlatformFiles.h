@@ -21,8 +21,8 @@ inline constexpr const char* kSeparators = "/";
 
 Expected<FileStatus> Status(const std::string& path);  // What path names, links followed (FileSystem::Status).
 
-// The one listing of a folder ("" for the working folder) on this platform: the exact-name check, the folder cache and
-// the batch's walk all read it. "." and ".." are left out; a symbolic link is listed as a Link.
+// The one folder listing ("" for the working folder), read by the exact-name check, the folder cache and the batch's
+// walk. "." and ".." are left out; a symbolic link is listed as a Link.
 Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 
 // The same text for every path to one file (FileSystem::Identity).
@@ -62,9 +62,8 @@ OutputTarget InspectOutput(const std::string& path);
 bool Writable(const std::string& path);
 
 // Creates path, which must not exist (EEXIST), for writing bytes. A new target gets a plain create's mode (0666 less
-// the umask); a replacement gets the old owner and group, then its mode. If the system refuses the owner or group,
-// ownerKept is false and the file stays private (0600), for the caller to write the target in place. Null on failure,
-// with nothing left behind.
+// the umask); a replacement gets the old owner and group, then mode. If the owner or group is refused, ownerKept is
+// false and the file stays private (0600), for the caller to write in place. Null on failure, nothing left behind.
 std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& ownerKept);
 
 // Whether this platform writes an existing file in place (CopyInPlace) where it can't be replaced by a rename.

@@ -47,8 +47,8 @@ OutputTarget InspectOutput(const std::string& path) {
     struct stat status {};
     struct stat end {};
     if (stat(path.c_str(), &status) != 0) {
-        // A missing path is created, also where a dangling link leads; anything that can't be looked at or followed is
-        // left to the open in place, which gives the reason.
+        // Missing (or a dangling link's end): created. Anything unreadable or unfollowable is left to the in-place
+        // open.
         target.file = errno == ENOENT ? LinkEnd(path) : path;
         const bool missing = lstat(target.file.c_str(), &end) != 0 && errno == ENOENT;
         target.kind = missing ? OutputKind::Missing : OutputKind::Other;
@@ -61,8 +61,8 @@ OutputTarget InspectOutput(const std::string& path) {
         return target;
     }
     target.file = LinkEnd(path);
-    // The end of the links must be the file itself, not a link: one that can't be followed there, or that names the
-    // file in a way that can't be renamed over (such as /dev/stdout to a deleted file), writes in place, as before.
+    // The links' end must be the file, not a link: one that can't be followed there or renamed over (such as
+    // /dev/stdout to a deleted file) writes in place.
     const bool same = lstat(target.file.c_str(), &end) == 0 && end.st_dev == status.st_dev &&
                       end.st_ino == status.st_ino;
     target.kind = same ? OutputKind::Regular : OutputKind::Other;

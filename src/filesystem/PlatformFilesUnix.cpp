@@ -72,8 +72,7 @@ bool Reserve(int target, off_t length, off_t size) {
         return false;
     }
 #endif
-    // Elsewhere the file grows to the new length at once (the C library writes zeros where the file system can't
-    // reserve), and goes back to its old length when the room isn't there.
+    // Elsewhere the file grows at once (the C library writes zeros if it can't reserve) and shrinks back on failure.
     if (size <= length) {
         return true;
     }

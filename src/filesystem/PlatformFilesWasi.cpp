@@ -1,5 +1,4 @@
-// The file operations of PlatformFiles.h under WASI that a full Unix does otherwise (PlatformFilesUnix.cpp): there are
-// no owners, permission bits, signals or links among the folders a batch walks (the web page's files above all).
+// PlatformFiles.h under WASI: no owners, permission bits, signals or links among the folders a batch walks.
 
 #include <sys/stat.h>
 

@@ -44,8 +44,8 @@ void FillLetters(std::string& pattern, std::uint64_t& state) {
     }
 }
 
-// Makes the output's temporary file in folder (ending in a separator, or empty for the working directory), registered
-// for the signal handlers. A refused owner makes the output write in place. On failure errno says why.
+// Makes the output's temporary file in folder ("" or ending in a separator), registered for the signal handlers. A
+// refused owner makes the output write in place. On failure errno says why.
 bool MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::string& name,
                    const platform::OutputTarget& target, StdioOutputFile::Way way) {
     std::string temporary = TemporaryPattern(folder, name);

@@ -26,8 +26,8 @@ bool IsRunMarker(std::uint16_t word) {
     return (word & kV2RunMarker) == kV2RunMarker;
 }
 
-// Walks the layer-order text: a digit d from 1 to 6 names file layer d - 1 and makes it current; "E" makes the current
-// layer the header layer. Digits naming a layer the file doesn't have, and "E" before any layer is current, do nothing.
+// Walks the layer-order text: a digit d (1 to 6) makes file layer d - 1 current; "E" makes the current layer the header
+// layer. Digits for missing layers, and "E" before any current layer, do nothing.
 void ApplyLayerOrder(MapDescription& description) {
     std::optional<std::int32_t> current;
     for (const char c : description.layerOrder) {
@@ -85,8 +85,8 @@ public:
         ++filled_;
         --left_;
     }
-    // Takes the single cells at bytes (at most words) up to a run marker, the block's room or the layer's end; returns
-    // how many.
+    // Takes single cells at bytes (at most words) up to a marker, the block's room or the layer's end; returns how
+    // many.
     std::size_t Singles(const std::uint8_t* bytes, std::size_t words) {
         const auto most = static_cast<std::size_t>(std::min<std::uint64_t>({words, kBlockCells - filled_, left_}));
         const std::size_t count = CopySingles(bytes, most, out_ + 2 * filled_, largest_);
@@ -119,8 +119,7 @@ public:
 
 private:
     static constexpr std::size_t kPieceCells = 8;
-    // Full when a whole run may no longer fit. Written in pieces, the longest run takes at most one cell more, and
-    // below the limit at least kLongestRun + 1 are left.
+    // Full when a whole run may not fit. In pieces the longest run takes one cell more, still below kBlockCells.
     static constexpr std::size_t kLimit = kBlockCells - kV2LongestRun;
     static_assert((kV2LongestRun + kPieceCells - 1) / kPieceCells * kPieceCells <= kV2LongestRun + 1);
 

@@ -25,8 +25,8 @@ struct TilesetHeader {
     std::uint64_t TileBytes() const { return std::uint64_t{tileWidth} * tileHeight * kBytesPerPixel; }
 };
 
-// Walks a tileset of either kind from a reader's position: the header, then every tile's pixels as RGBA bytes in index
-// order, then every tile's information (a VSP tileset has none: its tiles carry the defaults).
+// Walks a tileset of either kind from a reader's position: the header, every tile's RGBA pixels in index order, then
+// every tile's information (VSP has none: its tiles take the defaults).
 class TilesetReader {
 public:
     TilesetReader(BufferedReader& in, TilesetKind kind);

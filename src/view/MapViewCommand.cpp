@@ -142,7 +142,7 @@ std::string TilesetLine(const std::string& path, const TilesetHeader& tileset) {
 
 // The map as gridport would write it, drawn from the MAP file as a stream: each drawn file layer is decoded a row at a
 // time by its own reader, once however often it repeats. Empty version-1 foreground cells draw nothing; cells beyond
-// the tileset draw the mark.
+// the tileset, the mark.
 class StreamedMap final : public PictureSource, CellSink {
 public:
     StreamedMap(MapReader& map, TileLevels tiles) : map_(map), tiles_(std::move(tiles)) {
@@ -299,8 +299,7 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
             out += "gridport converts it\n";
             return Success();
         }
-        // A map that doesn't convert is still drawn if its layers and tileset header read: the picture shows what
-        // fails.
+        // A map that doesn't convert is still drawn if its layers and tileset header read: the picture shows the fault.
         if (!verdict && (!summary.Tileset() || map.Description().outputLayers.empty())) {
             return verdict.error();
         }

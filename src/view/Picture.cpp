@@ -48,8 +48,8 @@ std::pair<std::uint64_t, std::uint64_t> Span(std::uint64_t i, std::uint64_t coun
     return {start, std::max(start + 1, (i + 1) * full / count)};
 }
 
-// Adds each picture column's span [starts[x], ends[x]) of a row to its box's four sums (4 per column); add(position,
-// box) adds one. The box stays in locals: otherwise stores to sums might alias the bytes read, to the compiler.
+// Adds each picture column's span [starts[x], ends[x]) of a row to its box's four sums; add(position, box) adds one.
+// The box is kept in locals so the compiler needn't fear stores to sums alias the bytes read.
 template <typename Add>
 void AddSpans(const std::vector<std::size_t>& starts, const std::vector<std::size_t>& ends, std::uint64_t* sums,
               Add add) {

@@ -7,8 +7,7 @@
 
 namespace gridport {
 
-// A percentage on one line of a terminal, rewritten in place, for work that takes longer than a second; silent when not
-// enabled (standard error is not a terminal) and for work that ends sooner.
+// A percentage on one terminal line, rewritten in place, for work over a second; silent when disabled or sooner done.
 class Progress {
 public:
     Progress() = default;
