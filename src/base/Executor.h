@@ -22,8 +22,7 @@ public:
 
     void Async(std::function<void()> task);
     // Returns once every task has ended. With threads, the waiter calls tick (if given) every period, and after a stop
-    // request interrupts the threads' blocked calls each period until they end, in case one blocked just after the
-    // stop.
+    // request interrupts the threads' blocked calls each period until they end, in case one blocked after the stop.
     void Wait(const std::function<void()>& tick = {},
               std::chrono::milliseconds period = std::chrono::milliseconds(100));
 

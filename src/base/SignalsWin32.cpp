@@ -23,8 +23,7 @@ void PauseBriefly() {
     Sleep(1);
 }
 
-// The first Ctrl-C is a stop request, if asked for; anything else removes the temporary files, and the system's next
-// handler ends the program.
+// The first Ctrl-C is a stop request, if asked for; else the files are removed and the system's handler ends it.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (event == CTRL_C_EVENT && stopsCaught.load()) {
         int none = 0;

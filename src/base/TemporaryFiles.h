@@ -57,8 +57,7 @@ inline Entry* Take() noexcept {
         }
         Chunk* next = chunk->next.load();
         if (next == nullptr) {
-            // Made outside any handler; if another output appends its chunk meanwhile, this one goes and that one is
-            // used.
+            // Made outside any handler; if another output appends one meanwhile, this one goes and that one is used.
             std::unique_ptr<Chunk> added;
             try {
                 added = std::make_unique<Chunk>();
@@ -118,7 +117,7 @@ public:
             return !stopping.load();
         }
         // Entry first, then the flag: a handler that set the flag earlier sees the entry being made and waits, or is
-        // seen here.
+        // seen.
         if (stopping.load()) {
             entry->state.store(kFree);
             return false;

@@ -77,8 +77,7 @@ public:
         jobs_ = jobs;
         stretch_ = (maps_.size() + jobs - 1) / jobs;
         claims_ = stretch_ * jobs;
-        // One worker, no progress: maps run on this thread (the tests rely on it under an emulator, where a first
-        // thread hangs).
+        // One worker, no progress: maps run on this thread (the tests need it under an emulator, where threads hang).
         Executor executor = jobs > 1 || progress != nullptr ? Executor::OnThreads(jobs) : Executor::InCallingThread();
         for (unsigned i = 0; i < jobs; ++i) {
             executor.Async([this] { Work(); });
@@ -191,8 +190,8 @@ private:
     }
 
     // Whether the output is newer than both inputs (never with --force). Only a regular file can be: an output or
-    // tileset of another kind (folder, FIFO, device) fails here, also in a dry run, unopened. A missing tileset fails
-    // later on open.
+    // tileset of another kind (folder, FIFO, device) fails here, even in a dry run, unopened. A missing tileset fails
+    // on open.
     Expected<bool> UpToDate(const MapEntry& entry, const std::string& tilesetPath) {
         const Expected<FileStatus> tileset = fileSystem_.Status(tilesetPath);
         if (tileset && tileset->kind != FileKind::Missing && tileset->kind != FileKind::Link) {

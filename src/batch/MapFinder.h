@@ -17,8 +17,7 @@ struct MapEntry {
     std::string map;
     std::string relative;  // from SOURCE, '/'-separated: how reports sort and name it
     std::string output;
-    // An earlier map with the same output file ("a.map" and "a.MAP"), if any: this one then fails rather than
-    // overwrite.
+    // An earlier map with the same output ("a.map" and "a.MAP"), if any: this one then fails rather than overwrite.
     std::optional<std::string> sameOutputAs;
 };
 

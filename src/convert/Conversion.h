@@ -28,8 +28,7 @@ public:
 
     // Both headers have been read: the map and, when the pass has one, the tileset.
     virtual void Begin(const MapDescription& map, const TilesetHeader* tileset) = 0;
-    // Whether layers come as the map has them (a file layer may come twice, or not at all); else each once, in file
-    // order.
+    // Whether layers come as the map has them (a file layer may come twice, or never); else each once, in file order.
     virtual bool WantsMapOrder() const { return false; }
     // Whether the pass reads on past a failure that leaves the file readable, so the sink sees the whole map.
     virtual bool ReadsEverything() const { return false; }

@@ -1,8 +1,7 @@
 #pragma once
 
-// A batch opens thousands of files in a few folders. Each folder is listed once and kept, indexed case-insensitively,
-// for the exact-name check and for finding a file known only up to letter case. Listings are assumed true while the
-// cache lives: a batch writes no file it reads.
+// A batch opens thousands of files in a few folders: each folder is listed once and kept, indexed case-insensitively,
+// for the exact-name check and case-insensitive lookups. Valid while the cache lives: a batch writes no file it reads.
 
 #include <memory>
 #include <string>
@@ -36,8 +35,7 @@ private:
 // The listings of the folders asked about so far; safe to share between threads.
 class FolderCache {
 public:
-    // The listing of path's folder part (CheckExactName's cut), made on first use and kept for the cache's life unless
-    // it fails.
+    // The listing of path's folder part (CheckExactName's cut), made on first use and kept unless it failed.
     Expected<const FolderListing*> ListingOf(const std::string& path);
 
 private:

@@ -32,8 +32,7 @@ bool Widen(const std::string& text, std::vector<wchar_t>& wide) {
     return MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length) == length;
 }
 
-// The 8-bit path of handle's file, links resolved and names in their stored case; empty when it has no exact 8-bit
-// form.
+// The 8-bit path of handle's file, links resolved and names in stored case; empty when no exact 8-bit form exists.
 std::string FinalPath(HANDLE handle) {
     std::vector<wchar_t> wide(MAX_PATH);
     DWORD length = GetFinalPathNameByHandleW(handle, wide.data(), static_cast<DWORD>(wide.size()), 0);

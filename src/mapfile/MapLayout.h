@@ -17,8 +17,7 @@ constexpr std::size_t kV1WidthOffset = 68;
 constexpr std::size_t kV1HeightOffset = 70;
 constexpr std::int32_t kV1Mode = 4;  // Every version-1 map is written with this header mode.
 
-// Version 2: a signature, a 206-byte header, up to seven 12-byte layer records, then per layer four unused bytes and
-// the run-length compressed cells.
+// Version 2: a signature, a 206-byte header, seven 12-byte layer records, then per layer 4 unused bytes and RLE cells.
 constexpr std::uint8_t kVersion2Signature[6] = {0x4D, 0x41, 0x50, 0xF9, 0x35, 0x00};
 constexpr std::size_t kV2HeaderSize = 206;
 constexpr std::size_t kV2TextOffset = 70;

@@ -6,8 +6,7 @@
 
 namespace gridport {
 
-// The RTS records as written: the header, every tile's pixels, then every tile's information block with its segment
-// list. Values are written as their low 16 bits.
+// The RTS records: header, every tile's pixels, every tile's information and segments. Values keep their low 16 bits.
 void WriteRtsHeader(BufferedWriter& out, std::uint32_t tileCount, std::uint32_t tileWidth, std::uint32_t tileHeight);
 void WriteRtsInfo(BufferedWriter& out, bool infoFlag, std::uint32_t infoValueA, std::uint32_t infoValueB,
                   std::uint32_t segmentCount);

@@ -142,7 +142,7 @@ std::string TilesetLine(const std::string& path, const TilesetHeader& tileset) {
 
 // The map as gridport would write it, drawn from the MAP file as a stream: each drawn file layer is decoded a row at a
 // time by its own reader, once however often it repeats. Empty version-1 foreground cells draw nothing; cells beyond
-// the tileset, the mark.
+// the tileset draw the mark.
 class StreamedMap final : public PictureSource, CellSink {
 public:
     StreamedMap(MapReader& map, TileLevels tiles) : map_(map), tiles_(std::move(tiles)) {

@@ -111,15 +111,13 @@ private:
     std::vector<std::uint8_t> row_;
     std::vector<std::uint8_t> levelRow_;
     std::optional<std::size_t> levelRowAt_;
-    // What each column of the current cell row shows: kEmpty, a tile (or the mark), or a stack {below, tile} at
-    // stacks_[id - tile count - 1].
+    // What each column of the current cell row shows: kEmpty, a tile (or mark), or stack stacks_[id - tile count - 1].
     std::vector<std::uint32_t> cells_;
     std::optional<std::size_t> cellRow_;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> stacks_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> stacks_;  // {what lies below, the tile on it}
     std::unordered_map<std::uint64_t, std::uint32_t> stackIds_;
     std::vector<std::uint32_t> pairs_;  // Two-tile stacks by (below, tile), when the tileset is small enough.
-    // Stacks drawn at the chosen level (slots_[stack index] is where, or kEmpty) while within kCachedBytes, and each
-    // column's drawing for the current row.
+    // Stacks drawn at the chosen level while within kCachedBytes (slots_[stack] is where, or kEmpty), then this row's.
     std::vector<std::uint8_t> images_;
     // With one pixel a cell: the pixel of every tile, the mark and every stack, by id.
     std::vector<std::uint8_t> colours_;
