@@ -1,10 +1,9 @@
 #pragma once
 
-// The one command-line parser of gridport-batch, mapview and rmpview, getopt_long style (gridport itself takes exactly
-// three operands and no options): --name value and --name=value; -x value, -xvalue and -x=value; -h and --help ask for
-// help, -v, -V and --version for the version; "--" ends the options; "-" alone is an operand (a standard stream);
-// options and operands may come in any order. It only sorts the arguments; values mean what the command says. Every
-// error is ErrorKind::Usage.
+// The one command-line parser of gridport-batch, mapview and rmpview, getopt_long style (gridport takes no options):
+// --name value, --name=value, -x value, -xvalue, -x=value; -h/--help for help, -v/-V/--version for the version; "--"
+// ends the options; "-" alone is an operand (a standard stream); options and operands mix in any order. It only sorts
+// the arguments; values mean what the command says. Every error is ErrorKind::Usage.
 
 #include <string>
 #include <string_view>

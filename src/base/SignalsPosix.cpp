@@ -32,9 +32,8 @@ bool SentHere(const siginfo_t* info) {
 #endif
 }
 
-// The first stop signal is recorded and fails the call it interrupted; InterruptBlockedCall's signals then only
-// interrupt. Any other signal removes the temporary files, restores the default action and re-raises itself, which ends
-// the program once the handler returns.
+// The first stop signal is recorded and fails the call it interrupted; InterruptBlockedCall's then only interrupt. Any
+// other removes the temporary files and re-raises itself with the default action, ending the program on return.
 void OnSignal(int number, siginfo_t* info, void*) {
     if ((number == SIGINT || number == SIGTERM) && stopsCaught.load()) {
         int none = 0;

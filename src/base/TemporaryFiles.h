@@ -8,9 +8,8 @@
 #include <string>
 
 // Where signal handlers find the temporary files outputs have open: chunks of entries, each a path in its own buffer,
-// taken and given back atomically, so outputs on any thread need no lock and a handler never allocates. An output that
-// finds every entry taken appends a chunk, lock-free (never a handler); chunks stay until exit. The handlers of
-// base/Signals.h remove every file in it before the program dies.
+// taken and given back atomically, so outputs on any thread need no lock and a handler never allocates. An output
+// finding every entry taken appends a chunk, lock-free; chunks stay until exit. base/Signals.h's handlers use it.
 namespace gridport {
 
 namespace temporary_files {
@@ -116,8 +115,7 @@ public:
         if (entry == nullptr) {
             return !stopping.load();
         }
-        // Entry first, then the flag: a handler that set the flag earlier sees the entry being made and waits, or is
-        // seen.
+        // Entry, then flag: a handler that set the flag earlier either sees the entry being made and waits, or is seen.
         if (stopping.load()) {
             entry->state.store(kFree);
             return false;

@@ -190,8 +190,7 @@ private:
     }
 
     // Whether the output is newer than both inputs (never with --force). Only a regular file can be: an output or
-    // tileset of another kind (folder, FIFO, device) fails here, even in a dry run, unopened. A missing tileset fails
-    // on open.
+    // tileset of another kind (folder, FIFO, device) fails here, even in a dry run; a missing one fails on open.
     Expected<bool> UpToDate(const MapEntry& entry, const std::string& tilesetPath) {
         const Expected<FileStatus> tileset = fileSystem_.Status(tilesetPath);
         if (tileset && tileset->kind != FileKind::Missing && tileset->kind != FileKind::Link) {

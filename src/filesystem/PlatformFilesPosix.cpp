@@ -61,8 +61,7 @@ OutputTarget InspectOutput(const std::string& path) {
         return target;
     }
     target.file = LinkEnd(path);
-    // The links' end must be the file, not a link: one that can't be followed there or renamed over (such as
-    // /dev/stdout to a deleted file) writes in place.
+    // The links must end at the file itself; if not, or if it can't be renamed over (/dev/stdout), write in place.
     const bool same = lstat(target.file.c_str(), &end) == 0 && end.st_dev == status.st_dev &&
                       end.st_ino == status.st_ino;
     target.kind = same ? OutputKind::Regular : OutputKind::Other;

@@ -4,9 +4,8 @@
 
 namespace gridport {
 
-// Files through the C library. OpenMode::Read alone first makes the exact-name check, so a case-insensitive file system
-// can't hand over a differently spelt file. Outputs stage in a temporary file beside the target
-// (".town.rmp.gridport-Ab12Cd"), so the rename never crosses file systems.
+// Files through the C library. Exactly OpenMode::Read makes the exact-name check, so a case-insensitive file system
+// can't hand over a differently spelt file. Outputs stage beside the target (".town.rmp.gridport-Ab12Cd"): one volume.
 class StdioFileSystem final : public FileSystem {
 public:
     Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;

@@ -85,8 +85,8 @@ public:
         ++filled_;
         --left_;
     }
-    // Takes single cells at bytes (at most words) up to a marker, the block's room or the layer's end; returns the
-    // count.
+    // Takes single cells at bytes (at most words) up to a marker, the block's room or the layer's end; returns how
+    // many.
     std::size_t Singles(const std::uint8_t* bytes, std::size_t words) {
         const auto most = static_cast<std::size_t>(std::min<std::uint64_t>({words, kBlockCells - filled_, left_}));
         const std::size_t count = CopySingles(bytes, most, out_ + 2 * filled_, largest_);
@@ -119,8 +119,7 @@ public:
 
 private:
     static constexpr std::size_t kPieceCells = 8;
-    // Full when a whole run may not fit: below the limit at least kLongestRun + 1 cells are left, enough for the
-    // longest run written in pieces.
+    // Full when a whole run may not fit: below the limit, kLongestRun + 1 cells fit the longest run written in pieces.
     static constexpr std::size_t kLimit = kBlockCells - kV2LongestRun;
     static_assert((kV2LongestRun + kPieceCells - 1) / kPieceCells * kPieceCells <= kV2LongestRun + 1);
 

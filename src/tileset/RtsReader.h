@@ -32,9 +32,8 @@ struct RtsTileInfo {
 
 using ByteVisitor = std::function<void(const std::uint8_t* bytes, std::size_t count)>;
 
-// The one walker of the RTS tileset file, from a reader's position: the header, every tile's pixels in index order,
-// then every tile's information. Loading, passing through into RMP and reading back from RMP all use it. Nothing is
-// allocated for a count before its bytes are known to be there.
+// The one RTS walker (loading, passing into RMP, reading back from RMP), from a reader's position: the header, tile
+// pixels in index order, then tile information. Nothing is allocated for a count before its bytes are known there.
 class RtsReader {
 public:
     explicit RtsReader(BufferedReader& in) : in_(in) {}

@@ -140,9 +140,8 @@ std::string TilesetLine(const std::string& path, const TilesetHeader& tileset) {
            std::to_string(tileset.tileWidth) + " x " + std::to_string(tileset.tileHeight) + " pixels\n";
 }
 
-// The map as gridport would write it, drawn from the MAP file as a stream: each drawn file layer is decoded a row at a
-// time by its own reader, once however often it repeats. Empty version-1 foreground cells draw nothing; cells beyond
-// the tileset draw the mark.
+// The map as gridport writes it, from the MAP file as a stream: each drawn file layer is decoded a row at a time by
+// its own reader, once however often repeated. Empty version-1 foreground cells draw nothing; cells beyond, the mark.
 class StreamedMap final : public PictureSource, CellSink {
 public:
     StreamedMap(MapReader& map, TileLevels tiles) : map_(map), tiles_(std::move(tiles)) {

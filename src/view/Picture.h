@@ -69,11 +69,10 @@ Expected<PictureSize> ScalePicture(PictureSize full, const PictureScale& scale);
 // Draws a picture row by row, in order, at any size: each pixel is the alpha-weighted average of the full-size box it
 // covers, or repeats the full-size pixel under it when enlarged. Chosen layers are drawn in order, each cell's tile
 // composited source-over on a transparent canvas; a cell at or beyond the tile count draws nothing (or the mark, see
-// PictureSource::MarksBeyond).
-//
-// It draws from the coarsest reduced level with as many pixels as the picture, so work follows the pixels written and
-// cells read (each once). Where layers' tiles show through one another the cell is composited at the finest kept level,
-// reduced, and kept for later cells. Only a row of cells, a row of level pixels and the reduced tiles are held.
+// PictureSource::MarksBeyond). It draws from the coarsest reduced level with as many pixels as the picture, so work
+// follows the pixels written and cells read (each once). Where layers' tiles show through one another the cell is
+// composited at the finest kept level, reduced, and kept for later cells. Only a row of cells, a row of level pixels
+// and the reduced tiles are held.
 class PictureRows {
 public:
     PictureRows(PictureSource& source, std::vector<bool> drawn, PictureSize size);

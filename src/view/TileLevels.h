@@ -12,9 +12,8 @@ namespace gridport {
 // A tileset's tiles reduced for drawing at any size, in one pass: level 0 is full size, level l halves each side l
 // times (ceil, at least 1), down to one pixel, the mean colour. A reduced pixel is the alpha-weighted mean of those
 // under it, so drawing from level l box-filters the full-size picture wherever a cell covers whole pixels. Only the
-// coarsest levels that fit in kBudget bytes are kept.
-//
-// At index TileCount() follows the mark of a cell beyond the tileset: magenta with a black cross.
+// coarsest levels that fit in kBudget bytes are kept. Tile TileCount() is the mark of a cell beyond the tileset:
+// magenta with a black cross.
 class TileLevels {
 public:
     static constexpr std::uint64_t kBudget = std::uint64_t{6} << 20;
