@@ -4,8 +4,7 @@
 #include <functional>
 #include <memory>
 
-// Runs tasks on threads of its own or in the thread that waits for them; the program asks for work, the executor picks
-// where. Under WASI every task runs in the waiting thread.
+// Runs tasks on threads of its own, or (always under WASI) in the thread that waits for them.
 namespace gridport {
 
 class Executor {

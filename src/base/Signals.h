@@ -10,8 +10,7 @@
 #include <signal.h>
 #endif
 
-// What signals do, for every command: one handler, set up by the functions below in any order. CMake picks the platform
-// file (SignalsPosix, SignalsWin32, SignalsWasi).
+// What signals do, for every command: one handler, set up below in any order; CMake picks SignalsPosix/Win32/Wasi.
 namespace gridport {
 
 // What a broken pipe (SIGPIPE) does: the write fails with EPIPE, or the program ends at once, as filters end.

@@ -71,8 +71,7 @@ inline Entry* Take() noexcept {
     }
 }
 
-// Removes every entry's file, waiting for entries being made or copied; pause() waits about a millisecond. Runs in a
-// signal handler: only atomics and the two functions given.
+// Removes every entry's file, waiting on entries being made or copied (pause() waits ~1 ms). Atomics only: signal-safe.
 inline void RemoveAll(int (*remove)(const char*), void (*pause)()) noexcept {
     stopping.store(true);
     for (Chunk* chunk = &first; chunk != nullptr; chunk = chunk->next.load()) {

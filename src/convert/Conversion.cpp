@@ -23,8 +23,7 @@ std::string CellBeyondTileset(const MapFileLayer& layer, std::uint64_t cell, std
            ") holds tile " + std::to_string(value) + "; the tileset has " + Counted(tileCount, "tile");
 }
 
-// A layer's cells on their way to the sink's block (or the pass's own, to be checked only), each checked against the
-// tile count; the first cell beyond the tileset is the import's failure.
+// A layer's cells bound for the sink's block (or the pass's own, only checked); the first beyond the tileset fails.
 class CheckedLayer final : public CellSink {
 public:
     CheckedLayer(const MapFileLayer& layer, const std::string& path, std::optional<std::uint32_t> tileCount,

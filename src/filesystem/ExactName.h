@@ -20,8 +20,7 @@ Error ExactNameMissing(const char* path, const char* otherCase, const std::optio
 // The check in two steps, so that a folder's listing can serve many checks. Where path's file-name part starts (the cut
 // as above), and its folder part as the check names it: everything before the cut, "" when there is none.
 std::size_t ExactNameStart(std::string_view path);
-// What the check lists for a path's folder: the names in system order and, when unlistable, why (the working folder's
-// entries stand in). One folder part, one listing.
+// What the check lists for a path's folder: names in system order and, if unlistable, why (working folder stands in).
 struct FolderEntries {
     std::vector<std::string> names;
     std::optional<Error> listError;

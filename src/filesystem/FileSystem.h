@@ -34,8 +34,7 @@ public:
     FileSystem& operator=(const FileSystem&) = delete;
     virtual ~FileSystem() = default;
 
-    // A new File owned by the caller, or why not: the exact-name check's reason, RequireRegular's for reading, or the
-    // system's ("town.map: cannot open: No such file or directory").
+    // A caller-owned File, or why not: the exact-name check's, RequireRegular's (reading) or the system's reason.
     virtual Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) = 0;
 
     // An output that replaces path only once committed. A missing or regular path (through symbolic links, which stay)

@@ -21,8 +21,7 @@ inline constexpr const char* kSeparators = "/";
 
 Expected<FileStatus> Status(const std::string& path);  // What path names, links followed (FileSystem::Status).
 
-// The one folder listing ("" for the working folder), read by the exact-name check, the folder cache and the batch's
-// walk. "." and ".." are left out; a symbolic link is listed as a Link.
+// The one folder listing ("" = working folder) for the exact-name check, cache and walk; no "." or ".."; links as Link.
 Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 
 // The same text for every path to one file (FileSystem::Identity).

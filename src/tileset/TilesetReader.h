@@ -25,8 +25,7 @@ struct TilesetHeader {
     std::uint64_t TileBytes() const { return std::uint64_t{tileWidth} * tileHeight * kBytesPerPixel; }
 };
 
-// Walks a tileset of either kind from a reader's position: the header, every tile's RGBA pixels in index order, then
-// every tile's information (VSP has none: its tiles take the defaults).
+// Walks either kind of tileset from a reader: header, tiles' RGBA pixels in order, then information (VSP: defaults).
 class TilesetReader {
 public:
     TilesetReader(BufferedReader& in, TilesetKind kind);

@@ -22,8 +22,7 @@ struct PictureSize {
 
 constexpr std::uint32_t kNoTile = 0xFFFFFFFFU;  // A cell that draws nothing, whatever the tileset.
 
-// What a picture is drawn from (a MAP or RMP file read as a stream): layer names, flags and sizes, the tileset's
-// reduced tiles, and each layer's cells a row at a time.
+// What a picture is drawn from (a streamed MAP or RMP file): layers' names, flags and sizes, reduced tiles, cell rows.
 class PictureSource {
 public:
     struct Layer {
