@@ -24,9 +24,8 @@ inline void LoadU16s(const std::uint8_t* p, std::size_t count, Value* out) {
     }
 }
 
-// The largest of count little-endian 16-bit words; 0 for none. Many
-// running maxima side by side, which the compiler keeps in vector registers:
-// with one, every step would wait for the one before.
+// The largest of count little-endian 16-bit words; 0 for none. Many running maxima side by side, which the compiler
+// keeps in vector registers: with one, every step would wait for the one before.
 inline std::uint16_t LargestU16(const std::uint8_t* p, std::size_t count) {
     constexpr std::size_t kLanes = 64;
     std::uint16_t lanes[kLanes] = {};

@@ -1,16 +1,9 @@
 #pragma once
 
-// The one command-line parser of gridport-batch, mapview and rmpview, in
-// the getopt_long manner (gridport itself takes exactly three operands and
-// no options):
-//   --name value and --name=value; -x value and -xvalue (-x=value too);
-//   -h and --help ask for the help, -v, -V and --version for the version;
-//   "--" ends the options: every argument after it is an operand;
-//   "-" alone is an operand, the standard stream wherever the command reads
-//   or writes a file;
-//   options and operands may come in any order.
-// It only sorts the arguments: what a value means is the command's business.
-// Every error it returns is ErrorKind::Usage.
+// The one command-line parser of gridport-batch, mapview and rmpview, getopt_long style (gridport takes no options):
+// --name value, --name=value, -x value, -xvalue, -x=value; -h/--help for help, -v/-V/--version for the version; "--"
+// ends the options; "-" alone is an operand (a standard stream); options and operands mix in any order. It only sorts
+// the arguments; values mean what the command says. Every error is ErrorKind::Usage.
 
 #include <string>
 #include <string_view>
@@ -24,8 +17,7 @@ struct OptionSpec {
     std::string_view name;  // the long name without its dashes: "jobs"
     char letter = '\0';     // the short name, '\0' for none
     bool takesValue = false;
-    // May be given more than once (each value is kept, in order); any other
-    // option given twice is wrong usage.
+    // May be given more than once (each value is kept, in order); any other option given twice is wrong usage.
     bool repeatable = false;
 };
 
@@ -49,10 +41,8 @@ Expected<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments
 // The operand, or option value, that names standard input or output.
 inline constexpr std::string_view kStandardStream = "-";
 
-// The exit status of a command that failed: 2 for wrong usage, else 1.
-int ExitStatus(const Error& error);
+int ExitStatus(const Error& error);  // The exit status of a command that failed: 2 for wrong usage, else 1.
 
-// A usage error, the message alone.
-Error UsageError(std::string message);
+Error UsageError(std::string message);  // A usage error, the message alone.
 
 }  // namespace gridport

@@ -9,8 +9,7 @@
 
 namespace gridport {
 
-// What kind of failure an Error is, for a caller that acts on it: a command
-// ends with status 2 for Usage and by the signal for Interrupted.
+// The kind of failure, for a caller that acts on it: a command exits 2 for Usage and by the signal for Interrupted.
 enum class ErrorKind {
     Usage,        // the command line asks for what can't be done
     Input,        // a file read doesn't hold what its format allows
@@ -20,10 +19,8 @@ enum class ErrorKind {
     System,       // the platform refused (a file that can't be opened, a full disk)
 };
 
-// Why an operation failed, for a person to read: the file it concerns, the
-// byte offset where the reader stopped when that is known, and one line of
-// text, with the kind of failure. Every operation that can fail returns it
-// inside an Expected.
+// Why an operation failed, for a person: the file, the byte offset where the reader stopped when known, one line of
+// text, and the kind. Every operation that can fail returns it in an Expected.
 class Error {
 public:
     Error(std::string path, std::string message) : path_(std::move(path)), message_(std::move(message)) {}
@@ -31,13 +28,11 @@ public:
         : path_(std::move(path)), offset_(offset), message_(std::move(message)) {}
     Error(ErrorKind kind, std::string path, std::string message)
         : kind_(kind), path_(std::move(path)), message_(std::move(message)) {}
-    // A failure of the platform: what was tried ("cannot open") and the
-    // system's text for errno; Interrupted for EINTR.
+    // A failure of the platform: what was tried ("cannot open") and the system's text for errno; Interrupted for EINTR.
     static Error System(std::string path, const std::string& what, int errnoValue);
 
     ErrorKind Kind() const { return kind_; }
-    // The same failure as another kind, such as a reader's error that a
-    // command's option caused (Usage).
+    // The same failure as another kind, such as a reader's error that a command's option caused (Usage).
     Error As(ErrorKind kind) const {
         Error error = *this;
         error.kind_ = kind;
@@ -46,8 +41,7 @@ public:
     const std::string& Path() const { return path_; }
     std::optional<std::uint64_t> Offset() const { return offset_; }
     const std::string& Message() const { return message_; }
-    // "town.map: byte 1234: layer 2 ends ...", "town.map: message", or the
-    // message alone when no file is named.
+    // "town.map: byte 1234: layer 2 ends ...", "town.map: message", or the message alone when no file is named.
     std::string Text() const;
 
 private:
@@ -57,15 +51,13 @@ private:
     std::string message_;
 };
 
-// A value or the Error that kept it from being made. The result of an
-// operation that can fail must be looked at: the type is [[nodiscard]].
+// A value or the Error that kept it from being made; [[nodiscard]], so a result that can fail must be looked at.
 template <typename T>
 class [[nodiscard]] Expected {
 public:
     Expected(T value) : state_(std::in_place_index<0>, std::move(value)) {}
     Expected(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
-    // From anything a T is made of, such as a std::unique_ptr to a derived
-    // class.
+    // From anything a T is made of, such as a std::unique_ptr to a derived class.
     template <typename U>
         requires(std::is_constructible_v<T, U &&> && !std::is_same_v<std::decay_t<U>, T> &&
                  !std::is_same_v<std::decay_t<U>, Error> && !std::is_same_v<std::decay_t<U>, Expected>)
@@ -95,7 +87,6 @@ private:
     std::optional<Error> error_;
 };
 
-// The success of an operation that makes no value.
 inline Expected<void> Success() {
     return {};
 }

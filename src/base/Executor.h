@@ -4,34 +4,24 @@
 #include <functional>
 #include <memory>
 
-// Runs tasks given to it, on threads of its own or in the thread that waits
-// for them: a program asks for the work, the executor picks where it runs.
-// WASI has no threads: there every task runs in the waiting thread.
+// Runs tasks on threads of its own, or (always under WASI) in the thread that waits for them.
 namespace gridport {
 
 class Executor {
 public:
-    // count threads take the tasks in the order given, each one after the
-    // other (at least one thread; where none can be started, or there are
-    // no threads, the tasks run in the thread that calls Wait).
+    // count threads (at least one) take tasks in order; without threads, tasks run in the thread calling Wait.
     static Executor OnThreads(unsigned count);
-    // Every task runs in the thread that calls Wait, in the order given.
-    static Executor InCallingThread();
-    // The threads for a count asked for: itself, or the processors' count
-    // for 0; 1 where there are no threads.
+    static Executor InCallingThread();  // Every task runs in the thread that calls Wait, in the order given.
+    // The threads for a count asked for: itself, or the processors' count for 0; 1 where there are no threads.
     static unsigned Threads(unsigned asked);
 
     Executor(Executor&&) noexcept;
     Executor& operator=(Executor&&) noexcept;
-    // Waits for the tasks given, then ends the threads.
-    ~Executor();
+    ~Executor();  // Waits for the tasks given, then ends the threads.
 
     void Async(std::function<void()> task);
-    // Returns once every task given has ended. On threads, the waiting
-    // thread calls tick (when given) every period meanwhile, and once a stop
-    // is requested (base/Signals.h) it interrupts the blocked system calls
-    // of the threads, again each period until they end, so that a stop
-    // request that came just before a call blocked is seen too.
+    // Returns once every task has ended. With threads, the waiter calls tick (if given) every period, and after a stop
+    // request interrupts the threads' blocked calls each period until they end, in case one blocked after the stop.
     void Wait(const std::function<void()>& tick = {},
               std::chrono::milliseconds period = std::chrono::milliseconds(100));
 

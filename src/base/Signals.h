@@ -10,53 +10,36 @@
 #include <signal.h>
 #endif
 
-// What the signals do, for every command: one handler, installed through
-// the functions below in any order, decides what each signal does. CMake
-// builds the file of the platform (SignalsPosix, SignalsWin32, SignalsWasi).
+// What signals do, for every command: one handler, set up below in any order; CMake picks SignalsPosix/Win32/Wasi.
 namespace gridport {
 
-// What a broken pipe (SIGPIPE) does: the write fails with EPIPE, or the
-// program ends at once, as filters end.
+// What a broken pipe (SIGPIPE) does: the write fails with EPIPE, or the program ends at once, as filters end.
 enum class BrokenPipe { Fails, Ends };
 
-// Sets, once at the start of a program, what its signals do. SIGINT,
-// SIGTERM, SIGHUP and SIGQUIT (each unless the program started with it
-// ignored) remove every temporary file (TemporaryFiles.h), then end the
-// program by the same signal, so that its status is 128 + N as though
-// nothing had handled it. SIGPIPE does the same with BrokenPipe::Ends, and
-// is ignored with Fails. SIGXFSZ is ignored: a write beyond the file-size
-// limit fails with EFBIG as any write that fails. No handler restarts the
-// call it interrupts. On Windows, Ctrl-C, Ctrl-Break and closing the console
-// remove the files, then the program ends as it would have. SIGKILL can't
-// be caught: it leaves the files behind.
+// Sets, once at program start, what signals do. SIGINT, SIGTERM, SIGHUP and SIGQUIT (unless started ignored) remove
+// every temporary file (TemporaryFiles.h), then end the program by the same signal, so the status is 128 + N. SIGPIPE
+// does the same with BrokenPipe::Ends and is ignored with Fails. SIGXFSZ is ignored: a write past the size limit fails
+// with EFBIG. No handler restarts the interrupted call. On Windows, Ctrl-C, Ctrl-Break and closing the console remove
+// the files, then the program ends as it would have. SIGKILL can't be caught and leaves the files.
 void InstallSignalCleanup(BrokenPipe brokenPipe);
 
-// Makes the first SIGINT or SIGTERM (Ctrl-C or Ctrl-Break on Windows) a
-// stop request: it is recorded, and the system call it interrupts fails with
-// EINTR (an Error of kind Interrupted), for the program to wind down and
-// then end by DieBySignal(StopSignal()). Any later one removes the files and
-// ends the program at once, as InstallSignalCleanup's signals do. A signal
-// that the program started with ignored stays ignored.
+// Makes the first SIGINT or SIGTERM (Ctrl-C or Ctrl-Break on Windows) a stop request: it is recorded and the call it
+// interrupts fails with EINTR (Interrupted), so the program winds down and ends by DieBySignal(StopSignal()). A later
+// one ends the program at once. Signals ignored at start stay ignored.
 void CatchStopRequests();
 
-// The signal that asked to stop; 0 when none has.
-int StopSignal() noexcept;
+int StopSignal() noexcept;  // The signal that asked to stop; 0 when none has.
 inline bool StopRequested() noexcept {
     return StopSignal() != 0;
 }
-// Ends the process as the signal would have, its default action restored.
-[[noreturn]] void DieBySignal(int signal);
+[[noreturn]] void DieBySignal(int signal);  // Ends the process as the signal would have, its default action restored.
 
 #if GRIDPORT_HAS_THREADS
-// After a stop request: the blocking system call that thread is in, if any,
-// fails with EINTR, as that of the thread which took the signal did. Where
-// no signal can do that (Windows), nothing happens.
+// After a stop request: that thread's blocking system call, if any, fails with EINTR. Does nothing on Windows.
 void InterruptBlockedCall(std::thread& thread) noexcept;
 #endif
 
-// Holds back the signals that InstallSignalCleanup handles, on this thread,
-// for as long as it lives: a signal that comes meanwhile is handled when it
-// goes.
+// Holds back InstallSignalCleanup's signals on this thread while it lives; one that comes meanwhile is handled after.
 class HeldSignals {
 public:
     HeldSignals() noexcept;

@@ -13,7 +13,6 @@ namespace gridport {
 
 namespace {
 
-// The signals whose handler removes the temporary files.
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 std::atomic<bool> stopsCaught{false};
@@ -24,8 +23,7 @@ void PauseBriefly() {
     poll(nullptr, 0, 1);
 }
 
-// Whether the signal came from this process's own InterruptBlockedCall (or
-// raise), not from a terminal or another process.
+// Whether the signal came from this process's own InterruptBlockedCall (or raise), not a terminal or other process.
 bool SentHere(const siginfo_t* info) {
 #ifdef SI_TKILL
     return info != nullptr && info->si_code == SI_TKILL && info->si_pid == getpid();
@@ -34,11 +32,8 @@ bool SentHere(const siginfo_t* info) {
 #endif
 }
 
-// The first stop signal is recorded, and the call it interrupted fails; the
-// signals that InterruptBlockedCall sends then only interrupt. Anything else
-// removes the temporary files, then ends the program by the same signal:
-// with the default action set again, the signal raised here is held back
-// until the handler returns, and then ends the program as it would have.
+// The first stop signal is recorded and fails the call it interrupted; InterruptBlockedCall's then only interrupt. Any
+// other removes the temporary files and re-raises itself with the default action, ending the program on return.
 void OnSignal(int number, siginfo_t* info, void*) {
     if ((number == SIGINT || number == SIGTERM) && stopsCaught.load()) {
         int none = 0;
@@ -54,9 +49,7 @@ void OnSignal(int number, siginfo_t* info, void*) {
     raise(number);
 }
 
-// Hands number to OnSignal, unless the program started with it ignored
-// (nohup, or a job in the background of a script): it stays ignored. Taking
-// it again changes nothing, so the order of the calls doesn't matter.
+// Hands number to OnSignal unless it was ignored at start (nohup, a script's background job). Repeats change nothing.
 void Take(int number) {
     struct sigaction was {};
     if (sigaction(number, nullptr, &was) != 0 || (!(was.sa_flags & SA_SIGINFO) && was.sa_handler == SIG_IGN)) {
@@ -64,11 +57,9 @@ void Take(int number) {
     }
     struct sigaction handled {};
     handled.sa_sigaction = OnSignal;
-    // Without SA_RESTART: a blocked open or read fails with EINTR.
-    handled.sa_flags = SA_SIGINFO;
+    handled.sa_flags = SA_SIGINFO;  // Without SA_RESTART: a blocked open or read fails with EINTR.
     sigemptyset(&handled.sa_mask);
-    // One handler at a time on a thread: a second signal waits for the first
-    // to end the program.
+    // One handler at a time on a thread: a second signal waits for the first to end the program.
     for (const int held : kCleanupSignals) {
         sigaddset(&handled.sa_mask, held);
     }

@@ -2,8 +2,7 @@
 
 #include "base/Signals.h"
 
-// WASI has no signals: nothing asks a program to stop, and nothing is
-// removed on the way out.
+// WASI has no signals: nothing asks a program to stop, and nothing is removed on the way out.
 namespace gridport {
 
 void InstallSignalCleanup(BrokenPipe) {}

@@ -6,9 +6,7 @@
 
 #include "base/Signals.h"
 
-// Windows has no signals to a process but the console's events, handed to
-// the handler on a thread of the system's own: nothing is held back, and a
-// blocked call can't be interrupted.
+// Windows only has console events, delivered on a system thread: nothing is held back, no blocked call interrupted.
 namespace gridport {
 
 namespace {
@@ -25,9 +23,7 @@ void PauseBriefly() {
     Sleep(1);
 }
 
-// The first Ctrl-C is a stop request, where the program asked for them;
-// anything else removes the temporary files, and the next handler, the
-// system's, then ends the program as it would have.
+// The first Ctrl-C is a stop request, if asked for; else the files are removed and the system's handler ends it.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (event == CTRL_C_EVENT && stopsCaught.load()) {
         int none = 0;

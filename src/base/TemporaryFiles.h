@@ -7,34 +7,23 @@
 #include <new>
 #include <string>
 
-// The temporary files that outputs have open, where a signal handler can
-// find them: entries in chunks, each entry a path in a buffer of its own,
-// taken and given back with atomic operations, so that outputs on any number
-// of threads use it without a lock and a handler reads it without
-// allocating. A chunk is added, lock-free, by an output that finds every
-// entry taken (never by a handler), and stays until the program ends: the
-// registry holds as many files as can be open at once. The handlers of
-// base/Signals.h remove every file in it before the program dies.
+// Where signal handlers find the temporary files outputs have open: chunks of entries, each a path in its own buffer,
+// taken and given back atomically, so outputs on any thread need no lock and a handler never allocates. An output
+// finding every entry taken appends a chunk, lock-free; chunks stay until exit. base/Signals.h's handlers use it.
 namespace gridport {
 
 namespace temporary_files {
 
-// Entries in a chunk.
-inline constexpr std::size_t kChunkEntries = 64;
-// The longest path an entry holds, with its terminating zero.
-inline constexpr std::size_t kPathRoom = 4096;
+inline constexpr std::size_t kChunkEntries = 64;  // Entries in a chunk.
+inline constexpr std::size_t kPathRoom = 4096;  // The longest path an entry holds, with its terminating zero.
 
 enum State : int {
     kFree,
-    // The owner is writing the path or making the file: a handler waits.
-    kMaking,
-    // The file exists under the path.
-    kHeld,
-    // The owner is writing the target in place from the file, which must
-    // not end half-written: a handler waits.
+    kMaking,  // The owner is writing the path or making the file: a handler waits.
+    kHeld,  // The file exists under the path.
+    // The owner is writing the target in place from the file, which must not end half-written: a handler waits.
     kCopying,
-    // A handler took the entry; it is never given back.
-    kRemoving,
+    kRemoving,  // A handler took the entry; it is never given back.
 };
 
 struct Entry {
@@ -51,14 +40,11 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_alw
                   std::atomic<Chunk*>::is_always_lock_free,
               "a signal handler may only use atomics that need no lock");
 
-// The first chunk; the others hang from it.
-inline Chunk first;
-// Set by the first handler before it looks at the entries. Once it is set no
-// entry is taken: a file made after the handler passed its entry would stay.
+inline Chunk first;  // The first chunk; the others hang from it.
+// Set by the first handler before it looks at the entries; then no entry is taken, as a file made later would stay.
 inline std::atomic<bool> stopping{false};
 
-// A free entry, taken (kMaking); a new chunk is added at the end when none
-// is free. Null when no memory is left for one.
+// A free entry, taken (kMaking); a new chunk is appended when none is free. Null when out of memory.
 inline Entry* Take() noexcept {
     Chunk* chunk = &first;
     for (;;) {
@@ -70,8 +56,7 @@ inline Entry* Take() noexcept {
         }
         Chunk* next = chunk->next.load();
         if (next == nullptr) {
-            // Made here, outside any handler; another output may add its own
-            // at the same time, and then this one goes and its is used.
+            // Made outside any handler; if another output appends one meanwhile, this one goes and that one is used.
             std::unique_ptr<Chunk> added;
             try {
                 added = std::make_unique<Chunk>();
@@ -86,9 +71,7 @@ inline Entry* Take() noexcept {
     }
 }
 
-// Removes the file of every entry, waiting for entries that are being made
-// or copied; pause() waits about a millisecond. Only atomics, the two
-// functions given and nothing else: it runs in a signal handler.
+// Removes every entry's file, waiting on entries being made or copied (pause() waits ~1 ms). Atomics only: signal-safe.
 inline void RemoveAll(int (*remove)(const char*), void (*pause)()) noexcept {
     stopping.store(true);
     for (Chunk* chunk = &first; chunk != nullptr; chunk = chunk->next.load()) {
@@ -113,10 +96,8 @@ inline void RemoveAll(int (*remove)(const char*), void (*pause)()) noexcept {
 
 }  // namespace temporary_files
 
-// One output's entry in the registry, given back when the object goes. The
-// owner makes its file between Begin and Made, and keeps the signals of
-// InstallSignalCleanup held back on its thread meanwhile (HeldSignals,
-// base/Signals.h), so that no handler waits on its own thread.
+// One output's registry entry, given back on destruction. The owner makes its file between Begin and Made with
+// InstallSignalCleanup's signals held on its thread (HeldSignals), so no handler waits on its own thread.
 class TemporaryFileEntry {
 public:
     TemporaryFileEntry() = default;
@@ -124,10 +105,8 @@ public:
     TemporaryFileEntry& operator=(const TemporaryFileEntry&) = delete;
     ~TemporaryFileEntry() { Forget(); }
 
-    // Takes a free entry for fullPath, a path that stays right whatever the
-    // working directory. False when a handler is already removing the files:
-    // no file may be made then. When the path is too long, or no memory is
-    // left for more entries, it is true and nothing is held.
+    // Takes a free entry for fullPath (independent of the working directory). False when a handler is already removing
+    // files: none may be made then. True with nothing held when the path is too long or memory runs out.
     bool Begin(const std::string& fullPath) noexcept {
         using namespace temporary_files;
         Forget();
@@ -135,9 +114,7 @@ public:
         if (entry == nullptr) {
             return !stopping.load();
         }
-        // Taken first, then the flag: a handler that set the flag before the
-        // entry was taken either sees the entry being made and waits, or is
-        // seen here.
+        // Entry, then flag: a handler that set the flag earlier either sees the entry being made and waits, or is seen.
         if (stopping.load()) {
             entry->state.store(kFree);
             return false;
@@ -154,8 +131,7 @@ public:
         using namespace temporary_files;
         copying ? Move(kHeld, kCopying) : Move(kCopying, kHeld);
     }
-    // The file is gone, or was never made: the entry is free again, unless
-    // a handler took it.
+    // The file is gone, or was never made: the entry is free again, unless a handler took it.
     void Forget() noexcept {
         if (entry_ != nullptr) {
             std::atomic<int>& state = entry_->state;

@@ -6,8 +6,7 @@
 
 namespace gridport {
 
-// The one folding of letter case: ASCII capitals made small, every other
-// byte as it is (as Windows file names and the files' endings are compared).
+// The one letter-case folding: ASCII capitals made small, other bytes kept (as Windows names and endings compare).
 constexpr char LowerCase(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }

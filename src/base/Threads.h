@@ -1,8 +1,7 @@
 #pragma once
 
-// What code shared between threads locks with. WASI programs run on one
-// thread, and their C++ library has neither <thread> nor <mutex>: there
-// GRIDPORT_HAS_THREADS is 0 and the lock is a stand-in that does nothing.
+// What code shared between threads locks with. WASI programs run on one thread, and their C++ library has neither
+// <thread> nor <mutex>: there GRIDPORT_HAS_THREADS is 0 and the lock is a stand-in that does nothing.
 
 #if defined(__wasi__)
 #define GRIDPORT_HAS_THREADS 0

@@ -23,9 +23,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Hands everything on to the RMP output until a stop is asked for; from
-// then on the pass only reads and checks, and the output, never committed,
-// removes its temporary file.
+// Passes all to the RMP output until a stop; then the pass only checks and the uncommitted output removes its file.
 class StoppableSink final : public ConversionSink {
 public:
     explicit StoppableSink(ConversionSink& target) : target_(target) {}
@@ -79,9 +77,7 @@ public:
         jobs_ = jobs;
         stretch_ = (maps_.size() + jobs - 1) / jobs;
         claims_ = stretch_ * jobs;
-        // One worker and nothing to show: the maps in this thread, with no
-        // thread started (under an emulator, where a first thread hangs, the
-        // tests run the batch so).
+        // One worker, no progress: maps run on this thread (the tests need it under an emulator, where threads hang).
         Executor executor = jobs > 1 || progress != nullptr ? Executor::OnThreads(jobs) : Executor::InCallingThread();
         for (unsigned i = 0; i < jobs; ++i) {
             executor.Async([this] { Work(); });
@@ -108,8 +104,7 @@ private:
             if (claim >= claims_) {
                 break;
             }
-            // Claims in turn go to the jobs' own stretches of the list, so
-            // that workers convert in different folders at once: files made
+            // Claims go to the jobs' own stretches of the list, so workers convert in different folders: files made
             // side by side in one folder wait on each other in the kernel.
             const std::size_t index = (claim % jobs_) * stretch_ + claim / jobs_;
             if (index >= maps_.size()) {
@@ -133,8 +128,7 @@ private:
         }
     }
 
-    // A failure once a stop is requested is the stop's (a blocked open or
-    // read it interrupted): the map is left not done.
+    // A failure after a stop request is the stop's (it interrupted a blocked open or read): the map is left not done.
     void Fail(MapRecord& record, const Error& error) {
         if (StopRequested()) {
             return;
@@ -143,9 +137,7 @@ private:
         record.failure = error;
     }
 
-    // The tileset's path for the map, or why there is none. The map is
-    // opened and its header read here, once: the conversion reads on from
-    // the same file.
+    // The map's tileset path, or why none. The map is opened and its header read here once; the conversion reads on.
     Expected<std::string> Tileset(const MapEntry& entry, std::unique_ptr<File>& mapFile) {
         Expected<std::unique_ptr<File>> file = fileSystem_.Open(entry.map, OpenMode::Read);
         if (!file) {
@@ -162,9 +154,7 @@ private:
         return FindTileset(entry.map, reader.Description().linkedFileName, options_.tilesetFolders, cache_);
     }
 
-    // RunConversion(mapPath, tilesetPath, ...) on a map file already open:
-    // the same pass, the same order of failures (a map that won't read is
-    // the reason, whatever the tileset).
+    // RunConversion on an already open map: the same pass and failure order (an unreadable map wins over the tileset).
     Expected<void> ConvertPair(File& mapFile, const MapEntry& entry, const std::string& tilesetPath,
                                ConversionSink& sink) {
         if (!mapFile.Seek(0)) {
@@ -199,11 +189,8 @@ private:
         return Success();
     }
 
-    // Whether the map's output is newer than both of its inputs (never with
-    // --force). Only a regular file can be: an output or a tileset of
-    // another kind (a folder, a FIFO, a device) fails here, in a dry run
-    // too, and is never opened. A missing tileset's reason comes when it is
-    // opened, after the map's.
+    // Whether the output is newer than both inputs (never with --force). Only a regular file can be: an output or
+    // tileset of another kind (folder, FIFO, device) fails here, even in a dry run; a missing one fails on open.
     Expected<bool> UpToDate(const MapEntry& entry, const std::string& tilesetPath) {
         const Expected<FileStatus> tileset = fileSystem_.Status(tilesetPath);
         if (tileset && tileset->kind != FileKind::Missing && tileset->kind != FileKind::Link) {
@@ -270,8 +257,7 @@ private:
             return Fail(record, imported.error());
         }
         if (Expected<void> saved = output.Commit(); !saved) {
-            // What the RMP format can't hold is said as mapview says it,
-            // without the output's name.
+            // What the RMP format can't hold is said as mapview says it, without the output's name.
             const Error& error = saved.error();
             return Fail(record,
                         error.Kind() == ErrorKind::Limit ? Error(ErrorKind::Limit, {}, error.Message()) : error);

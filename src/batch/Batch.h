@@ -24,12 +24,9 @@ struct MapRecord {
     double milliseconds = 0;
 };
 
-// Runs the batch over maps with options.jobs worker threads (at least one)
-// through fileSystem, which must be safe to share between threads, finding
-// tilesets through cache (the one fileSystem reads, if any). Each
-// record lines up with its map. progress, when not null, is a terminal that
-// gets a line of progress now and then. Stops taking new maps on a stop
-// request (base/Signals.h) and, with --fail-fast, after a failure.
+// Runs the batch over maps on options.jobs threads (at least one) through fileSystem, which must be thread-safe,
+// finding tilesets through cache (the one fileSystem reads, if any). Records line up with maps. progress, if non-null,
+// is a terminal that gets progress lines. Stops taking maps on a stop request and, with --fail-fast, after a failure.
 std::vector<MapRecord> RunBatch(const std::vector<MapEntry>& maps, const BatchOptions& options,
                                 FileSystem& fileSystem, FolderCache& cache, std::FILE* progress);
 

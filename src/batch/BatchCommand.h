@@ -6,10 +6,8 @@
 
 namespace gridport::batch {
 
-// gridport-batch with its arguments (the program name left out). The
-// summary and the dry run's pairs go to out, usage errors to err, progress
-// to progress when that is a terminal. Returns the exit status; after a stop
-// request it returns only once the summary is out, with StopSignal() set.
+// gridport-batch with its arguments (no program name). Summary and dry-run pairs go to out, usage errors to err,
+// progress to a terminal progress. Returns the exit status; after a stop, once the summary is out.
 int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err, std::FILE* progress);
 
 }  // namespace gridport::batch

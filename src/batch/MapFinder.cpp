@@ -42,16 +42,14 @@ public:
         }
     }
 
-    // folder is the path to list (source joined with relative), relative
-    // '/'-separated and "" at the top.
+    // folder is the path to list (source joined with relative), relative '/'-separated and "" at the top.
     void Folder(const std::string& folder, const std::string& relative) {
         Expected<std::string> identity = files_.Identity(folder);
         if (!identity) {
             found_.unreadable.push_back(identity.error());
             return;
         }
-        // A folder reached again through a link (a loop among them) is
-        // walked once.
+        // A folder reached again through a link (a loop among them) is walked once.
         if (!visited_.insert(std::move(*identity)).second) {
             return;
         }
@@ -62,8 +60,7 @@ public:
         }
         std::vector<std::string> subfolders;
         for (const FolderEntry& entry : *entries) {
-            // Through links: a link to a folder is walked, a link to a map
-            // converted.
+            // Through links: a link to a folder is walked, a link to a map converted.
             FileKind kind = entry.kind;
             if (kind == FileKind::Link) {
                 const Expected<FileStatus> status = files_.Status(Join(folder, entry.name));
@@ -113,8 +110,7 @@ Expected<FoundMaps> FindMaps(FileSystem& files, const std::string& source, const
     Walk(files, output, found).Folder(source, "");
     std::sort(found.maps.begin(), found.maps.end(),
               [](const MapEntry& a, const MapEntry& b) { return a.relative < b.relative; });
-    // Where names ignore letter case, "A.rmp" is "a.rmp".
-    std::unordered_map<std::string, const MapEntry*> outputs;
+    std::unordered_map<std::string, const MapEntry*> outputs;  // Where names ignore letter case, "A.rmp" is "a.rmp".
     for (MapEntry& entry : found.maps) {
         const auto [it, added] = outputs.emplace(kNamesIgnoreCase ? LowerCaseKey(entry.output) : entry.output, &entry);
         if (!added) {

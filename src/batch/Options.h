@@ -13,15 +13,11 @@ enum class ReportFormat { Json, Csv };
 struct BatchOptions {
     std::string source;
     std::string output;
-    // --tilesets DIR, in the order given: searched after the map's folder.
-    std::vector<std::string> tilesetFolders;
-    // --tileset FILE: one tileset for every map.
-    std::optional<std::string> tileset;
-    // --report FILE; "-" writes it to standard output, in JSON.
-    std::optional<std::string> report;
+    std::vector<std::string> tilesetFolders;  // --tilesets DIR, in the order given: searched after the map's folder.
+    std::optional<std::string> tileset;  // --tileset FILE: one tileset for every map.
+    std::optional<std::string> report;  // --report FILE; "-" writes it to standard output, in JSON.
     ReportFormat reportFormat = ReportFormat::Json;
-    // Worker threads; 0 until chosen, then at least 1.
-    unsigned jobs = 0;
+    unsigned jobs = 0;  // Worker threads; 0 until chosen, then at least 1.
     bool force = false;
     bool dryRun = false;
     bool failFast = false;
@@ -29,8 +25,7 @@ struct BatchOptions {
     bool version = false;
 };
 
-// The options, or why the command line is wrong (ErrorKind::Usage, the
-// message alone). Parsed by base/CommandLine.h, as every command's.
+// The options, or why the command line is wrong (a Usage error, the message alone); parsed by base/CommandLine.h.
 Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& arguments);
 
 extern const char* const kBatchHelp;

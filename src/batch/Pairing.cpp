@@ -21,8 +21,7 @@ std::vector<std::string> StoredParts(const std::string& stored) {
         }
     }
     parts.push_back(part);
-    // "C:\TILES\A.VSP", "\TILES\A.VSP": another machine's folders; only the
-    // file name means anything here.
+    // "C:\TILES\A.VSP", "\TILES\A.VSP": another machine's folders; only the file name means anything here.
     const bool drive = stored.size() >= 2 && stored[1] == ':';
     if (drive || stored.front() == '\\' || stored.front() == '/') {
         return {parts.back()};
@@ -43,8 +42,7 @@ std::string WithSeparator(std::string folder) {
     return folder;
 }
 
-// Where folder + parts leads, letter case ignored: the path, nothing when a
-// part isn't there, or the error of two parts that differ only in case.
+// Where folder + parts leads, case ignored: the path, nothing if a part is missing, or an error for a case clash.
 Expected<std::optional<std::string>> Resolve(std::string folder, const std::vector<std::string>& parts,
                                              FolderCache& cache, const std::string& mapPath) {
     for (std::size_t i = 0; i < parts.size(); ++i) {

@@ -8,15 +8,10 @@
 
 namespace gridport::batch {
 
-// The tileset of a map whose path is mapPath and which stores storedName:
-// the file spelt like storedName up to letter case, in the map's folder and
-// then in each of folders, in order; the first folder that has it wins. A
-// stored name with folder parts ('\' or '/') is taken relative to each of
-// those folders, its folder parts matched up to letter case too; one that
-// names a drive or starts at the root is looked up by its file name alone.
-// The path returned spells the file as its folder lists it. The error, for
-// the map, says what was looked for where, or names the two files that
-// differ only in letter case.
+// The tileset for the map at mapPath storing storedName: the file spelt like storedName up to letter case, in the map's
+// folder, then each of folders; the first match wins. A stored name with folder parts ('\' or '/') is relative to each
+// folder, parts matched case-insensitively too; one with a drive or root is looked up by file name alone. The path
+// returned is spelt as listed. The error says what was looked for where, or names two files differing only in case.
 Expected<std::string> FindTileset(const std::string& mapPath, const std::string& storedName,
                                   const std::vector<std::string>& folders, FolderCache& cache);
 

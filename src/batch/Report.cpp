@@ -57,8 +57,7 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
         item["milliseconds"] = Rounded(record.milliseconds);
         list.push_back(std::move(item));
     }
-    // Names and reasons are bytes from the disk, not always UTF-8: those
-    // that aren't are kept readable rather than refused.
+    // Names and reasons are disk bytes, not always UTF-8: invalid ones are kept readable rather than refused.
     return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 

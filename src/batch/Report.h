@@ -9,9 +9,7 @@
 
 namespace gridport::batch {
 
-// The report's text: one record per map (source, tileset, output, result,
-// reason, bytes, milliseconds), as a JSON array of objects or as CSV with a
-// header line.
+// The report: one record per map (source, tileset, output, result, reason, bytes, milliseconds), as JSON or CSV.
 std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records, ReportFormat format);
 
 }  // namespace gridport::batch

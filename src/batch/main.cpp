@@ -1,5 +1,4 @@
-// gridport-batch [options] SOURCE OUTPUT: converts every MAP file under
-// SOURCE, each with the tileset it names, in one process (BatchCommand.h).
+// gridport-batch [options] SOURCE OUTPUT: converts every MAP file under SOURCE with the tileset it names.
 
 #include <cstdio>
 #include <new>
@@ -10,9 +9,8 @@
 #include "base/Signals.h"
 
 int main(int argc, char** argv) {
-    // Every signal that ends the run removes the temporary outputs; the
-    // first Ctrl-C or SIGTERM first lets the workers stop and the summary be
-    // written, a second ends the run at once.
+    // Ending signals remove temporary outputs; a first Ctrl-C or SIGTERM lets workers stop and print the summary, a
+    // second ends at once.
     gridport::InstallSignalCleanup(gridport::BrokenPipe::Fails);
     gridport::CatchStopRequests();
     int status = 1;

@@ -1,5 +1,4 @@
-// The conversion core: one streaming pass over a MAP file and its tileset,
-// and the sinks that gridport and mapview give it.
+// The conversion core: one streaming pass over a MAP file and its tileset, and the sinks gridport and mapview give it.
 
 #include "convert/Conversion.h"
 
@@ -16,8 +15,7 @@ namespace gridport {
 
 namespace {
 
-// "layer "Foreground" cell (3, 4) holds tile 10; the tileset has 10 tiles":
-// cell counts row by row from the layer's first.
+// "layer "Foreground" cell (3, 4) holds tile 10; the tileset has 10 tiles": cells count row by row from the first.
 std::string CellBeyondTileset(const MapFileLayer& layer, std::uint64_t cell, std::uint32_t value,
                               std::uint32_t tileCount) {
     const std::uint64_t width = std::max<std::uint64_t>(layer.width, 1);
@@ -25,9 +23,7 @@ std::string CellBeyondTileset(const MapFileLayer& layer, std::uint64_t cell, std
            ") holds tile " + std::to_string(value) + "; the tileset has " + Counted(tileCount, "tile");
 }
 
-// A layer's cells on their way to the sink's block, or to the pass's own
-// when the sink only wants them checked, each checked against the tile
-// count. The first cell beyond the tileset is the import's failure.
+// A layer's cells bound for the sink's block (or the pass's own, only checked); the first beyond the tileset fails.
 class CheckedLayer final : public CellSink {
 public:
     CheckedLayer(const MapFileLayer& layer, const std::string& path, std::optional<std::uint32_t> tileCount,
@@ -71,8 +67,7 @@ private:
     std::optional<Error> failure_;
 };
 
-// The pass itself. The first failure is kept; a failure that leaves the
-// files readable lets the pass go on only for a sink that reads everything.
+// The pass itself. The first failure is kept; one that leaves the files readable goes on only for a reading sink.
 class Pass {
 public:
     Pass(MapReader& map, ConversionSink& sink) : map_(map), sink_(sink) {}
@@ -119,8 +114,7 @@ private:
         }
     }
 
-    // Decodes one file layer into the sink's index-th layer; false when the
-    // file can't be read on.
+    // Decodes one file layer into the sink's index-th layer; false when the file can't be read on.
     bool Decode(std::size_t fileLayer, std::size_t index, bool toSink) {
         const MapFileLayer& layer = map_.Description().fileLayers[fileLayer];
         CellSink* target = toSink ? sink_.Layer(index, layer) : nullptr;
@@ -150,8 +144,7 @@ private:
                 }
             }
         }
-        // Layers the map doesn't get must still read, and name only tiles
-        // the tileset has.
+        // Layers the map doesn't get must still read, and name only tiles the tileset has.
         for (std::size_t fileLayer = 0; fileLayer < decoded_.size(); ++fileLayer) {
             if (!decoded_[fileLayer] && !Decode(fileLayer, fileLayer, !sink_.WantsMapOrder())) {
                 return false;
@@ -183,8 +176,7 @@ private:
     ConversionSink& sink_;
     std::optional<std::uint32_t> tileCount_;
     std::vector<bool> decoded_;
-    // Where the cells that only are checked are decoded.
-    std::vector<std::uint8_t> scratch_;
+    std::vector<std::uint8_t> scratch_;  // Where the cells that only are checked are decoded.
     std::optional<Error> first_;
 };
 
@@ -229,8 +221,7 @@ Expected<void> RunConversion(const std::string& mapPath, const std::string& tile
     return RunConversion(map, TilesetInput{tilesetIn, TilesetKindOf(tilesetPath)}, sink);
 }
 
-// The writer's own buffer takes a written layer's cells, where the
-// version-1 foreground rule is applied to them in place.
+// A written layer's cells land in the writer's own buffer, where the version-1 foreground rule rewrites them in place.
 class RmpOutput::Cells final : public CellSink {
 public:
     explicit Cells(RmpWriter& writer) : writer_(writer) {}
@@ -246,8 +237,7 @@ public:
     }
 
 private:
-    // Every 0 of the block's first count cells becomes with. Whole steps go
-    // through a small array, so that the loops vectorise.
+    // Every 0 among the block's first count cells becomes with; whole steps go through an array so loops vectorise.
     void ReplaceEmpty(std::uint16_t with, std::size_t count) {
         constexpr std::size_t kStep = 64;
         std::size_t i = 0;
@@ -302,8 +292,7 @@ void RmpOutput::Begin(const MapDescription& map, const TilesetHeader* tileset) {
         return;
     }
     file_ = std::move(*file);
-    // Large blocks: the layers are most of what is written.
-    writer_ = std::make_unique<RmpWriter>(*file_, 256 * 1024);
+    writer_ = std::make_unique<RmpWriter>(*file_, 256 * 1024);  // Large blocks: the layers are most of what is written.
     cells_ = std::make_unique<Cells>(*writer_);
     writer_->Head(map.headerX, map.headerY, map.headerLayer.value_or(0), map.headerMode.value_or(0),
                   map.outputLayers.size(), map.linkedFileName);

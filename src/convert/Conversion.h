@@ -1,10 +1,6 @@
 #pragma once
 
-// The one conversion core: a single streaming pass over a MAP file and its
-// tileset that checks everything a conversion checks and hands the cells
-// and the tiles to a sink. The RMP output (gridport), the verdict and the
-// summary (mapview) are sinks; any other output format is one more. Nothing
-// held grows with the map or the tileset.
+// The one conversion core: a streaming pass over a MAP file and tileset that checks everything and feeds a sink.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,32 +16,23 @@
 
 namespace gridport {
 
-// The tiles the converted map has: the tileset's, and for a version-1 map
-// one transparent tile after them, which empty foreground cells point at.
+// The converted map's tiles: the tileset's, plus for a version-1 map one transparent tile for empty foreground cells.
 std::uint64_t OutputTileCount(const MapDescription& map, const TilesetHeader& tileset);
 
-// Whether the RMP format can hold the converted map: at most 255 layers and
-// 65535 tiles. The reason (ErrorKind::Limit) names the output.
+// Whether an RMP file can hold the map: at most 255 layers and 65535 tiles. The reason (ErrorKind::Limit) names it.
 Expected<void> CheckRmpLimits(const MapDescription& map, const TilesetHeader& tileset, const std::string& output);
 
 class ConversionSink {
 public:
     virtual ~ConversionSink() = default;
 
-    // Both headers have been read: the map and, when the pass has one, the
-    // tileset.
+    // Both headers have been read: the map and, when the pass has one, the tileset.
     virtual void Begin(const MapDescription& map, const TilesetHeader* tileset) = 0;
-    // Whether the layers are wanted as the map has them, in its order (a
-    // file layer named twice comes twice, one never named not at all); else
-    // each file layer comes once, in file order.
+    // Whether layers come as the map has them (a file layer may come twice, or never); else each once, in file order.
     virtual bool WantsMapOrder() const { return false; }
-    // Whether the pass reads on after the first failure that leaves the
-    // file readable (a cell beyond the tileset, a tileset that won't read),
-    // so that the sink sees all of the map.
+    // Whether the pass reads on past a failure that leaves the file readable, so the sink sees the whole map.
     virtual bool ReadsEverything() const { return false; }
-    // Where the cells of the next layer go (map layer or file layer, as
-    // chosen above); nullptr to have them only checked. The pass checks
-    // every cell before the sink takes it.
+    // Where the next layer's cells go (map or file layer, as chosen above); nullptr to have them only checked.
     virtual CellSink* Layer(std::size_t index, const MapFileLayer& layer) = 0;
     // The layer's cells are all there; largest is the largest of them.
     virtual void LayerDone(std::size_t /*index*/, std::uint16_t /*largest*/) {}
@@ -55,34 +42,28 @@ public:
     virtual void TileInfo(const RtsTileInfo& /*info*/) {}
 };
 
-// A tileset the pass reads: the file and its kind.
 struct TilesetInput {
     BufferedReader& in;
     TilesetKind kind;
 };
 
-// Reads the MAP file's header and layers, and the tileset when there is one,
-// handing everything to the sink. Its error is the first failure of the
-// import: a file that won't read, a layer cut short, a cell whose index is
-// beyond the tileset, an empty tileset.
-// tilesetFailure, when set, is why the tileset could not be opened: the
-// pass then reads the map alone, for a sink that reads everything.
+// Reads the MAP file's header and layers, and the tileset if any, into the sink. The error is the first failure: an
+// unreadable file, a short layer, a cell beyond the tileset, an empty tileset. A set tilesetFailure is why the tileset
+// could not be opened; the pass then reads the map alone, for a sink that reads everything.
 Expected<void> RunConversion(MapReader& map, std::optional<TilesetInput> tileset, ConversionSink& sink,
                              std::optional<Error> tilesetFailure = std::nullopt);
 // The same on two files opened through the file system.
 Expected<void> RunConversion(const std::string& mapPath, const std::string& tilesetPath, FileSystem& fileSystem,
                              ConversionSink& sink);
 
-// gridport's sink: the converted map as an RMP file, which replaces the file
-// at path only when Commit finds all of it written. An output that is one of
-// the inputs, however it is spelt, is refused before anything is written.
+// gridport's sink: the RMP file, replacing path only once Commit finds it all written. An output that is an input,
+// however spelt, is refused before anything is written.
 class RmpOutput final : public ConversionSink {
 public:
     RmpOutput(std::string path, FileSystem& fileSystem, std::string mapPath, std::string tilesetPath);
     ~RmpOutput() override;
 
-    // Why the output could not be made, or its commit's result. Only a
-    // conversion whose import succeeded is committed.
+    // Why the output could not be made, or its commit's result. Only a conversion whose import succeeded is committed.
     Expected<void> Commit();
 
     void Begin(const MapDescription& map, const TilesetHeader* tileset) override;
@@ -94,8 +75,7 @@ public:
 
 private:
     class Cells;
-    // The embedded tileset's header, before its first bytes.
-    void StartTileset();
+    void StartTileset();  // The embedded tileset's header, before its first bytes.
 
     std::string path_;
     FileSystem& fileSystem_;
@@ -110,8 +90,7 @@ private:
     std::uint32_t infos_ = 0;
 };
 
-// The sink that writes nothing: the conversion's checks alone (mapview's
-// verdict). Result is whether the RMP format can hold the map.
+// The sink that writes nothing, only checks (mapview's verdict). Result is whether an RMP file can hold the map.
 class FormatCheck : public ConversionSink {
 public:
     explicit FormatCheck(std::string output = {}) : output_(std::move(output)) {}

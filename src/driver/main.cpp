@@ -1,6 +1,5 @@
-// gridport MAP TILESET RMP: converts a MAP file and its tileset into an RMP
-// map file with the tileset embedded. Prints one line on failure, nothing on
-// success, and never writes to standard error.
+// gridport MAP TILESET RMP: converts a MAP file and its tileset into an RMP file with the tileset embedded. Prints one
+// line on failure, nothing on success, and never writes to standard error.
 
 #include <cstdio>
 #include <new>
@@ -21,16 +20,14 @@ Outcome Convert(const char* mapPath, const char* tilesetPath, const char* output
         }
         return output.Commit() ? Outcome::Converted : Outcome::SaveFailed;
     } catch (const std::bad_alloc&) {
-        // Out of memory before the output was committed: the import's.
-        return Outcome::ImportFailed;
+        return Outcome::ImportFailed;  // Out of memory before the output was committed: the import's.
     }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A broken pipe is a save that fails, with its line.
-    gridport::InstallSignalCleanup(gridport::BrokenPipe::Fails);
+    gridport::InstallSignalCleanup(gridport::BrokenPipe::Fails);  // A broken pipe is a save that fails, with its line.
     if (argc != 4) {
         std::puts("Syntax: gridport <mapfile> <rss/vsp file> <rmpfile>");
         return 1;

@@ -4,7 +4,6 @@
 
 namespace gridport {
 
-// The one process-wide file system: it has no state.
-extern StdioFileSystem defaultFileSystem;
+extern StdioFileSystem defaultFileSystem;  // The one process-wide file system: it has no state.
 
 }  // namespace gridport

@@ -14,8 +14,7 @@ Error ExactNameMissing(const char* path, const char* otherCase, const std::optio
                                "\")");
     }
     if (listError) {
-        // The system's words, after the listing's own ("cannot list the
-        // folder: ").
+        // The system's words, after the listing's own ("cannot list the folder: ").
         const std::string& message = listError->Message();
         const std::size_t cut = message.find(": ");
         return Error(ErrorKind::System, path,
@@ -38,8 +37,7 @@ Expected<FolderEntries> ListFolderOf(const char* path) {
         return Error(path, "the path is longer than the " + std::to_string(platform::kLongestCheckedPath) +
                                " characters the folder check takes");
     }
-    // The folder part: "" for the working folder, the root's separator for
-    // a path right under it.
+    // The folder part: "" for the working folder, the root's separator for a path right under it.
     const std::size_t start = ExactNameStart(whole);
     const std::string folder(whole.substr(0, start > 1 ? start - 1 : start));
     FolderEntries entries;
@@ -47,9 +45,7 @@ Expected<FolderEntries> ListFolderOf(const char* path) {
         start == 1 && !platform::kChecksTheRoot ? Error::System(folder, "cannot list the folder", ENOENT)
                                                 : platform::ListFolder(folder);
     if (!listed) {
-        // A folder part that can't be listed leaves the working folder to
-        // be listed, as entering it would have failed and left us where we
-        // were.
+        // A folder part that can't be listed leaves the working folder listed, as entering it would have failed.
         entries.listError = listed.error();
         if (folder.empty()) {
             return ExactNameMissing(path, "", entries.listError);

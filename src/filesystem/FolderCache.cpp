@@ -43,8 +43,7 @@ Expected<const FolderListing*> FolderCache::ListingOf(const std::string& path) {
             return it->second.get();
         }
     }
-    // Listed outside the lock, so that other folders need not wait; when two
-    // threads list one folder, the first listing kept stays.
+    // Listed outside the lock so other folders needn't wait; when two threads list one folder, the first listing stays.
     Expected<FolderEntries> entries = ListFolderOf(path.c_str());
     if (!entries) {
         return entries.error();

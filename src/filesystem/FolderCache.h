@@ -1,11 +1,7 @@
 #pragma once
 
-// A batch opens thousands of files in a few folders. The exact-name check
-// lists a file's folder on every open; here each folder is listed once and
-// its listing kept, indexed by letter case ignored, for the exact-name
-// check and for finding a file whose name is known only up to letter case.
-// The listings are taken to stay true while the cache lives: a batch writes
-// no file it reads.
+// A batch opens thousands of files in a few folders: each folder is listed once and kept, indexed case-insensitively,
+// for the exact-name check and case-insensitive lookups. Valid while the cache lives: a batch writes no file it reads.
 
 #include <memory>
 #include <string>
@@ -26,11 +22,9 @@ public:
 
     // The entries spelt like name up to letter case, in listing order.
     std::vector<std::string_view> Matches(std::string_view name) const;
-    // Whether the folder itself was listed (otherwise the working folder
-    // stood in for it).
+    // Whether the folder itself was listed (otherwise the working folder stood in for it).
     bool Listed() const { return !entries_.listError; }
-    // CheckExactName's verdict on path, whose folder this is.
-    Expected<void> Check(const char* path) const;
+    Expected<void> Check(const char* path) const;  // CheckExactName's verdict on path, whose folder this is.
 
 private:
     FolderEntries entries_;
@@ -38,13 +32,10 @@ private:
     std::unordered_map<std::string, std::vector<std::size_t>> byKey_;
 };
 
-// The listings of the folders asked about so far; safe to share between
-// threads.
+// The listings of the folders asked about so far; safe to share between threads.
 class FolderCache {
 public:
-    // The listing of path's folder part (the cut of CheckExactName), made on
-    // the first question about that folder. A listing that fails is not
-    // kept. The listing lives as long as the cache.
+    // The listing of path's folder part (CheckExactName's cut), made on first use and kept unless it failed.
     Expected<const FolderListing*> ListingOf(const std::string& path);
 
 private:
@@ -52,9 +43,7 @@ private:
     std::unordered_map<std::string, std::unique_ptr<FolderListing>> folders_;
 };
 
-// A file system whose exact-name check reads the cache's listings; all else
-// is the base's. Its checks give what the base's give on folders that don't
-// change.
+// A file system whose exact-name check reads the cache; all else is the base's, same results on static folders.
 class CachedNameFileSystem final : public FileSystem {
 public:
     CachedNameFileSystem(FileSystem& base, FolderCache& cache) : base_(base), cache_(cache) {}

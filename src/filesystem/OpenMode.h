@@ -4,16 +4,12 @@
 
 namespace gridport {
 
-// Bits passed to FileSystem::Open. Exactly Read asks for the exact-name check;
-// any value with the Write bit opens for writing; a value with only the Read
-// bit of the two opens for reading without the check; neither bit opens
-// nothing.
+// Bits passed to FileSystem::Open. Exactly Read asks for the exact-name check; any value with the Write bit opens for
+// writing; a value with only the Read bit of the two opens for reading without the check; neither bit opens nothing.
 enum class OpenMode : std::uint32_t {
     Read = 1,
     Write = 2,
-    // Read without the check, for a caller that has made it already
-    // (FolderCache's file system).
-    ReadChecked = 5,
+    ReadChecked = 5,  // Read without the check, for a caller that has made it already (FolderCache's file system).
 };
 
 }  // namespace gridport

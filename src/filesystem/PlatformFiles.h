@@ -9,8 +9,7 @@
 #include "base/Error.h"
 #include "filesystem/FileStatus.h"
 
-// The few file operations that differ between systems; CMake builds the
-// files that fit the host (PlatformFiles*.cpp). Failures leave errno set.
+// The file operations that differ between systems; CMake builds the PlatformFiles*.cpp that fit. Failures set errno.
 namespace gridport::platform {
 
 // The characters that end a path's folder part.
@@ -20,12 +19,9 @@ inline constexpr const char* kSeparators = "/\\:";
 inline constexpr const char* kSeparators = "/";
 #endif
 
-// What path names, links followed (FileSystem::Status).
-Expected<FileStatus> Status(const std::string& path);
+Expected<FileStatus> Status(const std::string& path);  // What path names, links followed (FileSystem::Status).
 
-// The one listing of a folder ("" for the working folder) on this platform:
-// the exact-name check, the folder cache and the batch's walk all read it.
-// "." and ".." are left out; a symbolic link is listed as a Link.
+// The one folder listing ("" = working folder) for the exact-name check, cache and walk; no "." or ".."; links as Link.
 Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 
 // The same text for every path to one file (FileSystem::Identity).
@@ -34,9 +30,8 @@ Expected<std::string> Identity(const std::string& path);
 // Makes the one folder path; one that is there already is no failure.
 Expected<void> MakeFolder(const std::string& path);
 
-// The longest path that the exact-name check takes, 0 for no limit, and
-// whether it lists the root for a path right under it ("/town.map"); on
-// Windows the working folder stands in for the root, as it always has.
+// The longest path that the exact-name check takes, 0 for no limit, and whether it lists the root for a path right
+// under it ("/town.map"); on Windows the working folder stands in for the root, as it always has.
 #ifdef _WIN32
 inline constexpr std::size_t kLongestCheckedPath = 259;
 inline constexpr bool kChecksTheRoot = false;
@@ -53,63 +48,45 @@ enum class OutputKind {
 
 struct OutputTarget {
     OutputKind kind = OutputKind::Missing;
-    // The path to replace or create: the path itself, or the end of the
-    // symbolic links that it names, so that the links stay.
+    // The path to replace or create: the path itself, or the end of its symbolic links, so that the links stay.
     std::string file;
-    // The permission bits of an existing regular file; -1 for a new one.
-    int mode = -1;
-    // Its owner and group; -1 where the system has none.
-    long long owner = -1;
+    int mode = -1;  // The permission bits of an existing regular file; -1 for a new one.
+    long long owner = -1;  // Its owner and group; -1 where the system has none.
     long long group = -1;
 };
 
 OutputTarget InspectOutput(const std::string& path);
 
-// Whether this process may write to the existing file at path. A file that
-// it may not write keeps its protection: it is not replaced by a rename.
+// Whether this process may write the existing file at path. One it may not write keeps its protection: no rename.
 bool Writable(const std::string& path);
 
-// Creates path, which must not exist yet (errno EEXIST when it does), and
-// opens it for writing bytes. A new target's file gets what a plain create
-// gives (0666 less the umask). A replacement gets the old file's owner and
-// group, then its permission bits; where the system refuses the owner or the
-// group, ownerKept is false and the file stays private to this user (0600),
-// for the caller to write the target in place instead. Null on failure,
-// with nothing left behind.
+// Creates path, which must not exist (EEXIST), for writing bytes. A new target gets a plain create's mode (0666 less
+// the umask); a replacement gets the old owner and group, then mode. If the owner or group is refused, ownerKept is
+// false and the file stays private (0600), for the caller to write in place. Null on failure, nothing left behind.
 std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& ownerKept);
 
-// Whether this platform writes an existing file in place (CopyInPlace)
-// where it can't be replaced by a rename.
+// Whether this platform writes an existing file in place (CopyInPlace) where it can't be replaced by a rename.
 #if defined(_WIN32) || defined(__wasi__)
 inline constexpr bool kWritesInPlace = false;
 #else
 inline constexpr bool kWritesInPlace = true;
 #endif
 
-// The longest file name that folder ("" for the working directory) takes,
-// in bytes.
+// The longest file name that folder ("" for the working directory) takes, in bytes.
 std::size_t NameLimit(const std::string& folder);
 
-// The folder for a temporary file that can't go beside its target: TMPDIR,
-// or the system's temporary folder. It ends in a separator.
+// The folder for a temporary file that can't go beside its target: TMPDIR or the system's; ends in a separator.
 std::string StagingFolder();
 
-// path made independent of the working directory.
-std::string FullPath(const std::string& path);
+std::string FullPath(const std::string& path);  // path made independent of the working directory.
 
-// Renames from over to, replacing it in one step.
-bool Replace(const std::string& from, const std::string& to);
+bool Replace(const std::string& from, const std::string& to);  // Renames from over to, replacing it in one step.
 
-// Writes the file staged over the existing file target, in place: the
-// target's owner, group, mode and hard links stay, and every link sees the
-// new bytes. The room for them is reserved on the target's disk first, so a
-// full disk fails before any byte of the target changes; only a failure of
-// the disk itself (EIO) can stop it halfway.
+// Writes the staged file over target in place: its owner, group, mode and hard links stay. Room is reserved first, so a
+// full disk fails before any byte changes; only a disk failure (EIO) can stop it halfway.
 bool CopyInPlace(const std::string& staged, const std::string& target);
 
-// Starts count bytes of an open stream's file, from offset on, on their way
-// to the disk, without waiting for them. Only a hint: where the system has
-// no such call, or it fails, nothing happens.
+// Starts writing count bytes of a stream's file from offset to disk without waiting. Only a hint: may do nothing.
 void StartWriteback(std::FILE* stream, std::uint64_t offset, std::uint64_t count);
 
 bool SameFile(const std::string& a, const std::string& b);
@@ -118,14 +95,12 @@ bool SameFile(const std::string& a, const std::string& b);
 std::int64_t TellStream(std::FILE* stream);
 int SeekStream(std::FILE* stream, std::int64_t offset, int origin);
 
-// Standard input and output carry bytes unchanged (Windows would otherwise
-// translate line ends), and whether a stream is a terminal.
+// Standard input and output carry bytes unchanged (Windows would translate line ends); whether a stream is a terminal.
 void UseBinaryStandardStreams();
 bool IsTerminal(std::FILE* stream);
 
 #ifdef _WIN32
-// The errno value closest to the thread's last Windows error.
-int ErrnoFromLastError();
+int ErrnoFromLastError();  // The errno value closest to the thread's last Windows error.
 #endif
 
 }  // namespace gridport::platform

@@ -1,6 +1,4 @@
-// The file operations of PlatformFiles.h that a full Unix and WASI's
-// POSIX-like C library share; PlatformFilesUnix.cpp and PlatformFilesWasi.cpp
-// hold what differs.
+// PlatformFiles.h operations shared by Unix and WASI's POSIX-like libc; PlatformFilesUnix/Wasi.cpp hold the rest.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -20,12 +18,10 @@ namespace gridport::platform {
 
 namespace {
 
-// As many links as the kernel itself follows before it gives up.
-constexpr int kMostLinks = 40;
+constexpr int kMostLinks = 40;  // As many links as the kernel itself follows before it gives up.
 
-// The path that the symbolic links of path's last component lead to; path
-// itself when it is no link. Only the last component is followed: folders on
-// the way may be links, a rename through them stays in the same folder.
+// The path that the symbolic links of path's last component lead to; path itself when it is no link. Only the last
+// component is followed: folders on the way may be links, a rename through them stays in the same folder.
 std::string LinkEnd(std::string path) {
     std::vector<char> text(4096);
     for (int hop = 0; hop < kMostLinks; ++hop) {
@@ -51,10 +47,8 @@ OutputTarget InspectOutput(const std::string& path) {
     struct stat status {};
     struct stat end {};
     if (stat(path.c_str(), &status) != 0) {
-        // A path that is missing is created, also where a dangling link
-        // leads; one that can't be looked at, or a link that can't be
-        // followed to its end, is left to the open in place, which gives the
-        // reason.
+        // Missing (or a dangling link's end): created. Anything unreadable or unfollowable is left to the in-place
+        // open.
         target.file = errno == ENOENT ? LinkEnd(path) : path;
         const bool missing = lstat(target.file.c_str(), &end) != 0 && errno == ENOENT;
         target.kind = missing ? OutputKind::Missing : OutputKind::Other;
@@ -67,10 +61,7 @@ OutputTarget InspectOutput(const std::string& path) {
         return target;
     }
     target.file = LinkEnd(path);
-    // The end of the links must be the file itself, not a link: one that
-    // can't be followed there, or that names the file in a way that can't be
-    // renamed over (such as /dev/stdout to a deleted file), writes in place,
-    // as before.
+    // The links must end at the file itself; if not, or if it can't be renamed over (/dev/stdout), write in place.
     const bool same = lstat(target.file.c_str(), &end) == 0 && end.st_dev == status.st_dev &&
                       end.st_ino == status.st_ino;
     target.kind = same ? OutputKind::Regular : OutputKind::Other;
@@ -86,9 +77,7 @@ bool Writable(const std::string& path) {
 }
 
 std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& ownerKept) {
-    // A replacement starts private, and gets the old file's owner and bits
-    // before any byte is written, so it is never more open than the file it
-    // replaces.
+    // A replacement starts private and gets the old owner and bits before any byte: never more open than the old file.
     const bool replacing = target.kind == OutputKind::Regular;
     const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
     if (descriptor < 0) {
@@ -145,8 +134,7 @@ FileKind KindOf(mode_t mode) {
     return S_ISLNK(mode) ? FileKind::Link : FileKind::Other;
 }
 
-// The kind that a listing tells without looking at the file; Missing when
-// it doesn't tell.
+// The kind that a listing tells without looking at the file; Missing when it doesn't tell.
 FileKind KindOfEntry(unsigned char type) {
     switch (type) {
         case DT_REG:

@@ -1,6 +1,4 @@
-// The file operations of PlatformFiles.h that only a full Unix has: owners,
-// permission bits, reserved room and writes in place, writeback, and files
-// known by device and inode.
+// PlatformFiles.h operations only a full Unix has: owners, modes, reserved room, in-place writes, writeback, inodes.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -41,7 +39,6 @@ Expected<std::string> Identity(const std::string& path) {
 
 namespace {
 
-// A descriptor that is closed when it goes.
 class Descriptor {
 public:
     explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
@@ -54,7 +51,6 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
 
     int Get() const { return descriptor_; }
-    // Closes it; false when the close reports a failure.
     bool Close() {
         const int descriptor = descriptor_;
         descriptor_ = -1;
@@ -65,13 +61,10 @@ private:
     int descriptor_;
 };
 
-// Reserves the disk room for size bytes of target, whose length is now
-// length, leaving its bytes and its length as they are; errno when the room
-// isn't there.
+// Reserves disk room for size bytes of target (now length long), leaving bytes and length as they are; errno if none.
 bool Reserve(int target, off_t length, off_t size) {
 #ifdef __linux__
-    // Every block of the new length, holes included, without changing the
-    // length yet.
+    // Every block of the new length, holes included, without changing the length yet.
     if (fallocate(target, FALLOC_FL_KEEP_SIZE, 0, size) == 0) {
         return true;
     }
@@ -79,9 +72,7 @@ bool Reserve(int target, off_t length, off_t size) {
         return false;
     }
 #endif
-    // Elsewhere the file grows to the new length at once (the C library
-    // writes zeros where the file system can't reserve), and goes back to
-    // its old length when the room isn't there.
+    // Elsewhere the file grows at once (the C library writes zeros if it can't reserve) and shrinks back on failure.
     if (size <= length) {
         return true;
     }

@@ -1,7 +1,4 @@
-// The file operations of PlatformFiles.h under WASI that a full Unix does
-// otherwise (PlatformFilesUnix.cpp): there are no owners, permission bits,
-// signals or links among the folders a batch walks (the web page's files
-// above all).
+// PlatformFiles.h under WASI: no owners, permission bits, signals or links among the folders a batch walks.
 
 #include <sys/stat.h>
 
@@ -45,8 +42,7 @@ std::vector<std::string> Parts(const std::string& path) {
 
 }  // namespace
 
-// With no links among the folders, a file's identity is its path with "."
-// and ".." worked out.
+// With no links among the folders, a file's identity is its path with "." and ".." worked out.
 Expected<std::string> Identity(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {

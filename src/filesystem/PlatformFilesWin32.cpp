@@ -16,15 +16,13 @@ namespace gridport::platform {
 
 namespace {
 
-// A handle that only asks about the file, shared with every other user;
-// directories open too.
+// A handle that only asks about the file, shared with every other user; directories open too.
 HANDLE OpenToLookAt(const std::string& path) {
     return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-// Paths are 8-bit strings in the process's code page, as the C library
-// takes them; the wide calls take them converted.
+// Paths are 8-bit strings in the process's code page, as the C library takes them; the wide calls take them converted.
 bool Widen(const std::string& text, std::vector<wchar_t>& wide) {
     const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
     if (length <= 0) {
@@ -34,9 +32,7 @@ bool Widen(const std::string& text, std::vector<wchar_t>& wide) {
     return MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length) == length;
 }
 
-// The path of the file that handle has open, with links resolved and every
-// name in the letter case that the folder stores, as an 8-bit path; empty
-// when it has no exact 8-bit form.
+// The 8-bit path of handle's file, links resolved and names in stored case; empty when no exact 8-bit form exists.
 std::string FinalPath(HANDLE handle) {
     std::vector<wchar_t> wide(MAX_PATH);
     DWORD length = GetFinalPathNameByHandleW(handle, wide.data(), static_cast<DWORD>(wide.size()), 0);
@@ -97,8 +93,7 @@ int ErrnoFromLastError() {
 
 namespace {
 
-// A handle closed when it goes.
-using HandleOwner = std::unique_ptr<void, decltype(&CloseHandle)>;
+using HandleOwner = std::unique_ptr<void, decltype(&CloseHandle)>;  // A handle closed when it goes.
 
 bool MissingError(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
@@ -113,8 +108,7 @@ Expected<FileStatus> Status(const std::string& path) {
         if (!MissingError(GetLastError())) {
             return Error::System(path, "cannot open", ErrnoFromLastError());
         }
-        // Nothing there, or a link whose end is missing.
-        const DWORD attributes = GetFileAttributesA(path.c_str());
+        const DWORD attributes = GetFileAttributesA(path.c_str());  // Nothing there, or a link whose end is missing.
         const bool link = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         status.kind = link ? FileKind::Link : FileKind::Missing;
         return status;
@@ -143,8 +137,7 @@ Expected<FileStatus> Status(const std::string& path) {
 }
 
 Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
-    // Listed by a pattern, so that the process's working folder never
-    // changes.
+    // Listed by a pattern, so that the process's working folder never changes.
     std::string pattern = folder;
     if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') {
         pattern += '\\';
@@ -218,8 +211,7 @@ OutputTarget InspectOutput(const std::string& path) {
     const bool known = GetFileInformationByHandle(handle, &information) != 0;
     const bool regular = disk && known && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     target.kind = regular ? OutputKind::Regular : OutputKind::Other;
-    // The file is replaced where links lead, and under the name it has: a
-    // rename to "TOWN.RMP" would otherwise change the stored "town.rmp".
+    // Replaced where links lead, under its own name: a rename to "TOWN.RMP" would change the stored "town.rmp".
     if (regular) {
         const std::string final = FinalPath(handle);
         if (!final.empty()) {
@@ -235,8 +227,7 @@ bool Writable(const std::string& path) {
 }
 
 std::FILE* CreateNew(const std::string& path, const OutputTarget&, bool& ownerKept) {
-    // Shared for deleting, so that the console's handler can remove the
-    // file while it is open (it goes when the program ends).
+    // Shared for deleting, so the console handler can remove the open file (it goes when the program ends).
     ownerKept = true;
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
@@ -308,8 +299,7 @@ bool Replace(const std::string& from, const std::string& to) {
     return true;
 }
 
-// Windows has no call that only starts the writing.
-void StartWriteback(std::FILE*, std::uint64_t, std::uint64_t) {}
+void StartWriteback(std::FILE*, std::uint64_t, std::uint64_t) {}  // Windows has no call that only starts the writing.
 
 bool SameFile(const std::string& a, const std::string& b) {
     BY_HANDLE_FILE_INFORMATION first;

@@ -16,15 +16,12 @@ namespace gridport {
 
 namespace {
 
-// Names taken by other files are tried again with new letters; this many
-// clashes in a row mean something else is wrong.
+// Names taken by other files are tried again with new letters; this many clashes in a row mean something else is wrong.
 constexpr int kTemporaryNameTries = 100;
 constexpr const char kNameLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-// The temporary file's path in folder for a target named name, with six
-// letters to fill in at the end: ".town.rmp.gridport-XXXXXX". When that
-// name would be longer than the folder takes, the target's name in it is
-// cut short, so that every name that can exist can be replaced.
+// The temporary file's path in folder for target name, ending in six letters to fill: ".town.rmp.gridport-XXXXXX". The
+// name is cut short when the folder's limit requires, so every name that can exist can be replaced.
 std::string TemporaryPattern(const std::string& folder, const std::string& name) {
     constexpr std::string_view kEnd = ".gridport-XXXXXX";
     const std::size_t limit = platform::NameLimit(folder);
@@ -36,12 +33,10 @@ std::string TemporaryPattern(const std::string& folder, const std::string& name)
     return folder + "." + name.substr(0, kept) + std::string(kEnd);
 }
 
-// Fills the pattern's last six letters in place, from a generator that no
-// two processes share: no allocation, so nothing is left over on a throw.
+// Fills the pattern's last six letters in place from a per-process generator; no allocation, so nothing leaks on throw.
 void FillLetters(std::string& pattern, std::uint64_t& state) {
     for (std::size_t i = pattern.size() - 6; i < pattern.size(); ++i) {
-        // splitmix64
-        state += 0x9E3779B97F4A7C15ULL;
+        state += 0x9E3779B97F4A7C15ULL;  // splitmix64
         std::uint64_t z = state;
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
@@ -49,10 +44,8 @@ void FillLetters(std::string& pattern, std::uint64_t& state) {
     }
 }
 
-// Makes the output's temporary file in folder (ending in a separator, or
-// empty for the working directory), entered in the table that signal
-// handlers clear. An owner that the system refuses makes the output write
-// in place. On failure errno says why.
+// Makes the output's temporary file in folder ("" or ending in a separator), registered for the signal handlers. A
+// refused owner makes the output write in place. On failure errno says why.
 bool MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::string& name,
                    const platform::OutputTarget& target, StdioOutputFile::Way way) {
     std::string temporary = TemporaryPattern(folder, name);
@@ -61,8 +54,7 @@ bool MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::
     for (int attempt = 1;; ++attempt) {
         FillLetters(temporary, state);
         const std::string fullPath = platform::FullPath(temporary);
-        // The file is made while the registry holds its path and no signal can
-        // come on this thread.
+        // The file is made while the registry holds its path and no signal can come on this thread.
         const HeldSignals held;
         if (!file.Entry().Begin(fullPath)) {
             errno = EINTR;
@@ -84,8 +76,7 @@ bool MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::
     }
 }
 
-// std::fopen, tried again when a signal only interrupted it (a FIFO waits
-// for its other end to be opened); after a stop request it fails with EINTR.
+// std::fopen, retried when a signal only interrupted it (a FIFO waits for its other end); after a stop, EINTR.
 std::FILE* OpenStream(const std::string& path, const char* mode) {
     for (;;) {
         std::FILE* stream = std::fopen(path.c_str(), mode);
@@ -109,8 +100,7 @@ Expected<std::unique_ptr<File>> StdioFileSystem::Open(const std::string& path, O
         streamMode = "wb";
     } else if ((bits & static_cast<std::uint32_t>(OpenMode::Read)) != 0) {
         streamMode = "rb";
-        // Looked at before it is opened: opening a FIFO waits for a writer,
-        // and a device may never end.
+        // Looked at before it is opened: opening a FIFO waits for a writer, and a device may never end.
         Expected<FileStatus> status = platform::Status(path);
         if (!status) {
             return status.error();
@@ -121,8 +111,7 @@ Expected<std::unique_ptr<File>> StdioFileSystem::Open(const std::string& path, O
     } else {
         return Error(path, "no open mode given");
     }
-    // Made before the stream is opened, so that nothing can throw while the
-    // stream has no owner.
+    // Made before the stream is opened, so that nothing can throw while the stream has no owner.
     auto file = std::make_unique<StdioFile>(nullptr, path);
     std::FILE* stream = OpenStream(path, streamMode);
     if (stream == nullptr) {
@@ -130,9 +119,7 @@ Expected<std::unique_ptr<File>> StdioFileSystem::Open(const std::string& path, O
     }
     file->Attach(stream);
     if ((bits & static_cast<std::uint32_t>(OpenMode::Write)) == 0) {
-        // Files are read through BufferedReader's block buffer; a stream
-        // buffer under it only cut each block's read in two (4 KiB, then
-        // the rest).
+        // BufferedReader buffers blocks; a stream buffer under it would only split each read in two (4 KiB, then rest).
         std::setvbuf(stream, nullptr, _IONBF, 0);
     }
     return file;
@@ -140,8 +127,7 @@ Expected<std::unique_ptr<File>> StdioFileSystem::Open(const std::string& path, O
 
 Expected<std::unique_ptr<OutputFile>> StdioFileSystem::OpenOutput(const std::string& path) {
     const platform::OutputTarget target = platform::InspectOutput(path);
-    // The output is made before its stream, so that nothing can throw while
-    // a stream or a temporary file has no owner.
+    // The output is made before its stream, so that nothing can throw while a stream or a temporary file has no owner.
     if (target.kind == platform::OutputKind::Other) {
         auto file = std::make_unique<StdioOutputFile>(path, path, false);
         std::FILE* stream = OpenStream(path, "wb");
@@ -163,8 +149,7 @@ Expected<std::unique_ptr<OutputFile>> StdioFileSystem::OpenOutput(const std::str
         return file;
     }
     const int cause = errno;
-    // A writable file in a folder that takes no new file (read-only to this
-    // user) is staged in the temporary folder and written in place.
+    // A writable file in a folder that takes no new file is staged in the temporary folder and written in place.
     if (existing && platform::kWritesInPlace && (cause == EACCES || cause == EPERM || cause == EROFS)) {
         platform::OutputTarget staged;
         staged.kind = platform::OutputKind::Regular;
@@ -196,9 +181,7 @@ Expected<std::string> StdioFileSystem::Identity(const std::string& path) {
 }
 
 Expected<void> StdioFileSystem::MakeFolders(const std::string& folder) {
-    // Each folder on the way, from the top; those that are there already
-    // (a drive's "C:" among them) are passed over, and the last one's
-    // failure is the reason.
+    // Each folder from the top; existing ones ("C:" among them) are passed over; the last failure is the reason.
     const std::size_t last = folder.find_last_not_of(platform::kSeparators);
     const std::string whole = last == std::string::npos ? std::string() : folder.substr(0, last + 1);
     for (std::size_t cut = whole.find_first_of(platform::kSeparators, 1); cut != std::string::npos;

@@ -4,11 +4,8 @@
 
 namespace gridport {
 
-// Files through the C library. Opening with exactly OpenMode::Read first
-// makes the exact-name check, so that a case-insensitive file system can't
-// hand over a file whose name is spelt differently. Replacing outputs write
-// to a temporary file named after the target (".town.rmp.gridport-Ab12Cd")
-// in the target's folder, so that the rename never crosses file systems.
+// Files through the C library. Exactly OpenMode::Read makes the exact-name check, so a case-insensitive file system
+// can't hand over a differently spelt file. Outputs stage beside the target (".town.rmp.gridport-Ab12Cd"): one volume.
 class StdioFileSystem final : public FileSystem {
 public:
     Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;

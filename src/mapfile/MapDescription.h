@@ -1,8 +1,6 @@
 #pragma once
 
-// A MAP file described rather than loaded: its header, its layer table and
-// where each layer's cells start. The cells are decoded as a stream when
-// they are wanted (MapReader).
+// A MAP file's header, layer table and layer starts; the cells are decoded as a stream when wanted (MapReader).
 
 #include <cstddef>
 #include <cstdint>
@@ -17,8 +15,7 @@ struct MapFileLayer {
     std::string name;  // "Background", "Foreground"; "Layer A", "Layer B", ...
     std::uint16_t width = 0;
     std::uint16_t height = 0;
-    // The file position of the layer's first cell (for version 2, of its
-    // first word, after the four bytes that precede them).
+    // The file position of the layer's first cell (version 2: its first word, after the four bytes before them).
     std::uint64_t cellsOffset = 0;
 
     std::uint64_t CellCount() const { return std::uint64_t{width} * height; }
@@ -35,9 +32,7 @@ struct MapDescription {
     std::vector<MapFileLayer> fileLayers;     // as the file stores them
     std::vector<std::size_t> outputLayers;    // the file layer of each layer the map gets, in order
 
-    // Whether a cell of 0 in a file layer is empty: in a version-1 map's
-    // foreground (its second layer) it is, and a conversion points it at the
-    // transparent tile added after the tileset's own.
+    // Whether a 0 cell in a file layer is empty: so in a version-1 foreground, pointed at the transparent tile added.
     bool ZeroIsEmpty(std::size_t fileLayer) const { return version == 1 && fileLayer == 1; }
 };
 

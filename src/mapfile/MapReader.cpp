@@ -46,8 +46,7 @@ Expected<void> LayerDecoder::Next(CellSink& sink) {
 Expected<void> MapReader::ReadHeader() {
     description_ = MapDescription();
     located_ = 0;
-    // A file shorter than six bytes is judged by the bytes it has.
-    // A stream that gives nothing at all is empty too.
+    // A file shorter than six bytes is judged by the bytes it has. A stream that gives nothing at all is empty too.
     const bool empty = in_.Remaining() == 0 || in_.Remaining() == BufferedReader::kUnknown;
     if (in_.Remaining() == 0 || !in_.Fill("the file")) {
         return Error(in_.Path(), empty ? "the file is empty" : "cannot read the file");

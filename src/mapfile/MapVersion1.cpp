@@ -1,6 +1,5 @@
-// Version-1 MAP files: a 100-byte header, then two uncompressed layers of
-// 16-bit tile indices. In the second layer 0 means an empty cell, which the
-// conversion turns into a transparent tile appended to the tileset.
+// Version-1 MAP files: a 100-byte header, then two uncompressed layers of 16-bit tile indices. In the second layer 0
+// means an empty cell, which the conversion turns into a transparent tile appended to the tileset.
 
 #include <algorithm>
 
@@ -59,8 +58,7 @@ Expected<std::size_t> ReadVersion1Header(BufferedReader& in, MapDescription& des
 Expected<void> LayerDecoder::NextVersion1(CellSink& sink) {
     const std::uint64_t total = layer_.CellCount();
     const std::uint64_t done = total - left_;
-    // The file stores the cells as the sink takes them. A block is at least
-    // a whole reader buffer, so its bytes come straight from the file.
+    // The file stores cells as the sink takes them; a block is at least a reader buffer, so it is read straight in.
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockCells, left_));
     if (in_.Remaining() < 2 * count) {
         const std::uint64_t whole = in_.Remaining() / 2;

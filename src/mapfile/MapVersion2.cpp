@@ -1,6 +1,5 @@
-// Version-2 MAP files: a 206-byte header, up to seven 12-byte layer records,
-// then each layer's run-length compressed cells. The layer-order text decides
-// which layers reach the map, in which order, and which is the header layer.
+// Version-2 MAP files: a 206-byte header, up to seven 12-byte layer records, then each layer's run-length compressed
+// cells. The layer-order text decides which layers reach the map, in which order, and which is the header layer.
 
 #include <algorithm>
 #include <array>
@@ -17,8 +16,7 @@ using namespace mapfile;
 
 namespace {
 
-// The fewest bytes that can encode a layer of this many cells: runs of 255
-// cost four bytes, a single cell two.
+// The fewest bytes that can encode a layer of this many cells: runs of 255 cost four bytes, a single cell two.
 std::uint64_t FewestCellBytes(std::uint64_t cells) {
     const std::uint64_t rest = cells % kV2LongestRun;
     return cells / kV2LongestRun * 4 + (rest == 0 ? 0 : rest == 1 ? 2 : 4);
@@ -28,10 +26,8 @@ bool IsRunMarker(std::uint16_t word) {
     return (word & kV2RunMarker) == kV2RunMarker;
 }
 
-// Walks the layer-order text: a digit d from 1 to 6 names file layer d - 1
-// and makes it current; "E" makes the current layer the header layer.
-// Digits naming a layer the file doesn't have, and "E" before any layer is
-// current, do nothing.
+// Walks the layer-order text: a digit d (1 to 6) makes file layer d - 1 current; "E" makes the current layer the header
+// layer. Digits for missing layers, and "E" before any current layer, do nothing.
 void ApplyLayerOrder(MapDescription& description) {
     std::optional<std::int32_t> current;
     for (const char c : description.layerOrder) {
@@ -44,12 +40,9 @@ void ApplyLayerOrder(MapDescription& description) {
         }
     }
 }
-// Copies the words at bytes that come before the first run marker, of the
-// first count, to out, and returns how many there were; largest becomes the
-// largest of them if it is smaller. Words are taken a step at a time while
-// none is a marker, in a loop that vectorises, and then one by one. They
-// keep their byte order on the way. A marker is larger than any other word,
-// so the largest word of a step tells whether the step holds one.
+// Copies the words before the first run marker, among the first count at bytes, to out unchanged and returns how many;
+// largest grows to the largest of them. Steps of words go through a vectorising loop while none is a marker (a marker
+// is larger than any other word, so a step's largest word tells), then words one by one.
 std::size_t CopySingles(const std::uint8_t* bytes, std::size_t count, std::uint8_t* out, std::uint16_t& largest) {
     constexpr std::size_t kStep = 32;
     std::size_t n = 0;
@@ -76,10 +69,8 @@ std::size_t CopySingles(const std::uint8_t* bytes, std::size_t count, std::uint8
     return n;
 }
 
-// The decoded cells of one layer on their way to the sink, a block at a
-// time, as the file's 16-bit little-endian words. A block is handed on once
-// it has no room left for a whole run, so no run is ever split; runs are cut
-// at the layer's last cell.
+// One layer's decoded cells on their way to the sink, a block at a time, as the file's 16-bit little-endian words. A
+// block is handed on once a whole run no longer fits, so no run is split; runs are cut at the layer's last cell.
 class CellBlock {
 public:
     CellBlock(CellSink& sink, std::uint64_t total) : sink_(sink), out_(sink.Block()), left_(total) {}
@@ -94,9 +85,8 @@ public:
         ++filled_;
         --left_;
     }
-    // The single cells among the words at bytes (at most words of them),
-    // up to the first run marker, the block's room or the layer's end.
-    // Returns how many were taken.
+    // Takes single cells at bytes (at most words) up to a marker, the block's room or the layer's end; returns how
+    // many.
     std::size_t Singles(const std::uint8_t* bytes, std::size_t words) {
         const auto most = static_cast<std::size_t>(std::min<std::uint64_t>({words, kBlockCells - filled_, left_}));
         const std::size_t count = CopySingles(bytes, most, out_ + 2 * filled_, largest_);
@@ -104,8 +94,7 @@ public:
         left_ -= count;
         return count;
     }
-    // The run is written in whole pieces of kPieceCells cells, which may run
-    // on past its end into the block's unused room.
+    // Written in whole pieces of kPieceCells, which may run past its end into the block's unused room.
     void Run(std::uint16_t marker, std::uint16_t value) {
         const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(marker & 0xFF, 1), left_));
         std::uint8_t piece[2 * kPieceCells];
@@ -130,17 +119,14 @@ public:
 
 private:
     static constexpr std::size_t kPieceCells = 8;
-    // A block is full when a whole run may no longer fit. Written in
-    // pieces, the longest run takes at most one cell more, and that cell is
-    // still there: below the limit, at least kLongestRun + 1 are left.
+    // Full when a whole run may not fit: below the limit, kLongestRun + 1 cells fit the longest run written in pieces.
     static constexpr std::size_t kLimit = kBlockCells - kV2LongestRun;
     static_assert((kV2LongestRun + kPieceCells - 1) / kPieceCells * kPieceCells <= kV2LongestRun + 1);
 
     CellSink& sink_;
     std::uint8_t* out_;
     std::size_t filled_ = 0;
-    // The largest of the block's cells so far.
-    std::uint16_t largest_ = 0;
+    std::uint16_t largest_ = 0;  // The largest of the block's cells so far.
     std::uint64_t left_;
 };
 
@@ -184,9 +170,7 @@ Expected<std::size_t> ReadVersion2Header(BufferedReader& in, MapDescription& des
     return std::size_t{layerCount > 0 ? 1U : 0U};
 }
 
-// Items are decoded straight from the reader's buffer while a whole one (at
-// most four bytes) is there; the rest go through ReadU16, which refills. One
-// call fills one block.
+// Items decode straight from the reader's buffer while a whole one (up to four bytes) is there, else via ReadU16.
 Expected<void> LayerDecoder::NextVersion2(CellSink& sink) {
     CellBlock cells(sink, left_);
     while (!cells.Done() && cells.Room()) {
@@ -199,8 +183,7 @@ Expected<void> LayerDecoder::NextVersion2(CellSink& sink) {
                 cells.Run(word, LoadU16(p + 2));
                 p += 4;
             } else {
-                // The single cells up to the next run marker pass in one
-                // piece.
+                // The single cells up to the next run marker pass in one piece.
                 p += 2 * cells.Singles(p, static_cast<std::size_t>(end - p) / 2);
             }
         }

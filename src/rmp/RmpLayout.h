@@ -4,12 +4,10 @@
 #include <cstdint>
 #include <string>
 
-// The layout of the RMP map file, shared by its writer and its reader.
-// Offsets count from the start of the record they belong to.
+// The RMP layout, shared by its writer and reader. Offsets count from the start of their record.
 namespace gridport::rmp {
 
-// The file header.
-constexpr std::size_t kHeaderSize = 256;
+constexpr std::size_t kHeaderSize = 256;  // The file header.
 constexpr std::uint8_t kSignature[4] = {'.', 'r', 'm', 'p'};
 constexpr std::size_t kVersionOffset = 4;
 constexpr std::size_t kLayerCountOffset = 7;
@@ -22,22 +20,18 @@ constexpr std::size_t kStringCountOffset = 17;
 constexpr std::size_t kZoneCountOffset = 19;
 constexpr std::uint16_t kVersion = 1;
 constexpr std::uint16_t kStringCount = 9;
-// The nine strings after the header, in order, as a summary names them. The
-// writer fills the tileset name alone.
+// The nine strings after the header, in order, as a summary names them. The writer fills the tileset name alone.
 constexpr const char* kStringNames[kStringCount] = {
     "string 1",    "tileset name stored in the map", "string 3",    "text A",      "text B",
     "text list 1", "text list 2",                    "text list 3", "text list 4",
 };
 constexpr std::size_t kLinkedFileString = 1;
-// The header counts layers in 8 bits; the embedded tileset counts its tiles
-// in 16 (rts::kMaxTiles).
+// The header counts layers in 8 bits; the embedded tileset counts its tiles in 16 (rts::kMaxTiles).
 constexpr std::size_t kMaxLayers = 255;
 
-// A string: a 16-bit length, then that many bytes.
-constexpr std::size_t kStringLengthSize = 2;
+constexpr std::size_t kStringLengthSize = 2;  // A string: a 16-bit length, then that many bytes.
 
-// A layer's header, followed by its name, its cells and its segments.
-constexpr std::size_t kLayerHeaderSize = 30;
+constexpr std::size_t kLayerHeaderSize = 30;  // A layer's header, followed by its name, its cells and its segments.
 constexpr std::size_t kLayerWidthOffset = 0;
 constexpr std::size_t kLayerHeightOffset = 2;
 constexpr std::size_t kLayerFlagsOffset = 4;
@@ -47,43 +41,35 @@ constexpr std::size_t kLayerRateXOffset = 14;
 constexpr std::size_t kLayerRateYOffset = 18;
 constexpr std::size_t kLayerSegmentCountOffset = 22;
 constexpr std::size_t kLayerAuxFlagOffset = 26;
-// Flag bits: bit 0 set hides the layer, bit 1 turns its factors on.
-constexpr std::uint16_t kLayerHidden = 1;
+constexpr std::uint16_t kLayerHidden = 1;  // Flag bits: bit 0 set hides the layer, bit 1 turns its factors on.
 constexpr std::uint16_t kLayerFactorsOn = 2;
-// A cell: the low 16 bits of its tile index.
-constexpr std::size_t kCellSize = 2;
-// A layer segment: four full 32-bit values.
-constexpr std::size_t kSegmentSize = 16;
+constexpr std::size_t kCellSize = 2;  // A cell: the low 16 bits of its tile index.
+constexpr std::size_t kSegmentSize = 16;  // A layer segment: four full 32-bit values.
 
-// Entities and zones both start with a 16-byte header.
-constexpr std::size_t kRecordHeaderSize = 16;
+constexpr std::size_t kRecordHeaderSize = 16;  // Entities and zones both start with a 16-byte header.
 constexpr std::size_t kEntityXOffset = 0;
 constexpr std::size_t kEntityYOffset = 2;
 constexpr std::size_t kEntityLayerOffset = 4;
 constexpr std::size_t kEntityTypeOffset = 6;
-// An entity's record type by its kind, and back: type 1 holds kind 2 with
-// all seven strings, type 2 kind 3 with its first text; type 0 holds no
-// data and reads back as kind 0. Other types are unknown.
+// An entity's record type by its kind, and back: type 1 holds kind 2 with all seven strings, type 2 kind 3 with its
+// first text; type 0 holds no data and reads back as kind 0. Other types are unknown.
 constexpr std::uint16_t EntityRecordType(std::int32_t kind) {
     return kind == 2 ? 1 : kind == 3 ? 2 : 0;
 }
 constexpr std::int32_t EntityKind(std::uint16_t recordType) {
     return recordType == 1 ? 2 : recordType == 2 ? 3 : 0;
 }
-// What follows the header of an entity of record type 1: two strings, this
-// count, as many strings again, and a run of zero bytes.
+// After an entity header of record type 1: two strings, this count, as many strings again, then zero bytes.
 constexpr std::uint16_t kEntityStringCount = 5;
 constexpr std::size_t kEntityTrailerSize = 16;
-// A zone's header holds six 16-bit values from its start, in the order x1,
-// y1, x2, y2, layer, aux value.
+// A zone's header holds six 16-bit values from its start, in the order x1, y1, x2, y2, layer, aux value.
 constexpr std::size_t kZoneValueCount = 6;
 
 }  // namespace gridport::rmp
 
 namespace gridport {
 
-// A layer's fields as its header holds them, but its size, which the
-// writer is given apart and the reader keeps beside them.
+// A layer's header fields except its size, which the writer is given and the reader keeps separately.
 struct RmpLayerFields {
     std::string name;
     bool factorsEnabled = false;

@@ -1,7 +1,5 @@
-// Reads an RMP map file up to its tileset: the 256-byte header, nine
-// strings and the layers' headers; their grids and segments, the entities
-// and the zones are checked and skipped. Nothing is allocated for a count
-// or a length before the bytes it needs are known to be there.
+// Reads an RMP file up to its tileset: the 256-byte header, nine strings and the layer headers; grids, segments,
+// entities and zones are checked and skipped. Nothing is allocated for a count before its bytes are known to be there.
 
 #include "rmp/RmpReader.h"
 
@@ -158,8 +156,7 @@ Expected<RmpOutline> ReadRmpOutline(BufferedReader& in) {
     for (std::size_t i = 0; read && i < kStringCount; ++i) {
         read = ReadString(in, outline.strings[i], Numbered("string ", i + 1) + " of " + std::to_string(kStringCount));
     }
-    // Each layer takes at least its header and its name's length, each
-    // entity its header, each zone its header and its text's length.
+    // Each layer takes at least its header and name length, each entity its header, each zone its header and text size.
     const std::size_t layers = outline.layers.size();
     if (read) {
         read = in.Need((kLayerHeaderSize + kStringLengthSize) * layers, "the list of " + Counted(layers, "layer"));

@@ -8,8 +8,7 @@
 
 namespace gridport {
 
-// A layer of an RMP file: its header's fields and size, its segment count,
-// and where its cells start (its segments follow them).
+// An RMP layer: its header fields and size, its segment count, and where its cells start (its segments follow them).
 struct RmpLayerPlace : RmpLayerFields {
     std::uint16_t width = 0;
     std::uint16_t height = 0;
@@ -17,9 +16,7 @@ struct RmpLayerPlace : RmpLayerFields {
     std::uint64_t cells = 0;
 };
 
-// An RMP file up to its tileset: the header, the nine strings, the layers'
-// headers and places, the entity and zone counts and where the entities
-// start.
+// An RMP file up to its tileset: header, nine strings, layer headers and places, entity and zone counts, entity start.
 struct RmpOutline {
     std::uint16_t headerX = 0;
     std::uint16_t headerY = 0;
@@ -32,12 +29,9 @@ struct RmpOutline {
     std::uint64_t records = 0;
 };
 
-// Reads an RMP file from the reader's position up to its tileset, checking
-// every count and length against the bytes that remain before anything is
-// allocated, but keeping neither the grids, the segments, the entities nor
-// the zones, so that what it holds doesn't grow with the file. The reader
-// then stands at the tileset. A stream of unknown size is refused: its
-// counts could not be checked.
+// Reads an RMP file from the reader's position up to its tileset, checking every count and length against the bytes
+// left before allocating, and keeping no grids, segments, entities or zones, so its memory doesn't grow with the file.
+// The reader then stands at the tileset. A stream of unknown size is refused: its counts could not be checked.
 Expected<RmpOutline> ReadRmpOutline(BufferedReader& in);
 
 }  // namespace gridport

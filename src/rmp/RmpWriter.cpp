@@ -1,5 +1,4 @@
-// The RMP map file: a 256-byte header, nine strings, the layers, the
-// entities, the zones, and the tileset as a complete RTS tileset file.
+// The RMP file: a 256-byte header, nine strings, layers, entities, zones, and the tileset as a complete RTS file.
 
 #include "rmp/RmpWriter.h"
 

@@ -4,8 +4,7 @@
 
 namespace gridport {
 
-// Tiles are handed on as rows of pixels of the four bytes red, green, blue,
-// alpha, whatever their file.
+// Tiles are handed on as rows of pixels of the four bytes red, green, blue, alpha, whatever their file.
 constexpr std::size_t kBytesPerPixel = 4;
 
 }  // namespace gridport

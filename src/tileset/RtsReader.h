@@ -32,11 +32,8 @@ struct RtsTileInfo {
 
 using ByteVisitor = std::function<void(const std::uint8_t* bytes, std::size_t count)>;
 
-// The one walker of the RTS tileset file, from a reader's position: the
-// header, then every tile's pixels in index order, then every tile's
-// information. Loading a tileset, passing one through into an RMP file and
-// reading one back out of an RMP file all walk it with this. Nothing is
-// allocated for a count before the bytes it needs are known to be there.
+// The one RTS walker (loading, passing into RMP, reading back from RMP), from a reader's position: the header, tile
+// pixels in index order, then tile information. Nothing is allocated for a count before its bytes are known there.
 class RtsReader {
 public:
     explicit RtsReader(BufferedReader& in) : in_(in) {}
@@ -44,7 +41,6 @@ public:
     Expected<RtsHeader> ReadHeader();
     // One tile's pixels, handed to visit in blocks straight from the reader.
     Expected<void> ReadPixels(std::size_t tile, const ByteVisitor& visit);
-    // One tile's information block and the segment data after it.
     Expected<void> ReadInfo(std::size_t tile, RtsTileInfo& info);
 
 private:

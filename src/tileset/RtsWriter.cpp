@@ -1,6 +1,4 @@
-// The RTS tileset file's records as its writers put them out: a 256-byte
-// header, the pixels of every tile, then each tile's 32-byte information
-// block with its segment list.
+// The RTS records as written: a 256-byte header, every tile's pixels, then each tile's 32-byte block and segments.
 
 #include <cstring>
 

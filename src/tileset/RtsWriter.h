@@ -6,10 +6,7 @@
 
 namespace gridport {
 
-// The records of the RTS tileset file, as its writers put them out: the
-// header, then every tile's pixels (plain bytes), then every tile's
-// information block, each followed by its segment list. Values are written
-// as their low 16 bits.
+// The RTS records: header, every tile's pixels, every tile's information and segments. Values keep their low 16 bits.
 void WriteRtsHeader(BufferedWriter& out, std::uint32_t tileCount, std::uint32_t tileWidth, std::uint32_t tileHeight);
 void WriteRtsInfo(BufferedWriter& out, bool infoFlag, std::uint32_t infoValueA, std::uint32_t infoValueB,
                   std::uint32_t segmentCount);

@@ -13,8 +13,7 @@ namespace gridport {
 
 enum class TilesetKind { Vsp, Rts };
 
-// A path ending in ".vsp", in any letter case, names a VSP tileset; every
-// other path an RTS tileset file.
+// A path ending in ".vsp", in any letter case, names a VSP tileset; every other path an RTS tileset file.
 TilesetKind TilesetKindOf(std::string_view path);
 
 struct TilesetHeader {
@@ -26,15 +25,12 @@ struct TilesetHeader {
     std::uint64_t TileBytes() const { return std::uint64_t{tileWidth} * tileHeight * kBytesPerPixel; }
 };
 
-// Walks a tileset of either kind from a reader's position: the header, then
-// every tile's pixels as RGBA bytes in index order, then every tile's
-// information (a VSP tileset has none: its tiles carry the defaults).
+// Walks either kind of tileset from a reader: header, tiles' RGBA pixels in order, then information (VSP: defaults).
 class TilesetReader {
 public:
     TilesetReader(BufferedReader& in, TilesetKind kind);
 
     Expected<TilesetHeader> ReadHeader();
-    // One tile's pixels, handed to visit in pieces.
     Expected<void> ReadPixels(std::size_t tile, const ByteVisitor& visit);
     Expected<void> ReadInfo(std::size_t tile, RtsTileInfo& info);
 

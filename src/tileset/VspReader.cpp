@@ -1,6 +1,5 @@
-// The VSP tileset: a version word, a palette of 256 six-bit RGB entries, a
-// tile count, then 16 x 16 palette indices per tile, plain (version 2) or
-// run-length compressed (every other version).
+// The VSP tileset: a version word, a palette of 256 six-bit RGB entries, a tile count, then 16 x 16 palette indices per
+// tile, plain (version 2) or run-length compressed (every other version).
 
 #include <algorithm>
 
@@ -28,8 +27,7 @@ Expected<std::uint16_t> VspReader::ReadHeader() {
     if (Expected<void> read = in_.Read(header, sizeof header, Sized(sizeof header, "VSP header")); !read) {
         return read.error();
     }
-    // Index 0 is transparent; the others take their six-bit components times
-    // four, within eight bits, and are opaque.
+    // Index 0 is transparent; the others take their six-bit components times four, within eight bits, and are opaque.
     const std::uint8_t* entries = header + kPaletteOffset;
     for (std::size_t i = 1; i < palette_.size(); ++i) {
         for (std::size_t c = 0; c < 3; ++c) {
@@ -81,8 +79,7 @@ Expected<void> VspReader::ReadIndices(std::size_t tile, std::uint8_t* indices) {
             --left_;
             continue;
         }
-        // A run that would carry past the last tile is cut there.
-        runLeft_ = std::min<std::uint64_t>(length, left_);
+        runLeft_ = std::min<std::uint64_t>(length, left_);  // A run that would carry past the last tile is cut there.
         left_ -= runLeft_;
     }
     return Success();

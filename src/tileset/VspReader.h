@@ -11,9 +11,7 @@
 
 namespace gridport {
 
-// The one reader of VSP tilesets: the header, then the tiles one at a time,
-// converted to RGBA as they come, plain or run-length compressed (a run may
-// cross from one tile into the next).
+// The one VSP reader: the header, then tiles one at a time as RGBA, plain or run-length (a run may cross tiles).
 class VspReader {
 public:
     static constexpr std::int32_t kTileSide = 16;
@@ -22,8 +20,7 @@ public:
 
     explicit VspReader(BufferedReader& in) : in_(in) {}
 
-    // Reads the header, gives the tile count and checks that the rest of the
-    // file can hold the tiles it counts.
+    // Reads the header, gives the tile count and checks that the rest of the file can hold the tiles it counts.
     Expected<std::uint16_t> ReadHeader();
     // The next tile, as kTileBytes bytes of RGBA pixels.
     Expected<void> ReadTile(std::size_t tile, std::uint8_t* rgba);
@@ -34,8 +31,7 @@ private:
     BufferedReader& in_;
     std::array<std::array<std::uint8_t, kBytesPerPixel>, 256> palette_{};
     bool compressed_ = false;
-    // Pixels of the compressed stream not yet expanded, and what is left of
-    // a run that spans tiles.
+    // Pixels of the compressed stream not yet expanded, and what is left of a run that spans tiles.
     std::uint64_t left_ = 0;
     std::uint64_t runLeft_ = 0;
     std::uint8_t runValue_ = 0;

@@ -65,9 +65,8 @@ std::string Fate(const MapDescription& map, std::size_t fileLayer) {
     return text;
 }
 
-// The summary, as the conversion's pass reads the map: the header, then a
-// line for each file layer as its cells are counted, then the map's layers.
-// It reads on past a cell beyond the tileset; a layer cut short ends it.
+// The summary, as the conversion's pass reads the map: the header, then a line for each file layer as its cells are
+// counted, then the map's layers. It reads on past a cell beyond the tileset; a layer cut short ends it.
 class MapSummary final : public FormatCheck, CellSink {
 public:
     explicit MapSummary(std::string path) : path_(std::move(path)) {}
@@ -141,10 +140,8 @@ std::string TilesetLine(const std::string& path, const TilesetHeader& tileset) {
            std::to_string(tileset.tileWidth) + " x " + std::to_string(tileset.tileHeight) + " pixels\n";
 }
 
-// The map as gridport would write it, drawn from the MAP file as a stream:
-// each file layer drawn is decoded a row at a time by a reader of its own,
-// once however many map layers repeat it. Empty version-1 foreground cells
-// draw nothing; cells beyond the tileset draw the mark.
+// The map as gridport writes it, from the MAP file as a stream: each drawn file layer is decoded a row at a time by
+// its own reader, once however often repeated. Empty version-1 foreground cells draw nothing; cells beyond, the mark.
 class StreamedMap final : public PictureSource, CellSink {
 public:
     StreamedMap(MapReader& map, TileLevels tiles) : map_(map), tiles_(std::move(tiles)) {
@@ -213,8 +210,7 @@ private:
     struct Cursor {
         std::unique_ptr<BufferedReader> in;
         std::unique_ptr<LayerDecoder> decoder;
-        // Decoded cells as the file's bytes, the first `taken` of them drawn.
-        std::vector<std::uint8_t> pending;
+        std::vector<std::uint8_t> pending;  // Decoded cells as the file's bytes, the first `taken` of them drawn.
         std::size_t taken = 0;
         std::optional<std::size_t> row;
         std::vector<std::uint32_t> cells;
@@ -302,8 +298,7 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
             out += "gridport converts it\n";
             return Success();
         }
-        // A map that doesn't convert is drawn all the same, when its layers
-        // and the tileset's header read: the picture shows what fails.
+        // A map that doesn't convert is still drawn if its layers and tileset header read: the picture shows the fault.
         if (!verdict && (!summary.Tileset() || map.Description().outputLayers.empty())) {
             return verdict.error();
         }

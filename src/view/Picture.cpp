@@ -42,18 +42,14 @@ std::string Dimensions(std::uint64_t width, std::uint64_t height) {
     return std::to_string(width) + " x " + std::to_string(height) + " pixels";
 }
 
-// Full-size positions [start, end) that make up picture position i of
-// `count`, over `full` positions: a box when the picture is smaller, the
-// one position under it when it is larger.
+// Full-size positions [start, end) under picture position i of `count` over `full`: a box, or one position if enlarged.
 std::pair<std::uint64_t, std::uint64_t> Span(std::uint64_t i, std::uint64_t count, std::uint64_t full) {
     const std::uint64_t start = i * full / count;
     return {start, std::max(start + 1, (i + 1) * full / count)};
 }
 
-// Adds each picture column's span [starts[x], ends[x]) of a row to its
-// box's four sums (4 a column in sums): add(position, box) adds one. The
-// box is kept in locals meanwhile: stores through the sums could otherwise
-// change the bytes read, as far as the compiler knows.
+// Adds each picture column's span [starts[x], ends[x]) of a row to its box's four sums; add(position, box) adds one.
+// The box is kept in locals so the compiler needn't fear stores to sums alias the bytes read.
 template <typename Add>
 void AddSpans(const std::vector<std::size_t>& starts, const std::vector<std::size_t>& ends, std::uint64_t* sums,
               Add add) {
@@ -155,8 +151,7 @@ namespace {
 constexpr std::uint64_t kCachedBytes = std::uint64_t{2} << 20;
 // Stacks remembered before the table starts afresh (at a row of cells).
 constexpr std::size_t kMostStacks = std::size_t{1} << 15;
-// Two-tile stacks are looked up in a table of (tiles + 1) squared entries
-// when it has at most this many.
+// Two-tile stacks are looked up in a table of (tiles + 1) squared entries when it has at most this many.
 constexpr std::uint64_t kMostPairs = std::uint64_t{1} << 18;
 constexpr std::uint8_t kClearPixel[kPixel] = {0, 0, 0, 0};
 
@@ -174,8 +169,7 @@ Expected<void> PictureRows::Start() {
     }
     columns_ = static_cast<std::size_t>(full.width / tiles_.TileWidth());
     const std::uint64_t rows = full.height / tiles_.TileHeight();
-    // The coarsest level with as many pixels as the picture each way; a
-    // level finer than the kept ones is drawn from the finest kept.
+    // The coarsest level with as many pixels as the picture each way; finer than kept is drawn from the finest kept.
     level_ = 0;
     for (std::size_t level = tiles_.LevelCount(); level-- > 1;) {
         if (columns_ * std::uint64_t{tiles_.LevelWidth(level)} >= size_.width &&
@@ -252,9 +246,7 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
     const std::size_t side = std::size_t{count} + 1;
     const bool paired = !pairs_.empty();
     const TileLevels::Cover* covers = tiles_.Covers();
-    // The first layer drawn on this row sets its cells without looking
-    // below; the columns it doesn't reach, and a row no layer reaches, are
-    // empty.
+    // The row's first layer sets cells without looking below; columns it doesn't reach, and rows none reach, are empty.
     std::size_t set = 0;
     for (std::size_t i = 0; i < drawn_.size(); ++i) {
         const PictureSource::Layer& layer = source_.Layers()[i];
@@ -303,8 +295,7 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
     std::fill(cells_.begin() + static_cast<std::ptrdiff_t>(set), cells_.end(), kEmpty);
     const std::uint32_t* cells = cells_.data();
     if (OnePixel()) {
-        // One pixel a cell: each new stack's pixel is drawn after the
-        // tiles' own, and weighted for the boxes of a reduced picture.
+        // One pixel a cell: each new stack's pixel is drawn after the tiles', and weighted for a reduced picture.
         std::vector<std::uint8_t> image;
         for (std::size_t id = colours_.size() / kPixel; id < side + stacks_.size(); ++id) {
             Composite(static_cast<std::uint32_t>(id), image);
@@ -313,8 +304,7 @@ Expected<void> PictureRows::ResolveCells(std::size_t cellRow) {
         Weigh();
         return Success();
     }
-    // What each column draws; stacks not drawn yet are drawn and kept, or,
-    // past the room for them, kept for this row alone.
+    // What each column draws; new stacks are drawn and kept, or, once their room is full, kept for this row alone.
     const std::size_t bytes = cellWidth_ * cellHeight_ * kPixel;
     if (images_.size() + bytes > images_.capacity()) {
         images_.clear();
@@ -433,8 +423,7 @@ Expected<const std::uint8_t*> PictureRows::LevelRow(std::size_t y) {
 }
 
 void PictureRows::Weigh() {
-    // Entry 0 is the empty cell's; a cell's entry is its id plus one, which
-    // takes kEmpty round to 0.
+    // Entry 0 is the empty cell's; a cell's entry is its id plus one, which takes kEmpty round to 0.
     if (weighted_.empty()) {
         weighted_.assign(kPixel, 0);
     }

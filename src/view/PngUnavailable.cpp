@@ -1,6 +1,4 @@
-// The viewers' PNG writer in the Windows builds, which have no libpng for
-// MinGW: the summaries and verdicts work there, and a picture fails with a
-// reason.
+// The PNG writer of the Windows builds, which lack libpng for MinGW: summaries and verdicts work, pictures fail.
 
 #include "view/PngWriter.h"
 

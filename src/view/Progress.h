@@ -7,9 +7,7 @@
 
 namespace gridport {
 
-// A percentage on one line of a terminal, rewritten in place, for work that
-// takes longer than a second; silent when not enabled (standard error is not
-// a terminal) and for work that ends sooner.
+// A percentage on one terminal line, rewritten in place, for work over a second; silent when disabled or sooner done.
 class Progress {
 public:
     Progress() = default;
@@ -17,8 +15,7 @@ public:
     Progress(std::FILE* stream, std::string label, std::chrono::milliseconds delay = std::chrono::seconds(1));
 
     void Update(std::uint64_t done, std::uint64_t total);
-    // Ends the line if anything was shown, at 100% when the work completed.
-    void Finish(bool completed);
+    void Finish(bool completed);  // Ends the line if anything was shown, at 100% when the work completed.
 
 private:
     std::FILE* stream_ = nullptr;

@@ -26,9 +26,7 @@ int RunRmpView(const std::vector<std::string>& arguments, FileSystem& fileSystem
     ViewConsole console{out, err, progress};
     return RunViewCommand(kText, arguments, console, [&](const ViewOptions& options) -> Expected<void> {
         const std::string& input = options.operands[0];
-        // Standard input from a pipe is kept in memory, up to a bound, so
-        // that its counts can be checked against its size and its layers
-        // read side by side.
+        // Piped standard input is kept in memory, up to a bound, so its counts can be checked and layers read together.
         Expected<std::unique_ptr<File>> file = OpenSeekable(input, fileSystem, kMostKeptInput);
         if (!file) {
             return file.error();

@@ -10,11 +10,8 @@
 
 namespace gridport {
 
-// The viewers' files: the path "-" opened for reading is standard input,
-// opened for writing it is standard output; every other path goes to the
-// file system underneath. A file really named "-" is reached as "./-".
-// Standard input redirected from a file seeks as the file does; from a pipe
-// it is a stream that tells no size and can't go back.
+// The viewers' files: "-" is standard input for reading and standard output for writing (a file named "-" is "./-");
+// other paths go to the file system below. Redirected from a file, standard input seeks; from a pipe it can't.
 class StandardStreamFileSystem final : public FileSystem {
 public:
     StandardStreamFileSystem(FileSystem& files, std::FILE* input, std::FILE* output)
@@ -22,8 +19,7 @@ public:
 
     Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;
     Expected<std::unique_ptr<OutputFile>> OpenOutput(const std::string& path) override;
-    // Standard input and output are no file's.
-    bool SameFile(const std::string& a, const std::string& b) override;
+    bool SameFile(const std::string& a, const std::string& b) override;  // Standard input and output are no file's.
     // The rest is the file system's underneath.
     Expected<FileStatus> Status(const std::string& path) override { return files_.Status(path); }
     Expected<std::vector<FolderEntry>> List(const std::string& folder) override { return files_.List(folder); }
@@ -39,9 +35,7 @@ private:
 // What the viewers keep of a stream that can't seek, to read it again.
 inline constexpr std::uint64_t kMostKeptInput = std::uint64_t{4} << 20;
 
-// Opens path for reading so that it can be read more than once: a stream
-// that can't seek is read to its end into memory first, when it holds at
-// most `most` bytes.
+// Opens path to be read more than once: a stream that can't seek is first read into memory, if at most `most` bytes.
 Expected<std::unique_ptr<File>> OpenSeekable(const std::string& path, FileSystem& fileSystem, std::uint64_t most);
 
 }  // namespace gridport

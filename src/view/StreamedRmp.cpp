@@ -11,8 +11,7 @@ namespace gridport {
 
 namespace {
 
-// Each layer's reader buffers this much: a file has up to 255 layers.
-constexpr std::size_t kLayerBuffer = 16 * 1024;
+constexpr std::size_t kLayerBuffer = 16 * 1024;  // Each layer's reader buffers this much: a file has up to 255 layers.
 
 std::string GridWords(const PictureSource::Layer& layer, std::size_t index) {
     return "the " + std::to_string(layer.width) + " x " + std::to_string(layer.height) + " grid of layer " +

@@ -5,8 +5,7 @@
 
 namespace gridport {
 
-// The distinct 16-bit cell values of a layer, as the viewers' summaries
-// count them.
+// The distinct 16-bit cell values of a layer, as the viewers' summaries count them.
 struct DistinctCells {
     std::vector<bool> seen = std::vector<bool>(65536, false);
     std::uint64_t count = 0;

@@ -13,9 +13,7 @@ void MeanPixel(const std::uint64_t* sums, std::uint64_t count, std::uint8_t* pix
     pixel[3] = static_cast<std::uint8_t>(alpha);
 }
 
-// Takes the tiles' full-size rows in order, tile after tile, and adds each
-// pixel into every kept level's sums, writing a level's row once the rows
-// under it are all in.
+// Takes full-size rows tile after tile, adding each pixel to every kept level's sums; writes a level row when complete.
 class TileLevels::Builder {
 public:
     Builder(TileLevels& levels, std::uint32_t count, std::uint32_t width, std::uint32_t height) : to_(levels) {

@@ -9,26 +9,18 @@
 
 namespace gridport {
 
-// A tileset's tiles reduced for drawing at any size, computed once in one
-// pass over the tileset: level 0 is a tile at full size, level l halves it
-// l times (each side ceil(side / 2^l), at least 1), down to the level where
-// a tile is one pixel, its mean colour. A reduced pixel is the
-// alpha-weighted mean of the full-size pixels under it, so a picture drawn
-// from level l is the box filter of the full-size picture wherever a cell
-// covers whole picture pixels. Only the coarsest levels that fit within
-// kBudget bytes together are kept; the finest are left out when the tiles
-// are large.
-//
-// One more tile follows the tileset's own, at index TileCount(): the mark
-// of a cell whose index is beyond the tileset, magenta with a black cross.
+// A tileset's tiles reduced for drawing at any size, in one pass: level 0 is full size, level l halves each side l
+// times (ceil, at least 1), down to one pixel, the mean colour. A reduced pixel is the alpha-weighted mean of those
+// under it, so drawing from level l box-filters the full-size picture wherever a cell covers whole pixels. Only the
+// coarsest levels that fit in kBudget bytes are kept. Tile TileCount() is the mark of a cell beyond the tileset:
+// magenta with a black cross.
 class TileLevels {
 public:
     static constexpr std::uint64_t kBudget = std::uint64_t{6} << 20;
 
     TileLevels() = default;
 
-    // From a reader that has read the header; reads every tile's pixels,
-    // keeping none of them unless `reduce`.
+    // From a reader that has read the header; reads every tile's pixels, keeping none of them unless `reduce`.
     static Expected<TileLevels> Read(TilesetReader& reader, const TilesetHeader& header, bool reduce = true);
 
     std::uint32_t TileCount() const { return count_; }
@@ -44,11 +36,9 @@ public:
         const Level& at = levels_[level];
         return at.pixels.data() + std::size_t{tile} * at.width * at.height * 4;
     }
-    // Whether every full-size pixel of a tile is opaque, every one is
-    // transparent, or neither.
+    // Whether every full-size pixel of a tile is opaque, every one is transparent, or neither.
     enum class Cover : std::uint8_t { Partial, Opaque, Clear };
-    // Every tile's cover, the mark's last.
-    const Cover* Covers() const { return covers_.data(); }
+    const Cover* Covers() const { return covers_.data(); }  // Every tile's cover, the mark's last.
 
 private:
     struct Level {
@@ -66,8 +56,7 @@ private:
     std::vector<Cover> covers_;
 };
 
-// The alpha-weighted mean of `count` pixels whose sums are sums[0..3]
-// (colour times alpha, and alpha), as one straight-alpha pixel.
+// The alpha-weighted mean of `count` pixels with sums[0..3] (colour times alpha, and alpha), as straight alpha.
 void MeanPixel(const std::uint64_t* sums, std::uint64_t count, std::uint8_t* pixel);
 
 }  // namespace gridport

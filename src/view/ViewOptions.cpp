@@ -61,8 +61,7 @@ bool ParseSize(const std::string& text, ViewOptions& options) {
     return true;
 }
 
-// Takes one option's value; false when it is bad (the parser refuses a
-// repeated option that may be given once).
+// Takes one option's value; false when it is bad (the parser refuses a repeated option that may be given once).
 bool TakeValue(std::string_view name, const std::string& value, ViewOptions& options) {
     if (name == "png") {
         if (value.empty()) {
@@ -75,8 +74,7 @@ bool TakeValue(std::string_view name, const std::string& value, ViewOptions& opt
     } else if (name == "size") {
         return ParseSize(value, options);
     } else if (name == "layer") {
-        // Layer numbers are below 65536 in either file.
-        const auto layer = ParseWhole(value, 5);
+        const auto layer = ParseWhole(value, 5);  // Layer numbers are below 65536 in either file.
         if (!layer) {
             return false;
         }

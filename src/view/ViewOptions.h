@@ -9,10 +9,8 @@
 
 namespace gridport {
 
-// The options rmpview and mapview share, parsed as every command's
-// (base/CommandLine.h): "-" alone is an operand, standard input, or
-// standard output for the picture. As in tmxrasterizer, the picture may be
-// named by one more operand after the inputs instead of by --png.
+// The options rmpview and mapview share, parsed by base/CommandLine.h: "-" alone is standard input, or standard output
+// for the picture. As in tmxrasterizer, one more operand after the inputs may name the picture instead of --png.
 struct ViewOptions {
     std::vector<std::string> operands;
     std::optional<std::string> png;
@@ -27,15 +25,11 @@ struct ViewOptions {
     bool version = false;
 };
 
-// The options, when the arguments make sense for a command that takes
-// between minInputs and maxInputs inputs (and, after maxInputs of them, the
-// picture's name), otherwise why not, in one line (ErrorKind::Usage). With --help or
-// --version the operands aren't checked. A picture's name must end in
-// ".png" (or be "-").
+// The options for a command of minInputs to maxInputs inputs (then the picture's name), or a one-line Usage error.
+// --help and --version skip the operand checks. A picture's name must end in ".png" (or be "-").
 Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minInputs,
                                        std::size_t maxInputs);
 
-// The lines of --help that describe the shared options.
-extern const char* const kViewOptionsHelp;
+extern const char* const kViewOptionsHelp;  // The lines of --help that describe the shared options.
 
 }  // namespace gridport

@@ -6,8 +6,7 @@
 
 namespace gridport {
 
-// The text in double quotes; bytes that don't print, the quote and the
-// backslash as \xNN.
+// The text in double quotes; bytes that don't print, the quote and the backslash as \xNN.
 std::string Quoted(const std::string& text);
 
 }  // namespace gridport

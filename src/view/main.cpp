@@ -1,5 +1,4 @@
-// rmpview and mapview: one entry point, built once for each with
-// GRIDPORT_VIEW_COMMAND naming the command to run.
+// rmpview and mapview: one entry point, built once for each with GRIDPORT_VIEW_COMMAND naming the command to run.
 
 #include <cstdio>
 #include <string>
