@@ -54,12 +54,10 @@ Expected<void> WriteReport(const std::string& path, const std::string& text) {
     if (!file) {
         return file.error();
     }
-    // A failed write is remembered: Commit gives the reason.
-    (void)(*file)->Write(text.data(), text.size());
+    (void)(*file)->Write(text.data(), text.size());  // a failed write is remembered: Commit gives the reason
     return (*file)->Commit();
 }
 
-// The report on standard output.
 Expected<void> WriteReport(const std::string& text, std::FILE* out) {
     if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
         return Error(ErrorKind::Output, "standard output", "cannot write the report");
@@ -123,12 +121,10 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
         std::fprintf(out, "gridport-batch (gridport) %s\n", kVersion);
         return 0;
     }
-    // A report on standard output has it to itself: the summary goes to
-    // standard error then.
+    // A report on standard output has it to itself, so the summary goes to standard error.
     const bool reportOut = options.report && *options.report == kStandardStream;
     std::FILE* const summaryOut = reportOut ? err : out;
-    // Where there are no threads, one is all there is: every map is
-    // converted in it.
+    // Where there are no threads, every map is converted in the one there is.
     options.jobs = Executor::Threads(options.jobs);
     const auto start = std::chrono::steady_clock::now();
     Expected<FoundMaps> found = FindMaps(defaultFileSystem, options.source, options.output);

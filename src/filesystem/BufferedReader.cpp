@@ -11,9 +11,7 @@ BufferedReader::BufferedReader(File& file, std::string path, std::size_t capacit
     : file_(file), path_(std::move(path)), buffer_(capacity) {
     const Expected<std::uint64_t> position = file_.Tell();
     const Expected<std::uint64_t> size = file_.Size();
-    // A stream that tells neither where it stands nor its size (a pipe) is
-    // read from where it is, counted from 0, to its end, wherever that is.
-    // A file that tells only one of them has failed.
+    // A pipe tells neither position nor size: it is read from here, counted from 0. A file telling just one has failed.
     if (!position != !size) {
         Fail();
         return;
@@ -84,9 +82,7 @@ bool BufferedReader::Copy(void* destination, std::size_t count) {
         return Fail();
     }
     auto* out = static_cast<std::uint8_t*>(destination);
-    // Large blocks go straight from the file to their destination, after
-    // what is buffered: the buffer is then empty, and the next large block
-    // starts straight from the file too.
+    // Large blocks bypass the buffer once it is drained, so the next large block bypasses it too.
     const bool large = count >= buffer_.size();
     const std::size_t buffered = std::min(count, end_ - begin_);
     std::memcpy(out, buffer_.data() + begin_, buffered);

@@ -12,13 +12,9 @@
 
 namespace gridport {
 
-// Reads a File from its current position through a block buffer, so that the
-// format readers can take two bytes at a time without a call per field.
-// Every read is exact: a request the file can't fill in full is a failure,
-// and a failed reader stays failed. It knows how many bytes the file still
-// holds, so that sizes a header declares can be checked before anything is
-// allocated for them; a stream that can't tell its size (a pipe) counts as
-// holding as much as is asked for, until it ends. Reasons name the path.
+// Reads a File from its current position through a block buffer, so format readers take small fields cheaply. Reads
+// are exact: a short one fails the reader for good. Bytes left are known, so declared sizes are checked before any
+// allocation; a stream of unknown size (a pipe) counts as holding what is asked for, until it ends. Reasons name path.
 class BufferedReader {
 public:
     static constexpr std::uint64_t kUnknown = std::numeric_limits<std::uint64_t>::max();
@@ -26,26 +22,19 @@ public:
     BufferedReader(File& file, std::string path, std::size_t capacity = 64 * 1024);
 
     const std::string& Path() const { return path_; }
-    // Bytes of the file not yet taken by the reader; kUnknown for a stream
-    // whose end is not known yet.
+    // Bytes of the file not yet taken; kUnknown for a stream whose end is not known yet.
     std::uint64_t Remaining() const { return remaining_; }
-    // The file position of the next byte the reader hands out, for reasons
-    // that name where a file went wrong. Meaningless after a failure.
+    // The file position of the next byte handed out, for reasons; meaningless after a failure.
     std::uint64_t Position() const { return filePosition_ - (end_ - begin_); }
-    // The file position after the last byte the file gave: where a stream
-    // of unknown size ended, once a read fell short.
+    // Position after the last byte the file gave: where a stream of unknown size ended once a read fell short.
     std::uint64_t Delivered() const { return filePosition_; }
-    // For readers that share one file, each at its own place: every refill
-    // first moves the file to where this reader stands.
+    // For readers sharing one file at their own places: every refill first seeks to where this reader stands.
     void ShareFile() { shared_ = true; }
 
-    // A reason at a file position.
     Error Fail(std::uint64_t position, std::string message) const { return Error(path_, position, std::move(message)); }
 
-    // Every operation names the bytes it takes: what is words, or a function
-    // that gives them, called only on failure. The reason is "<what> needs
-    // 4096 bytes, 100 are left", or "cannot read <what>" when the bytes are
-    // there but the file won't give them, at the position of the operation.
+    // Each operation names its bytes: what is words, or a function giving them called only on failure. The reason, at
+    // its position, is "<what> needs 4096 bytes, 100 are left", or "cannot read <what>" if the file won't give them.
     Expected<void> Need(std::uint64_t count, const std::string& what) const;
     template <typename What>
     Expected<void> Read(void* destination, std::size_t count, const What& what) {
@@ -60,9 +49,7 @@ public:
     Expected<void> MoveTo(std::uint64_t position, const What& what) {
         return Go(position) ? Success() : Expected<void>(Fail(position, "cannot read " + Words(what)));
     }
-    // The decoders' inner loops: a byte or a little-endian 16-bit number
-    // from the buffer, refilling it when it runs short. A short read fails
-    // the reader.
+    // Inner-loop reads of a byte or little-endian u16, refilling the buffer when short; a short read fails the reader.
     template <typename What>
     Expected<void> ReadU8(std::uint8_t& value, const What& what) {
         if (begin_ == end_) {
@@ -85,12 +72,9 @@ public:
         return Success();
     }
 
-    // The bytes in the buffer that no read has taken yet, for a reader that
-    // decodes many small items in place; Take(count) then takes count of
-    // them, at most BufferedSize(). Nothing is buffered after a failure.
+    // Untaken buffered bytes, for decoding in place; Take(count) takes at most BufferedSize(). None after a failure.
     const std::uint8_t* BufferedData() const { return buffer_.data() + begin_; }
     std::size_t BufferedSize() const { return end_ - begin_; }
-    // Makes sure something is buffered, refilling when nothing is.
     template <typename What>
     Expected<void> Fill(const What& what) {
         const std::uint64_t position = Position();
@@ -127,9 +111,7 @@ private:
     bool Refill();
     bool Fail();
     Error Short(std::uint64_t position, std::uint64_t count, std::uint64_t left, const std::string& what) const;
-    // Why a read of count bytes at position failed: the reader had failed
-    // before, the bytes were not there (left of them were), or the file
-    // would not give them.
+    // Why reading count bytes at position failed: an earlier failure, only left of them there, or the file refused.
     Error ReadFailure(bool wasOk, std::uint64_t position, std::uint64_t count, std::uint64_t left,
                       const std::string& what) const;
     // Reads into out straight from the file; false when fewer arrive.
@@ -142,8 +124,7 @@ private:
     std::size_t end_ = 0;
     std::uint64_t filePosition_ = 0;
     std::uint64_t remaining_ = 0;
-    // The file's size, kUnknown for a stream that can't tell it.
-    std::uint64_t size_ = kUnknown;
+    std::uint64_t size_ = kUnknown;  // kUnknown for a stream that can't tell its size
     bool ok_ = true;
     bool shared_ = false;
 };

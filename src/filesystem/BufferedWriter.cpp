@@ -11,8 +11,7 @@ BufferedWriter::BufferedWriter(File& file, std::size_t capacity)
     : file_(file), buffer_(std::max<std::size_t>(capacity, 8)) {}
 
 void BufferedWriter::WriteThrough(const std::uint8_t* data, std::size_t count) {
-    // A failed write is the output's to report, when it is committed.
-    (void)file_.Write(data, count);
+    (void)file_.Write(data, count);  // a failed write is the output's to report at Commit
 }
 
 void BufferedWriter::Drain() {
@@ -34,8 +33,7 @@ void BufferedWriter::PutU16(std::uint32_t value) {
 }
 
 void BufferedWriter::PutBytes(const void* data, std::size_t count) {
-    // An empty block may come from an empty vector or string view, whose data
-    // is null, and memcpy must not see a null pointer even for no bytes.
+    // An empty vector or string view may have null data, which memcpy must not see even for no bytes.
     if (count == 0) {
         return;
     }

@@ -8,11 +8,8 @@
 
 namespace gridport {
 
-// Collects the small fields of a record format into blocks, so that an
-// output is written with one File::Write per block instead of one per field.
-// The bytes that reach the file are the same. Flush must be called at the
-// end; a write that fell short is the output's to report when it is
-// committed.
+// Collects a record format's small fields into blocks, so an output takes one File::Write per block, not per field;
+// the bytes are the same. Flush must be called at the end; a short write is the output's to report at Commit.
 class BufferedWriter {
 public:
     explicit BufferedWriter(File& file, std::size_t capacity = 64 * 1024);
@@ -20,9 +17,7 @@ public:
     void PutU16(std::uint32_t value);
     void PutBytes(const void* data, std::size_t count);
     void PutZeros(std::size_t count);
-    // Room for count bytes that the caller writes in place, after what is
-    // buffered; Commit(used) then takes the first used of them. Nothing else
-    // may be put in between.
+    // Room for count bytes written in place; Commit(used) then keeps used of them. Nothing may be put in between.
     std::uint8_t* Reserve(std::size_t count);
     void Commit(std::size_t count) { used_ += count; }
 

@@ -7,8 +7,7 @@
 
 namespace gridport {
 
-// One open file. Positions and sizes are byte counts from the start of the
-// file. A failure of the platform is an Error that names the file.
+// One open file; positions and sizes are byte counts from its start, and a platform failure is an Error naming it.
 class File {
 public:
     File() = default;
@@ -18,21 +17,15 @@ public:
 
     // The bytes that arrived: count, or fewer only at the end of the file.
     virtual Expected<std::size_t> Read(void* buffer, std::size_t count) = 0;
-    // All count bytes, or the Error.
-    virtual Expected<void> Write(const void* data, std::size_t count) = 0;
-    // The file's length; the position is the same afterwards. An Error
-    // where the platform can't tell, as for a pipe; Tell too.
+    virtual Expected<void> Write(const void* data, std::size_t count) = 0;  // all count bytes, or the Error
+    // Size leaves the position as it was; Size and Tell fail where the platform can't tell, as for a pipe.
     virtual Expected<std::uint64_t> Size() = 0;
     virtual Expected<std::uint64_t> Tell() = 0;
-    // Moves to an absolute position.
-    virtual Expected<void> Seek(std::uint64_t position) = 0;
+    virtual Expected<void> Seek(std::uint64_t position) = 0;  // absolute
 };
 
-// A file being written that takes the place of its target only when
-// committed, as a save file does. Commit pushes out everything still
-// buffered and puts the file in place; its error is the first failure of
-// a write, the flush, the close or the replacement. Destroying an output
-// that was not committed in full leaves the target as it was.
+// A file being written that replaces its target only on Commit, which flushes, closes and puts it in place, failing
+// with the first failed write, flush, close or replacement; uncommitted, it leaves the target as it was.
 class OutputFile : public File {
 public:
     virtual Expected<void> Commit() = 0;

@@ -17,16 +17,13 @@ StdioFile::~StdioFile() {
 
 namespace {
 
-// The most that one call of the C library moves: Windows' C runtime hands
-// counts to its _read and _write as 32-bit unsigned ints.
+// The most one C library call moves: Windows' C runtime hands counts to _read and _write as 32-bit unsigned ints.
 constexpr std::size_t kLargestPiece = std::size_t{1} << 30;
 
-// errno after a failed call of the C library, which need not set it.
-int Cause() {
+int Cause() {  // errno after a failed C library call, which need not set it
     return errno != 0 ? errno : EIO;
 }
 
-// The closed File's stream.
 Error Closed(const std::string& path, const std::string& what) {
     return Error::System(path, what, EBADF);
 }

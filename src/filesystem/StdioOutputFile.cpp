@@ -9,14 +9,8 @@ namespace gridport {
 
 namespace {
 
-// A file that is to replace another by a rename has its bytes started on
-// their way to the disk in steps of this size, while it is written. When a
-// rename replaces a file, ext4 (with its default auto_da_alloc) first starts
-// writing the new file out; left until then, that was all of the file at
-// once, and the rename waited on it: converting a 4096 x 4096 map (67 MB of
-// output) took 62-70 ms with the steps, against 70-78 ms without. Steps of
-// 2 to 16 MiB did the same. Nothing waits for the bytes to reach the disk
-// (see StdioOutputFile.h).
+// Bytes of a file that replaces another by rename are started toward the disk in steps of this size: else ext4's
+// auto_da_alloc starts all at the rename, which waits (a 67 MB map: 62-70 ms with steps, 70-78 without; 2-16 MiB alike)
 constexpr std::uint64_t kWritebackStep = std::uint64_t{4} << 20;
 
 }  // namespace
@@ -62,16 +56,14 @@ Expected<void> StdioOutputFile::Commit() {
             entry_.Forget();
             return Success();
         }
-        // A file mounted onto the target's path (a container's bind mount)
-        // can't be renamed over, but it can be written.
+        // A file mounted onto the target's path (a container's bind mount) can't be renamed over, but can be written.
         const int cause = errno;
         if (cause != EBUSY || !inPlaceAllowed_) {
             Discard();
             return Error::System(name_, "cannot replace it with the new file", cause);
         }
     }
-    // Every byte is in the temporary file now; a signal that comes while
-    // they are copied waits until the target holds all of them.
+    // Every byte is in the temporary file; a signal during the copy waits until the target holds all of them.
     entry_.Copying(true);
     const bool copied = platform::CopyInPlace(temporary_, target_);
     const int cause = errno;

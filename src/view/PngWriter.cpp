@@ -16,24 +16,19 @@ namespace gridport {
 
 namespace {
 
-// zlib level 3 with the Sub filter on every row. A 16000 x 16000 picture of
-// a 1000 x 1000 map took 2.6 s of CPU and 29.9 MB at level 3 with Sub, the
-// same time and 35.6 MB at level 1, and 10 s and 19.3 MB at libpng's
-// default (level 6, filters chosen row by row).
+// zlib level 3, Sub filter on every row: a 16000 x 16000 picture of a 1000 x 1000 map took 2.6 s of CPU and 29.9 MB;
+// level 1 the same time and 35.6 MB; libpng's default (level 6, per-row filters) 10 s and 19.3 MB.
 constexpr int kCompressionLevel = 3;
 constexpr int kFilters = PNG_FILTER_SUB;
 
-// Rows are drawn on the calling thread and compressed on a thread of its
-// own, side by side: drawing a reduced picture and compressing it take
-// about as long as each other. Rows pass through a ring of kSlots copies.
+// Rows are drawn here and compressed on another thread, each taking about as long; they pass through kSlots copies.
 class RowRelay {
 public:
     static constexpr std::uint32_t kSlots = 16;
 
     explicit RowRelay(std::size_t rowBytes) : rowBytes_(rowBytes), slots_(kSlots * rowBytes) {}
 
-    // The drawing side: waits for a free slot; false once the encoder has
-    // stopped, when no more rows are wanted.
+    // Drawing side: waits for a free slot; false once the encoder has stopped and no more rows are wanted.
     bool Put(const std::uint8_t* row) {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return stopped_ || put_ - taken_ < kSlots; });
@@ -48,22 +43,19 @@ public:
         changed_.notify_all();
         return true;
     }
-    // No more rows will come (all are put, or drawing failed).
-    void End() {
+    void End() {  // no more rows will come (all are put, or drawing failed)
         const std::lock_guard lock(mutex_);
         ended_ = true;
         changed_.notify_all();
     }
 
-    // The encoding side: row y once it is put, or nullptr when it never
-    // will be.
+    // Encoding side: row y once it is put, or nullptr when it never will be.
     const std::uint8_t* Take(std::uint32_t y) {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this, y] { return ended_ || put_ > y; });
         return put_ > y ? Slot(y) : nullptr;
     }
-    // Row y is encoded (libpng keeps its own copy): its slot is free.
-    void Taken(std::uint32_t y) {
+    void Taken(std::uint32_t y) {  // row y is encoded (libpng keeps its own copy): its slot is free
         const std::lock_guard lock(mutex_);
         taken_ = y + 1;
         changed_.notify_all();
@@ -101,9 +93,7 @@ void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
 
 void FlushNothing(png_structp) {}
 
-// libpng reports errors by longjmp; nothing in this function has a
-// destructor, so the jump skips none. False when a write failed or the rows
-// ended early.
+// libpng longjmps on error; nothing here has a destructor to skip. False when a write failed or rows ended early.
 bool Encode(PngSink& sink, std::uint32_t width, std::uint32_t height, RowRelay& rows) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (png == nullptr) {
@@ -157,8 +147,7 @@ Expected<void> WritePng(std::uint32_t width, std::uint32_t height, const PngRowS
             encoded = Encode(sink, width, height, relay);
             relay.Stop();
         });
-        // However the drawing ends, even by an exception, the encoder learns
-        // that no more rows come before it is joined.
+        // However drawing ends, even by an exception, the encoder learns no more rows come before it is joined.
         struct EndRows {
             RowRelay& relay;
             ~EndRows() { relay.End(); }
@@ -180,8 +169,7 @@ Expected<void> WritePng(std::uint32_t width, std::uint32_t height, const PngRowS
         return *rowFailure;
     }
     if (!encoded) {
-        // A write that fell short has its reason in the output.
-        Expected<void> committed = (*file)->Commit();
+        Expected<void> committed = (*file)->Commit();  // a short write has its reason in the output
         return committed ? Error(path, "cannot encode the picture") : committed;
     }
     return (*file)->Commit();

@@ -12,8 +12,7 @@ namespace gridport {
 
 namespace {
 
-// A stream this program doesn't own: standard input or output.
-class StreamFile final : public OutputFile {
+class StreamFile final : public OutputFile {  // standard input or output, which this program doesn't own
 public:
     StreamFile(std::FILE* stream, std::string name) : stream_(stream), name_(std::move(name)) {}
 
@@ -39,8 +38,7 @@ private:
     std::string name_;
 };
 
-// Bytes read from a stream to its end, read-only.
-class BytesFile final : public File {
+class BytesFile final : public File {  // bytes read from a stream to its end, read-only
 public:
     BytesFile(std::vector<std::uint8_t> bytes, std::string path) : bytes_(std::move(bytes)), path_(std::move(path)) {}
 
