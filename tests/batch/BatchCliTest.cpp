@@ -366,6 +366,12 @@ TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
     EXPECT_EQ(nlohmann::json::parse(run.out).size(), 2U) << run.out;
     EXPECT_EQ(run.err.rfind("2 maps: 1 converted, 0 up to date, 1 failed in ", 0), 0U) << run.err;
     EXPECT_FALSE(Exists("-"));
+    // A report that can't be written fails the run and says why.
+    const Outcome unwritten = Run({"--report", "none/r.json", "src", "out"});
+    EXPECT_EQ(unwritten.status, 1);
+    EXPECT_NE(unwritten.err.find("gridport-batch: none/r.json: cannot create a temporary file beside it: No such file"),
+              std::string::npos)
+        << unwritten.err;
 }
 
 TEST_F(Batch, TwoMapsOfOneOutputDoNotOverwriteEachOther) {

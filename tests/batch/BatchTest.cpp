@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,99 @@ TEST(RunBatch, AnOutputFolderThatCantBeMadeFailsOnlyItsMapAndProgressCountsIt) {
     EXPECT_TRUE(files.Has("out/deep/c.rmp"));
     EXPECT_NE(shown.find("\r3/3 maps, 1 failed, "), std::string::npos) << shown;
     EXPECT_EQ(shown.back(), '\n');
+}
+
+
+// One map each, from the failure that comes first to a conversion: the
+// record's result and its reason.
+struct OneMap {
+    const char* name;
+    std::function<void(test::MemoryFileSystem&, MapEntry&, BatchOptions&)> setUp;
+    MapResult result;
+    std::string failure;  // the reason's text; empty when it has none
+};
+
+TEST(RunBatch, EachMapEndsWithItsResultAndReason) {
+    const std::vector<OneMap> cases{
+        {"sameOutput", [](auto&, MapEntry& entry, auto&) { entry.sameOutputAs = "A.map"; }, MapResult::Failed,
+         "a.map: its output out/a.rmp is the output of A.map too"},
+        {"mapMissing", [](auto&, MapEntry& entry, auto&) { entry.map = "missing.map"; },
+         MapResult::Failed, "missing.map: cannot open: No such file or directory"},
+        {"headerBroken",
+         [](auto& files, auto&, BatchOptions& options) {
+             files.Put("a.map", {1, 2, 3});
+             options.tileset.reset();
+         },
+         MapResult::Failed, "a.map: byte 0: not a MAP file: the first byte is not 4 (version 1) and the first six bytes are not the "
+         "version-2 signature 4D 41 50 F9 35 00"},
+        {"linkedTilesetMissing", [](auto&, auto&, BatchOptions& options) { options.tileset.reset(); },
+         MapResult::Failed, "a.map: the tileset \"town.vsp\" stored in the map is in none of the folders ."},
+        {"tilesetIsAFolder",
+         [](auto& files, auto&, BatchOptions& options) {
+             files.PutFolder("tiles");
+             options.tileset = "tiles";
+         },
+         MapResult::Failed, "tiles: cannot open: Is a directory"},
+        {"tilesetMissing", [](auto&, auto&, BatchOptions& options) { options.tileset = "none.vsp"; },
+         MapResult::Failed, "none.vsp: cannot open: No such file or directory"},
+        {"outputIsAFolder", [](auto& files, auto&, auto&) { files.PutFolder("out/a.rmp"); }, MapResult::Failed,
+         "out/a.rmp: not a regular file (a folder)"},
+        {"outputIsADevice", [](auto& files, auto&, auto&) { files.PutDevice("out/a.rmp"); }, MapResult::Failed,
+         "out/a.rmp: not a regular file (a device)"},
+        {"outputNewer", [](auto& files, auto&, auto&) { files.Put("out/a.rmp", {1}); }, MapResult::UpToDate, ""},
+        {"outputNewerForced",
+         [](auto& files, auto&, BatchOptions& options) {
+             files.Put("out/a.rmp", {1});
+             options.force = true;
+         },
+         MapResult::Converted, ""},
+        {"outputOlder",
+         [](auto& files, auto&, auto&) {
+             files.Put("out/a.rmp", {1});
+             files.Put("a.map", test::TownMap().Build());
+         },
+         MapResult::Converted, ""},
+        {"dryRun", [](auto&, auto&, BatchOptions& options) { options.dryRun = true; }, MapResult::WouldConvert, ""},
+        {"mapSeekFails", [](auto& files, auto&, auto&) { files.FailAt(test::FileOperation::Seek, 1); },
+         MapResult::Converted, ""},
+        {"outputWriteFails", [](auto& files, auto&, auto&) { files.FailAt(test::FileOperation::Write, 1); },
+         MapResult::Failed, "out/a.rmp: cannot write: No space left on device"},
+    };
+    for (const OneMap& one : cases) {
+        SCOPED_TRACE(one.name);
+        test::MemoryFileSystem files;
+        files.Put("t.vsp", test::PatternVsp(5).Build());
+        files.Put("a.map", test::TownMap().Build());
+        std::vector<MapEntry> maps{{"a.map", "a.map", "out/a.rmp", {}}};
+        BatchOptions options;
+        options.tileset = "t.vsp";
+        options.jobs = 1;
+        one.setUp(files, maps[0], options);
+        FolderCache cache;
+        const std::vector<MapRecord> records = RunBatch(maps, options, files, cache, nullptr);
+        ASSERT_EQ(records.size(), 1U);
+        EXPECT_STREQ(ResultName(records[0].result), ResultName(one.result));
+        EXPECT_EQ(records[0].failure ? records[0].failure->Text() : "", one.failure);
+    }
+    EXPECT_STREQ(ResultName(MapResult::NotDone), "not-done");
+}
+
+// With --fail-fast the first failure leaves the maps after it not done.
+TEST(RunBatch, FailFastLeavesTheRestNotDone) {
+    test::MemoryFileSystem files;
+    files.Put("t.vsp", test::PatternVsp(5).Build());
+    files.Put("b.map", test::TownMap().Build());
+    const std::vector<MapEntry> maps{{"a.map", "a.map", "a.rmp", {}}, {"b.map", "b.map", "b.rmp", {}}};
+    BatchOptions options;
+    options.tileset = "t.vsp";
+    options.jobs = 1;
+    options.failFast = true;
+    FolderCache cache;
+    const std::vector<MapRecord> records = RunBatch(maps, options, files, cache, nullptr);
+    ASSERT_EQ(records.size(), 2U);
+    EXPECT_EQ(records[0].result, MapResult::Failed);
+    EXPECT_EQ(records[1].result, MapResult::NotDone);
+    EXPECT_FALSE(files.Has("b.rmp"));
 }
 
 }  // namespace

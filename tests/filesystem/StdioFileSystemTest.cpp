@@ -14,7 +14,9 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -441,6 +443,65 @@ TEST(StdioFileSystem, IdentityIsOneForEverySpellingAndFoldersAreMade) {
     const Expected<void> made = defaultFileSystem.MakeFolders(root / "a/file/d");
     ASSERT_FALSE(made);
     EXPECT_EQ(made.error().Text(), root / "a/file/d" + ": cannot make the folder: Not a directory");
+}
+
+// Outputs follow chains of links to the file they end at, relative or
+// absolute, and leave the links in place; a link loop, a socket and a name
+// too long each get their own reason or kind.
+TEST(StdioFileSystem, OutputsFollowLinkChainsAndOddPathsSayWhy) {
+    TempDir root;
+    const std::uint8_t data[2] = {4, 5};
+    WriteDiskFile(root / "target.bin", {7});
+    std::filesystem::create_symlink("hop2", root / "hop1");
+    std::filesystem::create_symlink(root / "target.bin", root / "hop2");
+    std::filesystem::create_symlink(root / "new.bin", root / "absolute");
+    std::filesystem::create_symlink("/dev/null", root / "null");
+    std::filesystem::create_symlink(root / "no/such/x.bin", root / "nowhere");
+    std::filesystem::create_symlink("loop", root / "loop");
+    for (const std::string name : {"hop1", "absolute", "null"}) {
+        auto output = defaultFileSystem.OpenOutput(root / name);
+        ASSERT_TRUE(output) << name;
+        EXPECT_TRUE((*output)->Write(data, 2));
+        EXPECT_TRUE((*output)->Commit()) << name;
+        EXPECT_TRUE(std::filesystem::is_symlink(root.Path() / name)) << name;
+    }
+    EXPECT_EQ(ReadDiskFile(root / "target.bin"), (Bytes{4, 5}));
+    EXPECT_EQ(ReadDiskFile(root / "new.bin"), (Bytes{4, 5}));
+    EXPECT_TRUE(std::filesystem::is_symlink(root.Path() / "hop2"));
+    const auto nowhere = defaultFileSystem.OpenOutput(root / "nowhere");
+    ASSERT_FALSE(nowhere);
+    EXPECT_EQ(nowhere.error().Text(),
+              root / "nowhere" + ": cannot create a temporary file beside it: No such file or directory");
+    const std::string longName = root / std::string(300, 'n');
+    for (const auto& [path, reason] : {std::pair{root / "loop", "Too many levels of symbolic links"},
+                                       std::pair{longName, "File name too long"}}) {
+        const auto output = defaultFileSystem.OpenOutput(path);
+        ASSERT_FALSE(output);
+        EXPECT_EQ(output.error().Text(), path + ": cannot open: " + reason);
+        const Expected<FileStatus> status = defaultFileSystem.Status(path);
+        ASSERT_FALSE(status);
+        EXPECT_EQ(status.error().Text(), path + ": cannot open: " + reason);
+        EXPECT_FALSE(defaultFileSystem.Open(path, OpenMode::Read));
+    }
+    // A socket is no kind the converter knows, in a listing and looked at.
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = root / "sock";
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    ASSERT_EQ(bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(defaultFileSystem.Status(socketPath)->kind, FileKind::Other);
+    const Expected<std::vector<FolderEntry>> listed = defaultFileSystem.List(root / "");
+    ASSERT_TRUE(listed);
+    const auto found = std::find_if(listed->begin(), listed->end(), [](const auto& e) { return e.name == "sock"; });
+    ASSERT_NE(found, listed->end());
+    EXPECT_EQ(found->kind, FileKind::Other);
+    close(sock);
+    EXPECT_TRUE(defaultFileSystem.List(""));
+    EXPECT_TRUE(defaultFileSystem.MakeFolders(""));
+    EXPECT_TRUE(defaultFileSystem.MakeFolders("///"));
 }
 #endif
 

@@ -225,6 +225,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "the list of 200 layers needs 6400 bytes, 288 are left"},
         Rejection{"more entities than bytes", [] { return WithRecords({}, 65535); }, 274,
                   "the list of 65535 entities needs 1048560 bytes, 256 are left"},
+        Rejection{"more zones than bytes",
+                  [] {
+                      RmpFile file;
+                      file.zoneCount = 65535;
+                      file.tileset = RtsFile{}.Build();
+                      return file.Build();
+                  },
+                  274, "the list of 65535 zones needs 1179630 bytes, 256 are left"},
         Rejection{"unknown entity record type", [] { return WithRecords(EntityHeader(3), 1); }, 280,
                   "entity 0 has the unknown record type 3"},
         Rejection{"entity string count", [] { return WithRecords(ByteBuilder().Raw(EntityHeader(1)).String("a")

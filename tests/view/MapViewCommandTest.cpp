@@ -263,3 +263,72 @@ TEST(MapViewPicture, AMapThatFailsIsDrawnWithItsCellsBeyondTheTilesetMarked) {
 
 }  // namespace
 }  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// "-" is a stream the viewers don't own: a pipe neither tells nor seeks, a
+// write error held back in the C library's buffer shows at the commit, and a
+// pipe kept in memory reads, seeks within its bytes and refuses writes.
+TEST(StandardStreams, StreamsFailWithReasonsAndAKeptPipeActsAsAReadOnlyFile) {
+    MemoryFileSystem files;
+    files.Put("named.map", Bytes{1, 2, 3});
+    std::FILE* closedForWrites = std::fopen("/dev/null", "rb");
+    ASSERT_NE(closedForWrites, nullptr);
+    Pipe pipe(Bytes{7, 8, 9, 10});
+    StandardStreamFileSystem streams(files, pipe.Input(), closedForWrites);
+
+    EXPECT_FALSE(streams.SameFile("-", "named.map"));
+    EXPECT_FALSE(streams.SameFile("named.map", "-"));
+    EXPECT_TRUE(streams.SameFile("named.map", "named.map"));
+    EXPECT_TRUE(streams.Open("named.map", OpenMode::Read));
+    ASSERT_TRUE(streams.OpenOutput("out.png"));
+
+    // Writing to a stream opened for reading fails at once or at the commit.
+    Expected<std::unique_ptr<OutputFile>> out = streams.OpenOutput("-");
+    ASSERT_TRUE(out);
+    const std::uint8_t byte = 1;
+    const Expected<void> wrote = (*out)->Write(&byte, 1);
+    const Expected<void> committed = (*out)->Commit();
+    ASSERT_FALSE(wrote && committed);
+    if (!committed) {
+        EXPECT_EQ(committed.error().Text(), "standard output: cannot write");
+    }
+    Expected<std::unique_ptr<File>> written = streams.Open("-", OpenMode::Write);
+    ASSERT_TRUE(written);
+    EXPECT_FALSE((*written)->Write(&byte, 1) && std::fflush(closedForWrites) == 0);
+
+    // The pipe: no position, no size, no seeking; kept in memory it is a file.
+    Expected<std::unique_ptr<File>> piped = streams.Open("-", OpenMode::Read);
+    ASSERT_TRUE(piped);
+    EXPECT_FALSE((*piped)->Tell());
+    EXPECT_FALSE((*piped)->Size());
+    EXPECT_FALSE((*piped)->Seek(0));
+    Expected<std::unique_ptr<File>> kept = OpenSeekable("-", streams, 16);
+    ASSERT_TRUE(kept);
+    File& file = **kept;
+    EXPECT_EQ(*file.Size(), 4U);
+    std::uint8_t got[8] = {};
+    EXPECT_EQ(*file.Read(got, 3), 3U);
+    EXPECT_EQ(*file.Tell(), 3U);
+    EXPECT_EQ(*file.Read(got + 3, 5), 1U);
+    EXPECT_EQ(*file.Read(got, 5), 0U);
+    EXPECT_EQ(got[3], 10);
+    EXPECT_TRUE(file.Seek(4));
+    EXPECT_EQ(file.Seek(5).error().Message().rfind("cannot seek", 0), 0U);
+    EXPECT_EQ(file.Write(&byte, 1).error().Message().rfind("cannot write", 0), 0U);
+
+    // A missing file and a stream that fails to read pass their reasons on.
+    EXPECT_EQ(OpenSeekable("absent.map", streams, 16).error().Path(), "absent.map");
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    std::FILE* writeOnly = fdopen(ends[1], "wb");
+    StandardStreamFileSystem unreadable(files, writeOnly, nullptr);
+    EXPECT_EQ(OpenSeekable("-", unreadable, 16).error().Message().rfind("cannot read", 0), 0U);
+    close(ends[0]);
+    std::fclose(writeOnly);
+    std::fclose(closedForWrites);
+}
+
+}  // namespace
+}  // namespace gridport
