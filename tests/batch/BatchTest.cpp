@@ -18,6 +18,9 @@ namespace gridport::batch {
 namespace {
 
 TEST(RunBatch, AnOutputFolderThatCantBeMadeFailsOnlyItsMapAndProgressCountsIt) {
+#if GRIDPORT_EMULATED
+    GTEST_SKIP() << "progress runs the maps on a thread, and threads hang under qemu's user mode";
+#endif
     test::MemoryFileSystem files;
     files.Put("t.vsp", test::PatternVsp(5).Build());
     files.Put("blocked", {1});
