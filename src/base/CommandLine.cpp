@@ -19,14 +19,14 @@ int ExitStatus(const Error& error) {
 
 namespace {
 
-// The spec an argument names, and the value joined to it ("--x=y", "-xy").
+// The option an argument names, and the value joined to it ("--x=y", "-xy").
 struct Named {
-    const OptionSpec* spec = nullptr;
+    const DeclaredOption* option = nullptr;
     std::string spelt;  // "--jobs", "-j"
     std::optional<std::string> joined;
 };
 
-Named Find(const std::string& argument, const std::vector<OptionSpec>& specs) {
+Named Find(const std::string& argument, const std::vector<DeclaredOption>& declared) {
     Named named;
     if (argument.rfind("--", 0) == 0) {
         const std::size_t equals = argument.find('=');
@@ -34,23 +34,23 @@ Named Find(const std::string& argument, const std::vector<OptionSpec>& specs) {
         if (equals != std::string::npos) {
             named.joined = argument.substr(equals + 1);
         }
-        for (const OptionSpec& spec : specs) {
-            if (named.spelt.substr(2) == spec.name) {
-                named.spec = &spec;
+        for (const DeclaredOption& option : declared) {
+            if (named.spelt.substr(2) == option.name) {
+                named.option = &option;
             }
         }
         return named;
     }
     named.spelt = argument.substr(0, 2);
-    for (const OptionSpec& spec : specs) {
-        if (spec.letter != '\0' && argument[1] == spec.letter) {
-            named.spec = &spec;
+    for (const DeclaredOption& option : declared) {
+        if (option.letter != '\0' && argument[1] == option.letter) {
+            named.option = &option;
         }
     }
     if (argument.size() > 2) {
         // "-xVALUE", or "-x=VALUE"; a flag can't have one.
-        if (named.spec == nullptr || !named.spec->takesValue) {
-            named.spec = nullptr;
+        if (named.option == nullptr || !named.option->takesValue) {
+            named.option = nullptr;
             named.spelt = argument;
         } else {
             named.joined = argument.substr(argument[2] == '=' ? 3 : 2);
@@ -62,7 +62,7 @@ Named Find(const std::string& argument, const std::vector<OptionSpec>& specs) {
 }  // namespace
 
 Expected<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments,
-                                       const std::vector<OptionSpec>& specs) {
+                                       const std::vector<DeclaredOption>& declared) {
     CommandLine line;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -78,16 +78,16 @@ Expected<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments
         } else if (argument == "-v" || argument == "-V" || argument == "--version") {
             line.version = true;
         } else {
-            Named named = Find(argument, specs);
-            if (named.spec == nullptr) {
+            Named named = Find(argument, declared);
+            if (named.option == nullptr) {
                 return UsageError("unknown option '" + named.spelt + "'");
             }
-            const OptionSpec& spec = *named.spec;
-            if (!spec.repeatable && line.Has(spec.name)) {
+            const DeclaredOption& option = *named.option;
+            if (!option.repeatable && line.Has(option.name)) {
                 return UsageError(named.spelt + " is given twice");
             }
             std::string value;
-            if (!spec.takesValue) {
+            if (!option.takesValue) {
                 if (named.joined) {
                     return UsageError(named.spelt + " takes no value");
                 }
@@ -98,7 +98,7 @@ Expected<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments
             } else {
                 return UsageError(named.spelt + " needs a value");
             }
-            line.options.push_back(GivenOption{spec.name, std::move(value)});
+            line.options.push_back(GivenOption{option.name, std::move(value)});
         }
     }
     return line;

@@ -13,7 +13,7 @@
 
 namespace gridport {
 
-struct OptionSpec {
+struct DeclaredOption {
     std::string_view name;  // the long name without its dashes: "jobs"
     char letter = '\0';     // the short name, '\0' for none
     bool takesValue = false;
@@ -36,7 +36,7 @@ struct CommandLine {
     bool Has(std::string_view name) const;
 };
 
-Expected<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs);
+Expected<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, const std::vector<DeclaredOption>& declared);
 
 // The operand, or option value, that names standard input or output.
 inline constexpr std::string_view kStandardStream = "-";

@@ -35,7 +35,7 @@ const char* const kBatchHelp =
 
 namespace {
 
-const std::vector<OptionSpec> kSpecs{
+const std::vector<DeclaredOption> kDeclared{
     {"jobs", 'j', true},
     {"tilesets", '\0', true, true},
     {"tileset", '\0', true},
@@ -58,7 +58,7 @@ Expected<unsigned> ParseJobs(const std::string& text) {
 }  // namespace
 
 Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& arguments) {
-    Expected<CommandLine> line = ParseCommandLine(arguments, kSpecs);
+    Expected<CommandLine> line = ParseCommandLine(arguments, kDeclared);
     if (!line) {
         return line.error();
     }

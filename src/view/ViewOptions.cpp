@@ -87,7 +87,7 @@ bool TakeValue(std::string_view name, const std::string& value, ViewOptions& opt
     return true;
 }
 
-const std::vector<OptionSpec> kSpecs{
+const std::vector<DeclaredOption> kDeclared{
     {"png", '\0', true},
     {"scale", 's', true},
     {"size", '\0', true},
@@ -156,7 +156,7 @@ Expected<void> Check(ViewOptions& options, std::size_t minInputs, std::size_t ma
 
 Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minInputs,
                                        std::size_t maxInputs) {
-    Expected<CommandLine> line = ParseCommandLine(arguments, kSpecs);
+    Expected<CommandLine> line = ParseCommandLine(arguments, kDeclared);
     if (!line) {
         return line.error();
     }

@@ -5,7 +5,7 @@
 namespace gridport {
 namespace {
 
-const std::vector<OptionSpec> kSpecs{
+const std::vector<DeclaredOption> kDeclared{
     {"jobs", 'j', true},
     {"tilesets", '\0', true, true},
     {"force", 'f'},
@@ -60,7 +60,7 @@ TEST(CommandLine, SortsTheArgumentsOrSaysWhyNot) {
              {{"--version", "--", "-v"}, "version | -v"},
              {{""}, "| "},
          }) {
-        EXPECT_EQ(Written(ParseCommandLine(c.arguments, kSpecs)), c.parsed) << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(Written(ParseCommandLine(c.arguments, kDeclared)), c.parsed) << ::testing::PrintToString(c.arguments);
     }
 }
 
