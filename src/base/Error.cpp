@@ -6,8 +6,10 @@
 namespace gridport {
 
 Error Error::System(std::string path, const std::string& what, int errnoValue) {
-    return Error(errnoValue == EINTR ? ErrorKind::Interrupted : ErrorKind::System, std::move(path),
-                 what + ": " + std::strerror(errnoValue));
+    Error error(errnoValue == EINTR ? ErrorKind::Interrupted : ErrorKind::System, std::move(path),
+                what + ": " + std::strerror(errnoValue));
+    error.cause_ = errnoValue;
+    return error;
 }
 
 std::string Error::Text() const {

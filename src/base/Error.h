@@ -41,6 +41,8 @@ public:
     const std::string& Path() const { return path_; }
     std::optional<std::uint64_t> Offset() const { return offset_; }
     const std::string& Message() const { return message_; }
+    // The errno value behind a platform failure (Error::System), for a caller that tries another way; 0 for others.
+    int Cause() const { return cause_; }
     // "town.map: byte 1234: layer 2 ends ...", "town.map: message", or the message alone when no file is named.
     std::string Text() const;
 
@@ -49,6 +51,7 @@ private:
     std::string path_;
     std::optional<std::uint64_t> offset_;
     std::string message_;
+    int cause_ = 0;
 };
 
 // A value or the Error that kept it from being made; [[nodiscard]], so a result that can fail must be looked at.

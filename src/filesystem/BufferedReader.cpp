@@ -25,7 +25,7 @@ bool BufferedReader::Go(std::uint64_t position) {
     if (position >= Position()) {
         return Pass(position - Position());
     }
-    if (size_ == kUnknown || position > size_ || (!shared_ && !file_.Seek(position))) {
+    if (size_ == kUnknown || position > size_ || (!shared_ && !Keep(file_.Seek(position)))) {
         return Fail();
     }
     ok_ = true;
@@ -44,11 +44,12 @@ bool BufferedReader::Fail() {
 
 bool BufferedReader::ReadFile(std::uint8_t* out, std::size_t count, std::size_t& got) {
     got = 0;
-    if (shared_ && !file_.Seek(filePosition_)) {
+    if (shared_ && !Keep(file_.Seek(filePosition_))) {
         return false;
     }
     const Expected<std::size_t> arrived = file_.Read(out, count);
     if (!arrived) {
+        refusal_ = arrived.error();
         return false;
     }
     got = *arrived;
@@ -134,12 +135,26 @@ bool BufferedReader::Pass(std::uint64_t count) {
         }
         return true;
     }
-    if (!shared_ && !file_.Seek(filePosition_ + count)) {
+    if (!shared_ && !Keep(file_.Seek(filePosition_ + count))) {
         return Fail();
     }
     filePosition_ += count;
     remaining_ -= count;
     return true;
+}
+
+bool BufferedReader::Keep(const Expected<void>& done) {
+    if (!done) {
+        refusal_ = done.error();
+    }
+    return static_cast<bool>(done);
+}
+
+Error BufferedReader::Refused(std::uint64_t position, const std::string& what) const {
+    if (!refusal_ || refusal_->Cause() == 0) {
+        return Fail(position, "cannot read " + what);
+    }
+    return Fail(position, "cannot read " + what + ": " + std::strerror(refusal_->Cause())).As(refusal_->Kind());
 }
 
 Error BufferedReader::Short(std::uint64_t position, std::uint64_t count, std::uint64_t left,
@@ -150,7 +165,7 @@ Error BufferedReader::Short(std::uint64_t position, std::uint64_t count, std::ui
 
 Expected<void> BufferedReader::Need(std::uint64_t count, const std::string& what) const {
     if (!ok_) {
-        return Fail(Position(), "cannot read " + what);
+        return Refused(Position(), what);
     }
     if (count <= remaining_) {
         return Success();
@@ -161,13 +176,13 @@ Expected<void> BufferedReader::Need(std::uint64_t count, const std::string& what
 Error BufferedReader::ReadFailure(bool wasOk, std::uint64_t position, std::uint64_t count, std::uint64_t left,
                                   const std::string& what) const {
     if (!wasOk) {
-        return Fail(position, "cannot read " + what);
+        return Refused(position, what);
     }
     if (left == kUnknown) {
         // A stream of unknown size has ended: it held what it gave.
         return Short(position, count, Delivered() - position, what);
     }
-    return count > left ? Short(position, count, left, what) : Fail(position, "cannot read " + what);
+    return count > left ? Short(position, count, left, what) : Refused(position, what);
 }
 
 Expected<void> BufferedReader::Skip(std::uint64_t count, const std::string& what) {
@@ -179,7 +194,7 @@ Expected<void> BufferedReader::Skip(std::uint64_t count, const std::string& what
     if (Pass(count)) {
         return Success();
     }
-    return unknown ? Short(position, count, Delivered() - position, what) : Fail(position, "cannot read " + what);
+    return unknown ? Short(position, count, Delivered() - position, what) : Refused(position, what);
 }
 
 }  // namespace gridport

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -47,7 +48,7 @@ public:
     // Moves to a file position. A stream that can't seek only goes forward.
     template <typename What>
     Expected<void> MoveTo(std::uint64_t position, const What& what) {
-        return Go(position) ? Success() : Expected<void>(Fail(position, "cannot read " + Words(what)));
+        return Go(position) ? Success() : Expected<void>(Refused(position, Words(what)));
     }
     // Inner-loop reads of a byte or little-endian u16, refilling the buffer when short; a short read fails the reader.
     template <typename What>
@@ -78,7 +79,7 @@ public:
     template <typename What>
     Expected<void> Fill(const What& what) {
         const std::uint64_t position = Position();
-        return begin_ != end_ || Refill() ? Success() : Expected<void>(Fail(position, "cannot read " + Words(what)));
+        return begin_ != end_ || Refill() ? Success() : Expected<void>(Refused(position, Words(what)));
     }
     void Take(std::size_t count) {
         begin_ += count;
@@ -110,6 +111,9 @@ private:
     bool Go(std::uint64_t position);
     bool Refill();
     bool Fail();
+    // "cannot read <what>", with the file's own reason and kind (a stop request is Interrupted) when it refused.
+    Error Refused(std::uint64_t position, const std::string& what) const;
+    bool Keep(const Expected<void>& done);  // Keeps a refusal of the file's for the reason; false when it failed.
     Error Short(std::uint64_t position, std::uint64_t count, std::uint64_t left, const std::string& what) const;
     // Why reading count bytes at position failed: an earlier failure, only left of them there, or the file refused.
     Error ReadFailure(bool wasOk, std::uint64_t position, std::uint64_t count, std::uint64_t left,
@@ -127,6 +131,7 @@ private:
     std::uint64_t size_ = kUnknown;  // kUnknown for a stream that can't tell its size
     bool ok_ = true;
     bool shared_ = false;
+    std::optional<Error> refusal_;  // Why the file last failed a read or seek.
 };
 
 }  // namespace gridport

@@ -9,7 +9,8 @@
 #include "base/Error.h"
 #include "filesystem/FileStatus.h"
 
-// The file operations that differ between systems; CMake builds the PlatformFiles*.cpp that fit. Failures set errno.
+// The file operations that differ between systems; CMake builds the PlatformFiles*.cpp that fit. A failure's Error
+// carries the system's errno value (Error::Cause) for a caller that tries another way.
 namespace gridport::platform {
 
 // The characters that end a path's folder part.
@@ -57,13 +58,19 @@ struct OutputTarget {
 
 OutputTarget InspectOutput(const std::string& path);
 
-// Whether this process may write the existing file at path. One it may not write keeps its protection: no rename.
-bool Writable(const std::string& path);
+// Fails ("cannot open") when this process may not write the existing file at path. One it may not write keeps its
+// protection: no rename.
+Expected<void> CheckWritable(const std::string& path);
+
+struct NewFile {
+    std::FILE* stream = nullptr;  // The caller's to close.
+    bool ownerKept = true;
+};
 
 // Creates path, which must not exist (EEXIST), for writing bytes. A new target gets a plain create's mode (0666 less
 // the umask); a replacement gets the old owner and group, then mode. If the owner or group is refused, ownerKept is
-// false and the file stays private (0600), for the caller to write in place. Null on failure, nothing left behind.
-std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& ownerKept);
+// false and the file stays private (0600), for the caller to write in place. On failure nothing is left behind.
+Expected<NewFile> CreateNew(const std::string& path, const OutputTarget& target);
 
 // Whether this platform writes an existing file in place (CopyInPlace) where it can't be replaced by a rename.
 #if defined(_WIN32) || defined(__wasi__)
@@ -80,11 +87,12 @@ std::string StagingFolder();
 
 std::string FullPath(const std::string& path);  // path made independent of the working directory.
 
-bool Replace(const std::string& from, const std::string& to);  // Renames from over to, replacing it in one step.
+// Renames from over to, replacing it in one step.
+Expected<void> Replace(const std::string& from, const std::string& to);
 
 // Writes the staged file over target in place: its owner, group, mode and hard links stay. Room is reserved first, so a
 // full disk fails before any byte changes; only a disk failure (EIO) can stop it halfway.
-bool CopyInPlace(const std::string& staged, const std::string& target);
+Expected<void> CopyInPlace(const std::string& staged, const std::string& target);
 
 // Starts writing count bytes of a stream's file from offset to disk without waiting. Only a hint: may do nothing.
 void StartWriteback(std::FILE* stream, std::uint64_t offset, std::uint64_t count);

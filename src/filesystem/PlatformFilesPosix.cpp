@@ -72,27 +72,30 @@ OutputTarget InspectOutput(const std::string& path) {
     return target;
 }
 
-bool Writable(const std::string& path) {
-    return access(path.c_str(), W_OK) == 0;
+Expected<void> CheckWritable(const std::string& path) {
+    if (access(path.c_str(), W_OK) != 0) {
+        return Error::System(path, "cannot open", errno);
+    }
+    return Success();
 }
 
-std::FILE* CreateNew(const std::string& path, const OutputTarget& target, bool& ownerKept) {
+Expected<NewFile> CreateNew(const std::string& path, const OutputTarget& target) {
     // A replacement starts private and gets the old owner and bits before any byte: never more open than the old file.
     const bool replacing = target.kind == OutputKind::Regular;
     const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
     if (descriptor < 0) {
-        return nullptr;
+        return Error::System(path, "cannot create", errno);
     }
-    ownerKept = true;
-    const bool ready = !replacing || TakeOwnerAndBits(descriptor, target, ownerKept);
-    std::FILE* stream = ready ? fdopen(descriptor, "wb") : nullptr;
-    if (stream == nullptr) {
+    NewFile made;
+    const bool ready = !replacing || TakeOwnerAndBits(descriptor, target, made.ownerKept);
+    made.stream = ready ? fdopen(descriptor, "wb") : nullptr;
+    if (made.stream == nullptr) {
         const int cause = errno;
         close(descriptor);
         unlink(path.c_str());
-        errno = cause;
+        return Error::System(path, "cannot create", cause);
     }
-    return stream;
+    return made;
 }
 
 std::string StagingFolder() {
@@ -112,8 +115,11 @@ std::string FullPath(const std::string& path) {
     return getcwd(folder.data(), folder.size()) != nullptr ? std::string(folder.data()) + "/" + path : path;
 }
 
-bool Replace(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+Expected<void> Replace(const std::string& from, const std::string& to) {
+    if (std::rename(from.c_str(), to.c_str()) != 0) {
+        return Error::System(to, "cannot replace", errno);
+    }
+    return Success();
 }
 
 namespace {

@@ -85,9 +85,8 @@ bool Reserve(int target, off_t length, off_t size) {
     return true;
 }
 
-}  // namespace
-
-bool CopyInPlace(const std::string& staged, const std::string& target) {
+// The copy itself, with errno set on failure.
+bool CopyBytes(const std::string& staged, const std::string& target) {
     const Descriptor from(open(staged.c_str(), O_RDONLY | O_CLOEXEC));
     if (from.Get() < 0) {
         return false;
@@ -125,6 +124,16 @@ bool CopyInPlace(const std::string& staged, const std::string& target) {
     }
     return (source.st_size >= old.st_size || ftruncate(to.Get(), source.st_size) == 0) && to.Close();
 }
+
+}  // namespace
+
+Expected<void> CopyInPlace(const std::string& staged, const std::string& target) {
+    if (!CopyBytes(staged, target)) {
+        return Error::System(target, "cannot write in place", errno);
+    }
+    return Success();
+}
+
 void StartWriteback([[maybe_unused]] std::FILE* stream, [[maybe_unused]] std::uint64_t offset,
                     [[maybe_unused]] std::uint64_t count) {
 #ifdef __linux__

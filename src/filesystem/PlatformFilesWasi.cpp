@@ -55,9 +55,8 @@ Expected<std::string> Identity(const std::string& path) {
     return identity.empty() ? "." : identity;
 }
 
-bool CopyInPlace(const std::string&, const std::string&) {
-    errno = ENOSYS;
-    return false;
+Expected<void> CopyInPlace(const std::string&, const std::string& target) {
+    return Error::System(target, "cannot write in place", ENOSYS);
 }
 
 void StartWriteback(std::FILE*, std::uint64_t, std::uint64_t) {}

@@ -222,36 +222,37 @@ OutputTarget InspectOutput(const std::string& path) {
     return target;
 }
 
-bool Writable(const std::string& path) {
-    return _access(path.c_str(), 2) == 0;
+Expected<void> CheckWritable(const std::string& path) {
+    if (_access(path.c_str(), 2) != 0) {
+        return Error::System(path, "cannot open", errno);
+    }
+    return Success();
 }
 
-std::FILE* CreateNew(const std::string& path, const OutputTarget&, bool& ownerKept) {
+Expected<NewFile> CreateNew(const std::string& path, const OutputTarget&) {
     // Shared for deleting, so the console handler can remove the open file (it goes when the program ends).
-    ownerKept = true;
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        errno = ErrnoFromLastError();
-        return nullptr;
+        return Error::System(path, "cannot create", ErrnoFromLastError());
     }
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (descriptor < 0) {
         const int cause = errno;
         CloseHandle(handle);
         DeleteFileA(path.c_str());
-        errno = cause;
-        return nullptr;
+        return Error::System(path, "cannot create", cause);
     }
-    std::FILE* stream = _fdopen(descriptor, "wb");
-    if (stream == nullptr) {
+    NewFile made;
+    made.stream = _fdopen(descriptor, "wb");
+    if (made.stream == nullptr) {
         const int cause = errno;
         _close(descriptor);
         _unlink(path.c_str());
-        errno = cause;
+        return Error::System(path, "cannot create", cause);
     }
-    return stream;
+    return made;
 }
 
 // Names are up to 255 UTF-16 characters, which take at least as many bytes.
@@ -280,23 +281,20 @@ std::string FullPath(const std::string& path) {
 }
 
 // Nothing here writes in place (kWritesInPlace).
-bool CopyInPlace(const std::string&, const std::string&) {
-    errno = ENOSYS;
-    return false;
+Expected<void> CopyInPlace(const std::string&, const std::string& target) {
+    return Error::System(target, "cannot write in place", ENOSYS);
 }
 
-bool Replace(const std::string& from, const std::string& to) {
+Expected<void> Replace(const std::string& from, const std::string& to) {
     std::vector<wchar_t> wideFrom;
     std::vector<wchar_t> wideTo;
     if (!Widen(from, wideFrom) || !Widen(to, wideTo)) {
-        errno = ENOENT;
-        return false;
+        return Error::System(to, "cannot replace", ENOENT);
     }
     if (MoveFileExW(wideFrom.data(), wideTo.data(), MOVEFILE_REPLACE_EXISTING) == 0) {
-        errno = ErrnoFromLastError();
-        return false;
+        return Error::System(to, "cannot replace", ErrnoFromLastError());
     }
-    return true;
+    return Success();
 }
 
 void StartWriteback(std::FILE*, std::uint64_t, std::uint64_t) {}  // Windows has no call that only starts the writing.

@@ -45,8 +45,8 @@ void FillLetters(std::string& pattern, std::uint64_t& state) {
 }
 
 // Makes the output's temporary file in folder ("" or ending in a separator), registered for the signal handlers. A
-// refused owner makes the output write in place. On failure errno says why.
-bool MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::string& name,
+// refused owner makes the output write in place.
+Expected<void> MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::string& name,
                    const platform::OutputTarget& target, StdioOutputFile::Way way) {
     std::string temporary = TemporaryPattern(folder, name);
     std::uint64_t state = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
@@ -57,21 +57,17 @@ bool MakeTemporary(StdioOutputFile& file, const std::string& folder, const std::
         // The file is made while the registry holds its path and no signal can come on this thread.
         const HeldSignals held;
         if (!file.Entry().Begin(fullPath)) {
-            errno = EINTR;
-            return false;
+            return Error::System(temporary, "cannot create", EINTR);
         }
-        bool ownerKept = true;
-        std::FILE* stream = platform::CreateNew(temporary, target, ownerKept);
-        const int cause = errno;
-        if (stream != nullptr) {
+        Expected<platform::NewFile> made = platform::CreateNew(temporary, target);
+        if (made) {
             file.Entry().Made();
-            file.Attach(stream, std::move(temporary), ownerKept ? way : StdioOutputFile::Way::InPlace);
-            return true;
+            file.Attach(made->stream, std::move(temporary), made->ownerKept ? way : StdioOutputFile::Way::InPlace);
+            return Success();
         }
         file.Entry().Forget();
-        errno = cause;
-        if (cause != EEXIST || attempt == kTemporaryNameTries) {
-            return false;
+        if (made.error().Cause() != EEXIST || attempt == kTemporaryNameTries) {
+            return made.error();
         }
     }
 }
@@ -138,28 +134,33 @@ Expected<std::unique_ptr<OutputFile>> StdioFileSystem::OpenOutput(const std::str
         return file;
     }
     const bool existing = target.kind == platform::OutputKind::Regular;
-    if (existing && !platform::Writable(target.file)) {
-        return Error::System(path, "cannot open", errno);
+    if (existing) {
+        if (Expected<void> writable = platform::CheckWritable(target.file); !writable) {
+            return Error::System(path, "cannot open", writable.error().Cause());
+        }
     }
     auto file = std::make_unique<StdioOutputFile>(path, target.file, existing && platform::kWritesInPlace);
     const std::size_t cut = target.file.find_last_of(platform::kSeparators);
     const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
     const std::string name = target.file.substr(nameStart);
-    if (MakeTemporary(*file, target.file.substr(0, nameStart), name, target, StdioOutputFile::Way::Rename)) {
+    const Expected<void> beside =
+        MakeTemporary(*file, target.file.substr(0, nameStart), name, target, StdioOutputFile::Way::Rename);
+    if (beside) {
         return file;
     }
-    const int cause = errno;
+    const int cause = beside.error().Cause();
     // A writable file in a folder that takes no new file is staged in the temporary folder and written in place.
     if (existing && platform::kWritesInPlace && (cause == EACCES || cause == EPERM || cause == EROFS)) {
         platform::OutputTarget staged;
         staged.kind = platform::OutputKind::Regular;
         staged.mode = 0600;
-        if (MakeTemporary(*file, platform::StagingFolder(), name, staged, StdioOutputFile::Way::InPlace)) {
+        const Expected<void> aside =
+            MakeTemporary(*file, platform::StagingFolder(), name, staged, StdioOutputFile::Way::InPlace);
+        if (aside) {
             return file;
         }
-        const int staging = errno;
         return Error::System(path, "cannot create a temporary file beside it or in " + platform::StagingFolder(),
-                             staging);
+                             aside.error().Cause());
     }
     return Error::System(path, "cannot create a temporary file beside it", cause);
 }

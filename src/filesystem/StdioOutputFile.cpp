@@ -51,25 +51,27 @@ Expected<void> StdioOutputFile::Commit() {
     // No signal between the change on the disk and the table's.
     const HeldSignals held;
     if (way_ == Way::Rename) {
-        if (platform::Replace(temporary_, target_)) {
+        const Expected<void> replaced = platform::Replace(temporary_, target_);
+        if (replaced) {
             temporary_.clear();
             entry_.Forget();
             return Success();
         }
         // A file mounted onto the target's path (a container's bind mount) can't be renamed over, but can be written.
-        const int cause = errno;
-        if (cause != EBUSY || !inPlaceAllowed_) {
+        if (replaced.error().Cause() != EBUSY || !inPlaceAllowed_) {
             Discard();
-            return Error::System(name_, "cannot replace it with the new file", cause);
+            return Error::System(name_, "cannot replace it with the new file", replaced.error().Cause());
         }
     }
     // Every byte is in the temporary file; a signal during the copy waits until the target holds all of them.
     entry_.Copying(true);
-    const bool copied = platform::CopyInPlace(temporary_, target_);
-    const int cause = errno;
+    const Expected<void> copied = platform::CopyInPlace(temporary_, target_);
     entry_.Copying(false);
     Discard();
-    return copied ? Success() : Error::System(name_, "cannot write it in place", cause);
+    if (!copied) {
+        return Error::System(name_, "cannot write it in place", copied.error().Cause());
+    }
+    return Success();
 }
 
 void StdioOutputFile::Discard() noexcept {

@@ -607,6 +607,36 @@ TEST_F(Batch, CtrlCInterruptsABlockedOpen) {
     }
 }
 
+// SIGHUP or SIGQUIT with 200 outputs open at once, more than any fixed
+// table of temporary files would hold: each is removed and the run ends by
+// the signal. A preloaded library holds every output at its first write.
+TEST_F(Batch, HangupWithTwoHundredOutputsOpenLeavesNoTemporary) {
+#ifndef GRIDPORT_HOLD_WRITES
+    GTEST_SKIP() << "needs a library preloaded into a native Linux run";
+#else
+    constexpr std::size_t kMaps = 200;
+    for (std::size_t i = 0; i < kMaps; ++i) {
+        PutMap("src/m" + std::to_string(i) + ".map", "t.vsp");
+    }
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    for (const int signal : {SIGHUP, SIGQUIT}) {
+        const std::string preloaded = "env LD_PRELOAD=" + Quoted(GRIDPORT_HOLD_WRITES) +
+                                      " ASAN_OPTIONS=verify_asan_link_order=0:$ASAN_OPTIONS " + BatchCommand();
+        Background run(Line(preloaded, {"-j", std::to_string(kMaps), "--force", "src", "out"}));
+        std::size_t open = 0;
+        for (int wait = 0; wait < 1000 && open < kMaps; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            open = fs::exists(work / "out") ? Temporaries() : 0;
+        }
+        ASSERT_EQ(open, kMaps);
+        std::chrono::milliseconds took{};
+        const Outcome outcome = Finish(run.Stop(signal, took));
+        EXPECT_EQ(outcome.signal, signal) << outcome.status << outcome.out;
+        EXPECT_EQ(Temporaries(), 0U);
+    }
+#endif
+}
+
 // Both versions, both tileset kinds, one map in ten broken: every output is
 // gridport's for its pair, every failure one that gridport fails on, with
 // mapview's reason.

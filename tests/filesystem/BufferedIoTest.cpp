@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <numeric>
+#include <string>
+#include <tuple>
 
 #include "filesystem/BufferedReader.h"
 #include "filesystem/BufferedWriter.h"
@@ -132,19 +134,25 @@ private:
     std::size_t room_;
 };
 
-TEST(BufferedReader, AFailedReadOrSeekOfTheFileFailsIt) {
-    for (const test::FileOperation operation : {test::FileOperation::Read, test::FileOperation::Seek}) {
+// The file's own reason and kind pass through: a stop request that gave up a read is Interrupted, not bad input.
+TEST(BufferedReader, AFailedReadOrSeekOfTheFileFailsItWithTheFilesReason) {
+    for (const auto& [operation, cause, kind, reason] :
+         {std::tuple{test::FileOperation::Read, EIO, ErrorKind::System, "Input/output error"},
+          std::tuple{test::FileOperation::Read, EINTR, ErrorKind::Interrupted, "Interrupted system call"},
+          std::tuple{test::FileOperation::Seek, EIO, ErrorKind::System, "Input/output error"}}) {
         MemoryFileSystem files;
         files.Put("f", Counting(1000));
         const auto file = std::move(*files.Open("f", OpenMode::Read));
         BufferedReader in(*file, "f", 8);
-        files.FailAt(operation, 1);
+        files.FailAt(operation, 1, cause);
         Bytes block(500);
         // A block larger than the buffer is read, a long skip is a seek.
         EXPECT_FALSE(operation == test::FileOperation::Read ? in.Read(block.data(), 500, "a block") : in.Skip(500, "a gap"));
         const Expected<void> after = in.Read(block.data(), 1, "a byte");
         ASSERT_FALSE(after);
-        EXPECT_EQ(after.error().Text(), "f: byte " + std::to_string(in.Position()) + ": cannot read a byte");
+        EXPECT_EQ(after.error().Text(),
+                  "f: byte " + std::to_string(in.Position()) + ": cannot read a byte: " + std::string(reason));
+        EXPECT_EQ(after.error().Kind(), kind);
     }
 }
 

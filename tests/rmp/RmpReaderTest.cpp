@@ -277,7 +277,7 @@ TEST(RmpReader, ReportsFilesItCannotReadOrTellTheSizeOf) {
     BufferedReader in(*file, "in.rmp");
     const Expected<RmpDocument> unread = ReadRmp(in);
     ASSERT_FALSE(unread);
-    EXPECT_EQ(unread.error().Text(), "in.rmp: byte 0: cannot read the 256-byte header");
+    EXPECT_EQ(unread.error().Text(), "in.rmp: byte 0: cannot read the 256-byte header: Input/output error");
     // A stream that can't tell its size can't have its counts checked.
     files.FailAt(FileOperation::Size, 1);
     ASSERT_TRUE(file->Seek(0));

@@ -256,7 +256,7 @@ void MemoryFile::Discard() {
 
 Expected<std::size_t> MemoryFile::Read(void* buffer, std::size_t count) {
     if (state_->faults.Fails(FileOperation::Read)) {
-        return Error::System(output_.name, "cannot read", EIO);
+        return Error::System(output_.name, "cannot read", state_->faults.cause);
     }
     if (!open_) {
         return Error::System(output_.name, "cannot read", EBADF);
@@ -310,7 +310,7 @@ Expected<std::uint64_t> MemoryFile::Tell() {
 
 Expected<void> MemoryFile::Seek(std::uint64_t position) {
     if (state_->faults.Fails(FileOperation::Seek) || !open_) {
-        return Error::System(output_.name, "cannot seek", EIO);
+        return Error::System(output_.name, "cannot seek", state_->faults.cause);
     }
     position_ = position;
     return Success();

@@ -28,6 +28,7 @@ struct FaultPlan {
     std::array<int, static_cast<std::size_t>(FileOperation::Count)> calls{};
     FileOperation failing = FileOperation::Count;
     int failingCall = 0;
+    int cause = EIO;  // The errno value the failing call gives.
 
     // Counts the call; true when it is the one to fail.
     bool Fails(FileOperation operation) {
@@ -112,11 +113,12 @@ public:
     std::vector<std::string> Paths() const;
     // How many files are open right now.
     int OpenFiles() const { return state_->openFiles; }
-    // The n-th call (from 1) of the operation from now on fails; 0 fails none.
-    void FailAt(FileOperation operation, int call) {
+    // The n-th call (from 1) of the operation from now on fails, with errno value cause; 0 fails none.
+    void FailAt(FileOperation operation, int call, int cause = EIO) {
         state_->faults = FaultPlan{};
         state_->faults.failing = operation;
         state_->faults.failingCall = call;
+        state_->faults.cause = cause;
     }
     int Calls(FileOperation operation) const { return state_->faults.Calls(operation); }
 
