@@ -28,6 +28,7 @@
 #include <unistd.h>
 
 #include "base/Version.h"
+#include "support/Background.h"
 #include "support/Builders.h"
 #include "support/Conversion.h"
 #include "support/Files.h"
@@ -493,45 +494,15 @@ TEST_F(Batch, CtrlCPrintsTheSummaryLeavesNoTemporaryAndDiesByTheSignal) {
     EXPECT_EQ(Temporaries(), 0U);
 }
 
-// A run in the background; Stop signals it and gives how it ended, -1 as
-// its signal when it hadn't ended 5 seconds later (it is killed then).
-class Background {
-public:
-    explicit Background(const std::string& line) : pid_(fork()) {
-        if (pid_ == 0) {
-            execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~Background() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    Background(const Background&) = delete;
-    Background& operator=(const Background&) = delete;
-
-    // The raw status, and how long the run took after the signal.
-    int Stop(int signal, std::chrono::milliseconds& took) {
-        const auto start = std::chrono::steady_clock::now();
-        kill(pid_, signal);
-        int raw = 0;
-        for (int wait = 0; wait < 5000; ++wait) {
-            if (waitpid(pid_, &raw, WNOHANG) == pid_) {
-                pid_ = -1;
-                took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-                return raw;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        took = std::chrono::milliseconds(5000);
-        return -1;
-    }
-
-private:
-    pid_t pid_;
-};
+// Signals a run and gives its raw status, and how long it took to end: -1
+// when it hadn't ended 5 seconds later (it is killed then).
+int Stop(test::Background& run, int signal, std::chrono::milliseconds& took) {
+    const auto start = std::chrono::steady_clock::now();
+    run.Signal(signal);
+    const int raw = run.Wait(std::chrono::seconds(5));
+    took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    return raw;
+}
 
 // A write lease on a file: opening it, for reading too, waits in the
 // kernel until Release (or for the lease-break time, 45 s by default). The
@@ -592,14 +563,14 @@ TEST_F(Batch, CtrlCInterruptsABlockedOpen) {
             lease.emplace(work / "src/t.vsp");
             ASSERT_TRUE(lease->Held()) << std::strerror(errno);
         }
-        Background run(Line(BatchCommand(), row.arguments));
+        test::Background run(Line(BatchCommand(), row.arguments));
         // The report waits for the maps.
         for (int wait = 0; wait < 2000 && report && !Exists("out/b.rmp"); ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         std::chrono::milliseconds took{};
-        const Outcome outcome = Finish(run.Stop(SIGINT, took));
+        const Outcome outcome = Finish(Stop(run, SIGINT, took));
         EXPECT_EQ(outcome.signal, SIGINT) << row.arguments[1] << " " << row.arguments[3] << " " << outcome.status;
         EXPECT_LT(took.count(), 1000) << row.arguments[1] << " " << row.arguments[3];
         EXPECT_EQ(outcome.out.substr(0, outcome.out.find(" in ")), row.summary) << outcome.out;
@@ -622,7 +593,7 @@ TEST_F(Batch, HangupWithTwoHundredOutputsOpenLeavesNoTemporary) {
     for (const int signal : {SIGHUP, SIGQUIT}) {
         const std::string preloaded = "env LD_PRELOAD=" + Quoted(GRIDPORT_HOLD_WRITES) +
                                       " ASAN_OPTIONS=verify_asan_link_order=0:$ASAN_OPTIONS " + BatchCommand();
-        Background run(Line(preloaded, {"-j", std::to_string(kMaps), "--force", "src", "out"}));
+        test::Background run(Line(preloaded, {"-j", std::to_string(kMaps), "--force", "src", "out"}));
         std::size_t open = 0;
         for (int wait = 0; wait < 1000 && open < kMaps; ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -630,7 +601,7 @@ TEST_F(Batch, HangupWithTwoHundredOutputsOpenLeavesNoTemporary) {
         }
         ASSERT_EQ(open, kMaps);
         std::chrono::milliseconds took{};
-        const Outcome outcome = Finish(run.Stop(signal, took));
+        const Outcome outcome = Finish(Stop(run, signal, took));
         EXPECT_EQ(outcome.signal, signal) << outcome.status << outcome.out;
         EXPECT_EQ(Temporaries(), 0U);
     }

@@ -29,6 +29,8 @@
 
 #include <chrono>
 #include <thread>
+
+#include "support/Background.h"
 #endif
 
 namespace gridport {
@@ -602,42 +604,12 @@ bool Eventually(Check check) {
     return false;
 }
 
-// A shell line run in the background, to be signalled or fed.
-class Background {
-public:
-    explicit Background(const std::string& line) : pid_(fork()) {
-        if (pid_ == 0) {
-            // A core file of SIGQUIT would land in the working folder.
-            const rlimit none{0, 0};
-            setrlimit(RLIMIT_CORE, &none);
-            execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~Background() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    Background(const Background&) = delete;
-    Background& operator=(const Background&) = delete;
-
-    void Signal(int number) const { kill(pid_, number); }
-    // The status as a shell gives it, 128 + N after signal N; -1 when it
-    // hasn't ended within 20 seconds.
-    int Status() {
-        int raw = 0;
-        if (!Eventually([&] { return waitpid(pid_, &raw, WNOHANG) == pid_; })) {
-            return -1;
-        }
-        pid_ = -1;
-        return WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : WEXITSTATUS(raw);
-    }
-
-private:
-    pid_t pid_;
-};
+// The status as a shell gives it, 128 + N after signal N; -1 when the run
+// hasn't ended within 20 seconds.
+int ShellStatus(test::Background& run) {
+    const int raw = run.Wait(std::chrono::seconds(20));
+    return raw == -1 ? -1 : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : WEXITSTATUS(raw);
+}
 
 // A map whose RMP file is 1 MB, and a picture of 8192 x 8192 pixels.
 MapV1File BigMap() {
@@ -703,7 +675,7 @@ TEST_F(Cli, ASignalMidWriteRemovesTheTemporaryFileAndEndsTheProgramByIt) {
             const std::string output = work / (row.from + "/old.png");
             WriteDiskFile(output, old);
             std::filesystem::permissions(output, perms::all);
-            Background run(Shell(row.arguments, row.from, "exec " + row.prefix, row.command));
+            test::Background run(Shell(row.arguments, row.from, "exec " + row.prefix, row.command));
             const bool stops = row.arguments[0].find("huge") != std::string::npos;
             EXPECT_TRUE(Eventually([&] { return !TemporaryIn(work / row.staged).empty(); })) << row.command;
             if (stops) {
@@ -714,7 +686,7 @@ TEST_F(Cli, ASignalMidWriteRemovesTheTemporaryFileAndEndsTheProgramByIt) {
             if (stops) {
                 run.Signal(SIGCONT);
             }
-            EXPECT_EQ(run.Status(), 128 + signal) << row.command << " " << signal;
+            EXPECT_EQ(ShellStatus(run), 128 + signal) << row.command << " " << signal;
             EXPECT_EQ(ReadDiskFile(output), old) << row.command << " " << signal;
             EXPECT_EQ(TemporaryIn(work / row.staged), "");
             EXPECT_EQ(Slurp(capture / "err"), "");
@@ -759,11 +731,11 @@ TEST_F(Cli, CtrlCDuringABlockedOpenEndsTheProgramAtOnce) {
         if (command.empty()) {
             continue;  // a viewer that isn't built
         }
-        Background run(Shell(arguments, "", "exec ", command));
+        test::Background run(Shell(arguments, "", "exec ", command));
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         const auto signalled = std::chrono::steady_clock::now();
         run.Signal(SIGINT);
-        EXPECT_EQ(run.Status(), 128 + SIGINT) << command;
+        EXPECT_EQ(ShellStatus(run), 128 + SIGINT) << command;
         EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1)) << command;
         EXPECT_EQ(TemporaryIn(work.Path()), "") << command;
     }
