@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "support/Builders.h"
-#include "support/Files.h"
+#include "builders/Builders.h"
+#include "builders/Files.h"
 
 namespace {
 

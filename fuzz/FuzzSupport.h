@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "support/Builders.h"
+#include "builders/Builders.h"
 
 namespace gridport::test {
 

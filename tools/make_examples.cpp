@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include "support/Builders.h"
-#include "support/Files.h"
+#include "builders/Builders.h"
+#include "builders/Files.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "batch/Batch.h"
-#include "support/Builders.h"
+#include "builders/Builders.h"
 #include "support/MemoryFileSystem.h"
-#include "support/Samples.h"
+#include "builders/Samples.h"
 
 namespace gridport::batch {
 namespace {

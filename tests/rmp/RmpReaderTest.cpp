@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "support/Files.h"
+#include "builders/Files.h"
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
 #include "support/RmpDocument.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "support/Builders.h"
+#include "builders/Builders.h"
 
 namespace gridport::test {
 

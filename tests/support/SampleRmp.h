@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "support/TileMap.h"
-#include "support/Builders.h"
+#include "builders/Builders.h"
 
 namespace gridport::test {
 

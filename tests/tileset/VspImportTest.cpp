@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "support/Builders.h"
+#include "builders/Builders.h"
 #include "support/MemoryFileSystem.h"
 #include "support/Tileset.h"
 

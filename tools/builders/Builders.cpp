@@ -1,4 +1,4 @@
-#include "support/Builders.h"
+#include "builders/Builders.h"
 
 #include <bit>
 

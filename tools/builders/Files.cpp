@@ -1,4 +1,4 @@
-#include "support/Files.h"
+#include "builders/Files.h"
 
 #include <fstream>
 #include <iterator>

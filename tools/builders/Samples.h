@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/Builders.h"
+#include "builders/Builders.h"
 
 // Small valid maps that the tests, the example generator and the web page's
 // folder share.

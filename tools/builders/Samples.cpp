@@ -1,4 +1,4 @@
-#include "support/Samples.h"
+#include "builders/Samples.h"
 
 namespace gridport::test {
 
