@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "view/PngWriter.h"
@@ -88,10 +89,14 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return --references_; }
 
     HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG count, ULONG* done) override {
+        if (done != nullptr) {
+            *done = 0;
+        }
         Expected<std::size_t> got = file_.Read(buffer, count);
         if (!got) {
             return Fail(got.error());
         }
+        Moved(*got);
         if (done != nullptr) {
             *done = static_cast<ULONG>(*got);
         }
@@ -107,19 +112,20 @@ public:
         if (Expected<void> written = file_.Write(data, count); !written) {
             return Fail(written.error());
         }
+        Moved(count);
         if (done != nullptr) {
             *done = count;
         }
         return S_OK;
     }
+    // The position and size are counted here, so that asking where the stream is works on a pipe too; only a real
+    // move reaches the file.
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) override {
         std::uint64_t base = 0;
-        if (origin == STREAM_SEEK_CUR || origin == STREAM_SEEK_END) {
-            Expected<std::uint64_t> from = origin == STREAM_SEEK_CUR ? file_.Tell() : file_.Size();
-            if (!from) {
-                return Fail(from.error());
-            }
-            base = *from;
+        if (origin == STREAM_SEEK_CUR) {
+            base = position_;
+        } else if (origin == STREAM_SEEK_END) {
+            base = end_;
         } else if (origin != STREAM_SEEK_SET) {
             return STG_E_INVALIDFUNCTION;
         }
@@ -127,10 +133,11 @@ public:
             return STG_E_INVALIDFUNCTION;  // before the start
         }
         const std::uint64_t target = base + static_cast<std::uint64_t>(move.QuadPart);
-        if (move.QuadPart != 0 || origin != STREAM_SEEK_CUR) {
+        if (target != position_) {
             if (Expected<void> moved = file_.Seek(target); !moved) {
                 return Fail(moved.error());
             }
+            position_ = target;
         }
         if (position != nullptr) {
             position->QuadPart = target;
@@ -141,13 +148,9 @@ public:
         if (stat == nullptr) {
             return STG_E_INVALIDPOINTER;
         }
-        Expected<std::uint64_t> size = file_.Size();
-        if (!size) {
-            return Fail(size.error());
-        }
         std::memset(stat, 0, sizeof *stat);
         stat->type = STGTY_STREAM;
-        stat->cbSize.QuadPart = *size;
+        stat->cbSize.QuadPart = end_;
         stat->grfMode = STGM_WRITE;
         return S_OK;
     }
@@ -171,6 +174,10 @@ public:
     }
 
 private:
+    void Moved(std::uint64_t bytes) {
+        position_ += bytes;
+        end_ = std::max(end_, position_);
+    }
     HRESULT Fail(const Error& error) {
         if (!failure_) {
             failure_ = error;
@@ -178,7 +185,9 @@ private:
         return STG_E_WRITEFAULT;
     }
 
-    File& file_;
+    File& file_;  // new and empty when given
+    std::uint64_t position_ = 0;
+    std::uint64_t end_ = 0;
     ULONG references_ = 1;
     std::optional<Error> failure_;
 };
@@ -196,8 +205,7 @@ Error EncoderFailure(const std::string& path, const char* step, HRESULT result) 
 void PreferSubFilter(IPropertyBag2* options) {
     PROPBAG2 option{};
     option.pstrName = const_cast<LPOLESTR>(L"FilterOption");
-    VARIANT value;
-    VariantInit(&value);
+    VARIANT value{};  // VT_EMPTY, as VariantInit leaves it
     value.vt = VT_UI1;
     value.bVal = WICPngFilterSub;
     static_cast<void>(options->Write(1, &option, &value));
@@ -261,8 +269,8 @@ Expected<void> WritePng(std::uint32_t width, std::uint32_t height, const PngRowS
     if (!swapRedBlue && !IsEqualGUID(format, GUID_WICPixelFormat32bppRGBA)) {
         return failed("has no 8-bit RGBA pixels", WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT);
     }
-    const std::uint32_t bandRows = static_cast<std::uint32_t>(
-        std::clamp<std::uint64_t>(kBandBytes / rowBytes, 1, std::max<std::uint32_t>(height, 1)));
+    const std::uint64_t rowsThatFit = kBandBytes / std::max<std::uint64_t>(rowBytes, 1);
+    const auto bandRows = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(rowsThatFit, 1, std::max(height, 1u)));
     std::vector<std::uint8_t> band(static_cast<std::size_t>(rowBytes * bandRows));
     std::uint32_t filled = 0;
     for (std::uint32_t y = 0; y < height; ++y) {
