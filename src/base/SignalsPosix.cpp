@@ -66,11 +66,11 @@ void Take(int number) {
     sigaction(number, &handled, nullptr);
 }
 
-void Ignore(int number) {
-    struct sigaction ignored {};
-    ignored.sa_handler = SIG_IGN;
-    sigemptyset(&ignored.sa_mask);
-    sigaction(number, &ignored, nullptr);
+void Set(int number, void (*handler)(int)) {  // SIG_IGN or SIG_DFL
+    struct sigaction plain {};
+    plain.sa_handler = handler;
+    sigemptyset(&plain.sa_mask);
+    sigaction(number, &plain, nullptr);
 }
 
 }  // namespace
@@ -79,11 +79,11 @@ void InstallSignalCleanup(BrokenPipe brokenPipe) {
     for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         Take(number);
     }
-    Ignore(SIGXFSZ);
+    Set(SIGXFSZ, SIG_IGN);
     if (brokenPipe == BrokenPipe::Ends) {
         Take(SIGPIPE);
     } else {
-        Ignore(SIGPIPE);
+        Set(SIGPIPE, SIG_IGN);
     }
 }
 
@@ -98,10 +98,7 @@ int StopSignal() noexcept {
 }
 
 void DieBySignal(int signal) {
-    struct sigaction plain {};
-    plain.sa_handler = SIG_DFL;
-    sigemptyset(&plain.sa_mask);
-    sigaction(signal, &plain, nullptr);
+    Set(signal, SIG_DFL);
     sigset_t only;
     sigemptyset(&only);
     sigaddset(&only, signal);

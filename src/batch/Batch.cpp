@@ -157,16 +157,8 @@ private:
     // RunConversion on an already open map: the same pass and failure order (an unreadable map wins over the tileset).
     Expected<void> ConvertPair(File& mapFile, const MapEntry& entry, const std::string& tilesetPath,
                                ConversionSink& sink) {
-        if (!mapFile.Seek(0)) {
-            return RunConversion(entry.map, tilesetPath, fileSystem_, sink);
-        }
-        MapReader map(mapFile, entry.map);
-        Expected<std::unique_ptr<File>> tilesetFile = fileSystem_.Open(tilesetPath, OpenMode::Read);
-        if (!tilesetFile) {
-            return RunConversion(map, std::nullopt, sink, tilesetFile.error());
-        }
-        BufferedReader tilesetIn(**tilesetFile, tilesetPath);
-        return RunConversion(map, TilesetInput{tilesetIn, TilesetKindOf(tilesetPath)}, sink);
+        return mapFile.Seek(0) ? RunConversion(mapFile, entry.map, tilesetPath, fileSystem_, sink)
+                               : RunConversion(entry.map, tilesetPath, fileSystem_, sink);
     }
 
     Expected<void> MakeFolderOf(const std::string& output) {

@@ -97,8 +97,6 @@ Expected<void> CopyInPlace(const std::string& staged, const std::string& target)
 // Starts writing count bytes of a stream's file from offset to disk without waiting. Only a hint: may do nothing.
 void StartWriteback(std::FILE* stream, std::uint64_t offset, std::uint64_t count);
 
-bool SameFile(const std::string& a, const std::string& b);
-
 // 64-bit positions of a stream, so that files over 2 GiB work on every host.
 std::int64_t TellStream(std::FILE* stream);
 int SeekStream(std::FILE* stream, std::int64_t offset, int origin);

@@ -225,13 +225,6 @@ Expected<void> MakeFolder(const std::string& path) {
     return Error::System(path, "cannot make the folder", cause == EEXIST ? ENOTDIR : cause);
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat first {};
-    struct stat second {};
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
-}
-
 std::int64_t TellStream(std::FILE* stream) {
     return ftello(stream);
 }

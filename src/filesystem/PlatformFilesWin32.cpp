@@ -238,18 +238,12 @@ Expected<NewFile> CreateNew(const std::string& path, const OutputTarget&) {
         return Error::System(path, "cannot create", ErrnoFromLastError());
     }
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-    if (descriptor < 0) {
-        const int cause = errno;
-        CloseHandle(handle);
-        DeleteFileA(path.c_str());
-        return Error::System(path, "cannot create", cause);
-    }
     NewFile made;
-    made.stream = _fdopen(descriptor, "wb");
+    made.stream = descriptor < 0 ? nullptr : _fdopen(descriptor, "wb");
     if (made.stream == nullptr) {
         const int cause = errno;
-        _close(descriptor);
-        _unlink(path.c_str());
+        static_cast<void>(descriptor < 0 ? CloseHandle(handle) : _close(descriptor));
+        DeleteFileA(path.c_str());
         return Error::System(path, "cannot create", cause);
     }
     return made;
@@ -298,24 +292,6 @@ Expected<void> Replace(const std::string& from, const std::string& to) {
 }
 
 void StartWriteback(std::FILE*, std::uint64_t, std::uint64_t) {}  // Windows has no call that only starts the writing.
-
-bool SameFile(const std::string& a, const std::string& b) {
-    BY_HANDLE_FILE_INFORMATION first;
-    BY_HANDLE_FILE_INFORMATION second;
-    for (const auto& [path, information] : {std::pair{&a, &first}, std::pair{&b, &second}}) {
-        const HANDLE handle = OpenToLookAt(*path);
-        if (handle == INVALID_HANDLE_VALUE) {
-            return false;
-        }
-        const bool known = GetFileInformationByHandle(handle, information) != 0;
-        CloseHandle(handle);
-        if (!known) {
-            return false;
-        }
-    }
-    return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
-}
 
 std::int64_t TellStream(std::FILE* stream) {
     return _ftelli64(stream);

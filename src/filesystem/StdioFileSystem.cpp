@@ -166,7 +166,9 @@ Expected<std::unique_ptr<OutputFile>> StdioFileSystem::OpenOutput(const std::str
 }
 
 bool StdioFileSystem::SameFile(const std::string& a, const std::string& b) {
-    return platform::SameFile(a, b);
+    const Expected<std::string> first = platform::Identity(a);
+    const Expected<std::string> second = platform::Identity(b);
+    return first && second && *first == *second;
 }
 
 Expected<FileStatus> StdioFileSystem::Status(const std::string& path) {
