@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "builders/Builders.h"
-#include "builders/Files.h"
+#include "support/Builders.h"
+#include "support/Files.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "builders/Builders.h"
-#include "builders/Files.h"
+#include "support/Builders.h"
+#include "support/Files.h"
 
 namespace {
 

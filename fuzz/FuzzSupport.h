@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "builders/Builders.h"
+#include "support/Builders.h"
 
 namespace gridport::test {
 

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "builders/Files.h"
+#include "support/Files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 

@@ -17,7 +17,7 @@
 #include "FuzzSupport.h"
 #include "tileset/TilesetReader.h"
 #include "support/Conversion.h"
-#include "builders/Files.h"
+#include "support/Files.h"
 #include "support/SampleRmp.h"
 
 namespace {

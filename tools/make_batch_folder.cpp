@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <string>
 
-#include "builders/Builders.h"
-#include "builders/Files.h"
-#include "builders/Samples.h"
+#include "support/Builders.h"
+#include "support/Files.h"
+#include "support/Samples.h"
 
 namespace {
 

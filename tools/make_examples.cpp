@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include "builders/Builders.h"
-#include "builders/Files.h"
+#include "support/Builders.h"
+#include "support/Files.h"
 
 namespace {
 

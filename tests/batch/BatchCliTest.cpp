@@ -29,9 +29,9 @@
 
 #include "base/Version.h"
 #include "support/Background.h"
-#include "builders/Builders.h"
+#include "support/Builders.h"
 #include "support/Conversion.h"
-#include "builders/Files.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace gridport {

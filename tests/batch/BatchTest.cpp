@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "batch/Batch.h"
-#include "builders/Builders.h"
+#include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
-#include "builders/Samples.h"
+#include "support/Samples.h"
 
 namespace gridport::batch {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "batch/Pairing.h"
-#include "builders/Files.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace gridport::batch {

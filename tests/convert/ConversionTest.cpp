@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/Conversion.h"
-#include "builders/Builders.h"
+#include "support/Builders.h"
 #include "support/Conversion.h"
 #include "support/MemoryFileSystem.h"
 

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "builders/Builders.h"
+#include "support/Builders.h"
 #include "support/Conversion.h"
-#include "builders/Files.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 #ifndef _WIN32

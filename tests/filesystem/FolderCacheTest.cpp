@@ -9,7 +9,7 @@
 #include "filesystem/DefaultFileSystem.h"
 #include "filesystem/ExactName.h"
 #include "filesystem/FolderCache.h"
-#include "builders/Files.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace gridport {

@@ -8,7 +8,7 @@
 #include "filesystem/ExactName.h"
 #include "filesystem/StdioFile.h"
 #include "base/Signals.h"
-#include "builders/Files.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 #ifndef _WIN32

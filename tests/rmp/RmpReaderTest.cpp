@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "builders/Files.h"
+#include "support/Files.h"
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
 #include "support/RmpDocument.h"

@@ -2,7 +2,7 @@
 
 #include "base/ByteOrder.h"
 #include "rmp/RmpWriter.h"
-#include "builders/Builders.h"
+#include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
 #include "tileset/RtsWriter.h"
 

@@ -10,7 +10,7 @@
 
 #include "convert/Conversion.h"
 #include "support/Conversion.h"
-#include "builders/Files.h"
+#include "support/Files.h"
 #if GRIDPORT_WITH_VIEW
 #include "view/MapViewCommand.h"
 #endif

@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "filesystem/FileSystem.h"
-#include "builders/Builders.h"
-#include "builders/Samples.h"
+#include "support/Builders.h"
+#include "support/Samples.h"
 #include "support/MemoryFileSystem.h"
 #include "support/Reference.h"
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "builders/Builders.h"
+#include "support/Builders.h"
 #include "support/Conversion.h"
 #include "support/MemoryFileSystem.h"
 #include "support/RmpDocument.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "builders/Builders.h"
+#include "support/Builders.h"
 
 namespace gridport::test {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "support/TileMap.h"
-#include "builders/Builders.h"
+#include "support/Builders.h"
 
 namespace gridport::test {
 

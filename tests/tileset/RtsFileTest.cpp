@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "filesystem/BufferedWriter.h"
-#include "builders/Builders.h"
+#include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
 #include "tileset/RtsWriter.h"
 #include "support/Tileset.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "builders/Builders.h"
+#include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
 #include "support/Tileset.h"
 

@@ -9,7 +9,7 @@
 #endif
 
 #include "filesystem/DefaultFileSystem.h"
-#include "builders/Files.h"
+#include "support/Files.h"
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
 #include "support/TempDir.h"

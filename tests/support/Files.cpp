@@ -1,4 +1,4 @@
-#include "builders/Files.h"
+#include "support/Files.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "builders/Samples.h"
+#include "support/Samples.h"
 
 namespace gridport::test {
 

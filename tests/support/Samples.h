@@ -1,6 +1,6 @@
 #pragma once
 
-#include "builders/Builders.h"
+#include "support/Builders.h"
 
 // Small valid maps that the tests, the example generator and the web page's
 // folder share.

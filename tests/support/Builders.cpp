@@ -1,4 +1,4 @@
-#include "builders/Builders.h"
+#include "support/Builders.h"
 
 #include <bit>
 
