@@ -1,11 +1,14 @@
 #include "batch/BatchCommand.h"
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "base/CommandLine.h"
 #include "base/Executor.h"
 #include "base/Version.h"
 #include "batch/Batch.h"
+#include "batch/BuildLog.h"
 #include "batch/MapFinder.h"
 #include "batch/Options.h"
 #include "batch/Report.h"
@@ -63,6 +66,21 @@ Expected<void> WriteReport(const std::string& text, std::FILE* out) {
         return Error(ErrorKind::Output, "standard output", "cannot write the report");
     }
     return Success();
+}
+
+// The build log with an entry for each output made, when any was.
+Expected<void> WriteLog(FileSystem& files, const std::string& path, const BuildLog& log,
+                        const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records) {
+    std::vector<LogLine> made;
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        if (records[i].made) {
+            made.push_back({maps[i].outputName, maps[i].map, *records[i].tileset, *records[i].made});
+        }
+    }
+    if (made.empty()) {
+        return Success();
+    }
+    return log.Write(files, path, std::move(made));
 }
 
 void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector<MapEntry>& maps,
@@ -133,11 +151,21 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     }
     FolderCache cache;
     CachedNameFileSystem fileSystem(defaultFileSystem, cache);
-    const std::vector<MapRecord> records = RunBatch(found->maps, options, fileSystem, cache,
+    const std::string logPath = JoinPath(options.output, kBuildLogName);
+    const BuildLog log = BuildLog::Read(fileSystem, logPath);
+    const std::vector<MapRecord> records = RunBatch(found->maps, options, fileSystem, cache, log,
                                                     platform::IsTerminal(progress) ? progress : nullptr);
+    // The log is written after a stop too, so that the maps converted stay up to date.
+    std::optional<Error> logFailure;
+    if (Expected<void> written = WriteLog(fileSystem, logPath, log, found->maps, records); !written) {
+        logFailure = written.error();
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     PrintSummary(summaryOut, options, found->maps, records, found->unreadable, seconds);
     int status = Count(records).failed + found->unreadable.size() == 0 ? 0 : 1;
+    if (logFailure) {
+        status = std::max(status, fail(*logFailure));
+    }
     if (options.report && !options.dryRun) {
         const std::string text = ReportText(found->maps, records, options.reportFormat);
         if (Expected<void> written = reportOut ? WriteReport(text, out) : WriteReport(*options.report, text);

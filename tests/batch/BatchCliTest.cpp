@@ -387,6 +387,97 @@ TEST_F(Batch, TwoMapsOfOneOutputDoNotOverwriteEachOther) {
     EXPECT_EQ(test::ReadDiskFile(work / "out/a.rmp"), Reference("src/a.MAP", "src/t.vsp"));
 }
 
+// No output is any input of the batch: here SOURCE is inside OUTPUT and an
+// RTS tileset is named like another map's output, and (where there are
+// links) an output is a link to a map.
+TEST_F(Batch, AnOutputThatIsAnyInputFailsItsMap) {
+    PutMap("X/s/b.map", "t.rmp");
+    const Bytes tileset = test::PatternRts(5, 8, 4).Build();
+    Put("X/s/t.rmp", tileset);
+    PutMap("X/s/s/t.map", "t.vsp");
+    Put("X/s/s/t.vsp", test::PatternVsp(5).Build());
+    PutMap("X/s/c.map", "t.rmp");
+    const bool links = !Windows();
+    if (links) {
+        fs::create_symlink(fs::absolute(work / "X/s/b.map"), work / "X/c.rmp");
+    }
+    const Bytes map = test::ReadDiskFile(work / "X/s/b.map");
+    for (const char* dryRun : {"-n", "-j1"}) {
+        const Outcome run = Run({dryRun, "X/s", "X"});
+        EXPECT_EQ(run.status, 1) << run.out;
+        const std::string out = Plain(run.out);
+        EXPECT_NE(out.find("failed: X/s/s/t.map with X/s/s/t.vsp: X/s/s/t.map: its output X/s/t.rmp is an input: the "
+                           "tileset of X/s/b.map\n"),
+                  std::string::npos)
+            << out;
+        EXPECT_EQ(out.find("failed: X/s/c.map") == std::string::npos, !links) << out;
+        EXPECT_NE(out.find("its output X/c.rmp is an input: the map X/s/b.map"), std::string::npos) << out;
+    }
+    EXPECT_EQ(test::ReadDiskFile(work / "X/s/t.rmp"), tileset);
+    EXPECT_EQ(test::ReadDiskFile(work / "X/s/b.map"), map);
+    EXPECT_EQ(test::ReadDiskFile(work / "X/b.rmp"), Reference("X/s/b.map", "X/s/t.rmp"));
+}
+
+// OUTPUT the same folder as SOURCE, however spelt, puts each RMP file beside
+// its map, and a second run finds them up to date; a folder where an RMP file
+// goes is a failure, never up to date.
+TEST_F(Batch, OutputSameAsSourceConvertsInPlace) {
+    PutMap("ex/a.map", "t.vsp");
+    PutMap("ex/sub/b.map", "../t.vsp");
+    PutMap("ex/c.map", "t.vsp");
+    Put("ex/t.vsp", test::PatternVsp(5).Build());
+    fs::create_directories(work / "ex/c.rmp");
+    for (const auto& [operands, counts] :
+         {std::pair<std::vector<std::string>, std::string>{{"ex", "ex"}, "3 maps: 2 converted, 0 up to date, 1 failed"},
+          {{"ex/.", "./ex/"}, "3 maps: 0 converted, 2 up to date, 1 failed"}}) {
+        const Outcome run = Run(operands);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), counts) << run.out;
+        EXPECT_NE(Plain(run.out).find("c.rmp: not a regular file (a folder)\n"), std::string::npos) << run.out;
+    }
+    EXPECT_EQ(test::ReadDiskFile(work / "ex/a.rmp"), Reference("ex/a.map", "ex/t.vsp"));
+    EXPECT_EQ(test::ReadDiskFile(work / "ex/sub/b.rmp"), Reference("ex/sub/b.map", "ex/t.vsp"));
+    EXPECT_TRUE(Exists("ex/.gridport.log"));
+}
+
+// Up to date knows the pairing: swapping two --tilesets folders, or another
+// --tileset, converts again exactly the maps paired otherwise; a damaged log
+// makes the maps it no longer names out of date, and fails nothing.
+TEST_F(Batch, UpToDateNeedsTheBuildLogsWordForThePair) {
+    for (const auto& [map, tileset] : {std::pair{"a", "t.vsp"}, {"b", "u.vsp"}, {"c", "v.vsp"}}) {
+        PutMap(std::string("src/") + map + ".map", tileset);
+    }
+    Put("lib1/t.vsp", test::PatternVsp(5).Build());
+    Put("lib1/v.vsp", test::PatternVsp(5).Build());
+    Put("lib2/t.vsp", test::PatternVsp(6).Build());
+    Put("lib2/u.vsp", test::PatternVsp(5).Build());
+    const auto counts = [this](const std::vector<std::string>& arguments) {
+        const Outcome run = Run(arguments);
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        return run.out.substr(0, run.out.find(" in "));
+    };
+    const std::vector<std::string> first{"--tilesets", "lib1", "--tilesets", "lib2", "src", "out"};
+    const std::vector<std::string> swapped{"--tilesets", "lib2", "--tilesets", "lib1", "src", "out"};
+    EXPECT_EQ(counts(first), "3 maps: 3 converted, 0 up to date, 0 failed");
+    EXPECT_EQ(Slurp(work / "out/.gridport.log").rfind("gridport-batch build log 1\na.rmp\tsrc/a.map\tlib1/t.vsp\t", 0),
+              0U);
+    EXPECT_EQ(counts(first), "3 maps: 0 converted, 3 up to date, 0 failed");
+    EXPECT_EQ(counts(swapped), "3 maps: 1 converted, 2 up to date, 0 failed");
+    EXPECT_EQ(test::ReadDiskFile(work / "out/a.rmp"), Reference("src/a.map", "lib2/t.vsp"));
+    EXPECT_EQ(counts({"--tileset", "lib1/t.vsp", "src/a.map", "out"}), "1 maps: 1 converted, 0 up to date, 0 failed");
+    EXPECT_EQ(counts({"--tileset", "lib1/t.vsp", "src/a.map", "out"}), "1 maps: 0 converted, 1 up to date, 0 failed");
+    EXPECT_EQ(counts(swapped), "3 maps: 1 converted, 2 up to date, 0 failed");
+    // The last line cut short, then a log of another kind.
+    const std::string log = Slurp(work / "out/.gridport.log");
+    Put("out/.gridport.log", Bytes(log.begin(), log.end() - 3));
+    EXPECT_EQ(counts(swapped), "3 maps: 1 converted, 2 up to date, 0 failed");
+    Put("out/.gridport.log", {0xFF, '\n'});
+    EXPECT_EQ(counts(swapped), "3 maps: 3 converted, 0 up to date, 0 failed");
+    const std::string remade = Slurp(work / "out/.gridport.log");
+    EXPECT_EQ(std::count(remade.begin(), remade.end(), '\n'), 4) << remade;
+    EXPECT_EQ(Temporaries(), 0U);
+}
+
 struct UsageCase {
     std::vector<std::string> arguments;
     const char* message;
