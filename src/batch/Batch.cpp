@@ -79,7 +79,7 @@ public:
           cache_(cache),
           log_(log),
           records_(maps.size()),
-          found_(maps.size()) {}
+          found_(maps.size(), 0) {}
 
     std::vector<MapRecord> Run(std::FILE* progress) {
         const unsigned jobs = std::max(1U, std::min<unsigned>(options_.jobs, static_cast<unsigned>(maps_.size())));
@@ -108,12 +108,9 @@ public:
     }
 
 private:
-    // What the pairing found of a map: its inputs' stamps and whether something is at its output.
-    struct Found {
-        bool paired = false;  // paired and waiting for its conversion
-        bool outputThere = false;
-        Made stamps;
-    };
+    // What the pairing found of a map, as bits: paired and waiting for its conversion; something at its output.
+    static constexpr std::uint8_t kPaired = 1;
+    static constexpr std::uint8_t kOutputThere = 2;
 
     bool Stopping() const { return StopRequested() || (options_.failFast && failed_.load() != 0); }
 
@@ -202,7 +199,8 @@ private:
 
     // Whether the output is up to date (never with --force). Only a regular file can be: an output or tileset of
     // another kind (folder, FIFO, device) fails here, even in a dry run; a missing one fails on open.
-    Expected<bool> UpToDate(const MapEntry& entry, const std::string& tilesetPath, Found& found) {
+    Expected<bool> UpToDate(const MapEntry& entry, const std::string& tilesetPath, MapRecord& record,
+                            std::uint8_t& found) {
         const Expected<FileStatus> tileset = fileSystem_.Status(tilesetPath);
         if (tileset && tileset->kind != FileKind::Missing && tileset->kind != FileKind::Link) {
             if (Expected<void> regular = RequireRegular(tilesetPath, *tileset); !regular) {
@@ -210,8 +208,8 @@ private:
             }
         }
         const Expected<FileStatus> map = fileSystem_.Status(entry.map);
-        found.stamps.map = map ? StampOf(*map) : Stamp{};
-        found.stamps.tileset = tileset ? StampOf(*tileset) : Stamp{};
+        record.stamps.map = map ? StampOf(*map) : Stamp{};
+        record.stamps.tileset = tileset ? StampOf(*tileset) : Stamp{};
         const Expected<FileStatus> output = fileSystem_.Status(entry.output);
         if (!output) {
             return output.error();
@@ -220,7 +218,7 @@ private:
         if (output->kind == FileKind::Missing || output->kind == FileKind::Link) {
             return false;
         }
-        found.outputThere = true;
+        found |= kOutputThere;
         if (output->kind != FileKind::Regular) {
             return NotARegularFile(entry.output, output->kind).As(ErrorKind::Output);
         }
@@ -232,8 +230,8 @@ private:
                 return false;
             }
         }
-        return log_.Names(entry.outputName, entry.map, tilesetPath, {found.stamps.map, found.stamps.tileset,
-                                                                      StampOf(*output)});
+        record.stamps.output = StampOf(*output);
+        return log_.Names(OutputName(entry), entry.map, tilesetPath, record.stamps);
     }
 
     // The first stage: the map's tileset, and whether its output is up to date. Nothing is written.
@@ -249,7 +247,7 @@ private:
             return Fail(record, tileset.error());
         }
         record.tileset = *tileset;
-        Expected<bool> upToDate = UpToDate(entry, *tileset, found_[index]);
+        Expected<bool> upToDate = UpToDate(entry, *tileset, record, found_[index]);
         if (!upToDate) {
             return Fail(record, upToDate.error());
         }
@@ -257,41 +255,45 @@ private:
             record.result = MapResult::UpToDate;
             return;
         }
-        found_[index].paired = true;
+        found_[index] |= kPaired;
     }
 
     // Between the stages: an output already there that is the same file as an input, however spelt, fails its map
     // (up to date or not). Only a file already there can be: every input is.
     void FailOutputsThatAreInputs() {
-        if (std::none_of(found_.begin(), found_.end(), [](const Found& found) { return found.outputThere; })) {
+        if (std::none_of(found_.begin(), found_.end(), [](std::uint8_t found) { return (found & kOutputThere) != 0; })) {
             return;
         }
-        std::unordered_map<std::string, std::string> inputs;  // identity: what the input is, for the reason
+        // Each input's identity, and the map that reads it: as its map, or (past the maps' count) as its tileset.
+        std::unordered_map<std::string, std::size_t> inputs;
         for (std::size_t i = 0; i < maps_.size(); ++i) {
             if (Expected<std::string> identity = fileSystem_.Identity(maps_[i].map)) {
-                inputs.emplace(std::move(*identity), "the map " + maps_[i].map);
+                inputs.emplace(std::move(*identity), i);
             }
         }
         for (std::size_t i = 0; i < maps_.size(); ++i) {
             const std::optional<std::string>& tileset = records_[i].tileset;
             if (tileset && (i == 0 || records_[i - 1].tileset != tileset)) {
                 if (Expected<std::string> identity = fileSystem_.Identity(*tileset)) {
-                    inputs.emplace(std::move(*identity), "the tileset of " + maps_[i].map);
+                    inputs.emplace(std::move(*identity), maps_.size() + i);
                 }
             }
         }
         for (std::size_t i = 0; i < maps_.size(); ++i) {
             MapRecord& record = records_[i];
-            if (!found_[i].outputThere || record.result == MapResult::Failed) {
+            if ((found_[i] & kOutputThere) == 0 || record.result == MapResult::Failed) {
                 continue;
             }
             Expected<std::string> identity = fileSystem_.Identity(maps_[i].output);
             const auto input = identity ? inputs.find(*identity) : inputs.end();
             if (input != inputs.end()) {
+                const std::size_t reader = input->second % maps_.size();
                 record.result = MapResult::Failed;
                 record.failure = Error(ErrorKind::Output, maps_[i].map,
-                                       "its output " + maps_[i].output + " is an input: " + input->second);
-                found_[i].paired = false;
+                                       "its output " + maps_[i].output + " is an input: " +
+                                           (input->second < maps_.size() ? "the map " : "the tileset of ") +
+                                           maps_[reader].map);
+                found_[i] = 0;
                 failed_.fetch_add(1);
                 done_.fetch_add(1);
             }
@@ -302,7 +304,7 @@ private:
     void Convert(std::size_t index) {
         const MapEntry& entry = maps_[index];
         MapRecord& record = records_[index];
-        if (!found_[index].paired) {
+        if ((found_[index] & kPaired) == 0) {
             return;
         }
         const std::string& tileset = *record.tileset;
@@ -344,7 +346,8 @@ private:
         const Expected<FileStatus> made = fileSystem_.Status(entry.output);
         if (made && made->kind == FileKind::Regular) {
             record.bytes = made->size;
-            record.made = Made{found_[index].stamps.map, found_[index].stamps.tileset, StampOf(*made)};
+            record.stamps.output = StampOf(*made);
+            record.made = true;
         }
     }
 
@@ -364,7 +367,7 @@ private:
     FolderCache& cache_;
     const BuildLog& log_;
     std::vector<MapRecord> records_;
-    std::vector<Found> found_;
+    std::vector<std::uint8_t> found_;
     unsigned jobs_ = 1;
     std::size_t stretch_ = 0;
     std::size_t claims_ = 0;

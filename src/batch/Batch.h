@@ -23,8 +23,9 @@ struct MapRecord {
     std::optional<Error> failure;        // why it failed, as mapview says it
     std::uint64_t bytes = 0;
     double milliseconds = 0;
-    // Converted: what the build log keeps of the inputs, as they were before they were read, and of the output made.
-    std::optional<Made> made;
+    // What the build log keeps of the inputs, as they were before they were read, and (when made) of the output.
+    Made stamps;
+    bool made = false;  // converted, and the output's stamp is known
 };
 
 // Runs the batch over maps on options.jobs threads (at least one) through fileSystem, which must be thread-safe,

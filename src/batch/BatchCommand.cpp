@@ -71,16 +71,15 @@ Expected<void> WriteReport(const std::string& text, std::FILE* out) {
 // The build log with an entry for each output made, when any was.
 Expected<void> WriteLog(FileSystem& files, const std::string& path, const BuildLog& log,
                         const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records) {
-    std::vector<LogLine> made;
-    for (std::size_t i = 0; i < maps.size(); ++i) {
-        if (records[i].made) {
-            made.push_back({maps[i].outputName, maps[i].map, *records[i].tileset, *records[i].made});
-        }
-    }
-    if (made.empty()) {
+    if (std::none_of(records.begin(), records.end(), [](const MapRecord& record) { return record.made; })) {
         return Success();
     }
-    return log.Write(files, path, std::move(made));
+    return log.Write(files, path, maps.size(), [&](std::size_t i) -> std::optional<LogLine> {
+        if (!records[i].made) {
+            return std::nullopt;
+        }
+        return LogLine{OutputName(maps[i]), maps[i].map, *records[i].tileset, records[i].stamps};
+    });
 }
 
 void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector<MapEntry>& maps,

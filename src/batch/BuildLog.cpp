@@ -4,6 +4,7 @@
 #include <charconv>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 
 #include "base/Version.h"
 
@@ -200,7 +201,8 @@ bool BuildLog::Names(const std::string& output, const std::string& map, const st
            entry->version == kVersion;
 }
 
-Expected<void> BuildLog::Write(FileSystem& files, const std::string& path, std::vector<LogLine> made) const {
+Expected<void> BuildLog::Write(FileSystem& files, const std::string& path, std::size_t count,
+                               const std::function<std::optional<LogLine>(std::size_t)>& made) const {
     // A FIFO or device there would take the log in place, or wait for a reader: only a file is replaced.
     const Expected<FileStatus> status = files.Status(path);
     if (!status) {
@@ -209,46 +211,55 @@ Expected<void> BuildLog::Write(FileSystem& files, const std::string& path, std::
     if (status->kind != FileKind::Regular && status->kind != FileKind::Missing && status->kind != FileKind::Link) {
         return NotARegularFile(path, status->kind).As(ErrorKind::Output);
     }
-    const auto byOutput = [](const LogLine& a, const LogLine& b) { return a.output < b.output; };
-    std::sort(made.begin(), made.end(), byOutput);
-    const std::size_t madeCount = made.size();
-    // The entries kept: those of outputs not made again, still by the version that made them.
-    std::vector<const std::string*> versions(madeCount, nullptr);
-    for (const auto& [output, entry] : entries_) {
-        const LogLine line{output, entry.map, entry.tileset, entry.stamps};  // kept plain as read
-        if (!std::binary_search(made.begin(), made.begin() + static_cast<std::ptrdiff_t>(madeCount), line, byOutput)) {
-            made.push_back(line);
-            versions.push_back(&entry.version);
+    // The entries kept: those of outputs not made again, as they were read, sorted.
+    std::unordered_set<std::string_view> madeAgain;
+    if (!entries_.empty()) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (const std::optional<LogLine> line = made(i)) {
+                if (const auto entry = entries_.find(line->output); entry != entries_.end()) {
+                    madeAgain.insert(entry->first);
+                }
+            }
         }
     }
-    std::vector<std::size_t> order(made.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        order[i] = i;
+    std::vector<const std::pair<const std::string, LogEntry>*> kept;
+    for (const auto& item : entries_) {
+        if (madeAgain.count(item.first) == 0) {
+            kept.push_back(&item);
+        }
     }
-    std::sort(order.begin(), order.end(), [&made](std::size_t a, std::size_t b) { return made[a].output < made[b].output; });
+    std::sort(kept.begin(), kept.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
     Expected<std::unique_ptr<OutputFile>> file = files.OpenOutput(path);
     if (!file) {
         return file.error();
     }
     std::string text(kFirstLine);
     text += '\n';
-    for (const std::size_t i : order) {
-        const LogLine& line = made[i];
-        Escape(text, line.output);
-        for (const std::string_view name : {line.map, line.tileset}) {
+    const auto put = [&](std::string_view output, const std::string& map, const std::string& tileset,
+                         const Made& stamps, std::string_view version) {
+        Escape(text, output);
+        for (const std::string* name : {&map, &tileset}) {
             text += '\t';
-            Escape(text, versions[i] != nullptr ? std::string(name) : Plain(name));
+            Escape(text, *name);
         }
-        for (const Stamp* stamp : {&line.stamps.map, &line.stamps.tileset, &line.stamps.output}) {
+        for (const Stamp* stamp : {&stamps.map, &stamps.tileset, &stamps.output}) {
             text += '\t' + std::to_string(stamp->size) + '\t' + std::to_string(stamp->modified);
         }
         text += '\t';
-        Escape(text, versions[i] != nullptr ? std::string_view(*versions[i]) : std::string_view(kVersion));
+        Escape(text, version);
         text += '\n';
         if (text.size() >= kChunk) {
             (void)(*file)->Write(text.data(), text.size());  // a failed write is remembered: Commit gives the reason
             text.clear();
         }
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        if (const std::optional<LogLine> line = made(i)) {
+            put(line->output, Plain(line->map), Plain(line->tileset), line->stamps, kVersion);
+        }
+    }
+    for (const auto* item : kept) {
+        put(item->first, item->second.map, item->second.tileset, item->second.stamps, item->second.version);
     }
     (void)(*file)->Write(text.data(), text.size());
     return (*file)->Commit();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,7 +47,7 @@ struct LogEntry {
 
 // An output made in this run (by this version), its names held by the caller.
 struct LogLine {
-    std::string_view output;
+    std::string output;
     std::string_view map;
     std::string_view tileset;
     Made stamps;
@@ -57,7 +59,7 @@ struct LogLine {
 //   OUTPUT-NAME <TAB> MAP <TAB> TILESET <TAB> MAP-SIZE <TAB> MAP-TIME <TAB> TILESET-SIZE <TAB> TILESET-TIME
 //     <TAB> OUTPUT-SIZE <TAB> OUTPUT-TIME <TAB> VERSION
 //
-// one line per output, sorted; paths as the batch spelt them, without "." parts or repeated separators, with '%', tabs
+// one line per output; paths as the batch spelt them, without "." parts or repeated separators, with '%', tabs
 // and control characters written %XX; times in the file system's own units. A line that doesn't read so is left out;
 // a log whose first line differs is empty.
 class BuildLog {
@@ -70,8 +72,10 @@ public:
     // Whether the entry for output names this pair, with these stamps, written by this version.
     bool Names(const std::string& output, const std::string& map, const std::string& tileset, const Made& stamps) const;
 
-    // The log with made for the outputs it names, written to path through a temporary file renamed over it.
-    Expected<void> Write(FileSystem& files, const std::string& path, std::vector<LogLine> made) const;
+    // The log with the lines made(i) gives for i below count (first, in that order) in place of the entries for the
+    // same outputs, written to path through a temporary file renamed over it.
+    Expected<void> Write(FileSystem& files, const std::string& path, std::size_t count,
+                         const std::function<std::optional<LogLine>(std::size_t)>& made) const;
 
 private:
     std::unordered_map<std::string, LogEntry> entries_;

@@ -65,10 +65,8 @@ public:
             if (kind == FileKind::Folder) {
                 subfolders.push_back(entry.name);
             } else if (IsMapName(entry.name)) {
-                found_.maps.push_back({JoinPath(folder, entry.name), relative + entry.name,
-                                       OutputFor(output_, relative, entry.name),
-                                       relative + entry.name.substr(0, entry.name.size() - kMapEnding.size()) + ".rmp",
-                                       {}});
+                found_.maps.push_back(
+                    {JoinPath(folder, entry.name), relative + entry.name, OutputFor(output_, relative, entry.name), {}});
             }
         }
         for (const std::string& name : subfolders) {
@@ -97,6 +95,11 @@ bool IsMapName(const std::string& name) {
     return name.size() > kMapEnding.size() && EndsWithIgnoringCase(name, kMapEnding);
 }
 
+std::string OutputName(const MapEntry& entry) {
+    const std::string& name = entry.relative;
+    return (IsMapName(name) ? name.substr(0, name.size() - kMapEnding.size()) : name) + ".rmp";
+}
+
 Expected<FoundMaps> FindMaps(FileSystem& files, const std::string& source, const std::string& output) {
     FoundMaps found;
     const Expected<FileStatus> status = files.Status(source);
@@ -110,7 +113,7 @@ Expected<FoundMaps> FindMaps(FileSystem& files, const std::string& source, const
         // A file named as SOURCE is converted whatever its name ends in.
         const std::string name = source.substr(ExactNameStart(source));
         const std::string stem = IsMapName(name) ? name.substr(0, name.size() - kMapEnding.size()) : name;
-        found.maps.push_back({source, name, JoinPath(output, stem + ".rmp"), stem + ".rmp", {}});
+        found.maps.push_back({source, name, JoinPath(output, stem + ".rmp"), {}});
         return found;
     }
     Walk(files, source, output, found).Folder(source, "");

@@ -17,7 +17,6 @@ struct MapEntry {
     std::string map;
     std::string relative;  // from SOURCE, '/'-separated: how reports sort and name it
     std::string output;
-    std::string outputName;  // the output's path below OUTPUT, '/'-separated: how the build log names it
     // An earlier map with the same output ("a.map" and "a.MAP"), if any: this one then fails rather than overwrite.
     std::optional<std::string> sameOutputAs;
 };
@@ -29,6 +28,9 @@ struct FoundMaps {
 };
 
 bool IsMapName(const std::string& name);  // Whether name ends in ".map", in any letter case.
+
+// The output's path below OUTPUT, '/'-separated: how the build log names it.
+std::string OutputName(const MapEntry& entry);
 
 // folder and name joined with the batch's separator (none after a folder that ends in one; name alone for no folder).
 std::string JoinPath(const std::string& folder, const std::string& name);

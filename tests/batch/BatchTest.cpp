@@ -25,9 +25,9 @@ TEST(RunBatch, AnOutputFolderThatCantBeMadeFailsOnlyItsMapAndProgressCountsIt) {
     test::MemoryFileSystem files;
     files.Put("t.vsp", test::PatternVsp(5).Build());
     files.Put("blocked", {1});
-    const std::vector<MapEntry> maps{{"a.map", "a.map", "out/a.rmp", "a.rmp", {}},
-                                     {"b.map", "b.map", "blocked/b.rmp", "b.rmp", {}},
-                                     {"c.map", "c.map", "out/deep/c.rmp", "deep/c.rmp", {}}};
+    const std::vector<MapEntry> maps{{"a.map", "a.map", "out/a.rmp", {}},
+                                     {"b.map", "b.map", "blocked/b.rmp", {}},
+                                     {"c.map", "c.map", "out/deep/c.rmp", {}}};
     for (const MapEntry& entry : maps) {
         files.Put(entry.map, test::TownMap().Build());
     }
@@ -136,7 +136,7 @@ TEST(RunBatch, EachMapEndsWithItsResultAndReason) {
         test::MemoryFileSystem files;
         files.Put("t.vsp", test::PatternVsp(5).Build());
         files.Put("a.map", test::TownMap().Build());
-        std::vector<MapEntry> maps{{"a.map", "a.map", "out/a.rmp", "a.rmp", {}}};
+        std::vector<MapEntry> maps{{"a.map", "a.map", "out/a.rmp", {}}};
         BatchOptions options;
         options.tileset = "t.vsp";
         options.jobs = 1;
@@ -156,7 +156,7 @@ TEST(RunBatch, FailFastLeavesTheRestNotDone) {
     test::MemoryFileSystem files;
     files.Put("t.vsp", test::PatternVsp(5).Build());
     files.Put("b.map", test::TownMap().Build());
-    const std::vector<MapEntry> maps{{"a.map", "a.map", "a.rmp", "a.rmp", {}}, {"b.map", "b.map", "b.rmp", "b.rmp", {}}};
+    const std::vector<MapEntry> maps{{"a.map", "a.map", "a.rmp", {}}, {"b.map", "b.map", "b.rmp", {}}};
     BatchOptions options;
     options.tileset = "t.vsp";
     options.jobs = 1;

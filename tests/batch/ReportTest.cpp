@@ -14,7 +14,7 @@ namespace {
 
 // No tileset and no reason are given as "".
 MapRecord Record(MapResult result, std::string tileset, std::string reason, std::uint64_t bytes, double ms) {
-    MapRecord record{result, {}, {}, bytes, ms, {}};
+    MapRecord record{result, {}, {}, bytes, ms, {}, false};
     if (!tileset.empty()) {
         record.tileset = std::move(tileset);
     }
@@ -24,9 +24,9 @@ MapRecord Record(MapResult result, std::string tileset, std::string reason, std:
     return record;
 }
 
-const std::vector<MapEntry> maps{{"src/a,b.map", "a,b.map", "out/a,b.rmp", "a,b.rmp", {}},
-                                 {"src/q\"uote.map", "q\"uote.map", "out/q\"uote.rmp", "q\"uote.rmp", {}},
-                                 {"src/c.map", "c.map", "out/c.rmp", "c.rmp", {}}};
+const std::vector<MapEntry> maps{{"src/a,b.map", "a,b.map", "out/a,b.rmp", {}},
+                                 {"src/q\"uote.map", "q\"uote.map", "out/q\"uote.rmp", {}},
+                                 {"src/c.map", "c.map", "out/c.rmp", {}}};
 const std::vector<MapRecord> records{
     Record(MapResult::Converted, "src/t\r.vsp", "", 1234, 1.23456),
     Record(MapResult::Failed, "", "src/q\"uote.map: bad\r\nline", 0, 0.0004),
@@ -57,7 +57,7 @@ TEST(Report, JsonHasOneObjectPerMapWithNullsForNothing) {
     EXPECT_EQ(named[0].at("result"), "up-to-date");
     EXPECT_EQ(named[1].at("result"), "would-convert");
     // A name that isn't UTF-8 is kept readable rather than failing the report.
-    const std::vector<MapEntry> latin1{{"src/\xe9t\xe9.map", "\xe9t\xe9.map", "out/x.rmp", "x.rmp", {}}};
+    const std::vector<MapEntry> latin1{{"src/\xe9t\xe9.map", "\xe9t\xe9.map", "out/x.rmp", {}}};
     const nlohmann::json odd = nlohmann::json::parse(ReportText(latin1, {records[2]}, ReportFormat::Json));
     EXPECT_EQ(odd[0].at("source"), "src/\xEF\xBF\xBDt\xEF\xBF\xBD.map");
 }
