@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/CommandLine.h"
+#include "base/Counted.h"
 #include "base/Executor.h"
 #include "base/Version.h"
 #include "batch/Batch.h"
@@ -91,11 +92,16 @@ void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector
         }
     }
     const Counts counts = Count(records);
+    // Each map, and each folder that couldn't be read, is counted once: the counts after the colon add up to it.
+    std::string found = Counted(maps.size(), "map");
+    if (!unreadable.empty()) {
+        found += " and " + Counted(unreadable.size(), "unreadable folder");
+    }
     if (options.dryRun) {
-        std::fprintf(out, "%zu maps: %zu would be converted, %zu up to date, %zu failed", maps.size(),
+        std::fprintf(out, "%s: %zu would be converted, %zu up to date, %zu failed", found.c_str(),
                      counts.wouldConvert, counts.upToDate, counts.failed + unreadable.size());
     } else {
-        std::fprintf(out, "%zu maps: %zu converted, %zu up to date, %zu failed", maps.size(), counts.converted,
+        std::fprintf(out, "%s: %zu converted, %zu up to date, %zu failed", found.c_str(), counts.converted,
                      counts.upToDate, counts.failed + unreadable.size());
     }
     if (counts.notDone != 0) {
@@ -166,7 +172,7 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
         status = std::max(status, fail(*logFailure));
     }
     if (options.report && !options.dryRun) {
-        const std::string text = ReportText(found->maps, records, options.reportFormat);
+        const std::string text = ReportText(found->maps, records, found->unreadable, options.reportFormat);
         if (Expected<void> written = reportOut ? WriteReport(text, out) : WriteReport(*options.report, text);
             !written) {
             status = std::max(status, fail(written.error()));

@@ -30,7 +30,8 @@ double Rounded(double milliseconds) {
 
 }  // namespace
 
-std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records, ReportFormat format) {
+std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+                       const std::vector<Error>& unreadable, ReportFormat format) {
     if (format == ReportFormat::Csv) {
         std::string text = "source,tileset,output,result,reason,bytes,milliseconds\r\n";
         for (std::size_t i = 0; i < maps.size(); ++i) {
@@ -41,6 +42,10 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
                     CsvField(maps[i].output) + "," + ResultName(record.result) + "," +
                     CsvField(record.failure ? record.failure->Text() : "") + "," + std::to_string(record.bytes) +
                     "," + milliseconds + "\r\n";
+        }
+        for (const Error& folder : unreadable) {
+            text += CsvField(folder.Path()) + ",,," + ResultName(MapResult::Failed) + "," + CsvField(folder.Text()) +
+                    ",0,0.000\r\n";
         }
         return text;
     }
@@ -55,6 +60,17 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
         item["reason"] = record.failure ? nlohmann::ordered_json(record.failure->Text()) : nlohmann::ordered_json(nullptr);
         item["bytes"] = record.bytes;
         item["milliseconds"] = Rounded(record.milliseconds);
+        list.push_back(std::move(item));
+    }
+    for (const Error& folder : unreadable) {
+        nlohmann::ordered_json item;
+        item["source"] = folder.Path();
+        item["tileset"] = nullptr;
+        item["output"] = nullptr;
+        item["result"] = ResultName(MapResult::Failed);
+        item["reason"] = folder.Text();
+        item["bytes"] = 0;
+        item["milliseconds"] = 0.0;
         list.push_back(std::move(item));
     }
     // Names and reasons are disk bytes, not always UTF-8: invalid ones are kept readable rather than refused.

@@ -9,7 +9,9 @@
 
 namespace gridport::batch {
 
-// The report: one record per map (source, tileset, output, result, reason, bytes, milliseconds), as JSON or CSV.
-std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records, ReportFormat format);
+// The report: one record per map (source, tileset, output, result, reason, bytes, milliseconds), then one per folder
+// that couldn't be read (source the folder, result failed, no tileset nor output), as JSON or CSV.
+std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+                       const std::vector<Error>& unreadable, ReportFormat format);
 
 }  // namespace gridport::batch

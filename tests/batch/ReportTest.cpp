@@ -33,16 +33,16 @@ const std::vector<MapRecord> records{
     Record(MapResult::NotDone, "", "", 0, 0)};
 
 TEST(Report, CsvQuotesOnlyTheFieldsThatNeedIt) {
-    EXPECT_EQ(ReportText(maps, records, ReportFormat::Csv),
+    EXPECT_EQ(ReportText(maps, records, {}, ReportFormat::Csv),
               "source,tileset,output,result,reason,bytes,milliseconds\r\n"
               "\"src/a,b.map\",\"src/t\r.vsp\",\"out/a,b.rmp\",converted,,1234,1.235\r\n"
               "\"src/q\"\"uote.map\",,\"out/q\"\"uote.rmp\",failed,\"src/q\"\"uote.map: bad\r\nline\",0,0.000\r\n"
               "src/c.map,,out/c.rmp,not-done,,0,0.000\r\n");
-    EXPECT_EQ(ReportText({}, {}, ReportFormat::Csv), "source,tileset,output,result,reason,bytes,milliseconds\r\n");
+    EXPECT_EQ(ReportText({}, {}, {}, ReportFormat::Csv), "source,tileset,output,result,reason,bytes,milliseconds\r\n");
 }
 
 TEST(Report, JsonHasOneObjectPerMapWithNullsForNothing) {
-    const nlohmann::json report = nlohmann::json::parse(ReportText(maps, records, ReportFormat::Json));
+    const nlohmann::json report = nlohmann::json::parse(ReportText(maps, records, {}, ReportFormat::Json));
     ASSERT_EQ(report.size(), 3U);
     EXPECT_EQ(report[0], nlohmann::json::parse(R"({"source": "src/a,b.map", "tileset": "src/t\r.vsp",
         "output": "out/a,b.rmp", "result": "converted", "reason": null, "bytes": 1234, "milliseconds": 1.235})"));
@@ -50,15 +50,15 @@ TEST(Report, JsonHasOneObjectPerMapWithNullsForNothing) {
     EXPECT_EQ(report[1].at("reason"), "src/q\"uote.map: bad\r\nline");
     EXPECT_EQ(report[1].at("milliseconds"), 0.0);
     EXPECT_EQ(report[2].at("result"), "not-done");
-    EXPECT_EQ(ReportText({}, {}, ReportFormat::Json), "[]\n");
+    EXPECT_EQ(ReportText({}, {}, {}, ReportFormat::Json), "[]\n");
     const nlohmann::json named = nlohmann::json::parse(ReportText(
         {maps[2], maps[2]}, {Record(MapResult::UpToDate, "t", "", 0, 0), Record(MapResult::WouldConvert, "t", "", 0, 0)},
-        ReportFormat::Json));
+        {}, ReportFormat::Json));
     EXPECT_EQ(named[0].at("result"), "up-to-date");
     EXPECT_EQ(named[1].at("result"), "would-convert");
     // A name that isn't UTF-8 is kept readable rather than failing the report.
     const std::vector<MapEntry> latin1{{"src/\xe9t\xe9.map", "\xe9t\xe9.map", "out/x.rmp", {}}};
-    const nlohmann::json odd = nlohmann::json::parse(ReportText(latin1, {records[2]}, ReportFormat::Json));
+    const nlohmann::json odd = nlohmann::json::parse(ReportText(latin1, {records[2]}, {}, ReportFormat::Json));
     EXPECT_EQ(odd[0].at("source"), "src/\xEF\xBF\xBDt\xEF\xBF\xBD.map");
 }
 
