@@ -192,7 +192,7 @@ TEST_P(Pairing, FindsTheTilesetOrSaysWhy) {
     const nlohmann::json record = Report("r.json").at(0);
     if (c.found != nullptr) {
         ASSERT_EQ(run.status, 0) << run.out << run.err;
-        EXPECT_EQ(Plain(record.at("tileset").get<std::string>()), c.found);
+        EXPECT_EQ(Plain(record.at("tileset").at("text").get<std::string>()), c.found);
         EXPECT_EQ(test::ReadDiskFile(work / "out/sub/m.rmp"), Reference("maps/sub/m.map", c.found));
     } else {
         EXPECT_EQ(run.status, 1);
@@ -409,7 +409,7 @@ TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
     const nlohmann::json report = Report("r.json");
     ASSERT_TRUE(report.is_array() && report.size() == 2) << report;
     EXPECT_EQ(report[0].at("result"), "converted");
-    EXPECT_EQ(Plain(report[0].at("output")), "out/a.rmp");
+    EXPECT_EQ(Plain(report[0].at("output").at("text")), "out/a.rmp");
     EXPECT_EQ(report[0].at("bytes"), fs::file_size(work / "out/a.rmp"));
     EXPECT_TRUE(report[0].at("reason").is_null());
     EXPECT_EQ(report[1].at("result"), "failed");
@@ -431,6 +431,23 @@ TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
     EXPECT_NE(unwritten.err.find("gridport-batch: none/r.json: cannot create a temporary file beside it: No such file"),
               std::string::npos)
         << unwritten.err;
+}
+
+// Names that aren't UTF-8 keep their bytes in the JSON report.
+TEST_F(Batch, JsonReportKeepsNamesThatArentUtf8) {
+    if (Windows()) {
+        GTEST_SKIP() << "Windows names are UTF-16";
+    }
+    PutMap("src/x\xff.map", "t.vsp");
+    PutMap("src/x\xfe.map", "t.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    EXPECT_EQ(Run({"--report", "r.json", "src", "out"}).status, 0);
+    const nlohmann::json report = Report("r.json");
+    ASSERT_EQ(report.size(), 2U) << report;
+    EXPECT_EQ(report[0].at("source").at("bytes"), "c3JjL3j+Lm1hcA==");  // src/x\xfe.map
+    EXPECT_EQ(report[1].at("source").at("bytes"), "c3JjL3j/Lm1hcA==");
+    EXPECT_EQ(report[1].at("output").at("bytes"), "b3V0L3j/LnJtcA==");
+    EXPECT_EQ(report[1].at("tileset").at("text"), "src/t.vsp");
 }
 
 TEST_F(Batch, TwoMapsOfOneOutputDoNotOverwriteEachOther) {
@@ -807,12 +824,12 @@ TEST_F(Batch, MatchesGridportOnAGeneratedTree) {
     ASSERT_EQ(report.size(), static_cast<std::size_t>(kMaps));
     int failures = 0;
     for (const nlohmann::json& record : report) {
-        const std::string map = Plain(record.at("source"));
-        const std::string output = Plain(record.at("output"));
+        const std::string map = Plain(record.at("source").at("text"));
+        const std::string output = Plain(record.at("output").at("text"));
         const std::string reference = capture / "reference.rmp";
         fs::remove(reference);
         if (record.at("result") == "converted") {
-            const std::string tileset = Plain(record.at("tileset"));
+            const std::string tileset = Plain(record.at("tileset").at("text"));
             ASSERT_EQ(Native(GRIDPORT_BINARY, {map, tileset, reference}).status, 0) << map;
             EXPECT_EQ(test::ReadDiskFile(work / output), test::ReadDiskFile(reference)) << map;
             continue;
@@ -820,7 +837,7 @@ TEST_F(Batch, MatchesGridportOnAGeneratedTree) {
         ++failures;
         ASSERT_EQ(record.at("result"), "failed") << map;
         EXPECT_FALSE(Exists(output));
-        const std::string tileset = record.at("tileset").is_null() ? "none.vsp" : Plain(record.at("tileset"));
+        const std::string tileset = record.at("tileset").is_null() ? "none.vsp" : Plain(record.at("tileset").at("text"));
         EXPECT_EQ(Native(GRIDPORT_BINARY, {map, tileset, reference}).status, 1) << map;
 #ifdef GRIDPORT_MAPVIEW_BINARY
         const Outcome verdict = Native(GRIDPORT_MAPVIEW_BINARY, {map, tileset});
