@@ -261,7 +261,8 @@ private:
     // Between the stages: an output already there that is the same file as an input, however spelt, fails its map
     // (up to date or not). Only a file already there can be: every input is.
     void FailOutputsThatAreInputs() {
-        if (std::none_of(found_.begin(), found_.end(), [](std::uint8_t found) { return (found & kOutputThere) != 0; })) {
+        const auto outputThere = [](std::uint8_t found) { return (found & kOutputThere) != 0; };
+        if (std::none_of(found_.begin(), found_.end(), outputThere)) {
             return;
         }
         // Each input's identity, and the map that reads it: as its map, or (past the maps' count) as its tileset.
@@ -271,9 +272,15 @@ private:
                 inputs.emplace(std::move(*identity), i);
             }
         }
+        // The tileset given for every map (read by the first map), then those found, each once or so.
+        if (options_.tileset && !maps_.empty()) {
+            if (Expected<std::string> identity = fileSystem_.Identity(*options_.tileset)) {
+                inputs.emplace(std::move(*identity), maps_.size());
+            }
+        }
         for (std::size_t i = 0; i < maps_.size(); ++i) {
             const std::optional<std::string>& tileset = records_[i].tileset;
-            if (tileset && (i == 0 || records_[i - 1].tileset != tileset)) {
+            if (tileset && !options_.tileset && (i == 0 || records_[i - 1].tileset != tileset)) {
                 if (Expected<std::string> identity = fileSystem_.Identity(*tileset)) {
                     inputs.emplace(std::move(*identity), maps_.size() + i);
                 }

@@ -197,8 +197,8 @@ const LogEntry* BuildLog::Find(const std::string& output) const {
 bool BuildLog::Names(const std::string& output, const std::string& map, const std::string& tileset,
                      const Made& stamps) const {
     const LogEntry* entry = Find(output);
-    return entry != nullptr && entry->map == Plain(map) && entry->tileset == Plain(tileset) && entry->stamps == stamps &&
-           entry->version == kVersion;
+    return entry != nullptr && entry->map == Plain(map) && entry->tileset == Plain(tileset) &&
+           entry->stamps == stamps && entry->version == kVersion;
 }
 
 Expected<void> BuildLog::Write(FileSystem& files, const std::string& path, std::size_t count,
