@@ -168,6 +168,12 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     PrintSummary(summaryOut, options, found->maps, records, found->unreadable, seconds);
     int status = Count(records).failed + found->unreadable.size() == 0 ? 0 : 1;
+    // A summary that couldn't be written (a full disk) is a failure, said on standard error when that is elsewhere.
+    if (std::fflush(summaryOut) != 0 || std::ferror(summaryOut) != 0) {
+        status = summaryOut == err ? std::max(status, 1)
+                                   : std::max(status, fail(Error(ErrorKind::Output, "standard output",
+                                                                 "cannot write the summary")));
+    }
     if (logFailure) {
         status = std::max(status, fail(*logFailure));
     }

@@ -423,6 +423,14 @@ TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
     EXPECT_EQ(nlohmann::json::parse(run.out).size(), 2U) << run.out;
     EXPECT_EQ(run.err.rfind("2 maps: 1 converted, 0 up to date, 1 failed in ", 0), 0U) << run.err;
     EXPECT_FALSE(Exists("-"));
+    // A summary that can't be written fails the run too.
+    if (fs::exists("/dev/full")) {
+        const std::string full = "cd " + Quoted(work.Path().string()) + " && exec " + BatchCommand() +
+                                 " src out >/dev/full 2>" + Quoted(capture / "err");
+        const Outcome unsaid = Finish(std::system(full.c_str()));
+        EXPECT_EQ(unsaid.status, 1);
+        EXPECT_EQ(unsaid.err, "gridport-batch: standard output: cannot write the summary\n");
+    }
     // A report that can't be written fails the run and says why.
     const Outcome unwritten = Run({"--report", "none/r.json", "src", "out"});
     EXPECT_EQ(unwritten.status, 1);
