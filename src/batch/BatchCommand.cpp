@@ -14,6 +14,7 @@
 #include "batch/Options.h"
 #include "batch/Report.h"
 #include "filesystem/DefaultFileSystem.h"
+#include "filesystem/ExactName.h"
 #include "filesystem/FolderCache.h"
 #include "filesystem/PlatformFiles.h"
 
@@ -65,6 +66,42 @@ Expected<void> WriteReport(const std::string& path, const std::string& text) {
 Expected<void> WriteReport(const std::string& text, std::FILE* out) {
     if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
         return Error(ErrorKind::Output, "standard output", "cannot write the report");
+    }
+    return Success();
+}
+
+// What can be checked before any map is read: each --tilesets folder and the --tileset file are there, the report's
+// folder is, and OUTPUT, when there, is a folder. Why not is wrong usage, so that nothing is converted in vain.
+Expected<void> CheckFirst(FileSystem& files, const BatchOptions& options) {
+    const auto status = [&files](const std::string& path) {
+        Expected<FileStatus> found = files.Status(path);
+        return found ? *found : FileStatus{};
+    };
+    const auto wrong = [](const std::string& what, const Error& why) {
+        return Error(ErrorKind::Usage, {}, what + " " + why.Text());
+    };
+    for (const std::string& folder : options.tilesetFolders) {
+        const FileKind kind = status(folder).kind;
+        if (kind != FileKind::Folder) {
+            return wrong("--tilesets", kind == FileKind::Missing || kind == FileKind::Link
+                                           ? Error(folder, "no such folder")
+                                           : Error(folder, std::string("not a folder but ") + KindName(kind)));
+        }
+    }
+    if (options.tileset) {
+        if (Expected<void> regular = RequireRegular(*options.tileset, status(*options.tileset)); !regular) {
+            return wrong("--tileset", regular.error());
+        }
+    }
+    if (options.report && *options.report != kStandardStream) {
+        const std::string folder = options.report->substr(0, ExactNameStart(*options.report));
+        if (!folder.empty() && status(folder).kind != FileKind::Folder) {
+            return wrong("--report", Error(*options.report, "its folder " + folder + " is not there"));
+        }
+    }
+    const FileKind output = status(options.output).kind;
+    if (output != FileKind::Missing && output != FileKind::Folder) {
+        return wrong("OUTPUT", Error(options.output, std::string("not a folder but ") + KindName(output)));
     }
     return Success();
 }
@@ -149,6 +186,9 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     std::FILE* const summaryOut = reportOut ? err : out;
     // Where there are no threads, every map is converted in the one there is.
     options.jobs = Executor::Threads(options.jobs);
+    if (Expected<void> checked = CheckFirst(defaultFileSystem, options); !checked) {
+        return fail(checked.error());
+    }
     const auto start = std::chrono::steady_clock::now();
     Expected<FoundMaps> found = FindMaps(defaultFileSystem, options.source, options.output);
     if (!found) {

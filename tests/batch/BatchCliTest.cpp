@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
         PairingCase{"slashParts", "sets/t.vsp", {"lib/SETS/T.vsp"}, {"--tilesets", "lib"}, "lib/SETS/T.vsp", nullptr},
         PairingCase{"driveLetter", "C:\\GM\\t.vsp", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp", nullptr},
         PairingCase{"oneForAll", "none.vsp", {"one.vsp"}, {"--tileset", "one.vsp"}, "one.vsp", nullptr},
-        PairingCase{"missing", "gone.vsp", {"maps/sub/other.vsp"}, {"--tilesets", "lib"}, nullptr,
+        PairingCase{"missing", "gone.vsp", {"maps/sub/other.vsp", "lib/other.vsp"}, {"--tilesets", "lib"}, nullptr,
                     "maps/sub/m.map: the tileset \"gone.vsp\" stored in the map is in none of the folders maps/sub/, lib/"},
         PairingCase{"noName", "", {"maps/sub/t.vsp"}, {}, nullptr, "maps/sub/m.map: the map stores no tileset name"},
         PairingCase{"ambiguous", "t.vsp", {"maps/sub/t.vsp", "maps/sub/T.VSP"}, {}, nullptr,
@@ -309,9 +309,11 @@ TEST_F(Batch, DryRunCountsAndStatusAreTheRuns) {
               "would convert src/a.map with src/t.vsp into out/a.rmp\n3 maps: 1 would be converted, 0 up to date, 2 failed");
     EXPECT_EQ(dry.out.substr(dry.out.find(" s\n") + 2), failures);
     EXPECT_NE(failures.find("holds tile 7"), std::string::npos) << failures;
-    const Outcome missing = Run({"-n", "--tileset", "nonexist.vsp", "src/a.map", "out2"});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.out.find("nonexist.vsp: cannot open"), std::string::npos) << missing.out;
+    for (const char* dryRun : {"-n", "-j1"}) {
+        const Outcome missing = Run({dryRun, "--tileset", "nonexist.vsp", "src/a.map", "out2"});
+        EXPECT_EQ(missing.status, 2);
+        EXPECT_NE(missing.err.find("--tileset nonexist.vsp: cannot open"), std::string::npos) << missing.err;
+    }
     EXPECT_FALSE(Exists("out2"));
 }
 
@@ -384,17 +386,17 @@ TEST_F(Batch, AFifoOrAFolderWhereAFileGoesIsAFailureWithoutWaiting) {
         EXPECT_EQ(outcome.err, "");
     }
     EXPECT_EQ(test::ReadDiskFile(work / "out/a.rmp"), Reference("src/a.map", "src/t.vsp"));
-    // The tileset given for every map, and a FIFO map named alone.
-    for (const auto& [arguments, failure] :
-         {std::pair<std::vector<std::string>, std::string>{{"--tileset", "src/fifo.vsp", "src/a.map", "out2"},
-                                                           "src/a.map with src/fifo.vsp: src/fifo.vsp"},
-          {{"-n", "src/x.map", "out2"}, "src/x.map with no tileset: src/x.map"}}) {
-        const Outcome outcome = run(arguments);
-        EXPECT_EQ(outcome.status, 1);
-        EXPECT_NE(Plain(outcome.out).find("1 map: 0 "), std::string::npos) << outcome.out;
-        EXPECT_NE(Plain(outcome.out).find("failed: " + failure + ": not a regular file (a FIFO)\n"), std::string::npos)
-            << outcome.out;
-    }
+    // A FIFO map named alone; the tileset given for every map, refused before any map is read.
+    const Outcome alone = run({"-n", "src/x.map", "out2"});
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_NE(Plain(alone.out).find("1 map: 0 "), std::string::npos) << alone.out;
+    EXPECT_NE(Plain(alone.out).find("failed: src/x.map with no tileset: src/x.map: not a regular file (a FIFO)\n"),
+              std::string::npos)
+        << alone.out;
+    const Outcome given = run({"--tileset", "src/fifo.vsp", "src/a.map", "out2"});
+    EXPECT_EQ(given.status, 2);
+    EXPECT_NE(Plain(given.err).find("--tileset src/fifo.vsp: not a regular file (a FIFO)\n"), std::string::npos)
+        << given.err;
     EXPECT_FALSE(Exists("out2"));
     EXPECT_EQ(Temporaries(), 0U);
 }
@@ -432,11 +434,10 @@ TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
         EXPECT_EQ(unsaid.err, "gridport-batch: standard output: cannot write the summary\n");
     }
     // A report that can't be written fails the run and says why.
-    const Outcome unwritten = Run({"--report", "none/r.json", "src", "out"});
+    fs::create_directory(work / "folder.json");
+    const Outcome unwritten = Run({"--report", "folder.json", "src", "out"});
     EXPECT_EQ(unwritten.status, 1);
-    EXPECT_NE(unwritten.err.find("gridport-batch: none/r.json: cannot create a temporary file beside it: No such file"),
-              std::string::npos)
-        << unwritten.err;
+    EXPECT_NE(unwritten.err.find("gridport-batch: folder.json: "), std::string::npos) << unwritten.err;
 }
 
 // Names that aren't UTF-8 keep their bytes in the JSON report.
@@ -576,7 +577,12 @@ TEST_F(Batch, WrongUsageIsStatusTwoAndTouchesNothing) {
                                UsageCase{{"--force=yes", "a", "b"}, "--force takes no value"},
                                UsageCase{{"-", "out"}, "SOURCE can't be a standard stream"},
                                UsageCase{{"--report", "r.txt", "a", "b"}, "must end in .json or .csv"},
-                               UsageCase{{"--tileset", "t", "--tilesets", "d", "a", "b"}, "can't be given with"}}) {
+                               UsageCase{{"--tileset", "t", "--tilesets", "d", "a", "b"}, "can't be given with"},
+                               // What can be checked before any map is read.
+                               UsageCase{{"--tilesets", "nosuchdir", "a", "b"}, "--tilesets nosuchdir: no such folder"},
+                               UsageCase{{"--tileset", "nosuch.vsp", "a", "b"}, "--tileset nosuch.vsp: cannot open: No such"},
+                               UsageCase{{"--report", "nodir/r.json", "a", "b"},
+                                         "--report nodir/r.json: its folder nodir/ is not there"}}) {
         const Outcome run = Run(c.arguments);
         EXPECT_EQ(run.status, 2) << c.message;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
@@ -590,7 +596,13 @@ TEST_F(Batch, WrongUsageIsStatusTwoAndTouchesNothing) {
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, std::string("gridport-batch (gridport) ") + kVersion + "\n");
     }
-    run = Run({"missing", "out"});
+    PutMap("src/a.map", "t.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    Put("out", {1});
+    run = Run({"src", "out"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("gridport-batch: OUTPUT out: not a folder but a regular file\n"), std::string::npos) << run.err;
+    run = Run({"missing", "out2"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("missing: cannot open"), std::string::npos) << run.err;
 }
