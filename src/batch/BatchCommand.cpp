@@ -120,12 +120,36 @@ Expected<void> WriteLog(FileSystem& files, const std::string& path, const BuildL
     });
 }
 
+// text for a terminal line: control characters (a newline in a name) written as C escapes, so each line stays one.
+std::string Shown(const std::string& text) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            shown += "\\x";
+            shown += kDigits[byte >> 4];
+            shown += kDigits[byte & 15];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector<MapEntry>& maps,
                   const std::vector<MapRecord>& records, const std::vector<Error>& unreadable, double seconds) {
     for (std::size_t i = 0; i < maps.size(); ++i) {
         if (records[i].result == MapResult::WouldConvert) {
-            std::fprintf(out, "would convert %s with %s into %s\n", maps[i].map.c_str(), records[i].tileset->c_str(),
-                         maps[i].output.c_str());
+            std::fprintf(out, "would convert %s with %s into %s\n", Shown(maps[i].map).c_str(),
+                         Shown(*records[i].tileset).c_str(), Shown(maps[i].output).c_str());
         }
     }
     const Counts counts = Count(records);
@@ -146,13 +170,13 @@ void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector
     }
     std::fprintf(out, " in %.2f s\n", seconds);
     for (const Error& error : unreadable) {
-        std::fprintf(out, "failed: %s\n", error.Text().c_str());
+        std::fprintf(out, "failed: %s\n", Shown(error.Text()).c_str());
     }
     for (std::size_t i = 0; i < maps.size(); ++i) {
         if (records[i].result == MapResult::Failed) {
-            std::fprintf(out, "failed: %s with %s: %s\n", maps[i].map.c_str(),
-                         records[i].tileset ? records[i].tileset->c_str() : "no tileset",
-                         records[i].failure->Text().c_str());
+            std::fprintf(out, "failed: %s with %s: %s\n", Shown(maps[i].map).c_str(),
+                         records[i].tileset ? Shown(*records[i].tileset).c_str() : "no tileset",
+                         Shown(records[i].failure->Text()).c_str());
         }
     }
 }
@@ -162,7 +186,7 @@ void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector
 int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err, std::FILE* progress) {
     // The one place a failure becomes the exit status (base/CommandLine.h).
     const auto fail = [err](const Error& error) {
-        std::fprintf(err, "gridport-batch: %s\n", error.Text().c_str());
+        std::fprintf(err, "gridport-batch: %s\n", Shown(error.Text()).c_str());
         if (error.Kind() == ErrorKind::Usage) {
             std::fputs("Try 'gridport-batch --help'.\n", err);
         }

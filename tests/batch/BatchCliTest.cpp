@@ -216,6 +216,8 @@ INSTANTIATE_TEST_SUITE_P(
         PairingCase{"backslashParts", "..\\Shared\\T.VSP", {"maps/shared/t.vsp"}, {}, "maps/sub/../shared/t.vsp", nullptr},
         PairingCase{"slashParts", "sets/t.vsp", {"lib/SETS/T.vsp"}, {"--tilesets", "lib"}, "lib/SETS/T.vsp", nullptr},
         PairingCase{"driveLetter", "C:\\GM\\t.vsp", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp", nullptr},
+        PairingCase{"driveRelative", "C:t.vsp", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp", nullptr},
+        PairingCase{"trailingDotAndSpace", "T.VSP. ", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp", nullptr},
         PairingCase{"oneForAll", "none.vsp", {"one.vsp"}, {"--tileset", "one.vsp"}, "one.vsp", nullptr},
         PairingCase{"missing", "gone.vsp", {"maps/sub/other.vsp", "lib/other.vsp"}, {"--tilesets", "lib"}, nullptr,
                     "maps/sub/m.map: the tileset \"gone.vsp\" stored in the map is in none of the folders maps/sub/, lib/"},
@@ -438,6 +440,19 @@ TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
     const Outcome unwritten = Run({"--report", "folder.json", "src", "out"});
     EXPECT_EQ(unwritten.status, 1);
     EXPECT_NE(unwritten.err.find("gridport-batch: folder.json: "), std::string::npos) << unwritten.err;
+}
+
+// A control character in a name is escaped in the summary's lines, which stay one each.
+TEST_F(Batch, SummaryLinesEscapeControlCharacters) {
+    if (Windows()) {
+        GTEST_SKIP() << "Windows names hold no control characters";
+    }
+    Put("src/a\nb\x01.map", {'b', 'a', 'd'});
+    const Outcome run = Run({"-n", "src", "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("\nfailed: src/a\\nb\\x01.map with no tileset: src/a\\nb\\x01.map: "), std::string::npos)
+        << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
 }
 
 // Names that aren't UTF-8 keep their bytes in the JSON report.
