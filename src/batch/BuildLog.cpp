@@ -14,8 +14,9 @@ namespace {
 
 constexpr std::string_view kFirstLine = "gridport-batch build log 1";
 constexpr std::size_t kFields = 10;
-// A log longer than this is no log of ours: about 2,000 bytes for each of a million outputs.
-constexpr std::uint64_t kLargestLog = std::uint64_t{2} << 30;
+// A longer log is taken for none (all out of date) rather than read: 512 MiB, some 500 bytes for each of a million
+// outputs.
+constexpr std::uint64_t kLargestLog = std::uint64_t{512} << 20;
 constexpr std::size_t kChunk = 64 * 1024;
 
 void Escape(std::string& to, std::string_view text) {
@@ -150,6 +151,7 @@ std::optional<std::string> ReadAll(FileSystem& files, const std::string& path) {
         return std::nullopt;
     }
     std::string text;
+    text.reserve(static_cast<std::size_t>(status->size) + kChunk);  // the size checked above
     for (;;) {
         const std::size_t had = text.size();
         if (had + kChunk > kLargestLog) {
