@@ -1,11 +1,13 @@
 #include "batch/Batch.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <new>
 #include <set>
+#include <unordered_map>
 
 #include "base/Executor.h"
 #include "base/Signals.h"
@@ -69,8 +71,15 @@ private:
 
 class Runner {
 public:
-    Runner(const std::vector<MapEntry>& maps, const BatchOptions& options, FileSystem& fileSystem, FolderCache& cache)
-        : maps_(maps), options_(options), fileSystem_(fileSystem), cache_(cache), records_(maps.size()) {}
+    Runner(const std::vector<MapEntry>& maps, const BatchOptions& options, FileSystem& fileSystem, FolderCache& cache,
+           const BuildLog& log)
+        : maps_(maps),
+          options_(options),
+          fileSystem_(fileSystem),
+          cache_(cache),
+          log_(log),
+          records_(maps.size()),
+          found_(maps.size(), 0) {}
 
     std::vector<MapRecord> Run(std::FILE* progress) {
         const unsigned jobs = std::max(1U, std::min<unsigned>(options_.jobs, static_cast<unsigned>(maps_.size())));
@@ -79,15 +88,18 @@ public:
         claims_ = stretch_ * jobs;
         // One worker, no progress: maps run on this thread (the tests need it under an emulator, where threads hang).
         Executor executor = jobs > 1 || progress != nullptr ? Executor::OnThreads(jobs) : Executor::InCallingThread();
-        for (unsigned i = 0; i < jobs; ++i) {
-            executor.Async([this] { Work(); });
-        }
         const Clock::time_point start = Clock::now();
         std::function<void()> tick;
         if (progress != nullptr) {
             tick = [&] { ShowProgress(progress, start); };
         }
-        executor.Wait(tick);
+        // Every map is paired before any output is written: no pairing sees a file this run made, and no output is
+        // written over a file a later map reads.
+        RunStage(executor, tick, &Runner::Pair);
+        if (!Stopping()) {
+            FailOutputsThatAreInputs();
+            RunStage(executor, tick, &Runner::Convert);
+        }
         if (progress != nullptr) {
             ShowProgress(progress, start);
             std::fputs("\n", progress);
@@ -96,9 +108,21 @@ public:
     }
 
 private:
+    // What the pairing found of a map, as bits: paired and waiting for its conversion; something at its output.
+    static constexpr std::uint8_t kPaired = 1;
+    static constexpr std::uint8_t kOutputThere = 2;
+
     bool Stopping() const { return StopRequested() || (options_.failFast && failed_.load() != 0); }
 
-    void Work() {
+    void RunStage(Executor& executor, const std::function<void()>& tick, void (Runner::*stage)(std::size_t)) {
+        next_.store(0);
+        for (unsigned i = 0; i < jobs_; ++i) {
+            executor.Async([this, stage] { Work(stage); });
+        }
+        executor.Wait(tick);
+    }
+
+    void Work(void (Runner::*stage)(std::size_t)) {
         while (!Stopping()) {
             const std::size_t claim = next_.fetch_add(1);
             if (claim >= claims_) {
@@ -107,18 +131,18 @@ private:
             // Claims go to the jobs' own stretches of the list, so workers convert in different folders: files made
             // side by side in one folder wait on each other in the kernel.
             const std::size_t index = (claim % jobs_) * stretch_ + claim / jobs_;
-            if (index >= maps_.size()) {
+            if (index >= maps_.size() || records_[index].result != MapResult::NotDone) {
                 continue;
             }
             const Clock::time_point start = Clock::now();
             MapRecord& record = records_[index];
             try {
-                Convert(maps_[index], record);
+                (this->*stage)(index);
             } catch (const std::bad_alloc&) {
                 record.result = MapResult::Failed;
                 record.failure = Error(ErrorKind::System, maps_[index].map, "out of memory");
             }
-            record.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            record.milliseconds += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             if (record.result == MapResult::Failed) {
                 failed_.fetch_add(1);
             }
@@ -137,28 +161,20 @@ private:
         record.failure = error;
     }
 
-    // The map's tileset path, or why none. The map is opened and its header read here once; the conversion reads on.
-    Expected<std::string> Tileset(const MapEntry& entry, std::unique_ptr<File>& mapFile) {
+    // The map's tileset path, or why none. The map's header is read here only when it names the tileset.
+    Expected<std::string> Tileset(const MapEntry& entry) {
         Expected<std::unique_ptr<File>> file = fileSystem_.Open(entry.map, OpenMode::Read);
         if (!file) {
             return file.error();
         }
-        mapFile = std::move(*file);
         if (options_.tileset) {
             return *options_.tileset;
         }
-        MapReader reader(*mapFile, entry.map);
+        MapReader reader(**file, entry.map);
         if (Expected<void> header = reader.ReadHeader(); !header) {
             return header.error();
         }
         return FindTileset(entry.map, reader.Description().linkedFileName, options_.tilesetFolders, cache_);
-    }
-
-    // RunConversion on an already open map: the same pass and failure order (an unreadable map wins over the tileset).
-    Expected<void> ConvertPair(File& mapFile, const MapEntry& entry, const std::string& tilesetPath,
-                               ConversionSink& sink) {
-        return mapFile.Seek(0) ? RunConversion(mapFile, entry.map, tilesetPath, fileSystem_, sink)
-                               : RunConversion(entry.map, tilesetPath, fileSystem_, sink);
     }
 
     Expected<void> MakeFolderOf(const std::string& output) {
@@ -181,15 +197,19 @@ private:
         return Success();
     }
 
-    // Whether the output is newer than both inputs (never with --force). Only a regular file can be: an output or
-    // tileset of another kind (folder, FIFO, device) fails here, even in a dry run; a missing one fails on open.
-    Expected<bool> UpToDate(const MapEntry& entry, const std::string& tilesetPath) {
+    // Whether the output is up to date (never with --force). Only a regular file can be: an output or tileset of
+    // another kind (folder, FIFO, device) fails here, even in a dry run; a missing one fails on open.
+    Expected<bool> UpToDate(const MapEntry& entry, const std::string& tilesetPath, MapRecord& record,
+                            std::uint8_t& found) {
         const Expected<FileStatus> tileset = fileSystem_.Status(tilesetPath);
         if (tileset && tileset->kind != FileKind::Missing && tileset->kind != FileKind::Link) {
             if (Expected<void> regular = RequireRegular(tilesetPath, *tileset); !regular) {
                 return regular.error();
             }
         }
+        const Expected<FileStatus> map = fileSystem_.Status(entry.map);
+        record.stamps.map = map ? StampOf(*map) : Stamp{};
+        record.stamps.tileset = tileset ? StampOf(*tileset) : Stamp{};
         const Expected<FileStatus> output = fileSystem_.Status(entry.output);
         if (!output) {
             return output.error();
@@ -198,33 +218,36 @@ private:
         if (output->kind == FileKind::Missing || output->kind == FileKind::Link) {
             return false;
         }
+        found |= kOutputThere;
         if (output->kind != FileKind::Regular) {
             return NotARegularFile(entry.output, output->kind).As(ErrorKind::Output);
         }
         if (options_.force) {
             return false;
         }
-        const Expected<FileStatus> map = fileSystem_.Status(entry.map);
         for (const Expected<FileStatus>* input : {&map, &tileset}) {
             if (!*input || (*input)->kind != FileKind::Regular || (*input)->modified >= output->modified) {
                 return false;
             }
         }
-        return true;
+        record.stamps.output = StampOf(*output);
+        return log_.Names(OutputName(entry), entry.map, tilesetPath, record.stamps);
     }
 
-    void Convert(const MapEntry& entry, MapRecord& record) {
+    // The first stage: the map's tileset, and whether its output is up to date. Nothing is written.
+    void Pair(std::size_t index) {
+        const MapEntry& entry = maps_[index];
+        MapRecord& record = records_[index];
         if (entry.sameOutputAs) {
             return Fail(record, Error(entry.map, "its output " + entry.output + " is the output of " +
                                                      *entry.sameOutputAs + " too"));
         }
-        std::unique_ptr<File> mapFile;
-        Expected<std::string> tileset = Tileset(entry, mapFile);
+        Expected<std::string> tileset = Tileset(entry);
         if (!tileset) {
             return Fail(record, tileset.error());
         }
         record.tileset = *tileset;
-        Expected<bool> upToDate = UpToDate(entry, *tileset);
+        Expected<bool> upToDate = UpToDate(entry, *tileset, record, found_[index]);
         if (!upToDate) {
             return Fail(record, upToDate.error());
         }
@@ -232,16 +255,88 @@ private:
             record.result = MapResult::UpToDate;
             return;
         }
+        found_[index] |= kPaired;
+    }
+
+    // Between the stages: an output already there that is the same file as an input, however spelt, fails its map
+    // (up to date or not). Only a file already there can be: every input is.
+    void FailOutputsThatAreInputs() {
+        const auto outputThere = [](std::uint8_t found) { return (found & kOutputThere) != 0; };
+        if (std::none_of(found_.begin(), found_.end(), outputThere)) {
+            return;
+        }
+        // Each input's identity, and the map that reads it: as its map, or (past the maps' count) as its tileset.
+        std::unordered_map<std::string, std::size_t> inputs;
+        for (std::size_t i = 0; i < maps_.size(); ++i) {
+            if (Expected<std::string> identity = fileSystem_.Identity(maps_[i].map)) {
+                inputs.emplace(std::move(*identity), i);
+            }
+        }
+        // The tileset given for every map (read by the first map), then those found, each once or so.
+        if (options_.tileset && !maps_.empty()) {
+            if (Expected<std::string> identity = fileSystem_.Identity(*options_.tileset)) {
+                inputs.emplace(std::move(*identity), maps_.size());
+            }
+        }
+        for (std::size_t i = 0; i < maps_.size(); ++i) {
+            const std::optional<std::string>& tileset = records_[i].tileset;
+            if (tileset && !options_.tileset && (i == 0 || records_[i - 1].tileset != tileset)) {
+                if (Expected<std::string> identity = fileSystem_.Identity(*tileset)) {
+                    inputs.emplace(std::move(*identity), maps_.size() + i);
+                }
+            }
+        }
+        for (std::size_t i = 0; i < maps_.size(); ++i) {
+            MapRecord& record = records_[i];
+            if ((found_[i] & kOutputThere) == 0 || record.result == MapResult::Failed) {
+                continue;
+            }
+            Expected<std::string> identity = fileSystem_.Identity(maps_[i].output);
+            const auto input = identity ? inputs.find(*identity) : inputs.end();
+            if (input != inputs.end()) {
+                const std::size_t reader = input->second % maps_.size();
+                record.result = MapResult::Failed;
+                record.failure = Error(ErrorKind::Output, maps_[i].map,
+                                       "its output " + maps_[i].output + " is an input: " +
+                                           (input->second < maps_.size() ? "the map " : "the tileset of ") +
+                                           maps_[reader].map);
+                found_[i] = 0;
+                failed_.fetch_add(1);
+                done_.fetch_add(1);
+            }
+        }
+    }
+
+    // The second stage: the conversion of a paired map, or with --dry-run the same pass with nothing written.
+    void Convert(std::size_t index) {
+        const MapEntry& entry = maps_[index];
+        MapRecord& record = records_[index];
+        if ((found_[index] & kPaired) == 0) {
+            return;
+        }
+        const std::string& tileset = *record.tileset;
         if (options_.dryRun) {
+            FormatCheck check;
+            StoppableSink sink(check);
+            Expected<void> checked = RunConversion(entry.map, tileset, fileSystem_, sink);
+            if (sink.Stopped()) {
+                return;
+            }
+            if (checked) {
+                checked = check.Result();
+            }
+            if (!checked) {
+                return Fail(record, checked.error());
+            }
             record.result = MapResult::WouldConvert;
             return;
         }
         if (Expected<void> folder = MakeFolderOf(entry.output); !folder) {
             return Fail(record, folder.error());
         }
-        RmpOutput output(entry.output, fileSystem_, entry.map, *tileset);
+        RmpOutput output(entry.output, fileSystem_, entry.map, tileset);
         StoppableSink sink(output);
-        Expected<void> imported = ConvertPair(*mapFile, entry, *tileset, sink);
+        Expected<void> imported = RunConversion(entry.map, tileset, fileSystem_, sink);
         if (sink.Stopped()) {
             return;  // abandoned: the output goes uncommitted
         }
@@ -255,9 +350,11 @@ private:
                         error.Kind() == ErrorKind::Limit ? Error(ErrorKind::Limit, {}, error.Message()) : error);
         }
         record.result = MapResult::Converted;
-        if (options_.report) {
-            const Expected<FileStatus> made = fileSystem_.Status(entry.output);
-            record.bytes = made ? made->size : 0;
+        const Expected<FileStatus> made = fileSystem_.Status(entry.output);
+        if (made && made->kind == FileKind::Regular) {
+            record.bytes = made->size;
+            record.stamps.output = StampOf(*made);
+            record.made = true;
         }
     }
 
@@ -275,7 +372,9 @@ private:
     const BatchOptions& options_;
     FileSystem& fileSystem_;
     FolderCache& cache_;
+    const BuildLog& log_;
     std::vector<MapRecord> records_;
+    std::vector<std::uint8_t> found_;
     unsigned jobs_ = 1;
     std::size_t stretch_ = 0;
     std::size_t claims_ = 0;
@@ -305,8 +404,8 @@ const char* ResultName(MapResult result) {
 }
 
 std::vector<MapRecord> RunBatch(const std::vector<MapEntry>& maps, const BatchOptions& options,
-                                FileSystem& fileSystem, FolderCache& cache, std::FILE* progress) {
-    return Runner(maps, options, fileSystem, cache).Run(progress);
+                                FileSystem& fileSystem, FolderCache& cache, const BuildLog& log, std::FILE* progress) {
+    return Runner(maps, options, fileSystem, cache, log).Run(progress);
 }
 
 }  // namespace gridport::batch

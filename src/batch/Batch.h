@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/BuildLog.h"
 #include "batch/MapFinder.h"
 #include "batch/Options.h"
 #include "filesystem/FileSystem.h"
@@ -22,13 +23,21 @@ struct MapRecord {
     std::optional<Error> failure;        // why it failed, as mapview says it
     std::uint64_t bytes = 0;
     double milliseconds = 0;
+    // What the build log keeps of the inputs, as they were before they were read, and (when made) of the output.
+    Made stamps;
+    bool made = false;  // converted, and the output's stamp is known
 };
 
 // Runs the batch over maps on options.jobs threads (at least one) through fileSystem, which must be thread-safe,
 // finding tilesets through cache (the one fileSystem reads, if any). Records line up with maps. progress, if non-null,
 // is a terminal that gets progress lines. Stops taking maps on a stop request and, with --fail-fast, after a failure.
+//
+// Every map is paired first and its output checked, all before anything is written: an output that is any input of
+// the batch (a map, or a tileset found or given, however spelt) fails its map; an output up to date is a regular file
+// newer than both of its inputs, whose entry in log names the same pair with the same sizes and times (--force: none
+// is). The rest are converted then, or with --dry-run only checked, as thoroughly.
 std::vector<MapRecord> RunBatch(const std::vector<MapEntry>& maps, const BatchOptions& options,
-                                FileSystem& fileSystem, FolderCache& cache, std::FILE* progress);
+                                FileSystem& fileSystem, FolderCache& cache, const BuildLog& log, std::FILE* progress);
 
 const char* ResultName(MapResult result);
 

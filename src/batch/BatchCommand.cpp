@@ -1,15 +1,20 @@
 #include "batch/BatchCommand.h"
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "base/CommandLine.h"
+#include "base/Counted.h"
 #include "base/Executor.h"
 #include "base/Version.h"
 #include "batch/Batch.h"
+#include "batch/BuildLog.h"
 #include "batch/MapFinder.h"
 #include "batch/Options.h"
 #include "batch/Report.h"
 #include "filesystem/DefaultFileSystem.h"
+#include "filesystem/ExactName.h"
 #include "filesystem/FolderCache.h"
 #include "filesystem/PlatformFiles.h"
 
@@ -65,20 +70,99 @@ Expected<void> WriteReport(const std::string& text, std::FILE* out) {
     return Success();
 }
 
+// What can be checked before any map is read: each --tilesets folder and the --tileset file are there, the report's
+// folder is, and OUTPUT, when there, is a folder. Why not is wrong usage, so that nothing is converted in vain.
+Expected<void> CheckFirst(FileSystem& files, const BatchOptions& options) {
+    const auto status = [&files](const std::string& path) {
+        Expected<FileStatus> found = files.Status(path);
+        return found ? *found : FileStatus{};
+    };
+    const auto wrong = [](const std::string& what, const Error& why) {
+        return Error(ErrorKind::Usage, {}, what + " " + why.Text());
+    };
+    for (const std::string& folder : options.tilesetFolders) {
+        const FileKind kind = status(folder).kind;
+        if (kind != FileKind::Folder) {
+            return wrong("--tilesets", kind == FileKind::Missing || kind == FileKind::Link
+                                           ? Error(folder, "no such folder")
+                                           : Error(folder, std::string("not a folder but ") + KindName(kind)));
+        }
+    }
+    if (options.tileset) {
+        if (Expected<void> regular = RequireRegular(*options.tileset, status(*options.tileset)); !regular) {
+            return wrong("--tileset", regular.error());
+        }
+    }
+    if (options.report && *options.report != kStandardStream) {
+        const std::string folder = options.report->substr(0, ExactNameStart(*options.report));
+        if (!folder.empty() && status(folder).kind != FileKind::Folder) {
+            return wrong("--report", Error(*options.report, "its folder " + folder + " is not there"));
+        }
+    }
+    const FileKind output = status(options.output).kind;
+    if (output != FileKind::Missing && output != FileKind::Folder) {
+        return wrong("OUTPUT", Error(options.output, std::string("not a folder but ") + KindName(output)));
+    }
+    return Success();
+}
+
+// The build log with an entry for each output made, when any was.
+Expected<void> WriteLog(FileSystem& files, const std::string& path, const BuildLog& log,
+                        const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records) {
+    if (std::none_of(records.begin(), records.end(), [](const MapRecord& record) { return record.made; })) {
+        return Success();
+    }
+    return log.Write(files, path, maps.size(), [&](std::size_t i) -> std::optional<LogLine> {
+        if (!records[i].made) {
+            return std::nullopt;
+        }
+        return LogLine{OutputName(maps[i]), maps[i].map, *records[i].tileset, records[i].stamps};
+    });
+}
+
+// text for a terminal line: control characters (a newline in a name) written as C escapes, so each line stays one.
+std::string Shown(const std::string& text) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            shown += "\\x";
+            shown += kDigits[byte >> 4];
+            shown += kDigits[byte & 15];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector<MapEntry>& maps,
                   const std::vector<MapRecord>& records, const std::vector<Error>& unreadable, double seconds) {
     for (std::size_t i = 0; i < maps.size(); ++i) {
         if (records[i].result == MapResult::WouldConvert) {
-            std::fprintf(out, "would convert %s with %s into %s\n", maps[i].map.c_str(), records[i].tileset->c_str(),
-                         maps[i].output.c_str());
+            std::fprintf(out, "would convert %s with %s into %s\n", Shown(maps[i].map).c_str(),
+                         Shown(*records[i].tileset).c_str(), Shown(maps[i].output).c_str());
         }
     }
     const Counts counts = Count(records);
+    // Each map, and each folder that couldn't be read, is counted once: the counts after the colon add up to it.
+    std::string found = Counted(maps.size(), "map");
+    if (!unreadable.empty()) {
+        found += " and " + Counted(unreadable.size(), "unreadable folder");
+    }
     if (options.dryRun) {
-        std::fprintf(out, "%zu maps: %zu would be converted, %zu up to date, %zu failed", maps.size(),
+        std::fprintf(out, "%s: %zu would be converted, %zu up to date, %zu failed", found.c_str(),
                      counts.wouldConvert, counts.upToDate, counts.failed + unreadable.size());
     } else {
-        std::fprintf(out, "%zu maps: %zu converted, %zu up to date, %zu failed", maps.size(), counts.converted,
+        std::fprintf(out, "%s: %zu converted, %zu up to date, %zu failed", found.c_str(), counts.converted,
                      counts.upToDate, counts.failed + unreadable.size());
     }
     if (counts.notDone != 0) {
@@ -86,13 +170,13 @@ void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector
     }
     std::fprintf(out, " in %.2f s\n", seconds);
     for (const Error& error : unreadable) {
-        std::fprintf(out, "failed: %s\n", error.Text().c_str());
+        std::fprintf(out, "failed: %s\n", Shown(error.Text()).c_str());
     }
     for (std::size_t i = 0; i < maps.size(); ++i) {
         if (records[i].result == MapResult::Failed) {
-            std::fprintf(out, "failed: %s with %s: %s\n", maps[i].map.c_str(),
-                         records[i].tileset ? records[i].tileset->c_str() : "no tileset",
-                         records[i].failure->Text().c_str());
+            std::fprintf(out, "failed: %s with %s: %s\n", Shown(maps[i].map).c_str(),
+                         records[i].tileset ? Shown(*records[i].tileset).c_str() : "no tileset",
+                         Shown(records[i].failure->Text()).c_str());
         }
     }
 }
@@ -102,7 +186,7 @@ void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector
 int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err, std::FILE* progress) {
     // The one place a failure becomes the exit status (base/CommandLine.h).
     const auto fail = [err](const Error& error) {
-        std::fprintf(err, "gridport-batch: %s\n", error.Text().c_str());
+        std::fprintf(err, "gridport-batch: %s\n", Shown(error.Text()).c_str());
         if (error.Kind() == ErrorKind::Usage) {
             std::fputs("Try 'gridport-batch --help'.\n", err);
         }
@@ -126,6 +210,9 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     std::FILE* const summaryOut = reportOut ? err : out;
     // Where there are no threads, every map is converted in the one there is.
     options.jobs = Executor::Threads(options.jobs);
+    if (Expected<void> checked = CheckFirst(defaultFileSystem, options); !checked) {
+        return fail(checked.error());
+    }
     const auto start = std::chrono::steady_clock::now();
     Expected<FoundMaps> found = FindMaps(defaultFileSystem, options.source, options.output);
     if (!found) {
@@ -133,13 +220,29 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     }
     FolderCache cache;
     CachedNameFileSystem fileSystem(defaultFileSystem, cache);
-    const std::vector<MapRecord> records = RunBatch(found->maps, options, fileSystem, cache,
+    const std::string logPath = JoinPath(options.output, kBuildLogName);
+    const BuildLog log = BuildLog::Read(fileSystem, logPath);
+    const std::vector<MapRecord> records = RunBatch(found->maps, options, fileSystem, cache, log,
                                                     platform::IsTerminal(progress) ? progress : nullptr);
+    // The log is written after a stop too, so that the maps converted stay up to date.
+    std::optional<Error> logFailure;
+    if (Expected<void> written = WriteLog(fileSystem, logPath, log, found->maps, records); !written) {
+        logFailure = written.error();
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     PrintSummary(summaryOut, options, found->maps, records, found->unreadable, seconds);
     int status = Count(records).failed + found->unreadable.size() == 0 ? 0 : 1;
+    // A summary that couldn't be written (a full disk) is a failure, said on standard error when that is elsewhere.
+    if (std::fflush(summaryOut) != 0 || std::ferror(summaryOut) != 0) {
+        status = summaryOut == err ? std::max(status, 1)
+                                   : std::max(status, fail(Error(ErrorKind::Output, "standard output",
+                                                                 "cannot write the summary")));
+    }
+    if (logFailure) {
+        status = std::max(status, fail(*logFailure));
+    }
     if (options.report && !options.dryRun) {
-        const std::string text = ReportText(found->maps, records, options.reportFormat);
+        const std::string text = ReportText(found->maps, records, found->unreadable, options.reportFormat);
         if (Expected<void> written = reportOut ? WriteReport(text, out) : WriteReport(*options.report, text);
             !written) {
             status = std::max(status, fail(written.error()));

@@ -12,14 +12,6 @@ namespace {
 
 constexpr std::string_view kMapEnding = ".map";
 
-std::string Join(const std::string& folder, const std::string& name) {
-    if (folder.empty()) {
-        return name;
-    }
-    const char last = folder.back();
-    return last == '/' || last == '\\' ? folder + name : folder + kJoin + name;
-}
-
 std::string OutputFor(const std::string& output, const std::string& relativeFolder, const std::string& name) {
     const std::string stem = name.substr(0, name.size() - kMapEnding.size());
     std::string folder = output;
@@ -28,16 +20,20 @@ std::string OutputFor(const std::string& output, const std::string& relativeFold
         if (kJoin != '/') {
             std::replace(part.begin(), part.end(), '/', kJoin);
         }
-        folder = Join(folder, part);
+        folder = JoinPath(folder, part);
     }
-    return Join(folder, stem + ".rmp");
+    return JoinPath(folder, stem + ".rmp");
 }
 
 class Walk {
 public:
-    Walk(FileSystem& files, const std::string& output, FoundMaps& found) : files_(files), output_(output), found_(found) {
-        // The output folder holds no inputs: it counts as walked already.
-        if (Expected<std::string> identity = files_.Identity(output)) {
+    Walk(FileSystem& files, const std::string& source, const std::string& output, FoundMaps& found)
+        : files_(files), output_(output), found_(found) {
+        // An output folder below the source holds no inputs: it counts as walked already. The source itself as the
+        // output is converted in place, each RMP file beside its map (an output, NAME.rmp, is never a map).
+        Expected<std::string> identity = files_.Identity(output);
+        const Expected<std::string> sourceIdentity = files_.Identity(source);
+        if (identity && !(sourceIdentity && *sourceIdentity == *identity)) {
             visited_.insert(std::move(*identity));
         }
     }
@@ -63,18 +59,18 @@ public:
             // Through links: a link to a folder is walked, a link to a map converted.
             FileKind kind = entry.kind;
             if (kind == FileKind::Link) {
-                const Expected<FileStatus> status = files_.Status(Join(folder, entry.name));
+                const Expected<FileStatus> status = files_.Status(JoinPath(folder, entry.name));
                 kind = status ? status->kind : FileKind::Other;
             }
             if (kind == FileKind::Folder) {
                 subfolders.push_back(entry.name);
             } else if (IsMapName(entry.name)) {
                 found_.maps.push_back(
-                    {Join(folder, entry.name), relative + entry.name, OutputFor(output_, relative, entry.name), {}});
+                    {JoinPath(folder, entry.name), relative + entry.name, OutputFor(output_, relative, entry.name), {}});
             }
         }
         for (const std::string& name : subfolders) {
-            Folder(Join(folder, name), relative + name + "/");
+            Folder(JoinPath(folder, name), relative + name + "/");
         }
     }
 
@@ -87,8 +83,21 @@ private:
 
 }  // namespace
 
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) {
+        return name;
+    }
+    const char last = folder.back();
+    return last == '/' || last == '\\' ? folder + name : folder + kJoin + name;
+}
+
 bool IsMapName(const std::string& name) {
     return name.size() > kMapEnding.size() && EndsWithIgnoringCase(name, kMapEnding);
+}
+
+std::string OutputName(const MapEntry& entry) {
+    const std::string& name = entry.relative;
+    return (IsMapName(name) ? name.substr(0, name.size() - kMapEnding.size()) : name) + ".rmp";
 }
 
 Expected<FoundMaps> FindMaps(FileSystem& files, const std::string& source, const std::string& output) {
@@ -104,10 +113,10 @@ Expected<FoundMaps> FindMaps(FileSystem& files, const std::string& source, const
         // A file named as SOURCE is converted whatever its name ends in.
         const std::string name = source.substr(ExactNameStart(source));
         const std::string stem = IsMapName(name) ? name.substr(0, name.size() - kMapEnding.size()) : name;
-        found.maps.push_back({source, name, Join(output, stem + ".rmp"), {}});
+        found.maps.push_back({source, name, JoinPath(output, stem + ".rmp"), {}});
         return found;
     }
-    Walk(files, output, found).Folder(source, "");
+    Walk(files, source, output, found).Folder(source, "");
     std::sort(found.maps.begin(), found.maps.end(),
               [](const MapEntry& a, const MapEntry& b) { return a.relative < b.relative; });
     std::unordered_map<std::string, const MapEntry*> outputs;  // Where names ignore letter case, "A.rmp" is "a.rmp".

@@ -29,8 +29,15 @@ struct FoundMaps {
 
 bool IsMapName(const std::string& name);  // Whether name ends in ".map", in any letter case.
 
+// The output's path below OUTPUT, '/'-separated: how the build log names it.
+std::string OutputName(const MapEntry& entry);
+
+// folder and name joined with the batch's separator (none after a folder that ends in one; name alone for no folder).
+std::string JoinPath(const std::string& folder, const std::string& name);
+
 // Every map under source (a folder, walked through symbolic links but never into a folder twice nor into the output
-// folder), or source alone if not a folder; sorted by relative path. A map is any entry named "*.map" in any case,
+// folder unless it is source itself: then each output goes beside its map), or source alone if not a folder; sorted by
+// relative path. A map is any entry named "*.map" in any case,
 // whatever its kind: a non-regular one fails when opened. Fails when source is missing or can't be looked at.
 Expected<FoundMaps> FindMaps(FileSystem& files, const std::string& source, const std::string& output);
 

@@ -29,7 +29,9 @@ const char* const kBatchHelp =
     "  -v, -V, --version     print the version and exit\n"
     "      --                end the options: a SOURCE or OUTPUT may start with '-'\n"
     "\n"
-    "An output newer than both of its inputs is up to date and is skipped.\n"
+    "OUTPUT may be SOURCE: each RMP file then goes beside its map. An output that\n"
+    "is any input of the batch fails its map. An output newer than both of its\n"
+    "inputs, paired with the same ones in OUTPUT/.gridport.log, is up to date.\n"
     "Exit status: 0 every map converted or was up to date, 1 a map failed,\n"
     "2 wrong usage; after Ctrl-C, the summary, then the signal's status.\n";
 

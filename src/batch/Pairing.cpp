@@ -1,5 +1,6 @@
 #include "batch/Pairing.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "batch/MapFinder.h"
@@ -21,8 +22,18 @@ std::vector<std::string> StoredParts(const std::string& stored) {
         }
     }
     parts.push_back(part);
-    // "C:\TILES\A.VSP", "\TILES\A.VSP": another machine's folders; only the file name means anything here.
+    // Windows ignores a name's trailing dots and spaces: "T.VSP." is "T.VSP".
+    for (std::string& p : parts) {
+        if (p != "." && p != "..") {
+            p.erase(p.find_last_not_of(". ") + 1);
+        }
+    }
+    // "C:\TILES\A.VSP", "\TILES\A.VSP", "C:A.VSP" (in drive C's working folder): another machine's folders; only
+    // the file name means anything here.
     const bool drive = stored.size() >= 2 && stored[1] == ':';
+    if (drive && parts.size() == 1) {
+        return {parts.back().substr(std::min<std::size_t>(2, parts.back().size()))};
+    }
     if (drive || stored.front() == '\\' || stored.front() == '/') {
         return {parts.back()};
     }

@@ -1,6 +1,9 @@
 #include "batch/Report.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <optional>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
@@ -23,6 +26,64 @@ std::string CsvField(const std::string& text) {
     return quoted + "\"";
 }
 
+// Whether text is well-formed UTF-8: no stray or missing continuation byte, no overlong form, surrogate or code point
+// beyond U+10FFFF.
+bool IsUtf8(const std::string& text) {
+    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char lead = byte(i);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                                   : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        if (length == 0 || i + length > text.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((byte(i + k) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        // The second byte's range where the lead allows less than any continuation byte.
+        const unsigned char second = length > 1 ? byte(i + 1) : 0x80;
+        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+            (lead == 0xF4 && second > 0x8F)) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::string Base64(const std::string& bytes) {
+    static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    text.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t count = std::min<std::size_t>(3, bytes.size() - i);
+        std::uint32_t group = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            group = group << 8 | (k < count ? static_cast<unsigned char>(bytes[i + k]) : 0U);
+        }
+        for (std::size_t k = 0; k < 4; ++k) {
+            text += k <= count ? kDigits[(group >> (18 - 6 * k)) & 63] : '=';
+        }
+    }
+    return text;
+}
+
+// A path as JSON: {"text": path} when it is UTF-8, else {"bytes": its bytes in base64}; null for none.
+nlohmann::ordered_json PathJson(const std::optional<std::string>& path) {
+    if (!path) {
+        return nullptr;
+    }
+    nlohmann::ordered_json value;
+    if (IsUtf8(*path)) {
+        value["text"] = *path;
+    } else {
+        value["bytes"] = Base64(*path);
+    }
+    return value;
+}
+
 // Milliseconds to the microsecond: the report's figures, not the clock's noise.
 double Rounded(double milliseconds) {
     return std::round(milliseconds * 1000.0) / 1000.0;
@@ -30,7 +91,8 @@ double Rounded(double milliseconds) {
 
 }  // namespace
 
-std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records, ReportFormat format) {
+std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+                       const std::vector<Error>& unreadable, ReportFormat format) {
     if (format == ReportFormat::Csv) {
         std::string text = "source,tileset,output,result,reason,bytes,milliseconds\r\n";
         for (std::size_t i = 0; i < maps.size(); ++i) {
@@ -42,22 +104,37 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
                     CsvField(record.failure ? record.failure->Text() : "") + "," + std::to_string(record.bytes) +
                     "," + milliseconds + "\r\n";
         }
+        for (const Error& folder : unreadable) {
+            text += CsvField(folder.Path()) + ",,," + ResultName(MapResult::Failed) + "," + CsvField(folder.Text()) +
+                    ",0,0.000\r\n";
+        }
         return text;
     }
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (std::size_t i = 0; i < maps.size(); ++i) {
         const MapRecord& record = records[i];
         nlohmann::ordered_json item;
-        item["source"] = maps[i].map;
-        item["tileset"] = record.tileset ? nlohmann::ordered_json(*record.tileset) : nlohmann::ordered_json(nullptr);
-        item["output"] = maps[i].output;
+        item["source"] = PathJson(maps[i].map);
+        item["tileset"] = PathJson(record.tileset);
+        item["output"] = PathJson(maps[i].output);
         item["result"] = ResultName(record.result);
         item["reason"] = record.failure ? nlohmann::ordered_json(record.failure->Text()) : nlohmann::ordered_json(nullptr);
         item["bytes"] = record.bytes;
         item["milliseconds"] = Rounded(record.milliseconds);
         list.push_back(std::move(item));
     }
-    // Names and reasons are disk bytes, not always UTF-8: invalid ones are kept readable rather than refused.
+    for (const Error& folder : unreadable) {
+        nlohmann::ordered_json item;
+        item["source"] = PathJson(folder.Path());
+        item["tileset"] = nullptr;
+        item["output"] = nullptr;
+        item["result"] = ResultName(MapResult::Failed);
+        item["reason"] = folder.Text();
+        item["bytes"] = 0;
+        item["milliseconds"] = 0.0;
+        list.push_back(std::move(item));
+    }
+    // A reason holds names, which are disk bytes and not always UTF-8: it is kept readable rather than refused.
     return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 

@@ -9,7 +9,10 @@
 
 namespace gridport::batch {
 
-// The report: one record per map (source, tileset, output, result, reason, bytes, milliseconds), as JSON or CSV.
-std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records, ReportFormat format);
+// The report: one record per map (source, tileset, output, result, reason, bytes, milliseconds), then one per folder
+// that couldn't be read (source the folder, result failed, no tileset nor output), as JSON or CSV. In JSON a path is
+// {"text": PATH} when it is UTF-8 and {"bytes": BASE64} when not; CSV has its bytes.
+std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+                       const std::vector<Error>& unreadable, ReportFormat format);
 
 }  // namespace gridport::batch

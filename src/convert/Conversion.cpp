@@ -211,12 +211,7 @@ Expected<void> RunConversion(const std::string& mapPath, const std::string& tile
     if (!mapFile) {
         return mapFile.error();
     }
-    return RunConversion(**mapFile, mapPath, tilesetPath, fileSystem, sink);
-}
-
-Expected<void> RunConversion(File& mapFile, const std::string& mapPath, const std::string& tilesetPath,
-                             FileSystem& fileSystem, ConversionSink& sink) {
-    MapReader map(mapFile, mapPath);
+    MapReader map(**mapFile, mapPath);
     // A MAP file that won't read is the reason, whatever the tileset.
     Expected<std::unique_ptr<File>> tilesetFile = fileSystem.Open(tilesetPath, OpenMode::Read);
     if (!tilesetFile) {

@@ -52,11 +52,9 @@ struct TilesetInput {
 // could not be opened; the pass then reads the map alone, for a sink that reads everything.
 Expected<void> RunConversion(MapReader& map, std::optional<TilesetInput> tileset, ConversionSink& sink,
                              std::optional<Error> tilesetFailure = std::nullopt);
-// The same on two files opened through the file system, or on a MAP file already open at its start.
+// The same on two files opened through the file system.
 Expected<void> RunConversion(const std::string& mapPath, const std::string& tilesetPath, FileSystem& fileSystem,
                              ConversionSink& sink);
-Expected<void> RunConversion(File& mapFile, const std::string& mapPath, const std::string& tilesetPath,
-                             FileSystem& fileSystem, ConversionSink& sink);
 
 // gridport's sink: the RMP file, replacing path only once Commit finds it all written. An output that is an input,
 // however spelt, is refused before anything is written.

@@ -114,7 +114,11 @@ protected:
     }
     static std::string BatchCommand() {
         const char* command = std::getenv("GRIDPORT_BATCH_COMMAND");
-        return command != nullptr && *command != '\0' ? command : GRIDPORT_EMULATOR " " + Quoted(GRIDPORT_BATCH_BINARY);
+        if (command != nullptr && *command != '\0') {
+            return command;
+        }
+        std::string line = GRIDPORT_EMULATOR " ";  // appended, not added: GCC 12 warns of an overlap that isn't there
+        return line.append(Quoted(GRIDPORT_BATCH_BINARY));
     }
     Outcome Finish(int raw) {
         Outcome run;
@@ -189,7 +193,7 @@ TEST_P(Pairing, FindsTheTilesetOrSaysWhy) {
     const nlohmann::json record = Report("r.json").at(0);
     if (c.found != nullptr) {
         ASSERT_EQ(run.status, 0) << run.out << run.err;
-        EXPECT_EQ(Plain(record.at("tileset").get<std::string>()), c.found);
+        EXPECT_EQ(Plain(record.at("tileset").at("text").get<std::string>()), c.found);
         EXPECT_EQ(test::ReadDiskFile(work / "out/sub/m.rmp"), Reference("maps/sub/m.map", c.found));
     } else {
         EXPECT_EQ(run.status, 1);
@@ -213,8 +217,10 @@ INSTANTIATE_TEST_SUITE_P(
         PairingCase{"backslashParts", "..\\Shared\\T.VSP", {"maps/shared/t.vsp"}, {}, "maps/sub/../shared/t.vsp", nullptr},
         PairingCase{"slashParts", "sets/t.vsp", {"lib/SETS/T.vsp"}, {"--tilesets", "lib"}, "lib/SETS/T.vsp", nullptr},
         PairingCase{"driveLetter", "C:\\GM\\t.vsp", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp", nullptr},
+        PairingCase{"driveRelative", "C:t.vsp", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp", nullptr},
+        PairingCase{"trailingDotAndSpace", "T.VSP. ", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp", nullptr},
         PairingCase{"oneForAll", "none.vsp", {"one.vsp"}, {"--tileset", "one.vsp"}, "one.vsp", nullptr},
-        PairingCase{"missing", "gone.vsp", {"maps/sub/other.vsp"}, {"--tilesets", "lib"}, nullptr,
+        PairingCase{"missing", "gone.vsp", {"maps/sub/other.vsp", "lib/other.vsp"}, {"--tilesets", "lib"}, nullptr,
                     "maps/sub/m.map: the tileset \"gone.vsp\" stored in the map is in none of the folders maps/sub/, lib/"},
         PairingCase{"noName", "", {"maps/sub/t.vsp"}, {}, nullptr, "maps/sub/m.map: the map stores no tileset name"},
         PairingCase{"ambiguous", "t.vsp", {"maps/sub/t.vsp", "maps/sub/T.VSP"}, {}, nullptr,
@@ -286,6 +292,61 @@ TEST_F(Batch, DryRunPrintsThePairsAndWritesNothing) {
     EXPECT_FALSE(Exists("r.csv"));
 }
 
+// A dry run checks what the run checks, through the same pass with nothing
+// written: a cell beyond its tileset, a missing tileset given for every map.
+TEST_F(Batch, DryRunCountsAndStatusAreTheRuns) {
+    PutMap("src/a.map", "t.vsp");
+    PutMap("src/b.map", "gone.vsp");
+    test::MapV1File beyond = test::TownMap();
+    beyond.text = "t.vsp";
+    beyond.background[0] = 7;
+    Put("src/c.map", beyond.Build());
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    const Outcome dry = Run({"-n", "src", "out"});
+    const Outcome run = Run({"src", "out"});
+    EXPECT_EQ(dry.status, 1);
+    EXPECT_EQ(run.status, 1);
+    const std::string failures = run.out.substr(run.out.find(" s\n") + 2);
+    EXPECT_EQ(Plain(run.out).substr(0, run.out.find(" in ")), "3 maps: 1 converted, 0 up to date, 2 failed");
+    EXPECT_EQ(Plain(dry.out).substr(0, dry.out.find(" in ")),
+              "would convert src/a.map with src/t.vsp into out/a.rmp\n3 maps: 1 would be converted, 0 up to date, 2 failed");
+    EXPECT_EQ(dry.out.substr(dry.out.find(" s\n") + 2), failures);
+    EXPECT_NE(failures.find("holds tile 7"), std::string::npos) << failures;
+    for (const char* dryRun : {"-n", "-j1"}) {
+        const Outcome missing = Run({dryRun, "--tileset", "nonexist.vsp", "src/a.map", "out2"});
+        EXPECT_EQ(missing.status, 2);
+        EXPECT_NE(missing.err.find("--tileset nonexist.vsp: cannot open"), std::string::npos) << missing.err;
+    }
+    EXPECT_FALSE(Exists("out2"));
+}
+
+// A folder that can't be read (its path too long to open) is one record in
+// the summary, where the counts add up, and in the report.
+TEST_F(Batch, AnUnreadableFolderIsOneRecordInSummaryAndReport) {
+    PutMap("src/a.map", "t.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    int folder = open((work / "src").c_str(), O_RDONLY | O_DIRECTORY);
+    const std::string name(250, 'd');
+    for (int depth = 0; depth < 18 && folder >= 0; ++depth) {
+        ASSERT_EQ(mkdirat(folder, name.c_str(), 0700), 0);
+        const int inner = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY);
+        close(folder);
+        folder = inner;
+    }
+    ASSERT_GE(folder, 0);
+    close(folder);
+    const Outcome run = Run({"--report", "r.json", "src", "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")),
+              "1 map and 1 unreadable folder: 1 converted, 0 up to date, 1 failed");
+    const nlohmann::json report = Report("r.json");
+    ASSERT_EQ(report.size(), 2U) << report;
+    EXPECT_EQ(report[1].at("result"), "failed");
+    EXPECT_TRUE(report[1].at("output").is_null());
+    EXPECT_EQ(Plain(report[1].at("source").at("text")).rfind("src/ddd", 0), 0U) << report;
+    EXPECT_NE(report[1].at("reason").get<std::string>().find(": cannot "), std::string::npos) << report;
+}
+
 // A FIFO where a map, a tileset or an output goes is refused by its kind,
 // each one failure with its reason, and never opened: no writer or reader
 // ever comes, and the open would wait for one. A folder at an output path is
@@ -328,17 +389,17 @@ TEST_F(Batch, AFifoOrAFolderWhereAFileGoesIsAFailureWithoutWaiting) {
         EXPECT_EQ(outcome.err, "");
     }
     EXPECT_EQ(test::ReadDiskFile(work / "out/a.rmp"), Reference("src/a.map", "src/t.vsp"));
-    // The tileset given for every map, and a FIFO map named alone.
-    for (const auto& [arguments, failure] :
-         {std::pair<std::vector<std::string>, std::string>{{"--tileset", "src/fifo.vsp", "src/a.map", "out2"},
-                                                           "src/a.map with src/fifo.vsp: src/fifo.vsp"},
-          {{"-n", "src/x.map", "out2"}, "src/x.map with no tileset: src/x.map"}}) {
-        const Outcome outcome = run(arguments);
-        EXPECT_EQ(outcome.status, 1);
-        EXPECT_NE(Plain(outcome.out).find("1 maps: 0 "), std::string::npos) << outcome.out;
-        EXPECT_NE(Plain(outcome.out).find("failed: " + failure + ": not a regular file (a FIFO)\n"), std::string::npos)
-            << outcome.out;
-    }
+    // A FIFO map named alone; the tileset given for every map, refused before any map is read.
+    const Outcome alone = run({"-n", "src/x.map", "out2"});
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_NE(Plain(alone.out).find("1 map: 0 "), std::string::npos) << alone.out;
+    EXPECT_NE(Plain(alone.out).find("failed: src/x.map with no tileset: src/x.map: not a regular file (a FIFO)\n"),
+              std::string::npos)
+        << alone.out;
+    const Outcome given = run({"--tileset", "src/fifo.vsp", "src/a.map", "out2"});
+    EXPECT_EQ(given.status, 2);
+    EXPECT_NE(Plain(given.err).find("--tileset src/fifo.vsp: not a regular file (a FIFO)\n"), std::string::npos)
+        << given.err;
     EXPECT_FALSE(Exists("out2"));
     EXPECT_EQ(Temporaries(), 0U);
 }
@@ -351,7 +412,7 @@ TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
     const nlohmann::json report = Report("r.json");
     ASSERT_TRUE(report.is_array() && report.size() == 2) << report;
     EXPECT_EQ(report[0].at("result"), "converted");
-    EXPECT_EQ(Plain(report[0].at("output")), "out/a.rmp");
+    EXPECT_EQ(Plain(report[0].at("output").at("text")), "out/a.rmp");
     EXPECT_EQ(report[0].at("bytes"), fs::file_size(work / "out/a.rmp"));
     EXPECT_TRUE(report[0].at("reason").is_null());
     EXPECT_EQ(report[1].at("result"), "failed");
@@ -367,12 +428,49 @@ TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
     EXPECT_EQ(nlohmann::json::parse(run.out).size(), 2U) << run.out;
     EXPECT_EQ(run.err.rfind("2 maps: 1 converted, 0 up to date, 1 failed in ", 0), 0U) << run.err;
     EXPECT_FALSE(Exists("-"));
+    // A summary that can't be written fails the run too.
+    if (fs::exists("/dev/full")) {
+        const std::string full = "cd " + Quoted(work.Path().string()) + " && exec " + BatchCommand() +
+                                 " src out >/dev/full 2>" + Quoted(capture / "err");
+        const Outcome unsaid = Finish(std::system(full.c_str()));
+        EXPECT_EQ(unsaid.status, 1);
+        EXPECT_EQ(unsaid.err, "gridport-batch: standard output: cannot write the summary\n");
+    }
     // A report that can't be written fails the run and says why.
-    const Outcome unwritten = Run({"--report", "none/r.json", "src", "out"});
+    fs::create_directory(work / "folder.json");
+    const Outcome unwritten = Run({"--report", "folder.json", "src", "out"});
     EXPECT_EQ(unwritten.status, 1);
-    EXPECT_NE(unwritten.err.find("gridport-batch: none/r.json: cannot create a temporary file beside it: No such file"),
-              std::string::npos)
-        << unwritten.err;
+    EXPECT_NE(unwritten.err.find("gridport-batch: folder.json: "), std::string::npos) << unwritten.err;
+}
+
+// A control character in a name is escaped in the summary's lines, which stay one each.
+TEST_F(Batch, SummaryLinesEscapeControlCharacters) {
+    if (Windows()) {
+        GTEST_SKIP() << "Windows names hold no control characters";
+    }
+    Put("src/a\nb\x01.map", {'b', 'a', 'd'});
+    const Outcome run = Run({"-n", "src", "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("\nfailed: src/a\\nb\\x01.map with no tileset: src/a\\nb\\x01.map: "), std::string::npos)
+        << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+}
+
+// Names that aren't UTF-8 keep their bytes in the JSON report.
+TEST_F(Batch, JsonReportKeepsNamesThatArentUtf8) {
+    if (Windows()) {
+        GTEST_SKIP() << "Windows names are UTF-16";
+    }
+    PutMap("src/x\xff.map", "t.vsp");
+    PutMap("src/x\xfe.map", "t.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    EXPECT_EQ(Run({"--report", "r.json", "src", "out"}).status, 0);
+    const nlohmann::json report = Report("r.json");
+    ASSERT_EQ(report.size(), 2U) << report;
+    EXPECT_EQ(report[0].at("source").at("bytes"), "c3JjL3j+Lm1hcA==");  // src/x\xfe.map
+    EXPECT_EQ(report[1].at("source").at("bytes"), "c3JjL3j/Lm1hcA==");
+    EXPECT_EQ(report[1].at("output").at("bytes"), "b3V0L3j/LnJtcA==");
+    EXPECT_EQ(report[1].at("tileset").at("text"), "src/t.vsp");
 }
 
 TEST_F(Batch, TwoMapsOfOneOutputDoNotOverwriteEachOther) {
@@ -386,6 +484,99 @@ TEST_F(Batch, TwoMapsOfOneOutputDoNotOverwriteEachOther) {
               std::string::npos)
         << run.out;
     EXPECT_EQ(test::ReadDiskFile(work / "out/a.rmp"), Reference("src/a.MAP", "src/t.vsp"));
+}
+
+// No output is any input of the batch: here SOURCE is inside OUTPUT and an
+// RTS tileset is named like another map's output, and (where there are
+// links) an output is a link to a map.
+TEST_F(Batch, AnOutputThatIsAnyInputFailsItsMap) {
+    PutMap("X/s/b.map", "t.rmp");
+    const Bytes tileset = test::PatternRts(5, 8, 4).Build();
+    Put("X/s/t.rmp", tileset);
+    PutMap("X/s/s/t.map", "t.vsp");
+    Put("X/s/s/t.vsp", test::PatternVsp(5).Build());
+    PutMap("X/s/c.map", "t.rmp");
+    const bool links = !Windows();
+    if (links) {
+        fs::create_symlink(fs::absolute(work / "X/s/b.map"), work / "X/c.rmp");
+    }
+    const Bytes map = test::ReadDiskFile(work / "X/s/b.map");
+    for (const char* dryRun : {"-n", "-j1"}) {
+        const Outcome run = Run({dryRun, "X/s", "X"});
+        EXPECT_EQ(run.status, 1) << run.out;
+        const std::string out = Plain(run.out);
+        EXPECT_NE(out.find("failed: X/s/s/t.map with X/s/s/t.vsp: X/s/s/t.map: its output X/s/t.rmp is an input: the "
+                           "tileset of X/s/b.map\n"),
+                  std::string::npos)
+            << out;
+        EXPECT_EQ(out.find("failed: X/s/c.map with X/s/t.rmp: X/s/c.map: its output X/c.rmp is an input: the map "
+                           "X/s/b.map\n") != std::string::npos,
+                  links)
+            << out;
+    }
+    EXPECT_EQ(test::ReadDiskFile(work / "X/s/t.rmp"), tileset);
+    EXPECT_EQ(test::ReadDiskFile(work / "X/s/b.map"), map);
+    EXPECT_EQ(test::ReadDiskFile(work / "X/b.rmp"), Reference("X/s/b.map", "X/s/t.rmp"));
+}
+
+// OUTPUT the same folder as SOURCE, however spelt, puts each RMP file beside
+// its map, and a second run finds them up to date; a folder where an RMP file
+// goes is a failure, never up to date.
+TEST_F(Batch, OutputSameAsSourceConvertsInPlace) {
+    PutMap("ex/a.map", "t.vsp");
+    PutMap("ex/sub/b.map", "../t.vsp");
+    PutMap("ex/c.map", "t.vsp");
+    Put("ex/t.vsp", test::PatternVsp(5).Build());
+    fs::create_directories(work / "ex/c.rmp");
+    for (const auto& [operands, counts] :
+         {std::pair<std::vector<std::string>, std::string>{{"ex", "ex"}, "3 maps: 2 converted, 0 up to date, 1 failed"},
+          {{"ex/.", "./ex/"}, "3 maps: 0 converted, 2 up to date, 1 failed"}}) {
+        const Outcome run = Run(operands);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), counts) << run.out;
+        EXPECT_NE(Plain(run.out).find("c.rmp: not a regular file (a folder)\n"), std::string::npos) << run.out;
+    }
+    EXPECT_EQ(test::ReadDiskFile(work / "ex/a.rmp"), Reference("ex/a.map", "ex/t.vsp"));
+    EXPECT_EQ(test::ReadDiskFile(work / "ex/sub/b.rmp"), Reference("ex/sub/b.map", "ex/t.vsp"));
+    EXPECT_TRUE(Exists("ex/.gridport.log"));
+}
+
+// Up to date knows the pairing: swapping two --tilesets folders, or another
+// --tileset, converts again exactly the maps paired otherwise; a damaged log
+// makes the maps it no longer names out of date, and fails nothing.
+TEST_F(Batch, UpToDateNeedsTheBuildLogsWordForThePair) {
+    for (const auto& [map, tileset] : {std::pair{"a", "t.vsp"}, {"b", "u.vsp"}, {"c", "v.vsp"}}) {
+        PutMap(std::string("src/") + map + ".map", tileset);
+    }
+    Put("lib1/t.vsp", test::PatternVsp(5).Build());
+    Put("lib1/v.vsp", test::PatternVsp(5).Build());
+    Put("lib2/t.vsp", test::PatternVsp(6).Build());
+    Put("lib2/u.vsp", test::PatternVsp(5).Build());
+    const auto counts = [this](const std::vector<std::string>& arguments) {
+        const Outcome run = Run(arguments);
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        return run.out.substr(0, run.out.find(" in "));
+    };
+    const std::vector<std::string> first{"--tilesets", "lib1", "--tilesets", "lib2", "src", "out"};
+    const std::vector<std::string> swapped{"--tilesets", "lib2", "--tilesets", "lib1", "src", "out"};
+    EXPECT_EQ(counts(first), "3 maps: 3 converted, 0 up to date, 0 failed");
+    EXPECT_EQ(Plain(Slurp(work / "out/.gridport.log")).rfind("gridport-batch build log 1\na.rmp\tsrc/a.map\tlib1/t.vsp\t", 0),
+              0U);
+    EXPECT_EQ(counts(first), "3 maps: 0 converted, 3 up to date, 0 failed");
+    EXPECT_EQ(counts(swapped), "3 maps: 1 converted, 2 up to date, 0 failed");
+    EXPECT_EQ(test::ReadDiskFile(work / "out/a.rmp"), Reference("src/a.map", "lib2/t.vsp"));
+    EXPECT_EQ(counts({"--tileset", "lib1/t.vsp", "src/a.map", "out"}), "1 map: 1 converted, 0 up to date, 0 failed");
+    EXPECT_EQ(counts({"--tileset", "lib1/t.vsp", "src/a.map", "out"}), "1 map: 0 converted, 1 up to date, 0 failed");
+    EXPECT_EQ(counts(swapped), "3 maps: 1 converted, 2 up to date, 0 failed");
+    // The last line cut short, then a log of another kind.
+    const std::string log = Slurp(work / "out/.gridport.log");
+    Put("out/.gridport.log", Bytes(log.begin(), log.end() - 3));
+    EXPECT_EQ(counts(swapped), "3 maps: 1 converted, 2 up to date, 0 failed");
+    Put("out/.gridport.log", {0xFF, '\n'});
+    EXPECT_EQ(counts(swapped), "3 maps: 3 converted, 0 up to date, 0 failed");
+    const std::string remade = Slurp(work / "out/.gridport.log");
+    EXPECT_EQ(std::count(remade.begin(), remade.end(), '\n'), 4) << remade;
+    EXPECT_EQ(Temporaries(), 0U);
 }
 
 struct UsageCase {
@@ -402,7 +593,12 @@ TEST_F(Batch, WrongUsageIsStatusTwoAndTouchesNothing) {
                                UsageCase{{"--force=yes", "a", "b"}, "--force takes no value"},
                                UsageCase{{"-", "out"}, "SOURCE can't be a standard stream"},
                                UsageCase{{"--report", "r.txt", "a", "b"}, "must end in .json or .csv"},
-                               UsageCase{{"--tileset", "t", "--tilesets", "d", "a", "b"}, "can't be given with"}}) {
+                               UsageCase{{"--tileset", "t", "--tilesets", "d", "a", "b"}, "can't be given with"},
+                               // What can be checked before any map is read.
+                               UsageCase{{"--tilesets", "nosuchdir", "a", "b"}, "--tilesets nosuchdir: no such folder"},
+                               UsageCase{{"--tileset", "nosuch.vsp", "a", "b"}, "--tileset nosuch.vsp: cannot open: No such"},
+                               UsageCase{{"--report", "nodir/r.json", "a", "b"},
+                                         "--report nodir/r.json: its folder nodir/ is not there"}}) {
         const Outcome run = Run(c.arguments);
         EXPECT_EQ(run.status, 2) << c.message;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
@@ -416,7 +612,13 @@ TEST_F(Batch, WrongUsageIsStatusTwoAndTouchesNothing) {
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, std::string("gridport-batch (gridport) ") + kVersion + "\n");
     }
-    run = Run({"missing", "out"});
+    PutMap("src/a.map", "t.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    Put("out", {1});
+    run = Run({"src", "out"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("gridport-batch: OUTPUT out: not a folder but a regular file\n"), std::string::npos) << run.err;
+    run = Run({"missing", "out2"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("missing: cannot open"), std::string::npos) << run.err;
 }
@@ -658,12 +860,12 @@ TEST_F(Batch, MatchesGridportOnAGeneratedTree) {
     ASSERT_EQ(report.size(), static_cast<std::size_t>(kMaps));
     int failures = 0;
     for (const nlohmann::json& record : report) {
-        const std::string map = Plain(record.at("source"));
-        const std::string output = Plain(record.at("output"));
+        const std::string map = Plain(record.at("source").at("text"));
+        const std::string output = Plain(record.at("output").at("text"));
         const std::string reference = capture / "reference.rmp";
         fs::remove(reference);
         if (record.at("result") == "converted") {
-            const std::string tileset = Plain(record.at("tileset"));
+            const std::string tileset = Plain(record.at("tileset").at("text"));
             ASSERT_EQ(Native(GRIDPORT_BINARY, {map, tileset, reference}).status, 0) << map;
             EXPECT_EQ(test::ReadDiskFile(work / output), test::ReadDiskFile(reference)) << map;
             continue;
@@ -671,7 +873,7 @@ TEST_F(Batch, MatchesGridportOnAGeneratedTree) {
         ++failures;
         ASSERT_EQ(record.at("result"), "failed") << map;
         EXPECT_FALSE(Exists(output));
-        const std::string tileset = record.at("tileset").is_null() ? "none.vsp" : Plain(record.at("tileset"));
+        const std::string tileset = record.at("tileset").is_null() ? "none.vsp" : Plain(record.at("tileset").at("text"));
         EXPECT_EQ(Native(GRIDPORT_BINARY, {map, tileset, reference}).status, 1) << map;
 #ifdef GRIDPORT_MAPVIEW_BINARY
         const Outcome verdict = Native(GRIDPORT_MAPVIEW_BINARY, {map, tileset});

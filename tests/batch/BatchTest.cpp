@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Version.h"
 #include "batch/Batch.h"
 #include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
@@ -37,7 +38,7 @@ TEST(RunBatch, AnOutputFolderThatCantBeMadeFailsOnlyItsMapAndProgressCountsIt) {
     FolderCache cache;
     std::FILE* terminal = std::tmpfile();
     ASSERT_NE(terminal, nullptr);
-    const std::vector<MapRecord> records = RunBatch(maps, options, files, cache, terminal);
+    const std::vector<MapRecord> records = RunBatch(maps, options, files, cache, BuildLog(), terminal);
     std::string shown(4096, '\0');
     std::rewind(terminal);
     shown.resize(std::fread(shown.data(), 1, shown.size(), terminal));
@@ -54,6 +55,21 @@ TEST(RunBatch, AnOutputFolderThatCantBeMadeFailsOnlyItsMapAndProgressCountsIt) {
     EXPECT_EQ(shown.back(), '\n');
 }
 
+
+// An output out/a.rmp newer than a.map and t.vsp, and a log entry for it naming a.map and tileset, with the map's
+// size plus sizeChange.
+void PutLogged(test::MemoryFileSystem& files, const std::string& tileset, std::uint64_t sizeChange) {
+    files.Put("out/a.rmp", {1});
+    const FileStatus map = *files.Status("a.map");
+    const FileStatus tiles = *files.Status("t.vsp");
+    const FileStatus output = *files.Status("out/a.rmp");
+    const std::string line = "gridport-batch build log 1\na.rmp\ta.map\t" + tileset + "\t" +
+                             std::to_string(map.size + sizeChange) + "\t" + std::to_string(map.modified) + "\t" +
+                             std::to_string(tiles.size) + "\t" + std::to_string(tiles.modified) + "\t" +
+                             std::to_string(output.size) + "\t" + std::to_string(output.modified) + "\t" + kVersion +
+                             "\n";
+    files.Put("out/.gridport.log", test::Bytes(line.begin(), line.end()));
+}
 
 // One map each, from the failure that comes first to a conversion: the
 // record's result and its reason.
@@ -91,10 +107,15 @@ TEST(RunBatch, EachMapEndsWithItsResultAndReason) {
          "out/a.rmp: not a regular file (a folder)"},
         {"outputIsADevice", [](auto& files, auto&, auto&) { files.PutDevice("out/a.rmp"); }, MapResult::Failed,
          "out/a.rmp: not a regular file (a device)"},
-        {"outputNewer", [](auto& files, auto&, auto&) { files.Put("out/a.rmp", {1}); }, MapResult::UpToDate, ""},
+        // Newer than both inputs is up to date only with the log's word for the same pair, sizes and times.
+        {"outputNewerNoLog", [](auto& files, auto&, auto&) { files.Put("out/a.rmp", {1}); }, MapResult::Converted, ""},
+        {"outputNewerLogged", [](auto& files, auto&, auto&) { PutLogged(files, "t.vsp", 0); }, MapResult::UpToDate, ""},
+        {"logNamesAnotherTileset", [](auto& files, auto&, auto&) { PutLogged(files, "u.vsp", 0); },
+         MapResult::Converted, ""},
+        {"logHasAnotherSize", [](auto& files, auto&, auto&) { PutLogged(files, "t.vsp", 1); }, MapResult::Converted, ""},
         {"outputNewerForced",
          [](auto& files, auto&, BatchOptions& options) {
-             files.Put("out/a.rmp", {1});
+             PutLogged(files, "t.vsp", 0);
              options.force = true;
          },
          MapResult::Converted, ""},
@@ -121,7 +142,8 @@ TEST(RunBatch, EachMapEndsWithItsResultAndReason) {
         options.jobs = 1;
         one.setUp(files, maps[0], options);
         FolderCache cache;
-        const std::vector<MapRecord> records = RunBatch(maps, options, files, cache, nullptr);
+        const std::vector<MapRecord> records =
+            RunBatch(maps, options, files, cache, BuildLog::Read(files, "out/.gridport.log"), nullptr);
         ASSERT_EQ(records.size(), 1U);
         EXPECT_STREQ(ResultName(records[0].result), ResultName(one.result));
         EXPECT_EQ(records[0].failure ? records[0].failure->Text() : "", one.failure);
@@ -140,7 +162,7 @@ TEST(RunBatch, FailFastLeavesTheRestNotDone) {
     options.jobs = 1;
     options.failFast = true;
     FolderCache cache;
-    const std::vector<MapRecord> records = RunBatch(maps, options, files, cache, nullptr);
+    const std::vector<MapRecord> records = RunBatch(maps, options, files, cache, BuildLog(), nullptr);
     ASSERT_EQ(records.size(), 2U);
     EXPECT_EQ(records[0].result, MapResult::Failed);
     EXPECT_EQ(records[1].result, MapResult::NotDone);

@@ -37,6 +37,10 @@ TEST(Pairing, FindsTheTilesetOrSaysWhy) {
         {"C:\\GM\\t.vsp", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp"},
         {"\\GM\\t.vsp", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp"},
         {"/GM/t.vsp", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp"},
+        {"C:t.vsp", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp"},
+        // Trailing dots and spaces, which Windows ignores, of the name and of its folder parts.
+        {"t.vsp. ", {"maps/sub/t.vsp"}, {}, "maps/sub/t.vsp"},
+        {"sets. \\t.vsp.", {"lib/sets/t.vsp"}, {"lib"}, "lib/sets/t.vsp"},
         // A file where a folder part goes leads nowhere.
         {"t.vsp/t.vsp", {"maps/sub/t.vsp"}, {}, "maps/sub/m.map: the tileset \"t.vsp/t.vsp\" stored in the map is "
                                                 "in none of the folders maps/sub/"},

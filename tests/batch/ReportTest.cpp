@@ -14,7 +14,7 @@ namespace {
 
 // No tileset and no reason are given as "".
 MapRecord Record(MapResult result, std::string tileset, std::string reason, std::uint64_t bytes, double ms) {
-    MapRecord record{result, {}, {}, bytes, ms};
+    MapRecord record{result, {}, {}, bytes, ms, {}, false};
     if (!tileset.empty()) {
         record.tileset = std::move(tileset);
     }
@@ -33,33 +33,45 @@ const std::vector<MapRecord> records{
     Record(MapResult::NotDone, "", "", 0, 0)};
 
 TEST(Report, CsvQuotesOnlyTheFieldsThatNeedIt) {
-    EXPECT_EQ(ReportText(maps, records, ReportFormat::Csv),
+    EXPECT_EQ(ReportText(maps, records, {}, ReportFormat::Csv),
               "source,tileset,output,result,reason,bytes,milliseconds\r\n"
               "\"src/a,b.map\",\"src/t\r.vsp\",\"out/a,b.rmp\",converted,,1234,1.235\r\n"
               "\"src/q\"\"uote.map\",,\"out/q\"\"uote.rmp\",failed,\"src/q\"\"uote.map: bad\r\nline\",0,0.000\r\n"
               "src/c.map,,out/c.rmp,not-done,,0,0.000\r\n");
-    EXPECT_EQ(ReportText({}, {}, ReportFormat::Csv), "source,tileset,output,result,reason,bytes,milliseconds\r\n");
+    EXPECT_EQ(ReportText({}, {}, {}, ReportFormat::Csv), "source,tileset,output,result,reason,bytes,milliseconds\r\n");
 }
 
 TEST(Report, JsonHasOneObjectPerMapWithNullsForNothing) {
-    const nlohmann::json report = nlohmann::json::parse(ReportText(maps, records, ReportFormat::Json));
+    const nlohmann::json report = nlohmann::json::parse(ReportText(maps, records, {}, ReportFormat::Json));
     ASSERT_EQ(report.size(), 3U);
-    EXPECT_EQ(report[0], nlohmann::json::parse(R"({"source": "src/a,b.map", "tileset": "src/t\r.vsp",
-        "output": "out/a,b.rmp", "result": "converted", "reason": null, "bytes": 1234, "milliseconds": 1.235})"));
+    EXPECT_EQ(report[0], nlohmann::json::parse(R"({"source": {"text": "src/a,b.map"}, "tileset": {"text": "src/t\r.vsp"},
+        "output": {"text": "out/a,b.rmp"}, "result": "converted", "reason": null, "bytes": 1234, "milliseconds": 1.235})"));
     EXPECT_TRUE(report[1].at("tileset").is_null());
     EXPECT_EQ(report[1].at("reason"), "src/q\"uote.map: bad\r\nline");
     EXPECT_EQ(report[1].at("milliseconds"), 0.0);
     EXPECT_EQ(report[2].at("result"), "not-done");
-    EXPECT_EQ(ReportText({}, {}, ReportFormat::Json), "[]\n");
+    EXPECT_EQ(ReportText({}, {}, {}, ReportFormat::Json), "[]\n");
     const nlohmann::json named = nlohmann::json::parse(ReportText(
         {maps[2], maps[2]}, {Record(MapResult::UpToDate, "t", "", 0, 0), Record(MapResult::WouldConvert, "t", "", 0, 0)},
-        ReportFormat::Json));
+        {}, ReportFormat::Json));
     EXPECT_EQ(named[0].at("result"), "up-to-date");
     EXPECT_EQ(named[1].at("result"), "would-convert");
-    // A name that isn't UTF-8 is kept readable rather than failing the report.
-    const std::vector<MapEntry> latin1{{"src/\xe9t\xe9.map", "\xe9t\xe9.map", "out/x.rmp", {}}};
-    const nlohmann::json odd = nlohmann::json::parse(ReportText(latin1, {records[2]}, ReportFormat::Json));
-    EXPECT_EQ(odd[0].at("source"), "src/\xEF\xBF\xBDt\xEF\xBF\xBD.map");
+    // A name that isn't UTF-8 keeps its bytes, in base64; two such names stay two. A reason is kept readable.
+    const std::vector<MapEntry> odd{{"src/\xe9t\xe9.map", "\xe9t\xe9.map", "x\xff.rmp", {}},
+                                    {"x\xfe.map", "x\xfe.map", "o/\xe2\x82\xac\xf0\x9f\x98\x80.rmp", {}}};
+    const nlohmann::json bytes = nlohmann::json::parse(ReportText(
+        odd, {records[2], Record(MapResult::Failed, "", "x\xfe.map: bad", 0, 0)}, {}, ReportFormat::Json));
+    EXPECT_EQ(bytes[0].at("source"), nlohmann::json::parse(R"({"bytes": "c3JjL+l06S5tYXA="})"));
+    EXPECT_EQ(bytes[0].at("output"), nlohmann::json::parse(R"({"bytes": "eP8ucm1w"})"));
+    EXPECT_EQ(bytes[1].at("source"), nlohmann::json::parse(R"({"bytes": "eP4ubWFw"})"));
+    EXPECT_EQ(bytes[1].at("output").at("text"), "o/\xe2\x82\xac\xf0\x9f\x98\x80.rmp");
+    EXPECT_EQ(bytes[1].at("reason"), "x\xEF\xBF\xBD.map: bad");
+    // Overlong forms, surrogates and cut sequences aren't UTF-8.
+    for (const char* name : {"\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xe2\x82"}) {
+        const std::vector<MapEntry> one{{name, name, "o", {}}};
+        EXPECT_TRUE(nlohmann::json::parse(ReportText(one, {records[2]}, {}, ReportFormat::Json))[0].at("source")
+                        .contains("bytes")) << name;
+    }
 }
 
 }  // namespace

@@ -434,11 +434,17 @@ async function convertFolder(files) {
     $('download-zip').disabled = false;
 }
 
+// A path of the report, {"text": ...} or, for a name that isn't UTF-8, {"bytes": base64}, as text.
+function pathText(path) {
+    return path.text ?? new TextDecoder().decode(Uint8Array.from(atob(path.bytes), (c) => c.charCodeAt(0)));
+}
+
 function showReport(records) {
     const rows = records.map((record) => {
         const row = document.createElement('tr');
-        const cells = [record.source, record.tileset ?? 'none', record.result === 'converted' ? record.output : '',
-                       record.result, record.reason ?? ''];
+        const cells = [pathText(record.source), record.tileset ? pathText(record.tileset) : 'none',
+                       record.result === 'converted' ? pathText(record.output) : '', record.result,
+                       record.reason ?? ''];
         const headings = [...$('batch-table').tHead.rows[0].cells].map((cell) => cell.textContent);
         cells.forEach((text, i) => {
             const cell = Object.assign(document.createElement('td'), { textContent: text });

@@ -1,0 +1,69 @@
+// The build log over in-memory files: what is written reads back, names
+// with tabs, newlines and '%' included; a damaged line is left out alone.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/Version.h"
+#include "batch/BuildLog.h"
+#include "support/MemoryFileSystem.h"
+
+namespace gridport::batch {
+namespace {
+
+const Made kStamps{{1, 2}, {3, 4}, {5, 6}};
+
+void PutText(test::MemoryFileSystem& files, const std::string& text) {
+    files.Put("out/.gridport.log", test::Bytes(text.begin(), text.end()));
+}
+
+TEST(BuildLog, WhatIsWrittenReadsBackAndOtherOutputsAreKept) {
+    test::MemoryFileSystem files;
+    PutText(files, "gridport-batch build log 1\nold.rmp\told.map\tt.vsp\t1\t2\t3\t4\t5\t6\t0.9\n"
+                   "a\tb.rmp\tx\ty\t0\t0\t0\t0\t0\t0\t0.9\n");
+    const BuildLog old = BuildLog::Read(files, "out/.gridport.log");
+    ASSERT_NE(old.Find("old.rmp"), nullptr);
+    const std::vector<LogLine> made{{"a\tb.rmp", "m%1\n.map", "./x//t.vsp", kStamps}};
+    ASSERT_TRUE(old.Write(files, "out/.gridport.log", made.size(), [&](std::size_t i) { return made[i]; }));
+    const test::Bytes bytes = files.Get("out/.gridport.log");
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+              "gridport-batch build log 1\na%09b.rmp\tm%251%0A.map\tx/t.vsp\t1\t2\t3\t4\t5\t6\t" +
+                  std::string(kVersion) + "\nold.rmp\told.map\tt.vsp\t1\t2\t3\t4\t5\t6\t0.9\n");
+    const BuildLog log = BuildLog::Read(files, "out/.gridport.log");
+    EXPECT_TRUE(log.Names("a\tb.rmp", "m%1\n.map", "x/./t.vsp", kStamps));
+    EXPECT_FALSE(log.Names("a\tb.rmp", "m%1\n.map", "y/t.vsp", kStamps));
+    EXPECT_FALSE(log.Names("a\tb.rmp", "m%1\n.map", "x/t.vsp", {{1, 2}, {3, 4}, {5, 7}}));
+    // Another version's entry is never up to date.
+    EXPECT_FALSE(log.Names("old.rmp", "old.map", "t.vsp", kStamps));
+}
+
+TEST(BuildLog, ADamagedLineOrLogIsLeftOut) {
+    test::MemoryFileSystem files;
+    const std::string good = "g.rmp\tm\tt\t1\t2\t3\t4\t5\t6\tv\n";
+    for (const char* bad : {"b.rmp\tm\tt\t1\t2\t3\t4\t5\tx\tv\n", "b.rmp\tm\tt\t1\t2\t3\t4\t5\tv\n",
+                            "b.rmp\tm%G1\tt\t1\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm\tt\t1\t2\t3\t4\t5\t6\tv\tw\n",
+                            "b.rmp\t\tt\t1\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm%2\tt\t1\t2\t3\t4\t5\t6\tv\n"}) {
+        PutText(files, "gridport-batch build log 1\n" + std::string(bad) + good + "c.rmp\tm\tt\t1\t2");
+        const BuildLog log = BuildLog::Read(files, "out/.gridport.log");
+        EXPECT_EQ(log.Find("b.rmp"), nullptr) << bad;
+        EXPECT_EQ(log.Find("c.rmp"), nullptr) << "a last line cut short";
+        EXPECT_NE(log.Find("g.rmp"), nullptr) << bad;
+    }
+    PutText(files, "gridport-batch build log 2\n" + good);
+    EXPECT_EQ(BuildLog::Read(files, "out/.gridport.log").Find("g.rmp"), nullptr);
+}
+
+// Only a file is read or replaced: a device at the log's path is neither opened nor written.
+TEST(BuildLog, ALogThatIsNoFileIsEmptyAndNotWritten) {
+    test::MemoryFileSystem files;
+    files.PutDevice("out/.gridport.log", FileKind::Fifo);
+    const BuildLog log = BuildLog::Read(files, "out/.gridport.log");
+    EXPECT_EQ(log.Find("a.rmp"), nullptr);
+    const Expected<void> written = log.Write(files, "out/.gridport.log", 0, [](std::size_t) { return std::nullopt; });
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().Text(), "out/.gridport.log: not a regular file (a FIFO)");
+}
+
+}  // namespace
+}  // namespace gridport::batch
