@@ -23,7 +23,7 @@ enum class BrokenPipe { Fails, Ends };
 // the files, then the program ends as it would have. SIGKILL can't be caught and leaves the files.
 void InstallSignalCleanup(BrokenPipe brokenPipe);
 
-// Makes the first SIGINT or SIGTERM (Ctrl-C or Ctrl-Break on Windows) a stop request: it is recorded and the call it
+// Makes the first SIGINT, SIGTERM, SIGHUP or SIGQUIT (Ctrl-C or Ctrl-Break on Windows) a stop request: it is recorded and the call it
 // interrupts fails with EINTR (Interrupted), so the program winds down and ends by DieBySignal(StopSignal()). A later
 // one ends the program at once. Signals ignored at start stay ignored.
 void CatchStopRequests();

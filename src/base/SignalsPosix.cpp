@@ -35,7 +35,7 @@ bool SentHere(const siginfo_t* info) {
 // The first stop signal is recorded and fails the call it interrupted; InterruptBlockedCall's then only interrupt. Any
 // other removes the temporary files and re-raises itself with the default action, ending the program on return.
 void OnSignal(int number, siginfo_t* info, void*) {
-    if ((number == SIGINT || number == SIGTERM) && stopsCaught.load()) {
+    if (number != SIGPIPE && stopsCaught.load()) {
         int none = 0;
         if (stopSignal.compare_exchange_strong(none, number) || SentHere(info)) {
             return;
@@ -89,8 +89,9 @@ void InstallSignalCleanup(BrokenPipe brokenPipe) {
 
 void CatchStopRequests() {
     stopsCaught.store(true);
-    Take(SIGINT);
-    Take(SIGTERM);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        Take(number);
+    }
 }
 
 int StopSignal() noexcept {

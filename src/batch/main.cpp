@@ -9,8 +9,8 @@
 #include "base/Signals.h"
 
 int main(int argc, char** argv) {
-    // Ending signals remove temporary outputs; a first Ctrl-C or SIGTERM lets workers stop and print the summary, a
-    // second ends at once.
+    // Ending signals remove temporary outputs; the first (Ctrl-C, SIGTERM, SIGHUP or SIGQUIT) lets workers stop and
+    // the summary and report be written, a second ends at once.
     gridport::InstallSignalCleanup(gridport::BrokenPipe::Fails);
     gridport::CatchStopRequests();
     int status = 1;

@@ -781,8 +781,9 @@ TEST_F(Batch, CtrlCInterruptsABlockedOpen) {
 }
 
 // SIGHUP or SIGQUIT with 200 outputs open at once, more than any fixed
-// table of temporary files would hold: each is removed and the run ends by
-// the signal. A preloaded library holds every output at its first write.
+// table of temporary files would hold: each is removed, the summary and the
+// report are written, and the run ends by the signal. A preloaded library
+// holds every output at its first write.
 TEST_F(Batch, HangupWithTwoHundredOutputsOpenLeavesNoTemporary) {
 #ifndef GRIDPORT_HOLD_WRITES
     GTEST_SKIP() << "needs a library preloaded into a native Linux run";
@@ -795,7 +796,7 @@ TEST_F(Batch, HangupWithTwoHundredOutputsOpenLeavesNoTemporary) {
     for (const int signal : {SIGHUP, SIGQUIT}) {
         const std::string preloaded = "env LD_PRELOAD=" + Quoted(GRIDPORT_HOLD_WRITES) +
                                       " ASAN_OPTIONS=verify_asan_link_order=0:$ASAN_OPTIONS " + BatchCommand();
-        test::Background run(Line(preloaded, {"-j", std::to_string(kMaps), "--force", "src", "out"}));
+        test::Background run(Line(preloaded, {"-j", std::to_string(kMaps), "--force", "--report", "r.json", "src", "out"}));
         std::size_t open = 0;
         for (int wait = 0; wait < 1000 && open < kMaps; ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -805,7 +806,11 @@ TEST_F(Batch, HangupWithTwoHundredOutputsOpenLeavesNoTemporary) {
         std::chrono::milliseconds took{};
         const Outcome outcome = Finish(Stop(run, signal, took));
         EXPECT_EQ(outcome.signal, signal) << outcome.status << outcome.out;
+        EXPECT_EQ(outcome.out.substr(0, outcome.out.find(" in ")),
+                  "200 maps: 0 converted, 0 up to date, 0 failed, 200 not done");
+        EXPECT_TRUE(Exists("r.json"));
         EXPECT_EQ(Temporaries(), 0U);
+        fs::remove(work / "r.json");
     }
 #endif
 }

@@ -1,9 +1,10 @@
-// Preloaded (LD_PRELOAD) into a command under test: its first write to any of its temporary output files (a name
-// holding ".gridport-") waits for good, so every output the command opens stays open and unfinished until a signal
-// ends the command. The command's own handlers do the rest.
+// Preloaded (LD_PRELOAD) into a command under test: its first write to any of its temporary RMP files (a name holding
+// ".rmp.gridport-") waits for a signal, so every output the command opens stays open and unfinished until then.
+// The write then fails as an interrupted one (EINTR); the command's own handlers do the rest.
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -15,10 +16,10 @@ extern "C" std::size_t fwrite(const void* data, std::size_t size, std::size_t co
     char target[PATH_MAX];
     std::snprintf(link, sizeof link, "/proc/self/fd/%d", fileno(stream));
     const ssize_t length = readlink(link, target, sizeof target);
-    if (length > 0 && memmem(target, static_cast<std::size_t>(length), ".gridport-", 10) != nullptr) {
-        for (;;) {
-            pause();
-        }
+    if (length > 0 && memmem(target, static_cast<std::size_t>(length), ".rmp.gridport-", 14) != nullptr) {
+        pause();
+        errno = EINTR;
+        return 0;
     }
     return real(data, size, count, stream);
 }
