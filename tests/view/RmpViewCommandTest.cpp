@@ -126,9 +126,9 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"--png", "out.png", "--scale", "3000", "map.rmp"}, 1, "",
             "rmpview: map.rmp: the picture would be 18000 x 18000 pixels; pictures are drawn at most 16384 "
             "pixels on a side (--scale or --size draws it smaller)\n"},
-        Run{{"map.rmp", "link.png"}, 1, "", "rmpview: link.png: the picture may not replace the input file\n"},
+        Run{{"map.rmp", "link.png"}, 1, "", "rmpview: link.png: the picture may not replace the input map.rmp\n"},
         Run{{"--png", "link.png", "map.rmp"}, 1, "",
-            "rmpview: link.png: the picture may not replace the input file\n"}));
+            "rmpview: link.png: the picture may not replace the input map.rmp\n"}));
 
 }  // namespace
 }  // namespace gridport
@@ -272,6 +272,43 @@ namespace gridport {
 namespace {
 
 // rmpview's own file errors on disk carry the system's reason.
+// A picture that would replace a file it is drawn from is refused, whether
+// the file is named or redirected to standard input, or standard output is
+// redirected onto a named input; the file keeps its bytes.
+TEST(RmpViewFiles, APictureOverAnInputNamedOrOnStandardInputIsRefused) {
+    const test::TempDir folder;
+    const std::string rmp = folder / "in.png";
+    const Bytes bytes = LayeredRmp();
+    test::WriteDiskFile(rmp, bytes);
+    const std::string refused = "rmpview: " + rmp + ": the picture may not replace the input ";
+    struct Case {
+        std::vector<std::string> arguments;
+        bool inputIsTheFile;   // standard input reads it
+        bool outputIsTheFile;  // standard output writes it
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"-", rmp}, true, false, refused + "read from standard input\n"},
+        {{"--png", rmp, "-"}, true, false, refused + "read from standard input\n"},
+        {{rmp, "-"}, false, true, "rmpview: -: the picture may not replace the input " + rmp + "\n"},
+        {{"-", folder / "other.png"}, true, false, ""},
+    };
+    for (const Case& c : cases) {
+        std::FILE* input = std::fopen(rmp.c_str(), "rb");
+        std::FILE* output = c.outputIsTheFile ? std::fopen(rmp.c_str(), "r+b") : std::tmpfile();
+        ASSERT_NE(input, nullptr);
+        ASSERT_NE(output, nullptr);
+        StandardStreamFileSystem streams(defaultFileSystem, c.inputIsTheFile ? input : stdin, output);
+        std::string out;
+        std::string err;
+        EXPECT_EQ(RunRmpView(c.arguments, streams, out, err), c.err.empty() ? 0 : 1) << c.err;
+        EXPECT_EQ(err, c.err);
+        std::fclose(input);
+        std::fclose(output);
+        EXPECT_EQ(test::ReadDiskFile(rmp), bytes);
+    }
+}
+
 TEST(RmpViewFiles, ReasonsForInputsAndPicturePaths) {
     const test::TempDir folder;
     const std::string rmp = folder / "map.rmp";
