@@ -2,6 +2,7 @@
 #include <png.h>
 
 #include <array>
+#include <chrono>
 #include <random>
 
 #include "support/ImportFixture.h"
@@ -383,6 +384,47 @@ TEST(Picture, CellsBeyondTheTilesetAreMarkedWhereTheSourceAsks) {
     EXPECT_EQ(levels.Covers()[1], TileLevels::Cover::Opaque);
 }
 
+
+// The mark is counted run by run, not drawn pixel by pixel: at every size
+// it is the plain cross, and a 65535 x 65535 one (4.3 G pixels) is made and
+// drawn small at once.
+TEST(Picture, TheMarkIsTheCrossAtAnySizeAndCostsItsSidesNotItsPixels) {
+    for (const auto& [width, height] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+             {16, 16}, {7, 5}, {3, 20}, {20, 3}, {1, 1}, {2, 9}, {64, 1}}) {
+        TileMap map;
+        map.tileset.tileWidth = static_cast<std::int32_t>(width);
+        map.tileset.tileHeight = static_cast<std::int32_t>(height);
+        const MapPicture source(map);
+        const std::uint8_t* mark = source.Tiles().Pixels(0, 0);
+        for (std::uint64_t y = 0; y < height; ++y) {
+            for (std::uint64_t x = 0; x < width; ++x) {
+                const std::uint64_t mirrored = width - 1 - x;
+                const bool cross = x * height / width == y || y * width / height == x ||
+                                   mirrored * height / width == y || y * width / height == mirrored;
+                const std::uint8_t* pixel = mark + (y * width + x) * 4;
+                ASSERT_EQ(Pixel({pixel[0], pixel[1], pixel[2], pixel[3]}),
+                          Pixel({static_cast<std::uint8_t>(cross ? 0 : 255), 0,
+                                 static_cast<std::uint8_t>(cross ? 0 : 255), 255}))
+                    << width << " x " << height << " at " << x << ", " << y;
+            }
+        }
+    }
+    TileMap huge;
+    huge.tileset.tileWidth = 65535;
+    huge.tileset.tileHeight = 65535;
+    MapLayer layer;
+    layer.width = 1;
+    layer.height = 1;
+    layer.tiles = {0};
+    huge.layers.push_back(layer);
+    const auto start = std::chrono::steady_clock::now();
+    MapPicture source(huge);
+    const Expected<RgbaImage> picture = DrawPicture(source, {true}, PictureSize{64, 64});
+    ASSERT_TRUE(picture);
+    const std::uint8_t* mean = source.Tiles().Pixels(source.Tiles().LevelCount() - 1, 0);
+    EXPECT_EQ(Pixel({mean[0], mean[1], mean[2], mean[3]}), Pixel({255, 0, 255, 255}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
 }  // namespace
 }  // namespace gridport
 
