@@ -74,12 +74,6 @@ Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& 
     if (Expected<void> started = rows.Start(); !started) {
         return named(started.error());
     }
-    if (const std::optional<PictureSize> coarser = rows.Coarser()) {
-        console.err += std::string(name) + ": note: the tiles at full size take more than " +
-                       std::to_string(TileLevels::kBudget >> 20) + " MiB together; the picture is drawn from them "
-                       "reduced to " + std::to_string(coarser->width) + " x " + std::to_string(coarser->height) +
-                       " pixels, enlarged\n";
-    }
     Progress progress(console.progress, std::string(name) + ": drawing " + *options.png);
     const auto height = static_cast<std::uint32_t>(size->height);
     Expected<void> written = WritePng(
@@ -90,6 +84,10 @@ Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& 
         },
         *options.png, fileSystem);
     progress.Finish(static_cast<bool>(written));
+    // One note, once drawn, when the picture isn't the box filter of the full-size one.
+    if (const std::optional<std::string> note = rows.Note(); written && note) {
+        console.err += std::string(name) + ": note: " + *note + "\n";
+    }
     return written;
 }
 
