@@ -560,6 +560,7 @@ Expected<void> PictureRows::Start() {
         }
         return std::size_t{0};
     };
+    whole_ = full.width % size_.width == 0 && full.height % size_.height == 0;
     level_ = choose(true);
     const auto wide = [&](std::size_t level) {
         return columns * std::uint64_t{tiles_.LevelWidth(std::max(level, tiles_.FinestKept()))} > kMostCanvasWidth;
@@ -567,7 +568,7 @@ Expected<void> PictureRows::Start() {
     if (wide(level_)) {
         // Too wide a canvas row to hold: the coarsest level with the picture's pixels, which needn't make whole ones.
         const std::size_t coarse = choose(false);
-        inexact_ = coarse != level_ && full.width % size_.width == 0 && full.height % size_.height == 0;
+        inexact_ = coarse != level_ && whole_;
         level_ = coarse;
     }
     if (level_ < tiles_.FinestKept()) {
@@ -588,9 +589,11 @@ std::optional<std::string> PictureRows::Note() const {
     const std::string reduced = "the picture is drawn from the tiles reduced to " +
                                 std::to_string(tiles_.LevelWidth(level_)) + " x " +
                                 std::to_string(tiles_.LevelHeight(level_)) + " pixels";
-    if (coarser_) {
+    // Only a whole ratio promises the box filter; enlarging, the kept tiles' pixels are larger than the picture's.
+    const bool enlarged = compositor_->Canvas().width < size_.width || compositor_->Canvas().height < size_.height;
+    if (coarser_ && (whole_ || enlarged)) {
         return "the tiles at full size take more than " + std::to_string(TileLevels::kBudget >> 20) +
-               " MiB together; " + reduced + (compositor_->Canvas().width < size_.width ? ", enlarged" : "");
+               " MiB together; " + reduced + (enlarged ? ", enlarged" : "");
     }
     if (inexact_) {
         return "a picture of whole pixels would be more than " + std::to_string(kMostCanvasWidth) +

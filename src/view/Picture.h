@@ -205,6 +205,7 @@ private:
     PictureSize size_;
     std::size_t level_ = 0;
     std::optional<PictureSize> coarser_;
+    bool whole_ = false;    // The full size is a whole number of times the picture's, each way.
     bool inexact_ = false;  // The level's pixels don't make whole picture pixels at a whole ratio.
     std::optional<Compositor> compositor_;
     std::optional<Resampler> resampler_;
