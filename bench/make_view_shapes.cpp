@@ -77,6 +77,9 @@ int main(int argc, char** argv) {
         const std::string dir = std::string(argv[1]) + "/";
         Write(dir + "shape1_tall.rmp", Map(Tiles(383, 1, 2048, 128), 2, 16384, 1, 383));
         Write(dir + "shape1_taller.rmp", Map(Tiles(64, 1, 16384, 128), 3, 65535, 1, 64));
+        // The cost of the pixels themselves: one layer of opaque tiles, drawn at the same sizes.
+        Write(dir + "shape1_opaque.rmp", Map(Tiles(383, 1, 2048, 255), 1, 16384, 1, 383));
+        Write(dir + "shape1_taller_opaque.rmp", Map(Tiles(64, 1, 16384, 255), 1, 65535, 1, 64));
         Write(dir + "shape2_layers.rmp", Map(Tiles(16, 1, 1, 128), 255, 16384, 1, 16));
         Write(dir + "shape3_wide.rmp", Map(Tiles(16, 1, 1, 255), 255, 65535, 1, 16));
         Write(dir + "shape4_mark.rmp", Map(Tiles(0, 65535, 65535, 255), 1, 1, 1, 0));

@@ -177,7 +177,6 @@ void Compositor::Start() {
     stackIds_.reserve(kMostStacks);
     slots_.reserve(kMostStacks);
     images_.reserve(kCachedBytes);
-    full_.reserve(std::size_t{tiles_.LevelWidth(tiles_.FinestKept())} * tiles_.LevelHeight(tiles_.FinestKept()) * kPixel);
 }
 
 std::uint32_t Compositor::Drawn(std::uint32_t cell) const {

@@ -75,7 +75,7 @@ Expected<PictureSize> ScalePicture(PictureSize full, const PictureScale& scale);
 class Compositor {
 public:
     static constexpr std::size_t kMostStacks = std::size_t{1} << 15;
-    static constexpr std::size_t kCachedBytes = std::size_t{2} << 20;
+    static constexpr std::size_t kCachedBytes = std::size_t{1} << 20;
     static constexpr std::uint64_t kMostBlends = std::uint64_t{1} << 26;
 
     Compositor(PictureSource& source, std::vector<bool> drawn, std::size_t level);
@@ -122,7 +122,7 @@ private:
     std::vector<std::uint32_t> pairs_;  // Two-tile stacks by (below, tile), when the tileset is small enough.
     std::vector<std::uint8_t> images_;  // Composites at the level; slots_[stack] is where (or kEmpty).
     std::vector<std::uint32_t> slots_;
-    std::vector<std::uint8_t> full_;               // A composite at the finest kept level.
+    std::vector<std::uint8_t> full_;  // A composite at the finest kept level, when that is finer (a tile's size).
     std::vector<std::uint32_t> chain_;
     std::uint64_t blends_ = 0;
     bool reduced_ = false;
