@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <array>
+#include <random>
 #include <cstdio>
 
 #ifndef _WIN32
@@ -12,6 +14,7 @@
 #include "support/Files.h"
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
+#include "support/TileMap.h"
 #include "support/TempDir.h"
 #include "view/RmpViewCommand.h"
 #include "view/Progress.h"
@@ -263,6 +266,46 @@ TEST(RmpViewPicture, StandardInputAndOutput) {
     EXPECT_FALSE(disk.Has("-"));
     std::fclose(input);
     std::fclose(output);
+}
+
+// A picture whose stacks of translucent tiles exceed the budget (two layers
+// of 256 x 256 cells over 256 tiles) is drawn all the same, status 0, and
+// one note on standard error says from where it is drawn from reduced tiles;
+// the same map at full size is exact and says nothing.
+TEST(RmpViewPicture, APictureDrawnFromReducedTilesSaysSoOnce) {
+    TileMap map;
+    map.tileset.tileWidth = 2;
+    map.tileset.tileHeight = 2;
+    std::mt19937 next(3);
+    map.tileset.tiles.resize(256, Tile{RgbaImage(2, 2), false, 0, 0, {}});
+    for (Tile& tile : map.tileset.tiles) {
+        for (std::uint8_t& byte : tile.image.pixels) {
+            byte = static_cast<std::uint8_t>(next());
+        }
+    }
+    for (int l = 0; l < 2; ++l) {
+        map.layers.push_back(MapLayer{});
+        map.layers.back().width = 256;
+        map.layers.back().height = 256;
+        for (int i = 0; i < 256 * 256; ++i) {
+            map.layers.back().tiles.push_back(next() % 256);
+        }
+    }
+    MemoryFileSystem files;
+    files.Put("many.rmp", test::SaveToMemory(map));
+    for (const bool small : {true, false}) {
+        std::string out;
+        std::string err;
+        const std::vector<std::string> arguments = small ? std::vector<std::string>{"--size", "256", "many.rmp", "o.png"}
+                                                         : std::vector<std::string>{"many.rmp", "o.png"};
+        EXPECT_EQ(RunRmpView(arguments, files, out, err), 0) << err;
+        const std::string note = "rmpview: note: the tiles that show through one another make more stacks than are "
+                                 "composited at full size; the picture is drawn from the tiles reduced to 1 x 1 "
+                                 "pixels from row ";
+        EXPECT_EQ(err.substr(0, small ? note.size() : 0), small ? note : "") << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), small ? 1 : 0) << err;
+        EXPECT_TRUE(files.Has("o.png"));
+    }
 }
 
 }  // namespace
