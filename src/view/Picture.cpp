@@ -177,6 +177,11 @@ void Compositor::Start() {
     stackIds_.reserve(kMostStacks);
     slots_.reserve(kMostStacks);
     images_.reserve(kCachedBytes);
+    if (cellWidth_ == 1 && cellHeight_ == 1) {
+        // A pixel a cell: every tile's pixel and every stack's, by id plus one (kEmpty's entry 0 is clear).
+        colours_.assign((std::size_t{count_} + 2 + kMostStacks) * kPixel, 0);
+        std::memcpy(colours_.data() + kPixel, tiles_.Pixels(level_, 0), (std::size_t{count_} + 1) * kPixel);
+    }
 }
 
 std::uint32_t Compositor::Drawn(std::uint32_t cell) const {
@@ -265,16 +270,18 @@ Expected<bool> Compositor::ResolveCells(std::size_t cellRow) {
     std::fill(cells_.begin() + static_cast<std::ptrdiff_t>(set), cells_.end(), kEmpty);
     // What each column draws; new stacks are composited and kept while there is room, which a row starts with.
     const std::size_t bytes = cellWidth_ * cellHeight_ * kPixel;
-    if (images_.size() + bytes > images_.capacity()) {
+    const bool onePixel = !colours_.empty();
+    if (!onePixel && images_.size() + bytes > images_.capacity()) {
         images_.clear();
         std::fill(slots_.begin(), slots_.end(), kEmpty);
     }
-    for (std::size_t x = 0; x < columns_; ++x) {
+    // With a pixel a cell nothing is let go: once every stack is composited, no column needs looking at.
+    for (std::size_t x = 0; x < columns_ && !(onePixel && composited_ == stacks_.size()); ++x) {
         const std::uint32_t cell = cells_[x];
         if (cell <= count || cell == kEmpty || slots_[cell - side] != kEmpty) {
             continue;
         }
-        if (images_.size() + bytes > images_.capacity()) {
+        if (!onePixel && images_.size() + bytes > images_.capacity()) {
             return false;
         }
         chain_.clear();
@@ -290,6 +297,12 @@ Expected<bool> Compositor::ResolveCells(std::size_t cellRow) {
             return false;
         }
         blends_ += blends;
+        if (onePixel) {
+            slots_[cell - side] = 0;
+            ++composited_;
+            Composite(colours_.data() + (std::size_t{cell} + 1) * kPixel);
+            continue;
+        }
         slots_[cell - side] = static_cast<std::uint32_t>(images_.size() / bytes);
         images_.resize(images_.size() + bytes);
         Composite(images_.data() + images_.size() - bytes);
@@ -410,15 +423,11 @@ Expected<const std::uint8_t*> Compositor::Row(std::size_t y) {
     const std::uint32_t* slots = slots_.data();
     const std::uint32_t* cells = cells_.data();
     std::uint8_t* to = row_.data();
-    if (cellWidth_ == 1 && cellHeight_ == 1) {
-        // A pixel a cell, the most common thumbnail: copies of a constant size.
-        static constexpr std::uint8_t kClear[kPixel] = {0, 0, 0, 0};
+    if (!colours_.empty()) {
+        // A pixel a cell, the most common thumbnail: a lookup by id plus one, with no branch for empty cells.
+        const std::uint8_t* colours = colours_.data();
         for (std::size_t x = 0; x < columns_; ++x, to += kPixel) {
-            const std::uint32_t cell = cells[x];
-            const std::uint8_t* from = cell <= count    ? tilePixels + std::size_t{cell} * kPixel
-                                       : cell == kEmpty ? kClear
-                                                        : images + std::size_t{slots[cell - side]} * kPixel;
-            std::memcpy(to, from, kPixel);
+            std::memcpy(to, colours + std::size_t{cells[x] + 1U} * kPixel, kPixel);
         }
         return row_.data();
     }

@@ -122,6 +122,8 @@ private:
     std::vector<std::uint32_t> pairs_;  // Two-tile stacks by (below, tile), when the tileset is small enough.
     std::vector<std::uint8_t> images_;  // Composites at the level; slots_[stack] is where (or kEmpty).
     std::vector<std::uint32_t> slots_;
+    std::vector<std::uint8_t> colours_;  // With a pixel a cell, by id plus one: clear, the tiles', the stacks'.
+    std::size_t composited_ = 0;         // Stacks in colours_.
     std::vector<std::uint8_t> full_;  // A composite at the finest kept level, when that is finer (a tile's size).
     std::vector<std::uint32_t> chain_;
     std::uint64_t blends_ = 0;
