@@ -71,7 +71,8 @@ Expected<PictureSize> ScalePicture(PictureSize full, const PictureScale& scale);
 // kept level and reduced, once, and kept for the cells after it. Its memory is fixed at Start: a table of kMostStacks
 // stacks, kCachedBytes of composites, a row of cells and a canvas row. Composites cost at most kMostBlends pixels
 // together. When a row of cells would need more than any of these, that row and the rest are composited from the tiles
-// at the level itself, layer by layer, as tmxrasterizer draws a scaled map: the same pixels at full size, not reduced.
+// at the level itself, layer by layer, as tmxrasterizer draws a scaled map: at full size the same pixels; reduced, the
+// composite of reduced tiles (see Reduced). With a pixel a cell, the stacks' pixels sit in a table of their own.
 class Compositor {
 public:
     static constexpr std::size_t kMostStacks = std::size_t{1} << 15;
