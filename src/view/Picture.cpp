@@ -508,16 +508,30 @@ void Resampler::Add(const std::uint8_t* pixels, std::uint64_t weight) {
         });
         return;
     }
+    // Weighed: the first and last positions by their shares, those between by a whole position's.
+    const auto add = [pixels](std::size_t at, std::uint64_t share, std::uint64_t* box) {
+        const std::uint8_t* pixel = pixels + at * kPixel;
+        const std::uint64_t alpha = pixel[3] * share;
+        box[0] += pixel[0] * alpha;
+        box[1] += pixel[1] * alpha;
+        box[2] += pixel[2] * alpha;
+        box[3] += alpha;
+    };
     std::uint64_t* sums = sums_.data();
+    const bool even = across_.even;
+    const std::uint64_t whole = weight * across_.whole;
     for (std::size_t x = 0; x < starts.size(); ++x, sums += kPixel) {
-        for (std::size_t at = starts[x]; at < ends[x]; ++at) {
-            const std::uint8_t* pixel = pixels + at * kPixel;
-            const std::uint64_t alpha = pixel[3] * weight * (across_.even ? 1 : across_.Weight(x, at));
-            sums[0] += pixel[0] * alpha;
-            sums[1] += pixel[1] * alpha;
-            sums[2] += pixel[2] * alpha;
-            sums[3] += alpha;
+        std::uint64_t box[kPixel] = {sums[0], sums[1], sums[2], sums[3]};
+        const std::size_t start = starts[x];
+        const std::size_t end = ends[x];
+        add(start, even ? weight : weight * across_.first[x], box);
+        if (end - start > 1) {
+            for (std::size_t at = start + 1; at + 1 < end; ++at) {
+                add(at, whole, box);
+            }
+            add(end - 1, even ? weight : weight * across_.last[x], box);
         }
+        std::copy_n(box, kPixel, sums);
     }
 }
 
