@@ -28,6 +28,9 @@ Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 // The same text for every path to one file (FileSystem::Identity).
 Expected<std::string> Identity(const std::string& path);
 
+// Identity's text for the file an open stream reads or writes (standard input, say); fails where the system can't tell.
+Expected<std::string> StreamIdentity(std::FILE* stream);
+
 // Makes the one folder path; one that is there already is no failure.
 Expected<void> MakeFolder(const std::string& path);
 

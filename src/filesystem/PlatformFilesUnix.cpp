@@ -37,6 +37,14 @@ Expected<std::string> Identity(const std::string& path) {
     return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
 }
 
+Expected<std::string> StreamIdentity(std::FILE* stream) {
+    struct stat info {};
+    if (fstat(fileno(stream), &info) != 0) {
+        return Error::System("a stream", "cannot look at it", errno);
+    }
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
 namespace {
 
 class Descriptor {

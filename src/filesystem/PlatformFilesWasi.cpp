@@ -55,6 +55,11 @@ Expected<std::string> Identity(const std::string& path) {
     return identity.empty() ? "." : identity;
 }
 
+// Identities are paths here, which a stream doesn't have.
+Expected<std::string> StreamIdentity(std::FILE*) {
+    return Error::System("a stream", "cannot look at it", ENOSYS);
+}
+
 Expected<void> CopyInPlace(const std::string&, const std::string& target) {
     return Error::System(target, "cannot write in place", ENOSYS);
 }

@@ -186,6 +186,16 @@ Expected<std::string> Identity(const std::string& path) {
            std::to_string((std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow);
 }
 
+Expected<std::string> StreamIdentity(std::FILE* stream) {
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (handle == INVALID_HANDLE_VALUE || GetFileInformationByHandle(handle, &information) == 0) {
+        return Error::System("a stream", "cannot look at it", ErrnoFromLastError());
+    }
+    return std::to_string(information.dwVolumeSerialNumber) + ":" +
+           std::to_string((std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow);
+}
+
 Expected<void> MakeFolder(const std::string& path) {
     if (CreateDirectoryA(path.c_str(), nullptr) != 0) {
         return Success();

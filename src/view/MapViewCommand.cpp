@@ -69,7 +69,7 @@ std::string Fate(const MapDescription& map, std::size_t fileLayer) {
 // counted, then the map's layers. It reads on past a cell beyond the tileset; a layer cut short ends it.
 class MapSummary final : public FormatCheck, CellSink {
 public:
-    explicit MapSummary(std::string path) : path_(std::move(path)) {}
+    explicit MapSummary(const std::string& path) : FormatCheck(path), path_(path) {}
 
     const std::string& Text() const { return text_; }
     const std::optional<TilesetHeader>& Tileset() const { return tileset_; }
@@ -308,8 +308,8 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
             StreamedMap picture(map, std::move(*tiles));
             drawn = DrawToPng(picture, options.operands, options, fileSystem, console, kText.name);
         }
-        // The verdict's failure, then the picture's when it failed too.
-        if (!verdict && !drawn) {
+        // The verdict's failure, then the picture's when it failed too, for another reason.
+        if (!verdict && !drawn && drawn.error().Text() != verdict.error().Text()) {
             ReportError(kText, console, verdict.error());
         }
         return drawn ? verdict : drawn;

@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "filesystem/PlatformFiles.h"
 #include "filesystem/StdioFile.h"
 
 namespace gridport {
@@ -84,7 +85,16 @@ Expected<std::unique_ptr<OutputFile>> StandardStreamFileSystem::OpenOutput(const
 }
 
 bool StandardStreamFileSystem::SameFile(const std::string& a, const std::string& b) {
-    return a != "-" && b != "-" && files_.SameFile(a, b);
+    if (a != "-" && b != "-") {
+        return files_.SameFile(a, b);
+    }
+    // Nothing there yet, or a stream the system can't tell of (a pipe's is no file's), is no input.
+    const auto identity = [this](const std::string& path, std::FILE* stream) {
+        return path == "-" ? platform::StreamIdentity(stream) : files_.Identity(path);
+    };
+    const Expected<std::string> written = identity(a, output_);
+    const Expected<std::string> read = identity(b, input_);
+    return written && read && *written == *read;
 }
 
 Expected<std::unique_ptr<File>> OpenSeekable(const std::string& path, FileSystem& fileSystem, std::uint64_t most) {

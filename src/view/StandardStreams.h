@@ -19,7 +19,8 @@ public:
 
     Expected<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;
     Expected<std::unique_ptr<OutputFile>> OpenOutput(const std::string& path) override;
-    bool SameFile(const std::string& a, const std::string& b) override;  // Standard input and output are no file's.
+    // Whether writing a replaces b: "-" as a is standard output, as b standard input, each the file it is redirected to.
+    bool SameFile(const std::string& a, const std::string& b) override;
     // The rest is the file system's underneath.
     Expected<FileStatus> Status(const std::string& path) override { return files_.Status(path); }
     Expected<std::vector<FolderEntry>> List(const std::string& folder) override { return files_.List(folder); }

@@ -1,5 +1,7 @@
 #include "view/StreamedRmp.h"
 
+#include <algorithm>
+
 #include "base/ByteOrder.h"
 #include "base/Counted.h"
 #include "rmp/RmpLayout.h"
@@ -11,7 +13,9 @@ namespace gridport {
 
 namespace {
 
-constexpr std::size_t kLayerBuffer = 16 * 1024;  // Each layer's reader buffers this much: a file has up to 255 layers.
+// What a layer's reader buffers: kReadBuffers shared out, within these bounds.
+constexpr std::size_t kLeastBuffer = 4 * 1024;
+constexpr std::size_t kMostBuffer = 64 * 1024;
 
 std::string GridWords(const PictureSource::Layer& layer, std::size_t index) {
     return "the " + std::to_string(layer.width) + " x " + std::to_string(layer.height) + " grid of layer " +
@@ -52,30 +56,31 @@ Expected<std::unique_ptr<StreamedRmp>> StreamedRmp::Open(File& file, const std::
     for (const RmpLayerPlace& layer : rmp->outline_.layers) {
         rmp->layers_.push_back(Layer{layer.name, layer.showFlag, layer.width, layer.height});
     }
-    rmp->cursors_.resize(rmp->layers_.size());
     rmp->in_.ShareFile();
     return rmp;
 }
 
 Expected<const std::uint32_t*> StreamedRmp::Row(std::size_t layer, std::size_t row) {
-    Cursor& cursor = cursors_[layer];
-    if (cursor.in == nullptr) {
-        cursor.in = std::make_unique<BufferedReader>(file_, in_.Path(), kLayerBuffer);
-        cursor.in->ShareFile();
+    readers_.resize(layers_.size());
+    std::unique_ptr<BufferedReader>& rows = readers_[layer];
+    if (rows == nullptr) {
+        const std::size_t buffer = std::clamp(kReadBuffers / layers_.size(), kLeastBuffer, kMostBuffer);
+        rows = std::make_unique<BufferedReader>(file_, in_.Path(), buffer);
+        rows->ShareFile();
     }
     const auto width = static_cast<std::size_t>(layers_[layer].width);
     const std::uint64_t at = outline_.layers[layer].cells + std::uint64_t{row} * width * rmp::kCellSize;
-    if (Expected<void> moved = cursor.in->MoveTo(at, [&] { return GridWords(layers_[layer], layer); }); !moved) {
+    if (Expected<void> moved = rows->MoveTo(at, [&] { return GridWords(layers_[layer], layer); }); !moved) {
         return moved.error();
     }
-    cursor.bytes.resize(width * rmp::kCellSize);
-    cursor.cells.resize(width);
-    if (Expected<void> read = cursor.in->Read(cursor.bytes.data(), cursor.bytes.size(), GridWords(layers_[layer], layer));
+    bytes_.resize(width * rmp::kCellSize);
+    cells_.resize(width);
+    if (Expected<void> read = rows->Read(bytes_.data(), bytes_.size(), [&] { return GridWords(layers_[layer], layer); });
         !read) {
         return read.error();
     }
-    LoadU16s(cursor.bytes.data(), width, cursor.cells.data());
-    return cursor.cells.data();
+    LoadU16s(bytes_.data(), width, cells_.data());
+    return cells_.data();
 }
 
 Expected<std::string> StreamedRmp::Summary() {

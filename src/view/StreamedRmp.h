@@ -11,8 +11,9 @@
 
 namespace gridport {
 
-// An RMP file read as a picture's source: its outline, its tileset's reduced tiles, and each layer's cells a row at a
-// time by a reader of its own. Memory doesn't grow with the grids; reduced tiles are bounded by TileLevels::kBudget.
+// An RMP file read as a picture's source: its outline, its tileset's reduced tiles, and a layer's row of cells read where
+// it lies when asked for, by a reader a layer whose buffers share kReadBuffers bytes. Memory follows the widest row, not
+// the grids; reduced tiles are bounded by TileLevels::kBudget.
 class StreamedRmp final : public PictureSource {
 public:
     // Reads the file to its end, checking all but the grids' cells; with `draw` it keeps the reduced tiles. Must seek.
@@ -29,19 +30,16 @@ public:
 private:
     StreamedRmp(File& file, const std::string& path) : file_(file), in_(file, path) {}
 
-    struct Cursor {
-        std::unique_ptr<BufferedReader> in;
-        std::vector<std::uint8_t> bytes;
-        std::vector<std::uint32_t> cells;
-    };
-
     File& file_;
     BufferedReader in_;
     RmpOutline outline_;
     TilesetHeader header_;
     TileLevels tiles_;
     std::vector<Layer> layers_;
-    std::vector<Cursor> cursors_;
+    static constexpr std::size_t kReadBuffers = std::size_t{1} << 20;
+    std::vector<std::unique_ptr<BufferedReader>> readers_;  // Each layer's, made at its first row.
+    std::vector<std::uint8_t> bytes_;
+    std::vector<std::uint32_t> cells_;
 };
 
 }  // namespace gridport

@@ -63,21 +63,16 @@ Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& 
     if (!size) {
         return named(size.error());
     }
+    // Replacing an input would destroy what the picture is drawn from, standard input's file included.
+    for (const std::string& input : inputs) {
+        if (fileSystem.SameFile(*options.png, input)) {
+            return Error(*options.png, "the picture may not replace the input " +
+                                           (input == "-" ? std::string("read from standard input") : input));
+        }
+    }
     PictureRows rows(source, *drawn, *size);
     if (Expected<void> started = rows.Start(); !started) {
         return named(started.error());
-    }
-    if (const std::optional<PictureSize> coarser = rows.Coarser()) {
-        console.err += std::string(name) + ": note: the tiles at full size take more than " +
-                       std::to_string(TileLevels::kBudget >> 20) + " MiB together; the picture is drawn from them "
-                       "reduced to " + std::to_string(coarser->width) + " x " + std::to_string(coarser->height) +
-                       " pixels, enlarged\n";
-    }
-    // Replacing an input would destroy what the picture is drawn from.
-    for (const std::string& input : inputs) {
-        if (fileSystem.SameFile(*options.png, input)) {
-            return Error(*options.png, "the picture may not replace the input file");
-        }
     }
     Progress progress(console.progress, std::string(name) + ": drawing " + *options.png);
     const auto height = static_cast<std::uint32_t>(size->height);
@@ -89,6 +84,10 @@ Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& 
         },
         *options.png, fileSystem);
     progress.Finish(static_cast<bool>(written));
+    // One note, once drawn, when the picture isn't the box filter of the full-size one.
+    if (const std::optional<std::string> note = rows.Note(); written && note) {
+        console.err += std::string(name) + ": note: " + *note + "\n";
+    }
     return written;
 }
 

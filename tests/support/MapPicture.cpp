@@ -23,7 +23,8 @@ MapPicture::MapPicture(const TileMap& map) {
 
 namespace gridport {
 
-Expected<RgbaImage> DrawPicture(PictureSource& source, const std::vector<bool>& drawn, PictureSize size) {
+Expected<RgbaImage> DrawPicture(PictureSource& source, const std::vector<bool>& drawn, PictureSize size,
+                                std::optional<std::string>* note) {
     PictureRows rows(source, drawn, size);
     if (Expected<void> started = rows.Start(); !started) {
         return started.error();
@@ -36,6 +37,9 @@ Expected<RgbaImage> DrawPicture(PictureSource& source, const std::vector<bool>& 
             return row.error();
         }
         std::memcpy(canvas.pixels.data() + y * stride, *row, stride);
+    }
+    if (note != nullptr) {
+        *note = rows.Note();
     }
     return canvas;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "support/MemoryFileSystem.h"
 #include "support/TileMap.h"
@@ -27,7 +29,8 @@ private:
 
 namespace gridport {
 
-// The whole picture in one image: the chosen layers at the given size.
-Expected<RgbaImage> DrawPicture(PictureSource& source, const std::vector<bool>& drawn, PictureSize size);
+// The whole picture in one image: the chosen layers at the given size; note, when given, takes the picture's note.
+Expected<RgbaImage> DrawPicture(PictureSource& source, const std::vector<bool>& drawn, PictureSize size,
+                                std::optional<std::string>* note = nullptr);
 
 }  // namespace gridport

@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <thread>
 
+#include "filesystem/DefaultFileSystem.h"
 #include "support/Conversion.h"
+#include "support/Files.h"
+#include "support/TempDir.h"
 #include "view/MapViewCommand.h"
 #include "view/StandardStreams.h"
 
@@ -124,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
         MapViewRun{"rtsNamedVsp", {"town.map", "rts.vsp"}, 1, "", "mapview: rts.vsp: byte 0: the 772-byte VSP header needs 772 bytes, 536 are left\n"},
         MapViewRun{"tooManyTiles", {"town.map", "full.rts"}, 1, "",
-                   "mapview: the RMP format holds at most 65535 tiles; the map needs 65536\n"},
+                   "mapview: town.map: the RMP format holds at most 65535 tiles; the map needs 65536\n"},
         MapViewRun{"lyingVspCount", {"town.map", "lying.vsp"}, 1, "", "mapview: lying.vsp: byte 770: the header counts 6 tiles of 256 pixels, but the 1024 bytes left hold at "
                    "most 1024 pixels\n"},
         MapViewRun{"badRtsHeader", {"town.map", "thin.rts"}, 1, "",
@@ -137,8 +140,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "mapview: only one input can be standard input\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
         MapViewRun{"pictureOfAFailingMap", {"--png", "out.png", "beyond.map", "tiles.vsp"}, 1, "",
                    "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
+        MapViewRun{"cutMapDrawn", {"--png", "out.png", "short2.map", "tiles.vsp"}, 1, "",
+                   "mapview: short2.map: byte 284: layer \"Layer C\" ends after 0 of its 4 cells\n"},
         MapViewRun{"pictureOverTheTileset", {"--png", "town.png", "town.map", "tiles.vsp"}, 1, "",
-                   "mapview: town.png: the picture may not replace the input file\n"},
+                   "mapview: town.png: the picture may not replace the input town.map\n"},
         MapViewRun{"missingLayerName", {"--show-layer", "roof", "town.map", "tiles.vsp", "out.png"}, 2, "",
                    "mapview: town.map: there is no layer named \"roof\"; the layers are \"Background\", "
                    "\"Foreground\"\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
@@ -205,6 +210,24 @@ TEST(MapView, AMapOnStandardInputStreamsFromAPipeOrAFile) {
         std::rewind(redirected);
     }
     std::fclose(redirected);
+}
+
+// mapview - tiles.vsp m.png < m.png: the MAP on standard input is the file the
+// picture would replace.
+TEST(MapView, APictureOverTheMapOnStandardInputIsRefused) {
+    const test::TempDir folder;
+    const Bytes map = test::TownMap().Build();
+    test::WriteDiskFile(folder / "m.png", map);
+    test::WriteDiskFile(folder / "tiles.vsp", test::PatternVsp(5).Build());
+    std::FILE* input = std::fopen((folder / "m.png").c_str(), "rb");
+    ASSERT_NE(input, nullptr);
+    StandardStreamFileSystem streams(defaultFileSystem, input, nullptr);
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunMapView({"-", folder / "tiles.vsp", folder / "m.png"}, streams, out, err), 1);
+    EXPECT_EQ(err, "mapview: " + folder / "m.png" + ": the picture may not replace the input read from standard input\n");
+    std::fclose(input);
+    EXPECT_EQ(test::ReadDiskFile(folder / "m.png"), map);
 }
 
 TEST(MapView, APipeTooLargeToKeepForAPictureIsRefusedWithAReason) {

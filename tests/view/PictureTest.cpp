@@ -2,6 +2,7 @@
 #include <png.h>
 
 #include <array>
+#include <chrono>
 #include <random>
 
 #include "support/ImportFixture.h"
@@ -315,46 +316,143 @@ TEST(Picture, ReducedPicturesAreTheBoxFilterOfTheFullSizeOne) {
     }
 }
 
-// Two layers of 256 half-covered tiles make more different stacks than are
-// remembered: the table starts afresh on the way, and the picture at one
-// pixel a cell is still the box filter of the plain full-size one.
-TEST(Picture, ManyStacksStartTheTableAfreshAndStayExact) {
-    TileMap map;
-    map.tileset.tileWidth = 2;
-    map.tileset.tileHeight = 2;
-    std::mt19937 random(99);
-    const auto next = [&random](std::uint32_t below) { return static_cast<std::uint32_t>(random() % below); };
-    for (int t = 0; t < 256; ++t) {
-        Tile tile;
-        tile.image = RgbaImage(2, 2);
-        for (std::uint8_t& byte : tile.image.pixels) {
-            byte = static_cast<std::uint8_t>(next(256));
+// count tiles of width x height, their pixels' colours and alphas drawn
+// from random; opaque ones (alpha 255) when alpha is 255, else any alpha.
+std::vector<Tile> RandomTiles(std::mt19937& random, std::size_t count, std::int32_t width, std::int32_t height,
+                              int alpha = -1) {
+    std::vector<Tile> tiles(count);
+    for (Tile& tile : tiles) {
+        tile.image = RgbaImage(width, height);
+        for (std::size_t i = 0; i < tile.image.pixels.size(); ++i) {
+            tile.image.pixels[i] = static_cast<std::uint8_t>(i % 4 == 3 && alpha >= 0 ? alpha : random() % 256);
         }
-        map.tileset.tiles.push_back(std::move(tile));
     }
-    for (int l = 0; l < 2; ++l) {
+    return tiles;
+}
+
+// A map of `layers` layers of width x height cells, each cell a random tile.
+TileMap RandomMap(std::mt19937& random, std::vector<Tile> tiles, std::size_t layers, std::int32_t width,
+                  std::int32_t height) {
+    TileMap map;
+    map.tileset.tileWidth = tiles.front().image.width;
+    map.tileset.tileHeight = tiles.front().image.height;
+    const auto count = static_cast<std::uint32_t>(tiles.size());
+    map.tileset.tiles = std::move(tiles);
+    for (std::size_t l = 0; l < layers; ++l) {
         MapLayer layer;
         layer.name = "layer " + std::to_string(l);
-        layer.width = 256;
-        layer.height = 256;
-        for (int i = 0; i < 256 * 256; ++i) {
-            layer.tiles.push_back(next(256));
+        layer.width = width;
+        layer.height = height;
+        for (std::int32_t i = 0; i < width * height; ++i) {
+            layer.tiles.push_back(static_cast<std::uint32_t>(random() % count));
         }
         map.layers.push_back(std::move(layer));
     }
-    MapPicture source(map);
-    const std::vector<bool> drawn(2, true);
-    const PictureSize full = MeasurePicture(source);
-    const Expected<RgbaImage> cells = DrawPicture(source, drawn, PictureSize{256, 256});
-    ASSERT_TRUE(cells);
-    const RgbaImage expected = BoxFilter(PlainPicture(map, full), 2);
+    return map;
+}
+
+// Every byte of picture within 1 of expected.
+void ExpectWithinOne(const RgbaImage& picture, const RgbaImage& expected, const std::string& what) {
+    ASSERT_EQ(picture.pixels.size(), expected.pixels.size()) << what;
     for (std::size_t i = 0; i < expected.pixels.size(); ++i) {
+        ASSERT_LE(std::abs(picture.pixels[i] - expected.pixels[i]), 1) << what << ", byte " << i;
+    }
+}
+
+// At 1/2, 1/3, 1/5 and 1/16, over tiles of 6, 12, 16 and 32 pixels that show
+// through one another, the picture is within 1 of the box filter of the plain
+// full-size one, and no note is given: not only at powers of two.
+TEST(Picture, AtEveryWholeRatioThePictureIsTheBoxFilterOfTheFullSizeOne) {
+    std::mt19937 random(7);
+    for (const std::int32_t side : {6, 12, 16, 32}) {
+        for (const std::int32_t k : {2, 3, 5, 16}) {
+            const TileMap map = RandomMap(random, RandomTiles(random, 5, side, side), 3, k, k + (k == 16 ? 0 : k));
+            MapPicture source(map);
+            const PictureSize full = MeasurePicture(source);
+            std::optional<std::string> note;
+            const Expected<RgbaImage> small =
+                DrawPicture(source, {true, true, true}, PictureSize{full.width / k, full.height / k}, &note);
+            ASSERT_TRUE(small);
+            const std::string what = std::to_string(side) + "-pixel tiles at 1/" + std::to_string(k);
+            EXPECT_EQ(note, std::nullopt) << what;
+            ExpectWithinOne(*small, BoxFilter(PlainPicture(map, full), k), what);
+        }
+    }
+}
+
+// 3 pixels drawn as 2, clear, opaque and clear: each picture pixel covers a
+// clear one and half the opaque one, and weighs the half: alpha 85 each, not
+// a clear pixel and an opaque one.
+TEST(Picture, AtOtherRatiosPartlyCoveredPixelsWeighTheirShare) {
+    TileMap map;
+    map.tileset.tileWidth = 3;
+    map.tileset.tileHeight = 1;
+    map.tileset.tiles.resize(1);
+    map.tileset.tiles[0].image = RgbaImage(3, 1);
+    map.tileset.tiles[0].image.pixels = {0, 0, 0, 0, 200, 0, 0, 255, 0, 0, 0, 0};
+    MapLayer layer;
+    layer.width = 1;
+    layer.height = 1;
+    layer.tiles = {0};
+    map.layers.push_back(layer);
+    MapPicture source(map);
+    const Expected<RgbaImage> picture = DrawPicture(source, {true}, PictureSize{2, 1});
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixels, (Bytes{200, 0, 0, 85, 200, 0, 0, 85}));
+}
+
+// More distinct stacks than are kept (two layers of 256 x 256 cells over 256
+// half-covered tiles): the rest is drawn layer by layer from the reduced
+// tiles, with a note, and the rows before it are exact. At full size the
+// same is exact, without a note.
+TEST(Picture, StacksBeyondTheBudgetDrawTheRestLayerByLayerWithANote) {
+    std::mt19937 random(99);
+    const TileMap map = RandomMap(random, RandomTiles(random, 256, 2, 2), 2, 256, 256);
+    MapPicture source(map);
+    const PictureSize full = MeasurePicture(source);
+    std::optional<std::string> note;
+    const Expected<RgbaImage> cells = DrawPicture(source, {true, true}, PictureSize{256, 256}, &note);
+    ASSERT_TRUE(cells);
+    ASSERT_TRUE(note);
+    const std::string start = "the tiles that show through one another make more stacks than are composited at full "
+                              "size; the picture is drawn from the tiles reduced to 1 x 1 pixels from row ";
+    ASSERT_EQ(note->substr(0, start.size()), start);
+    const std::size_t from = std::stoul(note->substr(start.size()));
+    EXPECT_GT(from, 0U);
+    EXPECT_LT(from, 256U);
+    const RgbaImage expected = BoxFilter(PlainPicture(map, full), 2);
+    for (std::size_t i = 0; i < from * 256 * 4; ++i) {
         ASSERT_LE(std::abs(cells->pixels[i] - expected.pixels[i]), 1) << "byte " << i;
     }
-    // Smaller still, each box is the cells' pixels weighed together.
-    const Expected<RgbaImage> boxes = DrawPicture(source, drawn, PictureSize{128, 128});
-    ASSERT_TRUE(boxes);
-    EXPECT_EQ(boxes->pixels, BoxFilter(*cells, 2).pixels);
+    const Expected<RgbaImage> whole = DrawPicture(source, {true, true}, full, &note);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(note, std::nullopt);
+    EXPECT_EQ(whole->pixels, PlainPicture(map, full).pixels);
+}
+
+// Maps shaped to pile up work or memory, scaled down: 2 layers of 512 x 1
+// cells over 40 half-covered 1 x 2048 tiles (more composites in a row than
+// are kept), and 255 layers of 256 x 1 cells of 1 x 1 tiles (more stacks
+// than are kept, each walking 255 layers). Drawn at full size, both are
+// exact with no note; each takes well under a second.
+TEST(Picture, RowsOfManyStacksOrManyLayersStayExactAtFullSizeInBoundedTime) {
+    std::mt19937 random(5);
+    const std::pair<TileMap, std::string> shapes[] = {
+        {RandomMap(random, RandomTiles(random, 40, 1, 2048, 128), 2, 512, 1), "tall tiles"},
+        {RandomMap(random, RandomTiles(random, 16, 1, 1), 255, 256, 1), "255 layers"},
+    };
+    for (const auto& [map, what] : shapes) {
+        const auto begin = std::chrono::steady_clock::now();
+        MapPicture source(map);
+        const PictureSize full = MeasurePicture(source);
+        std::optional<std::string> note;
+        const Expected<RgbaImage> picture =
+            DrawPicture(source, std::vector<bool>(map.layers.size(), true), full, &note);
+        ASSERT_TRUE(picture) << what;
+        EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1)) << what;
+        EXPECT_EQ(note, std::nullopt) << what;
+        EXPECT_EQ(picture->pixels, PlainPicture(map, full).pixels) << what;
+    }
 }
 
 }  // namespace
@@ -383,6 +481,47 @@ TEST(Picture, CellsBeyondTheTilesetAreMarkedWhereTheSourceAsks) {
     EXPECT_EQ(levels.Covers()[1], TileLevels::Cover::Opaque);
 }
 
+
+// The mark is counted run by run, not drawn pixel by pixel: at every size
+// it is the plain cross, and a 65535 x 65535 one (4.3 G pixels) is made and
+// drawn small at once.
+TEST(Picture, TheMarkIsTheCrossAtAnySizeAndCostsItsSidesNotItsPixels) {
+    for (const auto& [width, height] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+             {16, 16}, {7, 5}, {3, 20}, {20, 3}, {1, 1}, {2, 9}, {64, 1}}) {
+        TileMap map;
+        map.tileset.tileWidth = static_cast<std::int32_t>(width);
+        map.tileset.tileHeight = static_cast<std::int32_t>(height);
+        const MapPicture source(map);
+        const std::uint8_t* mark = source.Tiles().Pixels(0, 0);
+        for (std::uint64_t y = 0; y < height; ++y) {
+            for (std::uint64_t x = 0; x < width; ++x) {
+                const std::uint64_t mirrored = width - 1 - x;
+                const bool cross = x * height / width == y || y * width / height == x ||
+                                   mirrored * height / width == y || y * width / height == mirrored;
+                const std::uint8_t* pixel = mark + (y * width + x) * 4;
+                ASSERT_EQ(Pixel({pixel[0], pixel[1], pixel[2], pixel[3]}),
+                          Pixel({static_cast<std::uint8_t>(cross ? 0 : 255), 0,
+                                 static_cast<std::uint8_t>(cross ? 0 : 255), 255}))
+                    << width << " x " << height << " at " << x << ", " << y;
+            }
+        }
+    }
+    TileMap huge;
+    huge.tileset.tileWidth = 65535;
+    huge.tileset.tileHeight = 65535;
+    MapLayer layer;
+    layer.width = 1;
+    layer.height = 1;
+    layer.tiles = {0};
+    huge.layers.push_back(layer);
+    const auto start = std::chrono::steady_clock::now();
+    MapPicture source(huge);
+    const Expected<RgbaImage> picture = DrawPicture(source, {true}, PictureSize{64, 64});
+    ASSERT_TRUE(picture);
+    const std::uint8_t* mean = source.Tiles().Pixels(source.Tiles().LevelCount() - 1, 0);
+    EXPECT_EQ(Pixel({mean[0], mean[1], mean[2], mean[3]}), Pixel({255, 0, 255, 255}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
 }  // namespace
 }  // namespace gridport
 
@@ -423,6 +562,35 @@ TEST(Picture, TilesOverTheBudgetDrawFromTheFinestKeptLevel) {
     ASSERT_TRUE(row);
     EXPECT_EQ(Pixel({(*row)[0], (*row)[1], (*row)[2], (*row)[3]}), Pixel({255, 0, 0, 255}));
     EXPECT_EQ(Pixel({(*row)[124], (*row)[125], (*row)[126], (*row)[127]}), Pixel({0, 0, 255, 255}));
+}
+
+// The same tileset, its first two tiles complementary checkerboards of red and
+// blue that stack to an opaque one: composited from reduced tiles at 1/2, the
+// picture can't be the box filter, and the note says so.
+TEST(Picture, StacksCompositedFromReducedTilesGiveANote) {
+    TileMap map;
+    map.tileset.tileWidth = 32;
+    map.tileset.tileHeight = 32;
+    const std::size_t count = TileLevels::kBudget / (32 * 32 * 4) + 1;
+    map.tileset.tiles.resize(count, Tile{RgbaImage(32, 32), false, 0, 0, {}});
+    for (std::size_t t = 0; t < 2; ++t) {
+        for (std::size_t i = 0; i < 32 * 32; ++i) {
+            const bool shown = (i % 32 + i / 32 + t) % 2 == 0;
+            map.tileset.tiles[t].image.pixels[4 * i + 2 * t] = 255;
+            map.tileset.tiles[t].image.pixels[4 * i + 3] = shown ? 255 : 0;
+        }
+    }
+    for (std::uint32_t t = 0; t < 2; ++t) {
+        map.layers.push_back(MapLayer{});
+        map.layers.back().width = 1;
+        map.layers.back().height = 1;
+        map.layers.back().tiles = {t};
+    }
+    MapPicture source(map);
+    std::optional<std::string> note;
+    ASSERT_TRUE(DrawPicture(source, {true, true}, PictureSize{16, 16}, &note));
+    EXPECT_EQ(note, "the tiles at full size take more than 6 MiB together; where they show through one another, the "
+                    "picture is drawn from the tiles reduced to 16 x 16 pixels before they are composited");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <array>
+#include <random>
 #include <cstdio>
 
 #ifndef _WIN32
@@ -12,6 +14,7 @@
 #include "support/Files.h"
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
+#include "support/TileMap.h"
 #include "support/TempDir.h"
 #include "view/RmpViewCommand.h"
 #include "view/Progress.h"
@@ -126,9 +129,9 @@ INSTANTIATE_TEST_SUITE_P(
         Run{{"--png", "out.png", "--scale", "3000", "map.rmp"}, 1, "",
             "rmpview: map.rmp: the picture would be 18000 x 18000 pixels; pictures are drawn at most 16384 "
             "pixels on a side (--scale or --size draws it smaller)\n"},
-        Run{{"map.rmp", "link.png"}, 1, "", "rmpview: link.png: the picture may not replace the input file\n"},
+        Run{{"map.rmp", "link.png"}, 1, "", "rmpview: link.png: the picture may not replace the input map.rmp\n"},
         Run{{"--png", "link.png", "map.rmp"}, 1, "",
-            "rmpview: link.png: the picture may not replace the input file\n"}));
+            "rmpview: link.png: the picture may not replace the input map.rmp\n"}));
 
 }  // namespace
 }  // namespace gridport
@@ -265,6 +268,46 @@ TEST(RmpViewPicture, StandardInputAndOutput) {
     std::fclose(output);
 }
 
+// A picture whose stacks of translucent tiles exceed the budget (two layers
+// of 256 x 256 cells over 256 tiles) is drawn all the same, status 0, and
+// one note on standard error says from where it is drawn from reduced tiles;
+// the same map at full size is exact and says nothing.
+TEST(RmpViewPicture, APictureDrawnFromReducedTilesSaysSoOnce) {
+    TileMap map;
+    map.tileset.tileWidth = 2;
+    map.tileset.tileHeight = 2;
+    std::mt19937 next(3);
+    map.tileset.tiles.resize(256, Tile{RgbaImage(2, 2), false, 0, 0, {}});
+    for (Tile& tile : map.tileset.tiles) {
+        for (std::uint8_t& byte : tile.image.pixels) {
+            byte = static_cast<std::uint8_t>(next());
+        }
+    }
+    for (int l = 0; l < 2; ++l) {
+        map.layers.push_back(MapLayer{});
+        map.layers.back().width = 256;
+        map.layers.back().height = 256;
+        for (int i = 0; i < 256 * 256; ++i) {
+            map.layers.back().tiles.push_back(next() % 256);
+        }
+    }
+    MemoryFileSystem files;
+    files.Put("many.rmp", test::SaveToMemory(map));
+    for (const bool small : {true, false}) {
+        std::string out;
+        std::string err;
+        const std::vector<std::string> arguments = small ? std::vector<std::string>{"--size", "256", "many.rmp", "o.png"}
+                                                         : std::vector<std::string>{"many.rmp", "o.png"};
+        EXPECT_EQ(RunRmpView(arguments, files, out, err), 0) << err;
+        const std::string note = "rmpview: note: the tiles that show through one another make more stacks than are "
+                                 "composited at full size; the picture is drawn from the tiles reduced to 1 x 1 "
+                                 "pixels from row ";
+        EXPECT_EQ(err.substr(0, small ? note.size() : 0), small ? note : "") << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), small ? 1 : 0) << err;
+        EXPECT_TRUE(files.Has("o.png"));
+    }
+}
+
 }  // namespace
 }  // namespace gridport
 
@@ -272,6 +315,43 @@ namespace gridport {
 namespace {
 
 // rmpview's own file errors on disk carry the system's reason.
+// A picture that would replace a file it is drawn from is refused, whether
+// the file is named or redirected to standard input, or standard output is
+// redirected onto a named input; the file keeps its bytes.
+TEST(RmpViewFiles, APictureOverAnInputNamedOrOnStandardInputIsRefused) {
+    const test::TempDir folder;
+    const std::string rmp = folder / "in.png";
+    const Bytes bytes = LayeredRmp();
+    test::WriteDiskFile(rmp, bytes);
+    const std::string refused = "rmpview: " + rmp + ": the picture may not replace the input ";
+    struct Case {
+        std::vector<std::string> arguments;
+        bool inputIsTheFile;   // standard input reads it
+        bool outputIsTheFile;  // standard output writes it
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"-", rmp}, true, false, refused + "read from standard input\n"},
+        {{"--png", rmp, "-"}, true, false, refused + "read from standard input\n"},
+        {{rmp, "-"}, false, true, "rmpview: -: the picture may not replace the input " + rmp + "\n"},
+        {{"-", folder / "other.png"}, true, false, ""},
+    };
+    for (const Case& c : cases) {
+        std::FILE* input = std::fopen(rmp.c_str(), "rb");
+        std::FILE* output = c.outputIsTheFile ? std::fopen(rmp.c_str(), "r+b") : std::tmpfile();
+        ASSERT_NE(input, nullptr);
+        ASSERT_NE(output, nullptr);
+        StandardStreamFileSystem streams(defaultFileSystem, c.inputIsTheFile ? input : stdin, output);
+        std::string out;
+        std::string err;
+        EXPECT_EQ(RunRmpView(c.arguments, streams, out, err), c.err.empty() ? 0 : 1) << c.err;
+        EXPECT_EQ(err, c.err);
+        std::fclose(input);
+        std::fclose(output);
+        EXPECT_EQ(test::ReadDiskFile(rmp), bytes);
+    }
+}
+
 TEST(RmpViewFiles, ReasonsForInputsAndPicturePaths) {
     const test::TempDir folder;
     const std::string rmp = folder / "map.rmp";
