@@ -72,8 +72,9 @@ private:
 class Runner {
 public:
     Runner(const std::vector<MapEntry>& maps, const BatchOptions& options, FileSystem& fileSystem, FolderCache& cache,
-           const BuildLog& log)
-        : maps_(maps),
+           const BuildLog& log, const std::function<void(std::size_t, const MapRecord&)>& failed)
+        : failedCall_(failed),
+          maps_(maps),
           options_(options),
           fileSystem_(fileSystem),
           cache_(cache),
@@ -144,11 +145,19 @@ private:
             }
             record.milliseconds += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             if (record.result == MapResult::Failed) {
-                failed_.fetch_add(1);
+                Failed(index);
             }
             if (record.result != MapResult::NotDone) {
                 done_.fetch_add(1);
             }
+        }
+    }
+
+    void Failed(std::size_t index) {
+        failed_.fetch_add(1);
+        if (failedCall_) {
+            const MutexLock lock(failedMutex_);
+            failedCall_(index, records_[index]);
         }
     }
 
@@ -178,7 +187,7 @@ private:
     }
 
     Expected<void> MakeFolderOf(const std::string& output) {
-        const std::size_t start = ExactNameStart(output);
+        const std::size_t start = FileNameStart(output);
         if (start == 0) {
             return Success();
         }
@@ -301,7 +310,7 @@ private:
                                            (input->second < maps_.size() ? "the map " : "the tileset of ") +
                                            maps_[reader].map);
                 found_[i] = 0;
-                failed_.fetch_add(1);
+                Failed(i);
                 done_.fetch_add(1);
             }
         }
@@ -368,6 +377,8 @@ private:
         std::fflush(terminal);
     }
 
+    const std::function<void(std::size_t, const MapRecord&)>& failedCall_;
+    Mutex failedMutex_;
     const std::vector<MapEntry>& maps_;
     const BatchOptions& options_;
     FileSystem& fileSystem_;
@@ -404,8 +415,9 @@ const char* ResultName(MapResult result) {
 }
 
 std::vector<MapRecord> RunBatch(const std::vector<MapEntry>& maps, const BatchOptions& options,
-                                FileSystem& fileSystem, FolderCache& cache, const BuildLog& log, std::FILE* progress) {
-    return Runner(maps, options, fileSystem, cache, log).Run(progress);
+                                FileSystem& fileSystem, FolderCache& cache, const BuildLog& log, std::FILE* progress,
+                                const std::function<void(std::size_t, const MapRecord&)>& failed) {
+    return Runner(maps, options, fileSystem, cache, log, failed).Run(progress);
 }
 
 }  // namespace gridport::batch

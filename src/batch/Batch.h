@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,14 +31,16 @@ struct MapRecord {
 
 // Runs the batch over maps on options.jobs threads (at least one) through fileSystem, which must be thread-safe,
 // finding tilesets through cache (the one fileSystem reads, if any). Records line up with maps. progress, if non-null,
-// is a terminal that gets progress lines. Stops taking maps on a stop request and, with --fail-fast, after a failure.
+// is a terminal that gets progress lines; failed, if set, is called with each map that fails as it fails, one call at
+// a time. Stops taking maps on a stop request and, with --fail-fast, after a failure.
 //
 // Every map is paired first and its output checked, all before anything is written: an output that is any input of
 // the batch (a map, or a tileset found or given, however spelt) fails its map; an output up to date is a regular file
 // newer than both of its inputs, whose entry in log names the same pair with the same sizes and times (--force: none
 // is). The rest are converted then, or with --dry-run only checked, as thoroughly.
 std::vector<MapRecord> RunBatch(const std::vector<MapEntry>& maps, const BatchOptions& options,
-                                FileSystem& fileSystem, FolderCache& cache, const BuildLog& log, std::FILE* progress);
+                                FileSystem& fileSystem, FolderCache& cache, const BuildLog& log, std::FILE* progress,
+                                const std::function<void(std::size_t, const MapRecord&)>& failed = {});
 
 const char* ResultName(MapResult result);
 

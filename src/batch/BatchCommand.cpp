@@ -14,7 +14,7 @@
 #include "batch/Options.h"
 #include "batch/Report.h"
 #include "filesystem/DefaultFileSystem.h"
-#include "filesystem/ExactName.h"
+#include "filesystem/FileSystem.h"
 #include "filesystem/FolderCache.h"
 #include "filesystem/PlatformFiles.h"
 
@@ -94,7 +94,7 @@ Expected<void> CheckFirst(FileSystem& files, const BatchOptions& options) {
         }
     }
     if (options.report && *options.report != kStandardStream) {
-        const std::string folder = options.report->substr(0, ExactNameStart(*options.report));
+        const std::string folder = options.report->substr(0, FileNameStart(*options.report));
         if (!folder.empty() && status(folder).kind != FileKind::Folder) {
             return wrong("--report", Error(*options.report, "its folder " + folder + " is not there"));
         }
@@ -144,6 +144,18 @@ std::string Shown(const std::string& text) {
     return shown;
 }
 
+// "failed: MAP with TILESET: reason", the tileset left out when none was found and the map's path when the reason
+// starts with it (the map's own fault).
+void PrintFailure(std::FILE* out, const MapEntry& map, const MapRecord& record) {
+    std::string reason = record.failure->Text();
+    if (record.failure->Path() == map.map) {
+        reason.erase(0, map.map.size() + 2);
+    }
+    const std::string with = record.tileset ? " with " + Shown(*record.tileset) : std::string();
+    std::fprintf(out, "failed: %s%s: %s\n", Shown(map.map).c_str(), with.c_str(), Shown(reason).c_str());
+}
+
+// The summary line, then each failure again.
 void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector<MapEntry>& maps,
                   const std::vector<MapRecord>& records, const std::vector<Error>& unreadable, double seconds) {
     for (std::size_t i = 0; i < maps.size(); ++i) {
@@ -174,9 +186,7 @@ void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector
     }
     for (std::size_t i = 0; i < maps.size(); ++i) {
         if (records[i].result == MapResult::Failed) {
-            std::fprintf(out, "failed: %s with %s: %s\n", Shown(maps[i].map).c_str(),
-                         records[i].tileset ? Shown(*records[i].tileset).c_str() : "no tileset",
-                         Shown(records[i].failure->Text()).c_str());
+            PrintFailure(out, maps[i], records[i]);
         }
     }
 }
@@ -222,8 +232,21 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     CachedNameFileSystem fileSystem(defaultFileSystem, cache);
     const std::string logPath = JoinPath(options.output, kBuildLogName);
     const BuildLog log = BuildLog::Read(fileSystem, logPath);
-    const std::vector<MapRecord> records = RunBatch(found->maps, options, fileSystem, cache, log,
-                                                    platform::IsTerminal(progress) ? progress : nullptr);
+    // A progress line on a terminal; elsewhere (a log) each failure's line as it comes, as make prints them, unless
+    // the summary goes there too. The summary ends the run either way, with the failures again.
+    const bool terminal = platform::IsTerminal(progress);
+    std::function<void(std::size_t, const MapRecord&)> failed;
+    if (!terminal && progress != summaryOut) {
+        for (const Error& error : found->unreadable) {
+            std::fprintf(progress, "failed: %s\n", Shown(error.Text()).c_str());
+        }
+        failed = [&](std::size_t index, const MapRecord& record) {
+            PrintFailure(progress, found->maps[index], record);
+            std::fflush(progress);
+        };
+    }
+    const std::vector<MapRecord> records =
+        RunBatch(found->maps, options, fileSystem, cache, log, terminal ? progress : nullptr, failed);
     // The log is written after a stop too, so that the maps converted stay up to date.
     std::optional<Error> logFailure;
     if (Expected<void> written = WriteLog(fileSystem, logPath, log, found->maps, records); !written) {

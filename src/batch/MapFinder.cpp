@@ -4,7 +4,8 @@
 #include <set>
 #include <unordered_map>
 
-#include "filesystem/ExactName.h"
+#include "base/Text.h"
+#include "filesystem/FileSystem.h"
 
 namespace gridport::batch {
 
@@ -111,7 +112,7 @@ Expected<FoundMaps> FindMaps(FileSystem& files, const std::string& source, const
     }
     if (status->kind != FileKind::Folder) {
         // A file named as SOURCE is converted whatever its name ends in.
-        const std::string name = source.substr(ExactNameStart(source));
+        const std::string name = source.substr(FileNameStart(source));
         const std::string stem = IsMapName(name) ? name.substr(0, name.size() - kMapEnding.size()) : name;
         found.maps.push_back({source, name, JoinPath(output, stem + ".rmp"), {}});
         return found;

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include "filesystem/PlatformFiles.h"
+
 namespace gridport {
 
 const char* KindName(FileKind kind) {
@@ -22,6 +24,11 @@ const char* KindName(FileKind kind) {
             break;
     }
     return "a special file";
+}
+
+std::size_t FileNameStart(const std::string& path) {
+    const std::size_t cut = path.find_last_of(platform::kSeparators);
+    return cut == std::string::npos ? 0 : cut + 1;
 }
 
 Error NotARegularFile(const std::string& path, FileKind kind) {

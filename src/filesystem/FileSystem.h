@@ -26,6 +26,9 @@ inline constexpr bool kNamesIgnoreCase = false;
 Expected<void> RequireRegular(const std::string& path, const FileStatus& status);
 // "x.rmp: not a regular file (a folder)": the reason of what is of kind where a regular file must be.
 Error NotARegularFile(const std::string& path, FileKind kind);
+// Where path's file name starts: after its last separator as this system has them ("/"; also "\" and ":" on
+// Windows), 0 when there is none. A backslash is part of a name on POSIX.
+std::size_t FileNameStart(const std::string& path);
 
 class FileSystem {
 public:

@@ -140,8 +140,7 @@ Expected<std::unique_ptr<OutputFile>> StdioFileSystem::OpenOutput(const std::str
         }
     }
     auto file = std::make_unique<StdioOutputFile>(path, target.file, existing && platform::kWritesInPlace);
-    const std::size_t cut = target.file.find_last_of(platform::kSeparators);
-    const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
+    const std::size_t nameStart = FileNameStart(target.file);
     const std::string name = target.file.substr(nameStart);
     const Expected<void> beside =
         MakeTemporary(*file, target.file.substr(0, nameStart), name, target, StdioOutputFile::Way::Rename);
