@@ -449,14 +449,7 @@ TEST_F(MapViewPairing, TheVillageFindsItsTilesetToBeSummarisedAndDrawn) {
     EXPECT_EQ(out_, "");
     EXPECT_EQ(err_, "mapview: note: tileset found by the name stored in the map: maps/village.vsp\n");
     EXPECT_EQ(Run({"maps/village.map", "maps/village.vsp", "given.png"}), 0) << err_;
-    const Bytes png = test::ReadDiskFile("out.PNG");
-    EXPECT_EQ(png, test::ReadDiskFile("given.png"));
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_NE(png_image_begin_read_from_memory(&image, png.data(), png.size()), 0);
-    EXPECT_EQ(image.width, 24U * 16);
-    EXPECT_EQ(image.height, 16U * 16);
-    png_image_free(&image);
+    EXPECT_EQ(test::ReadDiskFile("out.PNG"), test::ReadDiskFile("given.png"));
 }
 
 struct PairingRun {
@@ -520,9 +513,6 @@ INSTANTIATE_TEST_SUITE_P(
         PairingRun{"pictureOfNone", {}, {"maps/town.map", "out.png"}, 1, {},
                    {"mapview: maps/town.map: the tileset \"town.vsp\" stored in the map is in none of the folders "
                     "maps/; name the TILESET to draw the map\n"}},
-        PairingRun{"pictureOfTwo", {"maps/town.vsp", "maps/TOWN.VSP"}, {"maps/town.map", "out.png"}, 1, {},
-                   {"mapview: maps/town.map: the tileset name stored in the map, \"town.vsp\", matches both maps/",
-                    "which differ only in letter case; name the TILESET to draw the map\n"}},
         PairingRun{"pictureFound", {"maps/Town.vsp"}, {"maps/town.map", "out.png"}, 0, {},
                    {"mapview: note: " + kFound + "maps/Town.vsp\n"}},
         PairingRun{"foundHoldsAnRtsFile", {"rts:maps/town.vsp"}, {"maps/town.map"}, 1, {kFound + "maps/town.vsp\n"},
