@@ -57,6 +57,14 @@ void PutInputs(MemoryFileSystem& files) {
     files.Put("rts.vsp", test::PatternRts(5, 2, 3).Build());
     files.Put("tiles.rts", test::PatternRts(5, 2, 3).Build());
     files.Put("vsp.rts", test::PatternVsp(5).Build());
+    // RTS signatures over what a VSP reader takes for 5 tiles, and for 1 tile, which town.map's indices pass.
+    for (const std::uint8_t tiles : {5, 1}) {
+        Bytes rtsLooking = test::PatternRts(5, 2, 3).Build();
+        rtsLooking.resize(772 + 4 + 256 * std::size_t{tiles}, 0);
+        rtsLooking[770] = tiles;
+        rtsLooking[771] = 0;
+        files.Put("rts" + std::to_string(tiles) + ".vsp", rtsLooking);
+    }
     static const Bytes full = test::PatternRts(65535, 1, 1).Build();
     files.Put("full.rts", full);
     files.Put("lying.vsp", lyingBytes);
@@ -133,6 +141,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
         MapViewRun{"rtsNamedVsp", {"town.map", "rts.vsp"}, 1, "", "mapview: rts.vsp: byte 0: the 772-byte VSP header needs 772 bytes, 536 are left; "
                    "this looks like an RTS tileset file\n"},
+        MapViewRun{"rtsReadAsVsp", {"town.map", "rts5.vsp"}, 0, "gridport converts it\n",
+                   "mapview: note: rts5.vsp looks like an RTS tileset file; its name makes gridport read it as a VSP "
+                   "tileset\n"},
+        MapViewRun{"rtsReadAsTooFewTiles", {"town.map", "rts1.vsp"}, 1, "",
+                   "mapview: town.map: layer \"Background\" cell (1, 0) holds tile 1; the tileset has 1 tile; the "
+                   "tileset rts1.vsp looks like an RTS tileset file\n"},
         MapViewRun{"vspNamedRts", {"town.map", "vsp.rts"}, 1, "",
                    "mapview: vsp.rts: byte 0: not an RTS tileset file: it does not start with \".rts\"; this may be a "
                    "VSP tileset, which is read as one only by a name ending in .vsp\n"},
