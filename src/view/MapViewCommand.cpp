@@ -363,7 +363,7 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
         }
         if (!verdict) {
             verdict = WithKindHint(verdict.error(), *tilesetPath, looks);
-        } else if (looks) {
+        } else if (looks == TilesetKind::Rts) {
             console.err += std::string(kText.name) + ": note: " + *tilesetPath +
                            " looks like an RTS tileset file; its name makes gridport read it as a VSP tileset\n";
         }
@@ -382,7 +382,8 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
         Expected<void> drawn = tiles ? Success() : Expected<void>(tiles.error());
         if (drawn) {
             StreamedMap picture(map, std::move(*tiles));
-            drawn = DrawToPng(picture, options.operands, options, fileSystem, console, kText.name);
+            // The tileset found is an input too: a picture named as it is refused.
+            drawn = DrawToPng(picture, {mapPath, *tilesetPath}, options, fileSystem, console, kText.name);
         }
         // The verdict's failure, then the picture's when it failed too, for another reason.
         if (!verdict && !drawn && drawn.error().Text() != verdict.error().Text()) {

@@ -466,6 +466,19 @@ TEST_F(MapViewPairing, TheVillageFindsItsTilesetToBeSummarisedAndDrawn) {
     EXPECT_EQ(test::ReadDiskFile("out.PNG"), test::ReadDiskFile("given.png"));
 }
 
+// A tileset found under a name ending in .png is an input the picture may not replace.
+TEST_F(MapViewPairing, APictureNamedAsTheTilesetFoundIsRefused) {
+    test::MapV1File map = test::TownMap();
+    map.text = "tiles.png";
+    test::WriteDiskFile("maps/m.map", map.Build());
+    const Bytes tileset = test::PatternRts(5, 2, 3).Build();
+    test::WriteDiskFile("maps/tiles.png", tileset);
+    EXPECT_EQ(Run({"maps/m.map", "maps/./tiles.png"}), 1);
+    EXPECT_EQ(err_, "mapview: note: tileset found by the name stored in the map: maps/tiles.png\n"
+                    "mapview: maps/./tiles.png: the picture may not replace the input maps/tiles.png\n");
+    EXPECT_EQ(test::ReadDiskFile("maps/tiles.png"), tileset);
+}
+
 struct PairingRun {
     const char* name;
     std::vector<std::string> tilesets;  // VSP tilesets made beside maps/town.map (which names "town.vsp"); "rts:" RTS
