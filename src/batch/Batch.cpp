@@ -11,8 +11,8 @@
 
 #include "base/Executor.h"
 #include "base/Signals.h"
-#include "batch/Pairing.h"
 #include "convert/Conversion.h"
+#include "convert/Pairing.h"
 #include "filesystem/ExactName.h"
 #include "filesystem/FolderCache.h"
 #include "base/Threads.h"

@@ -44,6 +44,13 @@ Expected<void> LayerDecoder::Next(CellSink& sink) {
 }
 
 Expected<void> MapReader::ReadHeader() {
+    if (!header_) {
+        header_ = ReadHeaderOnce();
+    }
+    return *header_;
+}
+
+Expected<void> MapReader::ReadHeaderOnce() {
     description_ = MapDescription();
     located_ = 0;
     // A file shorter than six bytes is judged by the bytes it has. A stream that gives nothing at all is empty too.

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,9 @@ class MapReader {
 public:
     MapReader(File& file, std::string path) : file_(file), in_(file, std::move(path)) {}
 
-    Expected<void> ReadHeader();  // Reads the header and the layer table from the start of the file.
+    // Reads the header and the layer table from the start of the file, once: later calls give the first one's result,
+    // so that a caller may look at the header before a pass that reads it (a pipe can't be read from its start again).
+    Expected<void> ReadHeader();
 
     const MapDescription& Description() const { return description_; }
     const std::string& Path() const { return in_.Path(); }
@@ -60,6 +63,7 @@ public:
     Expected<std::unique_ptr<BufferedReader>> OpenLayer(std::size_t fileLayer);
 
 private:
+    Expected<void> ReadHeaderOnce();
     // Makes sure the layer's start is known, walking the layers before it.
     Expected<void> Locate(std::size_t fileLayer);
     Expected<void> MoveTo(BufferedReader& in, std::size_t fileLayer);  // Moves the reader to the layer's first cell.
@@ -68,6 +72,7 @@ private:
     BufferedReader in_;
     MapDescription description_;
     std::size_t located_ = 0;  // Layers [0, located_) have a known cellsOffset.
+    std::optional<Expected<void>> header_;  // ReadHeader's result, once it ran.
 };
 
 // The version procedures behind MapReader. Each header reader locates at least layer 0 (if any) and returns how many.

@@ -1,13 +1,31 @@
 #include "tileset/TilesetReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/Text.h"
+#include "tileset/RtsLayout.h"
 
 namespace gridport {
 
 TilesetKind TilesetKindOf(std::string_view path) {
     return EndsWithIgnoringCase(path, ".vsp") ? TilesetKind::Vsp : TilesetKind::Rts;
+}
+
+Expected<TilesetKind> TilesetKindOfContent(BufferedReader& in) {
+    // A file known to be empty holds no tileset of either kind; its reader says what is missing.
+    if (in.Remaining() == 0) {
+        return TilesetKind::Vsp;
+    }
+    if (Expected<void> filled = in.Fill("the file"); !filled) {
+        // A pipe tells no size: one that ends before its first byte is empty, not unreadable.
+        const bool empty = filled.error().Kind() == ErrorKind::Input && in.Delivered() == 0;
+        return empty ? Error(in.Path(), "the file is empty") : filled.error();
+    }
+    const std::uint8_t* head = in.BufferedData();
+    const bool rts = in.BufferedSize() >= sizeof rts::kSignature &&
+                     std::equal(head, head + sizeof rts::kSignature, rts::kSignature);
+    return rts ? TilesetKind::Rts : TilesetKind::Vsp;
 }
 
 TilesetReader::TilesetReader(BufferedReader& in, TilesetKind kind) {

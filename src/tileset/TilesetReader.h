@@ -15,6 +15,10 @@ enum class TilesetKind { Vsp, Rts };
 
 // A path ending in ".vsp", in any letter case, names a VSP tileset; every other path an RTS tileset file.
 TilesetKind TilesetKindOf(std::string_view path);
+// What a tileset's first bytes show, where no name tells (standard input): an RTS tileset file starts with ".rts"; a VSP
+// tileset has no signature, so anything else is taken for one. Looks at in's next bytes without taking them. Fails when
+// a stream gives no byte at all ("the file is empty") or refuses to be read.
+Expected<TilesetKind> TilesetKindOfContent(BufferedReader& in);
 
 struct TilesetHeader {
     TilesetKind kind = TilesetKind::Rts;

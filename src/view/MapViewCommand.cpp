@@ -5,7 +5,9 @@
 
 #include "base/CommandLine.h"
 #include "convert/Conversion.h"
+#include "convert/Pairing.h"
 #include "base/ByteOrder.h"
+#include "filesystem/FolderCache.h"
 #include "mapfile/MapReader.h"
 #include "view/StandardStreams.h"
 #include "view/Summary.h"
@@ -18,20 +20,30 @@ namespace {
 
 const ViewCommandText kText{
     "mapview",
-    "Usage: mapview [options] MAP [TILESET [OUT.png]]\n",
+    "Usage: mapview [options] MAP [TILESET] [OUT.png]\n",
     "Summarises a MAP file: its version, header values and texts, the tileset name\n"
-    "stored in it, and each layer's size, distinct tiles and largest index. Given the\n"
-    "TILESET too, it describes that and says whether gridport converts the pair, or\n"
-    "why not. With --png or OUT.png (TILESET needed) it draws the map as gridport\n"
-    "would write it: every layer, since a converted map's layers are all shown,\n"
-    "unless the options below choose others. A map that doesn't convert is drawn\n"
-    "too, cells beyond the tileset marked magenta with a black cross.\n",
-    "Exit status: 0 the files read (and, given the TILESET, gridport converts them),\n"
-    "1 they don't (the reason is on standard error; a picture is drawn all the same\n"
-    "when the map's layers and the tileset read), 2 wrong usage.\n",
+    "stored in it, and each layer's size, distinct tiles and largest index. Then it\n"
+    "describes the TILESET, or without one the tileset found by the name the map\n"
+    "stores (in the map's folder, then each --tilesets folder, letter case ignored,\n"
+    "as gridport-batch pairs them), and says whether gridport converts the pair, or\n"
+    "why not. With --png or OUT.png (a last operand ending in .png) it draws the map\n"
+    "as gridport would write it: every layer, since a converted map's layers are all\n"
+    "shown, unless the options below choose others. A map that doesn't convert is\n"
+    "drawn too, cells beyond the tileset marked magenta with a black cross.\n",
+    "  --tilesets DIR           without a TILESET: look for the map's tileset in DIR too,\n"
+    "                           after the map's folder (repeatable, searched in order)\n"
+    "\n"
+    "Exit status: 0 the files read (and, with a tileset given or found, gridport\n"
+    "converts them; a summary that finds no tileset says so), 1 they don't (the\n"
+    "reason is on standard error; a picture is drawn all the same when the map's\n"
+    "layers and the tileset read), 2 wrong usage.\n",
     1,
     2,
+    true,
 };
+
+// The line that says which tileset a MAP alone was paired with.
+const char* const kFound = "tileset found by the name stored in the map: ";
 
 std::string Header(const std::string& path, const MapDescription& map) {
     std::string text = path + ": MAP file, version " + std::to_string(map.version) + "\n";
@@ -224,6 +236,20 @@ private:
     std::vector<std::uint8_t> block_;
 };
 
+// The reason with what the tileset's first bytes show, when its name chose the other reader (looks is then set).
+Error WithKindHint(const Error& error, const std::string& tilesetPath, std::optional<TilesetKind> looks) {
+    if (!looks) {
+        return error;
+    }
+    const std::string subject = error.Path() == tilesetPath ? "this" : "the tileset " + tilesetPath;
+    const std::string message =
+        error.Message() + "; " + subject +
+        (*looks == TilesetKind::Rts ? " looks like an RTS tileset file"
+                                    : " may be a VSP tileset, which is read as one only by a name ending in .vsp");
+    const Error hinted = error.Offset() ? Error(error.Path(), *error.Offset(), message) : Error(error.Path(), message);
+    return hinted.As(error.Kind());
+}
+
 // The tileset's reduced tiles, read again from its start.
 Expected<TileLevels> ReadLevels(File& file, const std::string& path, TilesetKind kind) {
     if (!file.Seek(0)) {
@@ -245,12 +271,15 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
     ViewConsole console{out, err, progress};
     return RunViewCommand(kText, arguments, console, [&](const ViewOptions& options) -> Expected<void> {
         const std::string& mapPath = options.operands[0];
-        const bool haveTileset = options.operands.size() == 2;
-        if (options.png && !haveTileset) {
-            return UsageError("a picture needs the TILESET");
-        }
-        if (haveTileset && mapPath == kStandardStream && options.operands[1] == kStandardStream) {
-            return UsageError("only one input can be standard input");
+        std::optional<std::string> tilesetPath;
+        if (options.operands.size() == 2) {
+            tilesetPath = options.operands[1];
+            if (!options.tilesetFolders.empty()) {
+                return UsageError("--tilesets is where to look for the map's tileset: it can't go with the TILESET");
+            }
+            if (mapPath == kStandardStream && *tilesetPath == kStandardStream) {
+                return UsageError("only one input can be standard input");
+            }
         }
         // Each input is opened once; a picture reads them again from there.
         const auto open = [&](const std::string& path) {
@@ -262,34 +291,81 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
         }
         MapReader map(**mapFile, mapPath);
         MapSummary summary(mapPath);
-        if (!haveTileset) {
+        // Without a TILESET, the one the map names, found as gridport-batch finds it. A map whose header doesn't read
+        // names none; the pass below says why.
+        std::optional<Error> notFound;
+        const bool finding = !tilesetPath;
+        if (finding && map.ReadHeader()) {
+            FolderCache cache;
+            const Expected<std::string> found =
+                FindTileset(mapPath, map.Description().linkedFileName, options.tilesetFolders, cache);
+            if (found) {
+                // A file named "-" beside the map is that file, not standard input.
+                tilesetPath = *found == kStandardStream ? "./-" : *found;
+                if (options.png) {
+                    console.err += std::string(kText.name) + ": note: " + kFound + *tilesetPath + "\n";
+                }
+            } else {
+                notFound = found.error();
+            }
+        }
+        if (!tilesetPath) {
+            if (options.png) {
+                const Expected<void> header = map.ReadHeader();
+                return notFound ? Error(notFound->Path(), notFound->Message() + "; name the TILESET to draw the map")
+                                : header.error();
+            }
             const Expected<void> read = RunConversion(map, std::nullopt, summary);
             out += summary.Text();
             if (!read) {
                 return read.error();
             }
-            out += "the MAP file reads; the tile indices are checked against a TILESET when one is given\n";
+            out += std::string(kFound) + "none; " + notFound->Message() + "\n";
+            out += "the MAP file reads; its tile indices are checked against a TILESET, given or found\n";
             return Success();
         }
-        const std::string& tilesetPath = options.operands[1];
-        const TilesetKind kind = TilesetKindOf(tilesetPath);
-        Expected<std::unique_ptr<File>> tilesetFile = open(tilesetPath);
+        // The kind by the name, as gridport tells it; by the first bytes only where there is no name.
+        const bool unnamed = *tilesetPath == kStandardStream;
+        TilesetKind kind = TilesetKindOf(*tilesetPath);
+        std::optional<TilesetKind> looks;  // what the first bytes show, when the name says otherwise
+        Expected<std::unique_ptr<File>> tilesetFile = open(*tilesetPath);
         std::optional<BufferedReader> tilesetIn;
         std::optional<TilesetInput> tileset;
-        if (tilesetFile) {
-            tileset.emplace(TilesetInput{tilesetIn.emplace(**tilesetFile, tilesetPath), kind});
+        std::optional<Error> tilesetFailure;
+        if (!tilesetFile) {
+            tilesetFailure = tilesetFile.error();
+        } else {
+            BufferedReader& in = tilesetIn.emplace(**tilesetFile, *tilesetPath);
+            const Expected<TilesetKind> content = TilesetKindOfContent(in);
+            if (!content) {
+                tilesetFailure = content.error();
+            } else {
+                kind = unnamed ? *content : kind;
+                if (*content != kind) {
+                    looks = *content;
+                }
+                tileset.emplace(TilesetInput{in, kind});
+            }
         }
         // A picture is all that --png writes; it may go to standard output.
-        Expected<void> verdict = RunConversion(map, tileset, summary,
-                                               tilesetFile ? std::nullopt : std::optional(tilesetFile.error()));
+        Expected<void> verdict = RunConversion(map, tileset, summary, tilesetFailure);
         if (!options.png) {
             out += summary.Text();
+            if (finding) {
+                out += std::string(kFound) + *tilesetPath + "\n";
+            }
             if (summary.Tileset()) {
-                out += TilesetLine(tilesetPath, *summary.Tileset());
+                out += TilesetLine(*tilesetPath, *summary.Tileset());
             }
         }
         if (verdict) {
             verdict = summary.Result();
+        }
+        if (!verdict) {
+            verdict = WithKindHint(verdict.error(), *tilesetPath, looks);
+        } else if (looks == TilesetKind::Rts) {
+            console.err += std::string(kText.name) + ": note: " + *tilesetPath +
+                           " looks like an RTS tileset file; its name makes gridport read it as a VSP tileset\n";
         }
         if (!options.png) {
             if (!verdict) {
@@ -302,11 +378,12 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
         if (!verdict && (!summary.Tileset() || map.Description().outputLayers.empty())) {
             return verdict.error();
         }
-        Expected<TileLevels> tiles = ReadLevels(**tilesetFile, tilesetPath, kind);
+        Expected<TileLevels> tiles = ReadLevels(**tilesetFile, *tilesetPath, kind);
         Expected<void> drawn = tiles ? Success() : Expected<void>(tiles.error());
         if (drawn) {
             StreamedMap picture(map, std::move(*tiles));
-            drawn = DrawToPng(picture, options.operands, options, fileSystem, console, kText.name);
+            // The tileset found is an input too: a picture named as it is refused.
+            drawn = DrawToPng(picture, {mapPath, *tilesetPath}, options, fileSystem, console, kText.name);
         }
         // The verdict's failure, then the picture's when it failed too, for another reason.
         if (!verdict && !drawn && drawn.error().Text() != verdict.error().Text()) {

@@ -13,7 +13,7 @@ namespace gridport {
 int RunViewCommand(const ViewCommandText& text, const std::vector<std::string>& arguments, ViewConsole& console,
                    const std::function<Expected<void>(const ViewOptions&)>& body) {
     const auto run = [&]() -> Expected<void> {
-        Expected<ViewOptions> options = ParseViewOptions(arguments, text.minInputs, text.maxInputs);
+        Expected<ViewOptions> options = ParseViewOptions(arguments, text.minInputs, text.maxInputs, text.findsTilesets);
         if (!options) {
             return options.error();
         }

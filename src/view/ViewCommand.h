@@ -27,6 +27,7 @@ struct ViewCommandText {
     const char* more;   // the help's last lines
     std::size_t minInputs;
     std::size_t maxInputs;
+    bool findsTilesets = false;  // whether --tilesets is an option
 };
 
 // A viewer's run, and the one place its failure becomes its exit status. --help and --version print and return 0;

@@ -79,6 +79,11 @@ bool TakeValue(std::string_view name, const std::string& value, ViewOptions& opt
             return false;
         }
         options.layers.push_back(static_cast<std::size_t>(*layer));
+    } else if (name == "tilesets") {
+        if (value.empty() || value == kStandardStream) {
+            return false;
+        }
+        options.tilesetFolders.push_back(value);
     } else if (name == "ignore-visibility") {
         options.ignoreVisibility = true;
     } else {
@@ -96,6 +101,13 @@ const std::vector<DeclaredOption> kDeclared{
     {"hide-layer", '\0', true, true},
     {"ignore-visibility"},
 };
+
+// With mapview's own: the folders searched for the tileset the map names.
+const std::vector<DeclaredOption> kDeclaredFindingTilesets = [] {
+    std::vector<DeclaredOption> declared = kDeclared;
+    declared.push_back({"tilesets", '\0', true, true});
+    return declared;
+}();
 
 // The drawing options given, by name, for the checks that need --png.
 std::string FirstDrawingOption(const ViewOptions& options) {
@@ -138,6 +150,10 @@ Expected<void> Check(ViewOptions& options, std::size_t minInputs, std::size_t ma
         }
         options.png = options.operands.back();
         options.operands.pop_back();
+    } else if (!options.png && options.operands.size() > minInputs && EndsInPng(options.operands.back())) {
+        // "mapview MAP OUT.png", as tmxrasterizer takes MAP IMAGE: an input so named is given after --png.
+        options.png = options.operands.back();
+        options.operands.pop_back();
     }
     if (options.png && *options.png != kStandardStream && !EndsInPng(*options.png)) {
         return UsageError("the picture '" + *options.png + "' would be PNG; name it with the ending .png");
@@ -155,8 +171,8 @@ Expected<void> Check(ViewOptions& options, std::size_t minInputs, std::size_t ma
 }  // namespace
 
 Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minInputs,
-                                       std::size_t maxInputs) {
-    Expected<CommandLine> line = ParseCommandLine(arguments, kDeclared);
+                                       std::size_t maxInputs, bool findsTilesets) {
+    Expected<CommandLine> line = ParseCommandLine(arguments, findsTilesets ? kDeclaredFindingTilesets : kDeclared);
     if (!line) {
         return line.error();
     }

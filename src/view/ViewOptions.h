@@ -10,10 +10,12 @@
 namespace gridport {
 
 // The options rmpview and mapview share, parsed by base/CommandLine.h: "-" alone is standard input, or standard output
-// for the picture. As in tmxrasterizer, one more operand after the inputs may name the picture instead of --png.
+// for the picture. As in tmxrasterizer, one more operand after the inputs may name the picture instead of --png, and
+// so does, without --png, a last operand ending in ".png" after the inputs that must be given (mapview MAP OUT.png).
 struct ViewOptions {
     std::vector<std::string> operands;
     std::optional<std::string> png;
+    std::vector<std::string> tilesetFolders;  // --tilesets, for a command that looks for the tileset
     std::optional<double> scale;
     std::optional<std::uint32_t> fitWidth;  // --size WxH or N, both set or neither
     std::optional<std::uint32_t> fitHeight;
@@ -26,9 +28,10 @@ struct ViewOptions {
 };
 
 // The options for a command of minInputs to maxInputs inputs (then the picture's name), or a one-line Usage error.
-// --help and --version skip the operand checks. A picture's name must end in ".png" (or be "-").
+// --help and --version skip the operand checks. A picture's name must end in ".png" (or be "-"). --tilesets is known
+// only with findsTilesets.
 Expected<ViewOptions> ParseViewOptions(const std::vector<std::string>& arguments, std::size_t minInputs,
-                                       std::size_t maxInputs);
+                                       std::size_t maxInputs, bool findsTilesets = false);
 
 extern const char* const kViewOptionsHelp;  // The lines of --help that describe the shared options.
 

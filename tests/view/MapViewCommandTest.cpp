@@ -56,6 +56,15 @@ void PutInputs(MemoryFileSystem& files) {
     files.Symlink("town.map", "town.png");
     files.Put("rts.vsp", test::PatternRts(5, 2, 3).Build());
     files.Put("tiles.rts", test::PatternRts(5, 2, 3).Build());
+    files.Put("vsp.rts", test::PatternVsp(5).Build());
+    // RTS signatures over what a VSP reader takes for 5 tiles, and for 1 tile, which town.map's indices pass.
+    for (const std::uint8_t tiles : {5, 1}) {
+        Bytes rtsLooking = test::PatternRts(5, 2, 3).Build();
+        rtsLooking.resize(772 + 4 + 256 * std::size_t{tiles}, 0);
+        rtsLooking[770] = tiles;
+        rtsLooking[771] = 0;
+        files.Put("rts" + std::to_string(tiles) + ".vsp", rtsLooking);
+    }
     static const Bytes full = test::PatternRts(65535, 1, 1).Build();
     files.Put("full.rts", full);
     files.Put("lying.vsp", lyingBytes);
@@ -65,6 +74,9 @@ void PutInputs(MemoryFileSystem& files) {
 class MapView : public ::testing::TestWithParam<MapViewRun> {};
 
 TEST_P(MapView, PrintsAndEndsAsExpected) {
+    // A MAP alone looks for its tileset on the disk: in an empty folder it finds none.
+    const test::TempDir empty;
+    const test::ScopedWorkingDirectory inside(empty.Path());
     MemoryFileSystem files;
     PutInputs(files);
     std::string out;
@@ -116,7 +128,9 @@ INSTANTIATE_TEST_SUITE_P(
                        kVerdict,
                    ""},
         MapViewRun{"noTileset", {"town.map"}, 0,
-                   "the MAP file reads; the tile indices are checked against a TILESET when one is given\n", ""},
+                   "tileset found by the name stored in the map: none; the tileset \"town.vsp\" stored in the map "
+                   "is in none of the folders .\n"
+                   "the MAP file reads; its tile indices are checked against a TILESET, given or found\n", ""},
         MapViewRun{"missingMap", {"none.map", "tiles.vsp"}, 1, "", "mapview: none.map: cannot open: No such file or directory\n"},
         MapViewRun{"missingTileset", {"town.map", "none.vsp"}, 1, "", "mapview: none.vsp: cannot open: No such file or directory\n"},
         MapViewRun{"shortVersion1", {"short1.map", "tiles.vsp"}, 1, "",
@@ -125,7 +139,17 @@ INSTANTIATE_TEST_SUITE_P(
                    "mapview: short2.map: byte 284: layer \"Layer C\" ends after 0 of its 4 cells\n"},
         MapViewRun{"indexBeyond", {"beyond.map", "tiles.vsp"}, 1, "",
                    "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
-        MapViewRun{"rtsNamedVsp", {"town.map", "rts.vsp"}, 1, "", "mapview: rts.vsp: byte 0: the 772-byte VSP header needs 772 bytes, 536 are left\n"},
+        MapViewRun{"rtsNamedVsp", {"town.map", "rts.vsp"}, 1, "", "mapview: rts.vsp: byte 0: the 772-byte VSP header needs 772 bytes, 536 are left; "
+                   "this looks like an RTS tileset file\n"},
+        MapViewRun{"rtsReadAsVsp", {"town.map", "rts5.vsp"}, 0, "gridport converts it\n",
+                   "mapview: note: rts5.vsp looks like an RTS tileset file; its name makes gridport read it as a VSP "
+                   "tileset\n"},
+        MapViewRun{"rtsReadAsTooFewTiles", {"town.map", "rts1.vsp"}, 1, "",
+                   "mapview: town.map: layer \"Background\" cell (1, 0) holds tile 1; the tileset has 1 tile; the "
+                   "tileset rts1.vsp looks like an RTS tileset file\n"},
+        MapViewRun{"vspNamedRts", {"town.map", "vsp.rts"}, 1, "",
+                   "mapview: vsp.rts: byte 0: not an RTS tileset file: it does not start with \".rts\"; this may be a "
+                   "VSP tileset, which is read as one only by a name ending in .vsp\n"},
         MapViewRun{"tooManyTiles", {"town.map", "full.rts"}, 1, "",
                    "mapview: town.map: the RMP format holds at most 65535 tiles; the map needs 65536\n"},
         MapViewRun{"lyingVspCount", {"town.map", "lying.vsp"}, 1, "", "mapview: lying.vsp: byte 770: the header counts 6 tiles of 256 pixels, but the 1024 bytes left hold at "
@@ -134,10 +158,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "mapview: thin.rts: byte 12: the header field bits per pixel is 24; it must be 32\n"},
         MapViewRun{"notAMap", {"tiles.vsp"}, 1, "", "mapview: tiles.vsp: byte 0: not a MAP file: the first byte is not 4 (version 1) and the first six "
                    "bytes are not the version-2 signature 4D 41 50 F9 35 00\n"},
-        MapViewRun{"pngWithoutTileset", {"--png", "out.png", "town.map"}, 2, "",
-                   "mapview: a picture needs the TILESET\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
+        MapViewRun{"pngWithoutTileset", {"--png", "out.png", "town.map"}, 1, "",
+                   "mapview: town.map: the tileset \"town.vsp\" stored in the map is in none of the folders .; name "
+                   "the TILESET to draw the map\n"},
+        MapViewRun{"tilesetsWithTileset", {"--tilesets", "lib", "town.map", "tiles.vsp"}, 2, "",
+                   "mapview: --tilesets is where to look for the map's tileset: it can't go with the TILESET\n"
+                   "Usage: mapview [options] MAP [TILESET] [OUT.png]\n"},
         MapViewRun{"twiceStandardInput", {"-", "-"}, 2, "",
-                   "mapview: only one input can be standard input\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
+                   "mapview: only one input can be standard input\nUsage: mapview [options] MAP [TILESET] [OUT.png]\n"},
         MapViewRun{"pictureOfAFailingMap", {"--png", "out.png", "beyond.map", "tiles.vsp"}, 1, "",
                    "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
         MapViewRun{"cutMapDrawn", {"--png", "out.png", "short2.map", "tiles.vsp"}, 1, "",
@@ -146,9 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "mapview: town.png: the picture may not replace the input town.map\n"},
         MapViewRun{"missingLayerName", {"--show-layer", "roof", "town.map", "tiles.vsp", "out.png"}, 2, "",
                    "mapview: town.map: there is no layer named \"roof\"; the layers are \"Background\", "
-                   "\"Foreground\"\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
+                   "\"Foreground\"\nUsage: mapview [options] MAP [TILESET] [OUT.png]\n"},
         MapViewRun{"tooManyInputs", {"a", "b", "c.png", "d"}, 2, "",
-                   "mapview: too many operands\nUsage: mapview [options] MAP [TILESET [OUT.png]]\n"},
+                   "mapview: too many operands\nUsage: mapview [options] MAP [TILESET] [OUT.png]\n"},
         MapViewRun{"picture", {"--png=out.png", "--scale=0.5", "harbour.map", "tiles.rts"}, 0, "", ""}),
     [](const auto& info) { return info.param.name; });
 
@@ -281,7 +309,7 @@ TEST(MapViewPicture, AMapThatFailsIsDrawnWithItsCellsBeyondTheTilesetMarked) {
                          files, out, err),
               2);
     EXPECT_EQ(err, "mapview: town.map: --hide-layer leaves no layer to draw\n"
-                   "Usage: mapview [options] MAP [TILESET [OUT.png]]\n");
+                   "Usage: mapview [options] MAP [TILESET] [OUT.png]\n");
 }
 
 }  // namespace
@@ -352,6 +380,172 @@ TEST(StandardStreams, StreamsFailWithReasonsAndAKeptPipeActsAsAReadOnlyFile) {
     std::fclose(writeOnly);
     std::fclose(closedForWrites);
 }
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// A tileset on standard input has no name to tell its kind: its first bytes
+// do, from a pipe too, for the verdict and for the picture.
+TEST(MapView, ATilesetOnStandardInputIsToldByItsFirstBytes) {
+    struct Case {
+        Bytes bytes;
+        int status;
+        std::string line;  // the tileset's line, or the reason
+        std::string kept;  // the reason for a picture, which keeps the pipe's bytes and so knows their count
+    };
+    const std::vector<Case> cases{
+        {test::PatternVsp(5).Build(), 0, "tileset: -: VSP tileset, 5 tiles of 16 x 16 pixels\n", ""},
+        {test::PatternRts(5, 2, 3).Build(), 0, "tileset: -: RTS tileset file, 5 tiles of 2 x 3 pixels\n", ""},
+        {Bytes{'.', 'r', 't'}, 1, "mapview: -: byte 0: the 772-byte VSP header needs 772 bytes, 3 are left\n", ""},
+        {Bytes{}, 1, "mapview: -: the file is empty\n",
+         "mapview: -: byte 0: the 772-byte VSP header needs 772 bytes, 0 are left\n"},
+    };
+    for (const Case& c : cases) {
+        for (const bool picture : {false, true}) {
+            MemoryFileSystem files;
+            PutInputs(files);
+            Pipe pipe(c.bytes);
+            StandardStreamFileSystem streams(files, pipe.Input(), nullptr);
+            std::string out;
+            std::string err;
+            std::vector<std::string> arguments{"town.map", "-"};
+            if (picture) {
+                arguments.push_back("out.png");
+            }
+            EXPECT_EQ(RunMapView(arguments, streams, out, err), c.status) << c.line;
+            EXPECT_EQ(files.Has("out.png"), picture && c.status == 0) << c.line;
+            if (c.status != 0) {
+                EXPECT_EQ(err, picture && !c.kept.empty() ? c.kept : c.line);
+            } else if (!picture) {
+                EXPECT_NE(out.find(c.line + "gridport converts it\n"), std::string::npos) << out;
+            }
+        }
+    }
+}
+
+// A MAP alone, or with the picture's name, is paired with the tileset it
+// names as gridport-batch pairs it, over real folders.
+class MapViewPairing : public ::testing::Test {
+protected:
+    MapViewPairing() : inside_(dir_.Path()) { std::filesystem::create_directories("maps"); }
+
+    int Run(const std::vector<std::string>& arguments) {
+        out_.clear();
+        err_.clear();
+        return RunMapView(arguments, defaultFileSystem, out_, err_);
+    }
+    bool OutEndsWith(const std::string& end) const {
+        return out_.size() >= end.size() && out_.compare(out_.size() - end.size(), end.size(), end) == 0;
+    }
+
+    test::TempDir dir_;
+    test::ScopedWorkingDirectory inside_;
+    std::string out_;
+    std::string err_;
+};
+
+TEST_F(MapViewPairing, TheVillageFindsItsTilesetToBeSummarisedAndDrawn) {
+    for (const std::string name : {"village.map", "village.vsp"}) {
+        test::WriteDiskFile("maps/" + name, test::ReadDiskFile(std::string(GRIDPORT_EXAMPLES_DIR) + "/" + name));
+    }
+    EXPECT_EQ(Run({"maps/village.map"}), 0) << err_;
+    EXPECT_EQ(err_, "");
+    EXPECT_NE(out_.find("tileset name stored in the map: \"village.vsp\"\n"), std::string::npos) << out_;
+    EXPECT_TRUE(OutEndsWith("tileset found by the name stored in the map: maps/village.vsp\n"
+                            "tileset: maps/village.vsp: VSP tileset, 10 tiles of 16 x 16 pixels\n"
+                            "gridport converts it\n"))
+        << out_;
+    // The picture's name as the second operand, in any letter case: the village as drawn with its tileset given.
+    EXPECT_EQ(Run({"maps/village.map", "out.PNG"}), 0) << err_;
+    EXPECT_EQ(out_, "");
+    EXPECT_EQ(err_, "mapview: note: tileset found by the name stored in the map: maps/village.vsp\n");
+    EXPECT_EQ(Run({"maps/village.map", "maps/village.vsp", "given.png"}), 0) << err_;
+    EXPECT_EQ(test::ReadDiskFile("out.PNG"), test::ReadDiskFile("given.png"));
+}
+
+// A tileset found under a name ending in .png is an input the picture may not replace.
+TEST_F(MapViewPairing, APictureNamedAsTheTilesetFoundIsRefused) {
+    test::MapV1File map = test::TownMap();
+    map.text = "tiles.png";
+    test::WriteDiskFile("maps/m.map", map.Build());
+    const Bytes tileset = test::PatternRts(5, 2, 3).Build();
+    test::WriteDiskFile("maps/tiles.png", tileset);
+    EXPECT_EQ(Run({"maps/m.map", "maps/./tiles.png"}), 1);
+    EXPECT_EQ(err_, "mapview: note: tileset found by the name stored in the map: maps/tiles.png\n"
+                    "mapview: maps/./tiles.png: the picture may not replace the input maps/tiles.png\n");
+    EXPECT_EQ(test::ReadDiskFile("maps/tiles.png"), tileset);
+}
+
+struct PairingRun {
+    const char* name;
+    std::vector<std::string> tilesets;  // VSP tilesets made beside maps/town.map (which names "town.vsp"); "rts:" RTS
+    std::vector<std::string> arguments;
+    int status;
+    std::vector<std::string> out;  // pieces of standard output, in order
+    std::vector<std::string> err;  // pieces of standard error, in order
+};
+
+void PrintTo(const PairingRun& run, std::ostream* os) {
+    *os << run.name;
+}
+
+class MapViewPairs : public MapViewPairing, public ::testing::WithParamInterface<PairingRun> {};
+
+TEST_P(MapViewPairs, SaysWhichTilesetOrWhyNone) {
+    const PairingRun& c = GetParam();
+    test::WriteDiskFile("maps/town.map", test::TownMap().Build());
+    for (std::string tileset : c.tilesets) {
+        const bool rts = tileset.rfind("rts:", 0) == 0;
+        tileset.erase(0, rts ? 4 : 0);
+        std::filesystem::create_directories(std::filesystem::path(tileset).parent_path());
+        test::WriteDiskFile(tileset, rts ? test::PatternRts(5, 2, 3).Build() : test::PatternVsp(5).Build());
+    }
+    EXPECT_EQ(Run(c.arguments), c.status) << err_;
+    for (const auto& [pieces, text] : {std::pair{&c.out, &out_}, std::pair{&c.err, &err_}}) {
+        std::size_t at = 0;
+        for (const std::string& piece : *pieces) {
+            at = text->find(piece, at);
+            ASSERT_NE(at, std::string::npos) << piece << "\nin\n" << *text;
+        }
+        if (pieces->empty()) {
+            EXPECT_EQ(*text, "");
+        }
+    }
+    EXPECT_EQ(std::filesystem::exists("out.png"), c.status == 0 && c.arguments.back() == "out.png");
+}
+
+const std::string kFound = "tileset found by the name stored in the map: ";
+const std::string kNone = "tileset found by the name stored in the map: none; ";
+const std::string kMapReads = "the MAP file reads; its tile indices are checked against a TILESET, given or found\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MapViewPairs,
+    ::testing::Values(
+        PairingRun{"inTheMapsFolderFirst", {"maps/TOWN.vsp", "lib/town.vsp"}, {"maps/town.map", "--tilesets", "lib"},
+                   0, {kFound + "maps/TOWN.vsp\ntileset: maps/TOWN.vsp: VSP tileset", "gridport converts it\n"}, {}},
+        PairingRun{"inATilesetsFolder", {"lib1/x.vsp", "lib2/Town.VSP"},
+                   {"--tilesets", "lib1", "--tilesets=lib2", "maps/town.map"}, 0,
+                   {kFound + "lib2/Town.VSP\n", "gridport converts it\n"}, {}},
+        PairingRun{"none", {"maps/other.vsp", "rts:lib/town.rts"}, {"maps/town.map", "--tilesets", "lib"}, 0,
+                   {"header layer: 1", kNone + "the tileset \"town.vsp\" stored in the map is in none of the folders "
+                                               "maps/, lib/\n" + kMapReads},
+                   {}},
+        PairingRun{"two", {"maps/town.vsp", "maps/Town.vsp"}, {"maps/town.map"}, 0,
+                   {kNone + "the tileset name stored in the map, \"town.vsp\", matches both maps/", " and maps/",
+                    ", which differ only in letter case\n" + kMapReads},
+                   {}},
+        PairingRun{"pictureOfNone", {}, {"maps/town.map", "out.png"}, 1, {},
+                   {"mapview: maps/town.map: the tileset \"town.vsp\" stored in the map is in none of the folders "
+                    "maps/; name the TILESET to draw the map\n"}},
+        PairingRun{"pictureFound", {"maps/Town.vsp"}, {"maps/town.map", "out.png"}, 0, {},
+                   {"mapview: note: " + kFound + "maps/Town.vsp\n"}},
+        PairingRun{"foundHoldsAnRtsFile", {"rts:maps/town.vsp"}, {"maps/town.map"}, 1, {kFound + "maps/town.vsp\n"},
+                   {"mapview: maps/town.vsp: byte 0: the 772-byte VSP header needs 772 bytes, ",
+                    "; this looks like an RTS tileset file\n"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace gridport

@@ -1,7 +1,7 @@
 // Which tileset a map pairs with, over real folders (the cache lists the
 // disk): the map's folder first, then --tilesets in order, names up to
 // letter case, another machine's folder parts, and the reasons when none or
-// two match.
+// two match. gridport-batch and mapview both pair so.
 
 #include <gtest/gtest.h>
 
@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "batch/Pairing.h"
+#include "convert/Pairing.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
 
-namespace gridport::batch {
+namespace gridport {
 namespace {
 
 struct PairingCase {
@@ -91,4 +91,4 @@ TEST(Pairing, AMapInTheWorkingFolderSearchesItFirst) {
 }
 
 }  // namespace
-}  // namespace gridport::batch
+}  // namespace gridport

@@ -1,12 +1,12 @@
-#include "batch/Pairing.h"
+#include "convert/Pairing.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "batch/MapFinder.h"
+#include "filesystem/FileSystem.h"
 #include "filesystem/ExactName.h"
 
-namespace gridport::batch {
+namespace gridport {
 
 namespace {
 
@@ -48,7 +48,7 @@ std::vector<std::string> StoredParts(const std::string& stored) {
 
 std::string WithSeparator(std::string folder) {
     if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') {
-        folder += kJoin;
+        folder += kFolderJoin;
     }
     return folder;
 }
@@ -59,7 +59,7 @@ Expected<std::optional<std::string>> Resolve(std::string folder, const std::vect
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const bool last = i + 1 == parts.size();
         if (parts[i] == "..") {
-            folder += std::string("..") + kJoin;
+            folder += std::string("..") + kFolderJoin;
             continue;
         }
         Expected<const FolderListing*> listing = cache.ListingOf(folder + parts[i]);
@@ -77,7 +77,7 @@ Expected<std::optional<std::string>> Resolve(std::string folder, const std::vect
         }
         folder += std::string(matches[0]);
         if (!last) {
-            folder += kJoin;
+            folder += kFolderJoin;
         }
     }
     return std::optional<std::string>(folder);
@@ -113,4 +113,4 @@ Expected<std::string> FindTileset(const std::string& mapPath, const std::string&
     return Error(mapPath, "the tileset \"" + storedName + "\" stored in the map is in none of the folders " + searched);
 }
 
-}  // namespace gridport::batch
+}  // namespace gridport
