@@ -160,9 +160,11 @@ async function take(file, chosenAs) {
 // otherwise, so a tileset whose name says otherwise than its content is
 // handed over with the right ending added (and one that has the MAP file's
 // name, too).
+// A name ending in .png would be taken for mapview's picture, so such a tileset gets the ending too.
 function tilesetName(map, tileset) {
     const named = /\.vsp$/i.test(tileset.name) ? 'vsp' : 'rts';
-    return named === tileset.kind && tileset.name !== map?.name ? tileset.name : `${tileset.name}.${tileset.kind}`;
+    return named === tileset.kind && tileset.name !== map?.name && !/\.png$/i.test(tileset.name)
+        ? tileset.name : `${tileset.name}.${tileset.kind}`;
 }
 
 function showChosen() {
