@@ -16,7 +16,7 @@ FUZZ_SECONDS ?= 60
 BENCH_RUNS ?= 9
 BATCH_BENCH_RUNS ?= 3
 
-.PHONY: all deps build test commands demo examples bench windows test-windows test-bigendian test-32bit sanitize fuzz coverage clean
+.PHONY: all deps build test commands demo package examples bench windows test-windows test-bigendian test-32bit sanitize fuzz coverage clean
 .PHONY: web web-serve test-wasm test-web
 
 all: build
@@ -52,6 +52,19 @@ demo: commands
 	done
 	./build/bin/gridport-batch examples build/demo/batch
 	@echo "The commands are in build/bin/; the converted maps and their pictures in build/demo/."
+
+# The packages, in build/packages/: the Debian package
+# gridport_VERSION_amd64.deb (the commands from build/bin/, their manual
+# pages, the README and the licence) and gridport-VERSION-win32.zip and
+# -win64.zip (the .exe files of make windows, the README and the licence as
+# text). dpkg-dev's dpkg-shlibdeps finds the Debian package's Depends.
+package: commands windows
+	@tools/install-deps dpkg-dev
+	cpack --config build/bin/CPackConfig.cmake -B build/packages
+	cpack --config build-win32/CPackConfig.cmake -B build/packages
+	cpack --config build-win64/CPackConfig.cmake -B build/packages
+	@rm -rf build/packages/_CPack_Packages
+	@ls -l build/packages
 
 # Makes the example inputs again from their generator.
 examples: build
