@@ -1,7 +1,8 @@
 # Wraps the CMake presets for people; CI runs the same targets.
 BASE_PACKAGES := g++ cmake make libgtest-dev libpng-dev nlohmann-json3-dev
-# What the four commands alone need (make demo, make package).
-COMMAND_PACKAGES := g++ cmake make libpng-dev nlohmann-json3-dev
+# What the four commands alone need (make demo, make package): their
+# preset builds with Ninja.
+COMMAND_PACKAGES := g++ cmake make ninja-build libpng-dev nlohmann-json3-dev
 WINDOWS_PACKAGES := cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 nlohmann-json3-dev
 WINE_PACKAGES := wine64 wine32:i386
 CROSS_PACKAGES := cmake make qemu-user googletest nlohmann-json3-dev
