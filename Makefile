@@ -1,5 +1,8 @@
 # Wraps the CMake presets for people; CI runs the same targets.
 BASE_PACKAGES := g++ cmake make libgtest-dev libpng-dev nlohmann-json3-dev
+# What the four commands alone need (make demo, make package): their
+# preset builds with Ninja.
+COMMAND_PACKAGES := g++ cmake make ninja-build libpng-dev nlohmann-json3-dev
 WINDOWS_PACKAGES := cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 nlohmann-json3-dev
 WINE_PACKAGES := wine64 wine32:i386
 CROSS_PACKAGES := cmake make qemu-user googletest nlohmann-json3-dev
@@ -14,7 +17,7 @@ FUZZ_SECONDS ?= 60
 BENCH_RUNS ?= 9
 BATCH_BENCH_RUNS ?= 3
 
-.PHONY: all deps build test demo examples bench windows test-windows test-bigendian test-32bit sanitize fuzz coverage clean
+.PHONY: all deps build test commands demo package examples bench windows test-windows test-bigendian test-32bit sanitize fuzz coverage clean
 .PHONY: web web-serve test-wasm test-web
 
 all: build
@@ -29,21 +32,40 @@ build: deps
 test: build
 	ctest --preset release -j $(JOBS)
 
-# Converts every example into build/demo/NAME.rmp, draws each into
-# build/demo/NAME.png with rmpview, and refreshes the README's picture.
-DEMO_PICTURE := village
+# The four commands alone, as a user builds them: in build/bin/, no test,
+# tool or benchmark, and warnings stay warnings (the strict presets are CI's).
+commands:
+	@tools/install-deps $(COMMAND_PACKAGES)
+	cmake --preset commands
+	cmake --build --preset commands -j $(JOBS)
 
-demo: build
+# Converts every example into build/demo/NAME.rmp with build/bin/gridport and
+# draws each into build/demo/NAME.png with rmpview, then the whole folder
+# into build/demo/batch/ with gridport-batch. Writes nothing outside build/.
+demo: commands
 	@mkdir -p build/demo
 	@set -e; for map in examples/*.map; do \
 	  name=$$(basename $$map .map); \
 	  tiles=$$(ls examples/$$name.vsp examples/$$name.rts 2>/dev/null | head -n 1); \
-	  ./build/gridport $$map $$tiles build/demo/$$name.rmp; \
-	  ./build/rmpview --png build/demo/$$name.png build/demo/$$name.rmp; \
-	  echo "converted $$map with $$tiles -> build/demo/$$name.rmp, drawn into build/demo/$$name.png"; \
+	  ./build/bin/gridport $$map $$tiles build/demo/$$name.rmp; \
+	  ./build/bin/rmpview --png build/demo/$$name.png build/demo/$$name.rmp >/dev/null; \
+	  echo "converted $$map with $$tiles into build/demo/$$name.rmp, drawn into build/demo/$$name.png"; \
 	done
-	@cp build/demo/$(DEMO_PICTURE).png docs/example.png
-	@echo "The converted maps and their pictures are in build/demo/; docs/example.png shows $(DEMO_PICTURE)."
+	./build/bin/gridport-batch examples build/demo/batch
+	@echo "The commands are in build/bin/; the converted maps and their pictures in build/demo/."
+
+# The packages, in build/packages/: the Debian package
+# gridport_VERSION_amd64.deb (the commands from build/bin/, their manual
+# pages, the README and the licence) and gridport-VERSION-win32.zip and
+# -win64.zip (the .exe files of make windows, the README and the licence as
+# text). dpkg-dev's dpkg-shlibdeps finds the Debian package's Depends.
+package: commands windows
+	@tools/install-deps dpkg-dev
+	cpack --config build/bin/CPackConfig.cmake -B build/packages
+	cpack --config build-win32/CPackConfig.cmake -B build/packages
+	cpack --config build-win64/CPackConfig.cmake -B build/packages
+	@rm -rf build/packages/_CPack_Packages
+	@ls -l build/packages
 
 # Makes the example inputs again from their generator.
 examples: build
