@@ -452,6 +452,13 @@ TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
     const Outcome unwritten = Run({"--report", "folder.json", "src", "out"});
     EXPECT_EQ(unwritten.status, 1);
     EXPECT_NE(unwritten.err.find("gridport-batch: folder.json: "), std::string::npos) << unwritten.err;
+    // So does a build log that can't be written; the maps are converted all the same.
+    fs::create_directories(work / "out2/.gridport.log");
+    const Outcome unlogged = Run({"src/a.map", "out2"});
+    EXPECT_EQ(unlogged.status, 1);
+    EXPECT_NE(Plain(unlogged.err).find("gridport-batch: out2/.gridport.log: not a regular file (a folder)"),
+              std::string::npos) << unlogged.err;
+    EXPECT_TRUE(Exists("out2/a.rmp"));
 }
 
 // A control character in a name is escaped in the summary's lines, which stay one each.
@@ -459,10 +466,10 @@ TEST_F(Batch, SummaryLinesEscapeControlCharacters) {
     if (Windows()) {
         GTEST_SKIP() << "Windows names hold no control characters";
     }
-    Put("src/a\nb\x01.map", {'b', 'a', 'd'});
+    Put("src/a\nb\x01\r\t\x7f.map", {'b', 'a', 'd'});
     const Outcome run = Run({"-n", "src", "out"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("\nfailed: src/a\\nb\\x01.map: "), std::string::npos)
+    EXPECT_NE(run.out.find("\nfailed: src/a\\nb\\x01\\r\\t\\x7F.map: "), std::string::npos)
         << run.out;
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
 }
@@ -615,6 +622,10 @@ TEST_F(Batch, WrongUsageIsStatusTwoAndTouchesNothing) {
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_TRUE(fs::is_empty(work.Path()));
     }
+    Put("f", {'x'});
+    const Outcome file = Run({"--tilesets", "f", "a", "b"});
+    EXPECT_EQ(file.status, 2);
+    EXPECT_NE(file.err.find("--tilesets f: not a folder but a regular file"), std::string::npos) << file.err;
     Outcome run = Run({"-h"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("Usage: gridport-batch", 0), 0U);

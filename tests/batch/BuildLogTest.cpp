@@ -36,6 +36,12 @@ TEST(BuildLog, WhatIsWrittenReadsBackAndOtherOutputsAreKept) {
     EXPECT_FALSE(log.Names("a\tb.rmp", "m%1\n.map", "x/t.vsp", {{1, 2}, {3, 4}, {5, 7}}));
     // Another version's entry is never up to date.
     EXPECT_FALSE(log.Names("old.rmp", "old.map", "t.vsp", kStamps));
+    // DEL is escaped too, and a path from the root keeps its root.
+    const std::vector<LogLine> rooted{{"c.rmp", "\x7f/m.map", "/abs//t.vsp", kStamps}};
+    ASSERT_TRUE(log.Write(files, "out/.gridport.log", rooted.size(), [&](std::size_t i) { return rooted[i]; }));
+    const test::Bytes again = files.Get("out/.gridport.log");
+    EXPECT_NE(std::string(again.begin(), again.end()).find("\nc.rmp\t%7F/m.map\t/abs/t.vsp\t"), std::string::npos);
+    EXPECT_TRUE(BuildLog::Read(files, "out/.gridport.log").Names("c.rmp", "\x7f/m.map", "/abs/t.vsp", kStamps));
 }
 
 TEST(BuildLog, ADamagedLineOrLogIsLeftOut) {
@@ -43,7 +49,10 @@ TEST(BuildLog, ADamagedLineOrLogIsLeftOut) {
     const std::string good = "g.rmp\tm\tt\t1\t2\t3\t4\t5\t6\tv\n";
     for (const char* bad : {"b.rmp\tm\tt\t1\t2\t3\t4\t5\tx\tv\n", "b.rmp\tm\tt\t1\t2\t3\t4\t5\tv\n",
                             "b.rmp\tm%G1\tt\t1\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm\tt\t1\t2\t3\t4\t5\t6\tv\tw\n",
-                            "b.rmp\t\tt\t1\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm%2\tt\t1\t2\t3\t4\t5\t6\tv\n"}) {
+                            "b.rmp\t\tt\t1\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm%2\tt\t1\t2\t3\t4\t5\t6\tv\n",
+                            "b.rmp\tm%1G\tt\t1\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm%:0\tt\t1\t2\t3\t4\t5\t6\tv\n",
+                            "b.rmp\tm%/0\tt\t1\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm%a0\tt\t1\t2\t3\t4\t5\t6\tv\n",
+                            "b.rmp\tm\tt\t\t2\t3\t4\t5\t6\tv\n"}) {
         PutText(files, "gridport-batch build log 1\n" + std::string(bad) + good + "c.rmp\tm\tt\t1\t2");
         const BuildLog log = BuildLog::Read(files, "out/.gridport.log");
         EXPECT_EQ(log.Find("b.rmp"), nullptr) << bad;

@@ -39,6 +39,10 @@ TEST(Report, CsvQuotesOnlyTheFieldsThatNeedIt) {
               "\"src/q\"\"uote.map\",,\"out/q\"\"uote.rmp\",failed,\"src/q\"\"uote.map: bad\r\nline\",0,0.000\r\n"
               "src/c.map,,out/c.rmp,not-done,,0,0.000\r\n");
     EXPECT_EQ(ReportText({}, {}, {}, ReportFormat::Csv), "source,tileset,output,result,reason,bytes,milliseconds\r\n");
+    // A folder that couldn't be read is a failed record with no tileset or output.
+    EXPECT_EQ(ReportText({}, {}, {Error("src/x,y", "cannot list the folder")}, ReportFormat::Csv),
+              "source,tileset,output,result,reason,bytes,milliseconds\r\n"
+              "\"src/x,y\",,,failed,\"src/x,y: cannot list the folder\",0,0.000\r\n");
 }
 
 TEST(Report, JsonHasOneObjectPerMapWithNullsForNothing) {
@@ -66,11 +70,15 @@ TEST(Report, JsonHasOneObjectPerMapWithNullsForNothing) {
     EXPECT_EQ(bytes[1].at("source"), nlohmann::json::parse(R"({"bytes": "eP4ubWFw"})"));
     EXPECT_EQ(bytes[1].at("output").at("text"), "o/\xe2\x82\xac\xf0\x9f\x98\x80.rmp");
     EXPECT_EQ(bytes[1].at("reason"), "x\xEF\xBF\xBD.map: bad");
-    // Overlong forms, surrogates and cut sequences aren't UTF-8.
-    for (const char* name : {"\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xe2\x82"}) {
+    // Overlong forms, surrogates, code points past U+10FFFF, stray and cut sequences aren't UTF-8; the edges are.
+    for (const auto& [name, utf8] : {std::pair{"\xc0\xaf", false}, {"\xe0\x80\x80", false}, {"\xf0\x80\x80\x80", false},
+                                     {"\xed\xa0\x80", false}, {"\xf4\x90\x80\x80", false}, {"\xf5\x80\x80\x80", false},
+                                     {"\x80", false}, {"\xe2\x82", false}, {"\xe2\x28\xa1", false}, {"\xdf\xbf", true},
+                                     {"\xe0\xa0\x80", true}, {"\xed\x9f\xbf", true}, {"\xf0\x90\x80\x80", true},
+                                     {"\xf4\x8f\xbf\xbf", true}}) {
         const std::vector<MapEntry> one{{name, name, "o", {}}};
-        EXPECT_TRUE(nlohmann::json::parse(ReportText(one, {records[2]}, {}, ReportFormat::Json))[0].at("source")
-                        .contains("bytes")) << name;
+        EXPECT_EQ(nlohmann::json::parse(ReportText(one, {records[2]}, {}, ReportFormat::Json))[0].at("source")
+                      .contains("text"), utf8) << name;
     }
 }
 

@@ -149,6 +149,18 @@ TEST(Picture, HiddenLayersOnlyAloneAndIndicesBeyondTheTilesetDrawNothing) {
     EXPECT_EQ(small.Drawn(std::nullopt), (Bytes{255, 0, 0, 255, 0, 0, 0, 0}));
     EXPECT_EQ(small.Drawn(1), (Bytes{0, 0, 255, 255, 0, 0, 255, 255}));
     EXPECT_EQ(small.Refused(2), "there is no layer 2; the map has 2 layers");
+    // A name the map lacks lists the names it has.
+    for (const std::size_t kept : {0, 1, 2}) {
+        TileMap map = small.map;
+        map.layers.resize(kept);
+        MapPicture source(map);
+        const Expected<std::vector<bool>> drawn = ChooseLayers(source, LayerChoice{{}, {"roof"}, {}, false});
+        ASSERT_FALSE(drawn);
+        const char* const listed[] = {"the map has no layers", "the layer is \"", "the layers are \""};
+        EXPECT_EQ(drawn.error().Message().rfind("there is no layer named \"roof\"; " + std::string(listed[kept]), 0),
+                  0U) << drawn.error().Message();
+        EXPECT_EQ(drawn.error().Kind(), ErrorKind::Usage);
+    }
 }
 
 TEST(Picture, RefusesPicturesOverTheSideLimitAndEmptyOnes) {
