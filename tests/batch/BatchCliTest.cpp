@@ -440,8 +440,11 @@ TEST_F(Batch, ReportsOneRecordPerMapInJsonAndCsv) {
     EXPECT_FALSE(Exists("-"));
     // A summary that can't be written fails the run too.
     if (fs::exists("/dev/full")) {
-        const std::string full = "cd " + Quoted(work.Path().string()) + " && exec " + BatchCommand() +
-                                 " src out >/dev/full 2>" + Quoted(capture / "err");
+        std::string full = "cd " + Quoted(work.Path().string()) + " && exec " + BatchCommand();
+        for (const std::string& argument : Jobs({"src", "out"})) {
+            full += " " + Quoted(argument);
+        }
+        full += " >/dev/full 2>" + Quoted(capture / "err");
         const Outcome unsaid = Finish(std::system(full.c_str()));
         EXPECT_EQ(unsaid.status, 1);
         EXPECT_EQ(unsaid.err.substr(unsaid.err.find("gridport-batch: ")),
