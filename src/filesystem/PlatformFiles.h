@@ -27,6 +27,9 @@ Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 
 // The same text for every path to one file (FileSystem::Identity).
 Expected<std::string> Identity(const std::string& path);
+// The file's own identity, device and inode (volume and file index on Windows), for SameFile: one file however it is
+// reached, links included. Identity is this where the walk can use it (not under WASI, where it is a path).
+Expected<std::string> FileIdentity(const std::string& path);
 
 // Identity's text for the file an open stream reads or writes (standard input, say); fails where the system can't tell.
 Expected<std::string> StreamIdentity(std::FILE* stream);

@@ -225,6 +225,14 @@ Expected<void> MakeFolder(const std::string& path) {
     return Error::System(path, "cannot make the folder", cause == EEXIST ? ENOTDIR : cause);
 }
 
+Expected<std::string> FileIdentity(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        return Error::System(path, "cannot open", errno);
+    }
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
 std::int64_t TellStream(std::FILE* stream) {
     return ftello(stream);
 }

@@ -30,11 +30,7 @@ std::size_t NameLimit(const std::string& folder) {
 }
 
 Expected<std::string> Identity(const std::string& path) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        return Error::System(path, "cannot open", errno);
-    }
-    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+    return FileIdentity(path);
 }
 
 Expected<std::string> StreamIdentity(std::FILE* stream) {

@@ -303,6 +303,10 @@ Expected<void> Replace(const std::string& from, const std::string& to) {
 
 void StartWriteback(std::FILE*, std::uint64_t, std::uint64_t) {}  // Windows has no call that only starts the writing.
 
+Expected<std::string> FileIdentity(const std::string& path) {
+    return Identity(path);
+}
+
 std::int64_t TellStream(std::FILE* stream) {
     return _ftelli64(stream);
 }

@@ -165,8 +165,8 @@ Expected<std::unique_ptr<OutputFile>> StdioFileSystem::OpenOutput(const std::str
 }
 
 bool StdioFileSystem::SameFile(const std::string& a, const std::string& b) {
-    const Expected<std::string> first = platform::Identity(a);
-    const Expected<std::string> second = platform::Identity(b);
+    const Expected<std::string> first = platform::FileIdentity(a);
+    const Expected<std::string> second = platform::FileIdentity(b);
     return first && second && *first == *second;
 }
 
