@@ -38,12 +38,16 @@ async function diskFolder(name) {
     }
 }
 
-// The files made below folder, in a zip file with their paths from there.
+// The files made below folder, in a zip file with their paths from there; a
+// dot-file the program keeps for its next run (gridport-batch's build log)
+// is left out, as the page has no next run.
 function zipped(made, folder) {
     const entries = {};
     for (const [path, bytes] of Object.entries(made)) {
         if (path.startsWith(`${folder}/`)) {
-            entries[path.slice(folder.length + 1)] = bytes;
+            if (!path.split('/').pop().startsWith('.')) {
+                entries[path.slice(folder.length + 1)] = bytes;
+            }
             delete made[path];
         }
     }
