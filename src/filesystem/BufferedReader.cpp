@@ -25,6 +25,13 @@ bool BufferedReader::Go(std::uint64_t position) {
     if (position >= Position()) {
         return Pass(position - Position());
     }
+    // Back within the buffer, which holds the bytes before filePosition_: they are read again from there.
+    if (ok_ && size_ != kUnknown && position >= filePosition_ - end_) {
+        const std::uint64_t back = Position() - position;
+        begin_ -= static_cast<std::size_t>(back);
+        remaining_ += back;
+        return true;
+    }
     if (size_ == kUnknown || position > size_ || (!shared_ && !Keep(file_.Seek(position)))) {
         return Fail();
     }
@@ -91,6 +98,7 @@ bool BufferedReader::Copy(void* destination, std::size_t count) {
     out += buffered;
     count -= buffered;
     if (large && count > 0) {
+        begin_ = end_ = 0;  // The buffer no longer ends at filePosition_.
         std::size_t got = 0;
         const bool whole = ReadFile(out, count, got);
         if (remaining_ != kUnknown) {

@@ -102,6 +102,21 @@ TEST(BufferedReader, ReadersSharingAFileEachKeepTheirPlace) {
         ASSERT_EQ(a, static_cast<std::uint8_t>(i));
         ASSERT_EQ(b, static_cast<std::uint8_t>(150000 + i));
     }
+    // Back within the buffer takes its bytes again with no read of the file; back past a block read straight into
+    // the caller's memory (larger than the buffer) reads the file again.
+    const int reads = files.Calls(test::FileOperation::Read);
+    const std::uint64_t left = second.Remaining();
+    ASSERT_TRUE(second.MoveTo(150990, "a byte"));
+    EXPECT_EQ(second.Remaining(), left + 10);
+    std::uint8_t again = 0;
+    ASSERT_TRUE(second.ReadU8(again, "a byte"));
+    EXPECT_EQ(again, static_cast<std::uint8_t>(150990));
+    EXPECT_EQ(files.Calls(test::FileOperation::Read), reads);
+    Bytes block(100);
+    ASSERT_TRUE(first.Read(block.data(), block.size(), "a block"));
+    ASSERT_TRUE(first.MoveTo(1095, "a byte"));
+    ASSERT_TRUE(first.ReadU8(again, "a byte"));
+    EXPECT_EQ(again, static_cast<std::uint8_t>(1095));
     // Back again, and beyond the end.
     ASSERT_TRUE(second.MoveTo(1, "a byte"));
     std::uint8_t b = 0;
