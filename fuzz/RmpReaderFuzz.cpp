@@ -13,7 +13,7 @@
 #include "support/MemoryFileSystem.h"
 #include "support/RmpDocument.h"
 #include "support/SampleRmp.h"
-#include "view/StreamedRmp.h"
+#include "picture/StreamedRmp.h"
 
 namespace {
 

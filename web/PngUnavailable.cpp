@@ -1,7 +1,7 @@
 // The viewers' PNG writer in the WebAssembly build, which has no libpng: the
 // web page draws pictures on a canvas instead, so --png fails with a reason.
 
-#include "view/PngWriter.h"
+#include "picture/PngWriter.h"
 
 namespace gridport {
 

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "filesystem/DefaultFileSystem.h"
-#include "view/StreamedRmp.h"
+#include "picture/StreamedRmp.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include "filesystem/FolderCache.h"
 #include "mapfile/MapReader.h"
 #include "view/StandardStreams.h"
-#include "view/Summary.h"
+#include "picture/Summary.h"
 #include "view/ViewCommand.h"
-#include "view/Wording.h"
+#include "picture/Wording.h"
 
 namespace gridport {
 

@@ -1,6 +1,6 @@
 #include "view/RmpViewCommand.h"
 
-#include "view/StreamedRmp.h"
+#include "picture/StreamedRmp.h"
 #include "view/StandardStreams.h"
 #include "view/ViewCommand.h"
 

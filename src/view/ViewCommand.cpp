@@ -3,8 +3,8 @@
 #include <new>
 
 #include "base/CommandLine.h"
-#include "view/Picture.h"
-#include "view/PngWriter.h"
+#include "picture/Picture.h"
+#include "picture/PngWriter.h"
 #include "view/Progress.h"
 #include "base/Version.h"
 

@@ -8,7 +8,7 @@
 
 #include "base/Error.h"
 #include "filesystem/FileSystem.h"
-#include "view/Picture.h"
+#include "picture/Picture.h"
 #include "view/ViewOptions.h"
 
 namespace gridport {

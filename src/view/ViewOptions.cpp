@@ -6,7 +6,7 @@
 
 #include "base/CommandLine.h"
 #include "filesystem/ExactName.h"
-#include "view/Picture.h"
+#include "picture/Picture.h"
 
 namespace gridport {
 

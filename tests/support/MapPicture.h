@@ -6,7 +6,7 @@
 
 #include "support/MemoryFileSystem.h"
 #include "support/TileMap.h"
-#include "view/StreamedRmp.h"
+#include "picture/StreamedRmp.h"
 
 namespace gridport::test {
 

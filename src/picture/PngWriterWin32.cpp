@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "view/PngWriter.h"
+#include "picture/PngWriter.h"
 
 namespace gridport {
 

@@ -1,4 +1,4 @@
-#include "view/TileLevels.h"
+#include "picture/TileLevels.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,7 +9,7 @@
 
 #include "base/Error.h"
 #include "tileset/Rgba.h"
-#include "view/TileLevels.h"
+#include "picture/TileLevels.h"
 
 namespace gridport {
 

@@ -7,8 +7,8 @@
 
 #include "support/ImportFixture.h"
 #include "support/MapPicture.h"
-#include "view/Picture.h"
-#include "view/PngWriter.h"
+#include "picture/Picture.h"
+#include "picture/PngWriter.h"
 
 namespace gridport {
 namespace {

@@ -1,4 +1,4 @@
-#include "view/Wording.h"
+#include "picture/Wording.h"
 
 #include <cstdio>
 

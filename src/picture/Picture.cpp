@@ -1,4 +1,4 @@
-#include "view/Picture.h"
+#include "picture/Picture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/Text.h"
-#include "view/Wording.h"
+#include "picture/Wording.h"
 
 namespace gridport {
 

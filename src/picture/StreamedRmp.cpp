@@ -1,4 +1,4 @@
-#include "view/StreamedRmp.h"
+#include "picture/StreamedRmp.h"
 
 #include <algorithm>
 
@@ -6,8 +6,8 @@
 #include "base/Counted.h"
 #include "rmp/RmpLayout.h"
 #include "tileset/TilesetReader.h"
-#include "view/Summary.h"
-#include "view/Wording.h"
+#include "picture/Summary.h"
+#include "picture/Wording.h"
 
 namespace gridport {
 

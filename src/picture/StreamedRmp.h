@@ -7,7 +7,7 @@
 #include "filesystem/BufferedReader.h"
 #include "rmp/RmpReader.h"
 #include "tileset/TilesetReader.h"
-#include "view/Picture.h"
+#include "picture/Picture.h"
 
 namespace gridport {
 

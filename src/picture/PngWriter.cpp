@@ -1,4 +1,4 @@
-#include "view/PngWriter.h"
+#include "picture/PngWriter.h"
 
 #include <png.h>
 
