@@ -1,12 +1,16 @@
 // Writes RMP files shaped to pile up a picture's work or memory into OUTDIR, for bench/view-bench: rows of many
 // distinct stacks of tall translucent tiles, 255 layers of one-pixel tiles, 255 wide layers, a mark tile of
-// 65535 x 65535 pixels, and a large map of translucent tiles.
+// 65535 x 65535 pixels, and a large map of translucent tiles. Beside each (but the mark's, whose empty tileset
+// doesn't convert), NAME.map and NAME.rts: the conversion of the same cells, layers and tiles, a baseline. A
+// version-2 MAP names at most six layers, so a shape of more layers has its cells there in one layer as tall as
+// they all are.
 //
 //   make_view_shapes OUTDIR
 
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +70,29 @@ void Write(const std::string& path, const RmpFile& rmp) {
     gridport::test::WriteDiskFile(path, rmp.Build());
 }
 
+// The RMP as OUTDIR/NAME.rmp, and its cells and tiles as NAME.map and NAME.rts.
+void Shape(const std::string& dir, const std::string& name, const RtsFile& tiles, std::size_t layers,
+           std::uint16_t width, std::uint16_t height, std::uint32_t count) {
+    const RmpFile rmp = Map(tiles, layers, width, height, count);
+    Write(dir + name + ".rmp", rmp);
+    gridport::test::MapV2File map;
+    if (layers <= 6) {
+        for (const RmpLayer& layer : rmp.layers) {
+            map.order += static_cast<char>('1' + map.layers.size());
+            map.layers.push_back({layer.width, layer.height, layer.cells, std::nullopt});
+        }
+    } else {
+        gridport::test::MapV2Layer all{width, static_cast<std::uint16_t>(height * layers), {}, std::nullopt};
+        for (const RmpLayer& layer : rmp.layers) {
+            all.cells.insert(all.cells.end(), layer.cells.begin(), layer.cells.end());
+        }
+        map.order = "1";
+        map.layers.push_back(std::move(all));
+    }
+    gridport::test::WriteDiskFile(dir + name + ".map", map.Build());
+    gridport::test::WriteDiskFile(dir + name + ".rts", tiles.Build());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,15 +102,17 @@ int main(int argc, char** argv) {
     }
     try {
         const std::string dir = std::string(argv[1]) + "/";
-        Write(dir + "shape1_tall.rmp", Map(Tiles(383, 1, 2048, 128), 2, 16384, 1, 383));
-        Write(dir + "shape1_taller.rmp", Map(Tiles(64, 1, 16384, 128), 3, 65535, 1, 64));
+        Shape(dir, "shape1_tall", Tiles(383, 1, 2048, 128), 2, 16384, 1, 383);
+        Shape(dir, "shape1_taller", Tiles(64, 1, 16384, 128), 3, 65535, 1, 64);
+        Shape(dir, "shape2_layers", Tiles(16, 1, 1, 128), 255, 16384, 1, 16);
+        Shape(dir, "shape3_wide", Tiles(16, 1, 1, 255), 255, 65535, 1, 16);
+        Write(dir + "shape4_mark.rmp", Map(Tiles(0, 65535, 65535, 255), 1, 1, 1, 0));
+        Shape(dir, "shape5_translucent", Tiles(1000, 16, 16, 128), 2, 4096, 4096, 1000);
         // The cost of the pixels themselves: one layer of opaque tiles, drawn at the same sizes.
         Write(dir + "shape1_opaque.rmp", Map(Tiles(383, 1, 2048, 255), 1, 16384, 1, 383));
         Write(dir + "shape1_taller_opaque.rmp", Map(Tiles(64, 1, 16384, 255), 1, 65535, 1, 64));
-        Write(dir + "shape2_layers.rmp", Map(Tiles(16, 1, 1, 128), 255, 16384, 1, 16));
-        Write(dir + "shape3_wide.rmp", Map(Tiles(16, 1, 1, 255), 255, 65535, 1, 16));
-        Write(dir + "shape4_mark.rmp", Map(Tiles(0, 65535, 65535, 255), 1, 1, 1, 0));
-        Write(dir + "shape5_translucent.rmp", Map(Tiles(1000, 16, 16, 128), 2, 4096, 4096, 1000));
+        Write(dir + "shape2_opaque.rmp", Map(Tiles(16, 1, 1, 255), 1, 16384, 1, 16));
+        Write(dir + "shape3_opaque.rmp", Map(Tiles(16, 1, 1, 255), 1, 65535, 1, 16));
         Write(dir + "shape5_opaque.rmp", Map(Tiles(1000, 16, 16, 255), 1, 4096, 4096, 1000));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());

@@ -5,7 +5,8 @@
 // or, with --within, scaled down to fit W x H when it is larger (as rmpview
 // --size draws it). SHOWN, one '1' (shown) or '0' (hidden) per layer, replaces
 // the layers' show flags. Standard output gets one JSON object: the picture's
-// size and its full size, the layers and rmpview's summary; when the map can't
+// size and its full size, the layers and rmpview's summary, and "pictureNote"
+// when rmpview would print a note about the picture; when the map can't
 // be drawn, "pictureError" says why instead of the sizes. A file that can't be
 // read gives one line on standard error and status 1; wrong usage 2.
 
@@ -146,6 +147,10 @@ int main(int argc, char** argv) {
         }
         json += ",\"width\":" + std::to_string(size->width) + ",\"height\":" + std::to_string(size->height) +
                 ",\"fullWidth\":" + std::to_string(full.width) + ",\"fullHeight\":" + std::to_string(full.height);
+        // When the picture isn't the box filter of the full-size one, the note rmpview prints says why.
+        if (const std::optional<std::string> note = rows->Note()) {
+            json += ",\"pictureNote\":" + Json(*note);
+        }
     } else {
         json += ",\"pictureError\":" + Json(started.error().Text());
     }

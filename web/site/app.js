@@ -301,10 +301,15 @@ async function draw(shown) {
         canvas.height = 0;
         return;
     }
+    const notes = [];
     if (about.width !== about.fullWidth || about.height !== about.fullHeight) {
+        notes.push(`The picture is ${about.fullWidth} x ${about.fullHeight} pixels, drawn here scaled ` +
+                   `down to ${about.width} x ${about.height}.`);
+    }
+    if (about.pictureNote !== undefined) notes.push(`Note: ${about.pictureNote}`);
+    if (notes.length > 0) {
         note.hidden = false;
-        note.textContent = `The picture is ${about.fullWidth} x ${about.fullHeight} pixels, drawn here scaled ` +
-                           `down to ${about.width} x ${about.height}.`;
+        note.textContent = notes.join(' ');
     }
     canvas.width = about.width;
     canvas.height = about.height;
