@@ -17,6 +17,8 @@ const kDiskFolder = 'runs';
 const kDiskDays = 1;
 const state = {
     map: null, tileset: null, result: null, batch: null, layers: [], zoom: 'fit', programs: [],
+    // The last folder of maps converted, and the shared tilesets chosen for it.
+    folder: null, sharedTilesets: null,
     modules: new Map(), running: new Set(),
     // Grows whenever what is shown goes stale; a run that finds it grown
     // since it started shows nothing.
@@ -410,18 +412,35 @@ const kReport = 'report.json';
 // folder they all start in (the one chosen), or a folder "maps" that holds
 // them, into the folder of that name with -rmp added, which becomes the zip
 // file; the report's paths and reasons name them as a native run would.
+// The folder the files all start in, or '' when they don't share one.
+function topFolder(files) {
+    const tops = new Set(files.map(({ path }) => (path.includes('/') ? path.split('/')[0] : '')));
+    return tops.size === 1 && !tops.has('') ? [...tops][0] : '';
+}
+
+// A folder of shared tilesets, when one was chosen, goes beside the maps' as --tilesets.
 async function convertFolder(files) {
     clearResult();
+    state.folder = files;
     const generation = state.generation;
-    const tops = new Set(files.map(({ path }) => (path.includes('/') ? path.split('/')[0] : '')));
-    const source = tops.size === 1 && !tops.has('') ? [...tops][0] : '';
+    const source = topFolder(files);
     const given = {};
     for (const { path, file } of files) {
         given[source === '' ? `maps/${path}` : path] = file;
     }
     const input = source || 'maps';
     const output = `${input}-rmp`;
-    const args = ['--report', kReport, input, output];
+    const args = ['--report', kReport];
+    if (state.sharedTilesets) {
+        const top = topFolder(state.sharedTilesets);
+        let shared = top || 'tilesets';
+        while (shared === input || shared === output) shared += '-shared';
+        for (const { path, file } of state.sharedTilesets) {
+            given[`${shared}/${top === '' ? path : path.slice(top.length + 1)}`] = file;
+        }
+        args.push('--tilesets', shared);
+    }
+    args.push(input, output);
     $('batch').hidden = false;
     $('batch-command').textContent = `$ gridport-batch ${args.map(quoted).join(' ')}`;
     $('batch-summary').textContent = `converting the maps among ${files.length} files...`;
@@ -500,9 +519,20 @@ async function dropped(event) {
     }
 }
 
+function chosenFiles(event) {
+    return [...event.target.files].map((file) => ({ path: file.webkitRelativePath || file.name, file }));
+}
+
 function folderChosen(event) {
-    const files = [...event.target.files].map((file) => ({ path: file.webkitRelativePath || file.name, file }));
+    const files = chosenFiles(event);
     if (files.length > 0) convertFolder(files);
+}
+
+// Shared tilesets chosen after a folder of maps convert it again with them.
+function tilesetFolderChosen(event) {
+    const files = chosenFiles(event);
+    state.sharedTilesets = files.length > 0 ? files : null;
+    if (state.folder && !$('batch').hidden) convertFolder(state.folder);
 }
 
 $('map-file').addEventListener('change', (event) => event.target.files[0] && take(event.target.files[0], 'map'));
@@ -517,6 +547,7 @@ $('drop').addEventListener('drop', dropped);
 $('convert').addEventListener('click', convert);
 $('download').addEventListener('click', () => save(state.result.rmp, state.result.name));
 $('folder-files').addEventListener('change', folderChosen);
+$('tileset-folder').addEventListener('change', tilesetFolderChosen);
 $('download-zip').addEventListener('click', () => save(state.batch.zip, state.batch.name));
 for (const button of document.querySelectorAll('[data-zoom]')) {
     button.addEventListener('click', () => {

@@ -402,6 +402,21 @@ try {
     check(row('maps/town.map')[1] === 'maps/Town.VSP' && row('maps/town.map')[2] === 'maps-rmp/town.rmp',
           'the table: town.vsp is found as Town.VSP', row('maps/town.map').join(' | '));
     await page.screenshot({ path: join(build, 'web-page-folder.png'), fullPage: true });
+
+    // A folder of shared tilesets, chosen after the maps, runs the folder again with --tilesets: the map whose
+    // tileset was in none of its folders now finds it there.
+    const shared = join(scratch, 'shared');
+    mkdirSync(shared);
+    copyFileSync(join(maps, 'Town.VSP'), join(shared, 'gone.vsp'));
+    await (await page.$('#tileset-folder')).uploadFile(shared);
+    await page.waitForFunction(() => /--tilesets/.test(document.getElementById('batch-command').textContent) &&
+                                     !document.getElementById('download-zip').disabled, { timeout: 60000 });
+    const again = await text(page, 'batch-summary');
+    const lost = (await page.$$eval('#batch-table tbody tr', (trs) => trs.map((tr) =>
+        [...tr.cells].map((cell) => cell.textContent)))).find((cells) => cells[0] === 'maps/sub/lost.map') ?? [];
+    check(/^5 maps: 4 converted, 0 up to date, 1 failed .*\(status 1\)$/.test(again) &&
+          lost[1] === 'shared/gone.vsp' && lost[3] === 'converted',
+          'shared tilesets: the lost map finds its tileset there', `${again} / ${lost.join(' | ')}`);
     await (await page.$('#map-file')).uploadFile(join(root, 'examples', 'village.map'));
     await page.waitForFunction(() => document.getElementById('batch').hidden);
     check(await page.$$eval('#batch-table tbody tr', (trs) => trs.length) === 0,
