@@ -51,9 +51,10 @@ std::string TextProperty(std::string_view name, std::string_view text) {
     return Property(std::string(name) + std::string(kBytesSuffix), "string", Quoted(Base64(text)));
 }
 
-// A float by its shortest decimal as a double, which every reader takes back to the same double and so the same
-// float. Tiled keeps a float property as a double and writes it back the same shortest way. -0 and values that aren't
-// finite go as their bit pattern in a string.
+// A float by the shortest decimal of it as a double, which every reader takes back to the same double and so the same
+// float. Tiled 1.8 keeps a float property as a double but saves it with 15 significant digits (0.3333333432674408
+// comes back as 0.333333343267441): still far nearer the float than any other float, so it rounds back to it. -0 and
+// values that aren't finite go as their bit pattern in a string.
 std::string FloatProperty(std::string_view name, float value) {
     if (!std::isfinite(value) || (value == 0.0F && std::signbit(value))) {
         char bits[16];
