@@ -329,6 +329,14 @@ Expected<void> ReadTilesetHead(BufferedReader& in, MapHead& head) {
     head.tileCount = LoadU16(header + rts::kCountOffset);
     head.tileWidth = LoadU16(header + rts::kWidthOffset);
     head.tileHeight = LoadU16(header + rts::kHeightOffset);
+    if (head.tileCount == 0) {
+        return in.Fail(start + rts::kCountOffset, "the tileset has no tiles; a Tiled tileset needs one");
+    }
+    if (head.tileWidth == 0 || head.tileHeight == 0) {
+        return in.Fail(start + (head.tileWidth == 0 ? rts::kWidthOffset : rts::kHeightOffset),
+                       "the tiles are " + std::to_string(head.tileWidth) + " x " + std::to_string(head.tileHeight) +
+                           " pixels; a Tiled tile needs at least one");
+    }
     return Success();
 }
 

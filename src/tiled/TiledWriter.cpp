@@ -155,7 +155,7 @@ Expected<void> TiledWriter::Begin(const MapHead& head) {
         ",\"nextobjectid\":" + Number(static_cast<std::int64_t>(head.entities + head.zones) + 1) +
         ",\n\"tilesets\":[{\"firstgid\":1,\"source\":" + Quoted(paths_.stem + std::string(kTilesetEnding)) +
         "}],\n\"properties\":[" + Join(properties) + "],\n\"layers\":[");
-    if (head.layers.empty()) {
+    if (head.layers.empty() && head.entities == 0 && head.zones == 0) {
         CloseRecords();
     }
 

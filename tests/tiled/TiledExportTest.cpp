@@ -212,6 +212,17 @@ TEST(TiledExport, RefusesWhatCannotComeBackExactly) {
             << exported.error().Message();
         EXPECT_FALSE(files.Has("out.tmj") || files.Has("out.tsj") || files.Has("out.png"));
     }
+    {
+        test::RmpFile file = plain();
+        file.layers[0].cells = {0};
+        Bytes bytes = file.Build();
+        bytes[kTileset + 6] = 0;  // no tiles, and so no pixels or information either
+        bytes.resize(kTileset + 256);
+        MemoryFileSystem files;
+        const Expected<void> exported = Export(files, bytes);
+        ASSERT_FALSE(exported);
+        EXPECT_EQ(exported.error().Offset(), kTileset + 6);
+    }
     MemoryFileSystem files;
     Bytes longer = plain().Build();
     ASSERT_TRUE(Export(files, longer));
@@ -219,6 +230,20 @@ TEST(TiledExport, RefusesWhatCannotComeBackExactly) {
     const Expected<void> trailing = Export(files, longer);
     ASSERT_FALSE(trailing);
     EXPECT_EQ(trailing.error().Message(), "1 byte follows the end of the tileset");
+}
+
+// Object layers without tile layers before them: the map is still well-formed JSON, with ids from 1.
+TEST(TiledExport, EntitiesAndZonesWithoutLayers) {
+    test::RmpFile file = Everything();
+    file.layers.clear();
+    MemoryFileSystem files;
+    ASSERT_TRUE(Export(files, file.Build()));
+    const json map = Read(files, "out.tmj");
+    EXPECT_EQ(map["width"], 0);
+    ASSERT_EQ(map["layers"].size(), 2U);
+    EXPECT_EQ(map["layers"][0]["id"], 1);
+    EXPECT_EQ(map["layers"][1]["name"], "zones");
+    EXPECT_EQ(map["nextlayerid"], 3);
 }
 
 }  // namespace
