@@ -117,7 +117,7 @@ private:
         }
         const LayerHead& layer = head_.layers[index];
         writer_.BeginLayer();
-        std::uint8_t cells[2 * kCellsAtOnce];
+        std::uint8_t* const cells = cells_.data();
         for (std::uint64_t left = std::uint64_t{layer.width} * layer.height; left > 0;) {
             const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(left, kCellsAtOnce));
             const std::uint64_t at = in_.Position();
@@ -293,6 +293,7 @@ private:
     BufferedReader& in_;
     TiledWriter& writer_;
     const MapHead& head_;
+    std::vector<std::uint8_t> cells_ = std::vector<std::uint8_t>(2 * kCellsAtOnce);
 };
 
 // The embedded tileset's header as gridport writes it; the tile size and count go into head.
