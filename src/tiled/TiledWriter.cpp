@@ -190,23 +190,28 @@ void TiledWriter::BeginLayer() {
     dataOpen_ = true;
 }
 
-// Cell value v is gid v + 1; the map's cells beyond the layer's own size are empty (0). A row of the map a line.
+// Cell value v is gid v + 1; the map's cells beyond the layer's own size are empty (0). A row of the map a line. The
+// block's text is made in text_ and written at once.
 void TiledWriter::Cells(const std::uint8_t* bytes, std::size_t count) {
     const LayerHead& layer = head_.layers[layer_];
+    text_.clear();
+    char number[8];
     for (std::size_t i = 0; i < count; ++i) {
         if (written_ > 0) {
-            Put(written_ % mapWidth_ == 0 ? ",\n" : ",");
+            text_ += written_ % mapWidth_ == 0 ? ",\n" : ",";
         }
-        PutNumber(std::int64_t{LoadU16(bytes + 2 * i)} + 1);
+        const auto [end, error] = std::to_chars(number, number + sizeof number, LoadU16(bytes + 2 * i) + 1);
+        text_.append(number, end);
         ++written_;
         if (++x_ == layer.width) {
             for (std::uint32_t pad = layer.width; pad < mapWidth_; ++pad) {
-                Put(",0");
+                text_ += ",0";
                 ++written_;
             }
             x_ = 0;
         }
     }
+    out_->PutBytes(text_.data(), text_.size());
 }
 
 void TiledWriter::CloseData() {

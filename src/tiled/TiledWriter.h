@@ -123,6 +123,7 @@ private:
     bool tileListed_ = false;
     std::vector<std::uint8_t> pixels_;
     std::vector<std::uint8_t> row_;
+    std::string text_;  // a block of cells as text
 };
 
 }  // namespace gridport::tiled
