@@ -110,7 +110,7 @@ Expected<void> CheckOutputs(const ExportPaths& paths, const std::vector<std::str
 }
 
 TiledWriter::TiledWriter(ExportPaths paths, FileSystem& fileSystem)
-    : paths_(std::move(paths)), fileSystem_(fileSystem) {}
+    : paths_(std::move(paths)), fileSystem_(fileSystem), outputs_(fileSystem) {}
 
 TiledWriter::~TiledWriter() = default;
 
@@ -119,11 +119,11 @@ Expected<void> TiledWriter::Begin(const MapHead& head) {
     if (head.tileWidth == 0 || head.tileHeight == 0 || head.tileCount == 0) {
         return Error(ErrorKind::Limit, paths_.map, "a Tiled tileset needs at least one tile of at least 1 x 1 pixel");
     }
-    Expected<std::unique_ptr<OutputFile>> map = fileSystem_.OpenOutput(paths_.map);
+    Expected<std::unique_ptr<OutputFile>> map = outputs_.OpenOutput(paths_.map);
     if (!map) {
         return map.error();
     }
-    Expected<std::unique_ptr<OutputFile>> tileset = fileSystem_.OpenOutput(paths_.tileset);
+    Expected<std::unique_ptr<OutputFile>> tileset = outputs_.OpenOutput(paths_.tileset);
     if (!tileset) {
         return tileset.error();
     }
@@ -371,17 +371,18 @@ Expected<void> TiledWriter::Commit() {
         }
         return row_.data();
     };
+    tiles_->Flush();
+    out_->Flush();
+    if (Expected<void> written = outputs_.Written(); !written) {
+        return written;
+    }
+    // The image is held too, and the three are put in place only once all are written.
     if (Expected<void> image = WritePng(columns_ * head_.tileWidth, rows_ * head_.tileHeight, rows, paths_.image,
-                                        fileSystem_);
+                                        outputs_);
         !image) {
         return image;
     }
-    tiles_->Flush();
-    out_->Flush();
-    if (Expected<void> tileset = tilesetFile_->Commit(); !tileset) {
-        return tileset;
-    }
-    return mapFile_->Commit();
+    return outputs_.PutInPlace();
 }
 
 }  // namespace gridport::tiled

@@ -16,6 +16,7 @@
 #include "filesystem/BufferedWriter.h"
 #include "filesystem/FileSystem.h"
 #include "rmp/RmpLayout.h"
+#include "tiled/HeldOutputs.h"
 #include "tileset/RtsReader.h"
 
 namespace gridport::tiled {
@@ -75,7 +76,7 @@ public:
     TiledWriter(ExportPaths paths, FileSystem& fileSystem);
     ~TiledWriter();
 
-    // Opens the map and tileset outputs and writes what head gives; both are replaced only by Commit.
+    // Opens the map and tileset outputs and writes what head gives. Nothing is replaced before Commit.
     Expected<void> Begin(const MapHead& head);
     // The next layer's cells, tile indices as the RMP file stores them (16-bit little-endian), in the layer's row order.
     void BeginLayer();
@@ -87,7 +88,7 @@ public:
     // The tileset's pixels (RGBA, tile after tile), then each tile's information.
     void Pixels(const std::uint8_t* bytes, std::size_t count);
     void TileInfo(const RtsTileInfo& info);
-    // Writes the image, then puts the map and tileset in place.
+    // Writes the image; once all three are written in full, puts them in place: the map, the tileset, the image.
     Expected<void> Commit();
 
     std::uint32_t Columns() const { return columns_; }
@@ -101,6 +102,7 @@ private:
 
     ExportPaths paths_;
     FileSystem& fileSystem_;
+    HeldOutputs outputs_;
     std::unique_ptr<OutputFile> mapFile_;
     std::unique_ptr<OutputFile> tilesetFile_;
     std::unique_ptr<BufferedWriter> out_;

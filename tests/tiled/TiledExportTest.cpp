@@ -232,6 +232,50 @@ TEST(TiledExport, RefusesWhatCannotComeBackExactly) {
     EXPECT_EQ(trailing.error().Message(), "1 byte follows the end of the tileset");
 }
 
+// Each failed step of writing the three files fails the export with the reason and leaves no temporary file. A failed
+// write leaves the files there before as they were: all three are written in full before any is put in place; a
+// failure while putting them in place (closing, renaming) leaves those before it in place.
+TEST(TiledExport, AFailedWriteLeavesTheOldFiles) {
+    const Bytes rmp = Everything().Build();
+    int steps = 0;
+    for (const test::FileOperation operation : {test::FileOperation::CreateTemporary, test::FileOperation::Write,
+                                                test::FileOperation::Close, test::FileOperation::Rename}) {
+        for (int call = 1;; ++call) {
+            MemoryFileSystem files;
+            for (const char* old : {"out.tmj", "out.tsj", "out.png"}) {
+                files.Put(old, Bytes{'o', 'l', 'd'});
+            }
+            files.Put("in.rmp", rmp);
+            files.FailAt(operation, call);
+            Expected<std::unique_ptr<File>> file = files.Open("in.rmp", OpenMode::Read);
+            ASSERT_TRUE(file);
+            const Expected<void> exported = tiled::ExportRmp(**file, "in.rmp", "out.tmj", files);
+            file->reset();
+            if (exported) {
+                EXPECT_GT(call, 1);
+                break;
+            }
+            ++steps;
+            SCOPED_TRACE(exported.error().Text());
+            EXPECT_EQ(exported.error().Message().rfind("cannot ", 0), 0U);
+            EXPECT_EQ(files.OpenFiles(), 0);
+            const bool placing = operation == test::FileOperation::Close || operation == test::FileOperation::Rename;
+            const int replaced = placing ? call - 1 : 0;
+            int kept = 0;
+            for (const char* old : {"out.tmj", "out.tsj", "out.png"}) {
+                kept += files.Get(old) == Bytes{'o', 'l', 'd'} ? 1 : 0;
+            }
+            EXPECT_EQ(kept, 3 - replaced);
+            for (int n = 1; n <= 3; ++n) {
+                for (const std::string old : {"out.tmj", "out.tsj", "out.png"}) {
+                    EXPECT_FALSE(files.Has("." + old + ".gridport-" + std::to_string(n))) << old << n;
+                }
+            }
+        }
+    }
+    EXPECT_GE(steps, 9);
+}
+
 // Object layers without tile layers before them: the map is still well-formed JSON, with ids from 1.
 TEST(TiledExport, EntitiesAndZonesWithoutLayers) {
     test::RmpFile file = Everything();
