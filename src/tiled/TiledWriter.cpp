@@ -110,7 +110,7 @@ Expected<void> CheckOutputs(const ExportPaths& paths, const std::vector<std::str
 }
 
 TiledWriter::TiledWriter(ExportPaths paths, FileSystem& fileSystem)
-    : paths_(std::move(paths)), fileSystem_(fileSystem), outputs_(fileSystem) {}
+    : paths_(std::move(paths)), outputs_(fileSystem) {}
 
 TiledWriter::~TiledWriter() = default;
 

@@ -101,7 +101,6 @@ private:
     void OpenObjects(std::string_view name, std::size_t id);
 
     ExportPaths paths_;
-    FileSystem& fileSystem_;
     HeldOutputs outputs_;
     std::unique_ptr<OutputFile> mapFile_;
     std::unique_ptr<OutputFile> tilesetFile_;
