@@ -178,6 +178,7 @@ TEST(TiledExport, RefusesWhatCannotComeBackExactly) {
         void (*edit)(test::RmpFile&);
         std::size_t at;
         std::uint8_t value;
+        bool unkept = true;  // a value the format allows that a Tiled map can't carry, not a malformed file
     };
     const std::vector<Case> cases{
         {"reserved header byte", nullptr, 100, 1},
@@ -192,6 +193,10 @@ TEST(TiledExport, RefusesWhatCannotComeBackExactly) {
         {"information flag 2", nullptr, kInfo + 1, 2},
         {"segments as a mask", nullptr, kInfo + 7, 1},
         {"reserved information byte", nullptr, kInfo + 31, 1},
+        {"tileset signature", nullptr, kTileset, 'x', false},
+        {"tileset version", nullptr, kTileset + 4, 2, false},
+        {"bits per pixel", nullptr, kTileset + 12, 24, false},
+        {"tiles of no width", nullptr, kTileset + 8, 0, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -208,7 +213,7 @@ TEST(TiledExport, RefusesWhatCannotComeBackExactly) {
         ASSERT_FALSE(exported);
         EXPECT_EQ(exported.error().Path(), "in.rmp");
         EXPECT_EQ(exported.error().Offset(), c.at);
-        EXPECT_NE(exported.error().Message().find("a Tiled map can't give it back"), std::string::npos)
+        EXPECT_EQ(exported.error().Message().find("a Tiled map can't give it back") != std::string::npos, c.unkept)
             << exported.error().Message();
         EXPECT_FALSE(files.Has("out.tmj") || files.Has("out.tsj") || files.Has("out.png"));
     }
@@ -225,6 +230,9 @@ TEST(TiledExport, RefusesWhatCannotComeBackExactly) {
     }
     MemoryFileSystem files;
     Bytes longer = plain().Build();
+    const Expected<void> cut = Export(files, Bytes(longer.begin(), longer.begin() + kLayer + 10));
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.error().Offset(), kLayer);
     ASSERT_TRUE(Export(files, longer));
     longer.push_back(0);
     const Expected<void> trailing = Export(files, longer);

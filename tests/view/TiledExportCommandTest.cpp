@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "support/Builders.h"
 #include "support/Conversion.h"
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
@@ -82,6 +83,22 @@ TEST(TiledExportCommand, RefusesAnOutputNamingAnInput) {
     EXPECT_EQ(err, "mapview: x.png: the output is the input x.png\n");
     EXPECT_EQ(files.Get("x.png"), sample.map);
     EXPECT_FALSE(files.Has("x.tmj"));
+}
+
+// A map that doesn't convert exports nothing, for the conversion's reason.
+TEST(TiledExportCommand, AMapThatDoesNotConvertExportsNothing) {
+    test::MapV1File map;
+    map.width = 2;
+    map.height = 1;
+    map.background = {1, 5};
+    map.foreground = {0, 0};
+    MemoryFileSystem files;
+    files.Put("map.map", map.Build());
+    files.Put("tiles.vsp", test::PatternVsp(2).Build());
+    std::string err;
+    EXPECT_EQ(Command(RunMapView, {"map.map", "tiles.vsp", "x.tmj"}, files, err), 1);
+    EXPECT_EQ(err, "mapview: map.map: layer \"Background\" cell (1, 0) holds tile 5; the tileset has 2 tiles\n");
+    EXPECT_FALSE(files.Has("x.tmj") || files.Has("x.tsj") || files.Has("x.png"));
 }
 
 TEST(TiledExportCommand, ExportTakesNoDrawingOption) {
