@@ -18,7 +18,7 @@ BENCH_RUNS ?= 9
 BATCH_BENCH_RUNS ?= 3
 
 .PHONY: all deps build test commands demo package examples bench windows test-windows test-bigendian test-32bit sanitize fuzz coverage clean
-.PHONY: web web-serve test-wasm test-web
+.PHONY: web web-serve test-wasm test-web test-tiled
 
 all: build
 
@@ -98,6 +98,13 @@ windows:
 test-windows: windows build
 	@tools/install-deps $(WINE_PACKAGES)
 	tools/test-windows
+
+# Exports the examples and generated maps to Tiled's JSON map and holds them
+# to real Tiled (installed when missing, run headless): Tiled reads and saves
+# each, tmxrasterizer draws rmpview's pixels, mapview's export is rmpview's.
+# Draws docs/tiled-example.png again.
+test-tiled: build
+	tools/test-tiled
 
 # Cross-build gridport and every test suite but the viewer's (no libpng for
 # these hosts) for another Linux host, GoogleTest from its source, and run

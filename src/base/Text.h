@@ -27,4 +27,12 @@ inline std::string LowerCaseKey(std::string_view name) {
     return key;
 }
 
+// Whether text is well-formed UTF-8: no stray or missing continuation byte, no overlong form, surrogate or code point
+// beyond U+10FFFF.
+bool IsUtf8(std::string_view text);
+// The text with each byte that doesn't start a well-formed UTF-8 sequence replaced by U+FFFD.
+std::string ReplacingBadUtf8(std::string_view text);
+// The bytes in base64 (RFC 4648, padded).
+std::string Base64(std::string_view bytes);
+
 }  // namespace gridport

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "base/Text.h"
+
 namespace gridport::batch {
 
 namespace {
@@ -24,50 +26,6 @@ std::string CsvField(const std::string& text) {
         }
     }
     return quoted + "\"";
-}
-
-// Whether text is well-formed UTF-8: no stray or missing continuation byte, no overlong form, surrogate or code point
-// beyond U+10FFFF.
-bool IsUtf8(const std::string& text) {
-    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char lead = byte(i);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                                   : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
-        if (length == 0 || i + length > text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((byte(i + k) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        // The second byte's range where the lead allows less than any continuation byte.
-        const unsigned char second = length > 1 ? byte(i + 1) : 0x80;
-        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
-            (lead == 0xF4 && second > 0x8F)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-std::string Base64(const std::string& bytes) {
-    static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    text.reserve((bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::size_t count = std::min<std::size_t>(3, bytes.size() - i);
-        std::uint32_t group = 0;
-        for (std::size_t k = 0; k < 3; ++k) {
-            group = group << 8 | (k < count ? static_cast<unsigned char>(bytes[i + k]) : 0U);
-        }
-        for (std::size_t k = 0; k < 4; ++k) {
-            text += k <= count ? kDigits[(group >> (18 - 6 * k)) & 63] : '=';
-        }
-    }
-    return text;
 }
 
 // A path as JSON: {"text": path} when it is UTF-8, else {"bytes": its bytes in base64}; null for none.

@@ -9,11 +9,15 @@ namespace gridport {
 
 using namespace rmp;
 
-void WriteString(BufferedWriter& out, std::string_view text) {
+std::string_view StoredString(std::string_view text) {
     text = text.substr(0, text.find('\0'));
-    const std::size_t length = text.size() % 65536;
-    out.PutU16(static_cast<std::uint32_t>(length));
-    out.PutBytes(text.data(), length);
+    return text.substr(0, text.size() % 65536);
+}
+
+void WriteString(BufferedWriter& out, std::string_view text) {
+    text = StoredString(text);
+    out.PutU16(static_cast<std::uint32_t>(text.size()));
+    out.PutBytes(text.data(), text.size());
 }
 
 void RmpWriter::Head(std::int32_t headerX, std::int32_t headerY, std::int32_t headerLayer, std::int32_t headerMode,

@@ -34,5 +34,7 @@ private:
 // An RMP string: a 16-bit length, then that many bytes, no terminator. The text ends at its first zero byte; a length
 // over 65535 is written modulo 65536, with that many bytes, so the file stays well-formed.
 void WriteString(BufferedWriter& out, std::string_view text);
+// The bytes WriteString stores of text.
+std::string_view StoredString(std::string_view text);
 
 }  // namespace gridport

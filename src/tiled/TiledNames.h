@@ -27,7 +27,9 @@ constexpr std::string_view kHeaderMode = "header mode";
 constexpr std::string_view kBytesSuffix = " bytes";
 constexpr std::string_view kNameBytes = "name bytes";  // a layer's name, when it isn't UTF-8
 
-// Tile layer properties.
+// Tile layer properties. What Tiled 1.8.2 does with them when it saves a map again: it sorts properties by name, keeps
+// empty string properties, and writes a float property with 15 significant digits (0.3333333432674408 comes back as
+// 0.333333343267441), which, read as a double and rounded to a float, is the float exported.
 constexpr std::string_view kLayerWidth = "width";
 constexpr std::string_view kLayerHeight = "height";
 constexpr std::string_view kFactorsEnabled = "factors enabled";

@@ -9,6 +9,7 @@
 #include "base/ByteOrder.h"
 #include "filesystem/FolderCache.h"
 #include "mapfile/MapReader.h"
+#include "tiled/TiledExport.h"
 #include "view/StandardStreams.h"
 #include "picture/Summary.h"
 #include "view/ViewCommand.h"
@@ -20,7 +21,7 @@ namespace {
 
 const ViewCommandText kText{
     "mapview",
-    "Usage: mapview [options] MAP [TILESET] [OUT.png]\n",
+    "Usage: mapview [options] MAP [TILESET] [OUT.png | OUT.tmj]\n",
     "Summarises a MAP file: its version, header values and texts, the tileset name\n"
     "stored in it, and each layer's size, distinct tiles and largest index. Then it\n"
     "describes the TILESET, or without one the tileset found by the name the map\n"
@@ -29,7 +30,9 @@ const ViewCommandText kText{
     "why not. With --png or OUT.png (a last operand ending in .png) it draws the map\n"
     "as gridport would write it: every layer, since a converted map's layers are all\n"
     "shown, unless the options below choose others. A map that doesn't convert is\n"
-    "drawn too, cells beyond the tileset marked magenta with a black cross.\n",
+    "drawn too, cells beyond the tileset marked magenta with a black cross. With\n"
+    "OUT.tmj (or OUT.json) it exports the converted map to a Tiled map instead, as\n"
+    "rmpview exports gridport's RMP file of it: OUT.tmj, STEM.tsj and STEM.png.\n",
     "  --tilesets DIR           without a TILESET: look for the map's tileset in DIR too,\n"
     "                           after the map's folder (repeatable, searched in order)\n"
     "\n"
@@ -302,7 +305,7 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
             if (found) {
                 // A file named "-" beside the map is that file, not standard input.
                 tilesetPath = *found == kStandardStream ? "./-" : *found;
-                if (options.png) {
+                if (options.png || options.tiled) {
                     console.err += std::string(kText.name) + ": note: " + kFound + *tilesetPath + "\n";
                 }
             } else {
@@ -310,9 +313,10 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
             }
         }
         if (!tilesetPath) {
-            if (options.png) {
+            if (options.png || options.tiled) {
                 const Expected<void> header = map.ReadHeader();
-                return notFound ? Error(notFound->Path(), notFound->Message() + "; name the TILESET to draw the map")
+                return notFound ? Error(notFound->Path(), notFound->Message() + "; name the TILESET to " +
+                                                              (options.png ? "draw" : "export") + " the map")
                                 : header.error();
             }
             const Expected<void> read = RunConversion(map, std::nullopt, summary);
@@ -346,6 +350,15 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
                 }
                 tileset.emplace(TilesetInput{in, kind});
             }
+        }
+        // The export is the conversion's, into a Tiled map instead of an RMP file.
+        if (options.tiled) {
+            tiled::TiledOutput output(*options.tiled, fileSystem, mapPath, *tilesetPath);
+            const Expected<void> converted = RunConversion(map, tileset, output, tilesetFailure);
+            if (!converted) {
+                return WithKindHint(converted.error(), *tilesetPath, looks);
+            }
+            return output.Commit();
         }
         // A picture is all that --png writes; it may go to standard output.
         Expected<void> verdict = RunConversion(map, tileset, summary, tilesetFailure);

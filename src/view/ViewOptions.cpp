@@ -7,6 +7,7 @@
 #include "base/CommandLine.h"
 #include "filesystem/ExactName.h"
 #include "picture/Picture.h"
+#include "tiled/TiledWriter.h"
 
 namespace gridport {
 
@@ -144,11 +145,19 @@ Expected<void> Check(ViewOptions& options, std::size_t minInputs, std::size_t ma
         return UsageError("too many operands");
     }
     if (options.operands.size() == maxInputs + 1) {
+        if (options.png && tiled::NamesTiledMap(options.operands.back())) {
+            return UsageError("--png draws a picture; the Tiled map '" + options.operands.back() +
+                              "' is an export: give one or the other");
+        }
         if (options.png) {
             return UsageError("the picture is named twice, by --png and by the operand '" + options.operands.back() +
                               "'");
         }
-        options.png = options.operands.back();
+        (tiled::NamesTiledMap(options.operands.back()) ? options.tiled : options.png) = options.operands.back();
+        options.operands.pop_back();
+    } else if (!options.png && options.operands.size() > minInputs && tiled::NamesTiledMap(options.operands.back())) {
+        // "mapview MAP OUT.tmj": the export, as OUT.png names a picture.
+        options.tiled = options.operands.back();
         options.operands.pop_back();
     } else if (!options.png && options.operands.size() > minInputs && EndsInPng(options.operands.back())) {
         // "mapview MAP OUT.png", as tmxrasterizer takes MAP IMAGE: an input so named is given after --png.

@@ -15,6 +15,7 @@ namespace gridport {
 struct ViewOptions {
     std::vector<std::string> operands;
     std::optional<std::string> png;
+    std::optional<std::string> tiled;  // the Tiled map to export to: an output ending in .tmj or .json
     std::vector<std::string> tilesetFolders;  // --tilesets, for a command that looks for the tileset
     std::optional<double> scale;
     std::optional<std::uint32_t> fitWidth;  // --size WxH or N, both set or neither

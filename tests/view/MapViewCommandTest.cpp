@@ -163,9 +163,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "the TILESET to draw the map\n"},
         MapViewRun{"tilesetsWithTileset", {"--tilesets", "lib", "town.map", "tiles.vsp"}, 2, "",
                    "mapview: --tilesets is where to look for the map's tileset: it can't go with the TILESET\n"
-                   "Usage: mapview [options] MAP [TILESET] [OUT.png]\n"},
+                   "Usage: mapview [options] MAP [TILESET] [OUT.png | OUT.tmj]\n"},
         MapViewRun{"twiceStandardInput", {"-", "-"}, 2, "",
-                   "mapview: only one input can be standard input\nUsage: mapview [options] MAP [TILESET] [OUT.png]\n"},
+                   "mapview: only one input can be standard input\nUsage: mapview [options] MAP [TILESET] [OUT.png | OUT.tmj]\n"},
         MapViewRun{"pictureOfAFailingMap", {"--png", "out.png", "beyond.map", "tiles.vsp"}, 1, "",
                    "mapview: beyond.map: layer \"Foreground\" cell (1, 1) holds tile 5; the tileset has 5 tiles\n"},
         MapViewRun{"cutMapDrawn", {"--png", "out.png", "short2.map", "tiles.vsp"}, 1, "",
@@ -174,9 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "mapview: town.png: the picture may not replace the input town.map\n"},
         MapViewRun{"missingLayerName", {"--show-layer", "roof", "town.map", "tiles.vsp", "out.png"}, 2, "",
                    "mapview: town.map: there is no layer named \"roof\"; the layers are \"Background\", "
-                   "\"Foreground\"\nUsage: mapview [options] MAP [TILESET] [OUT.png]\n"},
+                   "\"Foreground\"\nUsage: mapview [options] MAP [TILESET] [OUT.png | OUT.tmj]\n"},
         MapViewRun{"tooManyInputs", {"a", "b", "c.png", "d"}, 2, "",
-                   "mapview: too many operands\nUsage: mapview [options] MAP [TILESET] [OUT.png]\n"},
+                   "mapview: too many operands\nUsage: mapview [options] MAP [TILESET] [OUT.png | OUT.tmj]\n"},
         MapViewRun{"picture", {"--png=out.png", "--scale=0.5", "harbour.map", "tiles.rts"}, 0, "", ""}),
     [](const auto& info) { return info.param.name; });
 
@@ -309,7 +309,7 @@ TEST(MapViewPicture, AMapThatFailsIsDrawnWithItsCellsBeyondTheTilesetMarked) {
                          files, out, err),
               2);
     EXPECT_EQ(err, "mapview: town.map: --hide-layer leaves no layer to draw\n"
-                   "Usage: mapview [options] MAP [TILESET] [OUT.png]\n");
+                   "Usage: mapview [options] MAP [TILESET] [OUT.png | OUT.tmj]\n");
 }
 
 }  // namespace

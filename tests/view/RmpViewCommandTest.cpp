@@ -40,7 +40,7 @@ void PrintTo(const Run& run, std::ostream* os) {
     }
 }
 
-constexpr const char* kUsage = "Usage: rmpview [options] FILE.rmp [OUT.png]\n";
+constexpr const char* kUsage = "Usage: rmpview [options] FILE.rmp [OUT.png | OUT.tmj]\n";
 
 std::string Misuse(const std::string& why) {
     return "rmpview: " + why + "\n" + kUsage;
