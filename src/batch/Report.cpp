@@ -89,12 +89,21 @@ double Rounded(double milliseconds) {
     return std::round(milliseconds * 1000.0) / 1000.0;
 }
 
+// The picture's path when it was drawn in this run.
+std::optional<std::string> Drawn(const MapEntry& map, const MapRecord& record) {
+    if (record.picture != PictureResult::Drawn) {
+        return std::nullopt;
+    }
+    return PicturePath(map);
+}
+
 }  // namespace
 
 std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
-                       const std::vector<Error>& unreadable, ReportFormat format) {
+                       const std::vector<Error>& unreadable, ReportFormat format, bool pictures) {
     if (format == ReportFormat::Csv) {
-        std::string text = "source,tileset,output,result,reason,bytes,milliseconds\r\n";
+        std::string text = "source,tileset,output,result,reason,bytes,milliseconds";
+        text += pictures ? ",picture\r\n" : "\r\n";
         for (std::size_t i = 0; i < maps.size(); ++i) {
             const MapRecord& record = records[i];
             char milliseconds[32];
@@ -102,11 +111,16 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
             text += CsvField(maps[i].map) + "," + CsvField(record.tileset.value_or("")) + "," +
                     CsvField(maps[i].output) + "," + ResultName(record.result) + "," +
                     CsvField(record.failure ? record.failure->Text() : "") + "," + std::to_string(record.bytes) +
-                    "," + milliseconds + "\r\n";
+                    "," + milliseconds;
+            if (pictures) {
+                text.append(",").append(CsvField(Drawn(maps[i], record).value_or("")));
+            }
+            text += "\r\n";
         }
         for (const Error& folder : unreadable) {
             text += CsvField(folder.Path()) + ",,," + ResultName(MapResult::Failed) + "," + CsvField(folder.Text()) +
-                    ",0,0.000\r\n";
+                    ",0,0.000";
+            text += pictures ? ",\r\n" : "\r\n";
         }
         return text;
     }
@@ -121,6 +135,9 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
         item["reason"] = record.failure ? nlohmann::ordered_json(record.failure->Text()) : nlohmann::ordered_json(nullptr);
         item["bytes"] = record.bytes;
         item["milliseconds"] = Rounded(record.milliseconds);
+        if (pictures) {
+            item["picture"] = PathJson(Drawn(maps[i], record));
+        }
         list.push_back(std::move(item));
     }
     for (const Error& folder : unreadable) {
@@ -132,6 +149,9 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
         item["reason"] = folder.Text();
         item["bytes"] = 0;
         item["milliseconds"] = 0.0;
+        if (pictures) {
+            item["picture"] = nullptr;
+        }
         list.push_back(std::move(item));
     }
     // A reason holds names, which are disk bytes and not always UTF-8: it is kept readable rather than refused.

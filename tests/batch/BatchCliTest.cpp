@@ -581,7 +581,7 @@ TEST_F(Batch, UpToDateNeedsTheBuildLogsWordForThePair) {
     const std::vector<std::string> first{"--tilesets", "lib1", "--tilesets", "lib2", "src", "out"};
     const std::vector<std::string> swapped{"--tilesets", "lib2", "--tilesets", "lib1", "src", "out"};
     EXPECT_EQ(counts(first), "3 maps: 3 converted, 0 up to date, 0 failed");
-    EXPECT_EQ(Plain(Slurp(work / "out/.gridport.log")).rfind("gridport-batch build log 1\na.rmp\tsrc/a.map\tlib1/t.vsp\t", 0),
+    EXPECT_EQ(Plain(Slurp(work / "out/.gridport.log")).rfind("gridport-batch build log 2\na.rmp\tsrc/a.map\tlib1/t.vsp\t", 0),
               0U);
     EXPECT_EQ(counts(first), "3 maps: 0 converted, 3 up to date, 0 failed");
     EXPECT_EQ(counts(swapped), "3 maps: 1 converted, 2 up to date, 0 failed");

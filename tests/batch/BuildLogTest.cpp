@@ -20,7 +20,7 @@ void PutText(test::MemoryFileSystem& files, const std::string& text) {
 
 TEST(BuildLog, WhatIsWrittenReadsBackAndOtherOutputsAreKept) {
     test::MemoryFileSystem files;
-    PutText(files, "gridport-batch build log 1\nold.rmp\told.map\tt.vsp\t1\t2\t3\t4\t5\t6\t0.9\n"
+    PutText(files, "gridport-batch build log 2\nold.rmp\told.map\tt.vsp\t1\t2\t3\t4\t5\t6\t0.9\n"
                    "a\tb.rmp\tx\ty\t0\t0\t0\t0\t0\t0\t0.9\n");
     const BuildLog old = BuildLog::Read(files, "out/.gridport.log");
     ASSERT_NE(old.Find("old.rmp"), nullptr);
@@ -28,7 +28,7 @@ TEST(BuildLog, WhatIsWrittenReadsBackAndOtherOutputsAreKept) {
     ASSERT_TRUE(old.Write(files, "out/.gridport.log", made.size(), [&](std::size_t i) { return made[i]; }));
     const test::Bytes bytes = files.Get("out/.gridport.log");
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-              "gridport-batch build log 1\na%09b.rmp\tm%251%0A.map\tx/t.vsp\t1\t2\t3\t4\t5\t6\t" +
+              "gridport-batch build log 2\na%09b.rmp\tm%251%0A.map\tx/t.vsp\t1\t2\t3\t4\t5\t6\t" +
                   std::string(kVersion) + "\nold.rmp\told.map\tt.vsp\t1\t2\t3\t4\t5\t6\t0.9\n");
     const BuildLog log = BuildLog::Read(files, "out/.gridport.log");
     EXPECT_TRUE(log.Names("a\tb.rmp", "m%1\n.map", "x/./t.vsp", kStamps));
@@ -53,7 +53,7 @@ TEST(BuildLog, ADamagedLineOrLogIsLeftOut) {
                             "b.rmp\tm%1G\tt\t1\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm%:0\tt\t1\t2\t3\t4\t5\t6\tv\n",
                             "b.rmp\tm%/0\tt\t1\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm%a0\tt\t1\t2\t3\t4\t5\t6\tv\n",
                             "b.rmp\tm\tt\t\t2\t3\t4\t5\t6\tv\n"}) {
-        PutText(files, "gridport-batch build log 1\n" + std::string(bad) + good + "c.rmp\tm\tt\t1\t2");
+        PutText(files, "gridport-batch build log 2\n" + std::string(bad) + good + "c.rmp\tm\tt\t1\t2");
         const BuildLog log = BuildLog::Read(files, "out/.gridport.log");
         EXPECT_EQ(log.Find("b.rmp"), nullptr) << bad;
         EXPECT_EQ(log.Find("c.rmp"), nullptr) << "a last line cut short";
