@@ -56,20 +56,29 @@ Counts Count(const std::vector<MapRecord>& records) {
     return counts;
 }
 
-Expected<void> WriteReport(const std::string& path, const std::string& text) {
-    Expected<std::unique_ptr<OutputFile>> file = defaultFileSystem.OpenOutput(path);
+// The report written to its file, or to out for "-", in pieces as it is made.
+Expected<void> WriteReport(const BatchOptions& options, const FoundMaps& found, const std::vector<MapRecord>& records,
+                           std::FILE* out) {
+    const auto text = [&](const std::function<void(std::string_view)>& put) {
+        WriteReportText(found.maps, records, found.unreadable, options.reportFormat, options.png, put);
+    };
+    if (*options.report == kStandardStream) {
+        bool written = true;
+        text([&](std::string_view piece) {
+            written = written && std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
+        });
+        if (!written || std::fflush(out) != 0) {
+            return Error(ErrorKind::Output, "standard output", "cannot write the report");
+        }
+        return Success();
+    }
+    Expected<std::unique_ptr<OutputFile>> file = defaultFileSystem.OpenOutput(*options.report);
     if (!file) {
         return file.error();
     }
-    (void)(*file)->Write(text.data(), text.size());  // a failed write is remembered: Commit gives the reason
+    // A failed write is remembered: Commit gives the reason.
+    text([&](std::string_view piece) { (void)(*file)->Write(piece.data(), piece.size()); });
     return (*file)->Commit();
-}
-
-Expected<void> WriteReport(const std::string& text, std::FILE* out) {
-    if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
-        return Error(ErrorKind::Output, "standard output", "cannot write the report");
-    }
-    return Success();
 }
 
 // What can be checked before any map is read: each --tilesets folder and the --tileset file are there, the report's
@@ -283,9 +292,7 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
         status = std::max(status, fail(*logFailure));
     }
     if (options.report && !options.dryRun) {
-        const std::string text = ReportText(found->maps, records, found->unreadable, options.reportFormat, options.png);
-        if (Expected<void> written = reportOut ? WriteReport(text, out) : WriteReport(*options.report, text);
-            !written) {
+        if (Expected<void> written = WriteReport(options, *found, records, out); !written) {
             status = std::max(status, fail(written.error()));
         }
     }

@@ -69,8 +69,8 @@ struct LogLine {
 //   OUTPUT-NAME <TAB> MAP <TAB> TILESET <TAB> MAP-SIZE <TAB> MAP-TIME <TAB> TILESET-SIZE <TAB> TILESET-TIME
 //     <TAB> OUTPUT-SIZE <TAB> OUTPUT-TIME <TAB> VERSION [<TAB> PICTURE-SIZE <TAB> PICTURE-TIME <TAB> DRAWING]
 //
-// one line per output, the last three fields when its picture (NAME.png) was drawn from it; paths as the batch spelt them, without "." parts or repeated separators, with '%', tabs
-// and control characters written %XX; times in the file system's own units. A line that doesn't read so is left out;
+// one line per output, the last three fields when its picture (NAME.png) was drawn from it; paths as the batch spelt
+// them, without "." parts or repeated separators, with '%', tabs and control characters written %XX; times in the file system's own units. A line that doesn't read so is left out;
 // a log whose first line differs is empty.
 class BuildLog {
 public:

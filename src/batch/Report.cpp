@@ -11,6 +11,8 @@ namespace gridport::batch {
 
 namespace {
 
+constexpr std::size_t kReportPiece = 64 * 1024;
+
 // A CSV field, quoted when it must be (RFC 4180).
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
@@ -99,10 +101,19 @@ std::optional<std::string> Drawn(const MapEntry& map, const MapRecord& record) {
 
 }  // namespace
 
-std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
-                       const std::vector<Error>& unreadable, ReportFormat format, bool pictures) {
+void WriteReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+                     const std::vector<Error>& unreadable, ReportFormat format, bool pictures,
+                     const std::function<void(std::string_view)>& put) {
+    std::string text;
+    // Passed on in pieces, so that a report of a million maps is never held whole.
+    const auto flush = [&](bool last) {
+        if (last || text.size() >= kReportPiece) {
+            put(text);
+            text.clear();
+        }
+    };
     if (format == ReportFormat::Csv) {
-        std::string text = "source,tileset,output,result,reason,bytes,milliseconds";
+        text = "source,tileset,output,result,reason,bytes,milliseconds";
         text += pictures ? ",picture\r\n" : "\r\n";
         for (std::size_t i = 0; i < maps.size(); ++i) {
             const MapRecord& record = records[i];
@@ -116,15 +127,31 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
                 text.append(",").append(CsvField(Drawn(maps[i], record).value_or("")));
             }
             text += "\r\n";
+            flush(false);
         }
         for (const Error& folder : unreadable) {
             text += CsvField(folder.Path()) + ",,," + ResultName(MapResult::Failed) + "," + CsvField(folder.Text()) +
                     ",0,0.000";
             text += pictures ? ",\r\n" : "\r\n";
         }
-        return text;
+        return flush(true);
     }
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    // A JSON array, indented by two, one object at a time.
+    bool first = true;
+    const auto add = [&](const nlohmann::ordered_json& item) {
+        text += first ? "[\n  " : ",\n  ";
+        first = false;
+        // A reason holds names, which are disk bytes and not always UTF-8: it is kept readable rather than refused.
+        // No string in it holds a line break (JSON escapes them): each line of the object is indented by two more.
+        const std::string object = item.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+        for (const char c : object) {
+            text += c;
+            if (c == '\n') {
+                text += "  ";
+            }
+        }
+        flush(false);
+    };
     for (std::size_t i = 0; i < maps.size(); ++i) {
         const MapRecord& record = records[i];
         nlohmann::ordered_json item;
@@ -138,7 +165,7 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
         if (pictures) {
             item["picture"] = PathJson(Drawn(maps[i], record));
         }
-        list.push_back(std::move(item));
+        add(item);
     }
     for (const Error& folder : unreadable) {
         nlohmann::ordered_json item;
@@ -152,10 +179,17 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
         if (pictures) {
             item["picture"] = nullptr;
         }
-        list.push_back(std::move(item));
+        add(item);
     }
-    // A reason holds names, which are disk bytes and not always UTF-8: it is kept readable rather than refused.
-    return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    text += first ? "[]\n" : "\n]\n";
+    flush(true);
+}
+
+std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+                       const std::vector<Error>& unreadable, ReportFormat format, bool pictures) {
+    std::string text;
+    WriteReportText(maps, records, unreadable, format, pictures, [&text](std::string_view piece) { text += piece; });
+    return text;
 }
 
 }  // namespace gridport::batch

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "batch/Batch.h"
@@ -15,5 +17,10 @@ namespace gridport::batch {
 // {"text": PATH} when it is UTF-8 and {"bytes": BASE64} when not; CSV has its bytes.
 std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
                        const std::vector<Error>& unreadable, ReportFormat format, bool pictures = false);
+
+// The same text passed to put in pieces of some 64 KiB, in order, never held whole.
+void WriteReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+                     const std::vector<Error>& unreadable, ReportFormat format, bool pictures,
+                     const std::function<void(std::string_view)>& put);
 
 }  // namespace gridport::batch

@@ -62,11 +62,12 @@ Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& 
         }
     }
     Progress progress(console.progress, std::string(name) + ": drawing " + *options.png);
+    const auto shown = [&progress](std::uint32_t y, std::uint32_t height) {
+        progress.Update(y, height);
+        return Success();
+    };
     const Expected<std::optional<std::string>> drawn =
-        DrawPng(source, inputs.front(), drawing, *options.png, fileSystem, [&progress](std::uint32_t y, std::uint32_t height) {
-            progress.Update(y, height);
-            return Success();
-        });
+        DrawPng(source, inputs.front(), drawing, *options.png, fileSystem, shown);
     progress.Finish(static_cast<bool>(drawn));
     if (!drawn) {
         return drawn.error();
