@@ -7,6 +7,7 @@
 #include "base/CommandLine.h"
 #include "base/Counted.h"
 #include "base/Executor.h"
+#include "base/Memory.h"
 #include "base/Version.h"
 #include "batch/Batch.h"
 #include "batch/BuildLog.h"
@@ -246,6 +247,8 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     std::FILE* const summaryOut = reportOut ? err : out;
     // Where there are no threads, every map is converted in the one there is.
     options.jobs = Executor::Threads(options.jobs);
+    // Every map takes and frees the same buffers, every picture its fixed budgets.
+    KeepFreedMemory();
     if (Expected<void> checked = CheckFirst(defaultFileSystem, options); !checked) {
         return fail(checked.error());
     }
