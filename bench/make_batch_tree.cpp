@@ -6,6 +6,9 @@
 //                                         the maps name in capitals
 //   make_batch_tree OUTDIR large COUNT   COUNT version-2 maps of 1024 x 1024
 //                                         cells (two layers) and their tileset
+//   make_batch_tree OUTDIR deep COUNT    COUNT folders each inside the last,
+//                                         named "d", with a small map and its
+//                                         tileset in every hundredth
 //
 // It also writes OUTDIR/pairs.txt: "MAP TILESET OUTPUT" a line, the pairs
 // as a shell loop over gridport would convert them (the outputs under
@@ -45,13 +48,34 @@ std::vector<std::uint16_t> Cells(std::uint32_t side, std::uint32_t tiles, std::u
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: make_batch_tree OUTDIR small|large COUNT\n");
+        std::fprintf(stderr, "usage: make_batch_tree OUTDIR small|large|deep COUNT\n");
         return 2;
     }
     try {
         const std::string dir = argv[1];
         const bool large = std::string(argv[2]) == "large";
         const int count = std::atoi(argv[3]);
+        if (std::string(argv[2]) == "deep") {
+            std::ofstream pairs(dir + "/pairs.txt", std::ios::trunc);
+            std::string folder;
+            for (int depth = 1; depth <= count; ++depth) {
+                folder += "d/";
+                if (depth % 100 != 0 && depth != count) {
+                    continue;
+                }
+                std::filesystem::create_directories(dir + "/" + folder);
+                MapV1File map;
+                map.text = "TILES.VSP";
+                map.width = map.height = 64;
+                map.background = Cells(64, 16, static_cast<std::uint32_t>(depth), false);
+                map.foreground = Cells(64, 16, static_cast<std::uint32_t>(depth) + 3, true);
+                WriteDiskFile(dir + "/" + folder + "m.map", map.Build());
+                WriteDiskFile(dir + "/" + folder + "tiles.vsp", PatternVsp(16).Build());
+                pairs << dir << "/" << folder << "m.map " << dir << "/" << folder << "tiles.vsp " << dir << ".out/"
+                      << folder << "m.rmp\n";
+            }
+            return 0;
+        }
         const std::uint32_t side = large ? 1024 : 64;
         const std::uint16_t tiles = large ? 200 : 16;
         std::ofstream pairs(dir + "/pairs.txt", std::ios::trunc);

@@ -7,6 +7,8 @@
 #include <optional>
 #include <new>
 #include <set>
+#include <string_view>
+#include <tuple>
 #include <unordered_map>
 
 #include "base/Executor.h"
@@ -17,6 +19,8 @@
 #include "filesystem/FolderCache.h"
 #include "base/Threads.h"
 #include "mapfile/MapReader.h"
+#include "picture/PngDrawing.h"
+#include "picture/StreamedRmp.h"
 
 
 namespace gridport::batch {
@@ -80,7 +84,9 @@ public:
           cache_(cache),
           log_(log),
           records_(maps.size()),
-          found_(maps.size(), 0) {}
+          found_(maps.size(), 0),
+          drawing_{LayerChoice{}, options.pictureScale},
+          drawingName_(PictureDrawingName(options.pictureScale)) {}
 
     std::vector<MapRecord> Run(std::FILE* progress) {
         const unsigned jobs = std::max(1U, std::min<unsigned>(options_.jobs, static_cast<unsigned>(maps_.size())));
@@ -112,6 +118,9 @@ private:
     // What the pairing found of a map, as bits: paired and waiting for its conversion; something at its output.
     static constexpr std::uint8_t kPaired = 1;
     static constexpr std::uint8_t kOutputThere = 2;
+    // With --png: something at its picture; the output up to date, its picture to draw.
+    static constexpr std::uint8_t kPictureThere = 4;
+    static constexpr std::uint8_t kDrawOnly = 8;
 
     bool Stopping() const { return StopRequested() || (options_.failFast && failed_.load() != 0); }
 
@@ -260,17 +269,89 @@ private:
         if (!upToDate) {
             return Fail(record, upToDate.error());
         }
-        if (*upToDate) {
+        Expected<bool> picture = true;
+        if (options_.png) {
+            picture = PictureUpToDate(entry, *upToDate, record, found_[index]);
+        }
+        if (!picture) {
+            return Fail(record, picture.error());
+        }
+        if (*upToDate && *picture) {
             record.result = MapResult::UpToDate;
+            record.picture = options_.png ? PictureResult::UpToDate : PictureResult::NotDone;
             return;
         }
-        found_[index] |= kPaired;
+        found_[index] |= *upToDate ? kDrawOnly : kPaired;
+    }
+
+    // The map's failure for its picture: "its picture P: reason" (the reason without P's name when it starts with it).
+    static Error PictureFailure(const MapEntry& entry, const std::string& picture, const Error& error) {
+        return Error(error.Kind(), entry.map,
+                     "its picture " + picture + ": " + (error.Path() == picture ? error.Message() : error.Text()));
+    }
+
+    // Whether the output's picture is up to date (never when the output isn't). Only a regular file can be: anything
+    // else there (a folder, a FIFO) fails the map here, before a byte is written, even in a dry run.
+    Expected<bool> PictureUpToDate(const MapEntry& entry, bool outputUpToDate, const MapRecord& record,
+                                   std::uint8_t& found) {
+        const std::string picture = PicturePath(entry);
+        const Expected<FileStatus> status = fileSystem_.Status(picture);
+        if (!status) {
+            return PictureFailure(entry, picture, status.error());
+        }
+        if (status->kind == FileKind::Missing || status->kind == FileKind::Link) {
+            return false;
+        }
+        found |= kPictureThere;
+        if (status->kind != FileKind::Regular) {
+            return PictureFailure(entry, picture, NotARegularFile(picture, status->kind)).As(ErrorKind::Output);
+        }
+        return outputUpToDate && status->modified >= record.stamps.output.modified &&
+               log_.Drew(OutputName(entry), DrawnPicture{StampOf(*status), drawingName_});
+    }
+
+    // Draws the map's picture from its output; a failure fails the map (the output stays), a stop leaves it undrawn.
+    void Draw(std::size_t index) {
+        const MapEntry& entry = maps_[index];
+        MapRecord& record = records_[index];
+        const std::string picture = PicturePath(entry);
+        if (Expected<void> drawn = DrawPicture(entry.output, picture); !drawn) {
+            return Fail(record, PictureFailure(entry, picture, drawn.error()));
+        }
+        record.picture = PictureResult::Drawn;
+        if (const Expected<FileStatus> made = fileSystem_.Status(picture); made && made->kind == FileKind::Regular) {
+            record.pictureStamp = StampOf(*made);
+        }
+    }
+
+    // The RMP file at rmp drawn into the PNG file at picture, as rmpview --png draws it.
+    Expected<void> DrawPicture(const std::string& rmp, const std::string& picture) {
+        // Without the exact-name check: the batch named the output itself, and the folder cache may predate it.
+        Expected<std::unique_ptr<File>> file = fileSystem_.Open(rmp, OpenMode::ReadChecked);
+        if (!file) {
+            return file.error();
+        }
+        Expected<std::unique_ptr<StreamedRmp>> source = StreamedRmp::Open(**file, rmp, true);
+        if (!source) {
+            return source.error();
+        }
+        const Expected<std::optional<std::string>> drawn =
+            DrawPng(**source, rmp, drawing_, picture, fileSystem_, [](std::uint32_t, std::uint32_t) -> Expected<void> {
+                if (StopRequested()) {
+                    return Error(ErrorKind::Interrupted, {}, "stopped");
+                }
+                return Success();
+            });
+        if (!drawn) {
+            return drawn.error();
+        }
+        return Success();
     }
 
     // Between the stages: an output already there that is the same file as an input, however spelt, fails its map
     // (up to date or not). Only a file already there can be: every input is.
     void FailOutputsThatAreInputs() {
-        const auto outputThere = [](std::uint8_t found) { return (found & kOutputThere) != 0; };
+        const auto outputThere = [](std::uint8_t found) { return (found & (kOutputThere | kPictureThere)) != 0; };
         if (std::none_of(found_.begin(), found_.end(), outputThere)) {
             return;
         }
@@ -297,21 +378,30 @@ private:
         }
         for (std::size_t i = 0; i < maps_.size(); ++i) {
             MapRecord& record = records_[i];
-            if ((found_[i] & kOutputThere) == 0 || record.result == MapResult::Failed) {
+            if (!outputThere(found_[i]) || record.result == MapResult::Failed) {
                 continue;
             }
-            Expected<std::string> identity = fileSystem_.Identity(maps_[i].output);
-            const auto input = identity ? inputs.find(*identity) : inputs.end();
-            if (input != inputs.end()) {
+            for (const auto& [bit, what, path] : {std::tuple{kOutputThere, "output", maps_[i].output},
+                                                  std::tuple{kPictureThere, "picture", PicturePath(maps_[i])}}) {
+                if ((found_[i] & bit) == 0) {
+                    continue;
+                }
+                Expected<std::string> identity = fileSystem_.Identity(path);
+                const auto input = identity ? inputs.find(*identity) : inputs.end();
+                if (input == inputs.end()) {
+                    continue;
+                }
                 const std::size_t reader = input->second % maps_.size();
                 record.result = MapResult::Failed;
+                record.picture = PictureResult::NotDone;
                 record.failure = Error(ErrorKind::Output, maps_[i].map,
-                                       "its output " + maps_[i].output + " is an input: " +
+                                       std::string("its ") + what + " " + path + " is an input: " +
                                            (input->second < maps_.size() ? "the map " : "the tileset of ") +
                                            maps_[reader].map);
                 found_[i] = 0;
                 Failed(i);
                 done_.fetch_add(1);
+                break;
             }
         }
     }
@@ -320,6 +410,14 @@ private:
     void Convert(std::size_t index) {
         const MapEntry& entry = maps_[index];
         MapRecord& record = records_[index];
+        if ((found_[index] & kDrawOnly) != 0) {
+            record.result = MapResult::UpToDate;
+            if (options_.dryRun) {
+                record.picture = PictureResult::WouldDraw;
+                return;
+            }
+            return Draw(index);
+        }
         if ((found_[index] & kPaired) == 0) {
             return;
         }
@@ -338,6 +436,7 @@ private:
                 return Fail(record, checked.error());
             }
             record.result = MapResult::WouldConvert;
+            record.picture = options_.png ? PictureResult::WouldDraw : PictureResult::NotDone;
             return;
         }
         if (Expected<void> folder = MakeFolderOf(entry.output); !folder) {
@@ -364,6 +463,9 @@ private:
             record.bytes = made->size;
             record.stamps.output = StampOf(*made);
             record.made = true;
+        }
+        if (options_.png) {
+            Draw(index);
         }
     }
 
@@ -394,9 +496,16 @@ private:
     std::atomic<std::size_t> failed_{0};
     Mutex foldersMutex_;
     std::set<std::string> made_;
+    const PictureDrawing drawing_;
+    const std::string drawingName_;
 };
 
 }  // namespace
+
+std::string PicturePath(const MapEntry& entry) {
+    const std::string& output = entry.output;
+    return output.substr(0, output.size() - std::string_view(".rmp").size()) + ".png";
+}
 
 const char* ResultName(MapResult result) {
     switch (result) {

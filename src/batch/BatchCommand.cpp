@@ -7,6 +7,7 @@
 #include "base/CommandLine.h"
 #include "base/Counted.h"
 #include "base/Executor.h"
+#include "base/Memory.h"
 #include "base/Version.h"
 #include "batch/Batch.h"
 #include "batch/BuildLog.h"
@@ -28,11 +29,13 @@ struct Counts {
     std::size_t failed = 0;
     std::size_t wouldConvert = 0;
     std::size_t notDone = 0;
+    std::size_t drawn = 0;  // pictures drawn, or that would be
 };
 
 Counts Count(const std::vector<MapRecord>& records) {
     Counts counts;
     for (const MapRecord& record : records) {
+        counts.drawn += record.picture == PictureResult::Drawn || record.picture == PictureResult::WouldDraw ? 1 : 0;
         switch (record.result) {
             case MapResult::Converted:
                 ++counts.converted;
@@ -54,20 +57,29 @@ Counts Count(const std::vector<MapRecord>& records) {
     return counts;
 }
 
-Expected<void> WriteReport(const std::string& path, const std::string& text) {
-    Expected<std::unique_ptr<OutputFile>> file = defaultFileSystem.OpenOutput(path);
+// The report written to its file, or to out for "-", in pieces as it is made.
+Expected<void> WriteReport(const BatchOptions& options, const FoundMaps& found, const std::vector<MapRecord>& records,
+                           std::FILE* out) {
+    const auto text = [&](const std::function<void(std::string_view)>& put) {
+        WriteReportText(found.maps, records, found.unreadable, options.reportFormat, options.png, put);
+    };
+    if (*options.report == kStandardStream) {
+        bool written = true;
+        text([&](std::string_view piece) {
+            written = written && std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
+        });
+        if (!written || std::fflush(out) != 0) {
+            return Error(ErrorKind::Output, "standard output", "cannot write the report");
+        }
+        return Success();
+    }
+    Expected<std::unique_ptr<OutputFile>> file = defaultFileSystem.OpenOutput(*options.report);
     if (!file) {
         return file.error();
     }
-    (void)(*file)->Write(text.data(), text.size());  // a failed write is remembered: Commit gives the reason
+    // A failed write is remembered: Commit gives the reason.
+    text([&](std::string_view piece) { (void)(*file)->Write(piece.data(), piece.size()); });
     return (*file)->Commit();
-}
-
-Expected<void> WriteReport(const std::string& text, std::FILE* out) {
-    if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
-        return Error(ErrorKind::Output, "standard output", "cannot write the report");
-    }
-    return Success();
 }
 
 // What can be checked before any map is read: each --tilesets folder and the --tileset file are there, the report's
@@ -106,17 +118,24 @@ Expected<void> CheckFirst(FileSystem& files, const BatchOptions& options) {
     return Success();
 }
 
-// The build log with an entry for each output made, when any was.
+// The build log with an entry for each output made or whose picture was drawn, when any was.
 Expected<void> WriteLog(FileSystem& files, const std::string& path, const BuildLog& log,
-                        const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records) {
-    if (std::none_of(records.begin(), records.end(), [](const MapRecord& record) { return record.made; })) {
+                        const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+                        const std::string& drawing) {
+    const auto made = [](const MapRecord& record) { return record.made || record.picture == PictureResult::Drawn; };
+    if (std::none_of(records.begin(), records.end(), made)) {
         return Success();
     }
     return log.Write(files, path, maps.size(), [&](std::size_t i) -> std::optional<LogLine> {
-        if (!records[i].made) {
+        const MapRecord& record = records[i];
+        if (!made(record)) {
             return std::nullopt;
         }
-        return LogLine{OutputName(maps[i]), maps[i].map, *records[i].tileset, records[i].stamps};
+        std::optional<DrawnPicture> picture;
+        if (record.picture == PictureResult::Drawn) {
+            picture = DrawnPicture{record.pictureStamp, drawing};
+        }
+        return LogLine{OutputName(maps[i]), maps[i].map, *record.tileset, record.stamps, std::move(picture)};
     });
 }
 
@@ -163,6 +182,10 @@ void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector
             std::fprintf(out, "would convert %s with %s into %s\n", Shown(maps[i].map).c_str(),
                          Shown(*records[i].tileset).c_str(), Shown(maps[i].output).c_str());
         }
+        if (records[i].picture == PictureResult::WouldDraw) {
+            std::fprintf(out, "would draw %s into %s\n", Shown(maps[i].output).c_str(),
+                         Shown(PicturePath(maps[i])).c_str());
+        }
     }
     const Counts counts = Count(records);
     // Each map, and each folder that couldn't be read, is counted once: the counts after the colon add up to it.
@@ -179,6 +202,10 @@ void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector
     }
     if (counts.notDone != 0) {
         std::fprintf(out, ", %zu not done", counts.notDone);
+    }
+    if (options.png) {
+        std::fprintf(out, options.dryRun ? ", %s would be drawn" : ", %s drawn",
+                     Counted(counts.drawn, "picture").c_str());
     }
     std::fprintf(out, " in %.2f s\n", seconds);
     for (const Error& error : unreadable) {
@@ -220,6 +247,8 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     std::FILE* const summaryOut = reportOut ? err : out;
     // Where there are no threads, every map is converted in the one there is.
     options.jobs = Executor::Threads(options.jobs);
+    // Every map takes and frees the same buffers, every picture its fixed budgets.
+    KeepFreedMemory();
     if (Expected<void> checked = CheckFirst(defaultFileSystem, options); !checked) {
         return fail(checked.error());
     }
@@ -249,7 +278,8 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
         RunBatch(found->maps, options, fileSystem, cache, log, terminal ? progress : nullptr, failed);
     // The log is written after a stop too, so that the maps converted stay up to date.
     std::optional<Error> logFailure;
-    if (Expected<void> written = WriteLog(fileSystem, logPath, log, found->maps, records); !written) {
+    if (Expected<void> written = WriteLog(fileSystem, logPath, log, found->maps, records,
+                                                      PictureDrawingName(options.pictureScale)); !written) {
         logFailure = written.error();
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -265,9 +295,7 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
         status = std::max(status, fail(*logFailure));
     }
     if (options.report && !options.dryRun) {
-        const std::string text = ReportText(found->maps, records, found->unreadable, options.reportFormat);
-        if (Expected<void> written = reportOut ? WriteReport(text, out) : WriteReport(*options.report, text);
-            !written) {
+        if (Expected<void> written = WriteReport(options, *found, records, out); !written) {
             status = std::max(status, fail(written.error()));
         }
     }

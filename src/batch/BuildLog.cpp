@@ -12,8 +12,9 @@ namespace gridport::batch {
 
 namespace {
 
-constexpr std::string_view kFirstLine = "gridport-batch build log 1";
+constexpr std::string_view kFirstLine = "gridport-batch build log 2";
 constexpr std::size_t kFields = 10;
+constexpr std::size_t kPictureFields = 3;  // after the others, when a picture was drawn
 // A longer log is taken for none (all out of date) rather than read: 512 MiB, some 500 bytes for each of a million
 // outputs.
 constexpr std::uint64_t kLargestLog = std::uint64_t{512} << 20;
@@ -105,11 +106,11 @@ std::optional<std::uint64_t> Number(std::string_view text) {
 
 // One line's output name and entry, if it reads as one.
 std::optional<std::pair<std::string, LogEntry>> ParseLine(std::string_view line) {
-    std::string_view fields[kFields];
+    std::string_view fields[kFields + kPictureFields];
     std::size_t count = 0;
     for (std::size_t start = 0;;) {
         const std::size_t tab = line.find('\t', start);
-        if (count == kFields) {
+        if (count == kFields + kPictureFields) {
             return std::nullopt;
         }
         fields[count++] = line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
@@ -118,7 +119,7 @@ std::optional<std::pair<std::string, LogEntry>> ParseLine(std::string_view line)
         }
         start = tab + 1;
     }
-    if (count != kFields) {
+    if (count != kFields && count != kFields + kPictureFields) {
         return std::nullopt;
     }
     std::optional<std::string> texts[4];
@@ -136,7 +137,17 @@ std::optional<std::pair<std::string, LogEntry>> ParseLine(std::string_view line)
     LogEntry entry{*texts[1],
                    *texts[2],
                    {{*numbers[0], *numbers[1]}, {*numbers[2], *numbers[3]}, {*numbers[4], *numbers[5]}},
-                   *texts[3]};
+                   *texts[3],
+                   std::nullopt};
+    if (count > kFields) {
+        const std::optional<std::uint64_t> size = Number(fields[kFields]);
+        const std::optional<std::uint64_t> modified = Number(fields[kFields + 1]);
+        std::optional<std::string> drawing = Unescape(fields[kFields + 2]);
+        if (!size || !modified || !drawing || drawing->empty()) {
+            return std::nullopt;
+        }
+        entry.picture = DrawnPicture{{*size, *modified}, std::move(*drawing)};
+    }
     return std::pair{std::move(*texts[0]), std::move(entry)};
 }
 
@@ -203,6 +214,11 @@ bool BuildLog::Names(const std::string& output, const std::string& map, const st
            entry->stamps == stamps && entry->version == kVersion;
 }
 
+bool BuildLog::Drew(const std::string& output, const DrawnPicture& picture) const {
+    const LogEntry* entry = Find(output);
+    return entry != nullptr && entry->picture == picture;
+}
+
 Expected<void> BuildLog::Write(FileSystem& files, const std::string& path, std::size_t count,
                                const std::function<std::optional<LogLine>(std::size_t)>& made) const {
     // A FIFO or device there would take the log in place, or wait for a reader: only a file is replaced.
@@ -238,7 +254,7 @@ Expected<void> BuildLog::Write(FileSystem& files, const std::string& path, std::
     std::string text(kFirstLine);
     text += '\n';
     const auto put = [&](std::string_view output, const std::string& map, const std::string& tileset,
-                         const Made& stamps, std::string_view version) {
+                         const Made& stamps, std::string_view version, const std::optional<DrawnPicture>& picture) {
         Escape(text, output);
         for (const std::string* name : {&map, &tileset}) {
             text += '\t';
@@ -249,6 +265,10 @@ Expected<void> BuildLog::Write(FileSystem& files, const std::string& path, std::
         }
         text += '\t';
         Escape(text, version);
+        if (picture) {
+            text += '\t' + std::to_string(picture->stamp.size) + '\t' + std::to_string(picture->stamp.modified) + '\t';
+            Escape(text, picture->drawing);
+        }
         text += '\n';
         if (text.size() >= kChunk) {
             (void)(*file)->Write(text.data(), text.size());  // a failed write is remembered: Commit gives the reason
@@ -257,11 +277,12 @@ Expected<void> BuildLog::Write(FileSystem& files, const std::string& path, std::
     };
     for (std::size_t i = 0; i < count; ++i) {
         if (const std::optional<LogLine> line = made(i)) {
-            put(line->output, Plain(line->map), Plain(line->tileset), line->stamps, kVersion);
+            put(line->output, Plain(line->map), Plain(line->tileset), line->stamps, kVersion, line->picture);
         }
     }
     for (const auto* item : kept) {
-        put(item->first, item->second.map, item->second.tileset, item->second.stamps, item->second.version);
+        put(item->first, item->second.map, item->second.tileset, item->second.stamps, item->second.version,
+            item->second.picture);
     }
     (void)(*file)->Write(text.data(), text.size());
     return (*file)->Commit();

@@ -37,30 +37,40 @@ struct Made {
     bool operator==(const Made&) const = default;
 };
 
-// What one output was made from, and by which version.
+// An output's picture as drawn: its stamp, and how it was drawn (PictureDrawingName).
+struct DrawnPicture {
+    Stamp stamp;
+    std::string drawing;
+
+    bool operator==(const DrawnPicture&) const = default;
+};
+
+// What one output was made from, and by which version; its picture, when one was drawn from it.
 struct LogEntry {
     std::string map;
     std::string tileset;
     Made stamps;
     std::string version;
+    std::optional<DrawnPicture> picture;
 };
 
-// An output made in this run (by this version), its names held by the caller.
+// An output made in this run (by this version), or whose picture was, its names held by the caller.
 struct LogLine {
     std::string output;
     std::string_view map;
     std::string_view tileset;
     Made stamps;
+    std::optional<DrawnPicture> picture;
 };
 
 // The build log: for each output, named by its path below OUTPUT, what it was made from. A text file:
 //
-//   gridport-batch build log 1
+//   gridport-batch build log 2
 //   OUTPUT-NAME <TAB> MAP <TAB> TILESET <TAB> MAP-SIZE <TAB> MAP-TIME <TAB> TILESET-SIZE <TAB> TILESET-TIME
-//     <TAB> OUTPUT-SIZE <TAB> OUTPUT-TIME <TAB> VERSION
+//     <TAB> OUTPUT-SIZE <TAB> OUTPUT-TIME <TAB> VERSION [<TAB> PICTURE-SIZE <TAB> PICTURE-TIME <TAB> DRAWING]
 //
-// one line per output; paths as the batch spelt them, without "." parts or repeated separators, with '%', tabs
-// and control characters written %XX; times in the file system's own units. A line that doesn't read so is left out;
+// one line per output, the last three fields when its picture (NAME.png) was drawn from it; paths as the batch spelt
+// them, without "." parts or repeated separators, with '%', tabs and control characters written %XX; times in the file system's own units. A line that doesn't read so is left out;
 // a log whose first line differs is empty.
 class BuildLog {
 public:
@@ -71,6 +81,9 @@ public:
 
     // Whether the entry for output names this pair, with these stamps, written by this version.
     bool Names(const std::string& output, const std::string& map, const std::string& tileset, const Made& stamps) const;
+
+    // Whether the entry for output says its picture, now of stamp, was drawn from it as drawing says.
+    bool Drew(const std::string& output, const DrawnPicture& picture) const;
 
     // The log with the lines made(i) gives for i below count (first, in that order) in place of the entries for the
     // same outputs, written to path through a temporary file renamed over it.

@@ -1,10 +1,12 @@
 #include "batch/Options.h"
 
 #include <charconv>
+#include <cstdio>
 #include <utility>
 
 #include "base/CommandLine.h"
 #include "base/Text.h"
+#include "picture/PictureSize.h"
 
 namespace gridport::batch {
 
@@ -21,6 +23,10 @@ const char* const kBatchHelp =
     "      --tileset FILE    pair every map with the tileset FILE\n"
     "      --report FILE     write one record per map to FILE (.json or .csv); \"-\":\n"
     "                        JSON on standard output, the summary on standard error\n"
+    "      --png             draw each RMP file into NAME.png beside it, as rmpview\n"
+    "                        --png draws it, when either is out of date\n"
+    "  -s, --scale F         with --png: draw F times the size (0.25 a quarter)\n"
+    "      --size WxH|N      with --png: draw as large as fits within W x H (N x N)\n"
     "      --force           convert maps whose output is up to date too\n"
     "  -n, --dry-run         print the pairs that would be converted; write nothing\n"
     "      --keep-going      convert the other maps after a failure (the default)\n"
@@ -31,7 +37,8 @@ const char* const kBatchHelp =
     "\n"
     "OUTPUT may be SOURCE: each RMP file then goes beside its map. An output that\n"
     "is any input of the batch fails its map. An output newer than both of its\n"
-    "inputs, paired with the same ones in OUTPUT/.gridport.log, is up to date.\n"
+    "inputs, paired with the same ones in OUTPUT/.gridport.log, is up to date;\n"
+    "so is its picture when no older than it and drawn from it at the same size.\n"
     "Exit status: 0 every map converted or was up to date, 1 a map failed,\n"
     "2 wrong usage; after Ctrl-C, the summary, then the signal's status.\n";
 
@@ -43,6 +50,9 @@ const std::vector<DeclaredOption> kDeclared{
     {"tileset", '\0', true},
     {"report", '\0', true},
     {"force"},
+    {"png"},
+    {"scale", 's', true},
+    {"size", '\0', true},
     {"dry-run", 'n'},
     {"keep-going"},
     {"fail-fast"},
@@ -58,6 +68,18 @@ Expected<unsigned> ParseJobs(const std::string& text) {
 }
 
 }  // namespace
+
+std::string PictureDrawingName(const PictureScale& scale) {
+    if (scale.fit) {
+        return "size " + std::to_string(scale.fit->width) + "x" + std::to_string(scale.fit->height);
+    }
+    if (scale.factor) {
+        char text[40];
+        std::snprintf(text, sizeof text, "scale %.17g", *scale.factor);
+        return text;
+    }
+    return "full";
+}
 
 Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& arguments) {
     Expected<CommandLine> line = ParseCommandLine(arguments, kDeclared);
@@ -80,9 +102,22 @@ Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& argumen
             options.tileset = given.value;
         } else if (given.name == "report") {
             options.report = given.value;
+        } else if (given.name == "scale") {
+            Expected<double> scale = ParseScaleFactor(given.value);
+            if (!scale) {
+                return scale.error();
+            }
+            options.pictureScale.factor = *scale;
+        } else if (given.name == "size") {
+            Expected<PictureSize> fit = ParseFitSize(given.value);
+            if (!fit) {
+                return fit.error();
+            }
+            options.pictureScale.fit = *fit;
         } else {
             // The flags; of --keep-going and --fail-fast the last given wins.
             options.force = options.force || given.name == "force";
+            options.png = options.png || given.name == "png";
             options.dryRun = options.dryRun || given.name == "dry-run";
             options.failFast = given.name == "fail-fast" || (options.failFast && given.name != "keep-going");
         }
@@ -103,6 +138,12 @@ Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& argumen
         if (path == "-") {
             return UsageError(std::string(what) + " can't be a standard stream ('-'); name a file '-' as ./-");
         }
+    }
+    if (!options.png && (options.pictureScale.factor || options.pictureScale.fit)) {
+        return UsageError(std::string(options.pictureScale.factor ? "--scale" : "--size") + " goes with --png");
+    }
+    if (options.pictureScale.factor && options.pictureScale.fit) {
+        return UsageError("--scale and --size don't go together");
     }
     if (options.tileset && !options.tilesetFolders.empty()) {
         return UsageError("--tileset pairs every map with one tileset: it can't be given with --tilesets");

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "picture/Picture.h"
 
 namespace gridport::batch {
 
@@ -17,6 +18,8 @@ struct BatchOptions {
     std::optional<std::string> tileset;  // --tileset FILE: one tileset for every map.
     std::optional<std::string> report;  // --report FILE; "-" writes it to standard output, in JSON.
     ReportFormat reportFormat = ReportFormat::Json;
+    bool png = false;            // --png: draw each output's picture into NAME.png beside it
+    PictureScale pictureScale;   // --scale F or --size WxH|N, with --png
     unsigned jobs = 0;  // Worker threads; 0 until chosen, then at least 1.
     bool force = false;
     bool dryRun = false;
@@ -24,6 +27,9 @@ struct BatchOptions {
     bool help = false;
     bool version = false;
 };
+
+// How the pictures are drawn, for the build log: "full", "size WxH" or "scale F" (F to 17 digits).
+std::string PictureDrawingName(const PictureScale& scale);
 
 // The options, or why the command line is wrong (a Usage error, the message alone); parsed by base/CommandLine.h.
 Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& arguments);

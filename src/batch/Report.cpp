@@ -13,6 +13,8 @@ namespace gridport::batch {
 
 namespace {
 
+constexpr std::size_t kReportPiece = 64 * 1024;
+
 // A CSV field, quoted when it must be (RFC 4180).
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
@@ -47,12 +49,30 @@ double Rounded(double milliseconds) {
     return std::round(milliseconds * 1000.0) / 1000.0;
 }
 
+// The picture's path when it was drawn in this run.
+std::optional<std::string> Drawn(const MapEntry& map, const MapRecord& record) {
+    if (record.picture != PictureResult::Drawn) {
+        return std::nullopt;
+    }
+    return PicturePath(map);
+}
+
 }  // namespace
 
-std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
-                       const std::vector<Error>& unreadable, ReportFormat format) {
+void WriteReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+                     const std::vector<Error>& unreadable, ReportFormat format, bool pictures,
+                     const std::function<void(std::string_view)>& put) {
+    std::string text;
+    // Passed on in pieces, so that a report of a million maps is never held whole.
+    const auto flush = [&](bool last) {
+        if (last || text.size() >= kReportPiece) {
+            put(text);
+            text.clear();
+        }
+    };
     if (format == ReportFormat::Csv) {
-        std::string text = "source,tileset,output,result,reason,bytes,milliseconds\r\n";
+        text = "source,tileset,output,result,reason,bytes,milliseconds";
+        text += pictures ? ",picture\r\n" : "\r\n";
         for (std::size_t i = 0; i < maps.size(); ++i) {
             const MapRecord& record = records[i];
             char milliseconds[32];
@@ -60,15 +80,36 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
             text += CsvField(maps[i].map) + "," + CsvField(record.tileset.value_or("")) + "," +
                     CsvField(maps[i].output) + "," + ResultName(record.result) + "," +
                     CsvField(record.failure ? record.failure->Text() : "") + "," + std::to_string(record.bytes) +
-                    "," + milliseconds + "\r\n";
+                    "," + milliseconds;
+            if (pictures) {
+                text.append(",").append(CsvField(Drawn(maps[i], record).value_or("")));
+            }
+            text += "\r\n";
+            flush(false);
         }
         for (const Error& folder : unreadable) {
             text += CsvField(folder.Path()) + ",,," + ResultName(MapResult::Failed) + "," + CsvField(folder.Text()) +
-                    ",0,0.000\r\n";
+                    ",0,0.000";
+            text += pictures ? ",\r\n" : "\r\n";
         }
-        return text;
+        return flush(true);
     }
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    // A JSON array, indented by two, one object at a time.
+    bool first = true;
+    const auto add = [&](const nlohmann::ordered_json& item) {
+        text += first ? "[\n  " : ",\n  ";
+        first = false;
+        // A reason holds names, which are disk bytes and not always UTF-8: it is kept readable rather than refused.
+        // No string in it holds a line break (JSON escapes them): each line of the object is indented by two more.
+        const std::string object = item.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+        for (const char c : object) {
+            text += c;
+            if (c == '\n') {
+                text += "  ";
+            }
+        }
+        flush(false);
+    };
     for (std::size_t i = 0; i < maps.size(); ++i) {
         const MapRecord& record = records[i];
         nlohmann::ordered_json item;
@@ -79,7 +120,10 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
         item["reason"] = record.failure ? nlohmann::ordered_json(record.failure->Text()) : nlohmann::ordered_json(nullptr);
         item["bytes"] = record.bytes;
         item["milliseconds"] = Rounded(record.milliseconds);
-        list.push_back(std::move(item));
+        if (pictures) {
+            item["picture"] = PathJson(Drawn(maps[i], record));
+        }
+        add(item);
     }
     for (const Error& folder : unreadable) {
         nlohmann::ordered_json item;
@@ -90,10 +134,20 @@ std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapR
         item["reason"] = folder.Text();
         item["bytes"] = 0;
         item["milliseconds"] = 0.0;
-        list.push_back(std::move(item));
+        if (pictures) {
+            item["picture"] = nullptr;
+        }
+        add(item);
     }
-    // A reason holds names, which are disk bytes and not always UTF-8: it is kept readable rather than refused.
-    return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    text += first ? "[]\n" : "\n]\n";
+    flush(true);
+}
+
+std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+                       const std::vector<Error>& unreadable, ReportFormat format, bool pictures) {
+    std::string text;
+    WriteReportText(maps, records, unreadable, format, pictures, [&text](std::string_view piece) { text += piece; });
+    return text;
 }
 
 }  // namespace gridport::batch

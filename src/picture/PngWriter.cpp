@@ -21,17 +21,23 @@ namespace {
 constexpr int kCompressionLevel = 3;
 constexpr int kFilters = PNG_FILTER_SUB;
 
-// Rows are drawn here and compressed on another thread, each taking about as long; they pass through kSlots copies.
+// Pictures of at most this many bytes are drawn whole and then compressed on the caller's thread: starting a thread
+// and passing rows to it costs more than a thumbnail does.
+constexpr std::size_t kDrawnWhole = std::size_t{1} << 20;
+
+// Rows are drawn here and compressed on another thread, each taking about as long; they pass through kSlots copies
+// (or as many as the picture has rows, when drawn whole).
 class RowRelay {
 public:
     static constexpr std::uint32_t kSlots = 16;
 
-    explicit RowRelay(std::size_t rowBytes) : rowBytes_(rowBytes), slots_(kSlots * rowBytes) {}
+    RowRelay(std::size_t rowBytes, std::uint32_t slots)
+        : rowBytes_(rowBytes), slotCount_(slots), slots_(std::size_t{slots} * rowBytes) {}
 
     // Drawing side: waits for a free slot; false once the encoder has stopped and no more rows are wanted.
     bool Put(const std::uint8_t* row) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return stopped_ || put_ - taken_ < kSlots; });
+        changed_.wait(lock, [this] { return stopped_ || put_ - taken_ < slotCount_; });
         if (stopped_) {
             return false;
         }
@@ -67,9 +73,10 @@ public:
     }
 
 private:
-    std::uint8_t* Slot(std::uint32_t y) { return slots_.data() + (y % kSlots) * rowBytes_; }
+    std::uint8_t* Slot(std::uint32_t y) { return slots_.data() + (y % slotCount_) * rowBytes_; }
 
     std::size_t rowBytes_;
+    std::uint32_t slotCount_;
     std::vector<std::uint8_t> slots_;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -139,7 +146,27 @@ Expected<void> WritePng(std::uint32_t width, std::uint32_t height, const PngRowS
         return file.error();
     }
     PngSink sink{file->get(), false};
-    RowRelay relay(std::size_t{width} * 4);
+    const auto finish = [&](bool encoded) -> Expected<void> {
+        if (!encoded) {
+            Expected<void> committed = (*file)->Commit();  // a short write has its reason in the output
+            return committed ? Error(path, "cannot encode the picture") : committed;
+        }
+        return (*file)->Commit();
+    };
+    const std::size_t rowBytes = std::size_t{width} * 4;
+    if (rowBytes * height <= kDrawnWhole) {
+        RowRelay whole(rowBytes, std::max<std::uint32_t>(height, 1));
+        for (std::uint32_t y = 0; y < height; ++y) {
+            Expected<const std::uint8_t*> row = rows(y);
+            if (!row) {
+                return row.error();
+            }
+            (void)whole.Put(*row);  // a slot for every row: never waits
+        }
+        whole.End();
+        return finish(Encode(sink, width, height, whole));
+    }
+    RowRelay relay(rowBytes, RowRelay::kSlots);
     bool encoded = false;
     std::optional<Error> rowFailure;
     try {
@@ -168,11 +195,7 @@ Expected<void> WritePng(std::uint32_t width, std::uint32_t height, const PngRowS
     if (rowFailure) {
         return *rowFailure;
     }
-    if (!encoded) {
-        Expected<void> committed = (*file)->Commit();  // a short write has its reason in the output
-        return committed ? Error(path, "cannot encode the picture") : committed;
-    }
-    return (*file)->Commit();
+    return finish(encoded);
 }
 
 }  // namespace gridport

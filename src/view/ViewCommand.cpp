@@ -4,7 +4,7 @@
 
 #include "base/CommandLine.h"
 #include "picture/Picture.h"
-#include "picture/PngWriter.h"
+#include "picture/PngDrawing.h"
 #include "view/Progress.h"
 #include "base/Version.h"
 
@@ -49,19 +49,10 @@ void ReportError(const ViewCommandText& text, ViewConsole& console, const Error&
 
 Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& inputs, const ViewOptions& options,
                          FileSystem& fileSystem, ViewConsole& console, const char* name) {
-    PictureScale scale{options.scale, std::nullopt};
+    PictureDrawing drawing{{options.layers, options.showLayers, options.hideLayers, options.ignoreVisibility},
+                           {options.scale, std::nullopt}};
     if (options.fitWidth && options.fitHeight) {
-        scale.fit = PictureSize{*options.fitWidth, *options.fitHeight};
-    }
-    const auto named = [&inputs](const Error& error) { return Error(error.Kind(), inputs.front(), error.Message()); };
-    const Expected<std::vector<bool>> drawn = ChooseLayers(
-        source, LayerChoice{options.layers, options.showLayers, options.hideLayers, options.ignoreVisibility});
-    if (!drawn) {
-        return named(drawn.error());
-    }
-    const Expected<PictureSize> size = ScalePicture(MeasurePicture(source), scale);
-    if (!size) {
-        return named(size.error());
+        drawing.scale.fit = PictureSize{*options.fitWidth, *options.fitHeight};
     }
     // Replacing an input would destroy what the picture is drawn from, standard input's file included.
     for (const std::string& input : inputs) {
@@ -70,25 +61,22 @@ Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& 
                                            (input == "-" ? std::string("read from standard input") : input));
         }
     }
-    PictureRows rows(source, *drawn, *size);
-    if (Expected<void> started = rows.Start(); !started) {
-        return named(started.error());
-    }
     Progress progress(console.progress, std::string(name) + ": drawing " + *options.png);
-    const auto height = static_cast<std::uint32_t>(size->height);
-    Expected<void> written = WritePng(
-        static_cast<std::uint32_t>(size->width), height,
-        [&rows, &progress, height](std::uint32_t y) {
-            progress.Update(y, height);
-            return rows.Row(y);
-        },
-        *options.png, fileSystem);
-    progress.Finish(static_cast<bool>(written));
-    // One note, once drawn, when the picture isn't the box filter of the full-size one.
-    if (const std::optional<std::string> note = rows.Note(); written && note) {
-        console.err += std::string(name) + ": note: " + *note + "\n";
+    const auto shown = [&progress](std::uint32_t y, std::uint32_t height) {
+        progress.Update(y, height);
+        return Success();
+    };
+    const Expected<std::optional<std::string>> drawn =
+        DrawPng(source, inputs.front(), drawing, *options.png, fileSystem, shown);
+    progress.Finish(static_cast<bool>(drawn));
+    if (!drawn) {
+        return drawn.error();
     }
-    return written;
+    // One note, once drawn, when the picture isn't the box filter of the full-size one.
+    if (*drawn) {
+        console.err += std::string(name) + ": note: " + **drawn + "\n";
+    }
+    return Success();
 }
 
 }  // namespace gridport

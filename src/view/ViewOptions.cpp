@@ -1,12 +1,11 @@
 #include "view/ViewOptions.h"
 
-#include <cmath>
-#include <cstdlib>
 #include <string_view>
 
 #include "base/CommandLine.h"
 #include "filesystem/ExactName.h"
 #include "picture/Picture.h"
+#include "picture/PictureSize.h"
 #include "tiled/TiledWriter.h"
 
 namespace gridport {
@@ -37,31 +36,6 @@ std::optional<std::uint64_t> ParseWhole(const std::string& text, std::size_t dig
     return std::stoull(text);
 }
 
-std::optional<double> ParseScale(const std::string& text) {
-    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) {
-        return std::nullopt;
-    }
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (*end != '\0' || !std::isfinite(value) || value <= 0) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-// "WxH" or "N" (N x N), each side from 1 to the picture limit.
-bool ParseSize(const std::string& text, ViewOptions& options) {
-    const std::size_t x = text.find_first_of("xX");
-    const auto width = ParseWhole(text.substr(0, x), 5);
-    const auto height = x == std::string::npos ? width : ParseWhole(text.substr(x + 1), 5);
-    if (!width || !height || *width == 0 || *height == 0 || *width > kMaxPictureSide || *height > kMaxPictureSide) {
-        return false;
-    }
-    options.fitWidth = static_cast<std::uint32_t>(*width);
-    options.fitHeight = static_cast<std::uint32_t>(*height);
-    return true;
-}
-
 // Takes one option's value; false when it is bad (the parser refuses a repeated option that may be given once).
 bool TakeValue(std::string_view name, const std::string& value, ViewOptions& options) {
     if (name == "png") {
@@ -70,10 +44,18 @@ bool TakeValue(std::string_view name, const std::string& value, ViewOptions& opt
         }
         options.png = value;
     } else if (name == "scale") {
-        options.scale = ParseScale(value);
-        return options.scale.has_value();
+        const Expected<double> scale = ParseScaleFactor(value);
+        if (!scale) {
+            return false;
+        }
+        options.scale = *scale;
     } else if (name == "size") {
-        return ParseSize(value, options);
+        const Expected<PictureSize> fit = ParseFitSize(value);
+        if (!fit) {
+            return false;
+        }
+        options.fitWidth = static_cast<std::uint32_t>(fit->width);
+        options.fitHeight = static_cast<std::uint32_t>(fit->height);
     } else if (name == "layer") {
         const auto layer = ParseWhole(value, 5);  // Layer numbers are below 65536 in either file.
         if (!layer) {

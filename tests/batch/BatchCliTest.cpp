@@ -540,6 +540,108 @@ TEST_F(Batch, AnOutputThatIsAnyInputFailsItsMap) {
     EXPECT_EQ(test::ReadDiskFile(work / "X/b.rmp"), Reference("X/s/b.map", "X/s/t.rmp"));
 }
 
+// --png draws each RMP file into NAME.png as rmpview draws it, byte for byte; the build log keeps it up to date
+// until the RMP file, the picture or the size changes. Without --png, pictures are left alone.
+TEST_F(Batch, PicturesAreRmpviewsAndStayUpToDate) {
+#ifndef GRIDPORT_RMPVIEW_BINARY
+    GTEST_SKIP() << "needs rmpview";
+#else
+    PutMap("src/a.map", "t.vsp");
+    PutMap("src/x/b.map", "t.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    Put("src/x/t.vsp", test::PatternVsp(5).Build());
+    const auto counts = [](const Outcome& run) { return Plain(run.out).substr(0, Plain(run.out).find(" in ")); };
+    const auto rmpview = [this](const std::vector<std::string>& size, const std::string& rmp) {
+        std::vector<std::string> arguments = size;
+        arguments.insert(arguments.end(), {"--png", capture / "r.png", rmp});
+        EXPECT_EQ(Native(GRIDPORT_RMPVIEW_BINARY, arguments).status, 0) << rmp;
+        return test::ReadDiskFile(capture / "r.png");
+    };
+    const auto written = [this](const char* name) { return fs::last_write_time(work / name); };
+    Outcome run = Run({"--png", "--report", "r.json", "-j", "2", "src", "out"});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(counts(run), "2 maps: 2 converted, 0 up to date, 0 failed, 2 pictures drawn");
+    EXPECT_EQ(Plain(Report("r.json")[1].at("picture").at("text")), "out/x/b.png");
+    // The same writer makes the same bytes of the same pixels (Windows' own encoder makes others).
+    const bool sameWriter = !Windows();
+    for (const auto& [rmp, png] : {std::pair{"out/a.rmp", "out/a.png"}, {"out/x/b.rmp", "out/x/b.png"}}) {
+        EXPECT_TRUE(!sameWriter || test::ReadDiskFile(work / png) == rmpview({}, work / rmp)) << png;
+    }
+    run = Run({"--png", "src", "out"});
+    EXPECT_EQ(counts(run), "2 maps: 0 converted, 2 up to date, 0 failed, 0 pictures drawn");
+    // Another size draws both again, the RMP files up to date; as does a picture older than its RMP file.
+    for (const std::vector<std::string>& size : {std::vector<std::string>{"--size", "7x5"}, {"-s", "0.5"}}) {
+        std::vector<std::string> arguments = {"--png", "src", "out"};
+        arguments.insert(arguments.begin(), size.begin(), size.end());
+        run = Run(arguments);
+        EXPECT_EQ(counts(run), "2 maps: 0 converted, 2 up to date, 0 failed, 2 pictures drawn") << size[1];
+        EXPECT_EQ(counts(Run(arguments)), "2 maps: 0 converted, 2 up to date, 0 failed, 0 pictures drawn");
+        EXPECT_TRUE(!sameWriter || test::ReadDiskFile(work / "out/a.png") == rmpview(size, work / "out/a.rmp"))
+            << size[1];
+    }
+    fs::last_write_time(work / "out/a.png", written("out/a.rmp") - std::chrono::seconds(5));
+    EXPECT_EQ(counts(Run({"-n", "-s", "0.5", "--png", "src", "out"})),
+              "would draw out/a.rmp into out/a.png\n2 maps: 0 would be converted, 2 up to date, 0 failed, "
+              "1 picture would be drawn");
+    EXPECT_EQ(counts(Run({"-s", "0.5", "--png", "src", "out"})),
+              "2 maps: 0 converted, 2 up to date, 0 failed, 1 picture drawn");
+    // Without --png an RMP file made again leaves its picture as it was, which --png then finds out of date.
+    const Bytes picture = test::ReadDiskFile(work / "out/a.png");
+    const auto drawn = written("out/a.png");
+    EXPECT_EQ(counts(Run({"--force", "src", "out"})), "2 maps: 2 converted, 0 up to date, 0 failed");
+    EXPECT_EQ(written("out/a.png"), drawn);
+    EXPECT_EQ(test::ReadDiskFile(work / "out/a.png"), picture);
+    EXPECT_EQ(counts(Run({"-s", "0.5", "--png", "src", "out"})),
+              "2 maps: 0 converted, 2 up to date, 0 failed, 2 pictures drawn");
+    EXPECT_EQ(Temporaries(), 0U);
+#endif
+}
+
+// A picture that is an input, or whose place holds a FIFO or a folder, fails its map before anything is written,
+// without waiting; one that can't be drawn fails its map after its RMP file is.
+TEST_F(Batch, PicturesThatCantBeWrittenFailTheirMaps) {
+    if (Windows()) {
+        GTEST_SKIP() << "needs FIFOs";
+    }
+    for (const char* name : {"a.map", "b.map", "c.map"}) {
+        PutMap(std::string("src/") + name, "t.vsp");
+    }
+    PutMap("src/d.map", "d.png");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    const Bytes tileset = test::PatternRts(5, 8, 4).Build();
+    Put("src/d.png", tileset);
+    test::MapV1File wide = test::TownMap();
+    wide.text = "t.vsp";
+    wide.width = 2100;  // wider than any picture, at 8 pixels a tile or more
+    wide.height = 1;
+    wide.background.assign(wide.width, 1);
+    wide.foreground.assign(wide.width, 0);
+    Put("src/e.map", wide.Build());
+    ASSERT_EQ(mkfifo((work / "src/a.png").c_str(), 0600), 0);
+    fs::create_directories(work / "src/b.png");
+    const std::string refused =
+        "failed: src/a.map with src/t.vsp: its picture src/a.png: not a regular file (a FIFO)\n"
+        "failed: src/b.map with src/t.vsp: its picture src/b.png: not a regular file (a folder)\n"
+        "failed: src/d.map with src/d.png: its picture src/d.png is an input: the tileset of src/d.map\n";
+    for (const char* dryRun : {"-n", "-j1"}) {
+        const Outcome run =
+            Finish(std::system(Line("timeout 30 " + BatchCommand(), Jobs({dryRun, "--png", "src", "src"})).c_str()));
+        EXPECT_EQ(run.status, 1);
+        const std::string out = Plain(run.out);
+        EXPECT_NE(out.find(refused), std::string::npos) << out;
+        EXPECT_EQ(out.find("failed: src/e.map with src/t.vsp: its picture src/e.png: src/e.rmp: ") != std::string::npos,
+                  std::string(dryRun) != "-n")
+            << out;
+        EXPECT_FALSE(Exists("src/a.rmp") || Exists("src/b.rmp") || Exists("src/d.rmp"));
+    }
+    EXPECT_EQ(test::ReadDiskFile(work / "src/d.png"), tileset);
+    EXPECT_EQ(test::ReadDiskFile(work / "src/c.rmp"), Reference("src/c.map", "src/t.vsp"));
+    EXPECT_EQ(test::ReadDiskFile(work / "src/e.rmp"), Reference("src/e.map", "src/t.vsp"));
+    EXPECT_TRUE(Exists("src/c.png"));
+    EXPECT_FALSE(Exists("src/e.png"));
+    EXPECT_EQ(Temporaries(), 0U);
+}
+
 // OUTPUT the same folder as SOURCE, however spelt, puts each RMP file beside
 // its map, and a second run finds them up to date; a folder where an RMP file
 // goes is a failure, never up to date.
@@ -581,7 +683,7 @@ TEST_F(Batch, UpToDateNeedsTheBuildLogsWordForThePair) {
     const std::vector<std::string> first{"--tilesets", "lib1", "--tilesets", "lib2", "src", "out"};
     const std::vector<std::string> swapped{"--tilesets", "lib2", "--tilesets", "lib1", "src", "out"};
     EXPECT_EQ(counts(first), "3 maps: 3 converted, 0 up to date, 0 failed");
-    EXPECT_EQ(Plain(Slurp(work / "out/.gridport.log")).rfind("gridport-batch build log 1\na.rmp\tsrc/a.map\tlib1/t.vsp\t", 0),
+    EXPECT_EQ(Plain(Slurp(work / "out/.gridport.log")).rfind("gridport-batch build log 2\na.rmp\tsrc/a.map\tlib1/t.vsp\t", 0),
               0U);
     EXPECT_EQ(counts(first), "3 maps: 0 converted, 3 up to date, 0 failed");
     EXPECT_EQ(counts(swapped), "3 maps: 1 converted, 2 up to date, 0 failed");
@@ -615,6 +717,10 @@ TEST_F(Batch, WrongUsageIsStatusTwoAndTouchesNothing) {
                                UsageCase{{"-", "out"}, "SOURCE can't be a standard stream"},
                                UsageCase{{"--report", "r.txt", "a", "b"}, "must end in .json or .csv"},
                                UsageCase{{"--tileset", "t", "--tilesets", "d", "a", "b"}, "can't be given with"},
+                               UsageCase{{"--size", "8", "a", "b"}, "--size goes with --png"},
+                               UsageCase{{"-s", "2", "a", "b"}, "--scale goes with --png"},
+                               UsageCase{{"--png", "--size", "8", "-s", "2", "a", "b"}, "don't go together"},
+                               UsageCase{{"--png", "--size", "0x3", "a", "b"}, "the size must be WxH or N"},
                                // What can be checked before any map is read.
                                UsageCase{{"--tilesets", "nosuchdir", "a", "b"}, "--tilesets nosuchdir: no such folder"},
                                UsageCase{{"--tileset", "nosuch.vsp", "a", "b"}, "--tileset nosuch.vsp: cannot open: No such"},
@@ -827,9 +933,9 @@ TEST_F(Batch, HangupWithTwoHundredOutputsOpenLeavesNoTemporary) {
         PutMap("src/m" + std::to_string(i) + ".map", "t.vsp");
     }
     Put("src/t.vsp", test::PatternVsp(5).Build());
+    const std::string preloaded = "env LD_PRELOAD=" + Quoted(GRIDPORT_HOLD_WRITES) +
+                                  " ASAN_OPTIONS=verify_asan_link_order=0:$ASAN_OPTIONS " + BatchCommand();
     for (const int signal : {SIGHUP, SIGQUIT}) {
-        const std::string preloaded = "env LD_PRELOAD=" + Quoted(GRIDPORT_HOLD_WRITES) +
-                                      " ASAN_OPTIONS=verify_asan_link_order=0:$ASAN_OPTIONS " + BatchCommand();
         test::Background run(Line(preloaded, {"-j", std::to_string(kMaps), "--force", "--report", "r.json", "src", "out"}));
         std::size_t open = 0;
         for (int wait = 0; wait < 1000 && open < kMaps; ++wait) {
@@ -846,6 +952,22 @@ TEST_F(Batch, HangupWithTwoHundredOutputsOpenLeavesNoTemporary) {
         EXPECT_EQ(Temporaries(), 0U);
         fs::remove(work / "r.json");
     }
+    // The pictures of RMP files up to date, held as they are written: abandoned, they leave nothing.
+    ASSERT_EQ(Run({"src", "out"}).status, 0);
+    test::Background drawing(Line(preloaded, {"-j", std::to_string(kMaps), "--png", "src", "out"}));
+    std::size_t open = 0;
+    for (int wait = 0; wait < 1000 && open < kMaps; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        open = Temporaries();
+    }
+    ASSERT_EQ(open, kMaps);
+    std::chrono::milliseconds took{};
+    const Outcome outcome = Finish(Stop(drawing, SIGTERM, took));
+    EXPECT_EQ(outcome.signal, SIGTERM) << outcome.status << outcome.out;
+    EXPECT_EQ(outcome.out.substr(0, outcome.out.find(" in ")),
+              "200 maps: 0 converted, 200 up to date, 0 failed, 0 pictures drawn");
+    EXPECT_EQ(Temporaries(), 0U);
+    EXPECT_FALSE(Exists("out/m0.png"));
 #endif
 }
 

@@ -63,7 +63,7 @@ void PutLogged(test::MemoryFileSystem& files, const std::string& tileset, std::u
     const FileStatus map = *files.Status("a.map");
     const FileStatus tiles = *files.Status("t.vsp");
     const FileStatus output = *files.Status("out/a.rmp");
-    const std::string line = "gridport-batch build log 1\na.rmp\ta.map\t" + tileset + "\t" +
+    const std::string line = "gridport-batch build log 2\na.rmp\ta.map\t" + tileset + "\t" +
                              std::to_string(map.size + sizeChange) + "\t" + std::to_string(map.modified) + "\t" +
                              std::to_string(tiles.size) + "\t" + std::to_string(tiles.modified) + "\t" +
                              std::to_string(output.size) + "\t" + std::to_string(output.modified) + "\t" + kVersion +

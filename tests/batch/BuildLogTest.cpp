@@ -20,15 +20,15 @@ void PutText(test::MemoryFileSystem& files, const std::string& text) {
 
 TEST(BuildLog, WhatIsWrittenReadsBackAndOtherOutputsAreKept) {
     test::MemoryFileSystem files;
-    PutText(files, "gridport-batch build log 1\nold.rmp\told.map\tt.vsp\t1\t2\t3\t4\t5\t6\t0.9\n"
+    PutText(files, "gridport-batch build log 2\nold.rmp\told.map\tt.vsp\t1\t2\t3\t4\t5\t6\t0.9\n"
                    "a\tb.rmp\tx\ty\t0\t0\t0\t0\t0\t0\t0.9\n");
     const BuildLog old = BuildLog::Read(files, "out/.gridport.log");
     ASSERT_NE(old.Find("old.rmp"), nullptr);
-    const std::vector<LogLine> made{{"a\tb.rmp", "m%1\n.map", "./x//t.vsp", kStamps}};
+    const std::vector<LogLine> made{{"a\tb.rmp", "m%1\n.map", "./x//t.vsp", kStamps, std::nullopt}};
     ASSERT_TRUE(old.Write(files, "out/.gridport.log", made.size(), [&](std::size_t i) { return made[i]; }));
     const test::Bytes bytes = files.Get("out/.gridport.log");
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-              "gridport-batch build log 1\na%09b.rmp\tm%251%0A.map\tx/t.vsp\t1\t2\t3\t4\t5\t6\t" +
+              "gridport-batch build log 2\na%09b.rmp\tm%251%0A.map\tx/t.vsp\t1\t2\t3\t4\t5\t6\t" +
                   std::string(kVersion) + "\nold.rmp\told.map\tt.vsp\t1\t2\t3\t4\t5\t6\t0.9\n");
     const BuildLog log = BuildLog::Read(files, "out/.gridport.log");
     EXPECT_TRUE(log.Names("a\tb.rmp", "m%1\n.map", "x/./t.vsp", kStamps));
@@ -37,7 +37,7 @@ TEST(BuildLog, WhatIsWrittenReadsBackAndOtherOutputsAreKept) {
     // Another version's entry is never up to date.
     EXPECT_FALSE(log.Names("old.rmp", "old.map", "t.vsp", kStamps));
     // DEL is escaped too, and a path from the root keeps its root.
-    const std::vector<LogLine> rooted{{"c.rmp", "\x7f/m.map", "/abs//t.vsp", kStamps}};
+    const std::vector<LogLine> rooted{{"c.rmp", "\x7f/m.map", "/abs//t.vsp", kStamps, std::nullopt}};
     ASSERT_TRUE(log.Write(files, "out/.gridport.log", rooted.size(), [&](std::size_t i) { return rooted[i]; }));
     const test::Bytes again = files.Get("out/.gridport.log");
     EXPECT_NE(std::string(again.begin(), again.end()).find("\nc.rmp\t%7F/m.map\t/abs/t.vsp\t"), std::string::npos);
@@ -52,15 +52,42 @@ TEST(BuildLog, ADamagedLineOrLogIsLeftOut) {
                             "b.rmp\t\tt\t1\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm%2\tt\t1\t2\t3\t4\t5\t6\tv\n",
                             "b.rmp\tm%1G\tt\t1\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm%:0\tt\t1\t2\t3\t4\t5\t6\tv\n",
                             "b.rmp\tm%/0\tt\t1\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm%a0\tt\t1\t2\t3\t4\t5\t6\tv\n",
-                            "b.rmp\tm\tt\t\t2\t3\t4\t5\t6\tv\n"}) {
-        PutText(files, "gridport-batch build log 1\n" + std::string(bad) + good + "c.rmp\tm\tt\t1\t2");
+                            "b.rmp\tm\tt\t\t2\t3\t4\t5\t6\tv\n", "b.rmp\tm\tt\t1\t2\t3\t4\t5\t6\tv\t7\t8\n",
+                            "b.rmp\tm\tt\t1\t2\t3\t4\t5\t6\tv\t7\tx\tfull\n",
+                            "b.rmp\tm\tt\t1\t2\t3\t4\t5\t6\tv\t7\t8\t\n",
+                            "b.rmp\tm\tt\t1\t2\t3\t4\t5\t6\tv\t7\t8\tfull\tx\n"}) {
+        PutText(files, "gridport-batch build log 2\n" + std::string(bad) + good + "c.rmp\tm\tt\t1\t2");
         const BuildLog log = BuildLog::Read(files, "out/.gridport.log");
         EXPECT_EQ(log.Find("b.rmp"), nullptr) << bad;
         EXPECT_EQ(log.Find("c.rmp"), nullptr) << "a last line cut short";
         EXPECT_NE(log.Find("g.rmp"), nullptr) << bad;
     }
-    PutText(files, "gridport-batch build log 2\n" + good);
+    // A log of the version before pictures is no log: all is out of date.
+    PutText(files, "gridport-batch build log 1\n" + good);
     EXPECT_EQ(BuildLog::Read(files, "out/.gridport.log").Find("g.rmp"), nullptr);
+}
+
+// A picture drawn is kept with its output's line, until the output is made again without one; a line kept keeps it.
+TEST(BuildLog, PicturesAreKeptWithTheirOutputs) {
+    test::MemoryFileSystem files;
+    const DrawnPicture picture{{7, 8}, "size 64x32"};
+    const std::vector<LogLine> drawn{{"a.rmp", "a.map", "t.vsp", kStamps, picture},
+                                     {"b.rmp", "b.map", "t.vsp", kStamps, DrawnPicture{{9, 9}, "full"}}};
+    ASSERT_TRUE(BuildLog{}.Write(files, "out/.gridport.log", drawn.size(), [&](std::size_t i) { return drawn[i]; }));
+    const test::Bytes bytes = files.Get("out/.gridport.log");
+    EXPECT_NE(std::string(bytes.begin(), bytes.end()).find(std::string(kVersion) + "\t7\t8\tsize 64x32\n"),
+              std::string::npos);
+    const BuildLog log = BuildLog::Read(files, "out/.gridport.log");
+    EXPECT_TRUE(log.Drew("a.rmp", picture));
+    EXPECT_FALSE(log.Drew("a.rmp", {{7, 8}, "size 64x64"}));
+    EXPECT_FALSE(log.Drew("a.rmp", {{7, 9}, "size 64x32"}));
+    EXPECT_FALSE(log.Drew("c.rmp", picture));
+    const std::vector<LogLine> again{{"b.rmp", "b.map", "t.vsp", kStamps, std::nullopt}};
+    ASSERT_TRUE(log.Write(files, "out/.gridport.log", again.size(), [&](std::size_t i) { return again[i]; }));
+    const BuildLog after = BuildLog::Read(files, "out/.gridport.log");
+    EXPECT_TRUE(after.Drew("a.rmp", picture));
+    EXPECT_FALSE(after.Drew("b.rmp", {{9, 9}, "full"}));
+    EXPECT_TRUE(after.Names("b.rmp", "b.map", "t.vsp", kStamps));
 }
 
 // Only a file is read or replaced: a device at the log's path is neither opened nor written.

@@ -14,7 +14,7 @@ namespace {
 
 // No tileset and no reason are given as "".
 MapRecord Record(MapResult result, std::string tileset, std::string reason, std::uint64_t bytes, double ms) {
-    MapRecord record{result, {}, {}, bytes, ms, {}, false};
+    MapRecord record{result, {}, {}, bytes, ms, {}, false, PictureResult::NotDone, {}};
     if (!tileset.empty()) {
         record.tileset = std::move(tileset);
     }
@@ -43,6 +43,21 @@ TEST(Report, CsvQuotesOnlyTheFieldsThatNeedIt) {
     EXPECT_EQ(ReportText({}, {}, {Error("src/x,y", "cannot list the folder")}, ReportFormat::Csv),
               "source,tileset,output,result,reason,bytes,milliseconds\r\n"
               "\"src/x,y\",,,failed,\"src/x,y: cannot list the folder\",0,0.000\r\n");
+}
+
+// With --png, a last field: the picture's path when it was drawn, empty or null when not.
+TEST(Report, PicturesAddTheirPathLast) {
+    std::vector<MapRecord> drawn = records;
+    drawn[0].picture = PictureResult::Drawn;
+    drawn[2].picture = PictureResult::WouldDraw;
+    const std::string csv = ReportText(maps, drawn, {Error("src/x", "cannot list the folder")}, ReportFormat::Csv, true);
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "source,tileset,output,result,reason,bytes,milliseconds,picture\r");
+    EXPECT_NE(csv.find(",1234,1.235,\"out/a,b.png\"\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",not-done,,0,0.000,\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",failed,src/x: cannot list the folder,0,0.000,\r\n"), std::string::npos) << csv;
+    const nlohmann::json json = nlohmann::json::parse(ReportText(maps, drawn, {}, ReportFormat::Json, true));
+    EXPECT_EQ(json[0].at("picture").at("text"), "out/a,b.png");
+    EXPECT_TRUE(json[2].at("picture").is_null());
 }
 
 TEST(Report, JsonHasOneObjectPerMapWithNullsForNothing) {
