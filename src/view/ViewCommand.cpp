@@ -82,7 +82,7 @@ Expected<void> DrawToPng(PictureSource& source, const std::vector<std::string>& 
             progress.Update(y, height);
             return rows.Row(y);
         },
-        *options.png, fileSystem);
+        *options.png, fileSystem, PngUse::Picture);
     progress.Finish(static_cast<bool>(written));
     // One note, once drawn, when the picture isn't the box filter of the full-size one.
     if (const std::optional<std::string> note = rows.Note(); written && note) {
