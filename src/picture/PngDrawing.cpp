@@ -31,7 +31,7 @@ Expected<std::optional<std::string>> DrawPng(PictureSource& source, const std::s
             }
             return rows.Row(y);
         },
-        path, fileSystem);
+        path, fileSystem, PngUse::Picture);
     if (!written) {
         return written.error();
     }

@@ -140,7 +140,7 @@ bool Encode(PngSink& sink, std::uint32_t width, std::uint32_t height, RowRelay& 
 }  // namespace
 
 Expected<void> WritePng(std::uint32_t width, std::uint32_t height, const PngRowSource& rows, const std::string& path,
-                        FileSystem& fileSystem) {
+                        FileSystem& fileSystem, PngUse /*use*/) {
     Expected<std::unique_ptr<OutputFile>> file = fileSystem.OpenOutput(path);
     if (!file) {
         return file.error();

@@ -214,7 +214,7 @@ void PreferSubFilter(IPropertyBag2* options) {
 }  // namespace
 
 Expected<void> WritePng(std::uint32_t width, std::uint32_t height, const PngRowSource& rows, const std::string& path,
-                        FileSystem& fileSystem) {
+                        FileSystem& fileSystem, PngUse /*use*/) {
     const std::uint64_t rowBytes = std::uint64_t{width} * 4;
     if (rowBytes > std::numeric_limits<UINT>::max()) {  // a band's size is a 32-bit count for the encoder
         return Error(ErrorKind::Limit, path, "the picture is too wide for Windows' PNG encoder");

@@ -378,7 +378,7 @@ Expected<void> TiledWriter::Commit() {
     }
     // The image is held too, and the three are put in place only once all are written.
     if (Expected<void> image = WritePng(columns_ * head_.tileWidth, rows_ * head_.tileHeight, rows, paths_.image,
-                                        outputs_);
+                                        outputs_, PngUse::TiledTileset);
         !image) {
         return image;
     }

@@ -64,7 +64,7 @@ Expected<void> WriteImage(const RgbaImage& image, const std::string& path, FileS
     return WritePng(
         static_cast<std::uint32_t>(image.width), static_cast<std::uint32_t>(image.height),
         [&image, stride](std::uint32_t y) -> Expected<const std::uint8_t*> { return image.pixels.data() + y * stride; },
-        path, files);
+        path, files, PngUse::Picture);
 }
 
 Pixel At(const Bytes& rgba, std::size_t width, std::size_t x, std::size_t y) {
@@ -200,7 +200,7 @@ TEST(PngWriter, ReportsFilesItCannotWriteAndKeepsTheOldPicture) {
     // A row that can't be had ends the picture with its reason.
     const Expected<void> cut = WritePng(
         4, 4, [](std::uint32_t) -> Expected<const std::uint8_t*> { return Error("in.map", 7, "cut short"); },
-        "out.png", files);
+        "out.png", files, PngUse::Picture);
     ASSERT_FALSE(cut);
     EXPECT_EQ(cut.error().Text(), "in.map: byte 7: cut short");
     EXPECT_EQ(files.Paths(), std::vector<std::string>{"out.png"});

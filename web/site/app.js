@@ -5,7 +5,8 @@
 // when this build has it, for the reason. The samples are the project's
 // examples, served beside the page. A folder of maps, or many files
 // dropped at once, goes to gridport-batch, whose report makes a table and
-// whose RMP files come as one zip file.
+// whose RMP files come as one zip file. With mapview, a conversion is also
+// offered for Tiled: mapview's export (map, tileset, image) as one zip file.
 
 const $ = (id) => document.getElementById(id);
 // Pictures larger than this on a side are drawn scaled down to fit it.
@@ -38,7 +39,7 @@ function compiled(program) {
 // Runs program with files (name or path to Blob) in its folder; the answer
 // holds the files the run made (Blobs on disk, or bytes), or those below the
 // folder zip as one zip file (see worker.js).
-async function runProgram(program, args, files, disk = null, zip = undefined) {
+async function runProgram(program, args, files, disk = null, zip = undefined, images = []) {
     let module;
     try {
         module = await compiled(program);
@@ -57,7 +58,7 @@ async function runProgram(program, args, files, disk = null, zip = undefined) {
         };
         worker.onmessage = (event) => end(event.data);
         worker.onerror = (event) => end({ stopped: event.message || 'the worker failed', stdout: '', stderr: '' });
-        worker.postMessage({ module, program, args, files, disk, zip });
+        worker.postMessage({ module, program, args, files, disk, zip, images });
     });
 }
 
@@ -108,10 +109,11 @@ function clearResult() {
     $('batch-stopped').hidden = true;
     $('result').hidden = true;
     $('download').disabled = true;
-    for (const id of ['command', 'line', 'status', 'reason', 'stopped', 'summary', 'picture-note']) {
+    $('download-tiled').disabled = true;
+    for (const id of ['command', 'line', 'status', 'reason', 'stopped', 'summary', 'picture-note', 'tiled-note']) {
         $(id).textContent = '';
     }
-    for (const id of ['reason', 'stopped', 'picture-note']) {
+    for (const id of ['reason', 'stopped', 'picture-note', 'tiled-note']) {
         $(id).hidden = true;
     }
     const canvas = $('picture');
@@ -240,8 +242,11 @@ async function convert() {
         return;
     }
     const rmp = run.files[rmpName];
-    state.result = { rmp: rmp instanceof Blob ? rmp : new Blob([rmp]), name: rmpName, diskName: run.diskNames[rmpName] };
+    state.result = { rmp: rmp instanceof Blob ? rmp : new Blob([rmp]), name: rmpName, diskName: run.diskNames[rmpName],
+                     map, tileset, given, tiled: null };
     $('download').disabled = false;
+    $('download-tiled').hidden = !state.programs.includes('mapview');
+    $('download-tiled').disabled = false;
     $('result').hidden = false;
     await draw(null);
 }
@@ -264,6 +269,42 @@ async function explain(map, tileset, given, generation) {
     }
     // The program's name before each line means nothing on the page.
     reason.textContent = (run.stderr || run.stdout).trim().replace(/^mapview: /gm, '');
+}
+
+// The three files of mapview's export for Tiled, STEM.tmj, STEM.tsj and
+// STEM.png, STEM being the MAP file's name without its ending (with
+// "-tiled" added while one of them would have an input's name), as one zip
+// file; made at the first click, through the conversion core again. The
+// image comes raw from mapview and is made a PNG file in the worker.
+async function tiledZip() {
+    const { map, tileset, given } = state.result;
+    let stem = map.name.replace(/\.[^.]*$/, '') || map.name;
+    while (['.tmj', '.tsj', '.png'].some((ending) => [map.name, given].includes(stem + ending))) stem += '-tiled';
+    const files = { [map.name]: map.blob, [given]: tileset.blob };
+    const run = await runProgram('mapview', [map.name, given, `${stem}.tmj`], files, null, '', [`${stem}.png`]);
+    if (run.stopped !== undefined || run.status !== 0) {
+        return { failure: run.stopped ?? (run.stderr || run.stdout).trim().replace(/^mapview: /gm, '') };
+    }
+    return { zip: new Blob([run.zip], { type: 'application/zip' }), name: `${stem}-tiled.zip` };
+}
+
+async function downloadTiled() {
+    const generation = state.generation;
+    const button = $('download-tiled');
+    const note = $('tiled-note');
+    if (state.result.tiled === null) {
+        button.disabled = true;
+        note.hidden = false;
+        note.textContent = 'Exporting for Tiled...';
+        const made = await tiledZip();
+        if (generation !== state.generation) return;
+        button.disabled = false;
+        note.hidden = made.failure === undefined;
+        note.textContent = made.failure === undefined ? '' : `No export for Tiled: ${made.failure}`;
+        if (made.failure !== undefined) return;
+        state.result.tiled = made;
+    }
+    save(state.result.tiled.zip, state.result.tiled.name);
 }
 
 // Draws the RMP file's layers: those the file shows, or as the list says.
@@ -546,6 +587,7 @@ $('drop').addEventListener('dragleave', () => $('drop').classList.remove('over')
 $('drop').addEventListener('drop', dropped);
 $('convert').addEventListener('click', convert);
 $('download').addEventListener('click', () => save(state.result.rmp, state.result.name));
+$('download-tiled').addEventListener('click', downloadTiled);
 $('folder-files').addEventListener('change', folderChosen);
 $('tileset-folder').addEventListener('change', tilesetFolderChosen);
 $('download-zip').addEventListener('click', () => save(state.batch.zip, state.batch.name));

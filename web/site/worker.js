@@ -10,9 +10,12 @@
 // there) or its bytes, and the run's own time; or {stopped, stderr} when the
 // program trapped (for instance it aborted when memory ran out). With zip
 // naming a folder, the files made below it come instead as one zip file,
-// zip, their paths inside it taken from that folder.
+// zip, their paths inside it taken from that folder ('' for all the files
+// made). Each file the run made that images names is a raw image (mapview's
+// tileset image for Tiled in this build), made a PNG file before that.
 import { ConsoleStdout, File, OpenFile, WASI } from './vendor/browser_wasi_shim/index.js';
 import { zipSync } from './vendor/fflate/browser.js';
+import { pngFromRaw } from './raw-png.js';
 import { DiskFile, MemoryFile, closeSpare, currentFolder, filesBelow, placeFile, spareFiles, writeDirectly }
     from './program-files.js';
 
@@ -43,10 +46,11 @@ async function diskFolder(name) {
 // is left out, as the page has no next run.
 function zipped(made, folder) {
     const entries = {};
+    const prefix = folder === '' ? '' : `${folder}/`;
     for (const [path, bytes] of Object.entries(made)) {
-        if (path.startsWith(`${folder}/`)) {
+        if (path.startsWith(prefix)) {
             if (!path.split('/').pop().startsWith('.')) {
-                entries[path.slice(folder.length + 1)] = bytes;
+                entries[path.slice(prefix.length)] = bytes;
             }
             delete made[path];
         }
@@ -54,7 +58,7 @@ function zipped(made, folder) {
     return zipSync(entries);
 }
 
-async function run({ module, program, args, files, disk, zip }) {
+async function run({ module, program, args, files, disk, zip, images = [] }) {
     const stdout = [];
     const stderr = [];
     const folder = new Map();
@@ -97,6 +101,11 @@ async function run({ module, program, args, files, disk, zip }) {
             diskNames[name] = inode.spare.name;
         } else if (inode instanceof MemoryFile) {
             made[name] = inode.take();
+        }
+    }
+    for (const name of images) {
+        if (made[name] instanceof Uint8Array) {
+            made[name] = pngFromRaw(made[name]);
         }
     }
     // A spare the program made no file in, or whose file it removed, goes.
