@@ -221,7 +221,7 @@ private:
     }
 
     // Between the stages, with --format tmj: the tilesets the maps share, named in the order of their files (a name
-    // taken already, letter case ignored, gets -2, -3...), and for each map the one it uses. A map up to date is not
+    // taken already, letter case ignored, or one whose files would be an input, gets -2, -3...), and for each map the one it uses. A map up to date is not
     // when its Tiled map refers to another name, or its tileset's files are not there.
     void ShareTilesets() {
         std::vector<std::pair<std::string, bool>> keys;
@@ -232,6 +232,23 @@ private:
         }
         std::sort(keys.begin(), keys.end());
         keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        // A name whose .tsj or .png is a tileset read (an RTS tileset may be named anything) is taken too.
+        std::set<std::string> inputs;
+        for (const auto& key : keys) {
+            if (Expected<std::string> identity = fileSystem_.Identity(key.first)) {
+                inputs.insert(std::move(*identity));
+            }
+        }
+        const auto isInput = [&](const std::string& name) {
+            const std::string base = JoinPath(JoinPath(options_.output, std::string(kSharedTilesets)), name);
+            for (const std::string_view ending : {tiled::kTilesetEnding, tiled::kImageEnding}) {
+                Expected<std::string> identity = fileSystem_.Identity(base + std::string(ending));
+                if (identity && inputs.count(*identity) != 0) {
+                    return true;
+                }
+            }
+            return false;
+        };
         std::set<std::string> taken;
         for (const auto& [tileset, extraTile] : keys) {
             const std::string file = tileset.substr(FileNameStart(tileset));
@@ -239,7 +256,7 @@ private:
             const std::string stem = (dot == std::string::npos || dot == 0 ? file : file.substr(0, dot)) +
                                      (extraTile ? "-v1" : "");
             std::string name = stem;
-            for (int n = 2; !taken.insert(LowerCaseKey(name)).second; ++n) {
+            for (int n = 2; !taken.insert(LowerCaseKey(name)).second || isInput(name); ++n) {
                 name = stem + "-" + std::to_string(n);
             }
             SharedTileset& shared = shared_.emplace_back();

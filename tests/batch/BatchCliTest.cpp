@@ -817,6 +817,29 @@ TEST_F(Batch, TiledMapsAreMapviewsAndShareTheirTilesets) {
     EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), "4 maps: 0 converted, 4 up to date, 0 failed");
     EXPECT_EQ(Temporaries(), 0U);
 }
+
+// A shared tileset is written by the next of its maps when the first fails, and never over a tileset read.
+TEST_F(Batch, TiledTilesetsOutliveAFailureAndAreNeverInputs) {
+    test::MapV1File bad = test::TownMap();
+    bad.text = "t.vsp";
+    bad.background[5] = 40;
+    Put("src/a.map", bad.Build());
+    PutMap("src/b.map", "t.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    test::MapV2File rts = test::HarbourMap();
+    rts.text = "tilesets\\t.png";
+    Put("src/c.map", rts.Build());
+    const Bytes tiles = test::PatternRts(5, 8, 4).Build();
+    Put("src/tilesets/t.png", tiles);
+    const Outcome run = Run({"-j", "1", "--format", "tmj", "src", "src"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), "3 maps: 2 converted, 0 up to date, 1 failed") << run.out;
+    EXPECT_TRUE(Exists("src/tilesets/t-v1.tsj"));
+    EXPECT_NE(Slurp(work / "src/b.tmj").find("\"source\":\"tilesets/t-v1.tsj\""), std::string::npos);
+    EXPECT_EQ(test::ReadDiskFile(work / "src/tilesets/t.png"), tiles);
+    EXPECT_NE(Slurp(work / "src/c.tmj").find("\"source\":\"tilesets/t-2.tsj\""), std::string::npos);
+    EXPECT_TRUE(Exists("src/tilesets/t-2.png"));
+}
 #endif
 
 TEST_F(Batch, FailFastTakesNoMapAfterAFailure) {
