@@ -274,6 +274,7 @@ private:
             if (records_[i].result == MapResult::UpToDate && !SharedStillThere(i)) {
                 records_[i].result = MapResult::NotDone;
                 found_[i] |= kPaired;
+                done_.fetch_sub(1);  // counted again when converted
             }
         }
     }
