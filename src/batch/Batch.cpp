@@ -132,11 +132,10 @@ private:
     // With --format tmj: a version-1 map, whose tiles are its tileset's and one transparent tile more.
     static constexpr std::uint8_t kVersion1 = 16;
 
-    // A tileset written once for the Tiled maps that use it, as OUTPUT/tilesets/NAME.tsj and NAME.png: the tileset
-    // file, and whether the transparent tile of version-1 maps is added. The first map converted writes it.
+    // A tileset written once for the Tiled maps that use it, as OUTPUT/tilesets/NAME.tsj and NAME.png: one for each
+    // tileset file, and for each whether the transparent tile of version-1 maps is added. The first map converted
+    // writes it.
     struct SharedTileset {
-        std::string tileset;
-        bool extraTile = false;
         std::string name;
         std::unique_ptr<Mutex> mutex = std::make_unique<Mutex>();
         bool written = false;
@@ -221,8 +220,8 @@ private:
     }
 
     // Between the stages, with --format tmj: the tilesets the maps share, named in the order of their files (a name
-    // taken already, letter case ignored, or one whose files would be an input, gets -2, -3...), and for each map the one it uses. A map up to date is not
-    // when its Tiled map refers to another name, or its tileset's files are not there.
+    // taken already, letter case ignored, or one whose files would be an input, gets -2, -3...), and for each map the
+    // one it uses. A map up to date is not when its Tiled map refers to another name, or its tileset's files are gone.
     void ShareTilesets() {
         std::vector<std::pair<std::string, bool>> keys;
         for (std::size_t i = 0; i < maps_.size(); ++i) {
@@ -259,10 +258,7 @@ private:
             for (int n = 2; !taken.insert(LowerCaseKey(name)).second || isInput(name); ++n) {
                 name = stem + "-" + std::to_string(n);
             }
-            SharedTileset& shared = shared_.emplace_back();
-            shared.tileset = tileset;
-            shared.extraTile = extraTile;
-            shared.name = name;
+            shared_.emplace_back().name = name;
         }
         sharedOf_.assign(maps_.size(), 0);
         for (std::size_t i = 0; i < maps_.size(); ++i) {
