@@ -21,11 +21,16 @@
 #include "mapfile/MapReader.h"
 #include "picture/PngDrawing.h"
 #include "picture/StreamedRmp.h"
+#include "tiled/TiledExport.h"
+#include "tiled/TiledNames.h"
 
 
 namespace gridport::batch {
 
 namespace {
+
+// The folder in OUTPUT that holds the tilesets the Tiled maps share.
+constexpr std::string_view kSharedTilesets = "tilesets";
 
 using Clock = std::chrono::steady_clock;
 
@@ -104,6 +109,9 @@ public:
         // written over a file a later map reads.
         RunStage(executor, tick, &Runner::Pair);
         if (!Stopping()) {
+            if (options_.format == OutputFormat::Tmj) {
+                ShareTilesets();
+            }
             FailOutputsThatAreInputs();
             RunStage(executor, tick, &Runner::Convert);
         }
@@ -121,6 +129,17 @@ private:
     // With --png: something at its picture; the output up to date, its picture to draw.
     static constexpr std::uint8_t kPictureThere = 4;
     static constexpr std::uint8_t kDrawOnly = 8;
+    // With --format tmj: a version-1 map, whose tiles are its tileset's and one transparent tile more.
+    static constexpr std::uint8_t kVersion1 = 16;
+
+    // A tileset written once for the Tiled maps that use it, as OUTPUT/tilesets/NAME.tsj and NAME.png: one for each
+    // tileset file, and for each whether the transparent tile of version-1 maps is added. The first map converted
+    // writes it.
+    struct SharedTileset {
+        std::string name;
+        std::unique_ptr<Mutex> mutex = std::make_unique<Mutex>();
+        bool written = false;
+    };
 
     bool Stopping() const { return StopRequested() || (options_.failFast && failed_.load() != 0); }
 
@@ -179,20 +198,120 @@ private:
         record.failure = error;
     }
 
-    // The map's tileset path, or why none. The map's header is read here only when it names the tileset.
-    Expected<std::string> Tileset(const MapEntry& entry) {
+    // The map's tileset path, or why none. The map's header is read here only when it names the tileset, or for a
+    // Tiled map, whose tileset depends on the map's version.
+    Expected<std::string> Tileset(const MapEntry& entry, std::uint8_t& found) {
         Expected<std::unique_ptr<File>> file = fileSystem_.Open(entry.map, OpenMode::Read);
         if (!file) {
             return file.error();
         }
-        if (options_.tileset) {
+        if (options_.tileset && options_.format != OutputFormat::Tmj) {
             return *options_.tileset;
         }
         MapReader reader(**file, entry.map);
         if (Expected<void> header = reader.ReadHeader(); !header) {
             return header.error();
         }
+        found |= reader.Description().version == 1 ? kVersion1 : 0;
+        if (options_.tileset) {
+            return *options_.tileset;
+        }
         return FindTileset(entry.map, reader.Description().linkedFileName, options_.tilesetFolders, cache_);
+    }
+
+    // Between the stages, with --format tmj: the tilesets the maps share, named in the order of their files (a name
+    // taken already, letter case ignored, or one whose files would be an input, gets -2, -3...), and for each map the
+    // one it uses. A map up to date is not when its Tiled map refers to another name, or its tileset's files are gone.
+    void ShareTilesets() {
+        std::vector<std::pair<std::string, bool>> keys;
+        for (std::size_t i = 0; i < maps_.size(); ++i) {
+            if (records_[i].tileset && records_[i].result != MapResult::Failed) {
+                keys.emplace_back(*records_[i].tileset, (found_[i] & kVersion1) != 0);
+            }
+        }
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        // A name whose .tsj or .png is a tileset read (an RTS tileset may be named anything) is taken too.
+        std::set<std::string> inputs;
+        for (const auto& key : keys) {
+            if (Expected<std::string> identity = fileSystem_.Identity(key.first)) {
+                inputs.insert(std::move(*identity));
+            }
+        }
+        const auto isInput = [&](const std::string& name) {
+            const std::string base = JoinPath(JoinPath(options_.output, std::string(kSharedTilesets)), name);
+            for (const std::string_view ending : {tiled::kTilesetEnding, tiled::kImageEnding}) {
+                Expected<std::string> identity = fileSystem_.Identity(base + std::string(ending));
+                if (identity && inputs.count(*identity) != 0) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        std::set<std::string> taken;
+        for (const auto& [tileset, extraTile] : keys) {
+            const std::string file = tileset.substr(FileNameStart(tileset));
+            const std::size_t dot = file.rfind('.');
+            const std::string stem = (dot == std::string::npos || dot == 0 ? file : file.substr(0, dot)) +
+                                     (extraTile ? "-v1" : "");
+            std::string name = stem;
+            for (int n = 2; !taken.insert(LowerCaseKey(name)).second || isInput(name); ++n) {
+                name = stem + "-" + std::to_string(n);
+            }
+            shared_.emplace_back().name = name;
+        }
+        sharedOf_.assign(maps_.size(), 0);
+        for (std::size_t i = 0; i < maps_.size(); ++i) {
+            if (!records_[i].tileset || records_[i].result == MapResult::Failed) {
+                continue;
+            }
+            const std::pair<std::string, bool> key(*records_[i].tileset, (found_[i] & kVersion1) != 0);
+            sharedOf_[i] = static_cast<std::uint32_t>(std::lower_bound(keys.begin(), keys.end(), key) - keys.begin());
+            if (records_[i].result == MapResult::UpToDate && !SharedStillThere(i)) {
+                records_[i].result = MapResult::NotDone;
+                found_[i] |= kPaired;
+                done_.fetch_sub(1);  // counted again when converted
+            }
+        }
+    }
+
+    // Where the map's Tiled map and its shared tileset go, and how the map refers to the tileset: up a folder for
+    // each of the map's folders below SOURCE, then into tilesets.
+    tiled::ExportPaths SharedPaths(std::size_t index) const {
+        const SharedTileset& shared = shared_[sharedOf_[index]];
+        const std::string base = JoinPath(JoinPath(options_.output, std::string(kSharedTilesets)), shared.name);
+        std::string source;
+        for (const char c : maps_[index].relative) {
+            source += c == '/' ? "../" : "";
+        }
+        source += std::string(kSharedTilesets) + "/" + shared.name + std::string(tiled::kTilesetEnding);
+        return tiled::ExportPaths{maps_[index].output, base + std::string(tiled::kTilesetEnding),
+                                  base + std::string(tiled::kImageEnding), shared.name, source, true};
+    }
+
+    // Whether an up-to-date Tiled map still refers to its shared tileset by name, and the tileset's files are there.
+    bool SharedStillThere(std::size_t index) {
+        const tiled::ExportPaths paths = SharedPaths(index);
+        for (const std::string* path : {&paths.tileset, &paths.image}) {
+            const Expected<FileStatus> status = fileSystem_.Status(*path);
+            if (!status || status->kind != FileKind::Regular) {
+                return false;
+            }
+        }
+        Expected<std::unique_ptr<File>> file = fileSystem_.Open(paths.map, OpenMode::ReadChecked);
+        if (!file) {
+            return false;
+        }
+        // The reference is on the map's third line, after a few hundred bytes at most.
+        std::string head(1024, '\0');
+        Expected<std::size_t> read = (*file)->Read(head.data(), head.size());
+        if (!read) {
+            return false;
+        }
+        head.resize(*read);
+        std::string entry(1, '\n');
+        entry.append(tiled::TilesetEntry(paths.source)).append(",\n");
+        return head.find(entry) != std::string::npos;
     }
 
     Expected<void> MakeFolderOf(const std::string& output) {
@@ -260,7 +379,7 @@ private:
             return Fail(record, Error(entry.map, "its output " + entry.output + " is the output of " +
                                                      *entry.sameOutputAs + " too"));
         }
-        Expected<std::string> tileset = Tileset(entry);
+        Expected<std::string> tileset = Tileset(entry, found_[index]);
         if (!tileset) {
             return Fail(record, tileset.error());
         }
@@ -442,31 +561,75 @@ private:
         if (Expected<void> folder = MakeFolderOf(entry.output); !folder) {
             return Fail(record, folder.error());
         }
+        if (options_.format == OutputFormat::Tmj) {
+            return ConvertToTiled(index);
+        }
         RmpOutput output(entry.output, fileSystem_, entry.map, tileset);
         StoppableSink sink(output);
         Expected<void> imported = RunConversion(entry.map, tileset, fileSystem_, sink);
         if (sink.Stopped()) {
             return;  // abandoned: the output goes uncommitted
         }
-        if (!imported) {
-            return Fail(record, imported.error());
+        if (!Committed(index, imported ? output.Commit() : imported)) {
+            return;
         }
-        if (Expected<void> saved = output.Commit(); !saved) {
-            // What the RMP format can't hold is said as mapview says it, without the output's name.
+        if (options_.png) {
+            Draw(index);
+        }
+    }
+
+    // The map into a Tiled map. The first of the maps sharing a tileset to be converted writes the tileset too, the
+    // others waiting for it; after a failure the next tries.
+    void ConvertToTiled(std::size_t index) {
+        SharedTileset& shared = shared_[sharedOf_[index]];
+        {
+            const MutexLock lock(*shared.mutex);
+            if (!shared.written) {
+                shared.written = WriteTiled(index, true);
+                return;
+            }
+        }
+        WriteTiled(index, false);
+    }
+
+    // Whether the map was written into its Tiled map, with its shared tileset or without.
+    bool WriteTiled(std::size_t index, bool withTileset) {
+        const MapEntry& entry = maps_[index];
+        MapRecord& record = records_[index];
+        tiled::ExportPaths paths = SharedPaths(index);
+        paths.writesTileset = withTileset;
+        if (withTileset) {
+            if (Expected<void> folder = MakeFolderOf(paths.tileset); !folder) {
+                Fail(record, folder.error());
+                return false;
+            }
+        }
+        tiled::TiledOutput output(std::move(paths), fileSystem_, entry.map, *record.tileset);
+        StoppableSink sink(output);
+        const Expected<void> imported = RunConversion(entry.map, *record.tileset, fileSystem_, sink);
+        if (sink.Stopped()) {
+            return false;
+        }
+        return Committed(index, imported ? output.Commit() : imported);
+    }
+
+    // The result of a conversion and its output's commit, kept in the map's record: what the RMP format (or Tiled's)
+    // can't hold is said as mapview says it, without the output's name.
+    bool Committed(std::size_t index, const Expected<void>& saved) {
+        MapRecord& record = records_[index];
+        if (!saved) {
             const Error& error = saved.error();
-            return Fail(record,
-                        error.Kind() == ErrorKind::Limit ? Error(ErrorKind::Limit, {}, error.Message()) : error);
+            Fail(record, error.Kind() == ErrorKind::Limit ? Error(ErrorKind::Limit, {}, error.Message()) : error);
+            return false;
         }
         record.result = MapResult::Converted;
-        const Expected<FileStatus> made = fileSystem_.Status(entry.output);
+        const Expected<FileStatus> made = fileSystem_.Status(maps_[index].output);
         if (made && made->kind == FileKind::Regular) {
             record.bytes = made->size;
             record.stamps.output = StampOf(*made);
             record.made = true;
         }
-        if (options_.png) {
-            Draw(index);
-        }
+        return true;
     }
 
     void ShowProgress(std::FILE* terminal, Clock::time_point start) {
@@ -496,6 +659,8 @@ private:
     std::atomic<std::size_t> failed_{0};
     Mutex foldersMutex_;
     std::set<std::string> made_;
+    std::vector<SharedTileset> shared_;      // with --format tmj
+    std::vector<std::uint32_t> sharedOf_;    // each map's, with --format tmj
     const PictureDrawing drawing_;
     const std::string drawingName_;
 };

@@ -118,6 +118,62 @@ Expected<void> CheckFirst(FileSystem& files, const BatchOptions& options) {
     return Success();
 }
 
+// Tiled's project file, as Tiled 1.8 writes it: its one folder is the one it is in, the game's maps and tilesets.
+constexpr std::string_view kTiledProject =
+    "{\n"
+    "    \"automappingRulesFile\": \"\",\n"
+    "    \"commands\": [\n"
+    "    ],\n"
+    "    \"extensionsPath\": \"extensions\",\n"
+    "    \"folders\": [\n"
+    "        \".\"\n"
+    "    ],\n"
+    "    \"propertyTypes\": [\n"
+    "    ]\n"
+    "}\n";
+
+// OUTPUT/NAME.tiled-project, NAME being OUTPUT's folder name ("project" for "." or ".."): the Tiled maps' project.
+std::string ProjectPath(const std::string& output) {
+    std::string folder = output;
+    while (folder.size() > 1 && FileNameStart(folder) == folder.size()) {
+        folder.pop_back();
+    }
+    std::string name = folder.substr(FileNameStart(folder));
+    if (name.empty() || name == "." || name == "..") {
+        name = "project";
+    }
+    return JoinPath(output, name + ".tiled-project");
+}
+
+// The Tiled project, once there are Tiled maps in OUTPUT. One already there is left as it is: Tiled keeps the user's
+// settings in it.
+Expected<std::optional<std::string>> WriteTiledProject(FileSystem& files, const std::string& output,
+                                                       const std::vector<MapRecord>& records) {
+    const auto there = [](const MapRecord& record) {
+        return record.result == MapResult::Converted || record.result == MapResult::UpToDate;
+    };
+    if (std::none_of(records.begin(), records.end(), there)) {
+        return std::optional<std::string>();
+    }
+    const std::string path = ProjectPath(output);
+    Expected<FileStatus> status = files.Status(path);
+    if (!status) {
+        return status.error();
+    }
+    if (status->kind != FileKind::Missing && status->kind != FileKind::Link) {
+        return std::optional<std::string>();
+    }
+    Expected<std::unique_ptr<OutputFile>> file = files.OpenOutput(path);
+    if (!file) {
+        return file.error();
+    }
+    (void)(*file)->Write(kTiledProject.data(), kTiledProject.size());
+    if (Expected<void> committed = (*file)->Commit(); !committed) {
+        return committed.error();
+    }
+    return std::optional<std::string>(path);
+}
+
 // The build log with an entry for each output made or whose picture was drawn, when any was.
 Expected<void> WriteLog(FileSystem& files, const std::string& path, const BuildLog& log,
                         const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
@@ -176,7 +232,8 @@ void PrintFailure(std::FILE* out, const MapEntry& map, const MapRecord& record) 
 
 // The summary line, then each failure again.
 void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector<MapEntry>& maps,
-                  const std::vector<MapRecord>& records, const std::vector<Error>& unreadable, double seconds) {
+                  const std::vector<MapRecord>& records, const std::vector<Error>& unreadable, double seconds,
+                  const std::optional<std::string>& project) {
     for (std::size_t i = 0; i < maps.size(); ++i) {
         if (records[i].result == MapResult::WouldConvert) {
             std::fprintf(out, "would convert %s with %s into %s\n", Shown(maps[i].map).c_str(),
@@ -208,6 +265,9 @@ void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector
                      Counted(counts.drawn, "picture").c_str());
     }
     std::fprintf(out, " in %.2f s\n", seconds);
+    if (project) {
+        std::fprintf(out, "Tiled project: %s\n", Shown(*project).c_str());
+    }
     for (const Error& error : unreadable) {
         std::fprintf(out, "failed: %s\n", Shown(error.Text()).c_str());
     }
@@ -257,6 +317,13 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     if (!found) {
         return fail(found.error());
     }
+    if (options.format != OutputFormat::Rmp) {
+        // The walk names each output NAME.rmp.
+        const std::size_t rmp = std::string_view(OutputEnding(OutputFormat::Rmp)).size();
+        for (MapEntry& map : found->maps) {
+            map.output.replace(map.output.size() - rmp, rmp, OutputEnding(options.format));
+        }
+    }
     FolderCache cache;
     CachedNameFileSystem fileSystem(defaultFileSystem, cache);
     const std::string logPath = JoinPath(options.output, kBuildLogName);
@@ -282,9 +349,18 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
                                                       PictureDrawingName(options.pictureScale)); !written) {
         logFailure = written.error();
     }
+    // A project written for the first time is said in the summary.
+    Expected<std::optional<std::string>> project = std::optional<std::string>();
+    if (options.format == OutputFormat::Tmj && !options.dryRun) {
+        project = WriteTiledProject(fileSystem, options.output, records);
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    PrintSummary(summaryOut, options, found->maps, records, found->unreadable, seconds);
+    PrintSummary(summaryOut, options, found->maps, records, found->unreadable, seconds,
+                 project ? *project : std::nullopt);
     int status = Count(records).failed + found->unreadable.size() == 0 ? 0 : 1;
+    if (!project) {
+        status = std::max(status, fail(project.error()));
+    }
     // A summary that couldn't be written (a full disk) is a failure, said on standard error when that is elsewhere.
     if (std::fflush(summaryOut) != 0 || std::ferror(summaryOut) != 0) {
         status = summaryOut == err ? std::max(status, 1)

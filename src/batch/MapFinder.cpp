@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 
 #include "base/Text.h"
@@ -97,8 +98,10 @@ bool IsMapName(const std::string& name) {
 }
 
 std::string OutputName(const MapEntry& entry) {
+    // The output's own ending: .rmp, or .tmj for a Tiled map.
     const std::string& name = entry.relative;
-    return (IsMapName(name) ? name.substr(0, name.size() - kMapEnding.size()) : name) + ".rmp";
+    const std::string_view ending = std::string_view(entry.output).ends_with(".tmj") ? ".tmj" : ".rmp";
+    return (IsMapName(name) ? name.substr(0, name.size() - kMapEnding.size()) : name) + std::string(ending);
 }
 
 Expected<FoundMaps> FindMaps(FileSystem& files, const std::string& source, const std::string& output) {

@@ -29,7 +29,7 @@ struct FoundMaps {
 
 bool IsMapName(const std::string& name);  // Whether name ends in ".map", in any letter case.
 
-// The output's path below OUTPUT, '/'-separated: how the build log names it.
+// The output's path below OUTPUT, '/'-separated, with the output's ending: how the build log names it.
 std::string OutputName(const MapEntry& entry);
 
 // folder and name joined with the batch's separator (none after a folder that ends in one; name alone for no folder).

@@ -21,6 +21,10 @@ const char* const kBatchHelp =
     "  -j, --jobs N          convert N maps at a time (default: the number of cores)\n"
     "      --tilesets DIR    look for tilesets in DIR too (repeatable, in order)\n"
     "      --tileset FILE    pair every map with the tileset FILE\n"
+    "      --format FORMAT   rmp (the default), or tmj: each map becomes a Tiled map\n"
+    "                        OUTPUT/PATH/NAME.tmj; its tileset, shared by the maps\n"
+    "                        that use it, goes in OUTPUT/tilesets (.tsj and .png),\n"
+    "                        and OUTPUT/NAME.tiled-project opens them all in Tiled\n"
     "      --report FILE     write one record per map to FILE (.json or .csv); \"-\":\n"
     "                        JSON on standard output, the summary on standard error\n"
     "      --png             draw each RMP file into NAME.png beside it, as rmpview\n"
@@ -49,6 +53,7 @@ const std::vector<DeclaredOption> kDeclared{
     {"tilesets", '\0', true, true},
     {"tileset", '\0', true},
     {"report", '\0', true},
+    {"format", '\0', true},
     {"force"},
     {"png"},
     {"scale", 's', true},
@@ -68,6 +73,10 @@ Expected<unsigned> ParseJobs(const std::string& text) {
 }
 
 }  // namespace
+
+const char* OutputEnding(OutputFormat format) {
+    return format == OutputFormat::Tmj ? ".tmj" : ".rmp";
+}
 
 std::string PictureDrawingName(const PictureScale& scale) {
     if (scale.fit) {
@@ -102,6 +111,11 @@ Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& argumen
             options.tileset = given.value;
         } else if (given.name == "report") {
             options.report = given.value;
+        } else if (given.name == "format") {
+            if (given.value != "rmp" && given.value != "tmj") {
+                return UsageError("the format must be rmp or tmj, not \"" + given.value + "\"");
+            }
+            options.format = given.value == "tmj" ? OutputFormat::Tmj : OutputFormat::Rmp;
         } else if (given.name == "scale") {
             Expected<double> scale = ParseScaleFactor(given.value);
             if (!scale) {
@@ -141,6 +155,9 @@ Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& argumen
     }
     if (!options.png && (options.pictureScale.factor || options.pictureScale.fit)) {
         return UsageError(std::string(options.pictureScale.factor ? "--scale" : "--size") + " goes with --png");
+    }
+    if (options.png && options.format == OutputFormat::Tmj) {
+        return UsageError("--png draws RMP files: it doesn't go with --format tmj");
     }
     if (options.pictureScale.factor && options.pictureScale.fit) {
         return UsageError("--scale and --size don't go together");

@@ -11,6 +11,12 @@ namespace gridport::batch {
 
 enum class ReportFormat { Json, Csv };
 
+// What each map becomes: gridport's RMP file, or a Tiled map whose tileset it shares with the maps of the same tileset.
+enum class OutputFormat { Rmp, Tmj };
+
+// The output's ending, with its dot: ".rmp" or ".tmj".
+const char* OutputEnding(OutputFormat format);
+
 struct BatchOptions {
     std::string source;
     std::string output;
@@ -18,6 +24,7 @@ struct BatchOptions {
     std::optional<std::string> tileset;  // --tileset FILE: one tileset for every map.
     std::optional<std::string> report;  // --report FILE; "-" writes it to standard output, in JSON.
     ReportFormat reportFormat = ReportFormat::Json;
+    OutputFormat format = OutputFormat::Rmp;  // --format rmp|tmj
     bool png = false;            // --png: draw each output's picture into NAME.png beside it
     PictureScale pictureScale;   // --scale F or --size WxH|N, with --png
     unsigned jobs = 0;  // Worker threads; 0 until chosen, then at least 1.

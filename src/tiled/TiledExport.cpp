@@ -410,7 +410,10 @@ private:
 };
 
 TiledOutput::TiledOutput(const std::string& map, FileSystem& fileSystem, std::string mapPath, std::string tilesetPath)
-    : paths_(PathsFor(map)), fileSystem_(fileSystem), inputs_{std::move(mapPath), std::move(tilesetPath)} {}
+    : TiledOutput(PathsFor(map), fileSystem, std::move(mapPath), std::move(tilesetPath)) {}
+
+TiledOutput::TiledOutput(ExportPaths paths, FileSystem& fileSystem, std::string mapPath, std::string tilesetPath)
+    : paths_(std::move(paths)), fileSystem_(fileSystem), inputs_{std::move(mapPath), std::move(tilesetPath)} {}
 
 TiledOutput::~TiledOutput() = default;
 

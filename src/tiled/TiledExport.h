@@ -22,6 +22,8 @@ Expected<void> ExportRmp(File& file, const std::string& path, const std::string&
 class TiledOutput final : public ConversionSink {
 public:
     TiledOutput(const std::string& map, FileSystem& fileSystem, std::string mapPath, std::string tilesetPath);
+    // Into the outputs paths names, the tileset perhaps written with another map (ExportPaths).
+    TiledOutput(ExportPaths paths, FileSystem& fileSystem, std::string mapPath, std::string tilesetPath);
     ~TiledOutput() override;
 
     // Why the export could not be made, or its commit's result. Only after a conversion that succeeded.

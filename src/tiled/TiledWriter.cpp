@@ -89,8 +89,13 @@ bool NamesTiledMap(std::string_view path) {
 ExportPaths PathsFor(const std::string& map) {
     const std::size_t dot = map.rfind('.');
     const std::string base = map.substr(0, dot);
-    return ExportPaths{map, base + std::string(kTilesetEnding), base + std::string(kImageEnding),
-                       base.substr(FileNameStart(base))};
+    const std::string stem = base.substr(FileNameStart(base));
+    return ExportPaths{map, base + std::string(kTilesetEnding), base + std::string(kImageEnding), stem,
+                       stem + std::string(kTilesetEnding)};
+}
+
+std::string TilesetEntry(std::string_view source) {
+    return "\"tilesets\":[{\"firstgid\":1,\"source\":" + Quoted(source) + "}]";
 }
 
 Expected<void> CheckOutputs(const ExportPaths& paths, const std::vector<std::string>& inputs, FileSystem& fileSystem) {
@@ -100,6 +105,9 @@ Expected<void> CheckOutputs(const ExportPaths& paths, const std::vector<std::str
                      "ending");
     }
     for (const std::string* output : {&paths.map, &paths.tileset, &paths.image}) {
+        if (output != &paths.map && !paths.writesTileset) {
+            continue;
+        }
         for (const std::string& input : inputs) {
             if (fileSystem.SameFile(*output, input)) {
                 return Error(ErrorKind::Output, *output, "the output is the input " + input);
@@ -123,14 +131,16 @@ Expected<void> TiledWriter::Begin(const MapHead& head) {
     if (!map) {
         return map.error();
     }
-    Expected<std::unique_ptr<OutputFile>> tileset = outputs_.OpenOutput(paths_.tileset);
-    if (!tileset) {
-        return tileset.error();
-    }
     mapFile_ = std::move(*map);
-    tilesetFile_ = std::move(*tileset);
     out_ = std::make_unique<BufferedWriter>(*mapFile_);
-    tiles_ = std::make_unique<BufferedWriter>(*tilesetFile_);
+    if (paths_.writesTileset) {
+        Expected<std::unique_ptr<OutputFile>> tileset = outputs_.OpenOutput(paths_.tileset);
+        if (!tileset) {
+            return tileset.error();
+        }
+        tilesetFile_ = std::move(*tileset);
+        tiles_ = std::make_unique<BufferedWriter>(*tilesetFile_);
+    }
     for (const LayerHead& layer : head.layers) {
         mapWidth_ = std::max<std::uint32_t>(mapWidth_, layer.width);
         mapHeight_ = std::max<std::uint32_t>(mapHeight_, layer.height);
@@ -153,8 +163,7 @@ Expected<void> TiledWriter::Begin(const MapHead& head) {
         Number(mapWidth_) + ",\"height\":" + Number(mapHeight_) + ",\"tilewidth\":" + Number(head.tileWidth) +
         ",\"tileheight\":" + Number(head.tileHeight) + ",\"nextlayerid\":" + Number(static_cast<std::int64_t>(layers) + 1) +
         ",\"nextobjectid\":" + Number(static_cast<std::int64_t>(head.entities + head.zones) + 1) +
-        ",\n\"tilesets\":[{\"firstgid\":1,\"source\":" + Quoted(paths_.stem + std::string(kTilesetEnding)) +
-        "}],\n\"properties\":[" + Join(properties) + "],\n\"layers\":[");
+        ",\n" + TilesetEntry(paths_.source) + ",\n\"properties\":[" + Join(properties) + "],\n\"layers\":[");
     if (head.layers.empty() && head.entities == 0 && head.zones == 0) {
         CloseRecords();
     }
@@ -166,7 +175,9 @@ Expected<void> TiledWriter::Begin(const MapHead& head) {
         ",\"columns\":" + Number(columns_) + ",\"image\":" + Quoted(paths_.stem + std::string(kImageEnding)) +
         ",\"imagewidth\":" + Number(std::int64_t{columns_} * head.tileWidth) +
         ",\"imageheight\":" + Number(std::int64_t{rows_} * head.tileHeight) + ",\"margin\":0,\"spacing\":0,\n\"tiles\":[";
-    tiles_->PutBytes(tilesetHead.data(), tilesetHead.size());
+    if (tiles_ != nullptr) {
+        tiles_->PutBytes(tilesetHead.data(), tilesetHead.size());
+    }
     return Success();
 }
 
@@ -316,12 +327,18 @@ void TiledWriter::CloseRecords() {
 }
 
 void TiledWriter::Pixels(const std::uint8_t* bytes, std::size_t count) {
+    if (tiles_ == nullptr) {
+        return;
+    }
     pixels_.insert(pixels_.end(), bytes, bytes + count);
 }
 
 // A tile with information or segments gets an entry: its values, and its segments as polylines in its collision shapes.
 void TiledWriter::TileInfo(const RtsTileInfo& info) {
     const std::uint32_t tile = tile_++;
+    if (tiles_ == nullptr) {
+        return;
+    }
     if (!info.infoFlag && info.infoValueA == 0 && info.infoValueB == 0 && info.segments.empty()) {
         return;
     }
@@ -348,6 +365,13 @@ void TiledWriter::TileInfo(const RtsTileInfo& info) {
 
 Expected<void> TiledWriter::Commit() {
     CloseRecords();
+    if (tiles_ == nullptr) {
+        out_->Flush();
+        if (Expected<void> written = outputs_.Written(); !written) {
+            return written;
+        }
+        return outputs_.PutInPlace();
+    }
     const std::string end = std::string(tileListed_ ? "\n" : "") + "]}\n";
     tiles_->PutBytes(end.data(), end.size());
     const std::uint64_t tileBytes = std::uint64_t{head_.tileWidth} * head_.tileHeight * 4;

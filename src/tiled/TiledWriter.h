@@ -22,13 +22,18 @@
 namespace gridport::tiled {
 
 // Where an export goes: the map as named, and beside it STEM.tsj and STEM.png, STEM being the map's name without its
-// ending.
+// ending. A map whose tileset is shared with other maps names it by source and leaves it to be written once.
 struct ExportPaths {
     std::string map;
     std::string tileset;
     std::string image;
-    std::string stem;  // the name alone, as the map and tileset refer to each other
+    std::string stem;    // the tileset's name alone, as the tileset names its image
+    std::string source;  // the tileset as the map refers to it: STEM.tsj, or a path relative to the map's folder
+    bool writesTileset = true;  // false: the map alone is written, its tileset being written with another map
 };
+
+// The map's list of tilesets as the map file writes it: the one tileset, referred to as source.
+std::string TilesetEntry(std::string_view source);
 
 // Whether path names a Tiled JSON map: it ends in .tmj or .json, letter case ignored.
 bool NamesTiledMap(std::string_view path);

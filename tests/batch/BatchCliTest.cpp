@@ -721,6 +721,8 @@ TEST_F(Batch, WrongUsageIsStatusTwoAndTouchesNothing) {
                                UsageCase{{"-s", "2", "a", "b"}, "--scale goes with --png"},
                                UsageCase{{"--png", "--size", "8", "-s", "2", "a", "b"}, "don't go together"},
                                UsageCase{{"--png", "--size", "0x3", "a", "b"}, "the size must be WxH or N"},
+                               UsageCase{{"--format", "tmx", "a", "b"}, "the format must be rmp or tmj, not \"tmx\""},
+                               UsageCase{{"--png", "--format", "tmj", "a", "b"}, "doesn't go with --format tmj"},
                                // What can be checked before any map is read.
                                UsageCase{{"--tilesets", "nosuchdir", "a", "b"}, "--tilesets nosuchdir: no such folder"},
                                UsageCase{{"--tileset", "nosuch.vsp", "a", "b"}, "--tileset nosuch.vsp: cannot open: No such"},
@@ -753,6 +755,92 @@ TEST_F(Batch, WrongUsageIsStatusTwoAndTouchesNothing) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("missing: cannot open"), std::string::npos) << run.err;
 }
+
+#ifdef GRIDPORT_MAPVIEW_BINARY
+// Tiled maps are mapview's but for the tileset's name; the maps of one tileset file and version share its tileset.
+TEST_F(Batch, TiledMapsAreMapviewsAndShareTheirTilesets) {
+    PutMap("src/a.map", "t.vsp");
+    PutMap("src/c.map", "t.vsp");
+    test::MapV2File version2 = test::HarbourMap();
+    version2.text = "t.vsp";
+    Put("src/d.map", version2.Build());
+    Put("src/x/b.map", version2.Build());
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    Put("src/x/t.vsp", test::PatternVsp(6).Build());
+    Outcome run = Run({"-j", "2", "--format", "tmj", "src", "out"});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(Plain(run.out).substr(0, run.out.find(" in ")), "4 maps: 4 converted, 0 up to date, 0 failed");
+    EXPECT_NE(Plain(run.out).find("\nTiled project: out/out.tiled-project\n"), std::string::npos) << run.out;
+    // (map, its tileset, the shared tileset's name, how the map refers to it)
+    const std::vector<std::vector<std::string>> maps{{"a", "src/t.vsp", "t-v1", "tilesets/t-v1.tsj"},
+                                                     {"c", "src/t.vsp", "t-v1", "tilesets/t-v1.tsj"},
+                                                     {"d", "src/t.vsp", "t", "tilesets/t.tsj"},
+                                                     {"x/b", "src/x/t.vsp", "t-2", "../tilesets/t-2.tsj"}};
+    const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+        const std::size_t at = text.find(from);
+        return at == std::string::npos ? text : text.replace(at, from.size(), to);
+    };
+    for (const std::vector<std::string>& map : maps) {
+        const std::string stem = fs::path(map[0]).filename().string();
+        const fs::path reference = capture / (stem + ".tmj");
+        ASSERT_EQ(Native(GRIDPORT_MAPVIEW_BINARY, {"src/" + map[0] + ".map", map[1], reference}).status, 0);
+        EXPECT_EQ(Slurp(work / ("out/" + map[0] + ".tmj")),
+                  replaced(Slurp(reference), "\"source\":\"" + stem + ".tsj\"", "\"source\":\"" + map[3] + "\""));
+        const std::string tileset = replaced(replaced(Slurp(capture / (stem + ".tsj")), "\"name\":\"" + stem + "\"",
+                                                      "\"name\":\"" + map[2] + "\""),
+                                             "\"image\":\"" + stem + ".png", "\"image\":\"" + map[2] + ".png");
+        EXPECT_EQ(Slurp(work / ("out/tilesets/" + map[2] + ".tsj")), tileset) << map[0];
+        EXPECT_EQ(Slurp(work / ("out/tilesets/" + map[2] + ".png")), Slurp(capture / (stem + ".png"))) << map[0];
+    }
+    std::vector<std::string> written;
+    for (const auto& entry : fs::directory_iterator(fs::path(work / "out/tilesets"))) {
+        written.push_back(entry.path().filename().string());
+    }
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<std::string>{"t-2.png", "t-2.tsj", "t-v1.png", "t-v1.tsj", "t.png", "t.tsj"}));
+    EXPECT_FALSE(Exists("out/a.tsj"));
+    const nlohmann::json project = Report("out/out.tiled-project");
+    EXPECT_EQ(project, nlohmann::json::parse(R"({"automappingRulesFile":"","commands":[],"extensionsPath":"extensions",
+                                                "folders":["."],"propertyTypes":[]})"));
+    // Up to date while the shared tileset is there; another format's outputs are other files.
+    run = Run({"--format", "tmj", "src", "out"});
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), "4 maps: 0 converted, 4 up to date, 0 failed");
+    EXPECT_EQ(run.out.find("Tiled project"), std::string::npos);
+    fs::remove(work / "out/tilesets/t-2.png");
+    run = Run({"--format", "tmj", "src", "out"});
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), "4 maps: 1 converted, 3 up to date, 0 failed");
+    EXPECT_TRUE(Exists("out/tilesets/t-2.png"));
+    run = Run({"src", "out"});
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), "4 maps: 4 converted, 0 up to date, 0 failed");
+    EXPECT_EQ(test::ReadDiskFile(work / "out/x/b.rmp"), Reference("src/x/b.map", "src/x/t.vsp"));
+    run = Run({"--format", "tmj", "src", "out"});
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), "4 maps: 0 converted, 4 up to date, 0 failed");
+    EXPECT_EQ(Temporaries(), 0U);
+}
+
+// A shared tileset is written by the next of its maps when the first fails, and never over a tileset read.
+TEST_F(Batch, TiledTilesetsOutliveAFailureAndAreNeverInputs) {
+    test::MapV1File bad = test::TownMap();
+    bad.text = "t.vsp";
+    bad.background[5] = 40;
+    Put("src/a.map", bad.Build());
+    PutMap("src/b.map", "t.vsp");
+    Put("src/t.vsp", test::PatternVsp(5).Build());
+    test::MapV2File rts = test::HarbourMap();
+    rts.text = "tilesets\\t.png";
+    Put("src/c.map", rts.Build());
+    const Bytes tiles = test::PatternRts(5, 8, 4).Build();
+    Put("src/tilesets/t.png", tiles);
+    const Outcome run = Run({"-j", "1", "--format", "tmj", "src", "src"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out.substr(0, run.out.find(" in ")), "3 maps: 2 converted, 0 up to date, 1 failed") << run.out;
+    EXPECT_TRUE(Exists("src/tilesets/t-v1.tsj"));
+    EXPECT_NE(Slurp(work / "src/b.tmj").find("\"source\":\"tilesets/t-v1.tsj\""), std::string::npos);
+    EXPECT_EQ(test::ReadDiskFile(work / "src/tilesets/t.png"), tiles);
+    EXPECT_NE(Slurp(work / "src/c.tmj").find("\"source\":\"tilesets/t-2.tsj\""), std::string::npos);
+    EXPECT_TRUE(Exists("src/tilesets/t-2.png"));
+}
+#endif
 
 TEST_F(Batch, FailFastTakesNoMapAfterAFailure) {
     Put("src/a.map", {'b', 'a', 'd'});
