@@ -1,0 +1,120 @@
+// The PNG reader, on libpng: the file comes through the file system's File, the size is checked before the pixels are
+// allocated, and libpng's failures come back by longjmp to one place that turns them into the error.
+
+#include "picture/PngReader.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <optional>
+
+namespace gridport {
+
+namespace {
+
+struct Reading {
+    File* file = nullptr;
+    std::optional<Error> failure;  // why the file could not be read or the size was refused: to libpng, an abort
+    std::string libpngMessage;
+};
+
+void ReadBytes(png_structp png, png_bytep data, png_size_t count) {
+    auto* reading = static_cast<Reading*>(png_get_io_ptr(png));
+    Expected<std::size_t> read = reading->file->Read(data, count);
+    if (!read) {
+        reading->failure = read.error();
+        png_error(png, "read failed");
+    }
+    if (*read < count) {
+        png_error(png, "the file ends before its picture does");
+    }
+}
+
+void OnError(png_structp png, png_const_charp message) {
+    auto* reading = static_cast<Reading*>(png_get_error_ptr(png));
+    if (reading->libpngMessage.empty()) {
+        reading->libpngMessage = message;
+    }
+    png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+// libpng's structures, destroyed however the reading ends.
+struct PngHandles {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~PngHandles() { png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr); }
+};
+
+// The decoding, under libpng's longjmp: everything it changes lives in the caller's frame. False when libpng gave up.
+bool Decode(png_structp png, png_infop info, Reading& reading, const PngSizeCheck& sizeCheck, RgbaPicture& picture,
+            std::vector<png_bytep>& rows) {
+    if (setjmp(png_jmpbuf(png)) != 0) {
+        return false;
+    }
+    png_set_read_fn(png, &reading, ReadBytes);
+    png_set_sig_bytes(png, 8);
+    png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    if (Expected<void> allowed = sizeCheck(width, height); !allowed) {
+        reading.failure = allowed.error();
+        png_error(png, "size refused");
+    }
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != std::size_t{width} * 4) {
+        png_error(png, "unexpected row size after conversion to RGBA");
+    }
+    picture.width = width;
+    picture.height = height;
+    picture.pixels.resize(std::size_t{width} * height * 4);
+    rows.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y) {
+        rows[y] = picture.pixels.data() + std::size_t{y} * width * 4;
+    }
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    return true;
+}
+
+}  // namespace
+
+Expected<RgbaPicture> ReadPng(const std::string& path, FileSystem& fileSystem, const PngSizeCheck& sizeCheck) {
+    Expected<std::unique_ptr<File>> file = fileSystem.Open(path, OpenMode::Read);
+    if (!file) {
+        return file.error();
+    }
+    png_byte signature[8] = {};
+    Expected<std::size_t> head = (*file)->Read(signature, sizeof signature);
+    if (!head) {
+        return head.error();
+    }
+    if (*head < sizeof signature || png_sig_cmp(signature, 0, sizeof signature) != 0) {
+        return Error(path, 0, "not a PNG file");
+    }
+    Reading reading;
+    reading.file = file->get();
+    PngHandles handles;
+    handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reading, OnError, OnWarning);
+    if (handles.png == nullptr || (handles.info = png_create_info_struct(handles.png)) == nullptr) {
+        return Error(ErrorKind::System, path, "out of memory for the PNG decoder");
+    }
+    RgbaPicture picture;
+    std::vector<png_bytep> rows;
+    if (!Decode(handles.png, handles.info, reading, sizeCheck, picture, rows)) {
+        if (reading.failure) {
+            return *reading.failure;
+        }
+        return Error(path, "damaged PNG data: " + reading.libpngMessage);
+    }
+    return picture;
+}
+
+}  // namespace gridport
