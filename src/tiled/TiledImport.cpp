@@ -903,6 +903,10 @@ private:
             return Success();
         };
         if (compression.empty()) {
+            if (bytes->size() != cells * 4) {
+                place.Fail("its data holds " + std::to_string(bytes->size()) + " bytes; its size " + size + " needs " +
+                           std::to_string(cells * 4));
+            }
             if (Expected<void> fed = take(bytes->data(), bytes->size()); !fed) {
                 Refuse(fed.error());
             }

@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <functional>
+
+#include "support/SampleRmp.h"
+#include "support/TiledMap.h"
+#include "tiled/TiledImport.h"
+
+namespace gridport {
+namespace {
+
+using Json = nlohmann::json;
+using test::Bytes;
+using test::MemoryFileSystem;
+
+// Every field the mapping carries, at values the file holds: a layer smaller than the map (padding), hidden, with
+// factors, rates, an aux flag and segments; entities of the three record types; zones, one reversed both ways.
+TileMap FullMap() {
+    TileMap map;
+    map.headerX = 65535;
+    map.headerY = 7;
+    map.headerLayer = 1;
+    map.headerMode = 255;
+    map.linkedFileName = "linked.vsp";
+    map.textA = "A";
+    map.textB = "caf\xC3\xA9";
+    map.textList = {"one", "", "three", "four"};
+    MapLayer ground;
+    ground.name = "ground";
+    ground.width = 4;
+    ground.height = 3;
+    for (std::uint32_t i = 0; i < 12; ++i) {
+        ground.tiles.push_back(i % 5);
+    }
+    ground.segments = {{-1, 2, 70000, -70000}, {0, 0, 1, 1}};
+    MapLayer top = ground;
+    top.name = "top";
+    top.width = 2;
+    top.height = 2;
+    top.tiles = {4, 3, 2, 1};
+    top.segments.clear();
+    top.showFlag = false;
+    top.factorsEnabled = true;
+    top.auxFlag = true;
+    top.factorX = 0.25F;
+    top.rateY = -3.5F;
+    map.layers = {ground, top};
+    map.entities.resize(3);
+    for (std::size_t i = 0; i < 3; ++i) {
+        MapEntity& entity = map.entities[i];
+        entity.x = static_cast<std::int32_t>(i) * 100;
+        entity.y = 65535 - static_cast<std::int32_t>(i);
+        entity.layer = 1;
+        entity.kind = i == 0 ? 0 : static_cast<std::int32_t>(i) + 1;
+        entity.textA = i == 0 ? "" : "a" + std::to_string(i);
+        entity.textB = i == 1 ? "b" : "";
+        entity.textList = i == 1 ? std::array<std::string, 5>{"l0", "", "l2", "l3", "l4"} : std::array<std::string, 5>{};
+    }
+    map.zones = {MapZone{1, 2, 3, 4, 5, 6, "zone"}, MapZone{30, 40, 10, 20, 0, 65535, ""}};
+    map.tileset.tileWidth = 2;
+    map.tileset.tileHeight = 3;
+    map.tileset.tiles.assign(5, Tile{RgbaImage(2, 3), false, 0, 0, {}});
+    for (std::size_t i = 0; i < 5; ++i) {
+        for (std::size_t p = 0; p < 24; ++p) {
+            map.tileset.tiles[i].image.pixels[p] = static_cast<std::uint8_t>(i * 40 + p * 7);
+        }
+    }
+    map.tileset.tiles[1].infoFlag = true;
+    map.tileset.tiles[1].infoValueA = 65535;
+    map.tileset.tiles[1].infoValueB = 9;
+    map.tileset.tiles[4].segments = {{0, 0, 2, 3}, {65535, 1, 0, 2}};
+    return map;
+}
+
+// A map's files put in memory, its tileset in 3 columns (the last row part empty), then changed by a case.
+struct Files {
+    explicit Files(const TileMap& map, const std::function<void(Json&, Json&)>& change = {}) {
+        Json mapJson = test::TiledMapJson(map);
+        Json tilesetJson = test::TiledTilesetJson(map.tileset, 3);
+        if (change) {
+            change(mapJson, tilesetJson);
+        }
+        test::PutTiledMap(files, mapJson, tilesetJson, test::TilesetPng(map.tileset, 3));
+    }
+    Expected<TiledImportSummary> Import(const std::string& output = "out.rmp") {
+        return ImportTiledMap("map.tmj", files, output);
+    }
+    MemoryFileSystem files;
+};
+
+std::string Base64(const Bytes& bytes) {
+    static const char* const kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::uint32_t bits = (std::uint32_t{bytes[i]} << 16) |
+                                   (i + 1 < bytes.size() ? std::uint32_t{bytes[i + 1]} << 8 : 0) |
+                                   (i + 2 < bytes.size() ? bytes[i + 2] : 0);
+        for (std::size_t k = 0; k < 4; ++k) {
+            text += k <= bytes.size() - i ? kDigits[(bits >> (18 - 6 * k)) & 63] : '=';
+        }
+    }
+    return text;
+}
+
+// zlib's (15 window bits) or gzip's (31) stream of the bytes.
+Bytes Deflate(const Bytes& bytes, int windowBits) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    Bytes out(deflateBound(&z, bytes.size()) + 32);
+    z.next_in = const_cast<Bytef*>(bytes.data());
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+Bytes GidBytes(const Json& data) {
+    Bytes bytes;
+    for (const Json& gid : data) {
+        const auto value = gid.get<std::uint32_t>();
+        bytes.insert(bytes.end(), {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+                                   static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
+    }
+    return bytes;
+}
+
+TEST(TiledImport, EveryFieldComesBackAsTheReferenceWriterWritesIt) {
+    const TileMap map = FullMap();
+    Files files(map);
+    const Expected<TiledImportSummary> checked = ImportTiledMap("map.tmj", files.files, std::nullopt);
+    ASSERT_TRUE(checked) << checked.error().Text();
+    EXPECT_FALSE(files.files.Has("out.rmp"));
+    EXPECT_EQ(DescribeImport(*checked), "2 layers, 4 x 3 cells, 5 tiles, 3 entities, 2 zones");
+    const Expected<TiledImportSummary> imported = files.Import();
+    ASSERT_TRUE(imported) << imported.error().Text();
+    EXPECT_EQ(files.files.Get("out.rmp"), test::SaveToMemory(map));
+}
+
+TEST(TiledImport, DataAsListBase64ZlibAndGzipGiveTheSameFile) {
+    const TileMap map = FullMap();
+    const Bytes expected = test::SaveToMemory(map);
+    for (const std::string encoding : {"list", "base64", "zlib", "gzip"}) {
+        Files files(map, [&](Json& tiled, Json&) {
+            for (Json& layer : tiled["layers"]) {
+                if (layer["type"] == "tilelayer" && encoding != "list") {
+                    const Bytes bytes = GidBytes(layer["data"]);
+                    layer["encoding"] = "base64";
+                    layer["compression"] = encoding == "base64" ? "" : encoding;
+                    layer["data"] = Base64(encoding == "base64" ? bytes : Deflate(bytes, encoding == "zlib" ? 15 : 31));
+                }
+            }
+        });
+        const Expected<TiledImportSummary> imported = files.Import();
+        ASSERT_TRUE(imported) << encoding << ": " << imported.error().Text();
+        EXPECT_EQ(files.files.Get("out.rmp"), expected) << encoding;
+    }
+}
+
+TEST(TiledImport, EmptyCellsTakeOneTransparentTileAfterTheTileset) {
+    TileMap map = FullMap();
+    Files files(map, [](Json& tiled, Json&) { tiled["layers"][1]["data"][4] = 0; });  // cell (0, 1) of "top"
+    ASSERT_TRUE(files.Import());
+    map.layers[1].tiles[2] = 5;
+    map.tileset.tiles.push_back(Tile{RgbaImage(2, 3), false, 0, 0, {}});
+    EXPECT_EQ(files.files.Get("out.rmp"), test::SaveToMemory(map));
+}
+
+TEST(TiledImport, BitPatternsAndBytesPropertiesKeepExactValues) {
+    TileMap map = FullMap();
+    Files files(map, [](Json& tiled, Json&) {
+        tiled["layers"][0]["properties"].push_back({{"name", "rate x"}, {"type", "string"}, {"value", "0x80000000"}});
+        tiled["layers"][0]["properties"].push_back({{"name", "name bytes"}, {"type", "string"}, {"value", "/w=="}});
+        tiled["properties"].push_back({{"name", "text A bytes"}, {"type", "string"}, {"value", "gIE="}});
+    });
+    ASSERT_TRUE(files.Import());
+    map.layers[0].rateX = -0.0F;
+    map.layers[0].name = "\xFF";
+    map.textA = "\x80\x81";
+    EXPECT_EQ(files.files.Get("out.rmp"), test::SaveToMemory(map));
+}
+
+struct Failure {
+    const char* name;
+    std::function<void(Json& map, Json& tileset)> change;
+    const char* path;
+    const char* reason;
+    std::string output = "out.rmp";
+    std::string rawMap = "";
+};
+
+TEST(TiledImport, EveryFailureNamesItsFileAndReason) {
+    const auto layer = [](Json& map) -> Json& { return map["layers"][0]; };
+    const std::vector<Failure> failures = {
+        {"several tilesets", [](Json& m, Json&) { m["tilesets"].push_back(m["tilesets"][0]); }, "map.tmj",
+         "the map uses 2 tilesets"},
+        {"image collection", [](Json&, Json& t) { t.erase("image"); }, "tiles.tsj", "tiles of several sizes"},
+        {"flipped tile", [&](Json& m, Json&) { layer(m)["data"][5] = 0x80000002U; }, "map.tmj",
+         "layer \"ground\": cell (1, 1) is flipped or rotated"},
+        {"infinite", [](Json& m, Json&) { m["infinite"] = true; }, "map.tmj", "the map is infinite"},
+        {"chunks", [&](Json& m, Json&) { layer(m)["chunks"] = Json::array(); }, "map.tmj", "in chunks"},
+        {"image layer", [](Json& m, Json&) { m["layers"].push_back({{"type", "imagelayer"}, {"name", "sky"}}); },
+         "map.tmj", "layer \"sky\" is an image layer"},
+        {"group layer", [](Json& m, Json&) { m["layers"].push_back({{"type", "group"}, {"name", "g"}}); }, "map.tmj",
+         "layer \"g\" is a group layer"},
+        {"other object layer",
+         [](Json& m, Json&) { m["layers"].push_back({{"type", "objectgroup"}, {"name", "npcs"}, {"objects", {}}}); },
+         "map.tmj", "layer \"npcs\" is an object layer"},
+        {"isometric", [](Json& m, Json&) { m["orientation"] = "isometric"; }, "map.tmj",
+         "the map is isometric; only orthogonal"},
+        {"256 tile layers",
+         [&](Json& m, Json&) {
+             const Json copy = layer(m);
+             m["layers"] = Json::array();
+             for (int i = 0; i < 256; ++i) {
+                 m["layers"].push_back(copy);
+             }
+         },
+         "map.tmj", "the map has 256 tile layers; the RMP format holds at most 255"},
+        {"65535 tiles and the extra one",
+         [&](Json& m, Json& t) {
+             t["tilecount"] = 65535;
+             layer(m)["data"][0] = 0;
+         },
+         "map.tmj", "cell (0, 0) is empty, which needs one more tile than the tileset's 65535"},
+        {"65536 tiles", [](Json&, Json& t) { t["tilecount"] = 65536; }, "tiles.tsj",
+         "the tileset has 65536 tiles; the RMP format holds at most 65535"},
+        {"layer over 65535 wide",
+         [&](Json& m, Json&) { layer(m)["properties"][0]["value"] = 65536; }, "map.tmj",
+         "layer \"ground\": its size is 65536 x 3; an RMP layer is at most 65535 x 65535"},
+        {"gid beyond the tileset", [&](Json& m, Json&) { layer(m)["data"][11] = 6; }, "map.tmj",
+         "layer \"ground\": cell (3, 2) holds gid 6, beyond the tileset (gids 1 to 5)"},
+        {"malformed JSON", {}, "map.tmj", "byte 9: malformed JSON", "out.rmp", "{\"type\": x}"},
+        {"list shorter than the layer", [&](Json& m, Json&) { layer(m)["data"].erase(0); }, "map.tmj",
+         "its data holds 11 cells; its size 4 x 3 needs 12"},
+        {"base64 shorter than the layer",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["data"] = Base64(Bytes(44, 1));
+         },
+         "map.tmj", "its data holds 44 bytes; its size 4 x 3 needs 48"},
+        {"zlib data longer than the layer",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["compression"] = "zlib";
+             layer(m)["data"] = Base64(Deflate(Bytes(52, 0), 15));
+         },
+         "map.tmj", "its data holds more than its size 4 x 3 needs"},
+        {"damaged gzip",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["compression"] = "gzip";
+             layer(m)["data"] = Base64(Bytes(20, 7));
+         },
+         "map.tmj", "layer \"ground\"'s data is not valid gzip data"},
+        {"zstd",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["compression"] = "zstd";
+             layer(m)["data"] = "AAAA";
+         },
+         "map.tmj", "its data is zstd-compressed; only uncompressed, zlib and gzip data import"},
+        {"XML tileset", [](Json& m, Json&) { m["tilesets"][0]["source"] = "tiles.tsx"; }, "map.tmj",
+         "save the tileset as JSON, or embed it"},
+        {"picture size not the declared", [](Json&, Json& t) { t["imagewidth"] = 8; }, "tiles.png",
+         "the picture is 6 x 6 pixels; the tileset tiles.tsj says 8 x 6"},
+        {"picture wider than the columns",
+         [](Json&, Json& t) {
+             t["columns"] = 1;
+             t.erase("imagewidth");
+             t.erase("imageheight");
+         },
+         "tiles.png", "the picture is 6 x 6 pixels; the tileset's 5 tiles of 2 x 3 in 1 column need 2 x 15"},
+        {"property of the wrong type", [&](Json& m, Json&) { layer(m)["properties"][2]["value"] = 1; }, "map.tmj",
+         "property \"factors enabled\" is not true or false"},
+        {"bad segments", [&](Json& m, Json&) { layer(m)["properties"][8]["value"] = "1 2 3"; }, "map.tmj",
+         "property \"segments\" line 1 is not four signed 32-bit numbers"},
+        {"entity kind 1", [](Json& m, Json&) { m["layers"][2]["objects"][0]["properties"][1]["value"] = 1; },
+         "map.tmj", "object layer \"entities\", object 1: property \"kind\" is 1"},
+        {"output is the map", {}, "map.tmj", "the output is the input map.tmj", "map.tmj"},
+        {"output is the picture", {}, "tiles.png", "the output is the input tiles.png", "tiles.png"},
+    };
+    for (const Failure& failure : failures) {
+        Files files(FullMap(), failure.change);
+        if (!failure.rawMap.empty()) {
+            files.files.Put("map.tmj", Bytes(failure.rawMap.begin(), failure.rawMap.end()));
+        }
+        files.files.Put("out.rmp", {1, 2, 3});
+        const Expected<TiledImportSummary> imported = files.Import(failure.output);
+        ASSERT_FALSE(imported) << failure.name;
+        const std::string text = imported.error().Text();
+        EXPECT_EQ(text.rfind(failure.path + std::string(": "), 0), 0U) << failure.name << ": " << text;
+        EXPECT_NE(text.find(failure.reason), std::string::npos) << failure.name << ": " << text;
+        EXPECT_EQ(files.files.Get("out.rmp"), (Bytes{1, 2, 3})) << failure.name;
+    }
+}
+
+}  // namespace
+}  // namespace gridport
