@@ -761,7 +761,8 @@ private:
         RmpLayerFields& fields = plan.fields;
         std::optional<std::string> name = properties.Bytes(std::string(tiled::kNameBytes));
         fields.name = name ? std::move(*name) : RmpText(Text(layer, "name", place, ""), place, "its name");
-        fields.showFlag = Flag(layer, "visible", place, true);
+        // Tiled itself reads a layer without "visible" as hidden (and re-saves it so): the import agrees.
+        fields.showFlag = Flag(layer, "visible", place, false);
         fields.factorsEnabled = properties.Bool(tiled::kFactorsEnabled, false);
         fields.factorX = properties.Float(tiled::kFactorX, 1.0F);
         fields.factorY = properties.Float(tiled::kFactorY, 1.0F);
