@@ -575,6 +575,9 @@ public:
 
 private:
     std::uint32_t Cell(std::uint32_t gid) {
+        if ((gid & kGidFlags) == 0 && gid >= tileset_.firstGid && gid - tileset_.firstGid < tileset_.count) {
+            return static_cast<std::uint32_t>(gid - tileset_.firstGid);
+        }
         const std::string cell = "cell (" + std::to_string(x_) + ", " + std::to_string(y_) + ")";
         if ((gid & kGidFlags) != 0) {
             place_.Fail(cell + " is flipped or rotated (gid " + std::to_string(gid) + "); an RMP tile can't be");
@@ -590,12 +593,9 @@ private:
             usesEmptyTile_ = true;
             return static_cast<std::uint32_t>(tileset_.count);
         }
-        if (gid < tileset_.firstGid || gid - tileset_.firstGid >= tileset_.count) {
-            place_.Fail(cell + " holds gid " + std::to_string(gid) + ", beyond the tileset (gids " +
-                        std::to_string(tileset_.firstGid) + " to " +
-                        std::to_string(tileset_.firstGid + tileset_.count - 1) + ")");
-        }
-        return static_cast<std::uint32_t>(gid - tileset_.firstGid);
+        place_.Fail(cell + " holds gid " + std::to_string(gid) + ", beyond the tileset (gids " +
+                    std::to_string(tileset_.firstGid) + " to " + std::to_string(tileset_.firstGid + tileset_.count - 1) +
+                    ")");
     }
 
     const LayerPlan& layer_;

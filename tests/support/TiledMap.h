@@ -7,6 +7,12 @@
 
 namespace gridport::test {
 
+// A map with every field the mapping carries, at values the file holds: a
+// layer smaller than the map (padding cells), one hidden with factors, rates,
+// an aux flag; layer and tile segments, tile values; entities of the three
+// record types; zones, one reversed both ways. 5 tiles of 2 x 3.
+TileMap SampleTiledMap();
+
 // A map in memory as a Tiled JSON map, as the mapping between the two
 // writes it: tile layers (gid = tile + 1) with their properties, then the
 // object layers of entities and zones when there are any; its tileset is

@@ -14,65 +14,6 @@ using Json = nlohmann::json;
 using test::Bytes;
 using test::MemoryFileSystem;
 
-// Every field the mapping carries, at values the file holds: a layer smaller than the map (padding), hidden, with
-// factors, rates, an aux flag and segments; entities of the three record types; zones, one reversed both ways.
-TileMap FullMap() {
-    TileMap map;
-    map.headerX = 65535;
-    map.headerY = 7;
-    map.headerLayer = 1;
-    map.headerMode = 255;
-    map.linkedFileName = "linked.vsp";
-    map.textA = "A";
-    map.textB = "caf\xC3\xA9";
-    map.textList = {"one", "", "three", "four"};
-    MapLayer ground;
-    ground.name = "ground";
-    ground.width = 4;
-    ground.height = 3;
-    for (std::uint32_t i = 0; i < 12; ++i) {
-        ground.tiles.push_back(i % 5);
-    }
-    ground.segments = {{-1, 2, 70000, -70000}, {0, 0, 1, 1}};
-    MapLayer top = ground;
-    top.name = "top";
-    top.width = 2;
-    top.height = 2;
-    top.tiles = {4, 3, 2, 1};
-    top.segments.clear();
-    top.showFlag = false;
-    top.factorsEnabled = true;
-    top.auxFlag = true;
-    top.factorX = 0.25F;
-    top.rateY = -3.5F;
-    map.layers = {ground, top};
-    map.entities.resize(3);
-    for (std::size_t i = 0; i < 3; ++i) {
-        MapEntity& entity = map.entities[i];
-        entity.x = static_cast<std::int32_t>(i) * 100;
-        entity.y = 65535 - static_cast<std::int32_t>(i);
-        entity.layer = 1;
-        entity.kind = i == 0 ? 0 : static_cast<std::int32_t>(i) + 1;
-        entity.textA = i == 0 ? "" : "a" + std::to_string(i);
-        entity.textB = i == 1 ? "b" : "";
-        entity.textList = i == 1 ? std::array<std::string, 5>{"l0", "", "l2", "l3", "l4"} : std::array<std::string, 5>{};
-    }
-    map.zones = {MapZone{1, 2, 3, 4, 5, 6, "zone"}, MapZone{30, 40, 10, 20, 0, 65535, ""}};
-    map.tileset.tileWidth = 2;
-    map.tileset.tileHeight = 3;
-    map.tileset.tiles.assign(5, Tile{RgbaImage(2, 3), false, 0, 0, {}});
-    for (std::size_t i = 0; i < 5; ++i) {
-        for (std::size_t p = 0; p < 24; ++p) {
-            map.tileset.tiles[i].image.pixels[p] = static_cast<std::uint8_t>(i * 40 + p * 7);
-        }
-    }
-    map.tileset.tiles[1].infoFlag = true;
-    map.tileset.tiles[1].infoValueA = 65535;
-    map.tileset.tiles[1].infoValueB = 9;
-    map.tileset.tiles[4].segments = {{0, 0, 2, 3}, {65535, 1, 0, 2}};
-    return map;
-}
-
 // A map's files put in memory, its tileset in 3 columns (the last row part empty), then changed by a case.
 struct Files {
     explicit Files(const TileMap& map, const std::function<void(Json&, Json&)>& change = {}) {
@@ -129,7 +70,7 @@ Bytes GidBytes(const Json& data) {
 }
 
 TEST(TiledImport, EveryFieldComesBackAsTheReferenceWriterWritesIt) {
-    const TileMap map = FullMap();
+    const TileMap map = test::SampleTiledMap();
     Files files(map);
     const Expected<TiledImportSummary> checked = ImportTiledMap("map.tmj", files.files, std::nullopt);
     ASSERT_TRUE(checked) << checked.error().Text();
@@ -141,7 +82,7 @@ TEST(TiledImport, EveryFieldComesBackAsTheReferenceWriterWritesIt) {
 }
 
 TEST(TiledImport, DataAsListBase64ZlibAndGzipGiveTheSameFile) {
-    const TileMap map = FullMap();
+    const TileMap map = test::SampleTiledMap();
     const Bytes expected = test::SaveToMemory(map);
     for (const std::string encoding : {"list", "base64", "zlib", "gzip"}) {
         Files files(map, [&](Json& tiled, Json&) {
@@ -161,7 +102,7 @@ TEST(TiledImport, DataAsListBase64ZlibAndGzipGiveTheSameFile) {
 }
 
 TEST(TiledImport, EmptyCellsTakeOneTransparentTileAfterTheTileset) {
-    TileMap map = FullMap();
+    TileMap map = test::SampleTiledMap();
     Files files(map, [](Json& tiled, Json&) { tiled["layers"][1]["data"][4] = 0; });  // cell (0, 1) of "top"
     ASSERT_TRUE(files.Import());
     map.layers[1].tiles[2] = 5;
@@ -170,7 +111,7 @@ TEST(TiledImport, EmptyCellsTakeOneTransparentTileAfterTheTileset) {
 }
 
 TEST(TiledImport, BitPatternsAndBytesPropertiesKeepExactValues) {
-    TileMap map = FullMap();
+    TileMap map = test::SampleTiledMap();
     Files files(map, [](Json& tiled, Json&) {
         tiled["layers"][0]["properties"].push_back({{"name", "rate x"}, {"type", "string"}, {"value", "0x80000000"}});
         tiled["layers"][0]["properties"].push_back({{"name", "name bytes"}, {"type", "string"}, {"value", "/w=="}});
@@ -284,7 +225,7 @@ TEST(TiledImport, EveryFailureNamesItsFileAndReason) {
         {"output is the picture", {}, "tiles.png", "the output is the input tiles.png", "tiles.png"},
     };
     for (const Failure& failure : failures) {
-        Files files(FullMap(), failure.change);
+        Files files(test::SampleTiledMap(), failure.change);
         if (!failure.rawMap.empty()) {
             files.files.Put("map.tmj", Bytes(failure.rawMap.begin(), failure.rawMap.end()));
         }

@@ -1,0 +1,44 @@
+// Fuzz target for the Tiled import: any bytes as the map, beside a valid
+// tileset and picture, must either import, into an RMP file the tests'
+// reference reader reads whole with the summary's counts, or fail with one
+// line naming one of the files; checking alone must agree with importing.
+
+#include <cstdint>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "support/RmpDocument.h"
+#include "support/TiledMap.h"
+#include "tiled/TiledImport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using gridport::test::Require;
+    static const gridport::TileMap sample = gridport::test::SampleTiledMap();
+    static const std::string tileset = gridport::test::TiledTilesetJson(sample.tileset, 3).dump();
+    static const gridport::test::Bytes png = gridport::test::TilesetPng(sample.tileset, 3);
+    gridport::test::MemoryFileSystem files;
+    files.Put("map.tmj", gridport::test::Bytes(data, data + size));
+    files.Put("tiles.tsj", gridport::test::Bytes(tileset.begin(), tileset.end()));
+    files.Put("tiles.png", png);
+    const auto checked = gridport::ImportTiledMap("map.tmj", files, std::nullopt);
+    const auto imported = gridport::ImportTiledMap("map.tmj", files, std::string("out.rmp"));
+    Require(static_cast<bool>(checked) == static_cast<bool>(imported), "checking and importing disagree");
+    if (!imported) {
+        const gridport::Error& error = imported.error();
+        Require(error.Path() == "map.tmj" || error.Path() == "tiles.tsj" || error.Path() == "tiles.png",
+                "a refusal naming no input: " + error.Text());
+        Require(error.Text().find('\n') == std::string::npos, "a refusal of several lines: " + error.Text());
+        Require(error.Text() == checked.error().Text(), "checking and importing give different reasons");
+        Require(!files.Has("out.rmp"), "a failed import left an output");
+        return 0;
+    }
+    const auto file = std::move(*files.Open("out.rmp", gridport::OpenMode::Read));
+    gridport::BufferedReader in(*file, "out.rmp");
+    const gridport::Expected<gridport::RmpDocument> document = gridport::ReadRmp(in);
+    Require(static_cast<bool>(document), "an imported file doesn't read back");
+    Require(document->map.layers.size() == imported->layers && document->map.entities.size() == imported->entities &&
+                document->map.zones.size() == imported->zones &&
+                document->map.tileset.tiles.size() == imported->tiles,
+            "the summary doesn't count what was written");
+    return 0;
+}
