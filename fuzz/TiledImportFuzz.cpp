@@ -1,7 +1,7 @@
 // Fuzz target for the Tiled import: any bytes as the map, beside a valid
 // tileset and picture, must either import, into an RMP file the tests'
 // reference reader reads whole with the summary's counts, or fail with one
-// line naming one of the files; checking alone must agree with importing.
+// line naming the file it is about; checking alone must agree with importing.
 
 #include <cstdint>
 #include <string>
@@ -25,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(static_cast<bool>(checked) == static_cast<bool>(imported), "checking and importing disagree");
     if (!imported) {
         const gridport::Error& error = imported.error();
-        Require(error.Path() == "map.tmj" || error.Path() == "tiles.tsj" || error.Path() == "tiles.png",
-                "a refusal naming no input: " + error.Text());
+        Require(!error.Path().empty(), "a refusal naming no file: " + error.Text());
         Require(error.Text().find('\n') == std::string::npos, "a refusal of several lines: " + error.Text());
         Require(error.Text() == checked.error().Text(), "checking and importing give different reasons");
         Require(!files.Has("out.rmp"), "a failed import left an output");

@@ -19,13 +19,21 @@ struct Reading {
 };
 
 void ReadBytes(png_structp png, png_bytep data, png_size_t count) {
+    // png_error longjmps past every destructor: the result goes before it is called.
     auto* reading = static_cast<Reading*>(png_get_io_ptr(png));
-    Expected<std::size_t> read = reading->file->Read(data, count);
-    if (!read) {
-        reading->failure = read.error();
+    std::size_t arrived = 0;
+    {
+        Expected<std::size_t> read = reading->file->Read(data, count);
+        if (!read) {
+            reading->failure = read.error();
+        } else {
+            arrived = *read;
+        }
+    }
+    if (reading->failure) {
         png_error(png, "read failed");
     }
-    if (*read < count) {
+    if (arrived < count) {
         png_error(png, "the file ends before its picture does");
     }
 }
@@ -61,6 +69,8 @@ bool Decode(png_structp png, png_infop info, Reading& reading, const PngSizeChec
     const png_uint_32 height = png_get_image_height(png, info);
     if (Expected<void> allowed = sizeCheck(width, height); !allowed) {
         reading.failure = allowed.error();
+    }
+    if (reading.failure) {  // after the check's result is gone: png_error longjmps past destructors
         png_error(png, "size refused");
     }
     png_set_expand(png);

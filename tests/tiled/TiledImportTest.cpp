@@ -131,6 +131,7 @@ struct Failure {
     const char* reason;
     std::string output = "out.rmp";
     std::string rawMap = "";
+    std::size_t pngBytes = 0;  // when set, the picture cut to this many bytes
 };
 
 TEST(TiledImport, EveryFailureNamesItsFileAndReason) {
@@ -221,6 +222,9 @@ TEST(TiledImport, EveryFailureNamesItsFileAndReason) {
          "property \"segments\" line 1 is not four signed 32-bit numbers"},
         {"entity kind 1", [](Json& m, Json&) { m["layers"][2]["objects"][0]["properties"][1]["value"] = 1; },
          "map.tmj", "object layer \"entities\", object 1: property \"kind\" is 1"},
+        {"picture not a PNG", {}, "tiles.png", "byte 0: not a PNG file", "out.rmp", "", 7},
+        {"picture cut short", {}, "tiles.png", "damaged PNG data: the file ends before its picture does", "out.rmp", "",
+         60},
         {"output is the map", {}, "map.tmj", "the output is the input map.tmj", "map.tmj"},
         {"output is the picture", {}, "tiles.png", "the output is the input tiles.png", "tiles.png"},
     };
@@ -228,6 +232,10 @@ TEST(TiledImport, EveryFailureNamesItsFileAndReason) {
         Files files(test::SampleTiledMap(), failure.change);
         if (!failure.rawMap.empty()) {
             files.files.Put("map.tmj", Bytes(failure.rawMap.begin(), failure.rawMap.end()));
+        }
+        if (failure.pngBytes > 0) {
+            const Bytes png = files.files.Get("tiles.png");
+            files.files.Put("tiles.png", Bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(failure.pngBytes)));
         }
         files.files.Put("out.rmp", {1, 2, 3});
         const Expected<TiledImportSummary> imported = files.Import(failure.output);
