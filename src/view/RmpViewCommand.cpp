@@ -29,7 +29,7 @@ const ViewCommandText kImportText{
     "OUT.rmp, or without OUT.rmp checks it and prints whether it imports.\n",
     "Exit status: 0 done, 1 the map could not be imported or written, 2 wrong usage.\n",
     1,
-    2,
+    3,  // one more than taken, so that a third operand is "too many" rather than a picture's name
 };
 
 // Whether the command's first operand is a Tiled map.
@@ -44,6 +44,9 @@ bool ImportsTiledMap(const std::vector<std::string>& arguments) {
 
 int RunTiledImport(const std::vector<std::string>& arguments, FileSystem& fileSystem, ViewConsole& console) {
     return RunViewCommand(kImportText, arguments, console, [&](const ViewOptions& options) -> Expected<void> {
+        if (options.operands.size() > 2) {
+            return Error(ErrorKind::Usage, "", "too many operands");
+        }
         const std::string& input = options.operands[0];
         std::optional<std::string> output;
         if (options.png || options.operands.size() > 1) {
