@@ -247,5 +247,18 @@ TEST(TiledImport, EveryFailureNamesItsFileAndReason) {
     }
 }
 
+TEST(TiledImport, AFifoOrDeviceForAnyInputIsRefusedWithoutWaiting) {
+    for (const std::string input : {"map.tmj", "tiles.tsj", "tiles.png"}) {
+        for (const FileKind kind : {FileKind::Fifo, FileKind::Device}) {
+            Files files(test::SampleTiledMap());
+            files.files.PutDevice(input, kind);
+            const Expected<TiledImportSummary> imported = files.Import();
+            ASSERT_FALSE(imported) << input;
+            EXPECT_EQ(imported.error().Text(), input + ": not a regular file (" + KindName(kind) + ")");
+            EXPECT_FALSE(files.files.Has("out.rmp"));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace gridport
