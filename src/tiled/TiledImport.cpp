@@ -566,6 +566,11 @@ public:
     void Take(std::uint32_t gid) {
         if (x_ < layer_.width && y_ < layer_.height) {
             out_.PutU16(Cell(gid));
+        } else if (gid != 0) {
+            // Beyond the layer's own size the RMP layer has no cells: a tile drawn there would be lost.
+            place_.Fail("cell (" + std::to_string(x_) + ", " + std::to_string(y_) + ") holds gid " +
+                        std::to_string(gid) + " outside the layer's own size " + std::to_string(layer_.width) +
+                        " x " + std::to_string(layer_.height) + " (its width and height properties)");
         }
         if (++x_ == layer_.dataWidth) {
             x_ = 0;
@@ -686,6 +691,14 @@ private:
             tileset_ = ReadTileset(tilesetJson_, path, firstGid, Place{path, ""});
         } else {
             tileset_ = ReadTileset(reference, mapPath_, firstGid, place.Within("its tileset"));
+        }
+        // An RMP map's cells are its tiles' size; Tiled would draw tiles of another size over several cells.
+        const std::int64_t cellWidth = Integer(map_, "tilewidth", place, 0, kMostSize, tileset_.tileWidth);
+        const std::int64_t cellHeight = Integer(map_, "tileheight", place, 0, kMostSize, tileset_.tileHeight);
+        if (cellWidth != tileset_.tileWidth || cellHeight != tileset_.tileHeight) {
+            place.Fail("the map's cells are " + std::to_string(cellWidth) + " x " + std::to_string(cellHeight) +
+                       " pixels but its tiles " + std::to_string(tileset_.tileWidth) + " x " +
+                       std::to_string(tileset_.tileHeight) + "; an RMP map's cells are its tiles' size");
         }
         const Properties properties(map_, place);
         headerX_ = properties.Int(tiled::kHeaderX, 0, kMost16, 0);
