@@ -251,7 +251,7 @@ Json LoadJson(const std::string& path, FileSystem& fileSystem) {
     try {
         return Json::parse(text);
     } catch (const Json::parse_error& error) {
-        // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ...": the part after the
+        // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ...": what follows the
         // position, which the offset gives.
         std::string message = error.what();
         const std::size_t colon = message.find(": ");

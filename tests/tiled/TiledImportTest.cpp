@@ -14,7 +14,7 @@ using Json = nlohmann::json;
 using test::Bytes;
 using test::MemoryFileSystem;
 
-// A map's files put in memory, its tileset in 3 columns (the last row part empty), then changed by a case.
+// A map's files put in memory, its tileset in 3 columns (the last row not full), then changed by a case.
 struct Files {
     explicit Files(const TileMap& map, const std::function<void(Json&, Json&)>& change = {}) {
         Json mapJson = test::TiledMapJson(map);
