@@ -15,7 +15,8 @@ Expected<void> WritePng(std::uint32_t /*width*/, std::uint32_t /*height*/, const
 
 namespace gridport {
 
-Expected<RgbaPicture> ReadPng(const std::string& path, FileSystem& /*fileSystem*/, const PngSizeCheck& /*sizeCheck*/) {
+Expected<void> ReadPng(const std::string& path, FileSystem& /*fileSystem*/, const PngSizeCheck& /*sizeCheck*/,
+                       const PngRowSink& /*rows*/) {
     return Error(path, "PNG files can't be read in the WebAssembly build");
 }
 

@@ -1,10 +1,11 @@
-// The PNG reader, on libpng: the file comes through the file system's File, the size is checked before the pixels are
+// The PNG reader, on libpng: the file comes through the file system's File, the size is checked before the rows are
 // allocated, and libpng's failures come back by longjmp to one place that turns them into the error.
 
 #include "picture/PngReader.h"
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <optional>
 
@@ -55,9 +56,10 @@ struct PngHandles {
     ~PngHandles() { png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr); }
 };
 
-// The decoding, under libpng's longjmp: everything it changes lives in the caller's frame. False when libpng gave up.
-bool Decode(png_structp png, png_infop info, Reading& reading, const PngSizeCheck& sizeCheck, RgbaPicture& picture,
-            std::vector<png_bytep>& rows) {
+// The decoding, under libpng's longjmp: everything it changes lives in the caller's frame, and no result with a
+// destructor is alive where libpng may jump. False when libpng gave up.
+bool Decode(png_structp png, png_infop info, Reading& reading, const PngSizeCheck& sizeCheck, const PngRowSink& sink,
+            std::vector<std::uint8_t>& pixels, std::vector<png_bytep>& rows) {
     if (setjmp(png_jmpbuf(png)) != 0) {
         return false;
     }
@@ -70,33 +72,48 @@ bool Decode(png_structp png, png_infop info, Reading& reading, const PngSizeChec
     if (Expected<void> allowed = sizeCheck(width, height); !allowed) {
         reading.failure = allowed.error();
     }
-    if (reading.failure) {  // after the check's result is gone: png_error longjmps past destructors
+    if (reading.failure) {
         png_error(png, "size refused");
     }
     png_set_expand(png);
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
     png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
-    png_set_interlace_handling(png);
+    const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != std::size_t{width} * 4) {
+    const std::size_t rowBytes = std::size_t{width} * 4;
+    if (png_get_rowbytes(png, info) != rowBytes) {
         png_error(png, "unexpected row size after conversion to RGBA");
     }
-    picture.width = width;
-    picture.height = height;
-    picture.pixels.resize(std::size_t{width} * height * 4);
-    rows.resize(height);
-    for (png_uint_32 y = 0; y < height; ++y) {
-        rows[y] = picture.pixels.data() + std::size_t{y} * width * 4;
+    // Rows one at a time; an interlaced picture's passes each cover the whole of it, so it is held whole.
+    const png_uint_32 held = passes > 1 ? height : std::min<png_uint_32>(height, 1);
+    pixels.resize(rowBytes * held);
+    rows.resize(held);
+    for (png_uint_32 y = 0; y < held; ++y) {
+        rows[y] = pixels.data() + rowBytes * y;
     }
-    png_read_image(png, rows.data());
+    if (passes > 1) {
+        png_read_image(png, rows.data());
+    }
+    for (png_uint_32 y = 0; y < height; ++y) {
+        if (passes == 1) {
+            png_read_row(png, rows[0], nullptr);
+        }
+        if (Expected<void> taken = sink(y, rows[passes > 1 ? y : 0]); !taken) {
+            reading.failure = taken.error();
+        }
+        if (reading.failure) {
+            png_error(png, "row refused");
+        }
+    }
     png_read_end(png, nullptr);
     return true;
 }
 
 }  // namespace
 
-Expected<RgbaPicture> ReadPng(const std::string& path, FileSystem& fileSystem, const PngSizeCheck& sizeCheck) {
+Expected<void> ReadPng(const std::string& path, FileSystem& fileSystem, const PngSizeCheck& sizeCheck,
+                       const PngRowSink& rows) {
     Expected<std::unique_ptr<File>> file = fileSystem.Open(path, OpenMode::Read);
     if (!file) {
         return file.error();
@@ -116,15 +133,15 @@ Expected<RgbaPicture> ReadPng(const std::string& path, FileSystem& fileSystem, c
     if (handles.png == nullptr || (handles.info = png_create_info_struct(handles.png)) == nullptr) {
         return Error(ErrorKind::System, path, "out of memory for the PNG decoder");
     }
-    RgbaPicture picture;
-    std::vector<png_bytep> rows;
-    if (!Decode(handles.png, handles.info, reading, sizeCheck, picture, rows)) {
+    std::vector<std::uint8_t> pixels;
+    std::vector<png_bytep> rowPointers;
+    if (!Decode(handles.png, handles.info, reading, sizeCheck, rows, pixels, rowPointers)) {
         if (reading.failure) {
             return *reading.failure;
         }
         return Error(path, "damaged PNG data: " + reading.libpngMessage);
     }
-    return picture;
+    return Success();
 }
 
 }  // namespace gridport

@@ -4,7 +4,8 @@
 
 namespace gridport {
 
-Expected<RgbaPicture> ReadPng(const std::string& path, FileSystem& /*fileSystem*/, const PngSizeCheck& /*sizeCheck*/) {
+Expected<void> ReadPng(const std::string& path, FileSystem& /*fileSystem*/, const PngSizeCheck& /*sizeCheck*/,
+                       const PngRowSink& /*rows*/) {
     return Error(path, "PNG files can't be read in the Windows build");
 }
 

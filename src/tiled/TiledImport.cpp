@@ -588,7 +588,9 @@ private:
         const std::int64_t rows = t.count == 0 ? 0 : (t.count + t.columns - 1) / t.columns;
         const std::int64_t needWidth = t.margin + t.columns * (t.tileWidth + t.spacing) - t.spacing;
         const std::int64_t needHeight = t.margin + rows * (t.tileHeight + t.spacing) - t.spacing;
-        RgbaPicture picture;
+        const std::size_t rowBytes = static_cast<std::size_t>(t.tileWidth) * 4;
+        WriteRtsHeader(out, static_cast<std::uint32_t>(t.count + (usesEmptyTile_ ? 1 : 0)),
+                       static_cast<std::uint32_t>(t.tileWidth), static_cast<std::uint32_t>(t.tileHeight));
         if (t.count > 0) {
             const auto sizeCheck = [&](std::uint32_t width, std::uint32_t height) -> Expected<void> {
                 const std::string needs = "; the tileset's " + Counted(t.count, "tile") + " of " +
@@ -609,33 +611,38 @@ private:
                                                   std::to_string(height) + " pixels" + needs +
                                                   std::to_string(needWidth) + " x " + std::to_string(needHeight));
                 }
+                // Allocated here, under libpng, where nothing may throw.
+                try {
+                    band_.assign(static_cast<std::size_t>(t.tileHeight) * width * 4, 0);
+                    row_.resize(rowBytes);
+                } catch (const std::bad_alloc&) {
+                    return Error(ErrorKind::System, t.imagePath, "out of memory for a row of tiles");
+                }
+                bandWidth_ = width;
                 return Success();
             };
-            Expected<RgbaPicture> read = ReadPng(t.imagePath, fileSystem_, sizeCheck);
-            if (!read) {
+            // The picture's rows of one row of tiles gather in the band; when its last comes, its tiles go out in
+            // index order, which is the RTS file's.
+            const auto takeRow = [&](std::uint32_t y, const std::uint8_t* row) -> Expected<void> {
+                const std::int64_t from = static_cast<std::int64_t>(y) - t.margin;
+                const std::int64_t tileRow = from < 0 ? rows : from / (t.tileHeight + t.spacing);
+                const std::int64_t inTile = from < 0 ? 0 : from % (t.tileHeight + t.spacing);
+                if (tileRow >= rows || inTile >= t.tileHeight) {
+                    return Success();
+                }
+                std::memcpy(band_.data() + static_cast<std::size_t>(inTile) * bandWidth_ * 4, row,
+                            std::size_t{bandWidth_} * 4);
+                if (inTile == t.tileHeight - 1) {
+                    WriteTileRow(out, tileRow);
+                }
+                return Success();
+            };
+            if (Expected<void> read = ReadPng(t.imagePath, fileSystem_, sizeCheck, takeRow); !read) {
                 Refuse(read.error());
             }
-            picture = std::move(*read);
-        }
-        const std::size_t rowBytes = static_cast<std::size_t>(t.tileWidth) * 4;
-        WriteRtsHeader(out, static_cast<std::uint32_t>(t.count + (usesEmptyTile_ ? 1 : 0)),
-                       static_cast<std::uint32_t>(t.tileWidth), static_cast<std::uint32_t>(t.tileHeight));
-        std::vector<std::uint8_t> row(rowBytes);
-        for (std::int64_t i = 0; i < t.count; ++i) {
-            const std::size_t left = static_cast<std::size_t>(t.margin + (i % t.columns) * (t.tileWidth + t.spacing));
-            const std::size_t top = static_cast<std::size_t>(t.margin + (i / t.columns) * (t.tileHeight + t.spacing));
-            for (std::int64_t y = 0; y < t.tileHeight; ++y) {
-                const std::uint8_t* from =
-                    picture.pixels.data() + ((top + static_cast<std::size_t>(y)) * picture.width + left) * 4;
-                std::memcpy(row.data(), from, rowBytes);
-                if (t.transparent) {
-                    for (std::size_t p = 0; p < rowBytes; p += 4) {
-                        if (std::equal(t.transparent->begin(), t.transparent->end(), row.data() + p)) {
-                            row[p + 3] = 0;
-                        }
-                    }
-                }
-                out.PutBytes(row.data(), rowBytes);
+            if (tilesWritten_ != t.count) {
+                Refuse(Error(t.imagePath, "the picture gave " + Counted(tilesWritten_, "tile") + " of " +
+                                              std::to_string(t.count)));
             }
         }
         if (usesEmptyTile_) {
@@ -660,6 +667,27 @@ private:
         }
     }
 
+    // The tiles of one row of the tileset's picture, from the band: each tile's rows, the colour key made transparent.
+    void WriteTileRow(BufferedWriter& out, std::int64_t tileRow) {
+        const TiledTileset& t = tileset_;
+        const std::size_t rowBytes = static_cast<std::size_t>(t.tileWidth) * 4;
+        for (std::int64_t column = 0; column < t.columns && tileRow * t.columns + column < t.count; ++column) {
+            ++tilesWritten_;
+            const std::size_t left = static_cast<std::size_t>(t.margin + column * (t.tileWidth + t.spacing));
+            for (std::int64_t y = 0; y < t.tileHeight; ++y) {
+                std::memcpy(row_.data(), band_.data() + (static_cast<std::size_t>(y) * bandWidth_ + left) * 4, rowBytes);
+                if (t.transparent) {
+                    for (std::size_t p = 0; p < rowBytes; p += 4) {
+                        if (std::equal(t.transparent->begin(), t.transparent->end(), row_.data() + p)) {
+                            row_[p + 3] = 0;
+                        }
+                    }
+                }
+                out.PutBytes(row_.data(), rowBytes);
+            }
+        }
+    }
+
     const std::string& mapPath_;
     FileSystem& fileSystem_;
     Json map_;
@@ -676,6 +704,10 @@ private:
     std::vector<EntityPlan> entities_;
     std::vector<ZonePlan> zones_;
     bool usesEmptyTile_ = false;
+    std::vector<std::uint8_t> band_;  // one row of tiles of the picture, tile height rows
+    std::uint32_t bandWidth_ = 0;
+    std::vector<std::uint8_t> row_;
+    std::int64_t tilesWritten_ = 0;
 };
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <png.h>
 #include <zlib.h>
 
 #include <functional>
@@ -122,6 +123,70 @@ TEST(TiledImport, BitPatternsAndBytesPropertiesKeepExactValues) {
     map.layers[0].name = "\xFF";
     map.textA = "\x80\x81";
     EXPECT_EQ(files.files.Get("out.rmp"), test::SaveToMemory(map));
+}
+
+// An 8-bit RGBA PNG of the pixels, interlaced (Adam7) or not, by libpng itself.
+Bytes EncodePng(std::uint32_t width, std::uint32_t height, const std::vector<std::uint8_t>& pixels, bool interlaced) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t count) {
+            auto* bytes = static_cast<Bytes*>(png_get_io_ptr(p));
+            bytes->insert(bytes->end(), data, data + count);
+        },
+        nullptr);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_bytep> rows;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        rows.push_back(const_cast<png_bytep>(pixels.data()) + std::size_t{y} * width * 4);
+    }
+    png_set_rows(png, info, rows.data());
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+TEST(TiledImport, MarginSpacingColourKeyAndInterlacedPictures) {
+    // 3 columns of 2 x 3 tiles, 1 pixel of margin around and 2 between them: 12 x 10 pixels, the gaps grey.
+    TileMap map = test::SampleTiledMap();
+    const std::uint32_t width = 12;
+    const std::uint32_t height = 10;
+    std::vector<std::uint8_t> pixels(std::size_t{width} * height * 4, 0x80);
+    for (std::size_t i = 0; i < map.tileset.tiles.size(); ++i) {
+        for (std::size_t y = 0; y < 3; ++y) {
+            const std::size_t top = 1 + (i / 3) * 5 + y;
+            const std::size_t left = 1 + (i % 3) * 4;
+            std::copy_n(map.tileset.tiles[i].image.pixels.begin() + static_cast<std::ptrdiff_t>(y * 8), 8,
+                        pixels.begin() + static_cast<std::ptrdiff_t>((top * width + left) * 4));
+        }
+    }
+    // The colour of tile 3's first pixel becomes transparent wherever it is.
+    const std::array<std::uint8_t, 3> key = {120, 127, 134};
+    for (Tile& tile : map.tileset.tiles) {
+        for (std::size_t p = 0; p < tile.image.pixels.size(); p += 4) {
+            if (std::equal(key.begin(), key.end(), tile.image.pixels.begin() + static_cast<std::ptrdiff_t>(p))) {
+                tile.image.pixels[p + 3] = 0;
+            }
+        }
+    }
+    ASSERT_EQ(map.tileset.tiles[3].image.pixels[3], 0);
+    for (const bool interlaced : {false, true}) {
+        Files files(map, [](Json&, Json& t) {
+            t["margin"] = 1;
+            t["spacing"] = 2;
+            t["imagewidth"] = 12;
+            t["imageheight"] = 10;
+            t["transparentcolor"] = "#787f86";
+        });
+        files.files.Put("tiles.png", EncodePng(width, height, pixels, interlaced));
+        const Expected<TiledImportSummary> imported = files.Import();
+        ASSERT_TRUE(imported) << imported.error().Text();
+        EXPECT_EQ(files.files.Get("out.rmp"), test::SaveToMemory(map)) << interlaced;
+    }
 }
 
 struct Failure {
