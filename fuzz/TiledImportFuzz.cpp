@@ -2,11 +2,14 @@
 // tileset and picture, must either import, into an RMP file the tests'
 // reference reader reads whole with the summary's counts, or fail with one
 // line naming the file it is about; checking alone must agree with importing.
+// The same bytes as a picture must read as PNG rows, each once in order, or
+// fail naming the file.
 
 #include <cstdint>
 #include <string>
 
 #include "FuzzSupport.h"
+#include "picture/PngReader.h"
 #include "support/RmpDocument.h"
 #include "support/TiledMap.h"
 #include "tiled/TiledImport.h"
@@ -20,6 +23,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     files.Put("map.tmj", gridport::test::Bytes(data, data + size));
     files.Put("tiles.tsj", gridport::test::Bytes(tileset.begin(), tileset.end()));
     files.Put("tiles.png", png);
+    files.Put("fuzz.png", gridport::test::Bytes(data, data + size));
+    std::uint32_t rows = 0;
+    std::uint32_t height = 0;
+    const gridport::Expected<void> picture = gridport::ReadPng(
+        "fuzz.png", files,
+        [&](std::uint32_t w, std::uint32_t h) -> gridport::Expected<void> {
+            height = h;
+            return w <= 256 && h <= 256 ? gridport::Success() : gridport::Error("fuzz.png", "too large");
+        },
+        [&](std::uint32_t y, const std::uint8_t*) -> gridport::Expected<void> {
+            Require(y == rows++, "a picture's rows out of order");
+            return gridport::Success();
+        });
+    Require(picture ? rows == height : picture.error().Path() == "fuzz.png", "a picture read wrong");
     const auto checked = gridport::ImportTiledMap("map.tmj", files, std::nullopt);
     const auto imported = gridport::ImportTiledMap("map.tmj", files, std::string("out.rmp"));
     Require(static_cast<bool>(checked) == static_cast<bool>(imported), "checking and importing disagree");

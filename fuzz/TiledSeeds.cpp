@@ -1,7 +1,8 @@
 // Writes the Tiled import's seed corpus: the sample map as Tiled JSON with
 // its layers' data as a list, as base64, zlib and gzip (the compressed forms
 // made by taking a list map apart in the target is left to the fuzzer), and
-// with its tileset embedded; and inputs that once broke the target.
+// with its tileset embedded; the tileset's picture; and inputs that once
+// broke the target.
 //
 //   gridport_tiled_fuzz_seeds TiledImportFuzz OUTDIR
 
@@ -55,6 +56,8 @@ int main(int argc, char** argv) {
     embedded["tilesets"][0] = gridport::test::TiledTilesetJson(sample.tileset, 3);
     embedded["tilesets"][0]["firstgid"] = 1;
     gridport::test::WriteDiskFile((folder / "embedded-tileset").string(), Text(embedded));
+    // The tileset's picture, for the target's reading of the bytes as a PNG.
+    gridport::test::WriteDiskFile((folder / "picture").string(), gridport::test::TilesetPng(sample.tileset, 3));
     // The picture's size refused by the tileset: the reason was lost past libpng's longjmp, and leaked.
     embedded["tilesets"][0]["imagewidth"] = 7;
     gridport::test::WriteDiskFile((folder / "regression-refused-picture-size-leaked").string(), Text(embedded));
