@@ -1,5 +1,5 @@
-// The viewers' PNG writer in the WebAssembly build, which has no libpng. A picture (--png) fails with a reason: the
-// web page draws pictures on a canvas instead. The Tiled export's tileset image is written raw, for the page to
+// The viewers' PNG writer and reader in the WebAssembly build, which has no libpng. Reading a PNG fails with a
+// reason, and so does a picture (--png): the web page draws pictures on a canvas instead. The Tiled export's tileset image is written raw, for the page to
 // encode as PNG and put in its zip under the same name: the 8 bytes "GPRGBA1\n", the width and the height (32-bit
 // little-endian each), then the rows, 4 bytes (red, green, blue, alpha) a pixel, top to bottom. Its size is the
 // picture's, which for the export is the tileset's bytes.
@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "picture/PngReader.h"
 #include "picture/PngWriter.h"
 
 namespace gridport {
@@ -52,6 +53,15 @@ Expected<void> WritePng(std::uint32_t width, std::uint32_t height, const PngRowS
         }
     }
     return (*file)->Commit();
+}
+
+}  // namespace gridport
+
+namespace gridport {
+
+Expected<void> ReadPng(const std::string& path, FileSystem& /*fileSystem*/, const PngSizeCheck& /*sizeCheck*/,
+                       const PngRowSink& /*rows*/) {
+    return Error(path, "PNG files can't be read in the WebAssembly build");
 }
 
 }  // namespace gridport

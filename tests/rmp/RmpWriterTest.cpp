@@ -4,6 +4,7 @@
 #include "rmp/RmpWriter.h"
 #include "support/Builders.h"
 #include "support/MemoryFileSystem.h"
+#include "support/SampleRmp.h"
 #include "tileset/RtsWriter.h"
 
 namespace gridport {
@@ -66,6 +67,69 @@ TEST(RmpWriter, HeaderValuesAndLayerFieldsKeepTheirLowBits) {
     const std::vector<std::uint16_t> cells = {1, 0, 65535, 7, 0x5678, 1};
     EXPECT_EQ(Written(layer, cells, 3, 2),
               WithLayer(RmpLayer{3, 2, 3, 0.5F, 1.0F, 0.0F, -2.0F, 1, "Layer A", cells, {}}).Build());
+}
+
+// A whole map through the writer's every record, and its tileset through the RTS writer.
+Bytes WrittenWhole(const TileMap& map) {
+    MemoryFileSystem files;
+    auto file = std::move(*files.OpenOutput("out.rmp"));
+    RmpWriter writer(*file, 100);
+    const std::array<std::string_view, rmp::kStringCount> strings = {
+        "", map.linkedFileName, "", map.textA, map.textB, map.textList[0], map.textList[1], map.textList[2],
+        map.textList[3]};
+    writer.Head(map.headerX, map.headerY, map.headerLayer, map.headerMode, map.layers.size(), map.entities.size(),
+                map.zones.size(), strings);
+    for (const MapLayer& layer : map.layers) {
+        writer.BeginLayer(layer, layer.width, layer.height, static_cast<std::uint32_t>(layer.segments.size()));
+        for (const std::uint32_t cell : layer.tiles) {
+            writer.Out().PutU16(cell);
+        }
+        for (const Segment& segment : layer.segments) {
+            writer.LayerSegment(segment.x1, segment.y1, segment.x2, segment.y2);
+        }
+    }
+    for (const MapEntity& entity : map.entities) {
+        std::array<std::string_view, rmp::kEntityStringCount> textList;
+        std::copy(entity.textList.begin(), entity.textList.end(), textList.begin());
+        writer.Entity(entity.x, entity.y, entity.layer, entity.kind, entity.textA, entity.textB, textList);
+    }
+    for (const MapZone& zone : map.zones) {
+        writer.Zone({zone.x1, zone.y1, zone.x2, zone.y2, zone.layer, zone.auxValue}, zone.text);
+    }
+    const Tileset& tiles = map.tileset;
+    WriteRtsHeader(writer.Out(), static_cast<std::uint32_t>(tiles.tiles.size()),
+                   static_cast<std::uint32_t>(tiles.tileWidth), static_cast<std::uint32_t>(tiles.tileHeight));
+    for (const Tile& tile : tiles.tiles) {
+        writer.Out().PutBytes(tile.image.pixels.data(), tile.image.pixels.size());
+    }
+    for (const Tile& tile : tiles.tiles) {
+        WriteRtsInfo(writer.Out(), tile.infoFlag, static_cast<std::uint32_t>(tile.infoValueA),
+                     static_cast<std::uint32_t>(tile.infoValueB), static_cast<std::uint32_t>(tile.segments.size()));
+        for (const Segment& s : tile.segments) {
+            WriteRtsSegment(writer.Out(), static_cast<std::uint32_t>(s.x1), static_cast<std::uint32_t>(s.y1),
+                            static_cast<std::uint32_t>(s.x2), static_cast<std::uint32_t>(s.y2));
+        }
+    }
+    writer.Flush();
+    EXPECT_TRUE(file->Commit());
+    return files.Get("out.rmp");
+}
+
+TEST(RmpWriter, EntitiesOfEveryRecordTypeZonesAndSegmentsAsTheReferenceWrites) {
+    for (const test::SampleRmp& sample : test::SampleRmpFiles()) {
+        if (sample.map) {
+            EXPECT_EQ(WrittenWhole(*sample.map), sample.bytes) << sample.name;
+        }
+    }
+    // The smallest records: a kind-2 entity of empty strings, kind 3, kind 1 (record type 0), a zone of values 1 to 6.
+    TileMap map;
+    map.entities = {MapEntity{1, 2, 3, 2, "", "", {}}, MapEntity{0, 0, 0, 3, "", "", {}}, MapEntity{0, 0, 0, 1, "x", "", {}}};
+    map.zones = {MapZone{1, 2, 3, 4, 5, 6, "abc"}};
+    const Bytes bytes = WrittenWhole(map);
+    EXPECT_EQ(bytes, test::SaveToMemory(map));
+    EXPECT_EQ(bytes.size(), 256U + 18 + 48 + 18 + 16 + 21 + 256);
+    EXPECT_EQ(Bytes(bytes.end() - 256 - 21, bytes.end() - 256),
+              (Bytes{1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 0, 0, 0, 0, 3, 0, 'a', 'b', 'c'}));
 }
 
 TEST(RmpWriter, BlockBoundariesDontChangeTheBytes) {

@@ -15,6 +15,7 @@
 #include "support/MemoryFileSystem.h"
 #include "support/SampleRmp.h"
 #include "support/TileMap.h"
+#include "support/TiledMap.h"
 #include "support/TempDir.h"
 #include "view/RmpViewCommand.h"
 #include "view/Progress.h"
@@ -204,6 +205,37 @@ Picture Drawn(std::vector<std::string> options) {
     std::string err;
     EXPECT_EQ(RunRmpView(options, files, out, err), 0) << err;
     return Decode(files.Get("out.png"));
+}
+
+TEST(RmpViewTiled, ImportsIntoAnRmpFileOrPrintsTheVerdict) {
+    const TileMap map = test::SampleTiledMap();
+    const std::string summary = "2 layers, 4 x 3 cells, 5 tiles, 3 entities, 2 zones\n";
+    const std::string usage = "Usage: rmpview IN.tmj [OUT.rmp]\n";
+    const std::vector<gridport::Run> runs = {
+        {{"map.tmj"}, 0, "map.tmj: imports: " + summary, ""},
+        {{"map.tmj", "out.rmp"}, 0, "out.rmp: imported from map.tmj: " + summary, ""},
+        {{"MAP.JSON", "OUT.RMP"}, 0, "OUT.RMP: imported from MAP.JSON: " + summary, ""},
+        {{"map.tmj", "out.png"}, 2, "",
+         "rmpview: a Tiled map imports into an RMP file: name the output with the ending .rmp\n" + usage},
+        {{"map.tmj", "a.rmp", "b.rmp"}, 2, "", "rmpview: too many operands\n" + usage},
+        {{"missing.tmj"}, 1, "", "rmpview: missing.tmj: cannot open: No such file or directory\n"},
+        {{"map.tmj", "tiles.tsj.rmp"}, 0, "tiles.tsj.rmp: imported from map.tmj: " + summary, ""},
+    };
+    for (const gridport::Run& run : runs) {
+        MemoryFileSystem files;
+        test::PutTiledMap(files, test::TiledMapJson(map), test::TiledTilesetJson(map.tileset, 3),
+                          test::TilesetPng(map.tileset, 3));
+        const Bytes json = files.Get("map.tmj");
+        files.Put("MAP.JSON", json);
+        std::string out;
+        std::string err;
+        EXPECT_EQ(RunRmpView(run.arguments, files, out, err), run.status) << run.arguments[0] << " " << err;
+        EXPECT_EQ(out, run.out);
+        EXPECT_EQ(err, run.err);
+        if (run.status == 0 && run.arguments.size() == 2) {
+            EXPECT_EQ(files.Get(run.arguments[1]), test::SaveToMemory(map));
+        }
+    }
 }
 
 TEST(RmpViewPicture, SmallerAveragesWithAlphaWeightsLargerRepeatsPixels) {

@@ -1,0 +1,176 @@
+#pragma once
+
+// The import's reading of Tiled's JSON: values checked as they are taken, each failure naming its file and place.
+// A failure travels as a Refusal, thrown where it is found and caught where the import returns its Expected, so none
+// leaves the import (the parsing it stops is deeply nested, and nothing it leaves behind needs undoing).
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/Error.h"
+#include "filesystem/FileSystem.h"
+#include "tiled/TiledNames.h"
+
+namespace gridport::tiled {
+
+using Json = nlohmann::json;
+
+constexpr std::int64_t kMost16 = 65535;
+constexpr std::int64_t kMost8 = 255;
+constexpr std::int64_t kMostSize = std::numeric_limits<std::int32_t>::max();
+constexpr std::size_t kMostStringBytes = 65535;
+
+// A failure on its way up to ImportTiledMap, which returns it.
+struct Refusal {
+    Error error;
+};
+
+[[noreturn]] void Refuse(Error error);
+
+std::string Quoted(std::string_view text);
+
+// Where a value is, for the reasons: the file, and words such as "layer "ground"" before the message.
+struct Place {
+    const std::string& path;
+    std::string where;
+
+    [[noreturn]] void Fail(const std::string& message, ErrorKind kind = ErrorKind::Input) const;
+    Place Within(const std::string& more) const { return Place{path, where.empty() ? more : where + ", " + more}; }
+};
+
+// The member, or null when missing (or when object isn't an object).
+const Json* Find(const Json& object, const std::string& key);
+// A JSON number that is whole, within lo to hi; Tiled writes some whole numbers as 3.0.
+std::int64_t WholeNumber(const Json& value, const Place& place, const std::string& name, std::int64_t lo,
+                         std::int64_t hi);
+// An object's position or size in pixels, rounded to whole pixels as drawn in Tiled, within lo to hi.
+std::int64_t Pixels(const Json& object, const std::string& key, const Place& place, std::int64_t lo, std::int64_t hi,
+                    std::int64_t fallback = 0);
+// Members of a kind: without a fallback, a missing one fails.
+std::int64_t Integer(const Json& object, const std::string& key, const Place& place, std::int64_t lo,
+                     std::int64_t hi, std::optional<std::int64_t> fallback = std::nullopt);
+std::string Text(const Json& object, const std::string& key, const Place& place,
+                 std::optional<std::string> fallback = std::nullopt);
+bool Flag(const Json& object, const std::string& key, const Place& place, bool fallback);
+const Json& List(const Json& object, const std::string& key, const Place& place);
+
+// Base64 as Tiled writes it; white space is skipped and the padding may be left out. Empty when not base64.
+std::optional<std::vector<std::uint8_t>> DecodeBase64(std::string_view text);
+// A text an RMP string can hold: no zero byte (the writer would end it there), at most 65535 bytes.
+std::string RmpText(std::string text, const Place& place, const std::string& name);
+
+// An object's Tiled custom properties by name, each read as its mapping wants it, with the default when missing.
+class Properties {
+public:
+    Properties(const Json& owner, Place place) : place_(std::move(place)) {
+        const Json* list = Find(owner, "properties");
+        if (list == nullptr) {
+            return;
+        }
+        if (!list->is_array()) {
+            place_.Fail("its properties are not a list");
+        }
+        for (const Json& property : *list) {
+            const Json* name = Find(property, "name");
+            const Json* value = Find(property, "value");
+            if (name == nullptr || !name->is_string() || value == nullptr) {
+                place_.Fail("a property without a name or a value");
+            }
+            byName_[name->get<std::string>()] = value;
+        }
+    }
+
+    std::int64_t Int(std::string_view name, std::int64_t lo, std::int64_t hi, std::int64_t fallback) const {
+        const Json* value = Get(name);
+        return value == nullptr ? fallback : WholeNumber(*value, place_, "property " + Quoted(name), lo, hi);
+    }
+    bool Bool(std::string_view name, bool fallback) const {
+        const Json* value = Get(name);
+        if (value != nullptr && !value->is_boolean()) {
+            place_.Fail("property " + Quoted(name) + " is not true or false");
+        }
+        return value == nullptr ? fallback : value->get<bool>();
+    }
+    // A number, or its bit pattern as "0x%08x" text (how a value that isn't finite, or is -0, is kept).
+    float Float(std::string_view name, float fallback) const {
+        const Json* value = Get(name);
+        if (value == nullptr) {
+            return fallback;
+        }
+        if (value->is_number()) {
+            const double real = value->get<double>();
+            if (std::fabs(real) > static_cast<double>(std::numeric_limits<float>::max())) {
+                place_.Fail("property " + Quoted(name) + " is " + value->dump() + ", beyond a 32-bit float");
+            }
+            return static_cast<float>(real);
+        }
+        const std::string text = value->is_string() ? value->get<std::string>() : std::string();
+        std::uint32_t bits = 0;
+        const char* end = text.data() + text.size();
+        if (text.size() != 10 || text.compare(0, 2, "0x") != 0 ||
+            std::from_chars(text.data() + 2, end, bits, 16).ptr != end) {
+            place_.Fail("property " + Quoted(name) + " is neither a number nor a bit pattern 0x%08x");
+        }
+        return std::bit_cast<float>(bits);
+    }
+    // The exact bytes of a base64 property; nothing when it isn't there.
+    std::optional<std::string> Bytes(const std::string& name) const {
+        const Json* bytes = Get(name);
+        if (bytes == nullptr) {
+            return std::nullopt;
+        }
+        std::optional<std::vector<std::uint8_t>> decoded;
+        if (bytes->is_string()) {
+            decoded = DecodeBase64(bytes->get<std::string>());
+        }
+        if (!decoded) {
+            place_.Fail("property " + Quoted(name) + " is not base64 text");
+        }
+        return RmpText(std::string(decoded->begin(), decoded->end()), place_, "property " + Quoted(name));
+    }
+    // The exact bytes: "NAME bytes" (base64) wins over NAME; nothing when neither is there.
+    std::optional<std::string> String(std::string_view name) const {
+        if (std::optional<std::string> bytes = Bytes(std::string(name) + std::string(tiled::kBytesSuffix))) {
+            return bytes;
+        }
+        const Json* value = Get(name);
+        if (value == nullptr) {
+            return std::nullopt;
+        }
+        if (!value->is_string()) {
+            place_.Fail("property " + Quoted(name) + " is not text");
+        }
+        return RmpText(value->get<std::string>(), place_, "property " + Quoted(name));
+    }
+
+private:
+    const Json* Get(std::string_view name) const {
+        const auto found = byName_.find(std::string(name));
+        return found == byName_.end() ? nullptr : found->second;
+    }
+
+    Place place_;
+    std::map<std::string, const Json*> byName_;
+};
+
+// The segments property: "x1 y1 x2 y2" per line, signed 32-bit decimals.
+using LayerSegment = std::array<std::int32_t, 4>;
+std::vector<LayerSegment> ParseSegments(std::string_view text, const Place& place);
+
+// A path as given in a file, relative to that file's folder unless it is rooted.
+std::string Beside(const std::string& file, const std::string& relative);
+// The whole file parsed; malformed JSON fails with the byte offset where the parser stopped.
+Json LoadJson(const std::string& path, FileSystem& fileSystem);
+
+}  // namespace gridport::tiled

@@ -1,0 +1,333 @@
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <functional>
+
+#include "support/SampleRmp.h"
+#include "support/TiledMap.h"
+#include "tiled/TiledImport.h"
+
+namespace gridport {
+namespace {
+
+using Json = nlohmann::json;
+using test::Bytes;
+using test::MemoryFileSystem;
+
+// A map's files put in memory, its tileset in 3 columns (the last row not full), then changed by a case.
+struct Files {
+    explicit Files(const TileMap& map, const std::function<void(Json&, Json&)>& change = {}) {
+        Json mapJson = test::TiledMapJson(map);
+        Json tilesetJson = test::TiledTilesetJson(map.tileset, 3);
+        if (change) {
+            change(mapJson, tilesetJson);
+        }
+        test::PutTiledMap(files, mapJson, tilesetJson, test::TilesetPng(map.tileset, 3));
+    }
+    Expected<TiledImportSummary> Import(const std::string& output = "out.rmp") {
+        return ImportTiledMap("map.tmj", files, output);
+    }
+    MemoryFileSystem files;
+};
+
+std::string Base64(const Bytes& bytes) {
+    static const char* const kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::uint32_t bits = (std::uint32_t{bytes[i]} << 16) |
+                                   (i + 1 < bytes.size() ? std::uint32_t{bytes[i + 1]} << 8 : 0) |
+                                   (i + 2 < bytes.size() ? bytes[i + 2] : 0);
+        for (std::size_t k = 0; k < 4; ++k) {
+            text += k <= bytes.size() - i ? kDigits[(bits >> (18 - 6 * k)) & 63] : '=';
+        }
+    }
+    return text;
+}
+
+// zlib's (15 window bits) or gzip's (31) stream of the bytes.
+Bytes Deflate(const Bytes& bytes, int windowBits) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    Bytes out(deflateBound(&z, bytes.size()) + 32);
+    z.next_in = const_cast<Bytef*>(bytes.data());
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+Bytes GidBytes(const Json& data) {
+    Bytes bytes;
+    for (const Json& gid : data) {
+        const auto value = gid.get<std::uint32_t>();
+        bytes.insert(bytes.end(), {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+                                   static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
+    }
+    return bytes;
+}
+
+TEST(TiledImport, EveryFieldComesBackAsTheReferenceWriterWritesIt) {
+    const TileMap map = test::SampleTiledMap();
+    Files files(map);
+    const Expected<TiledImportSummary> checked = ImportTiledMap("map.tmj", files.files, std::nullopt);
+    ASSERT_TRUE(checked) << checked.error().Text();
+    EXPECT_FALSE(files.files.Has("out.rmp"));
+    EXPECT_EQ(DescribeImport(*checked), "2 layers, 4 x 3 cells, 5 tiles, 3 entities, 2 zones");
+    const Expected<TiledImportSummary> imported = files.Import();
+    ASSERT_TRUE(imported) << imported.error().Text();
+    EXPECT_EQ(files.files.Get("out.rmp"), test::SaveToMemory(map));
+}
+
+TEST(TiledImport, DataAsListBase64ZlibAndGzipGiveTheSameFile) {
+    const TileMap map = test::SampleTiledMap();
+    const Bytes expected = test::SaveToMemory(map);
+    for (const std::string encoding : {"list", "base64", "zlib", "gzip"}) {
+        Files files(map, [&](Json& tiled, Json&) {
+            for (Json& layer : tiled["layers"]) {
+                if (layer["type"] == "tilelayer" && encoding != "list") {
+                    const Bytes bytes = GidBytes(layer["data"]);
+                    layer["encoding"] = "base64";
+                    layer["compression"] = encoding == "base64" ? "" : encoding;
+                    layer["data"] = Base64(encoding == "base64" ? bytes : Deflate(bytes, encoding == "zlib" ? 15 : 31));
+                }
+            }
+        });
+        const Expected<TiledImportSummary> imported = files.Import();
+        ASSERT_TRUE(imported) << encoding << ": " << imported.error().Text();
+        EXPECT_EQ(files.files.Get("out.rmp"), expected) << encoding;
+    }
+}
+
+TEST(TiledImport, EmptyCellsTakeOneTransparentTileAfterTheTileset) {
+    TileMap map = test::SampleTiledMap();
+    Files files(map, [](Json& tiled, Json&) { tiled["layers"][1]["data"][4] = 0; });  // cell (0, 1) of "top"
+    ASSERT_TRUE(files.Import());
+    map.layers[1].tiles[2] = 5;
+    map.tileset.tiles.push_back(Tile{RgbaImage(2, 3), false, 0, 0, {}});
+    EXPECT_EQ(files.files.Get("out.rmp"), test::SaveToMemory(map));
+}
+
+TEST(TiledImport, BitPatternsAndBytesPropertiesKeepExactValues) {
+    TileMap map = test::SampleTiledMap();
+    Files files(map, [](Json& tiled, Json&) {
+        tiled["layers"][0]["properties"].push_back({{"name", "rate x"}, {"type", "string"}, {"value", "0x80000000"}});
+        tiled["layers"][0]["properties"].push_back({{"name", "name bytes"}, {"type", "string"}, {"value", "/w=="}});
+        tiled["properties"].push_back({{"name", "text A bytes"}, {"type", "string"}, {"value", "gIE="}});
+    });
+    ASSERT_TRUE(files.Import());
+    map.layers[0].rateX = -0.0F;
+    map.layers[0].name = "\xFF";
+    map.textA = "\x80\x81";
+    EXPECT_EQ(files.files.Get("out.rmp"), test::SaveToMemory(map));
+}
+
+// An 8-bit RGBA PNG of the pixels, interlaced (Adam7) or not, by libpng itself.
+Bytes EncodePng(std::uint32_t width, std::uint32_t height, const std::vector<std::uint8_t>& pixels, bool interlaced) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t count) {
+            auto* bytes = static_cast<Bytes*>(png_get_io_ptr(p));
+            bytes->insert(bytes->end(), data, data + count);
+        },
+        nullptr);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_bytep> rows;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        rows.push_back(const_cast<png_bytep>(pixels.data()) + std::size_t{y} * width * 4);
+    }
+    png_set_rows(png, info, rows.data());
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+TEST(TiledImport, MarginSpacingColourKeyAndInterlacedPictures) {
+    // 3 columns of 2 x 3 tiles, 1 pixel of margin around and 2 between them: 12 x 10 pixels, the gaps grey.
+    TileMap map = test::SampleTiledMap();
+    const std::uint32_t width = 12;
+    const std::uint32_t height = 10;
+    std::vector<std::uint8_t> pixels(std::size_t{width} * height * 4, 0x80);
+    for (std::size_t i = 0; i < map.tileset.tiles.size(); ++i) {
+        for (std::size_t y = 0; y < 3; ++y) {
+            const std::size_t top = 1 + (i / 3) * 5 + y;
+            const std::size_t left = 1 + (i % 3) * 4;
+            std::copy_n(map.tileset.tiles[i].image.pixels.begin() + static_cast<std::ptrdiff_t>(y * 8), 8,
+                        pixels.begin() + static_cast<std::ptrdiff_t>((top * width + left) * 4));
+        }
+    }
+    // The colour of tile 3's first pixel becomes transparent wherever it is.
+    const std::array<std::uint8_t, 3> key = {120, 127, 134};
+    for (Tile& tile : map.tileset.tiles) {
+        for (std::size_t p = 0; p < tile.image.pixels.size(); p += 4) {
+            if (std::equal(key.begin(), key.end(), tile.image.pixels.begin() + static_cast<std::ptrdiff_t>(p))) {
+                tile.image.pixels[p + 3] = 0;
+            }
+        }
+    }
+    ASSERT_EQ(map.tileset.tiles[3].image.pixels[3], 0);
+    for (const bool interlaced : {false, true}) {
+        Files files(map, [](Json&, Json& t) {
+            t["margin"] = 1;
+            t["spacing"] = 2;
+            t["imagewidth"] = 12;
+            t["imageheight"] = 10;
+            t["transparentcolor"] = "#787f86";
+        });
+        files.files.Put("tiles.png", EncodePng(width, height, pixels, interlaced));
+        const Expected<TiledImportSummary> imported = files.Import();
+        ASSERT_TRUE(imported) << imported.error().Text();
+        EXPECT_EQ(files.files.Get("out.rmp"), test::SaveToMemory(map)) << interlaced;
+    }
+}
+
+struct Failure {
+    const char* name;
+    std::function<void(Json& map, Json& tileset)> change;
+    const char* path;
+    const char* reason;
+    std::string output = "out.rmp";
+    std::string rawMap = "";
+    std::size_t pngBytes = 0;  // when set, the picture cut to this many bytes
+};
+
+TEST(TiledImport, EveryFailureNamesItsFileAndReason) {
+    const auto layer = [](Json& map) -> Json& { return map["layers"][0]; };
+    const std::vector<Failure> failures = {
+        {"several tilesets", [](Json& m, Json&) { m["tilesets"].push_back(m["tilesets"][0]); }, "map.tmj",
+         "the map uses 2 tilesets"},
+        {"image collection", [](Json&, Json& t) { t.erase("image"); }, "tiles.tsj", "tiles of several sizes"},
+        {"flipped tile", [&](Json& m, Json&) { layer(m)["data"][5] = 0x80000002U; }, "map.tmj",
+         "layer \"ground\": cell (1, 1) is flipped or rotated"},
+        {"infinite", [](Json& m, Json&) { m["infinite"] = true; }, "map.tmj", "the map is infinite"},
+        {"chunks", [&](Json& m, Json&) { layer(m)["chunks"] = Json::array(); }, "map.tmj", "in chunks"},
+        {"image layer", [](Json& m, Json&) { m["layers"].push_back({{"type", "imagelayer"}, {"name", "sky"}}); },
+         "map.tmj", "layer \"sky\" is an image layer"},
+        {"group layer", [](Json& m, Json&) { m["layers"].push_back({{"type", "group"}, {"name", "g"}}); }, "map.tmj",
+         "layer \"g\" is a group layer"},
+        {"other object layer",
+         [](Json& m, Json&) { m["layers"].push_back({{"type", "objectgroup"}, {"name", "npcs"}, {"objects", {}}}); },
+         "map.tmj", "layer \"npcs\" is an object layer"},
+        {"isometric", [](Json& m, Json&) { m["orientation"] = "isometric"; }, "map.tmj",
+         "the map is isometric; only orthogonal"},
+        {"256 tile layers",
+         [&](Json& m, Json&) {
+             const Json copy = layer(m);
+             m["layers"] = Json::array();
+             for (int i = 0; i < 256; ++i) {
+                 m["layers"].push_back(copy);
+             }
+         },
+         "map.tmj", "the map has 256 tile layers; the RMP format holds at most 255"},
+        {"65535 tiles and the extra one",
+         [&](Json& m, Json& t) {
+             t["tilecount"] = 65535;
+             layer(m)["data"][0] = 0;
+         },
+         "map.tmj", "cell (0, 0) is empty, which needs one more tile than the tileset's 65535"},
+        {"65536 tiles", [](Json&, Json& t) { t["tilecount"] = 65536; }, "tiles.tsj",
+         "the tileset has 65536 tiles; the RMP format holds at most 65535"},
+        {"layer over 65535 wide",
+         [&](Json& m, Json&) { layer(m)["properties"][0]["value"] = 65536; }, "map.tmj",
+         "layer \"ground\": its size is 65536 x 3; an RMP layer is at most 65535 x 65535"},
+        {"tile drawn beyond the layer's own size", [](Json& m, Json&) { m["layers"][1]["data"][2] = 1; }, "map.tmj",
+         "layer \"top\": cell (2, 0) holds gid 1 outside the layer's own size 2 x 2"},
+        {"cells not the tiles' size", [](Json& m, Json&) { m["tilewidth"] = 4; }, "map.tmj",
+         "the map's cells are 4 x 3 pixels but its tiles 2 x 3"},
+        {"gid beyond the tileset", [&](Json& m, Json&) { layer(m)["data"][11] = 6; }, "map.tmj",
+         "layer \"ground\": cell (3, 2) holds gid 6, beyond the tileset (gids 1 to 5)"},
+        {"malformed JSON", {}, "map.tmj", "byte 9: malformed JSON", "out.rmp", "{\"type\": x}"},
+        {"list shorter than the layer", [&](Json& m, Json&) { layer(m)["data"].erase(0); }, "map.tmj",
+         "its data holds 11 cells; its size 4 x 3 needs 12"},
+        {"base64 shorter than the layer",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["data"] = Base64(Bytes(44, 1));
+         },
+         "map.tmj", "its data holds 44 bytes; its size 4 x 3 needs 48"},
+        {"zlib data longer than the layer",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["compression"] = "zlib";
+             layer(m)["data"] = Base64(Deflate(Bytes(52, 0), 15));
+         },
+         "map.tmj", "its data holds more than its size 4 x 3 needs"},
+        {"damaged gzip",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["compression"] = "gzip";
+             layer(m)["data"] = Base64(Bytes(20, 7));
+         },
+         "map.tmj", "layer \"ground\"'s data is not valid gzip data"},
+        {"zstd",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["compression"] = "zstd";
+             layer(m)["data"] = "AAAA";
+         },
+         "map.tmj", "its data is zstd-compressed; only uncompressed, zlib and gzip data import"},
+        {"XML tileset", [](Json& m, Json&) { m["tilesets"][0]["source"] = "tiles.tsx"; }, "map.tmj",
+         "save the tileset as JSON, or embed it"},
+        {"picture size not the declared", [](Json&, Json& t) { t["imagewidth"] = 8; }, "tiles.png",
+         "the picture is 6 x 6 pixels; the tileset tiles.tsj says 8 x 6"},
+        {"picture wider than the columns",
+         [](Json&, Json& t) {
+             t["columns"] = 1;
+             t.erase("imagewidth");
+             t.erase("imageheight");
+         },
+         "tiles.png", "the picture is 6 x 6 pixels; the tileset's 5 tiles of 2 x 3 in 1 column need 2 x 15"},
+        {"property of the wrong type", [&](Json& m, Json&) { layer(m)["properties"][2]["value"] = 1; }, "map.tmj",
+         "property \"factors enabled\" is not true or false"},
+        {"bad segments", [&](Json& m, Json&) { layer(m)["properties"][8]["value"] = "1 2 3"; }, "map.tmj",
+         "property \"segments\" line 1 is not four signed 32-bit numbers"},
+        {"entity kind 1", [](Json& m, Json&) { m["layers"][2]["objects"][0]["properties"][1]["value"] = 1; },
+         "map.tmj", "object layer \"entities\", object 1: property \"kind\" is 1"},
+        {"picture not a PNG", {}, "tiles.png", "byte 0: not a PNG file", "out.rmp", "", 7},
+        {"picture cut short", {}, "tiles.png", "damaged PNG data: the file ends before its picture does", "out.rmp", "",
+         60},
+        {"output is the map", {}, "map.tmj", "the output is the input map.tmj", "map.tmj"},
+        {"output is the picture", {}, "tiles.png", "the output is the input tiles.png", "tiles.png"},
+    };
+    for (const Failure& failure : failures) {
+        Files files(test::SampleTiledMap(), failure.change);
+        if (!failure.rawMap.empty()) {
+            files.files.Put("map.tmj", Bytes(failure.rawMap.begin(), failure.rawMap.end()));
+        }
+        if (failure.pngBytes > 0) {
+            const Bytes png = files.files.Get("tiles.png");
+            files.files.Put("tiles.png", Bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(failure.pngBytes)));
+        }
+        files.files.Put("out.rmp", {1, 2, 3});
+        const Expected<TiledImportSummary> imported = files.Import(failure.output);
+        ASSERT_FALSE(imported) << failure.name;
+        const std::string text = imported.error().Text();
+        EXPECT_EQ(text.rfind(failure.path + std::string(": "), 0), 0U) << failure.name << ": " << text;
+        EXPECT_NE(text.find(failure.reason), std::string::npos) << failure.name << ": " << text;
+        EXPECT_EQ(files.files.Get("out.rmp"), (Bytes{1, 2, 3})) << failure.name;
+    }
+}
+
+TEST(TiledImport, AFifoOrDeviceForAnyInputIsRefusedWithoutWaiting) {
+    for (const std::string input : {"map.tmj", "tiles.tsj", "tiles.png"}) {
+        for (const FileKind kind : {FileKind::Fifo, FileKind::Device}) {
+            Files files(test::SampleTiledMap());
+            files.files.PutDevice(input, kind);
+            const Expected<TiledImportSummary> imported = files.Import();
+            ASSERT_FALSE(imported) << input;
+            EXPECT_EQ(imported.error().Text(), input + ": not a regular file (" + KindName(kind) + ")");
+            EXPECT_FALSE(files.files.Has("out.rmp"));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace gridport
