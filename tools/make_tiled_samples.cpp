@@ -121,7 +121,7 @@ TileMap Features() {
         entity.kind = i < 2 ? 2 : i == 2 ? 3 : 0;
         entity.textA = "entity " + std::to_string(i);
         entity.textB = i == 0 ? std::string("\x80") : "b";
-        entity.textList = {"l1", "", "l3", "l4", i == 1 ? std::string("zero\0byte", 9) : "l5"};
+        entity.textList = {"l1", "", "l3", "l4", i == 1 ? std::string("not \xFE UTF-8") : "l5"};
         map.entities.push_back(entity);
     }
     map.zones = {MapZone{1, 2, 30, 40, 0, 6, "zone"}, MapZone{50, 60, 5, 6, 1, 65535, ""},

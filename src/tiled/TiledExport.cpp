@@ -61,13 +61,21 @@ private:
         return in_.Fail(at, what + ": a Tiled map can't give it back");
     }
 
+    // A string; one holding a zero byte is refused, as the writer ends every string at its first.
     Expected<void> Text(std::string& text, const std::string& what) {
         std::uint16_t length = 0;
         if (Expected<void> read = in_.ReadU16(length, what); !read) {
             return read;
         }
+        const std::uint64_t start = in_.Position();
         text.assign(length, '\0');
-        return in_.Read(text.data(), length, what);
+        if (Expected<void> read = in_.Read(text.data(), length, what); !read) {
+            return read;
+        }
+        if (const std::size_t zero = text.find('\0'); zero != std::string::npos) {
+            return Unkept(start + zero, what + " holds a zero byte");
+        }
+        return Success();
     }
 
     Expected<void> Header() {

@@ -23,7 +23,7 @@ constexpr std::string_view kHeaderY = "header y";
 constexpr std::string_view kHeaderLayer = "header layer";
 constexpr std::string_view kHeaderMode = "header mode";
 
-// A text that isn't UTF-8 (or holds a zero byte) goes in the property of its name with this suffix, as base64.
+// A text that isn't UTF-8 goes in the property of its name with this suffix, as base64.
 constexpr std::string_view kBytesSuffix = " bytes";
 constexpr std::string_view kNameBytes = "name bytes";  // a layer's name, when it isn't UTF-8
 
