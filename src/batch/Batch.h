@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,16 +16,36 @@
 
 namespace gridport::batch {
 
-enum class MapResult { NotDone, Converted, UpToDate, Failed, WouldConvert };
+enum class MapResult : std::uint8_t { NotDone, Converted, UpToDate, Failed, WouldConvert };
 
 // What became of a map's picture, with --png.
-enum class PictureResult { NotDone, Drawn, UpToDate, WouldDraw };
+enum class PictureResult : std::uint8_t { NotDone, Drawn, UpToDate, WouldDraw };
+
+// A value held apart and never changed, so that copies share it: a record without one costs a pointer or two, and
+// the maps that found one tileset hold one copy of its path.
+template <typename T>
+class Shared {
+public:
+    Shared() = default;
+    Shared(T value) : value_(std::make_shared<const T>(std::move(value))) {}  // as std::optional takes one
+
+    explicit operator bool() const { return value_ != nullptr; }
+    const T& operator*() const { return *value_; }
+    const T* operator->() const { return value_.get(); }
+    T value_or(const T& other) const { return value_ ? *value_ : other; }
+    bool operator==(const Shared& other) const {
+        return value_ == other.value_ || (value_ && other.value_ && *value_ == *other.value_);
+    }
+
+private:
+    std::shared_ptr<const T> value_;
+};
 
 // What became of one map.
 struct MapRecord {
     MapResult result = MapResult::NotDone;
-    std::optional<std::string> tileset;  // the file found, if one was
-    std::optional<Error> failure;        // why it failed, as mapview says it
+    Shared<std::string> tileset;  // the file found, if one was
+    Shared<Error> failure;        // why it failed, as mapview says it
     std::uint64_t bytes = 0;
     double milliseconds = 0;
     // What the build log keeps of the inputs, as they were before they were read, and (when made) of the output.
@@ -51,7 +72,7 @@ std::string PicturePath(const MapEntry& entry);
 // and not a regular file, fails its map before anything is written. A picture is drawn after its output is converted,
 // or when it isn't up to date: a regular file no older than the output, which log says was drawn from it, as these
 // options draw it. One that can't be drawn fails its map, the output kept. Without --png, pictures are left alone.
-std::vector<MapRecord> RunBatch(const std::vector<MapEntry>& maps, const BatchOptions& options,
+std::vector<MapRecord> RunBatch(const MapList& maps, const BatchOptions& options,
                                 FileSystem& fileSystem, FolderCache& cache, const BuildLog& log, std::FILE* progress,
                                 const std::function<void(std::size_t, const MapRecord&)>& failed = {});
 

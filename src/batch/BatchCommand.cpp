@@ -120,7 +120,7 @@ Expected<void> CheckFirst(FileSystem& files, const BatchOptions& options) {
 
 // The build log with an entry for each output made or whose picture was drawn, when any was.
 Expected<void> WriteLog(FileSystem& files, const std::string& path, const BuildLog& log,
-                        const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+                        const MapList& maps, const std::vector<MapRecord>& records,
                         const std::string& drawing) {
     const auto made = [](const MapRecord& record) { return record.made || record.picture == PictureResult::Drawn; };
     if (std::none_of(records.begin(), records.end(), made)) {
@@ -135,7 +135,7 @@ Expected<void> WriteLog(FileSystem& files, const std::string& path, const BuildL
         if (record.picture == PictureResult::Drawn) {
             picture = DrawnPicture{record.pictureStamp, drawing};
         }
-        return LogLine{OutputName(maps[i]), maps[i].map, *record.tileset, record.stamps, std::move(picture)};
+        return LogLine{OutputName(maps.Relative(i)), maps.Map(i), *record.tileset, record.stamps, std::move(picture)};
     });
 }
 
@@ -175,15 +175,15 @@ void PrintFailure(std::FILE* out, const MapEntry& map, const MapRecord& record) 
 }
 
 // The summary line, then each failure again.
-void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector<MapEntry>& maps,
+void PrintSummary(std::FILE* out, const BatchOptions& options, const MapList& maps,
                   const std::vector<MapRecord>& records, const std::vector<Error>& unreadable, double seconds) {
     for (std::size_t i = 0; i < maps.size(); ++i) {
         if (records[i].result == MapResult::WouldConvert) {
-            std::fprintf(out, "would convert %s with %s into %s\n", Shown(maps[i].map).c_str(),
-                         Shown(*records[i].tileset).c_str(), Shown(maps[i].output).c_str());
+            std::fprintf(out, "would convert %s with %s into %s\n", Shown(maps.Map(i)).c_str(),
+                         Shown(*records[i].tileset).c_str(), Shown(maps.Output(i)).c_str());
         }
         if (records[i].picture == PictureResult::WouldDraw) {
-            std::fprintf(out, "would draw %s into %s\n", Shown(maps[i].output).c_str(),
+            std::fprintf(out, "would draw %s into %s\n", Shown(maps.Output(i)).c_str(),
                          Shown(PicturePath(maps[i])).c_str());
         }
     }

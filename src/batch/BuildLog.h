@@ -54,10 +54,10 @@ struct LogEntry {
     std::optional<DrawnPicture> picture;
 };
 
-// An output made in this run (by this version), or whose picture was, its names held by the caller.
+// An output made in this run (by this version), or whose picture was, its tileset's name held by the caller.
 struct LogLine {
     std::string output;
-    std::string_view map;
+    std::string map;
     std::string_view tileset;
     Made stamps;
     std::optional<DrawnPicture> picture;
