@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "batch/BuildLog.h"
+#include "batch/Shared.h"
 #include "batch/MapFinder.h"
 #include "batch/Options.h"
 #include "filesystem/FileSystem.h"
@@ -20,26 +20,6 @@ enum class MapResult : std::uint8_t { NotDone, Converted, UpToDate, Failed, Woul
 
 // What became of a map's picture, with --png.
 enum class PictureResult : std::uint8_t { NotDone, Drawn, UpToDate, WouldDraw };
-
-// A value held apart and never changed, so that copies share it: a record without one costs a pointer or two, and
-// the maps that found one tileset hold one copy of its path.
-template <typename T>
-class Shared {
-public:
-    Shared() = default;
-    Shared(T value) : value_(std::make_shared<const T>(std::move(value))) {}  // as std::optional takes one
-
-    explicit operator bool() const { return value_ != nullptr; }
-    const T& operator*() const { return *value_; }
-    const T* operator->() const { return value_.get(); }
-    T value_or(const T& other) const { return value_ ? *value_ : other; }
-    bool operator==(const Shared& other) const {
-        return value_ == other.value_ || (value_ && other.value_ && *value_ == *other.value_);
-    }
-
-private:
-    std::shared_ptr<const T> value_;
-};
 
 // What became of one map.
 struct MapRecord {
