@@ -80,7 +80,7 @@ private:
 
 class Runner {
 public:
-    Runner(const std::vector<MapEntry>& maps, const BatchOptions& options, FileSystem& fileSystem, FolderCache& cache,
+    Runner(const MapList& maps, const BatchOptions& options, FileSystem& fileSystem, FolderCache& cache,
            const BuildLog& log, const std::function<void(std::size_t, const MapRecord&)>& failed)
         : failedCall_(failed),
           maps_(maps),
@@ -169,7 +169,7 @@ private:
                 (this->*stage)(index);
             } catch (const std::bad_alloc&) {
                 record.result = MapResult::Failed;
-                record.failure = Error(ErrorKind::System, maps_[index].map, "out of memory");
+                record.failure = Error(ErrorKind::System, maps_.Map(index), "out of memory");
             }
             record.milliseconds += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             if (record.result == MapResult::Failed) {
@@ -371,9 +371,19 @@ private:
         return log_.Names(OutputName(entry), entry.map, tilesetPath, record.stamps);
     }
 
+    // The tileset's path as the records keep it: one copy for all the maps that found it.
+    Shared<std::string> Interned(const std::string& tileset) {
+        const MutexLock lock(tilesetsMutex_);
+        auto [found, added] = tilesets_.try_emplace(tileset);
+        if (added) {
+            found->second = tileset;
+        }
+        return found->second;
+    }
+
     // The first stage: the map's tileset, and whether its output is up to date. Nothing is written.
     void Pair(std::size_t index) {
-        const MapEntry& entry = maps_[index];
+        const MapEntry entry = maps_[index];
         MapRecord& record = records_[index];
         if (entry.sameOutputAs) {
             return Fail(record, Error(entry.map, "its output " + entry.output + " is the output of " +
@@ -383,7 +393,7 @@ private:
         if (!tileset) {
             return Fail(record, tileset.error());
         }
-        record.tileset = *tileset;
+        record.tileset = Interned(*tileset);
         Expected<bool> upToDate = UpToDate(entry, *tileset, record, found_[index]);
         if (!upToDate) {
             return Fail(record, upToDate.error());
@@ -431,7 +441,7 @@ private:
 
     // Draws the map's picture from its output; a failure fails the map (the output stays), a stop leaves it undrawn.
     void Draw(std::size_t index) {
-        const MapEntry& entry = maps_[index];
+        const MapEntry entry = maps_[index];
         MapRecord& record = records_[index];
         const std::string picture = PicturePath(entry);
         if (Expected<void> drawn = DrawPicture(entry.output, picture); !drawn) {
@@ -477,7 +487,7 @@ private:
         // Each input's identity, and the map that reads it: as its map, or (past the maps' count) as its tileset.
         std::unordered_map<std::string, std::size_t> inputs;
         for (std::size_t i = 0; i < maps_.size(); ++i) {
-            if (Expected<std::string> identity = fileSystem_.Identity(maps_[i].map)) {
+            if (Expected<std::string> identity = fileSystem_.Identity(maps_.Map(i))) {
                 inputs.emplace(std::move(*identity), i);
             }
         }
@@ -488,8 +498,8 @@ private:
             }
         }
         for (std::size_t i = 0; i < maps_.size(); ++i) {
-            const std::optional<std::string>& tileset = records_[i].tileset;
-            if (tileset && !options_.tileset && (i == 0 || records_[i - 1].tileset != tileset)) {
+            const Shared<std::string>& tileset = records_[i].tileset;
+            if (tileset && !options_.tileset && (i == 0 || !(records_[i - 1].tileset == tileset))) {
                 if (Expected<std::string> identity = fileSystem_.Identity(*tileset)) {
                     inputs.emplace(std::move(*identity), maps_.size() + i);
                 }
@@ -500,8 +510,9 @@ private:
             if (!outputThere(found_[i]) || record.result == MapResult::Failed) {
                 continue;
             }
-            for (const auto& [bit, what, path] : {std::tuple{kOutputThere, "output", maps_[i].output},
-                                                  std::tuple{kPictureThere, "picture", PicturePath(maps_[i])}}) {
+            const MapEntry entry = maps_[i];
+            for (const auto& [bit, what, path] : {std::tuple{kOutputThere, "output", entry.output},
+                                                  std::tuple{kPictureThere, "picture", PicturePath(entry)}}) {
                 if ((found_[i] & bit) == 0) {
                     continue;
                 }
@@ -513,10 +524,10 @@ private:
                 const std::size_t reader = input->second % maps_.size();
                 record.result = MapResult::Failed;
                 record.picture = PictureResult::NotDone;
-                record.failure = Error(ErrorKind::Output, maps_[i].map,
+                record.failure = Error(ErrorKind::Output, entry.map,
                                        std::string("its ") + what + " " + path + " is an input: " +
                                            (input->second < maps_.size() ? "the map " : "the tileset of ") +
-                                           maps_[reader].map);
+                                           maps_.Map(reader));
                 found_[i] = 0;
                 Failed(i);
                 done_.fetch_add(1);
@@ -527,7 +538,7 @@ private:
 
     // The second stage: the conversion of a paired map, or with --dry-run the same pass with nothing written.
     void Convert(std::size_t index) {
-        const MapEntry& entry = maps_[index];
+        const MapEntry entry = maps_[index];
         MapRecord& record = records_[index];
         if ((found_[index] & kDrawOnly) != 0) {
             record.result = MapResult::UpToDate;
@@ -644,7 +655,7 @@ private:
 
     const std::function<void(std::size_t, const MapRecord&)>& failedCall_;
     Mutex failedMutex_;
-    const std::vector<MapEntry>& maps_;
+    const MapList& maps_;
     const BatchOptions& options_;
     FileSystem& fileSystem_;
     FolderCache& cache_;
@@ -661,6 +672,8 @@ private:
     std::set<std::string> made_;
     std::vector<SharedTileset> shared_;      // with --format tmj
     std::vector<std::uint32_t> sharedOf_;    // each map's, with --format tmj
+    Mutex tilesetsMutex_;
+    std::unordered_map<std::string, Shared<std::string>> tilesets_;
     const PictureDrawing drawing_;
     const std::string drawingName_;
 };
@@ -688,7 +701,7 @@ const char* ResultName(MapResult result) {
     return "not-done";
 }
 
-std::vector<MapRecord> RunBatch(const std::vector<MapEntry>& maps, const BatchOptions& options,
+std::vector<MapRecord> RunBatch(const MapList& maps, const BatchOptions& options,
                                 FileSystem& fileSystem, FolderCache& cache, const BuildLog& log, std::FILE* progress,
                                 const std::function<void(std::size_t, const MapRecord&)>& failed) {
     return Runner(maps, options, fileSystem, cache, log, failed).Run(progress);

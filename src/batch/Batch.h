@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "batch/BuildLog.h"
+#include "batch/Shared.h"
 #include "batch/MapFinder.h"
 #include "batch/Options.h"
 #include "filesystem/FileSystem.h"
@@ -15,16 +16,16 @@
 
 namespace gridport::batch {
 
-enum class MapResult { NotDone, Converted, UpToDate, Failed, WouldConvert };
+enum class MapResult : std::uint8_t { NotDone, Converted, UpToDate, Failed, WouldConvert };
 
 // What became of a map's picture, with --png.
-enum class PictureResult { NotDone, Drawn, UpToDate, WouldDraw };
+enum class PictureResult : std::uint8_t { NotDone, Drawn, UpToDate, WouldDraw };
 
 // What became of one map.
 struct MapRecord {
     MapResult result = MapResult::NotDone;
-    std::optional<std::string> tileset;  // the file found, if one was
-    std::optional<Error> failure;        // why it failed, as mapview says it
+    Shared<std::string> tileset;  // the file found, if one was
+    Shared<Error> failure;        // why it failed, as mapview says it
     std::uint64_t bytes = 0;
     double milliseconds = 0;
     // What the build log keeps of the inputs, as they were before they were read, and (when made) of the output.
@@ -51,7 +52,7 @@ std::string PicturePath(const MapEntry& entry);
 // and not a regular file, fails its map before anything is written. A picture is drawn after its output is converted,
 // or when it isn't up to date: a regular file no older than the output, which log says was drawn from it, as these
 // options draw it. One that can't be drawn fails its map, the output kept. Without --png, pictures are left alone.
-std::vector<MapRecord> RunBatch(const std::vector<MapEntry>& maps, const BatchOptions& options,
+std::vector<MapRecord> RunBatch(const MapList& maps, const BatchOptions& options,
                                 FileSystem& fileSystem, FolderCache& cache, const BuildLog& log, std::FILE* progress,
                                 const std::function<void(std::size_t, const MapRecord&)>& failed = {});
 

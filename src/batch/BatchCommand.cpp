@@ -176,7 +176,7 @@ Expected<std::optional<std::string>> WriteTiledProject(FileSystem& files, const 
 
 // The build log with an entry for each output made or whose picture was drawn, when any was.
 Expected<void> WriteLog(FileSystem& files, const std::string& path, const BuildLog& log,
-                        const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+                        const MapList& maps, const std::vector<MapRecord>& records,
                         const std::string& drawing) {
     const auto made = [](const MapRecord& record) { return record.made || record.picture == PictureResult::Drawn; };
     if (std::none_of(records.begin(), records.end(), made)) {
@@ -191,7 +191,7 @@ Expected<void> WriteLog(FileSystem& files, const std::string& path, const BuildL
         if (record.picture == PictureResult::Drawn) {
             picture = DrawnPicture{record.pictureStamp, drawing};
         }
-        return LogLine{OutputName(maps[i]), maps[i].map, *record.tileset, record.stamps, std::move(picture)};
+        return LogLine{OutputName(maps[i]), maps.Map(i), *record.tileset, record.stamps, std::move(picture)};
     });
 }
 
@@ -231,16 +231,16 @@ void PrintFailure(std::FILE* out, const MapEntry& map, const MapRecord& record) 
 }
 
 // The summary line, then each failure again.
-void PrintSummary(std::FILE* out, const BatchOptions& options, const std::vector<MapEntry>& maps,
+void PrintSummary(std::FILE* out, const BatchOptions& options, const MapList& maps,
                   const std::vector<MapRecord>& records, const std::vector<Error>& unreadable, double seconds,
                   const std::optional<std::string>& project) {
     for (std::size_t i = 0; i < maps.size(); ++i) {
         if (records[i].result == MapResult::WouldConvert) {
-            std::fprintf(out, "would convert %s with %s into %s\n", Shown(maps[i].map).c_str(),
-                         Shown(*records[i].tileset).c_str(), Shown(maps[i].output).c_str());
+            std::fprintf(out, "would convert %s with %s into %s\n", Shown(maps.Map(i)).c_str(),
+                         Shown(*records[i].tileset).c_str(), Shown(maps.Output(i)).c_str());
         }
         if (records[i].picture == PictureResult::WouldDraw) {
-            std::fprintf(out, "would draw %s into %s\n", Shown(maps[i].output).c_str(),
+            std::fprintf(out, "would draw %s into %s\n", Shown(maps.Output(i)).c_str(),
                          Shown(PicturePath(maps[i])).c_str());
         }
     }
@@ -317,13 +317,7 @@ int RunBatchCommand(const std::vector<std::string>& arguments, std::FILE* out, s
     if (!found) {
         return fail(found.error());
     }
-    if (options.format != OutputFormat::Rmp) {
-        // The walk names each output NAME.rmp.
-        const std::size_t rmp = std::string_view(OutputEnding(OutputFormat::Rmp)).size();
-        for (MapEntry& map : found->maps) {
-            map.output.replace(map.output.size() - rmp, rmp, OutputEnding(options.format));
-        }
-    }
+    found->maps.SetOutputEnding(OutputEnding(options.format));
     FolderCache cache;
     CachedNameFileSystem fileSystem(defaultFileSystem, cache);
     const std::string logPath = JoinPath(options.output, kBuildLogName);

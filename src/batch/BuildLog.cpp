@@ -104,8 +104,14 @@ std::optional<std::uint64_t> Number(std::string_view text) {
     return value;
 }
 
-// One line's output name and entry, if it reads as one.
-std::optional<std::pair<std::string, LogEntry>> ParseLine(std::string_view line) {
+// text, shared with the same text before if there was one: lines sorted by output name mostly name their neighbours'
+// tileset, and all the same version.
+Shared<std::string> SharedWith(std::string text, const Shared<std::string>* before) {
+    return before != nullptr && **before == text ? *before : Shared<std::string>(std::move(text));
+}
+
+// One line's output name and entry, if it reads as one; previous is the entry of the line before, if any.
+std::optional<std::pair<std::string, LogEntry>> ParseLine(std::string_view line, const LogEntry* previous) {
     std::string_view fields[kFields + kPictureFields];
     std::size_t count = 0;
     for (std::size_t start = 0;;) {
@@ -134,11 +140,11 @@ std::optional<std::pair<std::string, LogEntry>> ParseLine(std::string_view line)
         std::any_of(std::begin(numbers), std::end(numbers), [](const auto& number) { return !number; })) {
         return std::nullopt;
     }
-    LogEntry entry{*texts[1],
-                   *texts[2],
+    LogEntry entry{std::move(*texts[1]),
+                   SharedWith(std::move(*texts[2]), previous != nullptr ? &previous->tileset : nullptr),
                    {{*numbers[0], *numbers[1]}, {*numbers[2], *numbers[3]}, {*numbers[4], *numbers[5]}},
-                   *texts[3],
-                   std::nullopt};
+                   SharedWith(std::move(*texts[3]), previous != nullptr ? &previous->version : nullptr),
+                   {}};
     if (count > kFields) {
         const std::optional<std::uint64_t> size = Number(fields[kFields]);
         const std::optional<std::uint64_t> modified = Number(fields[kFields + 1]);
@@ -194,9 +200,10 @@ BuildLog BuildLog::Read(FileSystem& files, const std::string& path) {
         return log;
     }
     // Each line ends in a newline: a last line without one was cut short.
+    const LogEntry* previous = nullptr;
     for (std::size_t start = end + 1; (end = all.find('\n', start)) != std::string_view::npos; start = end + 1) {
-        if (std::optional<std::pair<std::string, LogEntry>> line = ParseLine(all.substr(start, end - start))) {
-            log.entries_.insert_or_assign(std::move(line->first), std::move(line->second));
+        if (std::optional<std::pair<std::string, LogEntry>> line = ParseLine(all.substr(start, end - start), previous)) {
+            previous = &log.entries_.insert_or_assign(std::move(line->first), std::move(line->second)).first->second;
         }
     }
     return log;
@@ -210,13 +217,13 @@ const LogEntry* BuildLog::Find(const std::string& output) const {
 bool BuildLog::Names(const std::string& output, const std::string& map, const std::string& tileset,
                      const Made& stamps) const {
     const LogEntry* entry = Find(output);
-    return entry != nullptr && entry->map == Plain(map) && entry->tileset == Plain(tileset) &&
-           entry->stamps == stamps && entry->version == kVersion;
+    return entry != nullptr && entry->map == Plain(map) && *entry->tileset == Plain(tileset) &&
+           entry->stamps == stamps && *entry->version == kVersion;
 }
 
 bool BuildLog::Drew(const std::string& output, const DrawnPicture& picture) const {
     const LogEntry* entry = Find(output);
-    return entry != nullptr && entry->picture == picture;
+    return entry != nullptr && entry->picture && *entry->picture == picture;
 }
 
 Expected<void> BuildLog::Write(FileSystem& files, const std::string& path, std::size_t count,
@@ -253,8 +260,9 @@ Expected<void> BuildLog::Write(FileSystem& files, const std::string& path, std::
     }
     std::string text(kFirstLine);
     text += '\n';
+    // picture, a line's or an entry's, is empty when none was drawn.
     const auto put = [&](std::string_view output, const std::string& map, const std::string& tileset,
-                         const Made& stamps, std::string_view version, const std::optional<DrawnPicture>& picture) {
+                         const Made& stamps, std::string_view version, const auto& picture) {
         Escape(text, output);
         for (const std::string* name : {&map, &tileset}) {
             text += '\t';
@@ -281,7 +289,7 @@ Expected<void> BuildLog::Write(FileSystem& files, const std::string& path, std::
         }
     }
     for (const auto* item : kept) {
-        put(item->first, item->second.map, item->second.tileset, item->second.stamps, item->second.version,
+        put(item->first, item->second.map, *item->second.tileset, item->second.stamps, *item->second.version,
             item->second.picture);
     }
     (void)(*file)->Write(text.data(), text.size());

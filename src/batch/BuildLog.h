@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "batch/Shared.h"
 #include "filesystem/FileSystem.h"
 
 namespace gridport::batch {
@@ -48,16 +49,16 @@ struct DrawnPicture {
 // What one output was made from, and by which version; its picture, when one was drawn from it.
 struct LogEntry {
     std::string map;
-    std::string tileset;
+    Shared<std::string> tileset;  // one copy for the lines that name the same
     Made stamps;
-    std::string version;
-    std::optional<DrawnPicture> picture;
+    Shared<std::string> version;
+    Shared<DrawnPicture> picture;
 };
 
-// An output made in this run (by this version), or whose picture was, its names held by the caller.
+// An output made in this run (by this version), or whose picture was, its tileset's name held by the caller.
 struct LogLine {
     std::string output;
-    std::string_view map;
+    std::string map;
     std::string_view tileset;
     Made stamps;
     std::optional<DrawnPicture> picture;

@@ -14,17 +14,49 @@ namespace {
 
 constexpr std::string_view kMapEnding = ".map";
 
-std::string OutputFor(const std::string& output, const std::string& relativeFolder, const std::string& name) {
-    const std::string stem = name.substr(0, name.size() - kMapEnding.size());
-    std::string folder = output;
-    if (!relativeFolder.empty()) {
-        std::string part = relativeFolder;
-        if (kJoin != '/') {
-            std::replace(part.begin(), part.end(), '/', kJoin);
-        }
-        folder = JoinPath(folder, part);
+// The output's file name for a map named name: NAME.rmp for NAME.map, else name with ".rmp" added.
+// A map's output name: NAME.rmp, or another ending.
+std::string RmpName(const std::string& name, std::string_view ending = ".rmp") {
+    return (IsMapName(name) ? name.substr(0, name.size() - kMapEnding.size()) : name) + std::string(ending);
+}
+
+// folder ready for a name to be appended as JoinPath joins it ("" stays "").
+std::string Prefix(const std::string& folder) {
+    return JoinPath(folder, "");
+}
+
+// The folder a map's output goes to: OUTPUT, joined with the map's relative folder ("" or ending in '/').
+std::string OutputFolder(const std::string& output, const std::string& relativeFolder) {
+    if (relativeFolder.empty()) {
+        return output;
     }
-    return JoinPath(folder, stem + ".rmp");
+    std::string part = relativeFolder;
+    if (kJoin != '/') {
+        std::replace(part.begin(), part.end(), '/', kJoin);
+    }
+    return JoinPath(output, part);
+}
+
+// Two strings, each read as if joined: head then tail.
+struct Joined {
+    std::string_view head;
+    std::string_view tail;
+
+    std::size_t size() const { return head.size() + tail.size(); }
+    unsigned char operator[](std::size_t i) const {
+        return static_cast<unsigned char>(i < head.size() ? head[i] : tail[i - head.size()]);
+    }
+};
+
+// Whether a sorts before b as std::string compares them (bytes as unsigned).
+bool Less(const Joined& a, const Joined& b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        if (a[i] != b[i]) {
+            return a[i] < b[i];
+        }
+    }
+    return a.size() < b.size();
 }
 
 class Walk {
@@ -51,24 +83,31 @@ public:
         if (!visited_.insert(std::move(*identity)).second) {
             return;
         }
-        Expected<std::vector<FolderEntry>> entries = files_.List(folder);
-        if (!entries) {
-            found_.unreadable.push_back(entries.error());
-            return;
-        }
         std::vector<std::string> subfolders;
-        for (const FolderEntry& entry : *entries) {
-            // Through links: a link to a folder is walked, a link to a map converted.
-            FileKind kind = entry.kind;
-            if (kind == FileKind::Link) {
-                const Expected<FileStatus> status = files_.Status(JoinPath(folder, entry.name));
-                kind = status ? status->kind : FileKind::Other;
+        {
+            // The listing is let go before the walk goes down into the subfolders.
+            Expected<std::vector<FolderEntry>> entries = files_.List(folder);
+            if (!entries) {
+                found_.unreadable.push_back(entries.error());
+                return;
             }
-            if (kind == FileKind::Folder) {
-                subfolders.push_back(entry.name);
-            } else if (IsMapName(entry.name)) {
-                found_.maps.push_back(
-                    {JoinPath(folder, entry.name), relative + entry.name, OutputFor(output_, relative, entry.name), {}});
+            bool started = false;
+            for (const FolderEntry& entry : *entries) {
+                // Through links: a link to a folder is walked, a link to a map converted.
+                FileKind kind = entry.kind;
+                if (kind == FileKind::Link) {
+                    const Expected<FileStatus> status = files_.Status(JoinPath(folder, entry.name));
+                    kind = status ? status->kind : FileKind::Other;
+                }
+                if (kind == FileKind::Folder) {
+                    subfolders.push_back(entry.name);
+                } else if (IsMapName(entry.name)) {
+                    if (!started) {
+                        found_.maps.StartFolder(folder, relative, OutputFolder(output_, relative));
+                        started = true;
+                    }
+                    found_.maps.Add(entry.name);
+                }
             }
         }
         for (const std::string& name : subfolders) {
@@ -84,6 +123,100 @@ private:
 };
 
 }  // namespace
+
+MapList::MapList(const std::vector<MapEntry>& entries) {
+    for (const MapEntry& entry : entries) {
+        Add(entry);
+    }
+}
+
+MapEntry MapList::operator[](std::size_t index) const {
+    return {Map(index), Relative(index), Output(index), SameOutputAs(index)};
+}
+
+std::string MapList::Map(std::size_t index) const {
+    const Item& item = maps_[index];
+    return folders_[item.folder].map + item.name;
+}
+
+std::string MapList::Relative(std::size_t index) const {
+    const Item& item = maps_[index];
+    return folders_[item.folder].relative + item.name;
+}
+
+std::string MapList::Output(std::size_t index) const {
+    const Item& item = maps_[index];
+    const Folder& folder = folders_[item.folder];
+    if (!folder.whole) {
+        return folder.output + RmpName(item.name, ending_);
+    }
+    // A map given whole keeps its output's name, in the outputs' ending.
+    std::string output = folder.output;
+    if (output.ends_with(".rmp")) {
+        output.replace(output.size() - 4, 4, ending_);
+    }
+    return output;
+}
+
+std::optional<std::string> MapList::SameOutputAs(std::size_t index) const {
+    const auto found = sameOutputAs_.find(index);
+    if (found == sameOutputAs_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+void MapList::StartFolder(const std::string& folder, const std::string& relative, const std::string& outputFolder) {
+    folders_.push_back({Prefix(folder), relative, Prefix(outputFolder), false});
+}
+
+void MapList::Add(const std::string& name) {
+    maps_.push_back({static_cast<std::uint32_t>(folders_.size() - 1), name});
+}
+
+void MapList::Add(const MapEntry& entry) {
+    if (entry.sameOutputAs) {
+        sameOutputAs_.emplace(maps_.size(), *entry.sameOutputAs);
+    }
+    folders_.push_back({entry.map, entry.relative, entry.output, true});
+    Add(std::string());
+}
+
+void MapList::Finish() {
+    SortByRelative();
+    MarkSameOutputs();
+    folders_.shrink_to_fit();
+    maps_.shrink_to_fit();
+}
+
+void MapList::SortByRelative() {
+    std::sort(maps_.begin(), maps_.end(), [this](const Item& a, const Item& b) {
+        if (a.folder == b.folder) {
+            return a.name < b.name;
+        }
+        return Less({folders_[a.folder].relative, a.name}, {folders_[b.folder].relative, b.name});
+    });
+}
+
+void MapList::MarkSameOutputs() {
+    // Outputs by hash (where names ignore letter case, "A.rmp" is "a.rmp"), each clash then checked by its text.
+    const auto key = [this](std::size_t index) {
+        return kNamesIgnoreCase ? LowerCaseKey(Output(index)) : Output(index);
+    };
+    std::unordered_multimap<std::size_t, std::size_t> outputs;
+    outputs.reserve(maps_.size());
+    for (std::size_t i = 0; i < maps_.size(); ++i) {
+        const std::string output = key(i);
+        const std::size_t hash = std::hash<std::string>{}(output);
+        const auto [first, last] = outputs.equal_range(hash);
+        const auto earlier = std::find_if(first, last, [&](const auto& item) { return key(item.second) == output; });
+        if (earlier != last) {
+            sameOutputAs_.emplace(i, Map(earlier->second));
+        } else {
+            outputs.emplace(hash, i);
+        }
+    }
+}
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) {
@@ -116,20 +249,11 @@ Expected<FoundMaps> FindMaps(FileSystem& files, const std::string& source, const
     if (status->kind != FileKind::Folder) {
         // A file named as SOURCE is converted whatever its name ends in.
         const std::string name = source.substr(FileNameStart(source));
-        const std::string stem = IsMapName(name) ? name.substr(0, name.size() - kMapEnding.size()) : name;
-        found.maps.push_back({source, name, JoinPath(output, stem + ".rmp"), {}});
+        found.maps.Add({source, name, JoinPath(output, RmpName(name)), {}});
         return found;
     }
     Walk(files, source, output, found).Folder(source, "");
-    std::sort(found.maps.begin(), found.maps.end(),
-              [](const MapEntry& a, const MapEntry& b) { return a.relative < b.relative; });
-    std::unordered_map<std::string, const MapEntry*> outputs;  // Where names ignore letter case, "A.rmp" is "a.rmp".
-    for (MapEntry& entry : found.maps) {
-        const auto [it, added] = outputs.emplace(kNamesIgnoreCase ? LowerCaseKey(entry.output) : entry.output, &entry);
-        if (!added) {
-            entry.sameOutputAs = it->second->map;
-        }
-    }
+    found.maps.Finish();
     return found;
 }
 

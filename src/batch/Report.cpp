@@ -30,18 +30,21 @@ std::string CsvField(const std::string& text) {
     return quoted + "\"";
 }
 
-// A path as JSON: {"text": path} when it is UTF-8, else {"bytes": its bytes in base64}; null for none.
-nlohmann::ordered_json PathJson(const std::optional<std::string>& path) {
-    if (!path) {
-        return nullptr;
-    }
+// A path as JSON: {"text": path} when it is UTF-8, else {"bytes": its bytes in base64}.
+nlohmann::ordered_json PathJson(const std::string& path) {
     nlohmann::ordered_json value;
-    if (IsUtf8(*path)) {
-        value["text"] = *path;
+    if (IsUtf8(path)) {
+        value["text"] = path;
     } else {
-        value["bytes"] = Base64(*path);
+        value["bytes"] = Base64(path);
     }
     return value;
+}
+
+// The same, or null for none.
+template <typename Path>
+nlohmann::ordered_json PathJson(const Path& path) {
+    return path ? PathJson(*path) : nlohmann::ordered_json(nullptr);
 }
 
 // Milliseconds to the microsecond: the report's figures, not the clock's noise.
@@ -59,7 +62,7 @@ std::optional<std::string> Drawn(const MapEntry& map, const MapRecord& record) {
 
 }  // namespace
 
-void WriteReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+void WriteReportText(const MapList& maps, const std::vector<MapRecord>& records,
                      const std::vector<Error>& unreadable, ReportFormat format, bool pictures,
                      const std::function<void(std::string_view)>& put) {
     std::string text;
@@ -74,15 +77,16 @@ void WriteReportText(const std::vector<MapEntry>& maps, const std::vector<MapRec
         text = "source,tileset,output,result,reason,bytes,milliseconds";
         text += pictures ? ",picture\r\n" : "\r\n";
         for (std::size_t i = 0; i < maps.size(); ++i) {
+            const MapEntry map = maps[i];
             const MapRecord& record = records[i];
             char milliseconds[32];
             std::snprintf(milliseconds, sizeof milliseconds, "%.3f", record.milliseconds);
-            text += CsvField(maps[i].map) + "," + CsvField(record.tileset.value_or("")) + "," +
-                    CsvField(maps[i].output) + "," + ResultName(record.result) + "," +
+            text += CsvField(map.map) + "," + CsvField(record.tileset.value_or("")) + "," +
+                    CsvField(map.output) + "," + ResultName(record.result) + "," +
                     CsvField(record.failure ? record.failure->Text() : "") + "," + std::to_string(record.bytes) +
                     "," + milliseconds;
             if (pictures) {
-                text.append(",").append(CsvField(Drawn(maps[i], record).value_or("")));
+                text.append(",").append(CsvField(Drawn(map, record).value_or("")));
             }
             text += "\r\n";
             flush(false);
@@ -111,17 +115,18 @@ void WriteReportText(const std::vector<MapEntry>& maps, const std::vector<MapRec
         flush(false);
     };
     for (std::size_t i = 0; i < maps.size(); ++i) {
+        const MapEntry map = maps[i];
         const MapRecord& record = records[i];
         nlohmann::ordered_json item;
-        item["source"] = PathJson(maps[i].map);
+        item["source"] = PathJson(map.map);
         item["tileset"] = PathJson(record.tileset);
-        item["output"] = PathJson(maps[i].output);
+        item["output"] = PathJson(map.output);
         item["result"] = ResultName(record.result);
         item["reason"] = record.failure ? nlohmann::ordered_json(record.failure->Text()) : nlohmann::ordered_json(nullptr);
         item["bytes"] = record.bytes;
         item["milliseconds"] = Rounded(record.milliseconds);
         if (pictures) {
-            item["picture"] = PathJson(Drawn(maps[i], record));
+            item["picture"] = PathJson(Drawn(map, record));
         }
         add(item);
     }
@@ -143,7 +148,7 @@ void WriteReportText(const std::vector<MapEntry>& maps, const std::vector<MapRec
     flush(true);
 }
 
-std::string ReportText(const std::vector<MapEntry>& maps, const std::vector<MapRecord>& records,
+std::string ReportText(const MapList& maps, const std::vector<MapRecord>& records,
                        const std::vector<Error>& unreadable, ReportFormat format, bool pictures) {
     std::string text;
     WriteReportText(maps, records, unreadable, format, pictures, [&text](std::string_view piece) { text += piece; });

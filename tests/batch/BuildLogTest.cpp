@@ -67,6 +67,26 @@ TEST(BuildLog, ADamagedLineOrLogIsLeftOut) {
     EXPECT_EQ(BuildLog::Read(files, "out/.gridport.log").Find("g.rmp"), nullptr);
 }
 
+// Lines share the tileset and version of the line before only when theirs is the same: each reads and writes back as
+// it was, past a damaged line and another version's.
+TEST(BuildLog, EachLineKeepsItsOwnTilesetAndVersion) {
+    test::MemoryFileSystem files;
+    const std::string v(kVersion);
+    const std::string kept = "a.rmp\tm\ta.vsp\t1\t2\t3\t4\t5\t6\t" + v + "\nb.rmp\tm\ta.vsp\t1\t2\t3\t4\t5\t6\t" + v +
+                             "\nc.rmp\tm\tb.vsp\t1\t2\t3\t4\t5\t6\t0.9\nd.rmp\tm\ta.vsp\t1\t2\t3\t4\t5\t6\t" + v + "\n";
+    PutText(files, "gridport-batch build log 2\n" + kept.substr(0, kept.find("c.rmp")) + "x.rmp\tm\n" +
+                       kept.substr(kept.find("c.rmp")));
+    const BuildLog log = BuildLog::Read(files, "out/.gridport.log");
+    for (const char* output : {"a.rmp", "b.rmp", "d.rmp"}) {
+        EXPECT_TRUE(log.Names(output, "m", "a.vsp", kStamps)) << output;
+        EXPECT_FALSE(log.Names(output, "m", "b.vsp", kStamps)) << output;
+    }
+    EXPECT_FALSE(log.Names("c.rmp", "m", "b.vsp", kStamps));
+    ASSERT_TRUE(log.Write(files, "out/.gridport.log", 0, [](std::size_t) { return std::nullopt; }));
+    const test::Bytes bytes = files.Get("out/.gridport.log");
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "gridport-batch build log 2\n" + kept);
+}
+
 // A picture drawn is kept with its output's line, until the output is made again without one; a line kept keeps it.
 TEST(BuildLog, PicturesAreKeptWithTheirOutputs) {
     test::MemoryFileSystem files;

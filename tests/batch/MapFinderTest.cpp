@@ -45,6 +45,32 @@ TEST(MapFinder, WalksNestedFoldersInNameOrderThroughLinksAndNeverIntoTheOutput) 
     EXPECT_EQ(found->maps[1].map, "src/b.map");
 }
 
+// Each path is kept as its folder's and its name: rebuilt whole, sorted as the whole relative paths sort (bytes as
+// unsigned, '-' < '.' < '/'), through deep folders and names that aren't UTF-8.
+TEST(MapFinder, PathsInDeepFoldersAndOfOddBytesAreRebuiltWhole) {
+    MemoryFileSystem files;
+    for (const char* path : {"src/\xff/q.MAP", "src/a/b/z.map", "src/a/b/c/d/\xe9t\xe9.map", "src/a.map",
+                             "src/a/b/c/d/x.map", "src/a-b.map"}) {
+        files.Put(path, {1});
+    }
+    const Expected<FoundMaps> found = FindMaps(files, "src", "out");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(Found(*found), (std::vector<std::string>{
+                                 "a-b.map -> out/a-b.rmp", "a.map -> out/a.rmp", "a/b/c/d/x.map -> out/a/b/c/d/x.rmp",
+                                 "a/b/c/d/\xe9t\xe9.map -> out/a/b/c/d/\xe9t\xe9.rmp", "a/b/z.map -> out/a/b/z.rmp",
+                                 "\xff/q.MAP -> out/\xff/q.rmp"}));
+    EXPECT_EQ(found->maps[3].map, "src/a/b/c/d/\xe9t\xe9.map");
+    EXPECT_EQ(found->maps[5].map, "src/\xff/q.MAP");
+    // Maps given whole keep their own paths, however unlike each other.
+    const MapList given{{"src/\xe9.map", "\xe9.map", "x\xff.rmp", "other.map"}, {"a.map", "a.map", "o", {}}};
+    ASSERT_EQ(given.size(), 2U);
+    const MapEntry first = given[0];
+    EXPECT_EQ(first.map + " " + first.relative + " " + first.output + " " + first.sameOutputAs.value_or("-"),
+              "src/\xe9.map \xe9.map x\xff.rmp other.map");
+    EXPECT_EQ(given.Output(1), "o");
+    EXPECT_FALSE(given.SameOutputAs(1));
+}
+
 TEST(MapFinder, AnUnreadableFolderIsOneFailureAndTheWalkGoesOn) {
     MemoryFileSystem files;
     files.Put("src/a.map", {1});
