@@ -1,8 +1,8 @@
-// Writes the Tiled import's seed corpus: the sample map as Tiled JSON with
-// its layers' data as a list, as base64, zlib and gzip (the compressed forms
-// made by taking a list map apart in the target is left to the fuzzer), and
-// with its tileset embedded; the tileset's picture; and inputs that once
-// broke the target.
+// Writes the Tiled import's seed corpus: the sample map as the export writes
+// it (from its RMP file), and as Tiled JSON with its layers' data as a list,
+// as base64 and zlib (the compressed forms made by taking a list map apart in
+// the target is left to the fuzzer), and with its tileset embedded; the
+// tileset's picture; and inputs that once broke the target.
 //
 //   gridport_tiled_fuzz_seeds TiledImportFuzz OUTDIR
 
@@ -11,7 +11,9 @@
 #include <string>
 
 #include "support/Files.h"
+#include "support/SampleRmp.h"
 #include "support/TiledMap.h"
+#include "tiled/TiledExport.h"
 
 namespace {
 
@@ -33,6 +35,18 @@ int main(int argc, char** argv) {
     const std::filesystem::path folder = argv[2];
     std::filesystem::create_directories(folder);
     const gridport::TileMap sample = gridport::test::SampleTiledMap();
+    // The export's own map, referring to tiles.tsj as the target's map does.
+    gridport::test::MemoryFileSystem exported;
+    exported.Put("tiles.rmp", gridport::test::SaveToMemory(sample));
+    gridport::Expected<std::unique_ptr<gridport::File>> rmp = exported.Open("tiles.rmp", gridport::OpenMode::Read);
+    const gridport::Expected<void> written =
+        rmp ? gridport::tiled::ExportRmp(**rmp, "tiles.rmp", "tiles.tmj", exported) : rmp.error();
+    if (!written) {
+        std::fprintf(stderr, "the sample doesn't export: %s\n", written.error().Text().c_str());
+        return 1;
+    }
+    rmp->reset();
+    gridport::test::WriteDiskFile((folder / "export").string(), exported.Get("tiles.tmj"));
     Json map = gridport::test::TiledMapJson(sample);
     gridport::test::WriteDiskFile((folder / "sample").string(), Text(map));
     // Base64 of the gids' little-endian bytes: a layer of 1s, then a zero (empty) cell.
