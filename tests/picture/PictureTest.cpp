@@ -182,29 +182,44 @@ TEST(Picture, RefusesPicturesOverTheSideLimitAndEmptyOnes) {
     }
 }
 
+// Both ways of writing: a picture of at most 1 MiB encoded on the caller's thread, a larger one on its own.
 TEST(PngWriter, ReportsFilesItCannotWriteAndKeepsTheOldPicture) {
-    MemoryFileSystem files;
-    files.Put("out.png", {1, 2, 3});
-    const std::vector<std::pair<test::FileOperation, std::string>> faults = {
-        {test::FileOperation::Write, "out.png: cannot write: No space left on device"},
-        {test::FileOperation::CreateTemporary, "out.png: cannot create a temporary file beside it: No space left on device"},
-        {test::FileOperation::Rename, "out.png: cannot replace it with the new file: Permission denied"}};
-    for (const auto& [operation, reason] : faults) {
-        files.FailAt(operation, operation == test::FileOperation::Write ? 2 : 1);
-        const Expected<void> written = WriteImage(RgbaImage(4, 4), "out.png", files);
-        ASSERT_FALSE(written);
-        EXPECT_EQ(written.error().Text(), reason);
-        EXPECT_EQ(files.Get("out.png"), (Bytes{1, 2, 3}));
+    for (const std::int32_t side : {4, 600}) {
+        SCOPED_TRACE(side);
+        MemoryFileSystem files;
+        files.Put("out.png", {1, 2, 3});
+        const std::vector<std::pair<test::FileOperation, std::string>> faults = {
+            {test::FileOperation::Write, "out.png: cannot write: No space left on device"},
+            {test::FileOperation::CreateTemporary,
+             "out.png: cannot create a temporary file beside it: No space left on device"},
+            {test::FileOperation::Rename, "out.png: cannot replace it with the new file: Permission denied"}};
+        for (const auto& [operation, reason] : faults) {
+            files.FailAt(operation, operation == test::FileOperation::Write ? 2 : 1);
+            const Expected<void> written = WriteImage(RgbaImage(side, side), "out.png", files);
+            ASSERT_FALSE(written);
+            EXPECT_EQ(written.error().Text(), reason);
+            EXPECT_EQ(files.Get("out.png"), (Bytes{1, 2, 3}));
+            EXPECT_EQ(files.Paths(), std::vector<std::string>{"out.png"});
+        }
+        // A row that can't be had ends the picture with its reason, however far the encoding has come.
+        const auto side32 = static_cast<std::uint32_t>(side);
+        const Expected<void> cut = WritePng(
+            side32, side32,
+            [side32](std::uint32_t y) -> Expected<const std::uint8_t*> {
+                static const std::vector<std::uint8_t> row(600 * 4, 0x80);
+                if (y + 1 < side32) {
+                    return row.data();
+                }
+                return Error("in.map", 7, "cut short");
+            },
+            "out.png", files, PngUse::Picture);
+        ASSERT_FALSE(cut);
+        EXPECT_EQ(cut.error().Text(), "in.map: byte 7: cut short");
         EXPECT_EQ(files.Paths(), std::vector<std::string>{"out.png"});
+        EXPECT_EQ(files.OpenFiles(), 0);
+        ASSERT_TRUE(WriteImage(RgbaImage(side, side), "out.png", files));
+        EXPECT_GT(files.Get("out.png").size(), 3U);
     }
-    // A row that can't be had ends the picture with its reason.
-    const Expected<void> cut = WritePng(
-        4, 4, [](std::uint32_t) -> Expected<const std::uint8_t*> { return Error("in.map", 7, "cut short"); },
-        "out.png", files, PngUse::Picture);
-    ASSERT_FALSE(cut);
-    EXPECT_EQ(cut.error().Text(), "in.map: byte 7: cut short");
-    EXPECT_EQ(files.Paths(), std::vector<std::string>{"out.png"});
-    EXPECT_EQ(files.OpenFiles(), 0);
 }
 
 }  // namespace

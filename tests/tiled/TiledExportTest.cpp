@@ -302,3 +302,29 @@ TEST(TiledExport, EntitiesAndZonesWithoutLayers) {
 
 }  // namespace
 }  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// The file cut after every byte, or with one byte more, fails with a reason naming it at a byte within it, and
+// writes nothing.
+TEST(TiledExport, AFileCutAnywhereOrLongerFailsAtAByteOfIt) {
+    const Bytes whole = Everything().Build();
+    for (std::size_t size = 0; size <= whole.size() + 1; ++size) {
+        if (size == whole.size()) {
+            continue;
+        }
+        SCOPED_TRACE(size);
+        Bytes bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(std::min(size, whole.size())));
+        bytes.resize(size, 0);
+        MemoryFileSystem files;
+        const Expected<void> exported = Export(files, bytes);
+        ASSERT_FALSE(exported);
+        EXPECT_EQ(exported.error().Path(), "in.rmp");
+        EXPECT_LE(exported.error().Offset().value_or(0), size);
+        EXPECT_FALSE(files.Has("out.tmj") || files.Has("out.tsj") || files.Has("out.png"));
+    }
+}
+
+}  // namespace
+}  // namespace gridport

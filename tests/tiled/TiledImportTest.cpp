@@ -3,9 +3,11 @@
 #include <zlib.h>
 
 #include <functional>
+#include <set>
 
 #include "support/SampleRmp.h"
 #include "support/TiledMap.h"
+#include "tiled/Inflate.h"
 #include "tiled/TiledImport.h"
 
 namespace gridport {
@@ -326,6 +328,149 @@ TEST(TiledImport, AFifoOrDeviceForAnyInputIsRefusedWithoutWaiting) {
             EXPECT_EQ(imported.error().Text(), input + ": not a regular file (" + KindName(kind) + ")");
             EXPECT_FALSE(files.files.Has("out.rmp"));
         }
+    }
+}
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// Every place in a map and its tileset (each key and each array's first two elements, at every depth), taken away
+// or given a value of another type, and each text cut in half or with a stray byte, imports or fails with a one-line
+// reason naming a file; checking alone agrees. The map's layers are tried with their data as a list, and in base64
+// plain, zlib and gzip.
+TEST(TiledImport, EveryValueTakenAwayOrOfAnotherTypeImportsOrFailsNamingAFile) {
+    const TileMap sample = test::SampleTiledMap();
+    const std::vector<Json> others = {nullptr, true, -1, 70000, 0.5, "text", Json::array(), Json::object()};
+    std::size_t failed = 0;
+    std::size_t runs = 0;
+    struct Document {
+        bool tileset;
+        std::string encoding;
+    };
+    for (const Document& kind : {Document{false, "list"}, Document{true, "list"}, Document{false, "base64"},
+                                 Document{false, "zlib"}, Document{false, "gzip"}}) {
+        Json document = kind.tileset ? test::TiledTilesetJson(sample.tileset, 3) : test::TiledMapJson(sample);
+        if (!kind.tileset) {
+            for (Json& layer : document["layers"]) {
+                if (layer["type"] == "tilelayer" && kind.encoding != "list") {
+                    const Bytes bytes = GidBytes(layer["data"]);
+                    layer["encoding"] = "base64";
+                    layer["compression"] = kind.encoding == "base64" ? "" : kind.encoding;
+                    layer["data"] =
+                        Base64(kind.encoding == "base64" ? bytes : Deflate(bytes, kind.encoding == "zlib" ? 15 : 31));
+                }
+            }
+        }
+        std::set<std::string> places;
+        const Json flat = document.flatten();
+        for (const auto& leaf : flat.items()) {
+            Json::json_pointer at(leaf.key());
+            for (; !at.empty(); at = at.parent_pointer()) {
+                const std::string token = at.back();
+                if (token.find_first_not_of("0123456789") == std::string::npos && token > "1") {
+                    break;  // the third element of an array and on stand for the first two
+                }
+                places.insert(at.to_string());
+            }
+        }
+        for (const std::string& place : places) {
+            const Json::json_pointer at(place);
+            if (kind.encoding != "list" && place.rfind("/layers/0/", 0) != 0) {
+                continue;  // the rest was tried with the list; the first layer stands for the others
+            }
+            std::vector<std::optional<Json>> changes(others.begin(), others.end());
+            changes.push_back(std::nullopt);  // taken away
+            if (const Json& value = document[at]; value.is_string()) {
+                const std::string text = value;
+                changes.push_back(text.substr(0, text.size() / 2));
+                changes.push_back(text + "!");
+            }
+            for (std::size_t change = 0; change < changes.size(); ++change) {
+                Json edited = document;
+                if (changes[change]) {
+                    edited[at] = *changes[change];
+                } else if (Json& parent = edited[at.parent_pointer()]; parent.is_object()) {
+                    parent.erase(at.back());
+                } else {
+                    parent.erase(std::stoul(at.back()));
+                }
+                Files files(sample, [&](Json& map, Json& tileset) { (kind.tileset ? tileset : map) = edited; });
+                SCOPED_TRACE(kind.encoding + " " + place + " changed " + std::to_string(change));
+                const Expected<TiledImportSummary> checked = ImportTiledMap("map.tmj", files.files, std::nullopt);
+                const Expected<TiledImportSummary> imported = files.Import();
+                ++runs;
+                ASSERT_EQ(static_cast<bool>(checked), static_cast<bool>(imported));
+                if (!imported) {
+                    ++failed;
+                    EXPECT_FALSE(imported.error().Path().empty()) << imported.error().Text();
+                    EXPECT_EQ(imported.error().Text().find('\n'), std::string::npos) << imported.error().Text();
+                    EXPECT_FALSE(files.files.Has("out.rmp"));
+                }
+            }
+        }
+    }
+    EXPECT_GT(failed, runs / 4);  // most types are wrong somewhere
+    EXPECT_LT(failed, runs);      // and some changes are kept out of the file (names, ids, defaults)
+}
+
+}  // namespace
+}  // namespace gridport
+
+namespace gridport {
+namespace {
+
+// Each stream whole, cut short, with a byte more, damaged, or read as the other kind: the bytes, or why not.
+TEST(Inflate, GivesTheBytesOrSaysWhyNot) {
+    Bytes plain(200000);
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        plain[i] = static_cast<std::uint8_t>(i * 7 / 3);
+    }
+    for (const Compression compression : {Compression::Zlib, Compression::Gzip}) {
+        const std::string name = compression == Compression::Zlib ? "zlib" : "gzip";
+        const Bytes packed = Deflate(plain, compression == Compression::Zlib ? 15 : 31);
+        const std::string whole(packed.begin(), packed.end());
+        std::string damaged = whole;
+        damaged[damaged.size() / 2] = static_cast<char>(damaged[damaged.size() / 2] ^ 0x55);
+        const Bytes otherPacked = Deflate(plain, compression == Compression::Zlib ? 31 : 15);
+        const std::string other(otherPacked.begin(), otherPacked.end());  // the other kind's stream
+        const std::vector<std::pair<std::string, std::string>> cases = {
+            {whole, ""},
+            {whole.substr(0, whole.size() - 5), "d ends before its " + name + " stream does"},
+            {whole + "x", "d holds bytes after its " + name + " stream"},
+            {damaged, "d "},  // not valid, or ended early: where the damage falls decides
+            {other, "d "},
+            {"", "d ends before its " + name + " stream does"},
+            {std::string("\x78\xBB\0\0\0\0\x03\0", 8), "d "},  // a zlib stream that needs a dictionary
+
+        };
+        for (const auto& [input, reason] : cases) {
+            Bytes out;
+            const Expected<void> inflated = Inflate(
+                input, compression,
+                [&out](const std::uint8_t* bytes, std::size_t count) -> Expected<void> {
+                    out.insert(out.end(), bytes, bytes + count);
+                    return Success();
+                },
+                "m.tmj", "d");
+            SCOPED_TRACE(name + ": " + reason);
+            if (reason.empty()) {
+                ASSERT_TRUE(inflated) << inflated.error().Text();
+                EXPECT_EQ(out, plain);
+            } else {
+                ASSERT_FALSE(inflated);
+                EXPECT_EQ(inflated.error().Path(), "m.tmj");
+                EXPECT_EQ(inflated.error().Message().rfind(reason, 0), 0U) << inflated.error().Message();
+            }
+        }
+        // The sink's own failure stops the inflating with its reason.
+        const Expected<void> stopped = Inflate(
+            whole, compression, [](const std::uint8_t*, std::size_t) -> Expected<void> { return Error("x", "full"); },
+            "m.tmj", "d");
+        ASSERT_FALSE(stopped);
+        EXPECT_EQ(stopped.error().Text(), "x: full");
     }
 }
 
