@@ -790,7 +790,9 @@ TEST_F(Batch, TiledMapsAreMapviewsAndShareTheirTilesets) {
                                                       "\"name\":\"" + map[2] + "\""),
                                              "\"image\":\"" + stem + ".png", "\"image\":\"" + map[2] + ".png");
         EXPECT_EQ(Slurp(work / ("out/tilesets/" + map[2] + ".tsj")), tileset) << map[0];
-        EXPECT_EQ(Slurp(work / ("out/tilesets/" + map[2] + ".png")), Slurp(capture / (stem + ".png"))) << map[0];
+        if (!Windows()) {  // the same writer makes the same bytes (Windows' own encoder makes others)
+            EXPECT_EQ(Slurp(work / ("out/tilesets/" + map[2] + ".png")), Slurp(capture / (stem + ".png"))) << map[0];
+        }
     }
     std::vector<std::string> written;
     for (const auto& entry : fs::directory_iterator(fs::path(work / "out/tilesets"))) {
