@@ -174,7 +174,7 @@ coverage:
 	ctest --preset coverage -j $(JOBS)
 	gcovr --root . --filter 'src/' --object-directory build-coverage -j $(JOBS) \
 	  --exclude-unreachable-branches --exclude-throw-branches \
-	  --print-summary --fail-under-line 95 --fail-under-branch 84
+	  --print-summary --fail-under-line 95 --fail-under-branch 84 build-coverage
 
 clean:
 	rm -rf build build-dev build-sanitize build-fuzz build-coverage build-win32 build-win64 build-s390x build-i686 build-wasm

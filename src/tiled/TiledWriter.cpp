@@ -18,7 +18,7 @@ namespace gridport::tiled {
 
 namespace {
 
-std::string Quoted(std::string_view text) {
+std::string JsonString(std::string_view text) {
     return nlohmann::json(std::string(text)).dump();
 }
 
@@ -32,7 +32,7 @@ bool IsTiledText(std::string_view text) {
 }
 
 std::string Property(std::string_view name, std::string_view type, const std::string& value) {
-    return "{\"name\":" + Quoted(name) + ",\"type\":\"" + std::string(type) + "\",\"value\":" + value + "}";
+    return "{\"name\":" + JsonString(name) + ",\"type\":\"" + std::string(type) + "\",\"value\":" + value + "}";
 }
 
 std::string IntProperty(std::string_view name, std::int64_t value) {
@@ -46,9 +46,9 @@ std::string BoolProperty(std::string_view name, bool value) {
 // A text, or its exact bytes in base64 under NAME bytes when Tiled can't hold it.
 std::string TextProperty(std::string_view name, std::string_view text) {
     if (IsTiledText(text)) {
-        return Property(name, "string", Quoted(text));
+        return Property(name, "string", JsonString(text));
     }
-    return Property(std::string(name) + std::string(kBytesSuffix), "string", Quoted(Base64(text)));
+    return Property(std::string(name) + std::string(kBytesSuffix), "string", JsonString(Base64(text)));
 }
 
 // A float by the shortest decimal of it as a double, which every reader takes back to the same double and so the same
@@ -59,7 +59,7 @@ std::string FloatProperty(std::string_view name, float value) {
     if (!std::isfinite(value) || (value == 0.0F && std::signbit(value))) {
         char bits[16];
         std::snprintf(bits, sizeof bits, "0x%08x", static_cast<unsigned>(std::bit_cast<std::uint32_t>(value)));
-        return Property(name, "string", Quoted(bits));
+        return Property(name, "string", JsonString(bits));
     }
     char text[64];
     const auto [end, error] = std::to_chars(text, text + sizeof text, static_cast<double>(value));
@@ -95,7 +95,7 @@ ExportPaths PathsFor(const std::string& map) {
 }
 
 std::string TilesetEntry(std::string_view source) {
-    return "\"tilesets\":[{\"firstgid\":1,\"source\":" + Quoted(source) + "}]";
+    return "\"tilesets\":[{\"firstgid\":1,\"source\":" + JsonString(source) + "}]";
 }
 
 Expected<void> CheckOutputs(const ExportPaths& paths, const std::vector<std::string>& inputs, FileSystem& fileSystem) {
@@ -157,7 +157,7 @@ Expected<void> TiledWriter::Begin(const MapHead& head) {
     for (std::size_t i = 0; i < rmp::kStringCount; ++i) {
         properties.push_back(TextProperty(rmp::kStringNames[i], head.strings[i]));
     }
-    Put("{\"type\":\"map\",\"version\":" + Quoted(kFormatVersion) + ",\"tiledversion\":" + Quoted(kTiledVersion) +
+    Put("{\"type\":\"map\",\"version\":" + JsonString(kFormatVersion) + ",\"tiledversion\":" + JsonString(kTiledVersion) +
         ",\"orientation\":\"orthogonal\",\"renderorder\":\"right-down\",\"infinite\":false,\"compressionlevel\":-1"
         ",\n\"width\":" +
         Number(mapWidth_) + ",\"height\":" + Number(mapHeight_) + ",\"tilewidth\":" + Number(head.tileWidth) +
@@ -169,10 +169,10 @@ Expected<void> TiledWriter::Begin(const MapHead& head) {
     }
 
     const std::string tilesetHead =
-        "{\"type\":\"tileset\",\"version\":" + Quoted(kFormatVersion) + ",\"tiledversion\":" + Quoted(kTiledVersion) +
-        ",\"name\":" + Quoted(paths_.stem) + ",\"tilewidth\":" + Number(head.tileWidth) +
+        "{\"type\":\"tileset\",\"version\":" + JsonString(kFormatVersion) + ",\"tiledversion\":" + JsonString(kTiledVersion) +
+        ",\"name\":" + JsonString(paths_.stem) + ",\"tilewidth\":" + Number(head.tileWidth) +
         ",\"tileheight\":" + Number(head.tileHeight) + ",\"tilecount\":" + Number(head.tileCount) +
-        ",\"columns\":" + Number(columns_) + ",\"image\":" + Quoted(paths_.stem + std::string(kImageEnding)) +
+        ",\"columns\":" + Number(columns_) + ",\"image\":" + JsonString(paths_.stem + std::string(kImageEnding)) +
         ",\"imagewidth\":" + Number(std::int64_t{columns_} * head.tileWidth) +
         ",\"imageheight\":" + Number(std::int64_t{rows_} * head.tileHeight) + ",\"margin\":0,\"spacing\":0,\n\"tiles\":[";
     if (tiles_ != nullptr) {
@@ -191,7 +191,7 @@ void TiledWriter::BeginLayer() {
     const LayerHead& layer = head_.layers[layer_];
     const std::string& name = layer.fields.name;
     Put(std::string(layer_ == 0 ? "\n" : ",\n") + "{\"id\":" + Number(static_cast<std::int64_t>(layer_) + 1) +
-        ",\"name\":" + Quoted(IsTiledText(name) ? name : ReplacingBadUtf8(name)) +
+        ",\"name\":" + JsonString(IsTiledText(name) ? name : ReplacingBadUtf8(name)) +
         ",\"type\":\"tilelayer\",\"visible\":" + (layer.fields.showFlag ? "true" : "false") +
         ",\"opacity\":1,\"x\":0,\"y\":0,\"width\":" + Number(mapWidth_) + ",\"height\":" + Number(mapHeight_) +
         ",\"data\":[\n");
@@ -241,7 +241,7 @@ void TiledWriter::CloseData() {
         FloatProperty(kFactorY, fields.factorY),      FloatProperty(kRateX, fields.rateX),
         FloatProperty(kRateY, fields.rateY),          BoolProperty(kAuxFlag, fields.auxFlag)};
     if (!IsTiledText(fields.name)) {
-        properties.push_back(Property(kNameBytes, "string", Quoted(Base64(fields.name))));
+        properties.push_back(Property(kNameBytes, "string", JsonString(Base64(fields.name))));
     }
     Put("],\n\"properties\":[" + Join(properties));
 }
@@ -249,7 +249,7 @@ void TiledWriter::CloseData() {
 // Segments go into one string property as they come, "x1 y1 x2 y2" each, a line break between two.
 void TiledWriter::LayerSegment(const std::array<std::int32_t, 4>& segment) {
     CloseData();
-    Put(layerSegments_++ == 0 ? ",{\"name\":" + Quoted(kSegments) + ",\"type\":\"string\",\"value\":\"" : "\\n");
+    Put(layerSegments_++ == 0 ? ",{\"name\":" + JsonString(kSegments) + ",\"type\":\"string\",\"value\":\"" : "\\n");
     for (std::size_t k = 0; k < segment.size(); ++k) {
         Put(k == 0 ? "" : " ");
         PutNumber(segment[k]);
@@ -266,7 +266,7 @@ void TiledWriter::EndLayer() {
 
 void TiledWriter::OpenObjects(std::string_view name, std::size_t id) {
     Put(std::string(id == 1 ? "\n" : ",\n") + "{\"id\":" + Number(static_cast<std::int64_t>(id)) +
-        ",\"name\":" + Quoted(name) +
+        ",\"name\":" + JsonString(name) +
         ",\"type\":\"objectgroup\",\"draworder\":\"topdown\",\"visible\":true,\"opacity\":1,\"x\":0,\"y\":0,"
         "\"objects\":[\n");
 }

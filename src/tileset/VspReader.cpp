@@ -9,7 +9,8 @@
 
 namespace gridport {
 
-namespace {
+// The VSP layout; offsets count from the file's start.
+namespace vsp {
 
 constexpr std::size_t kHeaderSize = 772;
 constexpr std::size_t kPaletteOffset = 2;
@@ -20,34 +21,34 @@ constexpr std::uint8_t kRunMarker = 0xFF;
 constexpr std::uint64_t kRunItemSize = 3;
 constexpr std::uint64_t kLongestRun = 255;
 
-}  // namespace
+}  // namespace vsp
 
 Expected<std::uint16_t> VspReader::ReadHeader() {
-    std::uint8_t header[kHeaderSize];
+    std::uint8_t header[vsp::kHeaderSize];
     if (Expected<void> read = in_.Read(header, sizeof header, Sized(sizeof header, "VSP header")); !read) {
         return read.error();
     }
     // Index 0 is transparent; the others take their six-bit components times four, within eight bits, and are opaque.
-    const std::uint8_t* entries = header + kPaletteOffset;
+    const std::uint8_t* entries = header + vsp::kPaletteOffset;
     for (std::size_t i = 1; i < palette_.size(); ++i) {
         for (std::size_t c = 0; c < 3; ++c) {
             palette_[i][c] = static_cast<std::uint8_t>(entries[3 * i + c] << 2);
         }
         palette_[i][3] = 255;
     }
-    const std::uint16_t tileCount = LoadU16(header + kCountOffset);
+    const std::uint16_t tileCount = LoadU16(header + vsp::kCountOffset);
     left_ = std::uint64_t{tileCount} * kTilePixels;
-    compressed_ = LoadU16(header) != kPlainVersion;
+    compressed_ = LoadU16(header) != vsp::kPlainVersion;
     if (compressed_) {
-        if (Expected<void> skipped = in_.Skip(kStreamPrefixSize, "the compressed VSP data"); !skipped) {
+        if (Expected<void> skipped = in_.Skip(vsp::kStreamPrefixSize, "the compressed VSP data"); !skipped) {
             return skipped.error();
         }
     }
     // No stream expands further than a run of 255 per three bytes.
     const std::uint64_t rest = in_.Remaining();
-    const std::uint64_t most = compressed_ ? rest / kRunItemSize * kLongestRun + rest % kRunItemSize : rest;
+    const std::uint64_t most = compressed_ ? rest / vsp::kRunItemSize * vsp::kLongestRun + rest % vsp::kRunItemSize : rest;
     if (left_ > most) {
-        return in_.Fail(kCountOffset, "the header counts " + Counted(tileCount, "tile") + " of " +
+        return in_.Fail(vsp::kCountOffset, "the header counts " + Counted(tileCount, "tile") + " of " +
                                           std::to_string(kTilePixels) + " pixels, but the " + Counted(rest, "byte") +
                                           " left hold at most " + Counted(most, "pixel"));
     }
@@ -70,11 +71,11 @@ Expected<void> VspReader::ReadIndices(std::size_t tile, std::uint8_t* indices) {
         std::uint8_t byte = 0;
         std::uint8_t length = 0;
         if (!in_.ReadU8(byte, "a pixel") ||
-            (byte == kRunMarker && (!in_.ReadU8(length, "a run") || !in_.ReadU8(runValue_, "a run")))) {
+            (byte == vsp::kRunMarker && (!in_.ReadU8(length, "a run") || !in_.ReadU8(runValue_, "a run")))) {
             return in_.Fail(position, "tile " + std::to_string(tile) + " ends after " + std::to_string(k) +
                                           " of its " + std::to_string(kTilePixels) + " pixels");
         }
-        if (byte != kRunMarker) {
+        if (byte != vsp::kRunMarker) {
             indices[k++] = byte;
             --left_;
             continue;

@@ -19,7 +19,7 @@ namespace gridport {
 
 namespace {
 
-const ViewCommandText kText{
+const ViewCommandText kMapViewText{
     "mapview",
     "Usage: mapview [options] MAP [TILESET] [OUT.png | OUT.tmj]\n",
     "Summarises a MAP file: its version, header values and texts, the tileset name\n"
@@ -272,7 +272,7 @@ Expected<TileLevels> ReadLevels(File& file, const std::string& path, TilesetKind
 int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem, std::string& out, std::string& err,
                std::FILE* progress) {
     ViewConsole console{out, err, progress};
-    return RunViewCommand(kText, arguments, console, [&](const ViewOptions& options) -> Expected<void> {
+    return RunViewCommand(kMapViewText, arguments, console, [&](const ViewOptions& options) -> Expected<void> {
         const std::string& mapPath = options.operands[0];
         std::optional<std::string> tilesetPath;
         if (options.operands.size() == 2) {
@@ -306,7 +306,7 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
                 // A file named "-" beside the map is that file, not standard input.
                 tilesetPath = *found == kStandardStream ? "./-" : *found;
                 if (options.png || options.tiled) {
-                    console.err += std::string(kText.name) + ": note: " + kFound + *tilesetPath + "\n";
+                    console.err += std::string(kMapViewText.name) + ": note: " + kFound + *tilesetPath + "\n";
                 }
             } else {
                 notFound = found.error();
@@ -377,7 +377,7 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
         if (!verdict) {
             verdict = WithKindHint(verdict.error(), *tilesetPath, looks);
         } else if (looks == TilesetKind::Rts) {
-            console.err += std::string(kText.name) + ": note: " + *tilesetPath +
+            console.err += std::string(kMapViewText.name) + ": note: " + *tilesetPath +
                            " looks like an RTS tileset file; its name makes gridport read it as a VSP tileset\n";
         }
         if (!options.png) {
@@ -396,11 +396,11 @@ int RunMapView(const std::vector<std::string>& arguments, FileSystem& fileSystem
         if (drawn) {
             StreamedMap picture(map, std::move(*tiles));
             // The tileset found is an input too: a picture named as it is refused.
-            drawn = DrawToPng(picture, {mapPath, *tilesetPath}, options, fileSystem, console, kText.name);
+            drawn = DrawToPng(picture, {mapPath, *tilesetPath}, options, fileSystem, console, kMapViewText.name);
         }
         // The verdict's failure, then the picture's when it failed too, for another reason.
         if (!verdict && !drawn && drawn.error().Text() != verdict.error().Text()) {
-            ReportError(kText, console, verdict.error());
+            ReportError(kMapViewText, console, verdict.error());
         }
         return drawn ? verdict : drawn;
     });

@@ -11,7 +11,7 @@ namespace gridport {
 
 namespace {
 
-const ViewCommandText kText{
+const ViewCommandText kRmpViewText{
     "rmpview",
     "Usage: rmpview [options] FILE.rmp [OUT.png | OUT.tmj]\n",
     "Reads an RMP map file, checks every part of it, and prints a summary of it, or\n"
@@ -78,7 +78,7 @@ int RunRmpView(const std::vector<std::string>& arguments, FileSystem& fileSystem
     if (ImportsTiledMap(arguments)) {
         return RunTiledImport(arguments, fileSystem, console);
     }
-    return RunViewCommand(kText, arguments, console, [&](const ViewOptions& options) -> Expected<void> {
+    return RunViewCommand(kRmpViewText, arguments, console, [&](const ViewOptions& options) -> Expected<void> {
         const std::string& input = options.operands[0];
         // Piped standard input is kept in memory, up to a bound, so its counts can be checked and layers read together.
         Expected<std::unique_ptr<File>> file = OpenSeekable(input, fileSystem, kMostKeptInput);
@@ -100,7 +100,7 @@ int RunRmpView(const std::vector<std::string>& arguments, FileSystem& fileSystem
             out += *summary;
             return Success();
         }
-        return DrawToPng(**rmp, options.operands, options, fileSystem, console, kText.name);
+        return DrawToPng(**rmp, options.operands, options, fileSystem, console, kRmpViewText.name);
     });
 }
 

@@ -759,7 +759,8 @@ TEST_F(Cli, ABrokenPipeOrTheFileSizeLimitIsASaveFailure) {
     EXPECT_EQ(run.err, "");
     Put("old.rmp", Bytes{1, 2, 3});
     for (const std::string output : {"old.rmp", "new.rmp"}) {
-        run = Gridport({"big.map", "tiles.vsp", output}, "", "ulimit -f 100 && ");
+        // 1000 blocks: half the RMP's 1 MiB, yet room for a coverage build's counters, written at exit.
+        run = Gridport({"big.map", "tiles.vsp", output}, "", "ulimit -f 1000 && ");
         EXPECT_EQ(run.status, 1) << output;
         EXPECT_EQ(run.out, Line("Error: Could not save RMP '" + output + "'"));
         EXPECT_EQ(run.err, "");

@@ -13,7 +13,7 @@ namespace {
 using test::Bytes;
 using test::MemoryFileSystem;
 
-int Command(int (*command)(const std::vector<std::string>&, FileSystem&, std::string&, std::string&, std::FILE*),
+int RunQuietly(int (*command)(const std::vector<std::string>&, FileSystem&, std::string&, std::string&, std::FILE*),
         const std::vector<std::string>& arguments, MemoryFileSystem& files, std::string& err) {
     std::string out;
     const int status = command(arguments, files, out, err, nullptr);
@@ -38,11 +38,11 @@ TEST(TiledExportCommand, MapviewExportsWhatRmpviewExportsOfTheConversion) {
         MemoryFileSystem converted;
         converted.Put("map.rmp", rmp);
         std::string err;
-        ASSERT_EQ(Command(RunRmpView, {"map.rmp", "x.tmj"}, converted, err), 0) << err;
+        ASSERT_EQ(RunQuietly(RunRmpView, {"map.rmp", "x.tmj"}, converted, err), 0) << err;
         MemoryFileSystem direct;
         direct.Put("map.map", sample.map);
         direct.Put(sample.tilesetPath, sample.tileset);
-        ASSERT_EQ(Command(RunMapView, {"map.map", sample.tilesetPath, "x.tmj"}, direct, err), 0) << err;
+        ASSERT_EQ(RunQuietly(RunMapView, {"map.map", sample.tilesetPath, "x.tmj"}, direct, err), 0) << err;
         EXPECT_EQ(err, "");
         for (const char* output : {"x.tmj", "x.tsj", "x.png"}) {
             EXPECT_EQ(direct.Get(output), converted.Get(output)) << output;
@@ -70,7 +70,7 @@ TEST(TiledExportCommand, RefusesAnOutputNamingAnInput) {
         files.Put("x.png", rmp);
         files.Symlink("map.rmp", "link.json");
         std::string err;
-        EXPECT_EQ(Command(RunRmpView, c.arguments, files, err), c.err.empty() ? 0 : 1);
+        EXPECT_EQ(RunQuietly(RunRmpView, c.arguments, files, err), c.err.empty() ? 0 : 1);
         EXPECT_EQ(err, c.err);
         EXPECT_EQ(files.Get(c.arguments[0]), rmp);
     }
@@ -79,7 +79,7 @@ TEST(TiledExportCommand, RefusesAnOutputNamingAnInput) {
     files.Put("x.png", sample.map);
     files.Put(sample.tilesetPath, sample.tileset);
     std::string err;
-    EXPECT_EQ(Command(RunMapView, {"x.png", sample.tilesetPath, "x.tmj"}, files, err), 1);
+    EXPECT_EQ(RunQuietly(RunMapView, {"x.png", sample.tilesetPath, "x.tmj"}, files, err), 1);
     EXPECT_EQ(err, "mapview: x.png: the output is the input x.png\n");
     EXPECT_EQ(files.Get("x.png"), sample.map);
     EXPECT_FALSE(files.Has("x.tmj"));
@@ -96,7 +96,7 @@ TEST(TiledExportCommand, AMapThatDoesNotConvertExportsNothing) {
     files.Put("map.map", map.Build());
     files.Put("tiles.vsp", test::PatternVsp(2).Build());
     std::string err;
-    EXPECT_EQ(Command(RunMapView, {"map.map", "tiles.vsp", "x.tmj"}, files, err), 1);
+    EXPECT_EQ(RunQuietly(RunMapView, {"map.map", "tiles.vsp", "x.tmj"}, files, err), 1);
     EXPECT_EQ(err, "mapview: map.map: layer \"Background\" cell (1, 0) holds tile 5; the tileset has 2 tiles\n");
     EXPECT_FALSE(files.Has("x.tmj") || files.Has("x.tsj") || files.Has("x.png"));
 }
@@ -110,7 +110,7 @@ TEST(TiledExportCommand, ExportTakesNoDrawingOption) {
     for (const auto& [arguments, reason] : cases) {
         MemoryFileSystem files;
         std::string err;
-        EXPECT_EQ(Command(RunRmpView, arguments, files, err), 2);
+        EXPECT_EQ(RunQuietly(RunRmpView, arguments, files, err), 2);
         EXPECT_EQ(err, reason + "Usage: rmpview [options] FILE.rmp [OUT.png | OUT.tmj]\n");
     }
 }

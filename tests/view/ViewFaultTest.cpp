@@ -29,7 +29,7 @@ void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
 }
 
-void PutInputs(MemoryFileSystem& files) {
+void PutFaultInputs(MemoryFileSystem& files) {
     test::MapV2File harbour = test::HarbourMap();
     files.Put("map.map", harbour.Build());
     files.Put("tiles.rts", test::PatternRts(5, 4, 2).Build());
@@ -46,7 +46,7 @@ TEST_P(ViewFault, EveryFailedFileOperationEndsCleanly) {
         return GetParam().command(GetParam().arguments, files, out, err);
     };
     MemoryFileSystem counted;
-    PutInputs(counted);
+    PutFaultInputs(counted);
     std::string cleanOut;
     std::string cleanErr;
     ASSERT_EQ(run(counted, cleanOut, cleanErr), 0) << cleanErr;
@@ -56,7 +56,7 @@ TEST_P(ViewFault, EveryFailedFileOperationEndsCleanly) {
         const auto operation = static_cast<FileOperation>(op);
         for (int call = 1; call <= counted.Calls(operation); ++call) {
             MemoryFileSystem files;
-            PutInputs(files);
+            PutFaultInputs(files);
             const std::vector<std::string> paths = files.Paths();
             files.FailAt(operation, call);
             std::string out;
