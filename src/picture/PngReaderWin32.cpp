@@ -20,8 +20,6 @@ namespace {
 constexpr std::size_t kBandBytes = std::size_t{1} << 18;
 
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-// The chunk every PNG file ends with: a length of 0, its type and its CRC.
-constexpr std::uint8_t kEnd[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xae, 0x42, 0x60, 0x82};
 // The largest width or height a PNG header may give.
 constexpr std::uint32_t kMostPixels = 0x7fffffff;
 
@@ -39,14 +37,37 @@ Error DecoderMissing(const std::string& path, const char* step, HRESULT result) 
                      ")");
 }
 
-// Whether the file's last bytes are the end chunk; a file cut short has lost it. The position is left anywhere.
-bool EndsWhole(File& file, std::uint64_t size) {
-    std::uint8_t tail[sizeof kEnd] = {};
-    if (size < sizeof kSignature + sizeof tail || !file.Seek(size - sizeof tail)) {
-        return false;
+// Follows the chunks from the first to the end chunk (IEND), as a reader that goes through to the end would: a file
+// cut short fails as such whatever the decoder makes of it. Reads 8 bytes a chunk; the position is left anywhere.
+Expected<void> FindEnd(File& file, const std::string& path, std::uint64_t size) {
+    std::uint64_t at = sizeof kSignature;
+    for (;;) {
+        std::uint8_t chunk[8] = {};
+        std::size_t arrived = 0;
+        if (at + sizeof chunk <= size) {
+            if (Expected<void> moved = file.Seek(at); !moved) {
+                return moved.error();
+            }
+            Expected<std::size_t> got = file.Read(chunk, sizeof chunk);
+            if (!got) {
+                return got.error();
+            }
+            arrived = *got;
+        }
+        const std::uint32_t length = BigEndian32(chunk);
+        if (arrived == sizeof chunk && length > kMostPixels) {
+            return Error(path, at, "damaged PNG data: a chunk's length is out of range");
+        }
+        // A length, a type, the data and a CRC.
+        const std::uint64_t next = at + sizeof chunk + length + 4;
+        if (arrived < sizeof chunk || next > size) {
+            return Damaged(path, "the file ends before its picture does");
+        }
+        if (std::memcmp(chunk + 4, "IEND", 4) == 0) {
+            return Success();
+        }
+        at = next;
     }
-    Expected<std::size_t> got = file.Read(tail, sizeof tail);
-    return got && *got == sizeof tail && std::memcmp(tail, kEnd, sizeof tail) == 0;
 }
 
 }  // namespace
@@ -88,6 +109,9 @@ Expected<void> ReadPng(const std::string& path, FileSystem& fileSystem, const Pn
     if (!size) {
         return size.error();
     }
+    if (Expected<void> whole = FindEnd(**file, path, *size); !whole) {
+        return whole.error();
+    }
     if (Expected<void> rewound = (*file)->Seek(0); !rewound) {
         return rewound.error();
     }
@@ -108,16 +132,10 @@ Expected<void> ReadPng(const std::string& path, FileSystem& fileSystem, const Pn
     if (result = factory->CreateDecoder(GUID_ContainerFormatPng, nullptr, decoder.Out()); FAILED(result)) {
         return DecoderMissing(path, "is missing", result);
     }
-    // Whatever fails once the stream is given out: a failed read's own reason first, then a file cut short, then the
-    // decoder's code. The stream is done with by then, so the file may be looked at again.
+    // Whatever fails once the stream is given out, a failed read's own reason comes first.
     auto failed = [&](const char* step, HRESULT code) -> Error {
-        if (stream.Failure()) {
-            return *stream.Failure();
-        }
-        if (!EndsWhole(**file, *size)) {
-            return Damaged(path, "the file ends before its picture does");
-        }
-        return Damaged(path, std::string("Windows' PNG decoder ") + step + " (" + HresultText(code) + ")");
+        return stream.Failure() ? *stream.Failure()
+                                : Damaged(path, std::string("Windows' PNG decoder ") + step + " (" + HresultText(code) + ")");
     };
     if (result = decoder->Initialize(&stream, WICDecodeMetadataCacheOnDemand); FAILED(result)) {
         return failed("refused the file", result);
