@@ -134,8 +134,10 @@ Expected<void> ReadPng(const std::string& path, FileSystem& fileSystem, const Pn
     }
     // Whatever fails once the stream is given out, a failed read's own reason comes first.
     auto failed = [&](const char* step, HRESULT code) -> Error {
-        return stream.Failure() ? *stream.Failure()
-                                : Damaged(path, std::string("Windows' PNG decoder ") + step + " (" + HresultText(code) + ")");
+        if (stream.Failure()) {
+            return *stream.Failure();
+        }
+        return Damaged(path, std::string("Windows' PNG decoder ") + step + " (" + HresultText(code) + ")");
     };
     if (result = decoder->Initialize(&stream, WICDecodeMetadataCacheOnDemand); FAILED(result)) {
         return failed("refused the file", result);
