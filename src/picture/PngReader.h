@@ -19,7 +19,8 @@ using PngRowSink = std::function<Expected<void>(std::uint32_t y, const std::uint
 // Reads a PNG file of any kind libpng converts (palette, grey, 16-bit, interlaced) as 8-bit RGBA rows; a picture
 // without alpha comes out opaque. A picture not interlaced passes one row at a time; an interlaced one is decoded
 // whole first, its size checked. The error names the file and why: not a PNG, damaged or short data, the size
-// refused. Where there is no libpng (Windows, WebAssembly) it fails with that reason.
+// refused. On Windows, Windows' own decoder reads it instead (its size checked from the header before the decoder
+// starts, the rows passed a band at a time); in the WebAssembly build, which has neither, it fails with that reason.
 Expected<void> ReadPng(const std::string& path, FileSystem& fileSystem, const PngSizeCheck& sizeCheck,
                        const PngRowSink& rows);
 
