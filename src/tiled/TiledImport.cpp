@@ -1,6 +1,7 @@
-// The import of a Tiled JSON map: the map and its tileset are read whole and checked, each layer's cells then stream
-// from their JSON list, base64 text or inflated bytes into the RMP writer, and the tileset's picture, its size checked
-// against the tileset, becomes the embedded RTS tileset last.
+// The import of a Tiled JSON map: the map is parsed once with its layers' cells left out (only how many there are is
+// kept) and checked with its tileset; a second parse then streams each layer's cells, from their JSON list, base64
+// text or inflated bytes, into the RMP writer; and the tileset's picture, its size checked against the tileset,
+// becomes the embedded RTS tileset last.
 // A failure travels as a Refusal (tiled/TiledJson.h) up to ImportTiledMap, which returns it.
 
 #include "tiled/TiledImport.h"
@@ -161,9 +162,58 @@ TiledTileset ReadTileset(const Json& json, const std::string& path, std::int64_t
     return tileset;
 }
 
+// What a layer's data is, noted as the first parse goes by it: the cells themselves are never kept.
+struct DataSeen {
+    enum class Kind { Missing, List, Text, Other };
+    Kind kind = Kind::Missing;
+    std::uint64_t cells = 0;      // a list's elements
+    std::uint64_t textBytes = 0;  // a text's length
+};
+
+// Where the parser is, as far as the layers' cells go, followed from its events (depth as nlohmann counts it: the
+// map's members at 1, the layers at 2, their members at 3, a list's cells at 4). The map's "layers" is the last one
+// (as a parsed object keeps the last of a repeated key); of a layer's repeated "data", the first is its cells.
+struct LayerWalk {
+    std::string mapKey;
+    std::size_t lists = 0;  // "layers" members of the map so far
+    bool inList = false;    // within the value of the last of them, a list
+    std::size_t layers = 0; // its elements so far: the current one is layers - 1
+    std::string key;        // the current layer's member
+    bool hadData = false;
+    bool cells = false;     // the member is the layer's first "data"
+
+    void Follow(int depth, Json::parse_event_t event, const Json& parsed) {
+        using Event = Json::parse_event_t;
+        const bool starts = event == Event::object_start || event == Event::array_start || event == Event::value;
+        if (depth == 1 && event == Event::key) {
+            mapKey = parsed.get<std::string>();
+            inList = false;
+            lists += mapKey == "layers" ? 1 : 0;
+            layers = 0;
+        } else if (depth == 1 && event == Event::array_start) {
+            inList = mapKey == "layers";
+        } else if (inList && depth == 2 && starts) {
+            ++layers;
+            key.clear();
+            hadData = false;
+            cells = false;
+        } else if (inList && depth == 3 && event == Event::key) {
+            key = parsed.get<std::string>();
+            cells = key == "data" && !hadData;
+            hadData = hadData || key == "data";
+        }
+    }
+    // An element of a list of cells: a value, or the start of a list or object (whose insides go unseen).
+    bool IsCell(int depth, Json::parse_event_t event) const {
+        return cells && depth == 4 && event != Json::parse_event_t::key && event != Json::parse_event_t::object_end &&
+               event != Json::parse_event_t::array_end;
+    }
+};
+
 // A tile layer as the RMP will have it, and where its cells are in the map's JSON.
 struct LayerPlan {
     const Json* json = nullptr;
+    DataSeen data;
     std::string label;  // "layer "ground""
     RmpLayerFields fields;
     std::int64_t dataWidth = 0;
@@ -205,7 +255,10 @@ public:
                bool& usesEmptyTile)
         : layer_(layer), tileset_(tileset), out_(out), place_(place), usesEmptyTile_(usesEmptyTile) {}
 
+    std::uint64_t Taken() const { return taken_; }
+
     void Take(std::uint32_t gid) {
+        ++taken_;
         if (x_ < layer_.width && y_ < layer_.height) {
             out_.PutU16(Cell(gid));
         } else if (gid != 0) {
@@ -252,6 +305,18 @@ private:
     bool& usesEmptyTile_;
     std::int64_t x_ = 0;
     std::int64_t y_ = 0;
+    std::uint64_t taken_ = 0;
+};
+
+// The layer whose cells are streaming into the RMP file.
+struct CellsOpen {
+    CellsOpen(const LayerPlan& plan, const TiledTileset& tileset, BufferedWriter& out, const std::string& path,
+              bool& usesEmptyTile)
+        : layer(plan), place{path, plan.label}, stream(plan, tileset, out, place, usesEmptyTile) {}
+
+    const LayerPlan& layer;
+    const Place place;
+    CellStream stream;
 };
 
 class Import {
@@ -259,7 +324,10 @@ public:
     Import(const std::string& mapPath, FileSystem& fileSystem) : mapPath_(mapPath), fileSystem_(fileSystem) {}
 
     TiledImportSummary Run(const std::optional<std::string>& output) {
-        map_ = LoadJson(mapPath_, fileSystem_);
+        mapFile_ = std::make_unique<JsonFile>(mapPath_, fileSystem_);
+        map_ = mapFile_->Parse([this](int depth, Json::parse_event_t event, Json& parsed) {
+            return Survey(depth, event, parsed);
+        });
         const Place place{mapPath_, ""};
         ReadMap(place);
         ReadLayers(List(map_, "layers", place), place);
@@ -296,6 +364,49 @@ public:
     }
 
 private:
+    // The first parse: what it returns false for is left out of map_. A layer's "data" member is never kept; its list
+    // is counted as it goes by, its text measured. A layer's "chunks" is kept empty, as the mark of an infinite map's.
+    bool Survey(int depth, Json::parse_event_t event, Json& parsed) {
+        using Event = Json::parse_event_t;
+        walk_.Follow(depth, event, parsed);
+        if (walk_.lists != seenList_) {
+            seen_.clear();
+            seenList_ = walk_.lists;
+        }
+        if (!walk_.inList || depth < 3) {
+            return true;
+        }
+        if (walk_.IsCell(depth, event)) {
+            ++seen_[walk_.layers - 1].cells;
+            return false;
+        }
+        if (depth != 3) {
+            return true;
+        }
+        const bool container = event == Event::array_start || event == Event::object_start;
+        if (event == Event::key) {
+            return walk_.key != "data";
+        }
+        if (walk_.key == "chunks") {
+            return !container;
+        }
+        if (walk_.key != "data") {
+            return true;
+        }
+        if (walk_.cells) {
+            seen_.resize(std::max(seen_.size(), walk_.layers));
+            DataSeen& seen = seen_[walk_.layers - 1];
+            if (event == Event::array_start) {
+                seen.kind = DataSeen::Kind::List;
+                return true;
+            }
+            seen.kind = parsed.is_string() && !container ? DataSeen::Kind::Text : DataSeen::Kind::Other;
+            seen.textBytes = parsed.is_string() ? parsed.get_ref<const std::string&>().size() : 0;
+        }
+        // A value not kept (its key wasn't) is let through, which keeps nlohmann's stack of keys in step.
+        return !container;
+    }
+
     void ReadMap(const Place& place) {
         if (!map_.is_object()) {
             place.Fail("not a Tiled map (not a JSON object)");
@@ -355,12 +466,17 @@ private:
     void ReadLayers(const Json& layers, const Place& place) {
         const Json* entities = nullptr;
         const Json* zones = nullptr;
+        std::size_t index = 0;
         for (const Json& layer : layers) {
+            const DataSeen seen = index < seen_.size() ? seen_[index] : DataSeen{};
+            tileLayerAt_.push_back(kNotTileLayer);
+            ++index;
             const std::string name = Text(layer, "name", place.Within("a layer"), "");
             const std::string label = "layer " + Quoted(name);
             const std::string type = Text(layer, "type", place.Within(label));
             if (type == "tilelayer") {
-                ReadTileLayer(layer, place.Within(label), label);
+                tileLayerAt_.back() = layers_.size();
+                ReadTileLayer(layer, place.Within(label), label, seen);
             } else if (type == "objectgroup" && (name == tiled::kEntitiesLayer || name == tiled::kZonesLayer)) {
                 const Json*& slot = name == tiled::kEntitiesLayer ? entities : zones;
                 if (slot != nullptr) {
@@ -391,12 +507,13 @@ private:
         }
     }
 
-    void ReadTileLayer(const Json& layer, const Place& place, const std::string& label) {
+    void ReadTileLayer(const Json& layer, const Place& place, const std::string& label, const DataSeen& seen) {
         if (Find(layer, "chunks") != nullptr) {
             place.Fail("its cells are in chunks (an infinite map's); only a map of fixed size imports");
         }
         LayerPlan plan;
         plan.json = &layer;
+        plan.data = seen;
         plan.label = label;
         plan.dataWidth = Integer(layer, "width", place, 0, kMostSize);
         plan.dataHeight = Integer(layer, "height", place, 0, kMostSize);
@@ -487,14 +604,12 @@ private:
         writer.Head(static_cast<std::int32_t>(headerX_), static_cast<std::int32_t>(headerY_),
                     static_cast<std::int32_t>(headerLayer_), static_cast<std::int32_t>(headerMode_), layers_.size(),
                     entities_.size(), zones_.size(), strings);
-        for (const LayerPlan& layer : layers_) {
-            writer.BeginLayer(layer.fields, static_cast<std::int32_t>(layer.width),
-                              static_cast<std::int32_t>(layer.height), static_cast<std::uint32_t>(layer.segments.size()));
-            WriteCells(layer, writer.Out());
-            for (const auto& [x1, y1, x2, y2] : layer.segments) {
-                writer.LayerSegment(x1, y1, x2, y2);
-            }
-        }
+        writer_ = &writer;
+        walk_ = LayerWalk{};
+        mapFile_->Parse([this](int depth, Json::parse_event_t event, Json& parsed) {
+            return Stream(depth, event, parsed);
+        });
+        CloseLayersBefore(layers_.size());
         for (const EntityPlan& entity : entities_) {
             std::array<std::string_view, rmp::kEntityStringCount> textList;
             std::copy(entity.textList.begin(), entity.textList.end(), textList.begin());
@@ -508,38 +623,107 @@ private:
         WriteTileset(writer.Out());
     }
 
+    // The second parse, which keeps nothing: each tile layer's cells go to the RMP writer as they arrive, the layers
+    // before it closed first (those whose data never came fail as they would have).
+    bool Stream(int depth, Json::parse_event_t event, Json& parsed) {
+        using Event = Json::parse_event_t;
+        walk_.Follow(depth, event, parsed);
+        if (depth == 0) {
+            return true;
+        }
+        if (!walk_.inList || walk_.lists != seenList_) {
+            return false;
+        }
+        if (depth == 1 || depth == 2) {
+            return event == (depth == 1 ? Event::array_start : Event::object_start);
+        }
+        if (depth == 3 && event == Event::key) {
+            const std::size_t layer = walk_.layers - 1;
+            streaming_ = walk_.cells && layer < tileLayerAt_.size() && tileLayerAt_[layer] != kNotTileLayer;
+            if (streaming_) {
+                OpenCells(tileLayerAt_[layer]);
+            }
+            return false;
+        }
+        if (!streaming_) {
+            return false;
+        }
+        if (depth == 3 && event == Event::value && parsed.is_string()) {
+            TakeText(parsed.get_ref<const std::string&>());
+        } else if (walk_.IsCell(depth, event)) {
+            // A list or object among the cells arrives as its start, and is no number.
+            open_->stream.Take(static_cast<std::uint32_t>(
+                WholeNumber(event == Event::value ? parsed : Json(), open_->place, "a gid", 0, 0xFFFFFFFF)));
+        }
+        return depth == 3 && event == Event::array_start;
+    }
+
     // The layer's data: a JSON list of gids, or base64 of their little-endian bytes, maybe zlib- or gzip-compressed.
-    // Its length is checked against the layer's size before anything is decoded.
-    void WriteCells(const LayerPlan& layer, BufferedWriter& out) {
+    // Its length, as the first parse saw it, is checked against the layer's size before any cell is taken.
+    void OpenCells(std::size_t index) {
+        CloseLayersBefore(index);
+        const LayerPlan& layer = layers_[index];
         const Place place{mapPath_, layer.label};
         const std::uint64_t cells = static_cast<std::uint64_t>(layer.dataWidth) * static_cast<std::uint64_t>(layer.dataHeight);
         const std::string size = std::to_string(layer.dataWidth) + " x " + std::to_string(layer.dataHeight);
-        const Json* data = Find(*layer.json, "data");
-        if (data == nullptr) {
+        if (layer.data.kind == DataSeen::Kind::Missing) {
             place.Fail("no data");
         }
-        CellStream stream(layer, tileset_, out, place, usesEmptyTile_);
-        if (data->is_array()) {
-            if (data->size() != cells) {
-                place.Fail("its data holds " + Counted(data->size(), "cell") + "; its size " + size + " needs " +
+        if (layer.data.kind == DataSeen::Kind::List) {
+            if (layer.data.cells != cells) {
+                place.Fail("its data holds " + Counted(layer.data.cells, "cell") + "; its size " + size + " needs " +
                            std::to_string(cells));
             }
-            for (const Json& gid : *data) {
-                stream.Take(static_cast<std::uint32_t>(WholeNumber(gid, place, "a gid", 0, 0xFFFFFFFF)));
+        } else {
+            if (layer.data.kind != DataSeen::Kind::Text || Text(*layer.json, "encoding", place, "") != "base64") {
+                place.Fail("its data is neither a list of gids nor base64 text");
             }
-            return;
+            const std::string compression = Text(*layer.json, "compression", place, "");
+            if (compression != "" && compression != "zlib" && compression != "gzip") {
+                place.Fail("its data is " + compression + "-compressed; only uncompressed, zlib and gzip data import");
+            }
+            if (compression.empty() && layer.data.textBytes / 4 * 3 > cells * 4 + 3) {
+                place.Fail("its data holds more than its size " + size + " needs");
+            }
         }
-        if (!data->is_string() || Text(*layer.json, "encoding", place, "") != "base64") {
-            place.Fail("its data is neither a list of gids nor base64 text");
+        writer_->BeginLayer(layer.fields, static_cast<std::int32_t>(layer.width), static_cast<std::int32_t>(layer.height),
+                            static_cast<std::uint32_t>(layer.segments.size()));
+        open_ = std::make_unique<CellsOpen>(layer, tileset_, writer_->Out(), mapPath_, usesEmptyTile_);
+        nextLayer_ = index + 1;
+    }
+
+    // Ends the open layer with its segments, and each later one before index, which got no data.
+    void CloseLayersBefore(std::size_t index) {
+        for (;;) {
+            if (open_) {
+                const LayerPlan& layer = open_->layer;
+                const std::uint64_t cells =
+                    static_cast<std::uint64_t>(layer.dataWidth) * static_cast<std::uint64_t>(layer.dataHeight);
+                if (open_->stream.Taken() != cells) {  // the file changed since it was first read
+                    open_->place.Fail("its data holds " + Counted(open_->stream.Taken(), "cell") + "; its size " +
+                                      std::to_string(layer.dataWidth) + " x " + std::to_string(layer.dataHeight) +
+                                      " needs " + std::to_string(cells));
+                }
+                for (const auto& [x1, y1, x2, y2] : layer.segments) {
+                    writer_->LayerSegment(x1, y1, x2, y2);
+                }
+                open_.reset();
+            }
+            if (nextLayer_ >= index) {
+                return;
+            }
+            OpenCells(nextLayer_);
         }
+    }
+
+    // A layer's base64 text, decoded (and inflated) whole but taken in blocks.
+    void TakeText(const std::string& text) {
+        const LayerPlan& layer = open_->layer;
+        const Place& place = open_->place;
+        const std::uint64_t cells = static_cast<std::uint64_t>(layer.dataWidth) * static_cast<std::uint64_t>(layer.dataHeight);
+        const std::string size = std::to_string(layer.dataWidth) + " x " + std::to_string(layer.dataHeight);
         const std::string compression = Text(*layer.json, "compression", place, "");
-        if (compression != "" && compression != "zlib" && compression != "gzip") {
-            place.Fail("its data is " + compression + "-compressed; only uncompressed, zlib and gzip data import");
-        }
-        const std::string& text = data->get_ref<const std::string&>();
-        if (compression.empty() && text.size() / 4 * 3 > cells * 4 + 3) {
-            place.Fail("its data holds more than its size " + size + " needs");
-        }
+        CellStream& stream = open_->stream;
         const std::optional<std::vector<std::uint8_t>> bytes = DecodeBase64(text);
         if (!bytes) {
             place.Fail("its data is not valid base64");
@@ -688,8 +872,19 @@ private:
         }
     }
 
+    static constexpr std::size_t kNotTileLayer = std::numeric_limits<std::size_t>::max();
+
     const std::string& mapPath_;
     FileSystem& fileSystem_;
+    std::unique_ptr<JsonFile> mapFile_;
+    LayerWalk walk_;
+    std::vector<DataSeen> seen_;  // of each layer of the map's "layers" list
+    std::size_t seenList_ = 0;    // which "layers" member of the map that list is
+    std::vector<std::size_t> tileLayerAt_;  // each layer's index among the tile layers
+    RmpWriter* writer_ = nullptr;
+    std::unique_ptr<CellsOpen> open_;
+    std::size_t nextLayer_ = 0;
+    bool streaming_ = false;  // the current layer member is the cells of the open layer
     Json map_;
     Json tilesetJson_;
     TiledTileset tileset_;

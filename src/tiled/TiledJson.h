@@ -10,9 +10,12 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -170,6 +173,59 @@ std::vector<LayerSegment> ParseSegments(std::string_view text, const Place& plac
 
 // A path as given in a file, relative to that file's folder unless it is rooted.
 std::string Beside(const std::string& file, const std::string& relative);
+
+// A JSON file read through a block buffer, never held whole, and parsed as often as asked, each time from its start.
+// A read that fails ends the parser's input and its Error is the parse's failure, not the malformed JSON it leaves.
+class JsonFile {
+public:
+    JsonFile(const std::string& path, FileSystem& fileSystem);  // a Refusal when it can't be opened
+
+    // The file parsed, each element shown to callback as nlohmann's parser does (what it returns false for is left
+    // out of the value; a Refusal it throws stops the parse). Malformed JSON fails with the byte offset where the
+    // parser stopped; a file that starts as XML is refused before any parsing.
+    Json Parse(const Json::parser_callback_t& callback = nullptr);
+
+    // The bytes for the parser: an input iterator, equal to the end one once the file has no more to give.
+    class Iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = char;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const char*;
+        using reference = const char&;
+
+        Iterator() = default;
+        explicit Iterator(JsonFile* file) : file_(file) {}
+        const char& operator*() const { return file_->block_[file_->at_]; }
+        Iterator& operator++() {
+            ++file_->at_;
+            return *this;
+        }
+        Iterator operator++(int) {
+            Iterator before = *this;
+            ++*this;
+            return before;
+        }
+        bool operator==(const Iterator& other) const { return Ended() == other.Ended(); }
+
+    private:
+        bool Ended() const { return file_ == nullptr || (file_->at_ == file_->held_ && !file_->Refill()); }
+        JsonFile* file_ = nullptr;
+    };
+
+private:
+    bool Refill();
+
+    std::string path_;
+    std::unique_ptr<File> file_;
+    std::vector<char> block_;
+    std::size_t at_ = 0;
+    std::size_t held_ = 0;
+    std::uint64_t delivered_ = 0;  // bytes the file gave this parse
+    bool rewind_ = false;
+    std::optional<Error> failure_;  // why the file stopped giving bytes
+};
+
 // The whole file parsed; malformed JSON fails with the byte offset where the parser stopped.
 Json LoadJson(const std::string& path, FileSystem& fileSystem);
 
