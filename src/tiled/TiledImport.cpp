@@ -168,46 +168,205 @@ struct DataSeen {
     Kind kind = Kind::Missing;
     std::uint64_t cells = 0;      // a list's elements
     std::uint64_t textBytes = 0;  // a text's length
+    std::size_t members = 0;      // "data" members of the layer: the last is its cells (as a value keeps the last)
 };
 
-// Where the parser is, as far as the layers' cells go, followed from its events (depth as nlohmann counts it: the
-// map's members at 1, the layers at 2, their members at 3, a list's cells at 4). The map's "layers" is the last one
-// (as a parsed object keeps the last of a repeated key); of a layer's repeated "data", the first is its cells.
-struct LayerWalk {
-    std::string mapKey;
-    std::size_t lists = 0;  // "layers" members of the map so far
-    bool inList = false;    // within the value of the last of them, a list
-    std::size_t layers = 0; // its elements so far: the current one is layers - 1
-    std::string key;        // the current layer's member
-    bool hadData = false;
-    bool cells = false;     // the member is the layer's first "data"
+// Where a layer's cells go in the second parse.
+class CellsTarget {
+public:
+    // The member-th "data" of the layer at index in the map's layers list comes next; false when it isn't the cells
+    // of a tile layer.
+    virtual bool Open(std::size_t index, std::size_t member) = 0;
+    virtual void Cell(const Json& gid) = 0;  // an element of the data's list (null for a list or object)
+    virtual void CellsText(const std::string& text) = 0;  // the data as text
 
-    void Follow(int depth, Json::parse_event_t event, const Json& parsed) {
-        using Event = Json::parse_event_t;
-        const bool starts = event == Event::object_start || event == Event::array_start || event == Event::value;
-        if (depth == 1 && event == Event::key) {
-            mapKey = parsed.get<std::string>();
-            inList = false;
-            lists += mapKey == "layers" ? 1 : 0;
-            layers = 0;
-        } else if (depth == 1 && event == Event::array_start) {
-            inList = mapKey == "layers";
-        } else if (inList && depth == 2 && starts) {
-            ++layers;
-            key.clear();
-            hadData = false;
-            cells = false;
-        } else if (inList && depth == 3 && event == Event::key) {
-            key = parsed.get<std::string>();
-            cells = key == "data" && !hadData;
-            hadData = hadData || key == "data";
+protected:
+    ~CellsTarget() = default;
+};
+
+// The map's JSON as the parser's events. Without a target (the first parse) it builds the map's value as nlohmann's
+// parser would, but that no layer's "data" is in it: its list is counted, its text measured, in seen. With a target
+// (the second parse) it keeps nothing and gives the target the cells of the map's layers list, which is the last
+// "layers" member (as a value keeps the last of a repeated key), as is a layer's last "data" its cells.
+// Depths count the containers open: the map's members are at 1, the layers at 2, their members at 3, cells at 4.
+class MapEvents : public JsonEvents {
+public:
+    explicit MapEvents(std::vector<DataSeen>& seen) : seen_(&seen) {}
+    MapEvents(CellsTarget& target, std::size_t lists) : target_(&target), wantedList_(lists) {}
+
+    Json& Value() { return root_; }
+    std::size_t Lists() const { return lists_; }
+
+    bool null() { return Put(nullptr); }
+    bool boolean(bool value) { return Put(value); }
+    bool number_integer(std::int64_t value) { return Put(value); }
+    bool number_unsigned(std::uint64_t value) { return Put(value); }
+    bool number_float(double value, const std::string&) { return Put(value); }
+    bool string(std::string& value) {
+        if (!skipping_ && IsData()) {
+            if (cells_ && seen_ != nullptr) {
+                Seen().kind = DataSeen::Kind::Text;
+                Seen().textBytes = value.size();
+            } else if (streaming_) {
+                target_->CellsText(value);
+            }
+            return true;
+        }
+        return Put(std::move(value));
+    }
+    bool binary(Json::binary_t& value) { return Put(std::move(value)); }
+    bool start_object(std::size_t) { return Start(Json::object()); }
+    bool start_array(std::size_t) { return Start(Json::array()); }
+    bool end_object() { return End(); }
+    bool end_array() { return End(); }
+
+    bool key(std::string& key) {
+        if (skipping_) {
+            return true;
+        }
+        if (depth_ == 1) {
+            mapKey_ = key;
+            inList_ = false;
+            if (key == "layers" && ++lists_ > 0 && seen_ != nullptr) {
+                seen_->clear();
+            }
+        } else if (inList_ && depth_ == 3) {
+            layerKey_ = key;
+            cells_ = key == "data";
+            dataMembers_ += cells_ ? 1 : 0;
+            if (cells_ && seen_ != nullptr) {
+                Seen() = DataSeen{DataSeen::Kind::Other, 0, 0, dataMembers_};
+            }
+            streaming_ =
+                cells_ && target_ != nullptr && lists_ == wantedList_ && target_->Open(layers_ - 1, dataMembers_);
+        }
+        key_ = std::move(key);
+        return true;
+    }
+
+private:
+    // The layer member being read is a "data", whose value is never kept.
+    bool IsData() const { return inList_ && depth_ == 3 && layerKey_ == "data"; }
+    bool IsCell() const { return inCells_ && depth_ == 4; }
+    DataSeen& Seen() {
+        seen_->resize(std::max(seen_->size(), layers_));
+        return (*seen_)[layers_ - 1];
+    }
+    void NextLayer() {
+        if (inList_ && depth_ == 2) {
+            ++layers_;
+            layerKey_.clear();
+            dataMembers_ = 0;
+            cells_ = false;
+            streaming_ = false;
         }
     }
-    // An element of a list of cells: a value, or the start of a list or object (whose insides go unseen).
-    bool IsCell(int depth, Json::parse_event_t event) const {
-        return cells && depth == 4 && event != Json::parse_event_t::key && event != Json::parse_event_t::object_end &&
-               event != Json::parse_event_t::array_end;
+
+    template <typename Value>
+    bool Put(Value&& value) {
+        if (skipping_) {
+            return true;
+        }
+        if (IsCell()) {
+            if (seen_ != nullptr) {
+                ++Seen().cells;
+            } else if (streaming_) {
+                target_->Cell(Json(std::forward<Value>(value)));
+            }
+            return true;
+        }
+        if (IsData()) {
+            return true;  // neither a list nor text: the first parse noted it as another kind
+        }
+        NextLayer();
+        if (seen_ != nullptr) {
+            Add(Json(std::forward<Value>(value)));
+        }
+        return true;
     }
+
+    bool Start(Json container) {
+        if (!skipping_) {
+            const bool list = container.is_array();
+            if (IsCell() || (IsData() && !list) || (inList_ && depth_ == 3 && layerKey_ == "chunks")) {
+                // A list or object among cells is no number; data of another kind is not read; a
+                // layer's chunks are kept empty, as the mark of an infinite map's.
+                if (IsCell()) {
+                    Put(nullptr);
+                } else if (!IsData() && seen_ != nullptr) {
+                    Add(std::move(container));
+                }
+                skipping_ = true;
+                skipFrom_ = depth_;
+            } else if (IsData()) {
+                inCells_ = true;
+                if (seen_ != nullptr) {
+                    Seen().kind = DataSeen::Kind::List;
+                }
+            } else {
+                NextLayer();
+                if (depth_ == 1 && mapKey_ == "layers" && list) {
+                    inList_ = true;
+                    layers_ = 0;
+                }
+                if (seen_ != nullptr) {
+                    stack_.push_back(Add(std::move(container)));
+                }
+            }
+        }
+        ++depth_;
+        return true;
+    }
+
+    bool End() {
+        --depth_;
+        if (skipping_) {
+            skipping_ = depth_ != skipFrom_;
+        } else if (inCells_ && depth_ == 3) {
+            inCells_ = false;
+        } else if (seen_ != nullptr) {
+            stack_.pop_back();
+        }
+        if (depth_ == 1) {
+            inList_ = false;
+        }
+        return true;
+    }
+
+    // Puts value where the parse is: the root, the end of the open list, or the open object's member key_.
+    Json* Add(Json value) {
+        if (stack_.empty()) {
+            root_ = std::move(value);
+            return &root_;
+        }
+        Json& open = *stack_.back();
+        if (open.is_array()) {
+            open.push_back(std::move(value));
+            return &open.back();
+        }
+        Json& member = open[key_];
+        member = std::move(value);
+        return &member;
+    }
+
+    std::vector<DataSeen>* seen_ = nullptr;
+    CellsTarget* target_ = nullptr;
+    std::size_t wantedList_ = 0;
+    Json root_;
+    std::vector<Json*> stack_;  // the open lists and objects being built
+    std::string key_;
+    std::size_t depth_ = 0;
+    bool skipping_ = false;  // within a list or object not read, which opened at skipFrom_
+    std::size_t skipFrom_ = 0;
+    std::string mapKey_;
+    std::size_t lists_ = 0;   // "layers" members of the map so far
+    bool inList_ = false;     // within the value of the last of them, a list
+    std::size_t layers_ = 0;  // its elements so far: the current one is layers_ - 1
+    std::string layerKey_;    // the current layer's member
+    std::size_t dataMembers_ = 0;  // "data" members of the layer so far
+    bool cells_ = false;      // the member is a "data"
+    bool inCells_ = false;    // within its list
+    bool streaming_ = false;  // and the target takes them
 };
 
 // A tile layer as the RMP will have it, and where its cells are in the map's JSON.
@@ -319,15 +478,16 @@ struct CellsOpen {
     CellStream stream;
 };
 
-class Import {
+class Import final : private CellsTarget {
 public:
     Import(const std::string& mapPath, FileSystem& fileSystem) : mapPath_(mapPath), fileSystem_(fileSystem) {}
 
     TiledImportSummary Run(const std::optional<std::string>& output) {
         mapFile_ = std::make_unique<JsonFile>(mapPath_, fileSystem_);
-        map_ = mapFile_->Parse([this](int depth, Json::parse_event_t event, Json& parsed) {
-            return Survey(depth, event, parsed);
-        });
+        MapEvents survey(seen_);
+        mapFile_->Parse(survey);
+        map_ = std::move(survey.Value());
+        layerLists_ = survey.Lists();
         const Place place{mapPath_, ""};
         ReadMap(place);
         ReadLayers(List(map_, "layers", place), place);
@@ -364,49 +524,6 @@ public:
     }
 
 private:
-    // The first parse: what it returns false for is left out of map_. A layer's "data" member is never kept; its list
-    // is counted as it goes by, its text measured. A layer's "chunks" is kept empty, as the mark of an infinite map's.
-    bool Survey(int depth, Json::parse_event_t event, Json& parsed) {
-        using Event = Json::parse_event_t;
-        walk_.Follow(depth, event, parsed);
-        if (walk_.lists != seenList_) {
-            seen_.clear();
-            seenList_ = walk_.lists;
-        }
-        if (!walk_.inList || depth < 3) {
-            return true;
-        }
-        if (walk_.IsCell(depth, event)) {
-            ++seen_[walk_.layers - 1].cells;
-            return false;
-        }
-        if (depth != 3) {
-            return true;
-        }
-        const bool container = event == Event::array_start || event == Event::object_start;
-        if (event == Event::key) {
-            return walk_.key != "data";
-        }
-        if (walk_.key == "chunks") {
-            return !container;
-        }
-        if (walk_.key != "data") {
-            return true;
-        }
-        if (walk_.cells) {
-            seen_.resize(std::max(seen_.size(), walk_.layers));
-            DataSeen& seen = seen_[walk_.layers - 1];
-            if (event == Event::array_start) {
-                seen.kind = DataSeen::Kind::List;
-                return true;
-            }
-            seen.kind = parsed.is_string() && !container ? DataSeen::Kind::Text : DataSeen::Kind::Other;
-            seen.textBytes = parsed.is_string() ? parsed.get_ref<const std::string&>().size() : 0;
-        }
-        // A value not kept (its key wasn't) is let through, which keeps nlohmann's stack of keys in step.
-        return !container;
-    }
-
     void ReadMap(const Place& place) {
         if (!map_.is_object()) {
             place.Fail("not a Tiled map (not a JSON object)");
@@ -605,10 +722,8 @@ private:
                     static_cast<std::int32_t>(headerLayer_), static_cast<std::int32_t>(headerMode_), layers_.size(),
                     entities_.size(), zones_.size(), strings);
         writer_ = &writer;
-        walk_ = LayerWalk{};
-        mapFile_->Parse([this](int depth, Json::parse_event_t event, Json& parsed) {
-            return Stream(depth, event, parsed);
-        });
+        MapEvents cells(*this, layerLists_);
+        mapFile_->Parse(cells);
         CloseLayersBefore(layers_.size());
         for (const EntityPlan& entity : entities_) {
             std::array<std::string_view, rmp::kEntityStringCount> textList;
@@ -623,39 +738,18 @@ private:
         WriteTileset(writer.Out());
     }
 
-    // The second parse, which keeps nothing: each tile layer's cells go to the RMP writer as they arrive, the layers
-    // before it closed first (those whose data never came fail as they would have).
-    bool Stream(int depth, Json::parse_event_t event, Json& parsed) {
-        using Event = Json::parse_event_t;
-        walk_.Follow(depth, event, parsed);
-        if (depth == 0) {
-            return true;
-        }
-        if (!walk_.inList || walk_.lists != seenList_) {
+    // The second parse's: each tile layer's cells go to the RMP writer as they arrive, the layers before it closed
+    // first (those whose data never came fail as they would have).
+    bool Open(std::size_t index, std::size_t member) override {
+        if (index >= tileLayerAt_.size() || tileLayerAt_[index] == kNotTileLayer || index >= seen_.size() ||
+            member != seen_[index].members) {
             return false;
         }
-        if (depth == 1 || depth == 2) {
-            return event == (depth == 1 ? Event::array_start : Event::object_start);
-        }
-        if (depth == 3 && event == Event::key) {
-            const std::size_t layer = walk_.layers - 1;
-            streaming_ = walk_.cells && layer < tileLayerAt_.size() && tileLayerAt_[layer] != kNotTileLayer;
-            if (streaming_) {
-                OpenCells(tileLayerAt_[layer]);
-            }
-            return false;
-        }
-        if (!streaming_) {
-            return false;
-        }
-        if (depth == 3 && event == Event::value && parsed.is_string()) {
-            TakeText(parsed.get_ref<const std::string&>());
-        } else if (walk_.IsCell(depth, event)) {
-            // A list or object among the cells arrives as its start, and is no number.
-            open_->stream.Take(static_cast<std::uint32_t>(
-                WholeNumber(event == Event::value ? parsed : Json(), open_->place, "a gid", 0, 0xFFFFFFFF)));
-        }
-        return depth == 3 && event == Event::array_start;
+        OpenCells(tileLayerAt_[index]);
+        return true;
+    }
+    void Cell(const Json& gid) override {
+        open_->stream.Take(static_cast<std::uint32_t>(WholeNumber(gid, open_->place, "a gid", 0, 0xFFFFFFFF)));
     }
 
     // The layer's data: a JSON list of gids, or base64 of their little-endian bytes, maybe zlib- or gzip-compressed.
@@ -717,7 +811,7 @@ private:
     }
 
     // A layer's base64 text, decoded (and inflated) whole but taken in blocks.
-    void TakeText(const std::string& text) {
+    void CellsText(const std::string& text) override {
         const LayerPlan& layer = open_->layer;
         const Place& place = open_->place;
         const std::uint64_t cells = static_cast<std::uint64_t>(layer.dataWidth) * static_cast<std::uint64_t>(layer.dataHeight);
@@ -877,14 +971,12 @@ private:
     const std::string& mapPath_;
     FileSystem& fileSystem_;
     std::unique_ptr<JsonFile> mapFile_;
-    LayerWalk walk_;
     std::vector<DataSeen> seen_;  // of each layer of the map's "layers" list
-    std::size_t seenList_ = 0;    // which "layers" member of the map that list is
+    std::size_t layerLists_ = 0;  // "layers" members of the map: the last is the list
     std::vector<std::size_t> tileLayerAt_;  // each layer's index among the tile layers
     RmpWriter* writer_ = nullptr;
     std::unique_ptr<CellsOpen> open_;
     std::size_t nextLayer_ = 0;
-    bool streaming_ = false;  // the current layer member is the cells of the open layer
     Json map_;
     Json tilesetJson_;
     TiledTileset tileset_;

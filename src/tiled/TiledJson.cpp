@@ -245,43 +245,54 @@ bool JsonFile::Refill() {
         failure_ = read.error();
         return false;
     }
-    at_ = 0;
-    held_ = *read;
+    at_ = block_.data();
+    end_ = at_ + *read;
     delivered_ += *read;
-    return held_ > 0;
+    return *read > 0;
 }
 
-Json JsonFile::Parse(const Json::parser_callback_t& callback) {
+void JsonFile::Begin() {
     if (rewind_) {
         if (Expected<void> rewound = file_->Seek(0); !rewound) {
             Refuse(rewound.error());
         }
     }
     rewind_ = true;
-    at_ = 0;
-    held_ = 0;
+    at_ = nullptr;
+    end_ = nullptr;
     delivered_ = 0;
-    Iterator begin(this);
-    if (begin != Iterator() && *begin == '<') {
+    if (Iterator begin(this); begin != Iterator() && *begin == '<') {
         Refuse(Error(path_, "an XML file, not JSON: save it as JSON (or, for a tileset, embed it in the map)"));
     }
+}
+
+void JsonFile::End(const std::optional<JsonEvents::Refused>& refused) {
+    if (failure_) {
+        Refuse(*failure_);
+    }
+    if (!refused) {
+        return;
+    }
+    if (!refused->syntax) {
+        Refuse(Error(path_, "unexpected JSON: " + refused->what));
+    }
+    // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ...": what follows the
+    // position, which the offset gives.
+    const std::size_t colon = refused->what.find(": ");
+    const std::string message = colon == std::string::npos ? refused->what : refused->what.substr(colon + 2);
+    const std::uint64_t offset = refused->byte > 0 ? refused->byte - 1 : 0;
+    Refuse(Error(path_, std::min<std::uint64_t>(offset, delivered_), "malformed JSON: " + message));
+}
+
+Json JsonFile::Parse() {
+    Begin();
     try {
-        Json json = Json::parse(begin, Iterator(), callback);
-        if (failure_) {
-            Refuse(*failure_);
-        }
+        Json json = Json::parse(Iterator(this), Iterator());
+        End(std::nullopt);
         return json;
     } catch (const Json::parse_error& error) {
-        if (failure_) {
-            Refuse(*failure_);
-        }
-        // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ...": what follows the
-        // position, which the offset gives.
-        std::string message = error.what();
-        const std::size_t colon = message.find(": ");
-        message = colon == std::string::npos ? message : message.substr(colon + 2);
-        const std::uint64_t offset = error.byte > 0 ? error.byte - 1 : 0;
-        Refuse(Error(path_, std::min<std::uint64_t>(offset, delivered_), "malformed JSON: " + message));
+        End(JsonEvents::Refused{error.byte, true, error.what()});
+        throw;  // not reached: End refuses
     }
 }
 
