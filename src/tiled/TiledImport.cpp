@@ -227,8 +227,11 @@ public:
         if (depth_ == 1) {
             mapKey_ = key;
             inList_ = false;
-            if (key == "layers" && ++lists_ > 0 && seen_ != nullptr) {
-                seen_->clear();
+            if (key == "layers") {
+                ++lists_;
+                if (seen_ != nullptr) {
+                    seen_->clear();
+                }
             }
         } else if (inList_ && depth_ == 3) {
             layerKey_ = key;
