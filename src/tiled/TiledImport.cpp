@@ -1,6 +1,7 @@
-// The import of a Tiled JSON map: the map and its tileset are read whole and checked, each layer's cells then stream
-// from their JSON list, base64 text or inflated bytes into the RMP writer, and the tileset's picture, its size checked
-// against the tileset, becomes the embedded RTS tileset last.
+// The import of a Tiled JSON map: the map is parsed once with its layers' cells left out (only how many there are is
+// kept) and checked with its tileset; a second parse then streams each layer's cells, from their JSON list, base64
+// text or inflated bytes, into the RMP writer; and the tileset's picture, its size checked against the tileset,
+// becomes the embedded RTS tileset last.
 // A failure travels as a Refusal (tiled/TiledJson.h) up to ImportTiledMap, which returns it.
 
 #include "tiled/TiledImport.h"
@@ -161,9 +162,220 @@ TiledTileset ReadTileset(const Json& json, const std::string& path, std::int64_t
     return tileset;
 }
 
+// What a layer's data is, noted as the first parse goes by it: the cells themselves are never kept.
+struct DataSeen {
+    enum class Kind { Missing, List, Text, Other };
+    Kind kind = Kind::Missing;
+    std::uint64_t cells = 0;      // a list's elements
+    std::uint64_t textBytes = 0;  // a text's length
+    std::size_t members = 0;      // "data" members of the layer: the last is its cells (as a value keeps the last)
+};
+
+// Where a layer's cells go in the second parse.
+class CellsTarget {
+public:
+    // The member-th "data" of the layer at index in the map's layers list comes next; false when it isn't the cells
+    // of a tile layer.
+    virtual bool Open(std::size_t index, std::size_t member) = 0;
+    virtual void Cell(const Json& gid) = 0;  // an element of the data's list (null for a list or object)
+    virtual void CellsText(const std::string& text) = 0;  // the data as text
+
+protected:
+    ~CellsTarget() = default;
+};
+
+// The map's JSON as the parser's events. Without a target (the first parse) it builds the map's value as nlohmann's
+// parser would, but that no layer's "data" is in it: its list is counted, its text measured, in seen. With a target
+// (the second parse) it keeps nothing and gives the target the cells of the map's layers list, which is the last
+// "layers" member (as a value keeps the last of a repeated key), as is a layer's last "data" its cells.
+// Depths count the containers open: the map's members are at 1, the layers at 2, their members at 3, cells at 4.
+class MapEvents : public JsonEvents {
+public:
+    explicit MapEvents(std::vector<DataSeen>& seen) : seen_(&seen) {}
+    MapEvents(CellsTarget& target, std::size_t lists) : target_(&target), wantedList_(lists) {}
+
+    Json& Value() { return root_; }
+    std::size_t Lists() const { return lists_; }
+
+    bool null() { return Put(nullptr); }
+    bool boolean(bool value) { return Put(value); }
+    bool number_integer(std::int64_t value) { return Put(value); }
+    bool number_unsigned(std::uint64_t value) { return Put(value); }
+    bool number_float(double value, const std::string&) { return Put(value); }
+    bool string(std::string& value) {
+        if (!skipping_ && IsData()) {
+            if (cells_ && seen_ != nullptr) {
+                Seen().kind = DataSeen::Kind::Text;
+                Seen().textBytes = value.size();
+            } else if (streaming_) {
+                target_->CellsText(value);
+            }
+            return true;
+        }
+        return Put(std::move(value));
+    }
+    bool binary(Json::binary_t& value) { return Put(std::move(value)); }
+    bool start_object(std::size_t) { return Start(Json::object()); }
+    bool start_array(std::size_t) { return Start(Json::array()); }
+    bool end_object() { return End(); }
+    bool end_array() { return End(); }
+
+    bool key(std::string& key) {
+        if (skipping_) {
+            return true;
+        }
+        if (depth_ == 1) {
+            mapKey_ = key;
+            inList_ = false;
+            if (key == "layers") {
+                ++lists_;
+                if (seen_ != nullptr) {
+                    seen_->clear();
+                }
+            }
+        } else if (inList_ && depth_ == 3) {
+            layerKey_ = key;
+            cells_ = key == "data";
+            dataMembers_ += cells_ ? 1 : 0;
+            if (cells_ && seen_ != nullptr) {
+                Seen() = DataSeen{DataSeen::Kind::Other, 0, 0, dataMembers_};
+            }
+            streaming_ =
+                cells_ && target_ != nullptr && lists_ == wantedList_ && target_->Open(layers_ - 1, dataMembers_);
+        }
+        key_ = std::move(key);
+        return true;
+    }
+
+private:
+    // The layer member being read is a "data", whose value is never kept.
+    bool IsData() const { return inList_ && depth_ == 3 && layerKey_ == "data"; }
+    bool IsCell() const { return inCells_ && depth_ == 4; }
+    DataSeen& Seen() {
+        seen_->resize(std::max(seen_->size(), layers_));
+        return (*seen_)[layers_ - 1];
+    }
+    void NextLayer() {
+        if (inList_ && depth_ == 2) {
+            ++layers_;
+            layerKey_.clear();
+            dataMembers_ = 0;
+            cells_ = false;
+            streaming_ = false;
+        }
+    }
+
+    template <typename Value>
+    bool Put(Value&& value) {
+        if (skipping_) {
+            return true;
+        }
+        if (IsCell()) {
+            if (seen_ != nullptr) {
+                ++Seen().cells;
+            } else if (streaming_) {
+                target_->Cell(Json(std::forward<Value>(value)));
+            }
+            return true;
+        }
+        if (IsData()) {
+            return true;  // neither a list nor text: the first parse noted it as another kind
+        }
+        NextLayer();
+        if (seen_ != nullptr) {
+            Add(Json(std::forward<Value>(value)));
+        }
+        return true;
+    }
+
+    bool Start(Json container) {
+        if (!skipping_) {
+            const bool list = container.is_array();
+            if (IsCell() || (IsData() && !list) || (inList_ && depth_ == 3 && layerKey_ == "chunks")) {
+                // A list or object among cells is no number; data of another kind is not read; a
+                // layer's chunks are kept empty, as the mark of an infinite map's.
+                if (IsCell()) {
+                    Put(nullptr);
+                } else if (!IsData() && seen_ != nullptr) {
+                    Add(std::move(container));
+                }
+                skipping_ = true;
+                skipFrom_ = depth_;
+            } else if (IsData()) {
+                inCells_ = true;
+                if (seen_ != nullptr) {
+                    Seen().kind = DataSeen::Kind::List;
+                }
+            } else {
+                NextLayer();
+                if (depth_ == 1 && mapKey_ == "layers" && list) {
+                    inList_ = true;
+                    layers_ = 0;
+                }
+                if (seen_ != nullptr) {
+                    stack_.push_back(Add(std::move(container)));
+                }
+            }
+        }
+        ++depth_;
+        return true;
+    }
+
+    bool End() {
+        --depth_;
+        if (skipping_) {
+            skipping_ = depth_ != skipFrom_;
+        } else if (inCells_ && depth_ == 3) {
+            inCells_ = false;
+        } else if (seen_ != nullptr) {
+            stack_.pop_back();
+        }
+        if (depth_ == 1) {
+            inList_ = false;
+        }
+        return true;
+    }
+
+    // Puts value where the parse is: the root, the end of the open list, or the open object's member key_.
+    Json* Add(Json value) {
+        if (stack_.empty()) {
+            root_ = std::move(value);
+            return &root_;
+        }
+        Json& open = *stack_.back();
+        if (open.is_array()) {
+            open.push_back(std::move(value));
+            return &open.back();
+        }
+        Json& member = open[key_];
+        member = std::move(value);
+        return &member;
+    }
+
+    std::vector<DataSeen>* seen_ = nullptr;
+    CellsTarget* target_ = nullptr;
+    std::size_t wantedList_ = 0;
+    Json root_;
+    std::vector<Json*> stack_;  // the open lists and objects being built
+    std::string key_;
+    std::size_t depth_ = 0;
+    bool skipping_ = false;  // within a list or object not read, which opened at skipFrom_
+    std::size_t skipFrom_ = 0;
+    std::string mapKey_;
+    std::size_t lists_ = 0;   // "layers" members of the map so far
+    bool inList_ = false;     // within the value of the last of them, a list
+    std::size_t layers_ = 0;  // its elements so far: the current one is layers_ - 1
+    std::string layerKey_;    // the current layer's member
+    std::size_t dataMembers_ = 0;  // "data" members of the layer so far
+    bool cells_ = false;      // the member is a "data"
+    bool inCells_ = false;    // within its list
+    bool streaming_ = false;  // and the target takes them
+};
+
 // A tile layer as the RMP will have it, and where its cells are in the map's JSON.
 struct LayerPlan {
     const Json* json = nullptr;
+    DataSeen data;
     std::string label;  // "layer "ground""
     RmpLayerFields fields;
     std::int64_t dataWidth = 0;
@@ -205,7 +417,10 @@ public:
                bool& usesEmptyTile)
         : layer_(layer), tileset_(tileset), out_(out), place_(place), usesEmptyTile_(usesEmptyTile) {}
 
+    std::uint64_t Taken() const { return taken_; }
+
     void Take(std::uint32_t gid) {
+        ++taken_;
         if (x_ < layer_.width && y_ < layer_.height) {
             out_.PutU16(Cell(gid));
         } else if (gid != 0) {
@@ -252,14 +467,30 @@ private:
     bool& usesEmptyTile_;
     std::int64_t x_ = 0;
     std::int64_t y_ = 0;
+    std::uint64_t taken_ = 0;
 };
 
-class Import {
+// The layer whose cells are streaming into the RMP file.
+struct CellsOpen {
+    CellsOpen(const LayerPlan& plan, const TiledTileset& tileset, BufferedWriter& out, const std::string& path,
+              bool& usesEmptyTile)
+        : layer(plan), place{path, plan.label}, stream(plan, tileset, out, place, usesEmptyTile) {}
+
+    const LayerPlan& layer;
+    const Place place;
+    CellStream stream;
+};
+
+class Import final : private CellsTarget {
 public:
     Import(const std::string& mapPath, FileSystem& fileSystem) : mapPath_(mapPath), fileSystem_(fileSystem) {}
 
     TiledImportSummary Run(const std::optional<std::string>& output) {
-        map_ = LoadJson(mapPath_, fileSystem_);
+        mapFile_ = std::make_unique<JsonFile>(mapPath_, fileSystem_);
+        MapEvents survey(seen_);
+        mapFile_->Parse(survey);
+        map_ = std::move(survey.Value());
+        layerLists_ = survey.Lists();
         const Place place{mapPath_, ""};
         ReadMap(place);
         ReadLayers(List(map_, "layers", place), place);
@@ -355,12 +586,17 @@ private:
     void ReadLayers(const Json& layers, const Place& place) {
         const Json* entities = nullptr;
         const Json* zones = nullptr;
+        std::size_t index = 0;
         for (const Json& layer : layers) {
+            const DataSeen seen = index < seen_.size() ? seen_[index] : DataSeen{};
+            tileLayerAt_.push_back(kNotTileLayer);
+            ++index;
             const std::string name = Text(layer, "name", place.Within("a layer"), "");
             const std::string label = "layer " + Quoted(name);
             const std::string type = Text(layer, "type", place.Within(label));
             if (type == "tilelayer") {
-                ReadTileLayer(layer, place.Within(label), label);
+                tileLayerAt_.back() = layers_.size();
+                ReadTileLayer(layer, place.Within(label), label, seen);
             } else if (type == "objectgroup" && (name == tiled::kEntitiesLayer || name == tiled::kZonesLayer)) {
                 const Json*& slot = name == tiled::kEntitiesLayer ? entities : zones;
                 if (slot != nullptr) {
@@ -391,12 +627,13 @@ private:
         }
     }
 
-    void ReadTileLayer(const Json& layer, const Place& place, const std::string& label) {
+    void ReadTileLayer(const Json& layer, const Place& place, const std::string& label, const DataSeen& seen) {
         if (Find(layer, "chunks") != nullptr) {
             place.Fail("its cells are in chunks (an infinite map's); only a map of fixed size imports");
         }
         LayerPlan plan;
         plan.json = &layer;
+        plan.data = seen;
         plan.label = label;
         plan.dataWidth = Integer(layer, "width", place, 0, kMostSize);
         plan.dataHeight = Integer(layer, "height", place, 0, kMostSize);
@@ -487,14 +724,10 @@ private:
         writer.Head(static_cast<std::int32_t>(headerX_), static_cast<std::int32_t>(headerY_),
                     static_cast<std::int32_t>(headerLayer_), static_cast<std::int32_t>(headerMode_), layers_.size(),
                     entities_.size(), zones_.size(), strings);
-        for (const LayerPlan& layer : layers_) {
-            writer.BeginLayer(layer.fields, static_cast<std::int32_t>(layer.width),
-                              static_cast<std::int32_t>(layer.height), static_cast<std::uint32_t>(layer.segments.size()));
-            WriteCells(layer, writer.Out());
-            for (const auto& [x1, y1, x2, y2] : layer.segments) {
-                writer.LayerSegment(x1, y1, x2, y2);
-            }
-        }
+        writer_ = &writer;
+        MapEvents cells(*this, layerLists_);
+        mapFile_->Parse(cells);
+        CloseLayersBefore(layers_.size());
         for (const EntityPlan& entity : entities_) {
             std::array<std::string_view, rmp::kEntityStringCount> textList;
             std::copy(entity.textList.begin(), entity.textList.end(), textList.begin());
@@ -508,38 +741,86 @@ private:
         WriteTileset(writer.Out());
     }
 
+    // The second parse's: each tile layer's cells go to the RMP writer as they arrive, the layers before it closed
+    // first (those whose data never came fail as they would have).
+    bool Open(std::size_t index, std::size_t member) override {
+        if (index >= tileLayerAt_.size() || tileLayerAt_[index] == kNotTileLayer || index >= seen_.size() ||
+            member != seen_[index].members) {
+            return false;
+        }
+        OpenCells(tileLayerAt_[index]);
+        return true;
+    }
+    void Cell(const Json& gid) override {
+        open_->stream.Take(static_cast<std::uint32_t>(WholeNumber(gid, open_->place, "a gid", 0, 0xFFFFFFFF)));
+    }
+
     // The layer's data: a JSON list of gids, or base64 of their little-endian bytes, maybe zlib- or gzip-compressed.
-    // Its length is checked against the layer's size before anything is decoded.
-    void WriteCells(const LayerPlan& layer, BufferedWriter& out) {
+    // Its length, as the first parse saw it, is checked against the layer's size before any cell is taken.
+    void OpenCells(std::size_t index) {
+        CloseLayersBefore(index);
+        const LayerPlan& layer = layers_[index];
         const Place place{mapPath_, layer.label};
         const std::uint64_t cells = static_cast<std::uint64_t>(layer.dataWidth) * static_cast<std::uint64_t>(layer.dataHeight);
         const std::string size = std::to_string(layer.dataWidth) + " x " + std::to_string(layer.dataHeight);
-        const Json* data = Find(*layer.json, "data");
-        if (data == nullptr) {
+        if (layer.data.kind == DataSeen::Kind::Missing) {
             place.Fail("no data");
         }
-        CellStream stream(layer, tileset_, out, place, usesEmptyTile_);
-        if (data->is_array()) {
-            if (data->size() != cells) {
-                place.Fail("its data holds " + Counted(data->size(), "cell") + "; its size " + size + " needs " +
+        if (layer.data.kind == DataSeen::Kind::List) {
+            if (layer.data.cells != cells) {
+                place.Fail("its data holds " + Counted(layer.data.cells, "cell") + "; its size " + size + " needs " +
                            std::to_string(cells));
             }
-            for (const Json& gid : *data) {
-                stream.Take(static_cast<std::uint32_t>(WholeNumber(gid, place, "a gid", 0, 0xFFFFFFFF)));
+        } else {
+            if (layer.data.kind != DataSeen::Kind::Text || Text(*layer.json, "encoding", place, "") != "base64") {
+                place.Fail("its data is neither a list of gids nor base64 text");
             }
-            return;
+            const std::string compression = Text(*layer.json, "compression", place, "");
+            if (compression != "" && compression != "zlib" && compression != "gzip") {
+                place.Fail("its data is " + compression + "-compressed; only uncompressed, zlib and gzip data import");
+            }
+            if (compression.empty() && layer.data.textBytes / 4 * 3 > cells * 4 + 3) {
+                place.Fail("its data holds more than its size " + size + " needs");
+            }
         }
-        if (!data->is_string() || Text(*layer.json, "encoding", place, "") != "base64") {
-            place.Fail("its data is neither a list of gids nor base64 text");
+        writer_->BeginLayer(layer.fields, static_cast<std::int32_t>(layer.width), static_cast<std::int32_t>(layer.height),
+                            static_cast<std::uint32_t>(layer.segments.size()));
+        open_ = std::make_unique<CellsOpen>(layer, tileset_, writer_->Out(), mapPath_, usesEmptyTile_);
+        nextLayer_ = index + 1;
+    }
+
+    // Ends the open layer with its segments, and each later one before index, which got no data.
+    void CloseLayersBefore(std::size_t index) {
+        for (;;) {
+            if (open_) {
+                const LayerPlan& layer = open_->layer;
+                const std::uint64_t cells =
+                    static_cast<std::uint64_t>(layer.dataWidth) * static_cast<std::uint64_t>(layer.dataHeight);
+                if (open_->stream.Taken() != cells) {  // the file changed since it was first read
+                    open_->place.Fail("its data holds " + Counted(open_->stream.Taken(), "cell") + "; its size " +
+                                      std::to_string(layer.dataWidth) + " x " + std::to_string(layer.dataHeight) +
+                                      " needs " + std::to_string(cells));
+                }
+                for (const auto& [x1, y1, x2, y2] : layer.segments) {
+                    writer_->LayerSegment(x1, y1, x2, y2);
+                }
+                open_.reset();
+            }
+            if (nextLayer_ >= index) {
+                return;
+            }
+            OpenCells(nextLayer_);
         }
+    }
+
+    // A layer's base64 text, decoded (and inflated) whole but taken in blocks.
+    void CellsText(const std::string& text) override {
+        const LayerPlan& layer = open_->layer;
+        const Place& place = open_->place;
+        const std::uint64_t cells = static_cast<std::uint64_t>(layer.dataWidth) * static_cast<std::uint64_t>(layer.dataHeight);
+        const std::string size = std::to_string(layer.dataWidth) + " x " + std::to_string(layer.dataHeight);
         const std::string compression = Text(*layer.json, "compression", place, "");
-        if (compression != "" && compression != "zlib" && compression != "gzip") {
-            place.Fail("its data is " + compression + "-compressed; only uncompressed, zlib and gzip data import");
-        }
-        const std::string& text = data->get_ref<const std::string&>();
-        if (compression.empty() && text.size() / 4 * 3 > cells * 4 + 3) {
-            place.Fail("its data holds more than its size " + size + " needs");
-        }
+        CellStream& stream = open_->stream;
         const std::optional<std::vector<std::uint8_t>> bytes = DecodeBase64(text);
         if (!bytes) {
             place.Fail("its data is not valid base64");
@@ -688,8 +969,17 @@ private:
         }
     }
 
+    static constexpr std::size_t kNotTileLayer = std::numeric_limits<std::size_t>::max();
+
     const std::string& mapPath_;
     FileSystem& fileSystem_;
+    std::unique_ptr<JsonFile> mapFile_;
+    std::vector<DataSeen> seen_;  // of each layer of the map's "layers" list
+    std::size_t layerLists_ = 0;  // "layers" members of the map: the last is the list
+    std::vector<std::size_t> tileLayerAt_;  // each layer's index among the tile layers
+    RmpWriter* writer_ = nullptr;
+    std::unique_ptr<CellsOpen> open_;
+    std::size_t nextLayer_ = 0;
     Json map_;
     Json tilesetJson_;
     TiledTileset tileset_;

@@ -28,9 +28,11 @@ struct TiledImportSummary {
 bool IsTiledMapPath(const std::string& path);
 
 // Imports the map at mapPath into an RMP file at output, replaced only once it is all written (an output that is one
-// of the inputs, however spelt, is refused); without output, checks everything and writes nothing. The map's JSON is
-// held in memory; its layers' cells stream through, and the tileset's picture is read only once its size is checked
-// against the tileset's. A failure names the file (map, tileset or picture) and what is wrong.
+// of the inputs, however spelt, is refused); without output, checks everything and writes nothing. The map file is
+// never held whole: it is parsed twice through a small buffer, first into everything but its layers' cells (which are
+// only counted), then for the cells alone, which stream into the RMP file as they arrive; a layer's base64 data is
+// the one value held whole (with its decoded bytes), one layer at a time. The tileset's picture is read only once its
+// size is checked against the tileset's. A failure names the file (map, tileset or picture) and what is wrong.
 Expected<TiledImportSummary> ImportTiledMap(const std::string& mapPath, FileSystem& fileSystem,
                                             const std::optional<std::string>& output);
 

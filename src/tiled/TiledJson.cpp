@@ -228,37 +228,76 @@ std::string Beside(const std::string& file, const std::string& relative) {
     return rooted ? relative : file.substr(0, FileNameStart(file)) + relative;
 }
 
-Json LoadJson(const std::string& path, FileSystem& fileSystem) {
+JsonFile::JsonFile(const std::string& path, FileSystem& fileSystem) : path_(path), block_(64 * 1024) {
     Expected<std::unique_ptr<File>> file = fileSystem.Open(path, OpenMode::Read);
     if (!file) {
         Refuse(file.error());
     }
-    std::string text;
-    char block[64 * 1024];
-    for (;;) {
-        Expected<std::size_t> read = (*file)->Read(block, sizeof block);
-        if (!read) {
-            Refuse(read.error());
-        }
-        if (*read == 0) {
-            break;
-        }
-        text.append(block, *read);
+    file_ = std::move(*file);
+}
+
+bool JsonFile::Refill() {
+    if (failure_) {
+        return false;
     }
-    if (!text.empty() && text[0] == '<') {
-        Refuse(Error(path, "an XML file, not JSON: save it as JSON (or, for a tileset, embed it in the map)"));
+    Expected<std::size_t> read = file_->Read(block_.data(), block_.size());
+    if (!read) {
+        failure_ = read.error();
+        return false;
     }
+    at_ = block_.data();
+    end_ = at_ + *read;
+    delivered_ += *read;
+    return *read > 0;
+}
+
+void JsonFile::Begin() {
+    if (rewind_) {
+        if (Expected<void> rewound = file_->Seek(0); !rewound) {
+            Refuse(rewound.error());
+        }
+    }
+    rewind_ = true;
+    at_ = nullptr;
+    end_ = nullptr;
+    delivered_ = 0;
+    if (Iterator begin(this); begin != Iterator() && *begin == '<') {
+        Refuse(Error(path_, "an XML file, not JSON: save it as JSON (or, for a tileset, embed it in the map)"));
+    }
+}
+
+void JsonFile::End(const std::optional<JsonEvents::Refused>& refused) {
+    if (failure_) {
+        Refuse(*failure_);
+    }
+    if (!refused) {
+        return;
+    }
+    if (!refused->syntax) {
+        Refuse(Error(path_, "unexpected JSON: " + refused->what));
+    }
+    // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ...": what follows the
+    // position, which the offset gives.
+    const std::size_t colon = refused->what.find(": ");
+    const std::string message = colon == std::string::npos ? refused->what : refused->what.substr(colon + 2);
+    const std::uint64_t offset = refused->byte > 0 ? refused->byte - 1 : 0;
+    Refuse(Error(path_, std::min<std::uint64_t>(offset, delivered_), "malformed JSON: " + message));
+}
+
+Json JsonFile::Parse() {
+    Begin();
     try {
-        return Json::parse(text);
+        Json json = Json::parse(Iterator(this), Iterator());
+        End(std::nullopt);
+        return json;
     } catch (const Json::parse_error& error) {
-        // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ...": what follows the
-        // position, which the offset gives.
-        std::string message = error.what();
-        const std::size_t colon = message.find(": ");
-        message = colon == std::string::npos ? message : message.substr(colon + 2);
-        const std::uint64_t offset = error.byte > 0 ? error.byte - 1 : 0;
-        Refuse(Error(path, std::min<std::uint64_t>(offset, text.size()), "malformed JSON: " + message));
+        End(JsonEvents::Refused{error.byte, true, error.what()});
+        throw;  // not reached: End refuses
     }
+}
+
+Json LoadJson(const std::string& path, FileSystem& fileSystem) {
+    return JsonFile(path, fileSystem).Parse();
 }
 
 }  // namespace gridport::tiled

@@ -10,12 +10,16 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "base/Error.h"
@@ -170,6 +174,85 @@ std::vector<LayerSegment> ParseSegments(std::string_view text, const Place& plac
 
 // A path as given in a file, relative to that file's folder unless it is rooted.
 std::string Beside(const std::string& file, const std::string& relative);
+
+// The base of an event handler for JsonFile::Parse (nlohmann's SAX interface): the parser's refusal is kept here.
+struct JsonEvents {
+    struct Refused {
+        std::size_t byte = 0;
+        bool syntax = false;  // malformed JSON, rather than a number beyond a double
+        std::string what;
+    };
+    std::optional<Refused> refused;
+
+    bool parse_error(std::size_t byte, const std::string&, const Json::exception& error) {
+        refused = Refused{byte, dynamic_cast<const Json::parse_error*>(&error) != nullptr, error.what()};
+        return false;
+    }
+};
+
+// A JSON file read through a block buffer, never held whole, and parsed as often as asked, each time from its start.
+// A read that fails ends the parser's input and its Error is the parse's failure, not the malformed JSON it leaves.
+// Malformed JSON fails with the byte offset where the parser stopped; a file that starts as XML is refused before any
+// parsing.
+class JsonFile {
+public:
+    JsonFile(const std::string& path, FileSystem& fileSystem);  // a Refusal when it can't be opened
+
+    // The file as one value.
+    Json Parse();
+    // The file as parse events given to events, a JsonEvents; a Refusal events throws stops the parse.
+    template <typename Events>
+    void Parse(Events& events) {
+        static_assert(std::is_base_of_v<JsonEvents, Events>);
+        Begin();
+        const bool parsed = Json::sax_parse(Iterator(this), Iterator(), &events);
+        End(parsed ? std::nullopt : events.refused);
+    }
+
+    // The bytes for the parser: an input iterator, equal to the end one once the file has no more to give.
+    class Iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = char;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const char*;
+        using reference = const char&;
+
+        Iterator() = default;
+        explicit Iterator(JsonFile* file) : file_(file) {}
+        const char& operator*() const { return *file_->at_; }
+        Iterator& operator++() {
+            ++file_->at_;
+            return *this;
+        }
+        Iterator operator++(int) {
+            Iterator before = *this;
+            ++*this;
+            return before;
+        }
+        bool operator==(const Iterator& other) const { return Ended() == other.Ended(); }
+
+    private:
+        bool Ended() const { return file_ == nullptr || (file_->at_ == file_->end_ && !file_->Refill()); }
+        JsonFile* file_ = nullptr;
+    };
+
+private:
+    void Begin();
+    // Refuses the file when it failed to be read or parsed.
+    void End(const std::optional<JsonEvents::Refused>& refused);
+    bool Refill();
+
+    std::string path_;
+    std::unique_ptr<File> file_;
+    std::vector<char> block_;
+    const char* at_ = nullptr;  // the next byte in block_
+    const char* end_ = nullptr;
+    std::uint64_t delivered_ = 0;  // bytes the file gave this parse
+    bool rewind_ = false;
+    std::optional<Error> failure_;  // why the file stopped giving bytes
+};
+
 // The whole file parsed; malformed JSON fails with the byte offset where the parser stopped.
 Json LoadJson(const std::string& path, FileSystem& fileSystem);
 

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <functional>
+#include <map>
 #include <set>
 
 #include "support/SampleRmp.h"
@@ -298,6 +299,127 @@ TEST(TiledImport, EveryFailureNamesItsFileAndReason) {
          60},
         {"output is the map", {}, "map.tmj", "the output is the input map.tmj", "map.tmj"},
         {"output is the picture", {}, "tiles.png", "the output is the input tiles.png", "tiles.png"},
+        // The map as it is parsed: its bytes, its cells read as they go by, and each kind of value taken from it.
+        {"XML map", {}, "map.tmj", "an XML file, not JSON", "out.rmp", "<?xml version=\"1.0\"?><map/>"},
+        {"number beyond a double", {}, "map.tmj", "unexpected JSON: [json.exception.out_of_range.406] number overflow",
+         "out.rmp", "{\"layers\": [{\"data\": [1e999]}]}"},
+        {"a list among the cells", [&](Json& m, Json&) { layer(m)["data"][3] = Json::array({1}); }, "map.tmj",
+         "layer \"ground\": a gid is not a number"},
+        {"an object among the cells", [&](Json& m, Json&) { layer(m)["data"][3] = {{"a", {1, 2}}}; }, "map.tmj",
+         "layer \"ground\": a gid is not a number"},
+        {"a cell of text", [&](Json& m, Json&) { layer(m)["data"][3] = "1"; }, "map.tmj", "a gid is not a number"},
+        {"a cell beyond 32 bits", [&](Json& m, Json&) { layer(m)["data"][3] = 1ULL << 40; }, "map.tmj",
+         "a gid is 1099511627776; it must be 0 to 4294967295"},
+        {"a cell not whole", [&](Json& m, Json&) { layer(m)["data"][3] = 1.5; }, "map.tmj", "a gid is 1.5, not a whole"},
+        {"data an object", [&](Json& m, Json&) { layer(m)["data"] = {{"a", {1, 2}}}; }, "map.tmj",
+         "layer \"ground\": its data is neither a list of gids nor base64 text"},
+        {"data text without its encoding", [&](Json& m, Json&) { layer(m)["data"] = "AAAA"; }, "map.tmj",
+         "its data is neither a list of gids nor base64 text"},
+        {"encoding not text",
+         [&](Json& m, Json&) {
+             layer(m)["data"] = "AAAA";
+             layer(m)["encoding"] = 64;
+         },
+         "map.tmj", "layer \"ground\": encoding is not text"},
+        {"the second layer without data", [](Json& m, Json&) { m["layers"][1].erase("data"); }, "map.tmj",
+         "layer \"top\": no data"},
+        {"chunks of cells", [&](Json& m, Json&) { layer(m)["chunks"] = {{{"data", {1, 2}}}}; }, "map.tmj", "in chunks"},
+        {"base64 longer than the layer",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["data"] = Base64(Bytes(60, 1));
+         },
+         "map.tmj", "its data holds more than its size 4 x 3 needs"},
+        {"base64 of a stray character",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["data"] = "AAAA!AAA";
+         },
+         "map.tmj", "its data is not valid base64"},
+        {"base64 past its padding",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["data"] = "AA=A";
+         },
+         "map.tmj", "its data is not valid base64"},
+        {"base64 of one digit too many",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["data"] = "AAAAA";
+         },
+         "map.tmj", "its data is not valid base64"},
+        {"base64 padded thrice",
+         [&](Json& m, Json&) {
+             layer(m)["encoding"] = "base64";
+             layer(m)["data"] = "AA===";
+         },
+         "map.tmj", "its data is not valid base64"},
+        {"no layers", [](Json& m, Json&) { m.erase("layers"); }, "map.tmj", "no layers"},
+        {"layers not a list", [](Json& m, Json&) { m["layers"] = {{"a", 1}}; }, "map.tmj", "layers is not a list"},
+        {"infinite not a flag", [](Json& m, Json&) { m["infinite"] = "no"; }, "map.tmj", "infinite is not true or false"},
+        {"orientation not text", [](Json& m, Json&) { m["orientation"] = 1; }, "map.tmj", "orientation is not text"},
+        {"no tile width", [](Json&, Json& t) { t.erase("tilewidth"); }, "tiles.tsj", "no tilewidth"},
+        {"tile width not whole", [](Json&, Json& t) { t["tilewidth"] = 2.5; }, "tiles.tsj",
+         "tilewidth is 2.5, not a whole number"},
+        {"tile width not a number", [](Json&, Json& t) { t["tilewidth"] = "2"; }, "tiles.tsj",
+         "tilewidth is not a number"},
+        {"tiles not a list", [](Json&, Json& t) { t["tiles"] = 5; }, "tiles.tsj", "tiles is not a list"},
+        {"layer width beyond 64 bits signed", [&](Json& m, Json&) { layer(m)["properties"][0]["value"] = 1ULL << 63; },
+         "map.tmj", "property \"width\" is 9223372036854775808; it must be 0 to 2147483647"},
+        {"properties not a list", [&](Json& m, Json&) { layer(m)["properties"] = 5; }, "map.tmj",
+         "layer \"ground\": its properties are not a list"},
+        {"a property without a value", [&](Json& m, Json&) { layer(m)["properties"].push_back({{"name", "x"}}); },
+         "map.tmj", "a property without a name or a value"},
+        {"a rate beyond a float",
+         [&](Json& m, Json&) { layer(m)["properties"].push_back({{"name", "rate x"}, {"value", 1e39}}); }, "map.tmj",
+         "property \"rate x\" is 1e+39, beyond a 32-bit float"},
+        {"a rate of a short bit pattern",
+         [&](Json& m, Json&) { layer(m)["properties"].push_back({{"name", "rate x"}, {"value", "0x1234"}}); },
+         "map.tmj", "property \"rate x\" is neither a number nor a bit pattern 0x%08x"},
+        {"name bytes not base64",
+         [&](Json& m, Json&) { layer(m)["properties"].push_back({{"name", "name bytes"}, {"value", "!!"}}); },
+         "map.tmj", "property \"name bytes\" is not base64 text"},
+        {"a text property of a number",
+         [](Json& m, Json&) { m["properties"].push_back({{"name", "text A"}, {"value", 5}}); }, "map.tmj",
+         "property \"text A\" is not text"},
+        {"a text of a zero byte",
+         [](Json& m, Json&) { m["properties"].push_back({{"name", "text A bytes"}, {"value", "AA=="}}); }, "map.tmj",
+         "property \"text A bytes\" holds a zero byte, which an RMP string can't"},
+        {"a text too long for an RMP string",
+         [](Json& m, Json&) { m["properties"].push_back({{"name", "text B"}, {"value", std::string(65536, 'b')}}); },
+         "map.tmj", "property \"text B\" is 65536 bytes long; an RMP string holds at most 65535"},
+        {"segments of five numbers", [&](Json& m, Json&) { layer(m)["properties"][8]["value"] = "1 2 3 4 5"; },
+         "map.tmj", "property \"segments\" line 1 holds more than four numbers"},
+        {"an entity's place not a number", [](Json& m, Json&) { m["layers"][2]["objects"][0]["x"] = "1"; }, "map.tmj",
+         "object layer \"entities\", object 1: x is not a number"},
+        {"an entity beyond 65535", [](Json& m, Json&) { m["layers"][2]["objects"][0]["x"] = 1e6; }, "map.tmj",
+         "object layer \"entities\", object 1: x is 1000000.0; it must be 0 to 65535"},
+        {"a colour key too short", [](Json&, Json& t) { t["transparentcolor"] = "#12345"; }, "tiles.tsj",
+         "transparentcolor is not a colour #rrggbb"},
+        {"a colour key not hexadecimal", [](Json&, Json& t) { t["transparentcolor"] = "#12345g"; }, "tiles.tsj",
+         "transparentcolor is not a colour #rrggbb"},
+        {"a colour key of a number", [](Json&, Json& t) { t["transparentcolor"] = 5; }, "tiles.tsj",
+         "transparentcolor is not a colour #rrggbb"},
+        {"a tileset not an object", [](Json&, Json& t) { t = Json::array(); }, "tiles.tsj",
+         "the tileset is not a JSON object"},
+        {"a tileset of another type", [](Json&, Json& t) { t["type"] = "map"; }, "tiles.tsj",
+         "not a Tiled tileset (its type is \"map\")"},
+        {"a tileset's source not text", [](Json& m, Json&) { m["tilesets"][0]["source"] = 5; }, "map.tmj",
+         "its tileset's source is not text"},
+        {"an embedded tileset of images", [](Json& m, Json&) { m["tilesets"][0] = {{"firstgid", 1}}; }, "map.tmj",
+         "its tileset: the tileset is a collection of images"},
+        {"a map of another type", [](Json& m, Json&) { m["type"] = "tileset"; }, "map.tmj",
+         "not a Tiled map (its type is \"tileset\")"},
+        {"two entity layers", [](Json& m, Json&) { m["layers"].push_back(m["layers"][2]); }, "map.tmj",
+         "two object layers are named \"entities\""},
+        {"a layer larger than its data", [&](Json& m, Json&) { layer(m)["properties"][0]["value"] = 5; }, "map.tmj",
+         "its size 5 x 3 is larger than its data's 4 x 3"},
+        {"a layer's name of a zero byte", [&](Json& m, Json&) { layer(m)["name"] = std::string("a\0b", 3); },
+         "map.tmj", "its name holds a zero byte"},
+        {"a tileset at a rooted path", [](Json& m, Json&) { m["tilesets"][0]["source"] = "/elsewhere/tiles.tsj"; },
+         "/elsewhere/tiles.tsj", "cannot open"},
+        {"a tileset at a drive's path", [](Json& m, Json&) { m["tilesets"][0]["source"] = "C:\\tiles.tsj"; },
+         "C:\\tiles.tsj", "cannot open"},
     };
     for (const Failure& failure : failures) {
         Files files(test::SampleTiledMap(), failure.change);
@@ -315,6 +437,42 @@ TEST(TiledImport, EveryFailureNamesItsFileAndReason) {
         EXPECT_EQ(text.rfind(failure.path + std::string(": "), 0), 0U) << failure.name << ": " << text;
         EXPECT_NE(text.find(failure.reason), std::string::npos) << failure.name << ": " << text;
         EXPECT_EQ(files.files.Get("out.rmp"), (Bytes{1, 2, 3})) << failure.name;
+    }
+}
+
+// A repeated member counts as its last, as in any parsed value: a layer's first data is passed over, and so is a first
+// "layers" list whose cells would fail.
+TEST(TiledImport, ARepeatedDataOrLayersMemberIsItsLast) {
+    const TileMap map = test::SampleTiledMap();
+    Files files(map);
+    std::string text = test::TiledMapJson(map).dump();
+    text.insert(text.find("\"data\":["), "\"data\":[[1], 7],");
+    text.insert(1, "\"layers\":[{\"type\":\"tilelayer\",\"data\":[{}]}],");
+    files.files.Put("map.tmj", Bytes(text.begin(), text.end()));
+    const Expected<TiledImportSummary> imported = files.Import();
+    ASSERT_TRUE(imported) << imported.error().Text();
+    EXPECT_EQ(files.files.Get("out.rmp"), test::SaveToMemory(map));
+}
+
+// Every read of the files failing in turn, then every seek: the file's own reason, never the JSON cut short it leaves,
+// for the map's second parse as for its first.
+TEST(TiledImport, AFailedReadOrRewindIsTheFilesOwnReason) {
+    for (const test::FileOperation operation : {test::FileOperation::Read, test::FileOperation::Seek}) {
+        std::map<std::string, int> failures;  // of each file
+        for (int call = 1;; ++call) {
+            Files files(test::SampleTiledMap());
+            files.files.FailAt(operation, call);
+            const Expected<TiledImportSummary> imported = files.Import();
+            if (imported) {
+                break;
+            }
+            SCOPED_TRACE(imported.error().Text());
+            EXPECT_EQ(imported.error().Message().rfind("cannot ", 0), 0U);
+            EXPECT_FALSE(files.files.Has("out.rmp"));
+            ++failures[imported.error().Path()];
+        }
+        // Each parse of the map reads its bytes, then its end; the second first goes back to its start.
+        EXPECT_EQ(failures["map.tmj"], operation == test::FileOperation::Read ? 4 : 1);
     }
 }
 
