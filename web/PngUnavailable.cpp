@@ -1,8 +1,9 @@
-// The viewers' PNG writer and reader in the WebAssembly build, which has no libpng. Reading a PNG fails with a
-// reason, and so does a picture (--png): the web page draws pictures on a canvas instead. The Tiled export's tileset image is written raw, for the page to
-// encode as PNG and put in its zip under the same name: the 8 bytes "GPRGBA1\n", the width and the height (32-bit
-// little-endian each), then the rows, 4 bytes (red, green, blue, alpha) a pixel, top to bottom. Its size is the
-// picture's, which for the export is the tileset's bytes.
+// The viewers' PNG writer and reader in the builds without libpng (the WebAssembly build, and the cross builds that
+// leave the viewers out). Reading a PNG fails with a reason, and so does a picture (--png): the web page draws pictures
+// on a canvas instead. The Tiled export's tileset image is written raw, for the page to encode as PNG and put in its
+// zip under the same name: the 8 bytes "GPRGBA1\n", the width and the height (32-bit little-endian each), then the
+// rows, 4 bytes (red, green, blue, alpha) a pixel, top to bottom. Its size is the picture's, which for the export is
+// the tileset's bytes.
 
 #include <array>
 #include <cstddef>
@@ -29,7 +30,7 @@ void PutLittle32(std::uint8_t* to, std::uint32_t value) {
 Expected<void> WritePng(std::uint32_t width, std::uint32_t height, const PngRowSource& rows, const std::string& path,
                         FileSystem& fileSystem, PngUse use) {
     if (use != PngUse::TiledTileset) {
-        return Error(path, "PNG files can't be written in the WebAssembly build");
+        return Error(path, "PNG files can't be written in a build without libpng");
     }
     Expected<std::unique_ptr<OutputFile>> file = fileSystem.OpenOutput(path);
     if (!file) {
@@ -61,7 +62,7 @@ namespace gridport {
 
 Expected<void> ReadPng(const std::string& path, FileSystem& /*fileSystem*/, const PngSizeCheck& /*sizeCheck*/,
                        const PngRowSink& /*rows*/) {
-    return Error(path, "PNG files can't be read in the WebAssembly build");
+    return Error(path, "PNG files can't be read in a build without libpng");
 }
 
 }  // namespace gridport
