@@ -123,7 +123,7 @@ private:
         if (read = Text(name, "the name of layer " + std::to_string(index)); !read) {
             return read;
         }
-        const LayerHead& layer = head_.layers[index];
+        const RmpLayerPlace& layer = head_.layers[index];
         writer_.BeginLayer();
         std::uint8_t* const cells = cells_.data();
         for (std::uint64_t left = std::uint64_t{layer.width} * layer.height; left > 0;) {
@@ -366,16 +366,7 @@ Expected<void> ExportRmp(File& file, const std::string& path, const std::string&
         if (Expected<void> tileset = ReadTilesetHead(in, head); !tileset) {
             return tileset;
         }
-        head.headerX = outline->headerX;
-        head.headerY = outline->headerY;
-        head.headerLayer = outline->headerLayer;
-        head.headerMode = outline->headerMode;
-        head.strings = std::move(outline->strings);
-        head.entities = outline->entities;
-        head.zones = outline->zones;
-        for (const RmpLayerPlace& layer : outline->layers) {
-            head.layers.push_back(LayerHead{layer, layer.width, layer.height});
-        }
+        static_cast<RmpOutline&>(head) = std::move(*outline);
     }
     if (Expected<void> start = file.Seek(0); !start) {
         return start;
@@ -448,9 +439,11 @@ void TiledOutput::Begin(const MapDescription& map, const TilesetHeader* tileset)
     head.strings[rmp::kLinkedFileString] = std::string(StoredString(map.linkedFileName));
     for (const std::size_t fileLayer : map.outputLayers) {
         const MapFileLayer& layer = map.fileLayers[fileLayer];
-        LayerHead layerHead{{}, layer.width, layer.height};
-        layerHead.fields.name = std::string(StoredString(layer.name));
-        head.layers.push_back(std::move(layerHead));
+        RmpLayerPlace place;
+        place.name = std::string(StoredString(layer.name));
+        place.width = layer.width;
+        place.height = layer.height;
+        head.layers.push_back(std::move(place));
     }
     head.tileWidth = static_cast<std::uint16_t>(tileset->tileWidth);
     head.tileHeight = static_cast<std::uint16_t>(tileset->tileHeight);

@@ -141,7 +141,7 @@ Expected<void> TiledWriter::Begin(const MapHead& head) {
         tilesetFile_ = std::move(*tileset);
         tiles_ = std::make_unique<BufferedWriter>(*tilesetFile_);
     }
-    for (const LayerHead& layer : head.layers) {
+    for (const RmpLayerPlace& layer : head.layers) {
         mapWidth_ = std::max<std::uint32_t>(mapWidth_, layer.width);
         mapHeight_ = std::max<std::uint32_t>(mapHeight_, layer.height);
     }
@@ -188,11 +188,11 @@ void TiledWriter::PutNumber(std::int64_t value) {
 }
 
 void TiledWriter::BeginLayer() {
-    const LayerHead& layer = head_.layers[layer_];
-    const std::string& name = layer.fields.name;
+    const RmpLayerPlace& layer = head_.layers[layer_];
+    const std::string& name = layer.name;
     Put(std::string(layer_ == 0 ? "\n" : ",\n") + "{\"id\":" + Number(static_cast<std::int64_t>(layer_) + 1) +
         ",\"name\":" + JsonString(IsTiledText(name) ? name : ReplacingBadUtf8(name)) +
-        ",\"type\":\"tilelayer\",\"visible\":" + (layer.fields.showFlag ? "true" : "false") +
+        ",\"type\":\"tilelayer\",\"visible\":" + (layer.showFlag ? "true" : "false") +
         ",\"opacity\":1,\"x\":0,\"y\":0,\"width\":" + Number(mapWidth_) + ",\"height\":" + Number(mapHeight_) +
         ",\"data\":[\n");
     written_ = 0;
@@ -204,7 +204,7 @@ void TiledWriter::BeginLayer() {
 // Cell value v is gid v + 1; the map's cells beyond the layer's own size are empty (0). A row of the map a line. The
 // block's text is made in text_ and written at once.
 void TiledWriter::Cells(const std::uint8_t* bytes, std::size_t count) {
-    const LayerHead& layer = head_.layers[layer_];
+    const RmpLayerPlace& layer = head_.layers[layer_];
     text_.clear();
     char number[8];
     for (std::size_t i = 0; i < count; ++i) {
@@ -233,8 +233,8 @@ void TiledWriter::CloseData() {
         Put(written_ == 0 ? "0" : written_ % mapWidth_ == 0 ? ",\n0" : ",0");
     }
     dataOpen_ = false;
-    const LayerHead& layer = head_.layers[layer_];
-    const RmpLayerFields& fields = layer.fields;
+    const RmpLayerPlace& layer = head_.layers[layer_];
+    const RmpLayerFields& fields = layer;
     std::vector<std::string> properties{
         IntProperty(kLayerWidth, layer.width),        IntProperty(kLayerHeight, layer.height),
         BoolProperty(kFactorsEnabled, fields.factorsEnabled), FloatProperty(kFactorX, fields.factorX),

@@ -16,6 +16,7 @@
 #include "filesystem/BufferedWriter.h"
 #include "filesystem/FileSystem.h"
 #include "rmp/RmpLayout.h"
+#include "rmp/RmpReader.h"
 #include "tiled/HeldOutputs.h"
 #include "tileset/RtsReader.h"
 
@@ -41,22 +42,9 @@ ExportPaths PathsFor(const std::string& map);
 // Fails (Output) when an output is one of the inputs, however spelt, or (Usage) when the name isn't UTF-8.
 Expected<void> CheckOutputs(const ExportPaths& paths, const std::vector<std::string>& inputs, FileSystem& fileSystem);
 
-struct LayerHead {
-    RmpLayerFields fields;
-    std::uint16_t width = 0;
-    std::uint16_t height = 0;
-};
-
-// What comes before the first cell: the RMP header's values, strings and layers, record counts and the tileset's size.
-struct MapHead {
-    std::uint16_t headerX = 0;
-    std::uint16_t headerY = 0;
-    std::uint8_t headerLayer = 0;
-    std::uint8_t headerMode = 0;
-    std::array<std::string, rmp::kStringCount> strings;
-    std::vector<LayerHead> layers;
-    std::size_t entities = 0;
-    std::size_t zones = 0;
+// What comes before the first cell: the RMP file's outline (its header's values, strings, layers and record counts), and
+// its tileset's tile size and count.
+struct MapHead : RmpOutline {
     std::uint16_t tileWidth = 0;
     std::uint16_t tileHeight = 0;
     std::uint32_t tileCount = 0;
