@@ -33,36 +33,13 @@ void* Allocate(std::size_t size) {
     return block;
 }
 
+void Free(void* block) noexcept {
+    std::free(block);
+}
+
 }  // namespace
 
-void* operator new(std::size_t size) {
-    return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
+#include "support/ReplacedNew.h"
 
 namespace gridport {
 namespace {
@@ -100,6 +77,7 @@ TEST_P(AllocationFailure, EachFailedAllocationFailsTheConversionCleanly) {
     filesOf(clean);
     ConvertFailing(clean, sample, 0);
     const long count = plan.count;
+    ASSERT_GT(count, 0) << "the replaced operator new counted nothing";
     ASSERT_EQ(test::RmpFault(clean.Get(test::kOutputPath)), "");
     for (long failAt = 1; failAt <= count; ++failAt) {
         test::MemoryFileSystem files;
@@ -123,6 +101,7 @@ TEST(AllocationFailure, OnDiskEachFailedAllocationFailsTheConversionCleanly) {
     test::WriteDiskFile(sample.tilesetPath, sample.tileset);
     ConvertFailing(defaultFileSystem, sample, 0);
     const long count = plan.count;
+    ASSERT_GT(count, 0) << "the replaced operator new counted nothing";
     for (long failAt = 1; failAt <= count; ++failAt) {
         std::filesystem::remove(test::kOutputPath);
         const bool imported = ConvertFailing(defaultFileSystem, sample, failAt) != ConversionOutcome::ImportFailed;

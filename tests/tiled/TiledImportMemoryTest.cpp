@@ -50,34 +50,7 @@ void Free(void* pointer) noexcept {
 
 }  // namespace
 
-void* operator new(std::size_t size) {
-    return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-void operator delete(void* block) noexcept {
-    Free(block);
-}
-void operator delete[](void* block) noexcept {
-    Free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    Free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    Free(block);
-}
+#include "support/ReplacedNew.h"
 
 namespace gridport {
 namespace {
