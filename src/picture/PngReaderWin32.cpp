@@ -16,9 +16,6 @@ namespace gridport {
 
 namespace {
 
-// A band of rows asked of the converter at once: at most this many bytes, but at least one row.
-constexpr std::size_t kBandBytes = std::size_t{1} << 18;
-
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 // The largest width or height a PNG header may give.
 constexpr std::uint32_t kMostPixels = 0x7fffffff;
@@ -172,7 +169,7 @@ Expected<void> ReadPng(const std::string& path, FileSystem& fileSystem, const Pn
     if (FAILED(result)) {
         return failed("can't give its pixels as 8-bit RGBA", result);
     }
-    const std::uint64_t rowsThatFit = kBandBytes / rowBytes;
+    const std::uint64_t rowsThatFit = kWicBandBytes / rowBytes;
     const auto bandRows = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(rowsThatFit, 1, height));
     std::vector<std::uint8_t> band(static_cast<std::size_t>(rowBytes * bandRows));
     for (std::uint32_t top = 0; top < height; top += bandRows) {

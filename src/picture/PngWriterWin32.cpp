@@ -15,9 +15,6 @@ namespace gridport {
 
 namespace {
 
-// A band of rows handed to the encoder at once: at most this many bytes, but at least one row.
-constexpr std::size_t kBandBytes = std::size_t{1} << 18;
-
 // "cannot encode the picture: Windows' PNG encoder refused to start (0x88982F50)"
 Error EncoderFailure(const std::string& path, const char* step, HRESULT result) {
     return Error(ErrorKind::Output, path,
@@ -94,7 +91,7 @@ Expected<void> WritePng(std::uint32_t width, std::uint32_t height, const PngRowS
     if (!swapRedBlue && !IsEqualGUID(format, GUID_WICPixelFormat32bppRGBA)) {
         return failed("has no 8-bit RGBA pixels", WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT);
     }
-    const std::uint64_t rowsThatFit = kBandBytes / std::max<std::uint64_t>(rowBytes, 1);
+    const std::uint64_t rowsThatFit = kWicBandBytes / std::max<std::uint64_t>(rowBytes, 1);
     const auto bandRows = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(rowsThatFit, 1, std::max(height, 1u)));
     std::vector<std::uint8_t> band(static_cast<std::size_t>(rowBytes * bandRows));
     std::uint32_t filled = 0;

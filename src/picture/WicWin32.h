@@ -9,6 +9,7 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,9 @@
 #include "filesystem/File.h"
 
 namespace gridport {
+
+// A band of rows a codec takes or gives at once: at most this many bytes, but at least one row.
+constexpr std::size_t kWicBandBytes = std::size_t{1} << 18;
 
 // Owns one reference to a COM object, released when it goes.
 template <typename T>
