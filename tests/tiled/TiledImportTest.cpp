@@ -204,6 +204,13 @@ struct Failure {
 
 TEST(TiledImport, EveryFailureNamesItsFileAndReason) {
     const auto layer = [](Json& map) -> Json& { return map["layers"][0]; };
+    // The first layer's data as this base64 text.
+    const auto base64 = [&](std::string text) {
+        return [&layer, text](Json& m, Json&) {
+            layer(m)["encoding"] = "base64";
+            layer(m)["data"] = text;
+        };
+    };
     const std::vector<Failure> failures = {
         {"several tilesets", [](Json& m, Json&) { m["tilesets"].push_back(m["tilesets"][0]); }, "map.tmj",
          "the map uses 2 tilesets"},
@@ -250,12 +257,8 @@ TEST(TiledImport, EveryFailureNamesItsFileAndReason) {
         {"malformed JSON", {}, "map.tmj", "byte 9: malformed JSON", "out.rmp", "{\"type\": x}"},
         {"list shorter than the layer", [&](Json& m, Json&) { layer(m)["data"].erase(0); }, "map.tmj",
          "its data holds 11 cells; its size 4 x 3 needs 12"},
-        {"base64 shorter than the layer",
-         [&](Json& m, Json&) {
-             layer(m)["encoding"] = "base64";
-             layer(m)["data"] = Base64(Bytes(44, 1));
-         },
-         "map.tmj", "its data holds 44 bytes; its size 4 x 3 needs 48"},
+        {"base64 shorter than the layer", base64(Base64(Bytes(44, 1))), "map.tmj",
+         "its data holds 44 bytes; its size 4 x 3 needs 48"},
         {"zlib data longer than the layer",
          [&](Json& m, Json&) {
              layer(m)["encoding"] = "base64";
@@ -324,36 +327,12 @@ TEST(TiledImport, EveryFailureNamesItsFileAndReason) {
         {"the second layer without data", [](Json& m, Json&) { m["layers"][1].erase("data"); }, "map.tmj",
          "layer \"top\": no data"},
         {"chunks of cells", [&](Json& m, Json&) { layer(m)["chunks"] = {{{"data", {1, 2}}}}; }, "map.tmj", "in chunks"},
-        {"base64 longer than the layer",
-         [&](Json& m, Json&) {
-             layer(m)["encoding"] = "base64";
-             layer(m)["data"] = Base64(Bytes(60, 1));
-         },
-         "map.tmj", "its data holds more than its size 4 x 3 needs"},
-        {"base64 of a stray character",
-         [&](Json& m, Json&) {
-             layer(m)["encoding"] = "base64";
-             layer(m)["data"] = "AAAA!AAA";
-         },
-         "map.tmj", "its data is not valid base64"},
-        {"base64 past its padding",
-         [&](Json& m, Json&) {
-             layer(m)["encoding"] = "base64";
-             layer(m)["data"] = "AA=A";
-         },
-         "map.tmj", "its data is not valid base64"},
-        {"base64 of one digit too many",
-         [&](Json& m, Json&) {
-             layer(m)["encoding"] = "base64";
-             layer(m)["data"] = "AAAAA";
-         },
-         "map.tmj", "its data is not valid base64"},
-        {"base64 padded thrice",
-         [&](Json& m, Json&) {
-             layer(m)["encoding"] = "base64";
-             layer(m)["data"] = "AA===";
-         },
-         "map.tmj", "its data is not valid base64"},
+        {"base64 longer than the layer", base64(Base64(Bytes(60, 1))), "map.tmj",
+         "its data holds more than its size 4 x 3 needs"},
+        {"base64 of a stray character", base64("AAAA!AAA"), "map.tmj", "its data is not valid base64"},
+        {"base64 past its padding", base64("AA=A"), "map.tmj", "its data is not valid base64"},
+        {"base64 of one digit too many", base64("AAAAA"), "map.tmj", "its data is not valid base64"},
+        {"base64 padded thrice", base64("AA==="), "map.tmj", "its data is not valid base64"},
         {"no layers", [](Json& m, Json&) { m.erase("layers"); }, "map.tmj", "no layers"},
         {"layers not a list", [](Json& m, Json&) { m["layers"] = {{"a", 1}}; }, "map.tmj", "layers is not a list"},
         {"infinite not a flag", [](Json& m, Json&) { m["infinite"] = "no"; }, "map.tmj", "infinite is not true or false"},
